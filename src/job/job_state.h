@@ -1,0 +1,57 @@
+// The state of the one run of a process, shared by the interface thread and the worker.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "job/script.h"
+#include "sys/file_system.h"
+#include "wdf/wdf.h"
+
+namespace velmora {
+
+// The progress dialog's display texts. Only AuthorLine and DateLine change (preparation).
+struct DialogTexts {
+  DialogTexts();
+  std::string Title;
+  std::string AuthorLine;
+  std::string DateLine;
+  std::string ProgressCaption;
+  std::string CreditLine;
+};
+
+struct JobState {
+  std::string ScriptPath;  // absolute path of the script
+  std::string ScriptDir;   // its directory part
+  std::unique_ptr<ScriptLines> Script;
+
+  std::string SourceName;
+  std::string SourceDir;
+  std::string SourcePath;
+  std::string TargetDir;
+  std::string TargetPath;
+
+  std::unique_ptr<Stream> SourceStream;
+  // The new archive being written: TargetPath itself, or, when an existing target is to be
+  // replaced, a temporary file beside it (TargetWritePath says which).
+  std::unique_ptr<Stream> TargetStream;
+  std::string TargetWritePath;
+  // An existing target, held open without sharing for the whole run so that it stays as it was
+  // until the new archive replaces it; empty when the target did not exist.
+  std::unique_ptr<Stream> OldTarget;
+
+  uint32_t SourceCount = 0;
+  uint32_t SourceIndexOffset = 0;
+  std::vector<WdfEntry> SourceIndex;
+  std::vector<WdfEntry> TargetIndex;
+  uint32_t TargetCount = 0;
+
+  std::string ErrorText;  // the complete message of the worker's failure; empty when none
+  std::string ErrorRule;  // the cleaned script line of the rule found last
+
+  DialogTexts Texts;
+};
+
+}  // namespace velmora

@@ -1,0 +1,26 @@
+// Path conventions of script runs. Backslash is the separator; a backslash or colon that is the
+// second byte of a double-byte character does not count. Pure text: the file system is never
+// asked.
+#pragma once
+
+#include <string>
+
+namespace velmora {
+
+// Up to and including the last backslash or colon; empty when there is neither.
+std::string DirectoryPart(const std::string& path);
+// The text after the last backslash or colon.
+std::string FileNamePart(const std::string& path);
+// From the last '.' after the last backslash or colon, dot included; empty when there is none.
+std::string Extension(const std::string& path);
+// `name` without its extension (when it has one), followed by `extension` (may be empty).
+std::string ReplaceExtension(const std::string& name, const std::string& extension);
+// One level up from a directory ending with a backslash: D:\a\b\ gives D:\a\; a root such as
+// C:\ stays C:\.
+std::string OneLevelUp(const std::string& dir);
+// Applies a #SrcPath or #DestPath value: the empty text, or one or more ".." joined by single
+// backslashes with an optional trailing backslash. On success `base_dir` moves up; on failure
+// it is left as it was.
+bool ResolveRelativePath(std::string& base_dir, const std::string& relative);
+
+}  // namespace velmora

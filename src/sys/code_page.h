@@ -1,0 +1,41 @@
+// Character stepping and comparison in the system's ANSI code page.
+//
+// Every text the program handles (script lines, paths, messages) is a byte string in the ANSI
+// code page. Searches for separators, '=', '\\' or escapes must step whole characters, so that
+// the second byte of a double-byte character is never taken for one of them.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace velmora {
+
+// True when `byte` starts a double-byte character in the active code page.
+bool IsLeadByte(unsigned char byte);
+
+// Offset of the character that follows the one starting at `pos`; never beyond text.size().
+// A lead byte at the very end of the text counts as one character of its own.
+size_t NextCharOffset(const std::string& text, size_t pos);
+
+// Offset of the first character equal to the single-byte `ch` at or after `from`, stepping by
+// characters; std::string::npos when there is none.
+size_t FindChar(const std::string& text, char ch, size_t from = 0);
+
+// Offset of the last character equal to one of `chars` (single-byte characters), stepping by
+// characters; std::string::npos when there is none.
+size_t FindLastCharOf(const std::string& text, const char* chars);
+
+// The platform's locale-aware comparison for the user's default locale, ignoring case, over the
+// full lengths of both texts.
+bool EqualIgnoringCase(const std::string& a, const std::string& b);
+
+// Equality with only the ASCII letters a-z folded to A-Z; every other byte must be identical.
+bool EqualFoldingAscii(const std::string& a, const std::string& b);
+
+#if !defined(_WIN32)
+// POSIX hosts have no ANSI code page; tests install a lead-byte range (GBK: 0x81 to 0xFE) to
+// exercise the double-byte rules. first > last clears the range.
+void SetLeadByteRangeForTesting(unsigned char first, unsigned char last);
+#endif
+
+}  // namespace velmora

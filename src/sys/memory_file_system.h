@@ -1,0 +1,79 @@
+// A file system held in memory, with the sharing rules of the real one and faults on demand,
+// so that every failure point of the core can be made to happen in a test.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "sys/file_system.h"
+
+namespace velmora {
+
+class MemoryFileSystem final : public FileSystem {
+ public:
+  MemoryFileSystem();
+  ~MemoryFileSystem() override;
+
+  // --- Contents -----------------------------------------------------------------------------
+  // Stores a file (and every directory above it, split at backslashes).
+  void PutFile(const std::string& path, const std::string& bytes);
+  void PutDirectory(const std::string& path);
+  bool HasFile(const std::string& path) const;
+  bool HasDirectory(const std::string& path) const;
+  std::string FileBytes(const std::string& path) const;  // empty when there is no such file
+  std::vector<std::string> FilePaths() const;            // sorted
+  // Makes a file look `size` bytes long without storing them: bytes past the stored ones read
+  // as zeros. Lets tests describe archives beyond 4 GiB.
+  void SetApparentSize(const std::string& path, uint64_t size);
+
+  // --- Faults (each sets the platform's error code that the real system would give) ----------
+  // Every open of `path` fails with `error_code`.
+  void FailOpensOf(const std::string& path, unsigned long error_code);
+  // Writes, counted over all files, succeed for `bytes` more bytes; then they fail (disk full).
+  void LimitWrittenBytes(uint64_t bytes);
+  // Reads of `path` deliver nothing at or after `offset` (an input/output error there).
+  void FailReadsOfFrom(const std::string& path, uint64_t offset);
+  // Renames fail with access denied.
+  void FailRenames();
+  // Creating `path` as a directory fails with access denied.
+  void FailMakeDirectory(const std::string& path);
+
+  // --- Observation ---------------------------------------------------------------------------
+  int OpenStreamCount() const;
+  // Paths of the directories created through MakeDirectory, in order.
+  const std::vector<std::string>& CreatedDirectories() const { return created_directories_; }
+
+  // --- FileSystem ----------------------------------------------------------------------------
+  std::unique_ptr<Stream> OpenShared(const std::string& path) override;
+  std::unique_ptr<Stream> OpenDenyWrite(const std::string& path) override;
+  std::unique_ptr<Stream> OpenExclusive(const std::string& path) override;
+  std::unique_ptr<Stream> CreateExclusive(const std::string& path) override;
+  std::unique_ptr<Stream> CreateNewExclusive(const std::string& path) override;
+  bool FileIsPresent(const std::string& path) override;
+  bool DirectoryExists(const std::string& path) override;
+  bool MakeDirectory(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
+  bool RenameReplacing(const std::string& from, const std::string& to) override;
+
+  struct File;  // the implementation's record of one file
+
+ private:
+  class MemoryStream;
+  friend class MemoryStream;
+
+  std::map<std::string, std::shared_ptr<File>> files_;
+  std::set<std::string> directories_;
+  std::map<std::string, unsigned long> failing_opens_;
+  std::set<std::string> failing_directories_;
+  std::vector<std::string> created_directories_;
+  bool limit_writes_ = false;
+  uint64_t writable_bytes_ = 0;
+  bool fail_renames_ = false;
+  int open_streams_ = 0;
+};
+
+}  // namespace velmora
