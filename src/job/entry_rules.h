@@ -1,6 +1,7 @@
 // The entry rules: what each source entry becomes in the new archive.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -18,8 +19,16 @@ bool ResolveEntry(JobState& job, FileSystem& files, RunView& view, Stream& sourc
                   uint32_t count, uint32_t i, WdfEntry& entry);
 
 // Searches SourceIndex[0, count) for the first entry with `id`; when found, copies its Offset
-// and Size into `entry` and returns true.
+// and Size into `entry` and returns true. Uses job.SourceIds when it has been built, and scans
+// SourceIndex from the start otherwise.
 bool FindEntryInSource(const JobState& job, WdfEntry& entry, uint32_t count, uint32_t id);
+
+// Builds job.SourceIds from the Ids of SourceIndex (once per run, after the index is loaded).
+// May throw std::bad_alloc.
+void BuildSourceIdLookup(JobState& job);
+
+// The largest piece of an entry's bytes held in memory at once while it is copied.
+constexpr size_t kCopyBufferSize = 61440;
 
 // Parses the text of a hexadecimal id: one or more of 0-9, A-F, a-f, value at most 0xFFFFFFFF
 // (leading zeros allowed). No sign, blank or prefix.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "job/script.h"
@@ -20,6 +21,12 @@ struct DialogTexts {
   std::string DateLine;
   std::string ProgressCaption;
   std::string CreditLine;
+};
+
+// Pairs of (Id, first index in SourceIndex), sorted by Id; meaningful only when Built.
+struct SourceIdLookup {
+  bool Built = false;
+  std::vector<std::pair<uint32_t, uint32_t>> FirstIndexOfId;
 };
 
 struct JobState {
@@ -47,6 +54,11 @@ struct JobState {
   std::vector<WdfEntry> SourceIndex;
   std::vector<WdfEntry> TargetIndex;
   uint32_t TargetCount = 0;
+  // The first index in SourceIndex of every Id, built once per run by the worker. Ids in
+  // SourceIndex never change during a run (internal references redirect only Offset and Size),
+  // so it answers "the first entry with this Id" as a scan from the start would. Released with
+  // the index buffers.
+  SourceIdLookup SourceIds;
 
   std::string ErrorText;  // the complete message of the worker's failure; empty when none
   std::string ErrorRule;  // the cleaned script line of the rule found last
