@@ -64,16 +64,19 @@ class MemoryFileSystem final : public FileSystem {
  private:
   class MemoryStream;
   friend class MemoryStream;
+  struct OpenRequest;  // access, sharing and disposition of one open
+  std::unique_ptr<Stream> Open(const std::string& path, const OpenRequest& request);
 
   std::map<std::string, std::shared_ptr<File>> files_;
   std::set<std::string> directories_;
   std::map<std::string, unsigned long> failing_opens_;
   std::set<std::string> failing_directories_;
   std::vector<std::string> created_directories_;
-  bool limit_writes_ = false;
-  uint64_t writable_bytes_ = 0;
   bool fail_renames_ = false;
-  int open_streams_ = 0;
+  // What the streams share with the file system (write budget, stream count); streams hold it
+  // too, so a stream that outlives the file system stays safe to use and to close.
+  struct StreamShared;
+  std::shared_ptr<StreamShared> shared_;
 };
 
 }  // namespace velmora

@@ -20,6 +20,9 @@ unsigned long SystemErrorNotFound();
 unsigned long SystemErrorSharingViolation();
 unsigned long SystemErrorDiskFull();
 unsigned long SystemErrorAccessDenied();
+unsigned long SystemErrorAlreadyExists();  // a file of that name exists
+unsigned long SystemErrorPathNotFound();   // a directory of the path is missing
+unsigned long SystemErrorReadFault();      // the device could not deliver the bytes
 
 // A failure that nothing in the program handles reaches the last-resort report with its type
 // name, its message and the code address where it was raised.

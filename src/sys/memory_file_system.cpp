@@ -1,0 +1,409 @@
+#include "sys/memory_file_system.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "sys/code_page.h"
+#include "sys/system_error.h"
+
+namespace velmora {
+
+namespace {
+
+// The most bytes one file may really hold: a write that would need more storage fails as a full
+// disk instead of exhausting the test's memory (apparent sizes cover large files).
+constexpr uint64_t kMaxStoredBytes = uint64_t{1} << 30;
+
+// Access wanted and sharing granted by one open, as the system's sharing check sees them.
+struct OpenMode {
+  bool read;
+  bool write;
+  bool share_read;
+  bool share_write;
+};
+
+constexpr OpenMode kSharedRead{true, false, true, true};
+constexpr OpenMode kDenyWriteRead{true, false, true, false};
+constexpr OpenMode kExclusive{true, true, false, false};
+
+bool Fail(unsigned long code) {
+  SetLastSystemError(code);
+  return false;
+}
+
+// The directory part of `path` without its final separator; empty when there is none.
+std::string ParentOf(const std::string& path) {
+  size_t slash = FindLastCharOf(path, "\\");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// True when the last character is a separator (not the second byte of a double-byte one).
+bool EndsWithSeparator(const std::string& path) {
+  return !path.empty() && FindLastCharOf(path, "\\") == path.size() - 1;
+}
+
+// A directory path names the same directory with or without trailing separators.
+std::string DirectoryKey(std::string path) {
+  while (EndsWithSeparator(path)) path.pop_back();
+  return path;
+}
+
+// A bare drive ("C:") or no directory part at all (the current directory) always exists.
+bool IsImplicitDirectory(const std::string& dir) {
+  return dir.empty() || (dir.size() == 2 && dir[1] == ':');
+}
+
+// Splits a name into whole characters of the code page, so that wildcards match characters.
+std::vector<std::string> Characters(const std::string& text) {
+  std::vector<std::string> chars;
+  for (size_t pos = 0; pos < text.size();) {
+    size_t next = NextCharOffset(text, pos);
+    chars.push_back(text.substr(pos, next - pos));
+    pos = next;
+  }
+  return chars;
+}
+
+bool MatchCharacters(const std::vector<std::string>& pattern, size_t p,
+                     const std::vector<std::string>& name, size_t n) {
+  while (p < pattern.size()) {
+    if (pattern[p] == "*") {
+      for (size_t rest = n; rest <= name.size(); ++rest) {
+        if (MatchCharacters(pattern, p + 1, name, rest)) return true;
+      }
+      return false;
+    }
+    if (n == name.size()) return false;
+    if (pattern[p] != "?" && pattern[p] != name[n]) return false;
+    ++p;
+    ++n;
+  }
+  return n == name.size();
+}
+
+bool MatchesWildcards(const std::string& pattern, const std::string& name) {
+  return MatchCharacters(Characters(pattern), 0, Characters(name), 0);
+}
+
+}  // namespace
+
+struct MemoryFileSystem::File {
+  std::string bytes;
+  uint64_t apparent_size = 0;
+  bool reads_fail = false;
+  uint64_t reads_fail_from = 0;
+  // How many open streams want each access and deny each sharing.
+  int readers = 0;
+  int writers = 0;
+  int deny_read = 0;
+  int deny_write = 0;
+
+  uint64_t Size() const { return std::max<uint64_t>(bytes.size(), apparent_size); }
+  bool IsOpen() const { return readers + writers + deny_read + deny_write > 0; }
+  bool ConflictsWith(const OpenMode& mode) const {
+    return (mode.read && deny_read > 0) || (mode.write && deny_write > 0) ||
+           (readers > 0 && !mode.share_read) || (writers > 0 && !mode.share_write);
+  }
+  void Count(const OpenMode& mode, int delta) {
+    readers += mode.read ? delta : 0;
+    writers += mode.write ? delta : 0;
+    deny_read += mode.share_read ? 0 : delta;
+    deny_write += mode.share_write ? 0 : delta;
+  }
+};
+
+struct MemoryFileSystem::StreamShared {
+  bool limit_writes = false;
+  uint64_t writable_bytes = 0;
+  int open_streams = 0;
+};
+
+class MemoryFileSystem::MemoryStream final : public Stream {
+ public:
+  MemoryStream(std::shared_ptr<File> file, std::shared_ptr<StreamShared> shared, OpenMode mode)
+      : file_(std::move(file)), shared_(std::move(shared)), mode_(mode) {
+    file_->Count(mode_, +1);
+    ++shared_->open_streams;
+  }
+  ~MemoryStream() override {
+    file_->Count(mode_, -1);
+    --shared_->open_streams;
+  }
+
+  size_t Read(void* buffer, size_t n) override {
+    uint64_t end = file_->Size();
+    bool fault = file_->reads_fail && file_->reads_fail_from < end;
+    if (fault) end = file_->reads_fail_from;
+    size_t count =
+        position_ >= end ? 0 : static_cast<size_t>(std::min<uint64_t>(n, end - position_));
+    const std::string& stored = file_->bytes;
+    size_t from_store =
+        position_ >= stored.size()
+            ? 0
+            : static_cast<size_t>(std::min<uint64_t>(count, stored.size() - position_));
+    if (from_store > 0) std::memcpy(buffer, stored.data() + position_, from_store);
+    if (count > from_store)
+      std::memset(static_cast<char*>(buffer) + from_store, 0, count - from_store);
+    position_ += count;
+    if (count < n && fault) SetLastSystemError(SystemErrorReadFault());
+    return count;
+  }
+
+  bool Write(const void* data, size_t n) override {
+    if (!mode_.write) return Fail(SystemErrorAccessDenied());
+    size_t allowed = n;
+    if (shared_->limit_writes) {
+      allowed = static_cast<size_t>(std::min<uint64_t>(n, shared_->writable_bytes));
+    }
+    if (position_ + allowed > kMaxStoredBytes) return Fail(SystemErrorDiskFull());
+    std::string& stored = file_->bytes;
+    if (stored.size() < position_ + allowed) stored.resize(position_ + allowed, '\0');
+    if (allowed > 0) std::memcpy(&stored[position_], data, allowed);
+    position_ += allowed;
+    if (shared_->limit_writes) shared_->writable_bytes -= allowed;
+    if (allowed < n) return Fail(SystemErrorDiskFull());
+    return true;
+  }
+
+  bool Seek(uint64_t position) override {
+    position_ = position;
+    return true;
+  }
+  uint64_t Position() override { return position_; }
+  bool Size(uint64_t* size) override {
+    *size = file_->Size();
+    return true;
+  }
+
+ private:
+  std::shared_ptr<File> file_;
+  std::shared_ptr<StreamShared> shared_;
+  OpenMode mode_;
+  uint64_t position_ = 0;
+};
+
+MemoryFileSystem::MemoryFileSystem() : shared_(std::make_shared<StreamShared>()) {}
+MemoryFileSystem::~MemoryFileSystem() = default;
+
+// --- Contents ------------------------------------------------------------------------------
+
+void MemoryFileSystem::PutFile(const std::string& path, const std::string& bytes) {
+  std::string parent = ParentOf(path);
+  if (!IsImplicitDirectory(parent)) PutDirectory(parent);
+  std::shared_ptr<File>& file = files_[path];
+  // The record stays the same, so streams already open on the file see the new contents.
+  if (!file) file = std::make_shared<File>();
+  file->bytes = bytes;
+  file->apparent_size = 0;
+}
+
+void MemoryFileSystem::PutDirectory(const std::string& path) {
+  std::string dir = DirectoryKey(path);
+  while (!IsImplicitDirectory(dir)) {
+    directories_.insert(dir);
+    dir = ParentOf(dir);
+  }
+}
+
+bool MemoryFileSystem::HasFile(const std::string& path) const { return files_.count(path) > 0; }
+
+bool MemoryFileSystem::HasDirectory(const std::string& path) const {
+  return directories_.count(DirectoryKey(path)) > 0;
+}
+
+std::string MemoryFileSystem::FileBytes(const std::string& path) const {
+  auto found = files_.find(path);
+  return found == files_.end() ? std::string() : found->second->bytes;
+}
+
+std::vector<std::string> MemoryFileSystem::FilePaths() const {
+  std::vector<std::string> paths;
+  for (const auto& entry : files_) paths.push_back(entry.first);
+  return paths;
+}
+
+void MemoryFileSystem::SetApparentSize(const std::string& path, uint64_t size) {
+  auto found = files_.find(path);
+  if (found == files_.end()) throw std::logic_error("SetApparentSize: no file " + path);
+  found->second->apparent_size = size;
+}
+
+// --- Faults --------------------------------------------------------------------------------
+
+void MemoryFileSystem::FailOpensOf(const std::string& path, unsigned long error_code) {
+  failing_opens_[path] = error_code;
+}
+
+void MemoryFileSystem::LimitWrittenBytes(uint64_t bytes) {
+  shared_->limit_writes = true;
+  shared_->writable_bytes = bytes;
+}
+
+void MemoryFileSystem::FailReadsOfFrom(const std::string& path, uint64_t offset) {
+  auto found = files_.find(path);
+  if (found == files_.end()) throw std::logic_error("FailReadsOfFrom: no file " + path);
+  found->second->reads_fail = true;
+  found->second->reads_fail_from = offset;
+}
+
+void MemoryFileSystem::FailRenames() { fail_renames_ = true; }
+
+void MemoryFileSystem::FailMakeDirectory(const std::string& path) {
+  failing_directories_.insert(DirectoryKey(path));
+}
+
+int MemoryFileSystem::OpenStreamCount() const { return shared_->open_streams; }
+
+// --- Opening -------------------------------------------------------------------------------
+
+enum class Disposition { kOpenExisting, kCreateAlways, kCreateNew };
+
+struct MemoryFileSystem::OpenRequest {
+  OpenMode mode;
+  Disposition disposition;
+};
+
+// One open as the system performs it: the injected fault, the path, the sharing check, then
+// the disposition.
+std::unique_ptr<Stream> MemoryFileSystem::Open(const std::string& path,
+                                               const OpenRequest& request) {
+  auto failing = failing_opens_.find(path);
+  if (failing != failing_opens_.end()) {
+    Fail(failing->second);
+    return nullptr;
+  }
+  if (directories_.count(DirectoryKey(path)) > 0 || EndsWithSeparator(path)) {
+    Fail(SystemErrorAccessDenied());
+    return nullptr;
+  }
+  auto found = files_.find(path);
+  if (found == files_.end()) {
+    if (request.disposition == Disposition::kOpenExisting) {
+      Fail(SystemErrorNotFound());
+      return nullptr;
+    }
+    std::string parent = ParentOf(path);
+    if (!IsImplicitDirectory(parent) && directories_.count(parent) == 0) {
+      Fail(SystemErrorPathNotFound());
+      return nullptr;
+    }
+    found = files_.emplace(path, std::make_shared<File>()).first;
+  } else {
+    if (found->second->ConflictsWith(request.mode)) {
+      Fail(SystemErrorSharingViolation());
+      return nullptr;
+    }
+    if (request.disposition == Disposition::kCreateNew) {
+      Fail(SystemErrorAlreadyExists());
+      return nullptr;
+    }
+    if (request.disposition == Disposition::kCreateAlways) {
+      found->second->bytes.clear();
+      found->second->apparent_size = 0;
+    }
+  }
+  return std::make_unique<MemoryStream>(found->second, shared_, request.mode);
+}
+
+std::unique_ptr<Stream> MemoryFileSystem::OpenShared(const std::string& path) {
+  return Open(path, {kSharedRead, Disposition::kOpenExisting});
+}
+std::unique_ptr<Stream> MemoryFileSystem::OpenDenyWrite(const std::string& path) {
+  return Open(path, {kDenyWriteRead, Disposition::kOpenExisting});
+}
+std::unique_ptr<Stream> MemoryFileSystem::OpenExclusive(const std::string& path) {
+  return Open(path, {kExclusive, Disposition::kOpenExisting});
+}
+std::unique_ptr<Stream> MemoryFileSystem::CreateExclusive(const std::string& path) {
+  return Open(path, {kExclusive, Disposition::kCreateAlways});
+}
+std::unique_ptr<Stream> MemoryFileSystem::CreateNewExclusive(const std::string& path) {
+  return Open(path, {kExclusive, Disposition::kCreateNew});
+}
+
+// --- Directory operations ------------------------------------------------------------------
+
+// The directory search: entries of the path's directory whose names match its last part, in
+// name order; the first one found decides.
+bool MemoryFileSystem::FileIsPresent(const std::string& path) {
+  size_t slash = FindLastCharOf(path, "\\");
+  std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  std::string pattern = path.substr(dir.size());
+  if (pattern.empty()) return false;
+  if (FindLastCharOf(pattern, "*?") == std::string::npos) {
+    return files_.count(path) > 0;
+  }
+  std::map<std::string, bool> entries;  // name -> is a directory
+  for (const auto& file : files_) {
+    if (file.first.compare(0, dir.size(), dir) == 0 &&
+        FindLastCharOf(file.first.substr(dir.size()), "\\") == std::string::npos) {
+      entries[file.first.substr(dir.size())] = false;
+    }
+  }
+  for (const std::string& directory : directories_) {
+    if (directory.size() > dir.size() && directory.compare(0, dir.size(), dir) == 0 &&
+        FindLastCharOf(directory.substr(dir.size()), "\\") == std::string::npos) {
+      entries[directory.substr(dir.size())] = true;
+    }
+  }
+  for (const auto& entry : entries) {
+    if (MatchesWildcards(pattern, entry.first)) return !entry.second;
+  }
+  return false;
+}
+
+bool MemoryFileSystem::DirectoryExists(const std::string& path) {
+  std::string dir = DirectoryKey(path);
+  return IsImplicitDirectory(dir) ? dir.size() == 2 : directories_.count(dir) > 0;
+}
+
+bool MemoryFileSystem::MakeDirectory(const std::string& path) {
+  std::string dir = DirectoryKey(path);
+  if (dir.empty() || failing_directories_.count(dir) > 0) return Fail(SystemErrorAccessDenied());
+  if (IsImplicitDirectory(dir) || directories_.count(dir) > 0 || files_.count(dir) > 0) {
+    return Fail(SystemErrorAlreadyExists());
+  }
+  std::string parent = ParentOf(dir);
+  if (!IsImplicitDirectory(parent) && directories_.count(parent) == 0) {
+    return Fail(SystemErrorPathNotFound());
+  }
+  directories_.insert(dir);
+  created_directories_.push_back(dir);
+  return true;
+}
+
+bool MemoryFileSystem::RemoveFile(const std::string& path) {
+  auto found = files_.find(path);
+  if (found == files_.end()) {
+    return Fail(directories_.count(DirectoryKey(path)) > 0 ? SystemErrorAccessDenied()
+                                                           : SystemErrorNotFound());
+  }
+  if (found->second->IsOpen()) return Fail(SystemErrorSharingViolation());
+  files_.erase(found);
+  return true;
+}
+
+bool MemoryFileSystem::RenameReplacing(const std::string& from, const std::string& to) {
+  if (fail_renames_) return Fail(SystemErrorAccessDenied());
+  auto source = files_.find(from);
+  if (source == files_.end()) return Fail(SystemErrorNotFound());
+  if (source->second->IsOpen()) return Fail(SystemErrorSharingViolation());
+  if (from == to) return true;
+  if (directories_.count(DirectoryKey(to)) > 0) return Fail(SystemErrorAccessDenied());
+  std::string parent = ParentOf(to);
+  if (!IsImplicitDirectory(parent) && directories_.count(parent) == 0) {
+    return Fail(SystemErrorPathNotFound());
+  }
+  auto target = files_.find(to);
+  if (target != files_.end()) {
+    if (target->second->IsOpen()) return Fail(SystemErrorSharingViolation());
+    files_.erase(target);
+  }
+  std::shared_ptr<File> file = source->second;
+  files_.erase(source);
+  files_[to] = file;
+  return true;
+}
+
+}  // namespace velmora

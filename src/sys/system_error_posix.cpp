@@ -1,0 +1,40 @@
+// POSIX keeps the thread's last error in errno; its texts get the CR LF that the system texts
+// of the target platform end with, so messages read the same on both.
+#include <cerrno>
+#include <cstring>
+
+#include "sys/system_error.h"
+
+namespace velmora {
+
+namespace {
+
+// strerror_r comes in two flavours; both are handled so that the text is always the buffer's
+// or the returned one.
+[[maybe_unused]] const char* ErrorText(int result, const char* buffer) {
+  return result == 0 ? buffer : "";
+}
+[[maybe_unused]] const char* ErrorText(const char* result, const char*) { return result; }
+
+}  // namespace
+
+std::string LastSystemErrorText() {
+  int code = errno;
+  if (code == 0) return std::string();
+  char buffer[512] = {};
+  std::string text = ErrorText(strerror_r(code, buffer, sizeof buffer), buffer);
+  errno = code;  // reading the text leaves the last error as it was
+  return text.empty() ? text : text + "\r\n";
+}
+
+void SetLastSystemError(unsigned long code) { errno = static_cast<int>(code); }
+
+unsigned long SystemErrorNotFound() { return ENOENT; }
+unsigned long SystemErrorSharingViolation() { return EBUSY; }
+unsigned long SystemErrorDiskFull() { return ENOSPC; }
+unsigned long SystemErrorAccessDenied() { return EACCES; }
+unsigned long SystemErrorAlreadyExists() { return EEXIST; }
+unsigned long SystemErrorPathNotFound() { return ENOENT; }
+unsigned long SystemErrorReadFault() { return EIO; }
+
+}  // namespace velmora
