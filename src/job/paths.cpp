@@ -1,0 +1,67 @@
+#include "job/paths.h"
+
+#include "sys/code_page.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr char kSeparators[] = "\\:";
+
+bool BeginsWithTwoDots(const std::string& text) { return text.compare(0, 2, "..") == 0; }
+
+}  // namespace
+
+std::string DirectoryPart(const std::string& path) {
+  const size_t last = FindLastCharOf(path, kSeparators);
+  return last == std::string::npos ? std::string() : path.substr(0, last + 1);
+}
+
+std::string FileNamePart(const std::string& path) {
+  const size_t last = FindLastCharOf(path, kSeparators);
+  return last == std::string::npos ? path : path.substr(last + 1);
+}
+
+std::string Extension(const std::string& path) {
+  // The file name part begins on a character boundary, so stepping through it alone is exact.
+  const std::string name = FileNamePart(path);
+  const size_t dot = FindLastCharOf(name, ".");
+  return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+std::string ReplaceExtension(const std::string& name, const std::string& extension) {
+  return name.substr(0, name.size() - Extension(name).size()) + extension;
+}
+
+std::string OneLevelUp(const std::string& dir) {
+  const size_t last = FindLastCharOf(dir, kSeparators);
+  if (last == std::string::npos) return std::string();
+  // A directory that does not end with a separator, or ends with a colon (a drive), has nothing
+  // to drop: its directory part is all that is left of it.
+  if (last + 1 != dir.size() || dir[last] == ':') return dir.substr(0, last + 1);
+  if (last == 0) return std::string();
+  const std::string rest = dir.substr(0, last);
+  // A backslash directly behind a colon or another backslash ends a root (C:\, \\): it stays.
+  if (FindLastCharOf(rest, kSeparators) == last - 1) return dir;
+  return DirectoryPart(rest);
+}
+
+bool ResolveRelativePath(std::string& base_dir, const std::string& relative) {
+  std::string dir = base_dir;
+  std::string rest = relative;
+  if (BeginsWithTwoDots(rest)) {
+    for (;;) {
+      dir = OneLevelUp(dir);
+      if (dir.empty()) break;
+      rest.erase(0, 2);
+      if (rest.empty() || rest[0] != '\\') break;
+      rest.erase(0, 1);
+      if (!BeginsWithTwoDots(rest)) break;
+    }
+  }
+  if (!rest.empty()) return false;
+  base_dir = dir;
+  return true;
+}
+
+}  // namespace velmora

@@ -1,0 +1,194 @@
+#include "job/prepare.h"
+
+#include <string>
+#include <vector>
+
+#include "job/paths.h"
+#include "msg/format.h"
+#include "sys/code_page.h"
+#include "sys/system_error.h"
+#include "wdf/wdf.h"
+
+namespace velmora {
+
+namespace {
+
+// How many names beside an existing target are tried for the new archive before giving up.
+constexpr int kTemporaryNameAttempts = 100;
+constexpr char kTemporarySuffix[] = ".vlmtmp";
+
+// The cleaned value of `key` when the script has that key.
+bool ScriptValue(const ScriptLines& script, const char* key, bool keep_escapes,
+                 std::string* value) {
+  const int line = FindScriptKey(script, key);
+  if (line < 0) return false;
+  *value = CleanScriptValue(ScriptValueAt(script, line), keep_escapes);
+  return true;
+}
+
+// The form of a directory path the file system is asked about: without its closing backslash,
+// except where that backslash ends a root (C:\, \\).
+std::string DirectoryName(const std::string& dir) {
+  if (dir.empty() || dir.back() != '\\') return dir;
+  const std::string up = OneLevelUp(dir);
+  return up == dir ? dir : dir.substr(0, dir.size() - 1);
+}
+
+// Makes sure the directory `dir` (ending with a separator) exists: when it does not, creates it
+// and every missing parent, outermost first, stopping at the first failure and leaving the
+// parents created so far.
+bool EnsureDirectory(FileSystem& files, const std::string& dir, std::string* reason) {
+  std::vector<std::string> missing;  // innermost first
+  for (std::string level = dir; !level.empty();) {
+    if (files.DirectoryExists(DirectoryName(level))) break;
+    missing.push_back(level);
+    const std::string up = OneLevelUp(level);
+    if (up == level) break;  // a root that does not exist: creating it reports why
+    level = up;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (!files.MakeDirectory(DirectoryName(*it))) {
+      *reason = LastSystemErrorText();
+      return false;
+    }
+  }
+  return true;
+}
+
+// Creates the file that the new archive is written into. A new target is created in place. An
+// existing target is held open without sharing, untouched, and the archive goes to a temporary
+// file beside it, so that a run that fails or is cancelled never costs the user the old archive.
+bool CreateTarget(JobState& job, FileSystem& files, bool target_exists, std::string* reason) {
+  if (!target_exists) {
+    job.TargetStream = files.CreateExclusive(job.TargetPath);
+    if (!job.TargetStream) {
+      *reason = LastSystemErrorText();
+      return false;
+    }
+    job.TargetWritePath = job.TargetPath;
+    return true;
+  }
+  job.OldTarget = files.OpenExclusive(job.TargetPath);
+  if (!job.OldTarget) {
+    *reason = LastSystemErrorText();
+    return false;
+  }
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+    std::string path = job.TargetPath + kTemporarySuffix;
+    if (attempt > 0) path += std::to_string(attempt);
+    job.TargetStream = files.CreateNewExclusive(path);
+    if (job.TargetStream) {
+      job.TargetWritePath = path;
+      return true;
+    }
+    *reason = LastSystemErrorText();
+    // Only a name that is taken is a reason to try the next one.
+    if (!files.FileIsPresent(path) && !files.DirectoryExists(path)) break;
+  }
+  job.OldTarget.reset();
+  return false;
+}
+
+// Undoes CreateTarget: the new archive's file is closed and removed, the old target released.
+void DiscardTarget(JobState& job, FileSystem& files) {
+  job.TargetStream.reset();
+  if (!job.TargetWritePath.empty()) files.RemoveFile(job.TargetWritePath);
+  job.TargetWritePath.clear();
+  job.OldTarget.reset();
+}
+
+bool Confirmed(RunView& view, const std::string& question) {
+  return view.AskOkCancel(question) == 1;
+}
+
+}  // namespace
+
+bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
+  static const ScriptLines kNoScript;
+  const ScriptLines& script = job.Script ? *job.Script : kNoScript;
+  std::string value;
+
+  // The confirmation comes before anything is touched.
+  if (ScriptValue(script, "#RunBegin", false, &value)) {
+    const std::string question = value.empty()
+                                     ? Message(MessageKey::MsgConfirmScript, {job.ScriptPath})
+                                     : value + Message(MessageKey::MsgConfirmScriptSuffix);
+    if (!Confirmed(view, question)) return false;
+  }
+
+  job.TargetDir = DirectoryPart(job.ScriptPath);
+  job.SourceDir = job.TargetDir;
+
+  std::string source_name;
+  if (!ScriptValue(script, "#SrcFile", true, &source_name)) {
+    view.ShowError(Message(MessageKey::MsgNoSource));
+    return false;
+  }
+  if (ScriptValue(script, "#SrcPath", true, &value) && !ResolveRelativePath(job.SourceDir, value)) {
+    view.ShowError(Message(MessageKey::MsgSourcePathInvalid));
+    return false;
+  }
+  job.SourceName = source_name;
+  job.SourcePath = job.SourceDir + job.SourceName;
+  if (!files.FileIsPresent(job.SourcePath)) {
+    view.ShowError(Message(MessageKey::MsgSourceNotFound, {job.SourcePath}));
+    return false;
+  }
+  job.SourceStream = files.OpenShared(job.SourcePath);
+  if (!job.SourceStream) {
+    const std::string reason = LastSystemErrorText();
+    view.ShowError(Message(MessageKey::MsgSourceOpenFailed, {job.SourcePath, reason}));
+    return false;
+  }
+
+  if (ScriptValue(script, "#DestPath", true, &value) &&
+      !ResolveRelativePath(job.TargetDir, value)) {
+    view.ShowError(Message(MessageKey::MsgTargetPathInvalid));
+    return false;
+  }
+  std::string target_name;
+  ScriptValue(script, "#DestFile", true, &target_name);
+  if (target_name.empty()) {
+    target_name = ReplaceExtension(FileNamePart(job.ScriptPath), Extension(job.SourcePath));
+  }
+  job.TargetPath = job.TargetDir + target_name;
+  if (EqualFoldingAscii(job.SourcePath, job.TargetPath)) {
+    view.ShowError(Message(MessageKey::MsgTargetSameAsSource, {job.TargetPath, job.SourcePath}));
+    return false;
+  }
+  const bool target_exists = files.FileIsPresent(job.TargetPath);
+  if (target_exists && !Confirmed(view, Message(MessageKey::MsgTargetExists, {job.TargetPath}))) {
+    return false;
+  }
+
+  std::string reason;
+  const std::string target_dir = DirectoryPart(job.TargetPath);
+  if (!target_dir.empty() && !EnsureDirectory(files, target_dir, &reason)) {
+    view.ShowError(Message(MessageKey::MsgTargetDirFailed, {target_dir, reason}));
+    return false;
+  }
+  if (!CreateTarget(job, files, target_exists, &reason)) {
+    view.ShowError(Message(MessageKey::MsgTargetCreateFailed, {job.TargetPath, reason}));
+    return false;
+  }
+
+  // The target is created before the source header is checked; a source that is no archive
+  // takes back what was created for it, and an existing target was never touched.
+  if (!ReadWdfHeader(*job.SourceStream, &job.SourceCount, &job.SourceIndexOffset)) {
+    DiscardTarget(job, files);
+    view.ShowError(Message(MessageKey::MsgSourceNotWdf, {job.SourcePath}));
+    return false;
+  }
+
+  if (ScriptValue(script, "#Author", true, &value)) {
+    job.Texts.AuthorLine = value;
+    if (value.empty()) job.Texts.AuthorLine = Message(MessageKey::MsgFromPrefix) + job.SourcePath;
+  }
+  if (ScriptValue(script, "#Date", true, &value)) {
+    job.Texts.DateLine = value;
+    if (value.empty()) job.Texts.DateLine = Message(MessageKey::MsgToPrefix) + job.TargetPath;
+  }
+  return true;
+}
+
+}  // namespace velmora
