@@ -1,0 +1,51 @@
+#include "sys/code_page.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+#if !defined(_WIN32)
+// The code page of the target systems; Windows runs these tests under it for real.
+struct GbkLeadBytes {
+  GbkLeadBytes() { SetLeadByteRangeForTesting(0x81, 0xFE); }
+  ~GbkLeadBytes() { SetLeadByteRangeForTesting(1, 0); }
+};
+#else
+struct GbkLeadBytes {};
+#endif
+
+// "\x95\x5C" is a GBK character whose second byte is a backslash.
+const std::string kPath = "D:\\\x95\\\\a=\x95\\=b";
+
+TEST(CodePage, SteppingNeverStopsOnTheSecondByteOfADoubleByteCharacter) {
+  GbkLeadBytes gbk;
+  EXPECT_TRUE(IsLeadByte(0x95));
+  EXPECT_FALSE(IsLeadByte('\\'));
+  EXPECT_EQ(5u, NextCharOffset(kPath, 3));
+  EXPECT_EQ(6u, NextCharOffset(kPath, 5)) << "the real separator after it";
+  EXPECT_EQ(kPath.size(), NextCharOffset(kPath, kPath.size()));
+  EXPECT_EQ(1u, NextCharOffset("\x95", 0)) << "a lead byte at the end stands alone";
+
+  EXPECT_EQ(5u, FindChar(kPath, '\\', 3));
+  EXPECT_EQ(2u, FindChar(kPath, '\\'));
+  EXPECT_EQ(7u, FindChar(kPath, '='));
+  EXPECT_EQ(10u, FindChar(kPath, '=', 8));
+  EXPECT_EQ(std::string::npos, FindChar(kPath, 'z'));
+  EXPECT_EQ(5u, FindLastCharOf(kPath, "\\"));
+  EXPECT_EQ(5u, FindLastCharOf(kPath, "\\:"));
+  EXPECT_EQ(1u, FindLastCharOf("D:\x95\\", "\\:"));
+  EXPECT_EQ(std::string::npos, FindLastCharOf("\x95\\", "\\"));
+}
+
+TEST(CodePage, ComparisonsIgnoringCase) {
+  EXPECT_TRUE(EqualFoldingAscii("#SrcFile", "#SRCFILE"));
+  EXPECT_FALSE(EqualFoldingAscii("#SrcFile ", "#SRCFILE"));
+  EXPECT_FALSE(EqualFoldingAscii("[", "{")) << "only letters are folded";
+  EXPECT_TRUE(EqualIgnoringCase("#SRCFILE", "#SrcFile"));
+  EXPECT_FALSE(EqualIgnoringCase("#SrcFile ", "#SrcFile"));
+  EXPECT_FALSE(EqualIgnoringCase("#SrcFile", "#DestFile"));
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,263 @@
+// The operating system's files on POSIX hosts.
+//
+// The program writes paths with backslashes; here every backslash that is a character of its
+// own becomes a slash, so "out\ui.wdf" and "/home/me/out/ui.wdf" both name what they mean.
+//
+// POSIX has no sharing modes, yet the program relies on them: the target is created without
+// sharing, so a target that names the open source in another form must fail to open instead of
+// truncating the source. Every open therefore passes the same sharing check as on the target
+// system, against the other streams of this process on the same file (device and inode), and
+// takes an advisory lock (shared for deny-write, exclusive for no sharing) that other processes
+// honouring locks also see. Removing or renaming a file that this process holds open fails as
+// it would there. A refused open reports EBUSY.
+//
+// POSIX has no wildcards in paths either: FileIsPresent tests the exact path.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <map>
+#include <mutex>
+#include <utility>
+
+#include "sys/code_page.h"
+#include "sys/file_system.h"
+#include "sys/system_error.h"
+
+namespace velmora {
+
+namespace {
+
+std::string ToPosixPath(const std::string& path) {
+  std::string result = path;
+  for (size_t pos = 0; pos < result.size(); pos = NextCharOffset(result, pos)) {
+    if (result[pos] == '\\' && NextCharOffset(result, pos) == pos + 1) result[pos] = '/';
+  }
+  return result;
+}
+
+bool Fail(int code) {
+  errno = code;
+  return false;
+}
+
+struct OpenMode {
+  bool read;
+  bool write;
+  bool share_read;
+  bool share_write;
+};
+
+constexpr OpenMode kSharedRead{true, false, true, true};
+constexpr OpenMode kDenyWriteRead{true, false, true, false};
+constexpr OpenMode kExclusive{true, true, false, false};
+
+using FileId = std::pair<dev_t, ino_t>;
+
+// The opens of this process per file, counted like the target system's sharing check.
+class OpenFiles {
+ public:
+  // Registers the open when it does not conflict with the others of the same file.
+  bool TryAdd(FileId id, const OpenMode& mode) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Counts& counts = files_[id];
+    bool conflict = (mode.read && counts.deny_read > 0) || (mode.write && counts.deny_write > 0) ||
+                    (counts.readers > 0 && !mode.share_read) ||
+                    (counts.writers > 0 && !mode.share_write);
+    if (conflict) return false;
+    counts.Add(mode, +1);
+    return true;
+  }
+  void Remove(FileId id, const OpenMode& mode) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = files_.find(id);
+    if (found == files_.end()) return;
+    found->second.Add(mode, -1);
+    if (found->second.opens == 0) files_.erase(found);
+  }
+  bool IsOpen(FileId id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = files_.find(id);
+    return found != files_.end() && found->second.opens > 0;
+  }
+
+ private:
+  struct Counts {
+    int opens = 0;
+    int readers = 0;
+    int writers = 0;
+    int deny_read = 0;
+    int deny_write = 0;
+    void Add(const OpenMode& mode, int delta) {
+      opens += delta;
+      readers += mode.read ? delta : 0;
+      writers += mode.write ? delta : 0;
+      deny_read += mode.share_read ? 0 : delta;
+      deny_write += mode.share_write ? 0 : delta;
+    }
+  };
+  std::mutex mutex_;
+  std::map<FileId, Counts> files_;
+};
+
+OpenFiles& TheOpenFiles() {
+  static OpenFiles* open_files = new OpenFiles;  // never destroyed: streams may close late
+  return *open_files;
+}
+
+class PosixStream final : public Stream {
+ public:
+  PosixStream(int fd, FileId id, OpenMode mode) : fd_(fd), id_(id), mode_(mode) {}
+  ~PosixStream() override {
+    TheOpenFiles().Remove(id_, mode_);
+    int saved = errno;  // closing must not replace the reason of an earlier failure
+    close(fd_);
+    errno = saved;
+  }
+
+  size_t Read(void* buffer, size_t n) override {
+    size_t done = 0;
+    while (done < n) {
+      ssize_t got = pread(fd_, static_cast<char*>(buffer) + done, n - done,
+                          static_cast<off_t>(position_ + done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;
+      done += static_cast<size_t>(got);
+    }
+    position_ += done;
+    return done;
+  }
+
+  bool Write(const void* data, size_t n) override {
+    if (!mode_.write) return Fail(EBADF);
+    size_t done = 0;
+    while (done < n) {
+      ssize_t put = pwrite(fd_, static_cast<const char*>(data) + done, n - done,
+                           static_cast<off_t>(position_ + done));
+      if (put < 0 && errno == EINTR) continue;
+      if (put < 0) break;
+      if (put == 0) {
+        errno = ENOSPC;
+        break;
+      }
+      done += static_cast<size_t>(put);
+    }
+    position_ += done;
+    return done == n;
+  }
+
+  bool Seek(uint64_t position) override {
+    if (position > static_cast<uint64_t>(INT64_MAX)) return Fail(EINVAL);
+    position_ = position;
+    return true;
+  }
+  uint64_t Position() override { return position_; }
+  bool Size(uint64_t* size) override {
+    struct stat st;
+    if (fstat(fd_, &st) != 0) return false;
+    *size = static_cast<uint64_t>(st.st_size);
+    return true;
+  }
+
+ private:
+  int fd_;
+  FileId id_;
+  OpenMode mode_;
+  uint64_t position_ = 0;
+};
+
+enum class Disposition { kOpenExisting, kCreateAlways, kCreateNew };
+
+// Opens like the target system: the file is opened without truncation, checked against the
+// sharing of the other opens, locked, and only then truncated when it is to be created anew.
+std::unique_ptr<Stream> OpenFile(const std::string& path, OpenMode mode, Disposition disposition) {
+  int flags = (mode.write ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+  if (disposition == Disposition::kCreateAlways) flags |= O_CREAT;
+  if (disposition == Disposition::kCreateNew) flags |= O_CREAT | O_EXCL;
+  int fd;
+  do {
+    fd = open(ToPosixPath(path).c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return nullptr;
+  auto fail = [fd](int code) -> std::unique_ptr<Stream> {
+    close(fd);
+    errno = code;
+    return nullptr;
+  };
+  struct stat st;
+  if (fstat(fd, &st) != 0) return fail(errno);
+  if (S_ISDIR(st.st_mode)) return fail(EACCES);
+  FileId id{st.st_dev, st.st_ino};
+  if (!TheOpenFiles().TryAdd(id, mode)) return fail(EBUSY);
+  int lock = mode.share_write ? 0 : mode.share_read ? LOCK_SH : LOCK_EX;
+  if (lock != 0 && flock(fd, lock | LOCK_NB) != 0) {
+    int code = errno == EWOULDBLOCK ? EBUSY : errno;
+    TheOpenFiles().Remove(id, mode);
+    return fail(code);
+  }
+  if (disposition == Disposition::kCreateAlways && st.st_size != 0 && ftruncate(fd, 0) != 0) {
+    int code = errno;
+    TheOpenFiles().Remove(id, mode);
+    return fail(code);
+  }
+  return std::make_unique<PosixStream>(fd, id, mode);
+}
+
+// True when this process holds `path` open; such a file may not be removed or replaced.
+bool HeldOpen(const std::string& posix_path) {
+  struct stat st;
+  return stat(posix_path.c_str(), &st) == 0 && TheOpenFiles().IsOpen({st.st_dev, st.st_ino});
+}
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  std::unique_ptr<Stream> OpenShared(const std::string& path) override {
+    return OpenFile(path, kSharedRead, Disposition::kOpenExisting);
+  }
+  std::unique_ptr<Stream> OpenDenyWrite(const std::string& path) override {
+    return OpenFile(path, kDenyWriteRead, Disposition::kOpenExisting);
+  }
+  std::unique_ptr<Stream> OpenExclusive(const std::string& path) override {
+    return OpenFile(path, kExclusive, Disposition::kOpenExisting);
+  }
+  std::unique_ptr<Stream> CreateExclusive(const std::string& path) override {
+    return OpenFile(path, kExclusive, Disposition::kCreateAlways);
+  }
+  std::unique_ptr<Stream> CreateNewExclusive(const std::string& path) override {
+    return OpenFile(path, kExclusive, Disposition::kCreateNew);
+  }
+
+  bool FileIsPresent(const std::string& path) override {
+    struct stat st;
+    return stat(ToPosixPath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  }
+  bool DirectoryExists(const std::string& path) override {
+    struct stat st;
+    return stat(ToPosixPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+  bool MakeDirectory(const std::string& path) override {
+    return mkdir(ToPosixPath(path).c_str(), 0777) == 0;
+  }
+  bool RemoveFile(const std::string& path) override {
+    std::string posix_path = ToPosixPath(path);
+    if (HeldOpen(posix_path)) return Fail(EBUSY);
+    return unlink(posix_path.c_str()) == 0;
+  }
+  bool RenameReplacing(const std::string& from, const std::string& to) override {
+    std::string posix_from = ToPosixPath(from);
+    std::string posix_to = ToPosixPath(to);
+    if (HeldOpen(posix_from) || HeldOpen(posix_to)) return Fail(EBUSY);
+    return rename(posix_from.c_str(), posix_to.c_str()) == 0;
+  }
+};
+
+}  // namespace
+
+FileSystem& SystemFileSystem() {
+  static PosixFileSystem* file_system = new PosixFileSystem;
+  return *file_system;
+}
+
+}  // namespace velmora

@@ -1,0 +1,201 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "sys/file_system.h"
+#include "sys/process.h"
+#include "sys/system_error.h"
+
+namespace velmora {
+namespace {
+
+std::string TextOf(unsigned long code) {
+  SetLastSystemError(code);
+  return LastSystemErrorText();
+}
+
+void ExpectLastError(unsigned long code) {
+  std::string got = LastSystemErrorText();
+  EXPECT_EQ(TextOf(code), got);
+}
+
+// A fresh directory of real files for each test, removed afterwards.
+class PosixFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/velmora-fs-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(&pattern[0])) << "mkdtemp: " << TextOf(errno);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    if (!dir_.empty()) {
+      EXPECT_EQ(0, std::system(("rm -rf '" + dir_ + "'").c_str()));
+    }
+  }
+  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  void Put(const std::string& name, const std::string& bytes) const {
+    std::ofstream(Path(name), std::ios::binary) << bytes;
+  }
+  std::string Get(const std::string& name) const {
+    std::ifstream file(Path(name), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  }
+
+  FileSystem& fs_ = SystemFileSystem();
+  std::string dir_;
+};
+
+std::string ReadAll(Stream& stream, size_t n) {
+  std::string bytes(n, '\0');
+  bytes.resize(stream.Read(&bytes[0], n));
+  return bytes;
+}
+
+TEST_F(PosixFiles, StreamsReadWriteSeekAndAskTheSizeAnew) {
+  auto target = fs_.CreateExclusive(Path("t.wdf"));
+  ASSERT_NE(nullptr, target) << LastSystemErrorText();
+  std::string block(100000, 'x');
+  ASSERT_TRUE(target->Write(block.data(), block.size()));
+  ASSERT_TRUE(target->Write("END", 3));
+  EXPECT_EQ(100003u, target->Position());
+  ASSERT_TRUE(target->Seek(0));
+  ASSERT_TRUE(target->Write("PFDW", 4));
+  uint64_t size = 0;
+  ASSERT_TRUE(target->Size(&size));
+  EXPECT_EQ(100003u, size);
+  EXPECT_EQ(4u, target->Position()) << "asking the size keeps the position";
+  ASSERT_TRUE(target->Seek(99999));
+  EXPECT_EQ("xEND", ReadAll(*target, 10)) << "a read stops at the end of the file";
+  target.reset();
+  EXPECT_EQ("PFDWxx", Get("t.wdf").substr(0, 6));
+
+  auto reader = fs_.OpenShared(Path("t.wdf"));
+  ASSERT_NE(nullptr, reader);
+  EXPECT_FALSE(reader->Write("no", 2)) << "a read-only stream must refuse writes";
+}
+
+TEST_F(PosixFiles, SparseFileBeyondFourGibibytesKeepsSixtyFourBitOffsets) {
+  const uint64_t size = (uint64_t{5} << 30) + 17;
+  {
+    int fd = open(Path("big.wdf").c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(0, ftruncate(fd, static_cast<off_t>(size)));
+    close(fd);
+  }
+  auto s = fs_.OpenExclusive(Path("big.wdf"));
+  ASSERT_NE(nullptr, s) << LastSystemErrorText();
+  uint64_t got = 0;
+  ASSERT_TRUE(s->Size(&got));
+  EXPECT_EQ(size, got);
+  const uint64_t far = (uint64_t{4} << 30) + 3;  // 2^32 + 3: lost in 32 bits
+  ASSERT_TRUE(s->Seek(far));
+  EXPECT_EQ(far, s->Position());
+  ASSERT_TRUE(s->Write("HIGH", 4));
+  EXPECT_EQ(far + 4, s->Position());
+  ASSERT_TRUE(s->Seek(3));
+  EXPECT_EQ(std::string(4, '\0'), ReadAll(*s, 4)) << "the low offset must stay untouched";
+  ASSERT_TRUE(s->Seek(far - 1));
+  EXPECT_EQ(std::string("\0HIGH\0", 6), ReadAll(*s, 6));
+  ASSERT_TRUE(s->Seek(size - 2));
+  EXPECT_EQ(2u, ReadAll(*s, 100).size());
+}
+
+TEST_F(PosixFiles, OpensFollowTheSharingRulesOfTheTargetSystem) {
+  Put("src.wdf", "source bytes");
+  ASSERT_EQ(0, mkdir(Path("sub").c_str(), 0755));
+  // The same file named another way must be recognised as the same file.
+  const std::string other_name = Path("sub/../src.wdf");
+  {
+    auto source = fs_.OpenDenyWrite(Path("src.wdf"));
+    ASSERT_NE(nullptr, source);
+    EXPECT_NE(nullptr, fs_.OpenShared(other_name)) << "readers may join";
+    EXPECT_NE(nullptr, fs_.OpenDenyWrite(other_name));
+    EXPECT_EQ(nullptr, fs_.CreateExclusive(other_name)) << "the source must not be truncated";
+    ExpectLastError(SystemErrorSharingViolation());
+    EXPECT_EQ(nullptr, fs_.OpenExclusive(Path("src.wdf")));
+    EXPECT_FALSE(fs_.RemoveFile(Path("src.wdf")));
+    ExpectLastError(SystemErrorSharingViolation());
+  }
+  EXPECT_EQ("source bytes", Get("src.wdf"));
+  {
+    auto target = fs_.OpenExclusive(Path("src.wdf"));
+    ASSERT_NE(nullptr, target);
+    EXPECT_EQ(nullptr, fs_.OpenShared(other_name)) << "nobody joins an exclusive open";
+    Put("new.tmp", "new");
+    EXPECT_FALSE(fs_.RenameReplacing(Path("new.tmp"), Path("src.wdf")));
+    ExpectLastError(SystemErrorSharingViolation());
+  }
+  EXPECT_TRUE(fs_.RenameReplacing(Path("new.tmp"), Path("src.wdf")));
+  EXPECT_EQ("new", Get("src.wdf"));
+  EXPECT_FALSE(fs_.FileIsPresent(Path("new.tmp")));
+  EXPECT_TRUE(fs_.RemoveFile(Path("src.wdf")));
+  EXPECT_FALSE(fs_.FileIsPresent(Path("src.wdf")));
+}
+
+TEST_F(PosixFiles, FailedOperationsLeaveTheSystemsReason) {
+  Put("a.wdf", "keep");
+  ASSERT_EQ(0, mkdir(Path("dir").c_str(), 0755));
+  EXPECT_EQ(nullptr, fs_.OpenShared(Path("none.wdf")));
+  ExpectLastError(SystemErrorNotFound());
+  EXPECT_EQ(nullptr, fs_.CreateNewExclusive(Path("a.wdf")));
+  ExpectLastError(SystemErrorAlreadyExists());
+  EXPECT_EQ("keep", Get("a.wdf"));
+  EXPECT_EQ(nullptr, fs_.OpenShared(Path("dir"))) << "a directory is no file";
+  ExpectLastError(SystemErrorAccessDenied());
+  EXPECT_FALSE(fs_.MakeDirectory(Path("x/y")));
+  ExpectLastError(SystemErrorPathNotFound());
+  EXPECT_FALSE(fs_.MakeDirectory(Path("a.wdf")));
+  ExpectLastError(SystemErrorAlreadyExists());
+  EXPECT_TRUE(fs_.MakeDirectory(Path("x")));
+  EXPECT_TRUE(fs_.DirectoryExists(Path("x")));
+
+  std::string text = TextOf(SystemErrorSharingViolation());
+  ASSERT_GE(text.size(), 3u);
+  EXPECT_EQ("\r\n", text.substr(text.size() - 2)) << "system texts end with CR LF";
+  EXPECT_EQ("", TextOf(0));
+}
+
+TEST_F(PosixFiles, PathsWithBackslashesAndTheExistenceTests) {
+  ASSERT_EQ(0, mkdir(Path("data").c_str(), 0755));
+  Put("data/ui.wdf", "x");
+  const std::string windows_form = dir_ + "\\data\\ui.wdf";
+  EXPECT_TRUE(fs_.FileIsPresent(windows_form));
+  EXPECT_NE(nullptr, fs_.OpenShared(windows_form));
+  EXPECT_TRUE(fs_.DirectoryExists(dir_ + "\\data\\"));
+  EXPECT_FALSE(fs_.FileIsPresent(Path("data")));
+  EXPECT_FALSE(fs_.FileIsPresent(Path("data/none")));
+  EXPECT_FALSE(fs_.FileIsPresent(Path("data/*.wdf"))) << "no wildcards on POSIX";
+  EXPECT_FALSE(fs_.DirectoryExists(Path("data/ui.wdf")));
+}
+
+TEST_F(PosixFiles, CurrentDirectoryFollowsChanges) {
+  std::string before = CurrentDirectory();
+  ASSERT_FALSE(before.empty());
+  ASSERT_TRUE(ChangeCurrentDirectory(dir_));
+  char real[4096];
+  ASSERT_NE(nullptr, realpath(dir_.c_str(), real));
+  EXPECT_EQ(std::string(real), CurrentDirectory());
+  EXPECT_FALSE(ChangeCurrentDirectory(Path("missing")));
+  ASSERT_TRUE(ChangeCurrentDirectory(before));
+}
+
+TEST(PosixProcess, ProgramFileAndCommandLineNameThisProgram) {
+  std::string program = ProgramFilePath();
+  ASSERT_FALSE(program.empty());
+  EXPECT_EQ('/', program[0]);
+  EXPECT_TRUE(SystemFileSystem().FileIsPresent(program));
+  std::string line = RawCommandLine();
+  std::string name = program.substr(program.rfind('/') + 1);
+  EXPECT_NE(std::string::npos, line.find(name)) << "command line: " << line;
+}
+
+}  // namespace
+}  // namespace velmora
