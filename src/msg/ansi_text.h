@@ -1,0 +1,13 @@
+// Texts that are part of the program itself are written in UTF-8; on Windows they are shown in
+// the ANSI code page, like every other text the program handles.
+#pragma once
+
+#include <string>
+
+namespace velmora {
+
+// `utf8` in the system's ANSI code page (GBK under code page 936); unchanged on POSIX hosts,
+// whose texts are UTF-8. Characters the code page lacks become its default character.
+std::string AnsiFromUtf8(const std::string& utf8);
+
+}  // namespace velmora

@@ -1,0 +1,7 @@
+#include "msg/ansi_text.h"
+
+namespace velmora {
+
+std::string AnsiFromUtf8(const std::string& utf8) { return utf8; }
+
+}  // namespace velmora
