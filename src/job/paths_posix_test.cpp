@@ -1,0 +1,57 @@
+// The path rules step by characters of the ANSI code page: in GBK the second byte of a
+// double-byte character may be 0x5C, the backslash, and must not count as a separator.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "job/paths.h"
+#include "sys/code_page.h"
+
+namespace velmora {
+namespace {
+
+// Double-byte characters whose second byte is a backslash, as paths of GBK systems hold them.
+const std::string kChar1 = "\x81\x5C";
+const std::string kChar2 = "\xD5\x5C";
+
+class DoubleBytePathsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetLeadByteRangeForTesting(0x81, 0xFE); }
+  void TearDown() override { SetLeadByteRangeForTesting(1, 0); }
+};
+
+TEST_F(DoubleBytePathsTest, TrailBackslashIsNoSeparator) {
+  const std::string path = "D:\\" + kChar1 + "\\" + kChar2;
+  EXPECT_EQ(DirectoryPart(path), "D:\\" + kChar1 + "\\");
+  EXPECT_EQ(FileNamePart(path), kChar2);
+  EXPECT_EQ(DirectoryPart("D:\\a" + kChar1), "D:\\");
+  EXPECT_EQ(FileNamePart("D:\\a" + kChar1), "a" + kChar1);
+}
+
+TEST_F(DoubleBytePathsTest, ExtensionBehindATrailBackslash) {
+  EXPECT_EQ(Extension("D:\\x." + kChar1 + "wdf"), "." + kChar1 + "wdf");
+  EXPECT_EQ(ReplaceExtension("x." + kChar1 + "wdf", ".vlm"), "x.vlm");
+  EXPECT_EQ(ReplaceExtension(kChar1 + ".vlm", ".wdf"), kChar1 + ".wdf");
+}
+
+TEST_F(DoubleBytePathsTest, OneLevelUpOverNamesEndingInATrailBackslash) {
+  // The last name ends in 0x5C 0x5C: the first belongs to a character, so this is no root.
+  EXPECT_EQ(OneLevelUp("D:\\a\\" + kChar1 + "\\"), "D:\\a\\");
+  EXPECT_EQ(OneLevelUp("D:\\" + kChar1 + kChar2 + "\\"), "D:\\");
+  EXPECT_EQ(OneLevelUp("D:\\" + kChar1 + "\\b\\"), "D:\\" + kChar1 + "\\");
+}
+
+TEST_F(DoubleBytePathsTest, ResolveRelativePathThroughDoubleByteNames) {
+  std::string dir = "D:\\" + kChar1 + "\\" + kChar2 + "\\";
+  ASSERT_TRUE(ResolveRelativePath(dir, "..\\"));
+  EXPECT_EQ(dir, "D:\\" + kChar1 + "\\");
+  ASSERT_TRUE(ResolveRelativePath(dir, ".."));
+  EXPECT_EQ(dir, "D:\\");
+  // A relative value that starts with such a character is no ".." form.
+  std::string base = "D:\\a\\";
+  EXPECT_FALSE(ResolveRelativePath(base, "..\\" + kChar1));
+  EXPECT_EQ(base, "D:\\a\\");
+}
+
+}  // namespace
+}  // namespace velmora
