@@ -1,0 +1,71 @@
+// Velmora.exe: registers the script file type, removes it (-u), or runs the script named by
+// argument 1 with the progress dialog.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <exception>
+#include <string>
+
+#include "app/command_line.h"
+#include "app/last_resort_report_win32.h"
+#include "app/program_entry.h"
+#include "app/registration.h"
+#include "app/registry.h"
+#include "app/script_path.h"
+#include "job/job_state.h"
+#include "sys/file_system.h"
+#include "sys/process.h"
+#include "ui/progress_dialog_win32.h"
+#include "ui/windows_view_win32.h"
+
+namespace velmora {
+namespace {
+
+class WindowsFrontEnd final : public EntryFrontEnd {
+ public:
+  explicit WindowsFrontEnd(WindowsView& view) : view_(view) {}
+
+  std::string MakeAbsolute(const std::string& argument) override {
+    return MakeAbsoluteScriptPath(argument, ProcessCurrentDirectory());
+  }
+  void RegisterScriptType() override {
+    RegisterVelmoraScriptType(SystemRegistry(), ProgramFilePath());
+  }
+  void UnregisterScriptType() override { UnregisterVelmoraScriptType(SystemRegistry()); }
+
+  void RunWithProgress(JobState& job) override {
+    // The dialog's progress bar is a common control; its window class must exist first.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    ShowProgressDialog(job, SystemFileSystem(), view_);
+  }
+
+ private:
+  WindowsView& view_;
+};
+
+// The whole run. A script run ends the process here; the other runs return to leave through
+// the runtime's orderly shutdown.
+int RunProgram() {
+  const CommandLine arguments = ProcessCommandLine();
+  JobState job;
+  WindowsView view(job);
+  WindowsFrontEnd front(view);
+  const EntryEnd end = RunEntry(arguments.ArgumentCount(), arguments.ArgumentAt(1), job,
+                                SystemFileSystem(), view, front);
+  if (end == EntryEnd::kScriptRunEnded) ExitProcess(0);
+  return 0;
+}
+
+}  // namespace
+}  // namespace velmora
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  velmora::InstallLastResortReport();
+  try {
+    return velmora::RunProgram();
+  } catch (...) {
+    velmora::ReportFailureAndExit(std::current_exception(),
+                                  reinterpret_cast<const void*>(&velmora::RunProgram));
+  }
+}

@@ -1,0 +1,222 @@
+#include "app/program_entry.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/fake_current_directory.h"
+#include "app/script_path.h"
+#include "job/recording_view.h"
+#include "msg/format.h"
+#include "sys/memory_file_system.h"
+#include "sys/system_error.h"
+
+namespace velmora {
+namespace {
+
+// The front-end of a process whose current directory is C:\work.
+class FakeFrontEnd final : public EntryFrontEnd {
+ public:
+  FakeFrontEnd() : dirs_("C:\\work") {}
+
+  std::string MakeAbsolute(const std::string& argument) override {
+    return MakeAbsoluteScriptPath(argument, dirs_);
+  }
+  void RegisterScriptType() override {
+    ++registrations;
+    if (registration_fails) throw AppFailure("ERegistryError", "access denied");
+  }
+  void UnregisterScriptType() override {
+    ++removals;
+    if (removal_fails) throw AppFailure("ERegistryError", "access denied");
+  }
+  void RunWithProgress(JobState& job) override {
+    ++runs;
+    if (during_run) during_run(job);
+  }
+
+  int registrations = 0;
+  int removals = 0;
+  int runs = 0;
+  bool registration_fails = false;
+  bool removal_fails = false;
+  std::function<void(JobState&)> during_run;
+
+ private:
+  FakeCurrentDirectory dirs_;
+};
+
+// A source archive with no entries: the header and an empty index at offset 12.
+std::string EmptyArchive() { return std::string("PFDW\0\0\0\0\x0C\0\0\0", 12); }
+
+const char kRunnableScript[] = "#SrcFile=ui.wdf\r\n#DestFile=out.wdf\r\n";
+
+class ProgramEntry : public ::testing::Test {
+ protected:
+  EntryEnd Run(const std::vector<std::string>& arguments) {
+    return RunEntry(static_cast<int>(arguments.size()), arguments.empty() ? "" : arguments[0], job_,
+                    files_, view_, front_);
+  }
+
+  void ExpectOnlyMissingScriptBox(const std::string& path) {
+    ASSERT_EQ(1u, view_.boxes.size());
+    EXPECT_EQ(RecordingView::Box::kError, view_.boxes[0].kind);
+    EXPECT_EQ(Message(MessageKey::MsgScriptNotFound, {path}), view_.boxes[0].text);
+  }
+
+  JobState job_;
+  MemoryFileSystem files_;
+  RecordingView view_;
+  FakeFrontEnd front_;
+};
+
+TEST_F(ProgramEntry, WithoutArgumentOnlyRegisters) {
+  EXPECT_EQ(EntryEnd::kNoArgument, Run({}));
+  EXPECT_EQ(1, front_.registrations);
+  EXPECT_EQ(0, front_.removals);
+  EXPECT_TRUE(view_.boxes.empty());
+  EXPECT_EQ("", job_.ScriptPath);
+}
+
+TEST_F(ProgramEntry, RemovalLoadsNothingEvenWhenTheFileExists) {
+  for (const std::string argument : {"-u", "-U", "C:\\scripts\\-u.vlm", "-u.txt"}) {
+    SCOPED_TRACE(argument);
+    JobState job;
+    MemoryFileSystem files;
+    files.PutFile("C:\\scripts\\-u.vlm", kRunnableScript);
+    files.PutFile("C:\\work\\-u.txt", kRunnableScript);
+    FakeFrontEnd front;
+    EXPECT_EQ(EntryEnd::kRemoved, RunEntry(1, argument, job, files, view_, front));
+    EXPECT_EQ(1, front.removals);
+    EXPECT_EQ(0, front.registrations);
+    EXPECT_FALSE(job.Script);
+    EXPECT_TRUE(view_.boxes.empty());
+  }
+}
+
+TEST_F(ProgramEntry, FailedRemovalGoesOnWithTheArgumentAsScript) {
+  front_.removal_fails = true;
+  EXPECT_EQ(EntryEnd::kScriptMissing, Run({"-u"}));
+  EXPECT_EQ(0, front_.registrations);
+  ExpectOnlyMissingScriptBox("C:\\work\\-u");
+}
+
+TEST_F(ProgramEntry, FailedRegistrationDoesNotStopTheRun) {
+  front_.registration_fails = true;
+  EXPECT_EQ(EntryEnd::kScriptMissing, Run({"a.vlm"}));
+  ExpectOnlyMissingScriptBox("C:\\work\\a.vlm");
+}
+
+TEST_F(ProgramEntry, SlashUIsAScriptPath) {
+  EXPECT_EQ(EntryEnd::kScriptMissing, Run({"/u"}));
+  EXPECT_EQ(1, front_.registrations);
+  EXPECT_EQ(0, front_.removals);
+  ExpectOnlyMissingScriptBox("C:\\work\\/u");
+}
+
+TEST_F(ProgramEntry, MissingScriptIsReportedWithItsUnsimplifiedAbsolutePath) {
+  EXPECT_EQ(EntryEnd::kScriptMissing, Run({"..\\name.vlm"}));
+  ExpectOnlyMissingScriptBox("C:\\work\\..\\name.vlm");
+  EXPECT_EQ(0, front_.runs);
+}
+
+TEST_F(ProgramEntry, DirectoryCountsAsMissingScript) {
+  files_.PutDirectory("C:\\work\\dir.vlm");
+  EXPECT_EQ(EntryEnd::kScriptMissing, Run({"dir.vlm"}));
+  ExpectOnlyMissingScriptBox("C:\\work\\dir.vlm");
+}
+
+TEST_F(ProgramEntry, ScriptThatCannotBeOpenedFailsThrough) {
+  files_.PutFile("C:\\work\\a.vlm", kRunnableScript);
+  files_.FailOpensOf("C:\\work\\a.vlm", SystemErrorSharingViolation());
+  try {
+    Run({"a.vlm"});
+    FAIL() << "expected the load failure to pass through";
+  } catch (const AppFailure& failure) {
+    EXPECT_STREQ("EFOpenError", failure.TypeName());
+    EXPECT_EQ(0u, std::string(failure.what()).find("Cannot open file \"C:\\work\\a.vlm\". "))
+        << failure.what();
+  }
+  EXPECT_TRUE(view_.boxes.empty());
+  EXPECT_EQ(0, front_.runs);
+  EXPECT_EQ("C:\\work\\", job_.ScriptDir);
+}
+
+TEST_F(ProgramEntry, RefusedScriptIsReleasedWithoutARun) {
+  files_.PutFile("C:\\work\\a.vlm", "; no source\r\n");
+  EXPECT_EQ(EntryEnd::kScriptRunEnded, Run({"a.vlm"}));
+  EXPECT_EQ(0, front_.runs);
+  EXPECT_EQ(1u, view_.boxes.size());
+  EXPECT_FALSE(job_.Script);
+}
+
+TEST_F(ProgramEntry, PreparedScriptRunsAndEverythingLeftOpenIsClosed) {
+  files_.PutFile("C:\\work\\a.vlm", kRunnableScript);
+  files_.PutFile("C:\\work\\ui.wdf", EmptyArchive());
+  bool prepared_state_seen = false;
+  front_.during_run = [&](JobState& job) {
+    prepared_state_seen = job.Script && job.SourceStream && job.TargetStream;
+    job.SourceIndex.resize(3);
+  };
+  EXPECT_EQ(EntryEnd::kScriptRunEnded, Run({"a.vlm"}));
+  EXPECT_EQ(1, front_.runs);
+  EXPECT_TRUE(prepared_state_seen);
+  EXPECT_EQ("C:\\work\\", job_.ScriptDir);
+  EXPECT_FALSE(job_.Script);
+  EXPECT_FALSE(job_.SourceStream);
+  EXPECT_FALSE(job_.TargetStream);
+  EXPECT_TRUE(job_.SourceIndex.empty());
+  EXPECT_EQ(0, files_.OpenStreamCount());
+  EXPECT_TRUE(files_.HasFile("C:\\work\\ui.wdf"));
+}
+
+TEST_F(ProgramEntry, FailureDuringTheRunPassesThroughAfterTheCleanUp) {
+  files_.PutFile("C:\\work\\a.vlm", kRunnableScript);
+  files_.PutFile("C:\\work\\ui.wdf", EmptyArchive());
+  front_.during_run = [](JobState&) { throw std::runtime_error("dialog failed"); };
+  EXPECT_THROW(Run({"a.vlm"}), std::runtime_error);
+  EXPECT_FALSE(job_.Script);
+  EXPECT_FALSE(job_.SourceStream);
+  EXPECT_FALSE(job_.TargetStream);
+  EXPECT_EQ(0, files_.OpenStreamCount());
+}
+
+// A stream that notes when it is closed.
+class NotingStream final : public Stream {
+ public:
+  NotingStream(std::vector<std::string>& closed, std::string name)
+      : closed_(closed), name_(std::move(name)) {}
+  ~NotingStream() override { closed_.push_back(name_); }
+  size_t Read(void*, size_t) override { return 0; }
+  bool Write(const void*, size_t) override { return false; }
+  bool Seek(uint64_t) override { return false; }
+  uint64_t Position() override { return 0; }
+  bool Size(uint64_t*) override { return false; }
+
+ private:
+  std::vector<std::string>& closed_;
+  std::string name_;
+};
+
+TEST(ReleaseRun, ClosesSourceThenTargetThenTheOldTarget) {
+  std::vector<std::string> closed;
+  JobState job;
+  job.Script = std::make_unique<ScriptLines>("a=b");
+  job.OldTarget = std::make_unique<NotingStream>(closed, "old target");
+  job.TargetStream = std::make_unique<NotingStream>(closed, "target");
+  job.SourceStream = std::make_unique<NotingStream>(closed, "source");
+  job.TargetIndex.resize(2);
+  ReleaseRun(job);
+  EXPECT_EQ(std::vector<std::string>({"source", "target", "old target"}), closed);
+  EXPECT_FALSE(job.Script);
+  EXPECT_TRUE(job.TargetIndex.empty());
+  ReleaseRun(job);  // nothing is released twice
+  EXPECT_EQ(3u, closed.size());
+}
+
+}  // namespace
+}  // namespace velmora

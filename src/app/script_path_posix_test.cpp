@@ -1,0 +1,31 @@
+// Script paths with double-byte characters whose second byte is a backslash, as GBK allows.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/fake_current_directory.h"
+#include "app/script_path.h"
+#include "sys/code_page.h"
+
+namespace velmora {
+namespace {
+
+class DoubleByteScriptPath : public ::testing::Test {
+ protected:
+  void SetUp() override { SetLeadByteRangeForTesting(0x81, 0xFE); }
+  void TearDown() override { SetLeadByteRangeForTesting(1, 0); }
+};
+
+TEST_F(DoubleByteScriptPath, TrailBackslashDoesNotMakeADriveRelativeNameAPath) {
+  FakeCurrentDirectory dirs("C:\\work");
+  dirs.SetDriveDirectory('D', "D:\\data");
+  EXPECT_EQ("D:\\data\\\xD5\x5C.vlm", MakeAbsoluteScriptPath("D:\xD5\x5C.vlm", dirs));
+}
+
+TEST_F(DoubleByteScriptPath, TrailBackslashDoesNotStartTheFileName) {
+  EXPECT_FALSE(IsRemovalRequest("\xD5\x5C-u.vlm", "C:\\work\\\xD5\x5C-u.vlm"));
+  EXPECT_TRUE(IsRemovalRequest("\xD5\x5C\\-u.vlm", "C:\\work\\\xD5\x5C\\-u.vlm"));
+}
+
+}  // namespace
+}  // namespace velmora
