@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ class RecordingView : public RunView {
   // Stop requested before the entry with this index is begun (compared with reports so far).
   int64_t stop_after_reports = -1;
   int finished_calls = 0;
+  // Called with the index of every reported entry, after it is recorded: lets a test act in the
+  // middle of a run (change a file, fail).
+  std::function<void(uint32_t)> on_report;
 
   void ShowInfo(const std::string& text) override { boxes.push_back({Box::kInfo, text}); }
   void ShowError(const std::string& text) override { boxes.push_back({Box::kError, text}); }
@@ -35,7 +39,10 @@ class RecordingView : public RunView {
     answers.pop_front();
     return answer;
   }
-  void ReportProgress(uint32_t index, uint32_t) override { progress.push_back(index); }
+  void ReportProgress(uint32_t index, uint32_t) override {
+    progress.push_back(index);
+    if (on_report) on_report(index);
+  }
   bool StopRequested() override {
     return stop_after_reports >= 0 && static_cast<int64_t>(progress.size()) >= stop_after_reports;
   }

@@ -1,0 +1,210 @@
+// The pack run: writes the new archive of a prepared job on the worker thread, and leaves
+// either a complete archive in place of the target or no trace of the attempt.
+#include "job/pack_run.h"
+
+#include <cstring>
+#include <exception>
+#include <new>
+#include <stdexcept>
+#include <type_traits>
+#include <utility>
+
+#include "job/entry_rules.h"
+#include "msg/format.h"
+#include "sys/system_error.h"
+
+namespace velmora {
+
+namespace {
+
+static_assert(sizeof(WdfEntry) == kWdfEntrySize && std::is_trivially_copyable<WdfEntry>::value,
+              "the source index is read straight into its entries");
+
+// Stores a failure's message made by `make_text`. The dialog tells failure from success by a
+// non-empty text, so a message that cannot be made still leaves one behind.
+template <typename MakeText>
+void RecordFailure(JobState& job, MakeText make_text) noexcept {
+  try {
+    job.ErrorText = make_text();
+  } catch (...) {
+  }
+  if (!job.ErrorText.empty()) return;
+  try {
+    job.ErrorText = "Velmora failure";
+  } catch (...) {
+    job.ErrorText.assign(1, '!');  // fits the string's own storage: cannot fail
+  }
+}
+
+void RecordTargetWriteFailure(JobState& job) noexcept {
+  RecordFailure(job, [&job] {
+    return Message(MessageKey::MsgTargetWriteFailed, {job.TargetPath, LastSystemErrorText()});
+  });
+}
+
+// Words a failure that arrived as an exception: a lack of memory, or anything else, which is
+// reported against the file being written.
+void RecordUnexpectedFailure(JobState& job, const std::exception_ptr& failure) noexcept {
+  RecordFailure(job, [&job, &failure] {
+    try {
+      std::rethrow_exception(failure);
+    } catch (const std::bad_alloc&) {
+      return Message(MessageKey::MsgOutOfMemory, {job.SourcePath});
+    } catch (const std::exception& other) {
+      return Message(MessageKey::MsgTargetWriteFailed, {job.TargetPath, other.what()});
+    } catch (...) {
+      return Message(MessageKey::MsgTargetWriteFailed, {job.TargetPath, LastSystemErrorText()});
+    }
+  });
+}
+
+// Both index buffers, SourceCount entries each. An index too large for the address space is
+// as much a lack of memory as a failed allocation.
+void AllocateIndexBuffers(JobState& job) {
+  try {
+    job.TargetIndex.assign(job.SourceCount, WdfEntry{});
+    job.SourceIndex.assign(job.SourceCount, WdfEntry{});
+  } catch (const std::length_error&) {
+    throw std::bad_alloc();
+  }
+}
+
+void ReleaseIndexBuffers(JobState& job) noexcept {
+  std::vector<WdfEntry>().swap(job.SourceIndex);
+  std::vector<WdfEntry>().swap(job.TargetIndex);
+  std::vector<std::pair<uint32_t, uint32_t>>().swap(job.SourceIds.FirstIndexOfId);
+  job.SourceIds.Built = false;
+}
+
+// Reads the whole source index in one piece, straight into SourceIndex, then turns each record
+// from its on-disk byte order into the entry.
+bool ReadSourceIndex(JobState& job) {
+  if (job.SourceCount == 0) return true;
+  Stream& source = *job.SourceStream;
+  const size_t bytes = job.SourceIndex.size() * kWdfEntrySize;
+  if (!source.Seek(job.SourceIndexOffset)) return false;
+  if (source.Read(job.SourceIndex.data(), bytes) != bytes) return false;
+  for (WdfEntry& entry : job.SourceIndex) {
+    unsigned char record[kWdfEntrySize];
+    std::memcpy(record, &entry, kWdfEntrySize);
+    entry = DecodeWdfEntry(record);
+  }
+  return true;
+}
+
+// The file being written: the target itself, or a temporary file beside an existing target.
+const std::string& WrittenPath(const JobState& job) {
+  return job.TargetWritePath.empty() ? job.TargetPath : job.TargetWritePath;
+}
+
+void RemoveWrittenFile(JobState& job, FileSystem& files) noexcept {
+  try {
+    files.RemoveFile(WrittenPath(job));
+  } catch (...) {
+  }
+}
+
+// Steps 1 to 5 of the run: true when the new archive is complete in the file being written.
+// Every false result has ErrorText set, except after a stop request.
+bool WriteNewArchive(JobState& job, FileSystem& files, RunView& view) {
+  if (!job.SourceStream || !job.TargetStream) {
+    RecordTargetWriteFailure(job);
+    return false;
+  }
+  WdfWriter writer(*job.TargetStream);
+  if (!writer.WritePlaceholderHeader()) {
+    RecordTargetWriteFailure(job);
+    return false;
+  }
+  AllocateIndexBuffers(job);
+  if (!ReadSourceIndex(job)) {
+    RecordFailure(job, [&job] { return Message(MessageKey::MsgSourceNotWdf, {job.SourcePath}); });
+    return false;
+  }
+  BuildSourceIdLookup(job);
+
+  const EntryStep step = [&job, &files, &view](Stream& source, uint32_t count, uint32_t i,
+                                               WdfEntry& entry) {
+    return ResolveEntry(job, files, view, source, count, i, entry);
+  };
+  if (!WalkSourceIndex(job, view, step, job.SourceCount)) return false;
+
+  bool too_large = false;
+  if (!writer.Finish(job.TargetIndex.data(), job.TargetCount, &too_large)) {
+    if (too_large) {
+      RecordFailure(job,
+                    [&job] { return Message(MessageKey::MsgTargetTooLarge, {job.TargetPath}); });
+    } else {
+      RecordTargetWriteFailure(job);
+    }
+    return false;
+  }
+  return true;
+}
+
+// Closes the file being written and settles it: a complete archive takes the target's place
+// (replacing an existing one in a single rename); anything else is removed and the old target
+// left as it was.
+void SettleTargetFile(JobState& job, FileSystem& files, bool complete) noexcept {
+  job.TargetStream.reset();
+  if (!complete) {
+    RemoveWrittenFile(job, files);
+    job.OldTarget.reset();
+    return;
+  }
+  job.OldTarget.reset();  // the rename needs the old target closed
+  try {
+    const std::string& written = WrittenPath(job);
+    if (written != job.TargetPath && !files.RenameReplacing(written, job.TargetPath)) {
+      RecordFailure(job, [&job] {
+        return Message(MessageKey::MsgTargetReplaceFailed, {job.TargetPath, LastSystemErrorText()});
+      });
+      RemoveWrittenFile(job, files);
+    }
+  } catch (...) {
+    RecordUnexpectedFailure(job, std::current_exception());
+    RemoveWrittenFile(job, files);
+  }
+}
+
+}  // namespace
+
+bool WalkSourceIndex(JobState& job, RunView& view, const EntryStep& step, uint32_t count) {
+  if (count == 0) return true;
+  const auto source_not_wdf = [&job] {
+    return Message(MessageKey::MsgSourceNotWdf, {job.SourcePath});
+  };
+  if (!job.SourceStream || job.SourceIndex.size() < count) {
+    RecordFailure(job, source_not_wdf);
+    return false;
+  }
+  Stream& source = *job.SourceStream;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (view.StopRequested()) return false;
+    // The size is asked anew for every entry: the source may change while the run goes on.
+    uint64_t file_size = 0;
+    if (!source.Size(&file_size) || !EntryInBounds(job.SourceIndex[i], file_size, count)) {
+      RecordFailure(job, source_not_wdf);
+      return false;
+    }
+    if (step && !step(source, count, i, job.SourceIndex[i])) return false;
+  }
+  return true;
+}
+
+void RunPack(JobState& job, FileSystem& files, RunView& view) {
+  bool complete = false;
+  try {
+    complete = WriteNewArchive(job, files, view);
+  } catch (...) {
+    RecordUnexpectedFailure(job, std::current_exception());
+  }
+  ReleaseIndexBuffers(job);
+  SettleTargetFile(job, files, complete);
+  try {
+    view.RunFinished();
+  } catch (...) {
+  }
+}
+
+}  // namespace velmora
