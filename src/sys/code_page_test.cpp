@@ -19,7 +19,7 @@ struct GbkLeadBytes {};
 const std::string kPath = "D:\\\x95\\\\a=\x95\\=b";
 
 TEST(CodePage, SteppingNeverStopsOnTheSecondByteOfADoubleByteCharacter) {
-  GbkLeadBytes gbk;
+  [[maybe_unused]] GbkLeadBytes gbk;
   EXPECT_TRUE(IsLeadByte(0x95));
   EXPECT_FALSE(IsLeadByte('\\'));
   EXPECT_EQ(5u, NextCharOffset(kPath, 3));

@@ -288,7 +288,7 @@ struct GbkLeadBytes {};
 #endif
 
 TEST(MemoryFileSystemDirectories, DoubleByteNamesWhoseSecondByteIsABackslash) {
-  GbkLeadBytes gbk;
+  [[maybe_unused]] GbkLeadBytes gbk;
   const std::string dir = "D:\\\x95\\";  // a two-byte character ending in 0x5C
   MemoryFileSystem fs;
   fs.PutFile(dir + "\\a.wdf", "x");

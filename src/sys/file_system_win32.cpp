@@ -1,0 +1,135 @@
+// The operating system's files: handles with the sharing modes the program relies on.
+#include <windows.h>
+
+#include <climits>
+
+#include "sys/file_system.h"
+
+namespace velmora {
+
+namespace {
+
+class Win32Stream final : public Stream {
+ public:
+  explicit Win32Stream(HANDLE handle) : handle_(handle) {}
+  ~Win32Stream() override {
+    DWORD saved = GetLastError();  // closing must not replace the reason of an earlier failure
+    CloseHandle(handle_);
+    SetLastError(saved);
+  }
+
+  size_t Read(void* buffer, size_t n) override {
+    size_t done = 0;
+    while (done < n) {
+      DWORD chunk = n - done > 0x10000000 ? 0x10000000 : static_cast<DWORD>(n - done);
+      DWORD got = 0;
+      if (!ReadFile(handle_, static_cast<char*>(buffer) + done, chunk, &got, nullptr)) break;
+      if (got == 0) break;  // the end of the file
+      done += got;
+    }
+    return done;
+  }
+
+  bool Write(const void* data, size_t n) override {
+    size_t done = 0;
+    while (done < n) {
+      DWORD chunk = n - done > 0x10000000 ? 0x10000000 : static_cast<DWORD>(n - done);
+      DWORD put = 0;
+      if (!WriteFile(handle_, static_cast<const char*>(data) + done, chunk, &put, nullptr)) {
+        return false;
+      }
+      if (put == 0) {
+        SetLastError(ERROR_DISK_FULL);
+        return false;
+      }
+      done += put;
+    }
+    return true;
+  }
+
+  bool Seek(uint64_t position) override {
+    if (position > static_cast<uint64_t>(LLONG_MAX)) {
+      SetLastError(ERROR_NEGATIVE_SEEK);
+      return false;
+    }
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(position);
+    return SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN) != FALSE;
+  }
+
+  uint64_t Position() override {
+    LARGE_INTEGER zero;
+    zero.QuadPart = 0;
+    LARGE_INTEGER now;
+    now.QuadPart = 0;
+    SetFilePointerEx(handle_, zero, &now, FILE_CURRENT);
+    return static_cast<uint64_t>(now.QuadPart);
+  }
+
+  bool Size(uint64_t* size) override {
+    LARGE_INTEGER got;
+    if (!GetFileSizeEx(handle_, &got)) return false;
+    *size = static_cast<uint64_t>(got.QuadPart);
+    return true;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+std::unique_ptr<Stream> OpenFile(const std::string& path, DWORD access, DWORD share,
+                                 DWORD disposition) {
+  HANDLE handle = CreateFileA(path.c_str(), access, share, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<Win32Stream>(handle);
+}
+
+constexpr DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  std::unique_ptr<Stream> OpenShared(const std::string& path) override {
+    return OpenFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  }
+  std::unique_ptr<Stream> OpenDenyWrite(const std::string& path) override {
+    return OpenFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  }
+  std::unique_ptr<Stream> OpenExclusive(const std::string& path) override {
+    return OpenFile(path, kReadWrite, 0, OPEN_EXISTING);
+  }
+  std::unique_ptr<Stream> CreateExclusive(const std::string& path) override {
+    return OpenFile(path, kReadWrite, 0, CREATE_ALWAYS);
+  }
+  std::unique_ptr<Stream> CreateNewExclusive(const std::string& path) override {
+    return OpenFile(path, kReadWrite, 0, CREATE_NEW);
+  }
+
+  bool FileIsPresent(const std::string& path) override {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  }
+  bool DirectoryExists(const std::string& path) override {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+  bool MakeDirectory(const std::string& path) override {
+    return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+  }
+  bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }
+  bool RenameReplacing(const std::string& from, const std::string& to) override {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+  }
+};
+
+}  // namespace
+
+FileSystem& SystemFileSystem() {
+  static Win32FileSystem* file_system = new Win32FileSystem;
+  return *file_system;
+}
+
+}  // namespace velmora
