@@ -10,7 +10,8 @@ namespace velmora {
 
 std::string LoadMessage(MessageKey key) {
   HINSTANCE module = GetModuleHandleA(nullptr);
-  std::vector<char> buffer(256);
+  // Most texts outgrow the first buffer, so the growing below is the path every message takes.
+  std::vector<char> buffer(16);
   for (;;) {
     int length =
         LoadStringA(module, static_cast<UINT>(key), buffer.data(), static_cast<int>(buffer.size()));
