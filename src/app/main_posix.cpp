@@ -16,6 +16,7 @@
 #include "app/last_resort_report.h"
 #include "app/program_entry.h"
 #include "job/job_state.h"
+#include "sys/code_page.h"
 #include "sys/file_system.h"
 #include "ui/terminal_run_posix.h"
 #include "ui/terminal_view_posix.h"
@@ -32,16 +33,28 @@ std::string WorkingDirectory() {
   return buffer.data();
 }
 
+std::string WithBackslashes(std::string path) {
+  for (size_t pos = 0; pos < path.size(); pos = NextCharOffset(path, pos)) {
+    if (path[pos] == '/') path[pos] = '\\';
+  }
+  return path;
+}
+
 class TerminalFrontEnd final : public EntryFrontEnd {
  public:
   explicit TerminalFrontEnd(TerminalView& view) : view_(view) {}
 
-  // Paths from the root stay as given; others are joined to the working directory.
+  // Paths from the root stay as given; others are joined to the working directory. The path
+  // rules of a run know backslashes only (the file layer turns them back into slashes), so the
+  // script's directory, and with it the source's and the target's, is found only when the
+  // separators are backslashes.
   std::string MakeAbsolute(const std::string& argument) override {
-    if (!argument.empty() && argument[0] == '/') return argument;
-    const std::string current = WorkingDirectory();
-    if (current.empty()) return argument;
-    return current + (current.back() == '/' ? "" : "/") + argument;
+    std::string path = argument;
+    if (argument.empty() || argument[0] != '/') {
+      const std::string current = WorkingDirectory();
+      if (!current.empty()) path = current + (current.back() == '/' ? "" : "/") + argument;
+    }
+    return WithBackslashes(path);
   }
   void RegisterScriptType() override {}
   void UnregisterScriptType() override {}
