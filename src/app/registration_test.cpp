@@ -1,6 +1,7 @@
 #include "app/registration.h"
 
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -143,16 +144,6 @@ TEST_F(RegisterTest, ExpandableTextWithTheWantedTextStaysAsStored) {
   EXPECT_EQ(kRegExpandSz, registry_.DefaultType("vlmfile\\Shell\\Open\\Command"));
 }
 
-TEST_F(RegisterTest, ExpandableTextIsComparedUnexpanded) {
-  PutAssociation(registry_, kProgram);
-  registry_.PutDefault("vlmfile\\DefaultIcon", kRegExpandSz, Text("%SystemRoot%\\icon.dll,1"));
-
-  RegisterVelmoraScriptType(registry_, kProgram);
-
-  EXPECT_EQ(kRegSz, registry_.DefaultType("vlmfile\\DefaultIcon"));
-  EXPECT_EQ(Text(kProgram + ",1"), registry_.DefaultBytes("vlmfile\\DefaultIcon"));
-}
-
 TEST_F(RegisterTest, StoredTextEndsAtItsFirstZeroByteOrItsLastByte) {
   PutAssociation(registry_, kProgram);
   registry_.PutDefault(".vlm", kRegSz, "vlmfile");  // stored without its zero byte
@@ -173,17 +164,6 @@ TEST_F(RegisterTest, NumberOnTheExtensionStopsBeforeAnythingIsWritten) {
 
   EXPECT_EQ(before, registry_.Dump());
   EXPECT_EQ(0, registry_.ChangeNotices());
-}
-
-TEST_F(RegisterTest, EmptyDefaultValuesReadAsEmptyText) {
-  // A value without bytes is empty whatever its type; an empty description is then in place.
-  registry_.PutDefault(".vlm", kRegSz, "");
-  registry_.PutDefault("vlmfile", kRegDword, "");
-
-  RegisterScriptType(registry_, ".vlm", "vlmfile", "", kProgram + ",1", kProgram);
-
-  EXPECT_EQ(Text("vlmfile"), registry_.DefaultBytes(".vlm"));
-  EXPECT_EQ(kRegDword, registry_.DefaultType("vlmfile"));
 }
 
 TEST_F(RegisterTest, EmptyDescriptionReplacesAStoredOne) {
@@ -247,6 +227,9 @@ struct FailureCase {
   const char* message;
   const char* untouched_key;
 };
+
+// Names the case in the list of tests and in a failure's report.
+void PrintTo(const FailureCase& failure, std::ostream* out) { *out << failure.name; }
 
 class RegisterFailureTest : public ::testing::TestWithParam<FailureCase> {};
 

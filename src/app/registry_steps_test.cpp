@@ -88,14 +88,6 @@ TEST_F(RegistryStepsTest, RemovalWithoutSubkeyCountOnlyTriesTheKeyItself) {
   EXPECT_TRUE(RemoveKeyTree(registry_, "leaf"));
 }
 
-TEST_F(RegistryStepsTest, RemovalOfAnUnopenableKeyStillDeletesALeaf) {
-  registry_.PutKey("leaf");
-  registry_.FailOpenOf("leaf", kKeyAllAccess);
-
-  EXPECT_TRUE(RemoveKeyTree(registry_, "leaf"));
-  EXPECT_FALSE(registry_.HasKey("leaf"));
-}
-
 TEST_F(RegistryStepsTest, RemovalOfTheEmptyPathLeavesTheRootAlone) {
   registry_.PutKey(".txt");
 
