@@ -1,21 +1,15 @@
+#include "credit.h"
 #include "job/job_state.h"
 #include "msg/ansi_text.h"
 
 namespace velmora {
 
-namespace {
-
-// The credit naming the program's maker.
-const char kCredit[] = "Velmora 项目组";
-
-}  // namespace
-
 // The defaults are written in UTF-8 and shown in the ANSI code page, like the string table.
 DialogTexts::DialogTexts()
     : Title("Velmora"),
-      AuthorLine(AnsiFromUtf8(std::string("作者：") + kCredit)),
+      AuthorLine(AnsiFromUtf8(std::string("作者：") + VELMORA_CREDIT)),
       DateLine(AnsiFromUtf8("日期：")),
       ProgressCaption(AnsiFromUtf8("正在生成文件...")),
-      CreditLine(AnsiFromUtf8(kCredit)) {}
+      CreditLine(AnsiFromUtf8(VELMORA_CREDIT)) {}
 
 }  // namespace velmora

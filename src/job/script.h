@@ -43,7 +43,8 @@ class ScriptLines {
 
   std::vector<ScriptLine> lines_;
   // Entry-rule names ('@' and eight hexadecimal digits), upper-cased, to the first line that
-  // bears them; lines whose names have any other form are compared one by one.
+  // bears them; the other named lines that the platform's comparison might still find equal to
+  // an entry key (any name beyond plain printable ASCII) are compared one by one.
   std::unordered_map<std::string, int> entry_key_lines_;
   std::vector<int> other_named_lines_;
 };
