@@ -9,7 +9,16 @@
 namespace velmora {
 
 // True when the job is ready to run. Every refusal has been shown through `view`; a Cancel to
-// a question ends it silently. Streams it opened stay in `job` whatever the result.
+// a question ends it silently. Streams it opened stay in `job` whatever the result, with one
+// exception: when the source proves not to be an archive, the file created for the new archive
+// is closed and removed and an existing target released, so that nothing of the refused run
+// is left and an existing target is exactly as it was.
+//
+// On success TargetStream is the new, empty archive file at TargetWritePath. When the target
+// did not exist, that is TargetPath itself. When it existed (and the user allowed overwriting),
+// OldTarget holds it open without sharing and untouched, and TargetWritePath is a temporary file
+// beside it (TargetPath + ".vlmtmp", or ".vlmtmp1", ".vlmtmp2", ... when taken), which the pack
+// run moves over the target only when the run succeeds: close OldTarget first, then rename.
 bool PrepareJob(JobState& job, FileSystem& files, RunView& view);
 
 }  // namespace velmora
