@@ -29,3 +29,29 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+# Wine's loader is a 32-bit Linux program. Some virtual machines cannot execute 32-bit code at
+# all (the kernel answers "Exec format error"); there the user-mode CPU emulator runs 32-bit
+# programs through the kernel's binfmt_misc. Slow, but the same Wine and the same results.
+if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+  if ! dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q 'ok installed'; then
+    echo "installing: qemu-user-static (this machine cannot run 32-bit code natively)"
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
+  fi
+  if [ ! -f /proc/sys/fs/binfmt_misc/register ]; then
+    "${sudo_cmd[@]}" mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
+  fi
+  # ELF, 32-bit, little-endian, executable or position-independent (the mask folds type 2
+  # and 3), machine 3 (Intel 80386).
+  if [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
+    magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+    mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+    echo ":qemu-i386:M::${magic}:${mask}:/usr/bin/qemu-i386-static:F" |
+      "${sudo_cmd[@]}" tee /proc/sys/fs/binfmt_misc/register >/dev/null
+  fi
+  /lib/ld-linux.so.2 --version >/dev/null 2>&1 || {
+    echo "install-deps.sh: 32-bit programs still cannot run; Wine will not work" >&2
+    exit 1
+  }
+fi
