@@ -1,0 +1,140 @@
+#include "ui/progress_dialog_win32.h"
+
+#include <commctrl.h>
+
+#include "job/pack_run.h"
+#include "ui/progress_bar_win32.h"
+#include "resource_ids.h"
+#include "ui/run_report.h"
+
+namespace velmora {
+namespace {
+
+struct ProgressDialogContext {
+  JobState& job;
+  FileSystem& files;
+  WindowsView& view;
+  WorkerBody worker_body;
+  HANDLE worker = nullptr;  // kept so that nobody frees the job while the worker still uses it
+  bool closing = false;
+};
+
+DWORD WINAPI WorkerThread(LPVOID parameter) {
+  auto* context = static_cast<ProgressDialogContext*>(parameter);
+  context->worker_body(context->job, context->files, context->view);
+  return 0;
+}
+
+// Waits until the worker has ended. The worker's display calls are synchronous calls into this
+// thread, so they go on being handled meanwhile; otherwise a worker caught in one would never end.
+void WaitForWorker(HANDLE worker) {
+  if (!worker) return;
+  for (;;) {
+    DWORD woken = MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_SENDMESSAGE);
+    if (woken != WAIT_OBJECT_0 + 1) return;
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
+
+void InitProgressDialog(HWND dialog, ProgressDialogContext& context) {
+  JobState& job = context.job;
+  DialogHandles& handles = context.view.Handles;
+  handles.DialogWindow = dialog;
+  SetWindowTextA(dialog, job.Texts.Title.c_str());
+  HICON icon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
+  SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  SetDlgItemTextA(dialog, IDC_AUTHOR_LINE, job.Texts.AuthorLine.c_str());
+  SetDlgItemTextA(dialog, IDC_DATE_LINE, job.Texts.DateLine.c_str());
+  SetDlgItemTextA(dialog, IDC_PROGRESS_CAPTION, job.Texts.ProgressCaption.c_str());
+  SetDlgItemTextA(dialog, IDC_CREDIT_LINE, job.Texts.CreditLine.c_str());
+  handles.ProgressBar = GetDlgItem(dialog, IDC_PROGRESS_BAR);
+  SetProgressPos(handles.ProgressBar, 0);
+  SetProgressRange(handles.ProgressBar, job.SourceCount);
+  ShowWindow(dialog, SW_SHOW);
+  context.worker = CreateThread(nullptr, 0, WorkerThread, &context, 0, nullptr);
+  if (!context.worker) {
+    // No thread could be started: the run happens here instead. The window does not answer
+    // meanwhile, but the archive is written or removed as in any run, and the run's own
+    // WM_CLOSE then reports it.
+    context.worker_body(job, context.files, context.view);
+  }
+}
+
+// The close handler: stops the worker, judges the run and reports it. Esc, the close box and the
+// worker's own WM_CLOSE all lead here; once it has begun, further close requests (such as a
+// WM_CLOSE that arrives while the report box is open) change nothing.
+void CloseProgressDialog(HWND dialog, ProgressDialogContext& context) {
+  if (context.closing) return;
+  context.closing = true;
+  JobState& job = context.job;
+  WindowsView& view = context.view;
+  view.RequestStop();
+  uint32_t entries_begun = GetProgressPos(view.Handles.ProgressBar);
+  if (RunSucceeded(job, entries_begun)) {
+    // Every entry has been begun, so the worker looks at the window no more: it finishes the
+    // archive. Whether that succeeds (the index and header written, an old target replaced) is
+    // known only once it has ended, which follows at once when it posted this WM_CLOSE itself.
+    WaitForWorker(context.worker);
+  }
+  if (RunSucceeded(job, entries_begun)) {
+    if (std::optional<std::string> report = SuccessReport(job)) view.ShowInfo(*report);
+  } else {
+    view.ShowError(FailureReport(job));
+  }
+  EndDialog(dialog, 0);
+}
+
+// Returns 0 for every message; for WM_INITDIALOG this leaves the keyboard focus alone.
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrA(dialog, DWLP_USER, lparam);
+    InitProgressDialog(dialog, *reinterpret_cast<ProgressDialogContext*>(lparam));
+    return 0;
+  }
+  auto* context = reinterpret_cast<ProgressDialogContext*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  if (!context) return 0;
+  if (message == WM_COMMAND && wparam == IDCANCEL) {
+    // The dialog manager sends IDCANCEL for the Esc key (and posts it after every WM_CLOSE);
+    // once the close handler has begun there is nothing more to ask.
+    if (!context->closing) PostMessageA(dialog, WM_CLOSE, 0, 0);
+  } else if (message == WM_CLOSE) {
+    CloseProgressDialog(dialog, *context);
+  }
+  return 0;
+}
+
+// Shows the dialog modally through `show` (given the context as the dialog's parameter) and
+// returns its result once the worker, if one was started, has ended as well.
+template <typename ShowModal>
+INT_PTR RunDialog(ProgressDialogContext& context, ShowModal show) {
+  INITCOMMONCONTROLSEX controls = {};
+  controls.dwSize = sizeof(controls);
+  controls.dwICC = ICC_PROGRESS_CLASS;
+  InitCommonControlsEx(&controls);
+  INT_PTR result = show(reinterpret_cast<LPARAM>(&context));
+  WaitForWorker(context.worker);
+  if (context.worker) CloseHandle(context.worker);
+  return result;
+}
+
+}  // namespace
+
+void ShowProgressDialog(JobState& job, FileSystem& files, WindowsView& view) {
+  ProgressDialogContext context{job, files, view, RunPack};
+  RunDialog(context, [](LPARAM parameter) {
+    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr,
+                           ProgressDialogProc, parameter);
+  });
+}
+
+INT_PTR ShowProgressDialogFromTemplate(const DLGTEMPLATE* dialog_template, JobState& job,
+                                       FileSystem& files, WindowsView& view, WorkerBody worker) {
+  ProgressDialogContext context{job, files, view, worker};
+  return RunDialog(context, [dialog_template](LPARAM parameter) {
+    return DialogBoxIndirectParamA(GetModuleHandleA(nullptr), dialog_template, nullptr,
+                                   ProgressDialogProc, parameter);
+  });
+}
+
+}  // namespace velmora

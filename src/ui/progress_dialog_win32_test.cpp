@@ -1,0 +1,326 @@
+#include "ui/progress_dialog_win32.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "job/script.h"
+#include "msg/format.h"
+#include "resource_ids.h"
+#include "sys/memory_file_system.h"
+#include "ui/progress_bar_win32.h"
+#include "ui/run_report.h"
+
+namespace velmora {
+namespace {
+
+// The progress dialog's template built in memory: the test program has no resources of its own.
+class DialogTemplate {
+ public:
+  DialogTemplate() {
+    Dword(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_CENTER);
+    Dword(0);
+    count_at_ = words_.size();
+    words_.insert(words_.end(), {0, 10, 10, 264, 70});  // item count, rectangle
+    words_.insert(words_.end(), {0, 0});                // no menu, default class
+    Text(L"Velmora");
+    Item(IDC_AUTHOR_LINE, 0x0082, SS_LEFTNOWORDWRAP, 44, 8, 208, 12);
+    Item(IDC_DATE_LINE, 0x0082, SS_LEFTNOWORDWRAP, 44, 20, 208, 12);
+    Item(IDC_CREDIT_LINE, 0x0082, WS_GROUP | SS_RIGHT, 0, 40, 252, 12);
+    Item(IDC_PROGRESS_CAPTION, 0x0082, SS_LEFTNOWORDWRAP, 12, 40, 108, 12);
+    Item(IDC_PROGRESS_BAR, 0, PBS_SMOOTH, 12, 52, 240, 10, L"msctls_progress32");
+  }
+  const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
+
+ private:
+  void Dword(DWORD value) {
+    words_.push_back(LOWORD(value));
+    words_.push_back(HIWORD(value));
+  }
+  void Text(const wchar_t* text) {
+    for (; *text; ++text) words_.push_back(static_cast<WORD>(*text));
+    words_.push_back(0);
+  }
+  void Item(WORD id, WORD atom, DWORD style, short x, short y, short cx, short cy,
+            const wchar_t* class_name = nullptr) {
+    if (words_.size() % 2) words_.push_back(0);  // items start on a 4-byte boundary
+    Dword(WS_CHILD | WS_VISIBLE | style);
+    Dword(0);
+    words_.insert(words_.end(), {static_cast<WORD>(x), static_cast<WORD>(y), static_cast<WORD>(cx),
+                                 static_cast<WORD>(cy), id});
+    if (class_name) {
+      Text(class_name);
+    } else {
+      words_.insert(words_.end(), {0xFFFF, atom});
+    }
+    words_.push_back(0);  // no title
+    words_.push_back(0);  // no creation data
+    ++words_[count_at_];
+  }
+
+  std::vector<WORD> words_;
+  size_t count_at_ = 0;
+};
+
+// Records the boxes instead of showing them. Like a real box's own message loop, each one
+// dispatches the messages that are waiting meanwhile, so a close request that arrives during
+// the report reaches the dialog.
+class RecordingWindowsView : public WindowsView {
+ public:
+  using WindowsView::WindowsView;
+  struct Box {
+    bool error;
+    std::string text;
+  };
+  std::vector<Box> boxes;
+
+  void ShowInfo(const std::string& text) override { Record(false, text); }
+  void ShowError(const std::string& text) override { Record(true, text); }
+
+ private:
+  void Record(bool error, const std::string& text) {
+    boxes.push_back({error, text});
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  }
+};
+
+std::string WindowText(HWND window) {
+  char text[512] = {};
+  GetWindowTextA(window, text, sizeof(text));
+  return text;
+}
+
+std::string ControlText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
+
+// What a stand-in worker saw of the dialog, read on the worker thread.
+struct Seen {
+  std::string title, author, date, caption, credit;
+  uint32_t position = 0, range = 0;
+  bool stopped = false;
+};
+
+void See(RunView& view, Seen* seen) {
+  HWND dialog = static_cast<WindowsView&>(view).Handles.DialogWindow;
+  HWND bar = static_cast<WindowsView&>(view).Handles.ProgressBar;
+  seen->title = WindowText(dialog);
+  seen->author = ControlText(dialog, IDC_AUTHOR_LINE);
+  seen->date = ControlText(dialog, IDC_DATE_LINE);
+  seen->caption = ControlText(dialog, IDC_PROGRESS_CAPTION);
+  seen->credit = ControlText(dialog, IDC_CREDIT_LINE);
+  seen->position = GetProgressPos(bar);
+  seen->range = static_cast<uint32_t>(SendMessageA(bar, PBM_GETRANGE, FALSE, 0));
+  seen->stopped = view.StopRequested();
+}
+
+// The scenario a stand-in worker plays; a worker body is a plain function, so it lives here.
+struct Scenario {
+  Seen at_start, after_first, after_last;
+  uint32_t first_reported = 0;  // entries before this one are skipped (long archives)
+  bool press_esc_after_last = false;
+  bool press_esc_after_first = false;
+  std::string error_after_stop;  // recorded once the stop has been seen
+  bool post_extra_close = false;
+  bool stop_seen = false;
+  bool ended = false;
+};
+Scenario g_scenario;
+
+// Presses Esc as the person would and waits for the worker's stop signal.
+void PressEscAndWaitForStop(RunView& view) {
+  HWND dialog = static_cast<WindowsView&>(view).Handles.DialogWindow;
+  PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+  for (int k = 0; k < 500 && !view.StopRequested(); ++k) Sleep(10);
+  g_scenario.stop_seen = view.StopRequested();
+  Sleep(100);  // the worker is still busy when the dialog has ended
+}
+
+void StandInWorker(JobState& job, FileSystem&, RunView& view) {
+  Scenario& s = g_scenario;
+  See(view, &s.at_start);
+  for (uint32_t i = s.first_reported; i < job.SourceCount; ++i) {
+    view.ReportProgress(i, job.SourceCount);
+    if (i == s.first_reported) See(view, &s.after_first);
+    if (i == s.first_reported && s.press_esc_after_first) {
+      PressEscAndWaitForStop(view);
+      break;
+    }
+  }
+  if (job.SourceCount > 0) See(view, &s.after_last);
+  if (s.press_esc_after_last) PressEscAndWaitForStop(view);
+  job.ErrorText = s.error_after_stop;
+  if (s.post_extra_close) {
+    PostMessageA(static_cast<WindowsView&>(view).Handles.DialogWindow, WM_CLOSE, 0, 0);
+  }
+  view.RunFinished();
+  s.ended = true;
+}
+
+class ProgressDialogTest : public ::testing::Test {
+ protected:
+  MemoryFileSystem files;
+  JobState job;
+  RecordingWindowsView view{job};
+  DialogTemplate dialog_template;
+
+  void SetUp() override {
+    g_scenario = Scenario();
+    job.Script = std::make_unique<ScriptLines>("#RunEnd=Done.\r\n");
+    job.SourcePath = "D:\\proj\\data\\ui.wdf";
+    job.TargetPath = "D:\\proj\\build\\ui.wdf";
+    job.Texts.AuthorLine = "from here";
+    job.Texts.DateLine = "to there";
+  }
+
+  void Show(uint32_t count) {
+    job.SourceCount = count;
+    job.TargetCount = count;
+    INT_PTR result =
+        ShowProgressDialogFromTemplate(dialog_template.Get(), job, files, view, StandInWorker);
+    ASSERT_EQ(result, 0) << "the dialog could not be shown: error " << GetLastError();
+    EXPECT_TRUE(g_scenario.ended) << "returned before the worker had ended";
+    EXPECT_FALSE(IsWindow(view.Handles.DialogWindow));
+  }
+
+  void ExpectOneBox(bool error, const std::string& text) {
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].error, error);
+    EXPECT_EQ(view.boxes[0].text, text);
+  }
+};
+
+TEST_F(ProgressDialogTest, ShowsTheRunsTextsThenTitleCaptionAndBarPerEntry) {
+  Show(3);
+  const Seen& start = g_scenario.at_start;
+  EXPECT_EQ(start.title, job.Texts.Title);
+  EXPECT_EQ(start.author, "from here");
+  EXPECT_EQ(start.date, "to there");
+  EXPECT_EQ(start.caption, job.Texts.ProgressCaption);
+  EXPECT_EQ(start.credit, job.Texts.CreditLine);
+  EXPECT_EQ(start.position, 0u);
+  EXPECT_EQ(start.range, 3u);
+  EXPECT_FALSE(start.stopped);
+
+  EXPECT_EQ(g_scenario.after_first.title, "Velmora 0%");
+  EXPECT_EQ(g_scenario.after_first.caption, job.Texts.ProgressCaption + " 1/3");
+  EXPECT_EQ(g_scenario.after_first.position, 1u);
+  EXPECT_EQ(g_scenario.after_last.title, "Velmora 100%");
+  EXPECT_EQ(g_scenario.after_last.caption, job.Texts.ProgressCaption + " 3/3");
+  EXPECT_EQ(g_scenario.after_last.position, 3u);
+
+  ExpectOneBox(false, "Done.");
+}
+
+TEST_F(ProgressDialogTest, OneEntryShowsHundredPercent) {
+  Show(1);
+  EXPECT_EQ(g_scenario.after_first.title, "Velmora 100%");
+  EXPECT_EQ(g_scenario.after_first.caption, job.Texts.ProgressCaption + " 1/1");
+  ExpectOneBox(false, "Done.");
+}
+
+TEST_F(ProgressDialogTest, ArchiveWithoutEntriesSucceedsWithTheTextsUnchanged) {
+  Show(0);
+  EXPECT_EQ(g_scenario.at_start.title, job.Texts.Title);
+  EXPECT_EQ(g_scenario.at_start.caption, job.Texts.ProgressCaption);
+  ExpectOneBox(false, "Done.");
+}
+
+TEST_F(ProgressDialogTest, MoreThan65535EntriesAreJudgedByTheEntriesBegun) {
+  g_scenario.first_reported = 69999;  // only the last entry is reported: the bar must hold it
+  Show(70000);
+  EXPECT_EQ(g_scenario.at_start.range, 70000u);
+  EXPECT_EQ(g_scenario.after_last.position, 70000u);
+  ExpectOneBox(false, "Done.");
+}
+
+TEST_F(ProgressDialogTest, NoRunEndLineClosesWithoutABox) {
+  job.Script = std::make_unique<ScriptLines>("@00000001=@Delete\r\n");
+  Show(2);
+  EXPECT_TRUE(view.boxes.empty());
+}
+
+TEST_F(ProgressDialogTest, EscDuringTheRunStopsTheWorkerAndReportsTheInterruption) {
+  g_scenario.press_esc_after_first = true;
+  Show(3);
+  EXPECT_TRUE(g_scenario.stop_seen);
+  ExpectOneBox(true, Message(MessageKey::MsgPackFailed, {job.SourcePath, job.TargetPath}));
+}
+
+TEST_F(ProgressDialogTest, EscDuringTheLastEntryWaitsForTheWorkersOutcome) {
+  // Every entry was begun when Esc came, but the worker then failed to finish the archive: the
+  // report must not call that a success.
+  g_scenario.press_esc_after_last = true;
+  g_scenario.error_after_stop = "index not written";
+  Show(3);
+  EXPECT_TRUE(g_scenario.stop_seen);
+  ExpectOneBox(true, Message(MessageKey::MsgScriptError, {"", "index not written"}));
+}
+
+TEST_F(ProgressDialogTest, WorkerFailureIsReportedWhateverTheBarShows) {
+  g_scenario.error_after_stop = "rule failed";
+  job.ErrorRule = "@00000002=x.bmp";
+  Show(3);
+  ExpectOneBox(true, FailureReport(job));
+  EXPECT_EQ(FailureReport(job),
+            Message(MessageKey::MsgScriptError, {"@00000002=x.bmp", "rule failed"}));
+}
+
+TEST_F(ProgressDialogTest, ASecondCloseRequestDuringTheReportShowsNothingMore) {
+  g_scenario.post_extra_close = true;
+  Show(2);
+  ExpectOneBox(false, "Done.");
+}
+
+TEST(ProgressBarTest, RangeAndPositionHoldCountsBeyondSixteenBits) {
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
+  ASSERT_TRUE(InitCommonControlsEx(&controls));
+  HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_POPUP, 0, 0, 100, 10, nullptr, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(bar, nullptr) << "error " << GetLastError();
+  SetProgressPos(bar, 0);
+  SetProgressRange(bar, 70000);
+  EXPECT_EQ(GetProgressPos(bar), 0u);
+  SetProgressPos(bar, 65536);
+  EXPECT_EQ(GetProgressPos(bar), 65536u);
+  SetProgressPos(bar, 70000);
+  EXPECT_EQ(GetProgressPos(bar), 70000u);
+  DestroyWindow(bar);
+}
+
+TEST(WindowsViewTest, StopIsSignalledByADisabledOrDestroyedWindow) {
+  JobState job;
+  WindowsView view(job);
+  view.Handles.DialogWindow = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                              nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(view.Handles.DialogWindow, nullptr);
+  HWND window = view.Handles.DialogWindow;
+  MSG message;
+
+  EXPECT_FALSE(view.StopRequested());
+  view.RunFinished();
+  EXPECT_TRUE(PeekMessageA(&message, window, WM_CLOSE, WM_CLOSE, PM_REMOVE))
+      << "a run that ends by itself asks the window to close";
+
+  EnableWindow(window, FALSE);
+  EXPECT_TRUE(view.StopRequested());
+  view.RunFinished();
+  EXPECT_FALSE(PeekMessageA(&message, window, WM_CLOSE, WM_CLOSE, PM_REMOVE))
+      << "a window that is closing already is not asked again";
+
+  EnableWindow(window, TRUE);
+  view.RequestStop();
+  EXPECT_FALSE(IsWindowEnabled(window));
+  EnableWindow(window, TRUE);
+  EXPECT_TRUE(view.StopRequested()) << "a requested stop holds when the window is enabled again";
+
+  DestroyWindow(window);
+  WindowsView fresh(job);
+  fresh.Handles.DialogWindow = window;
+  EXPECT_TRUE(fresh.StopRequested());
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,54 @@
+// The Windows view of a run: the three message boxes, owned by the progress dialog once it
+// exists, and the dialog's display and stop signal as the worker sees them.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "job/job_state.h"
+#include "job/run_view.h"
+
+namespace velmora {
+
+// Written by the dialog before the worker starts; never changed or cleared afterwards.
+struct DialogHandles {
+  HWND DialogWindow = nullptr;  // the progress dialog, owner of every box; none before it exists
+  HWND ProgressBar = nullptr;
+};
+
+class WindowsView : public RunView {
+ public:
+  explicit WindowsView(JobState& job);
+
+  DialogHandles Handles;
+
+  // Boxes captioned with the dialog title; the text is followed by four blanks.
+  void ShowInfo(const std::string& text) override;
+  void ShowError(const std::string& text) override;
+  // The box's result: 1 (OK) is consent; 0 when no box could be shown.
+  int AskOkCancel(const std::string& text) override;
+
+  // Worker thread. Each call is a synchronous window call handled by the interface thread.
+  void ReportProgress(uint32_t index, uint32_t count) override;
+  // The dialog is disabled (its close handler has begun) or gone.
+  bool StopRequested() override;
+  // Asks the dialog to close and report, unless its close handler has already begun.
+  void RunFinished() override;
+
+  // Interface thread, first step of the close handler: the worker stops before its next entry
+  // and posts nothing.
+  void RequestStop();
+
+ private:
+  int ShowBox(const std::string& text, UINT flags);
+
+  JobState& job_;
+  // Set together with disabling the window, so that the stop holds even if something enables
+  // the window again while the report box is open.
+  std::atomic<bool> stop_requested_{false};
+};
+
+}  // namespace velmora
