@@ -13,6 +13,9 @@
 
 namespace velmora {
 
+// Paths compare exactly (no case folding); a directory path may end in backslashes. Opens
+// follow the sharing rules of the target system, fail with its error codes, and creating a file
+// needs its directory. Streams may outlive the file system. One thread at a time.
 class MemoryFileSystem final : public FileSystem {
  public:
   MemoryFileSystem();
@@ -27,15 +30,18 @@ class MemoryFileSystem final : public FileSystem {
   std::string FileBytes(const std::string& path) const;  // empty when there is no such file
   std::vector<std::string> FilePaths() const;            // sorted
   // Makes a file look `size` bytes long without storing them: bytes past the stored ones read
-  // as zeros. Lets tests describe archives beyond 4 GiB.
+  // as zeros. Lets tests describe archives beyond 4 GiB. The file must exist (std::logic_error
+  // otherwise, as for FailReadsOfFrom).
   void SetApparentSize(const std::string& path, uint64_t size);
 
   // --- Faults (each sets the platform's error code that the real system would give) ----------
   // Every open of `path` fails with `error_code`.
   void FailOpensOf(const std::string& path, unsigned long error_code);
   // Writes, counted over all files, succeed for `bytes` more bytes; then they fail (disk full).
+  // The write that crosses the limit stores the bytes up to it and fails.
   void LimitWrittenBytes(uint64_t bytes);
-  // Reads of `path` deliver nothing at or after `offset` (an input/output error there).
+  // Reads of `path` deliver nothing at or after `offset` (an input/output error there); the
+  // file's size stays as it is.
   void FailReadsOfFrom(const std::string& path, uint64_t offset);
   // Renames fail with access denied.
   void FailRenames();
