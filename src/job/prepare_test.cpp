@@ -121,13 +121,6 @@ TEST_F(PrepareJobTest, OnlyOkIsConsent) {
   }
 }
 
-TEST_F(PrepareJobTest, WithoutRunBeginNothingIsAsked) {
-  Script("#SrcFile=gfx.wdf\r\n");
-  files_.PutFile(kSource, SourceArchive());
-  EXPECT_TRUE(Prepare());
-  EXPECT_TRUE(Boxes().empty());
-}
-
 // --- The source ------------------------------------------------------------------------------
 
 TEST_F(PrepareJobTest, ScriptWithoutSrcFileIsRefusedBeforeSrcPathIsLookedAt) {
@@ -195,14 +188,6 @@ TEST_F(PrepareJobTest, EmptySrcFileNamesTheDirectoryAsMissing) {
   EXPECT_EQ(
       Boxes(),
       (std::vector<std::string>{Error(Message(MessageKey::MsgSourceNotFound, {"C:\\work\\"}))}));
-}
-
-TEST_F(PrepareJobTest, SourceThatIsADirectoryIsMissing) {
-  Script("#SrcFile=gfx.wdf\r\n");
-  files_.PutDirectory(kSource);
-  EXPECT_FALSE(Prepare());
-  EXPECT_EQ(Boxes(),
-            (std::vector<std::string>{Error(Message(MessageKey::MsgSourceNotFound, {kSource}))}));
 }
 
 TEST_F(PrepareJobTest, SourceLockedByAnotherProgramGivesTheSystemsReason) {
@@ -353,15 +338,6 @@ TEST_F(ExistingTargetTest, TargetHeldByAnotherProgramIsRefusedWithTheSystemsReas
                          Error(Message(MessageKey::MsgTargetCreateFailed, {kTarget, reason}))}));
   EXPECT_EQ(view_.boxes[1].text,
             AnsiFromUtf8("创建目标文件 C:\\work\\out.wdf 失败    \r\r") + reason);
-  EXPECT_EQ(Held(), "source - -");
-  ExpectTargetUntouchedAndNothingLeft();
-}
-
-TEST_F(ExistingTargetTest, ReadOnlyTargetIsRefused) {
-  files_.FailOpensOf(kTarget, SystemErrorAccessDenied());
-  EXPECT_FALSE(Prepare());
-  EXPECT_EQ(Boxes().back(), Error(Message(MessageKey::MsgTargetCreateFailed,
-                                          {kTarget, SystemText(SystemErrorAccessDenied())})));
   EXPECT_EQ(Held(), "source - -");
   ExpectTargetUntouchedAndNothingLeft();
 }

@@ -97,21 +97,6 @@ TEST_F(WdfLargeFileTest, IndexThatCrosses4GiBIsCheckedAndSearched) {
   EXPECT_FALSE(ReadWdfHeader(*stream, nullptr, nullptr));
 }
 
-TEST_F(WdfLargeFileTest, HeaderCountingFourGiBOfIndexNeedsAFileThatLarge) {
-  {
-    auto stream = SystemFileSystem().CreateExclusive(path_);
-    ASSERT_NE(stream, nullptr);
-    Put(*stream, 0, Header(0x10000000, 0));
-  }
-  ASSERT_EQ(truncate(path_.c_str(), static_cast<off_t>(k4GiB - 1)), 0);
-  auto stream = SystemFileSystem().OpenShared(path_);
-  EXPECT_FALSE(ReadWdfHeader(*stream, nullptr, nullptr));
-  stream.reset();
-  ASSERT_EQ(truncate(path_.c_str(), static_cast<off_t>(k4GiB)), 0);
-  stream = SystemFileSystem().OpenShared(path_);
-  EXPECT_TRUE(ReadWdfHeader(*stream, nullptr, nullptr));
-}
-
 TEST_F(WdfLargeFileTest, WriterFillsTheArchiveUpTo4GiBExactly) {
   auto stream = SystemFileSystem().CreateExclusive(path_);
   ASSERT_NE(stream, nullptr);

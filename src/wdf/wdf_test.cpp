@@ -154,14 +154,6 @@ TEST_F(WdfTest, HeaderCheckComputesTheIndexEndBeyond32Bits) {
   EXPECT_TRUE(HeaderValid(ArchiveOfApparentSize(largest, end)));
 }
 
-TEST_F(WdfTest, HeaderCheckAcceptsNullOutParameters) {
-  Stream& stream = Archive(HeaderBytes(kWdfMagic, 0, 12));
-  EXPECT_TRUE(ReadWdfHeader(stream, nullptr, nullptr));
-  uint32_t count = 99;
-  EXPECT_TRUE(ReadWdfHeader(stream, &count, nullptr));
-  EXPECT_EQ(count, 0u);
-}
-
 TEST(WdfBoundsTest, EntryMayEndExactlyWhereTheIndexRoomBegins) {
   // 100 bytes, 2 entries: the last 32 bytes are the index's room, so entries end by 68.
   EXPECT_TRUE(EntryInBounds({1, 60, 8, 0}, 100, 2));
