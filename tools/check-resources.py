@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Checks the compiled resources of Velmora.exe against what the program needs: the progress
 dialog template field by field, the string table against res/catalogue.def, the version block,
-the two icon groups and the manifest. Compiles res/velmora.rc with windres unless a .res file is
-given. Exit code 0 when everything matches; every difference is printed as expected/got.
+the two icon groups and the manifest. Compiles res/velmora.rc with windres unless a .res file or a
+program file is given. Exit code 0 when everything matches; every difference is printed as expected/got.
 
-Usage: tools/check-resources.py [file.res]
+Usage: tools/check-resources.py [file.res | Velmora.exe]
 """
 
 import os
@@ -89,8 +89,7 @@ def compile_rc():
 
 
 def check(res_path):
-    data = open(res_path, "rb").read()
-    found = {(t, n): (lang, body) for t, n, lang, body in resfile.resources(data)}
+    found = {(t, n): (lang, body) for t, n, lang, body in resfile.read_resources(res_path)}
 
     lang, body = found.get((resfile.RT_DIALOG, 100), (None, None))
     expect("dialog 100 present", True, body is not None)

@@ -3,7 +3,7 @@
 form: dialog templates field by field with their style values, string tables, the version
 block, icon groups and the manifest.
 
-Usage: tools/dump-res.py file.res
+Usage: tools/dump-res.py file.res | program.exe
 """
 
 import os
@@ -51,8 +51,7 @@ def print_version(body):
 
 
 def main():
-    data = open(sys.argv[1], "rb").read()
-    for type_, name, language, body in resfile.resources(data):
+    for type_, name, language, body in resfile.read_resources(sys.argv[1]):
         print(f"{resfile.RT_NAMES.get(type_, type_)} {name!r} language {language:#06x}"
               f" ({len(body)} bytes)")
         if type_ == resfile.RT_DIALOG:

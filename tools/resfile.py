@@ -127,3 +127,47 @@ def parse_group_icon(body):
 def version_string(words):
     high, low = words
     return f"{high >> 16}.{high & 0xFFFF}.{low >> 16}.{low & 0xFFFF}"
+
+
+def resources_from_pe(data):
+    """(type, name, language, body) of every resource linked into a PE program file."""
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    sections = struct.unpack_from("<H", data, pe + 6)[0]
+    optional_size = struct.unpack_from("<H", data, pe + 20)[0]
+    optional = pe + 24
+    magic = struct.unpack_from("<H", data, optional)[0]
+    directories = optional + (96 if magic == 0x10B else 112)
+    rsrc_rva = struct.unpack_from("<I", data, directories + 2 * 8)[0]
+    if not rsrc_rva:
+        return
+    table = optional + optional_size
+    for i in range(sections):
+        _, vsize, va, raw_size, raw_ptr = struct.unpack_from("<8sIIII", data, table + i * 40)
+        if va <= rsrc_rva < va + max(vsize, raw_size):
+            base = raw_ptr + (rsrc_rva - va)
+            delta = raw_ptr - va  # file offset of a virtual address in this section
+            break
+    else:
+        return
+
+    def entries(offset):
+        named, numbered = struct.unpack_from("<HH", data, base + offset + 12)
+        for k in range(named + numbered):
+            name, target = struct.unpack_from("<II", data, base + offset + 16 + k * 8)
+            if name & 0x80000000:
+                length = struct.unpack_from("<H", data, base + (name & 0x7FFFFFFF))[0]
+                start = base + (name & 0x7FFFFFFF) + 2
+                name = data[start:start + length * 2].decode("utf-16-le")
+            yield name, target
+
+    for type_, types in entries(0):
+        for name, names in entries(types & 0x7FFFFFFF):
+            for language, leaf in entries(names & 0x7FFFFFFF):
+                rva, size = struct.unpack_from("<II", data, base + leaf)
+                yield type_, name, language, data[rva + delta:rva + delta + size]
+
+
+def read_resources(path):
+    """The resources of a .res file or of a PE program file."""
+    data = open(path, "rb").read()
+    return list(resources_from_pe(data) if data[:2] == b"MZ" else resources(data))
