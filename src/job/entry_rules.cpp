@@ -69,11 +69,13 @@ enum class CopyResult { kDone, kReadShort, kWriteFailed };
 // writes it whole. On kWriteFailed, `*system_text` holds the system's reason.
 CopyResult CopyBytes(Stream& from, Stream& to, uint64_t n, std::string* system_text) {
   if (n == 0) return CopyResult::kDone;
-  std::vector<unsigned char> buffer(static_cast<size_t>(std::min<uint64_t>(n, kCopyBufferSize)));
+  const size_t buffer_size = static_cast<size_t>(std::min<uint64_t>(n, kCopyBufferSize));
+  // Not cleared first: every byte written has just been read into it.
+  std::unique_ptr<unsigned char[]> buffer(new unsigned char[buffer_size]);
   while (n > 0) {
-    const size_t chunk = static_cast<size_t>(std::min<uint64_t>(n, buffer.size()));
-    if (from.Read(buffer.data(), chunk) != chunk) return CopyResult::kReadShort;
-    if (!to.Write(buffer.data(), chunk)) {
+    const size_t chunk = static_cast<size_t>(std::min<uint64_t>(n, buffer_size));
+    if (from.Read(buffer.get(), chunk) != chunk) return CopyResult::kReadShort;
+    if (!to.Write(buffer.get(), chunk)) {
       *system_text = LastSystemErrorText();
       return CopyResult::kWriteFailed;
     }
