@@ -102,6 +102,16 @@ Workload MixedRules(uint32_t entries, uint32_t rules, uint32_t other_entries,
   return {"mixed rules", script};
 }
 
+// Every rule an internal reference to a random entry: the search of the source index alone.
+Workload InternalReferences(uint32_t entries, uint32_t rules, std::mt19937& random) {
+  std::string script;
+  for (uint32_t r = 0; r < rules && r < entries; ++r) {
+    script += EntryKey(0x10000 + r) + "=" +
+              EntryKey(0x10000 + static_cast<uint32_t>(random() % entries)) + "\r\n";
+  }
+  return {"internal references", script};
+}
+
 // The run as the worker does it, without the per-run Id lookup: every internal reference scans
 // the source index from the start.
 void RunPackScanning(JobState& job, FileSystem& files, RunView& view) {
@@ -193,6 +203,7 @@ int Main(int argc, char** argv) {
   }
   const Workload keep_all{"no rules", "#SrcFile=source.wdf\r\n"};
   const Workload mixed = MixedRules(entries, rules, other_entries, random);
+  const Workload internal = InternalReferences(entries, rules, random);
 
   std::printf("source: %u entries, %zu bytes; script: %u rules\n", entries,
               files.FileBytes(kSourcePath).size(), std::min(rules, entries));
@@ -207,6 +218,8 @@ int Main(int argc, char** argv) {
       {"RunPack, no rules", &keep_all, RunPack},
       {"RunPack, mixed rules", &mixed, RunPack},
       {"scanning variant, mixed rules", &mixed, RunPackScanning},
+      {"RunPack, internal references only", &internal, RunPack},
+      {"scanning variant, internal references", &internal, RunPackScanning},
   };
   for (const Case& c : cases) {
     std::string outcome;
