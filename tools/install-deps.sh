@@ -33,11 +33,29 @@ fi
 # Wine's loader is a 32-bit Linux program. Some virtual machines cannot execute 32-bit code at
 # all (the kernel answers "Exec format error"); there the user-mode CPU emulator runs 32-bit
 # programs through the kernel's binfmt_misc. Slow, but the same Wine and the same results.
-if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
-  if ! dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q 'ok installed'; then
-    echo "installing: qemu-user-static (this machine cannot run 32-bit code natively)"
+# The emulator of Debian 12 itself (7.2) runs Wine's start-up but hangs its desktop process
+# (explorer.exe) in an endless memory-mapping loop; the one of bookworm-backports works.
+qemu_usable() {
+  local version
+  version=$(dpkg-query -W -f='${Version}' qemu-user-static 2>/dev/null) || return 1
+  dpkg --compare-versions "$version" ge 1:8
+}
+if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1 || [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
+  if ! qemu_usable; then
+    echo "installing: qemu-user-static from bookworm-backports (this machine cannot run 32-bit code)"
+    if ! grep -rqs 'bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+      printf 'Types: deb\nURIs: http://deb.debian.org/debian\nSuites: bookworm-backports\n%s\n%s\n' \
+        'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
+        "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/bookworm-backports.sources >/dev/null
+    fi
     export DEBIAN_FRONTEND=noninteractive
-    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
+    "${sudo_cmd[@]}" apt-get update -qq
+    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends -t bookworm-backports \
+      qemu-user-static >/dev/null
+    # An entry made with the old emulator keeps using it (flag F holds the file open).
+    if [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
+      echo -1 | "${sudo_cmd[@]}" tee /proc/sys/fs/binfmt_misc/qemu-i386 >/dev/null
+    fi
   fi
   if [ ! -f /proc/sys/fs/binfmt_misc/register ]; then
     "${sudo_cmd[@]}" mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc

@@ -67,7 +67,7 @@ fi
 template_dir() {
   local version
   version=$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n-' '_')
-  echo "${VELMORA_WINE_TEMPLATE:-${XDG_CACHE_HOME:-$HOME/.cache}/velmora/wine-prefix-${version:-unknown}}"
+  echo "${VELMORA_WINE_TEMPLATE:-${XDG_CACHE_HOME:-$HOME/.cache}/velmora/wine-template-${version:-unknown}}"
 }
 
 create_template() {
