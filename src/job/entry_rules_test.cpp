@@ -93,10 +93,6 @@ class EntryRulesTest : public PackRunFixture {
   }
 };
 
-TEST_F(EntryRulesTest, WithoutRulesEveryEntryKeepsItsBytes) {
-  EXPECT_EQ(RunRules("#SrcFile=ui.wdf\n"), kSource);
-}
-
 TEST_F(EntryRulesTest, EmptyOrCommentOnlyValueKeepsTheEntryAndMarksTheLine) {
   EXPECT_EQ(RunRules("@00000010=\n@00000020=   ; nothing to do\n"), kSource);
   EXPECT_EQ(job.Script->UsedMarkAt(0), 1);

@@ -174,13 +174,6 @@ TEST_F(PackRunTest, InternalReferenceToAnEntryBeyondTheFileIsAnInvalidSource) {
   ExpectNothingWritten(SourceNotWdf());
 }
 
-TEST_F(PackRunTest, EveryIndexBufferIsReleasedAfterSuccess) {
-  SetUpJob(MakeArchive(kThreeEntries), "");
-  Run();
-  ExpectWritten();
-  EXPECT_EQ(files.OpenStreamCount(), 1);
-}
-
 // A job whose entries take every kind of bytes: kept, an external file, another archive.
 class MixedJobTest : public PackRunTest {
  public:
