@@ -46,8 +46,7 @@ export WINEPREFIX="$state/prefix"
 export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export LANG=zh_CN.UTF-8
-export LC_ALL=zh_CN.UTF-8
+# The Chinese locale is set only for Wine (at its start, below): this shell has no LOCPATH.
 export LOCPATH="$state/locale"
 unset LANGUAGE
 # Never the user's desktop: the Xvfb of this test run, or no display at all (console programs
@@ -80,7 +79,7 @@ create_template() {
   # timed out"); it goes on in the background, so wait for the prefix's server to end before
   # the registry is changed, and check the result.
   {
-    WINEPREFIX="$work" wineboot -i
+    LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 WINEPREFIX="$work" wineboot -i
     WINEPREFIX="$work" wineserver -w
     cat >"$work.reg" <<'REG'
 REGEDIT4
@@ -168,4 +167,4 @@ exec 9>&-
 if [ "${1:-}" = --prepare-only ]; then
   exit 0
 fi
-exec wine "$@"
+LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 exec wine "$@"
