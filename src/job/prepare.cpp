@@ -29,7 +29,7 @@ bool ScriptValue(const ScriptLines& script, const char* key, bool keep_escapes,
 // The form of a directory path the file system is asked about: without its closing backslash,
 // except where that backslash ends a root (C:\, \\).
 std::string DirectoryName(const std::string& dir) {
-  if (dir.empty() || dir.back() != '\\') return dir;
+  if (dir.empty() || FindLastCharOf(dir, "\\") + 1 != dir.size()) return dir;
   const std::string up = OneLevelUp(dir);
   return up == dir ? dir : dir.substr(0, dir.size() - 1);
 }
