@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -138,6 +139,33 @@ TEST_F(PosixFiles, OpensFollowTheSharingRulesOfTheTargetSystem) {
   EXPECT_FALSE(fs_.FileIsPresent(Path("new.tmp")));
   EXPECT_TRUE(fs_.RemoveFile(Path("src.wdf")));
   EXPECT_FALSE(fs_.FileIsPresent(Path("src.wdf")));
+}
+
+TEST_F(PosixFiles, AnotherProcessCannotTruncateAFileHeldWithoutWriteSharing) {
+  Put("src.wdf", "source bytes");
+  int ready[2];
+  ASSERT_EQ(0, pipe(ready));
+  // The other process starts before the file is opened, so it knows nothing of this open but
+  // what the system tells it.
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    char byte;
+    close(ready[1]);
+    if (read(ready[0], &byte, 1) != 1) _exit(2);
+    auto target = fs_.CreateExclusive(Path("src.wdf"));
+    _exit(target == nullptr && errno == EBUSY ? 0 : 1);
+  }
+  close(ready[0]);
+  auto source = fs_.OpenDenyWrite(Path("src.wdf"));
+  ASSERT_NE(nullptr, source);
+  ASSERT_EQ(1, write(ready[1], "x", 1));
+  close(ready[1]);
+  int status = 0;
+  ASSERT_EQ(child, waitpid(child, &status, 0));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << "the other process's open was not refused, status " << status;
+  EXPECT_EQ("source bytes", Get("src.wdf"));
 }
 
 TEST_F(PosixFiles, FailedOperationsLeaveTheSystemsReason) {
