@@ -1,0 +1,563 @@
+// Drives a Windows GUI program the way a person would, for end-to-end tests: starts it, reads
+// every message box and the progress dialog it shows, answers as the scenario says, and writes
+// what it saw, in order, to a result file.
+//
+//   ui_driver.exe <scenario file>
+//
+// The scenario file holds one instruction per line (bytes in the ANSI code page, CR LF or LF):
+//   result <path>                 where the events go (required)
+//   program <path>                the program to start (optional: else the command line's first
+//                                 word is the program)
+//   command-line <text>           the whole command line, program name first (required)
+//   directory <path>              the working directory of the program
+//   timeout-ms <n>                overall limit; then the program is killed (default 60000)
+//   answer ok|cancel|close        the answer to the next message box; one line per box, in order
+//   default-answer ok|cancel|close   for boxes beyond the listed answers (default ok)
+//   esc-dialog-after-ms <n>       press Esc on the progress dialog n ms after it first appears
+//   close-dialog-after-ms <n>     click the progress dialog's close box n ms after it appears
+//   screenshots <directory>       save each box and the dialog as BMP when first seen
+//   lock-file <path>              hold this file open for writing, sharing it for reading only,
+//                                 while the program runs (as an editor that keeps it open would)
+//   lock-file-exclusive <path>    hold this file open without any sharing while the program runs
+//
+// The result file holds one event per line, fields separated by tabs, texts hex-encoded so that
+// the exact bytes reach the test:
+//   started <process id>
+//   box <n> caption=<hex> text=<hex> icon=<kind> buttons=<id>:<hex>,... owned=<0|1>
+//   answer <n> <ok|cancel|close>
+//   dialog title=<hex> t1001=<hex> t1002=<hex> t1003=<hex> t1004=<hex> pos=<n> min=<n> max=<n>
+//          enabled=<0|1>                     (each time something in it changes)
+//   dialog-key esc | dialog-key close
+//   dialog-gone
+//   window class=<hex> title=<hex>           (a top-level window of another kind)
+//   exit <code>            or   timeout <ms>   (the program was killed)
+// Results go to a file, not to standard output: under Wine, pipes of the starting process may
+// stay open long after the program ended.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kDialogCaptionId = 1003;
+constexpr int kProgressBarId = 1005;
+constexpr DWORD kPollMs = 10;
+constexpr UINT kSendTimeoutMs = 2000;
+
+struct Scenario {
+  std::string result;
+  std::string program;
+  std::string command_line;
+  std::string directory;
+  std::string screenshots;
+  std::string lock_file;
+  DWORD lock_sharing = FILE_SHARE_READ;
+  DWORD timeout_ms = 60000;
+  std::vector<std::string> answers;
+  std::string default_answer = "ok";
+  long esc_after_ms = -1;
+  long close_after_ms = -1;
+};
+
+FILE* g_result = nullptr;
+
+void Event(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(g_result, format, args);
+  va_end(args);
+  std::fputc('\n', g_result);
+  std::fflush(g_result);
+}
+
+std::string Hex(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+bool ReadScenario(const char* path, Scenario& scenario) {
+  FILE* file = std::fopen(path, "rb");
+  if (!file) return false;
+  std::string text;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  std::fclose(file);
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t blank = line.find(' ');
+    const std::string key = line.substr(0, blank);
+    const std::string value = blank == std::string::npos ? "" : line.substr(blank + 1);
+    if (key == "result") {
+      scenario.result = value;
+    } else if (key == "program") {
+      scenario.program = value;
+    } else if (key == "command-line") {
+      scenario.command_line = value;
+    } else if (key == "directory") {
+      scenario.directory = value;
+    } else if (key == "timeout-ms") {
+      scenario.timeout_ms = std::strtoul(value.c_str(), nullptr, 10);
+    } else if (key == "answer") {
+      scenario.answers.push_back(value);
+    } else if (key == "default-answer") {
+      scenario.default_answer = value;
+    } else if (key == "esc-dialog-after-ms") {
+      scenario.esc_after_ms = std::strtol(value.c_str(), nullptr, 10);
+    } else if (key == "close-dialog-after-ms") {
+      scenario.close_after_ms = std::strtol(value.c_str(), nullptr, 10);
+    } else if (key == "screenshots") {
+      scenario.screenshots = value;
+    } else if (key == "lock-file" || key == "lock-file-exclusive") {
+      scenario.lock_file = value;
+      scenario.lock_sharing = key == "lock-file" ? FILE_SHARE_READ : 0;
+    } else if (!key.empty() && key[0] != '#') {
+      std::fprintf(stderr, "ui_driver: unknown instruction '%s'\n", key.c_str());
+      return false;
+    }
+  }
+  return !scenario.result.empty() && !scenario.command_line.empty();
+}
+
+std::string ClassOf(HWND window) {
+  char name[256] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+// A window of another process answers WM_GETTEXT through its own thread; a bounded wait keeps
+// the driver alive when that thread is busy or gone.
+std::string TextOf(HWND window) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                           &length)) {
+    return std::string();
+  }
+  std::string text(length + 1, '\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
+                           SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied)) {
+    return std::string();
+  }
+  text.resize(std::strlen(text.c_str()));
+  return text;
+}
+
+LRESULT SendBounded(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+  return static_cast<LRESULT>(result);
+}
+
+struct WindowList {
+  DWORD process_id;
+  std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM data) {
+  WindowList* list = reinterpret_cast<WindowList*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == list->process_id && IsWindowVisible(window)) list->windows.push_back(window);
+  return TRUE;
+}
+
+BOOL CALLBACK CollectChildren(HWND window, LPARAM data) {
+  reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> ChildrenOf(HWND window) {
+  std::vector<HWND> children;
+  EnumChildWindows(window, CollectChildren, reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
+bool IsProgressDialog(HWND window) {
+  HWND bar = GetDlgItem(window, kProgressBarId);
+  return bar && ClassOf(bar) == PROGRESS_CLASSA && GetDlgItem(window, kDialogCaptionId);
+}
+
+bool IsStaticIcon(HWND window) {
+  return ClassOf(window) == "Static" &&
+         (GetWindowLongA(window, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+}
+
+// A message box is a dialog with a text control (id 0xFFFF on Windows and on Wine).
+bool IsMessageBox(HWND window) {
+  if (ClassOf(window) != "#32770" || IsProgressDialog(window)) return false;
+  HWND text = GetDlgItem(window, 0xFFFF);
+  return text && ClassOf(text) == "Static";
+}
+
+// ---- Screen pixels ----------------------------------------------------------------------
+
+struct Pixels {
+  int width = 0;
+  int height = 0;
+  std::vector<DWORD> data;  // 0x00RRGGBB, top row first
+};
+
+Pixels Capture(HDC source, int x, int y, int width, int height) {
+  Pixels pixels;
+  if (width <= 0 || height <= 0) return pixels;
+  HDC memory = CreateCompatibleDC(source);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
+  GdiFlush();
+  pixels.width = width;
+  pixels.height = height;
+  const DWORD* p = static_cast<const DWORD*>(bits);
+  pixels.data.assign(p, p + width * height);
+  for (DWORD& value : pixels.data) value &= 0xFFFFFF;
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  return pixels;
+}
+
+Pixels CaptureWindow(HWND window) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  HDC screen = GetDC(nullptr);
+  Pixels pixels =
+      Capture(screen, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+void SaveBmp(const Pixels& pixels, const std::string& path) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return;
+  BITMAPFILEHEADER header = {};
+  BITMAPINFOHEADER info = {};
+  const DWORD size = static_cast<DWORD>(pixels.data.size() * 4);
+  header.bfType = 0x4D42;
+  header.bfOffBits = sizeof header + sizeof info;
+  header.bfSize = header.bfOffBits + size;
+  info.biSize = sizeof info;
+  info.biWidth = pixels.width;
+  info.biHeight = -pixels.height;
+  info.biPlanes = 1;
+  info.biBitCount = 32;
+  info.biCompression = BI_RGB;
+  std::fwrite(&header, sizeof header, 1, file);
+  std::fwrite(&info, sizeof info, 1, file);
+  std::fwrite(pixels.data.data(), 4, pixels.data.size(), file);
+  std::fclose(file);
+}
+
+// Icon handles cannot be compared across processes under Wine, so the box's icon is told by
+// its pixels: the driver draws each system icon itself, on a known background, and finds the
+// one whose opaque pixels match what the box shows.
+struct SystemIcon {
+  const char* kind;
+  LPCSTR id;
+};
+const SystemIcon kSystemIcons[] = {{"error", IDI_HAND},
+                                   {"question", IDI_QUESTION},
+                                   {"warning", IDI_EXCLAMATION},
+                                   {"information", IDI_ASTERISK}};
+
+struct IconPicture {
+  Pixels on_black;
+  Pixels on_white;
+};
+
+IconPicture DrawSystemIcon(LPCSTR id, int width, int height) {
+  IconPicture picture;
+  HICON icon = LoadIconA(nullptr, id);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  const RECT rect = {0, 0, width, height};
+  for (int pass = 0; pass < 2; ++pass) {
+    HBRUSH brush = CreateSolidBrush(pass == 0 ? RGB(0, 0, 0) : RGB(255, 255, 255));
+    FillRect(memory, &rect, brush);
+    DeleteObject(brush);
+    DrawIconEx(memory, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
+    (pass == 0 ? picture.on_black : picture.on_white) = Capture(memory, 0, 0, width, height);
+  }
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return picture;
+}
+
+// The share of the icon's opaque pixels (same colour on black and on white) that the captured
+// control shows unchanged, in per cent.
+int MatchPercent(const Pixels& shown, const IconPicture& icon) {
+  int opaque = 0;
+  int equal = 0;
+  for (int y = 0; y < icon.on_black.height && y < shown.height; ++y) {
+    for (int x = 0; x < icon.on_black.width && x < shown.width; ++x) {
+      const DWORD pixel = icon.on_black.data[y * icon.on_black.width + x];
+      if (pixel != icon.on_white.data[y * icon.on_white.width + x]) continue;
+      ++opaque;
+      if (shown.data[y * shown.width + x] == pixel) ++equal;
+    }
+  }
+  return opaque ? equal * 100 / opaque : 0;
+}
+
+// The kind of the box's icon, read from the screen (a window of another process cannot be
+// read through its own device context under Wine).
+std::string ReadIconKind(HWND box) {
+  for (HWND child : ChildrenOf(box)) {
+    if (!IsStaticIcon(child) || !IsWindowVisible(child)) continue;
+    RECT rect;
+    GetWindowRect(child, &rect);
+    const int width = rect.right - rect.left < 32 ? rect.right - rect.left : 32;
+    const int height = rect.bottom - rect.top < 32 ? rect.bottom - rect.top : 32;
+    HDC screen = GetDC(nullptr);
+    const Pixels shown = Capture(screen, rect.left, rect.top, width, height);
+    ReleaseDC(nullptr, screen);
+    std::string best = "unknown";
+    int best_percent = 90;  // below this nothing counts as a match
+    for (const SystemIcon& candidate : kSystemIcons) {
+      const int percent = MatchPercent(shown, DrawSystemIcon(candidate.id, width, height));
+      if (percent > best_percent) {
+        best_percent = percent;
+        best = candidate.kind;
+      }
+    }
+    return best;
+  }
+  return "none";
+}
+
+// A box may not have painted yet when it is first seen; look again for a while.
+std::string IconKindOf(HWND box) {
+  std::string kind;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    kind = ReadIconKind(box);
+    if (kind != "unknown" || !IsWindow(box)) break;
+    Sleep(kPollMs * 2);
+  }
+  return kind;
+}
+
+// ---- Boxes and the dialog ---------------------------------------------------------------
+
+std::string ButtonsOf(HWND box) {
+  std::string list;
+  for (HWND child : ChildrenOf(box)) {
+    if (ClassOf(child) != "Button" || !IsWindowVisible(child)) continue;
+    if (!list.empty()) list += ',';
+    list += std::to_string(GetDlgCtrlID(child)) + ':' + Hex(TextOf(child));
+  }
+  return list;
+}
+
+void Answer(HWND box, int number, const std::string& answer) {
+  Event("answer\t%d\t%s", number, answer.c_str());
+  if (answer == "close") {
+    PostMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return;
+  }
+  const int id = answer == "cancel" ? IDCANCEL : IDOK;
+  HWND button = GetDlgItem(box, id);
+  if (button) {
+    PostMessageA(button, BM_CLICK, 0, 0);
+  } else {
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+  }
+}
+
+std::string SampleDialog(HWND dialog) {
+  HWND bar = GetDlgItem(dialog, kProgressBarId);
+  // PBM_GETRANGE with no buffer (which would have to live in the program's address space)
+  // returns the low end for wParam TRUE and the high end for FALSE.
+  const int low = static_cast<int>(SendBounded(bar, PBM_GETRANGE, TRUE, 0));
+  const int high = static_cast<int>(SendBounded(bar, PBM_GETRANGE, FALSE, 0));
+  const int pos = static_cast<int>(SendBounded(bar, PBM_GETPOS, 0, 0));
+  char numbers[128];
+  std::snprintf(numbers, sizeof numbers, "\tpos=%d\tmin=%d\tmax=%d\tenabled=%d", pos, low, high,
+                IsWindowEnabled(dialog) ? 1 : 0);
+  std::string fields = "title=" + Hex(TextOf(dialog));
+  for (int id = 1001; id <= 1004; ++id) {
+    fields += "\tt" + std::to_string(id) + "=" + Hex(TextOf(GetDlgItem(dialog, id)));
+  }
+  return fields + numbers;
+}
+
+class Driver {
+ public:
+  explicit Driver(const Scenario& scenario) : scenario_(scenario) {}
+
+  int Run() {
+    HANDLE lock = INVALID_HANDLE_VALUE;
+    if (!scenario_.lock_file.empty()) {
+      lock = CreateFileA(scenario_.lock_file.c_str(), GENERIC_WRITE, scenario_.lock_sharing,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (lock == INVALID_HANDLE_VALUE) {
+        Event("error\tlock-file %lu", GetLastError());
+        return 2;
+      }
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::vector<char> command(scenario_.command_line.begin(), scenario_.command_line.end());
+    command.push_back('\0');
+    if (!CreateProcessA(scenario_.program.empty() ? nullptr : scenario_.program.c_str(),
+                        command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        scenario_.directory.empty() ? nullptr : scenario_.directory.c_str(),
+                        &startup, &process)) {
+      Event("error\tCreateProcess %lu", GetLastError());
+      return 2;
+    }
+    CloseHandle(process.hThread);
+    process_id_ = process.dwProcessId;
+    Event("started\t%lu", process_id_);
+    const DWORD start = GetTickCount();
+    for (;;) {
+      const DWORD waited = WaitForSingleObject(process.hProcess, kPollMs);
+      if (waited == WAIT_OBJECT_0) break;
+      const DWORD elapsed = GetTickCount() - start;
+      if (elapsed > scenario_.timeout_ms) {
+        TerminateProcess(process.hProcess, 0xDEAD);
+        WaitForSingleObject(process.hProcess, 5000);
+        Event("timeout\t%lu", elapsed);
+        CloseHandle(process.hProcess);
+        if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+        return 3;
+      }
+      Look();
+    }
+    if (dialog_) Event("dialog-gone");
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    Event("exit\t%lu", code);
+    CloseHandle(process.hProcess);
+    if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+    return 0;
+  }
+
+ private:
+  void Look() {
+    WindowList list = {process_id_, {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&list));
+    bool dialog_seen = false;
+    for (HWND window : list.windows) {
+      if (IsProgressDialog(window)) {
+        dialog_seen = true;
+        LookAtDialog(window);
+      } else if (IsMessageBox(window)) {
+        if (handled_.insert(window).second) HandleBox(window);
+      } else if (others_.insert(window).second) {
+        Event("window\tclass=%s\ttitle=%s", Hex(ClassOf(window)).c_str(),
+              Hex(TextOf(window)).c_str());
+      }
+    }
+    if (dialog_ && !dialog_seen && !IsWindow(dialog_)) {
+      Event("dialog-gone");
+      dialog_ = nullptr;
+    }
+  }
+
+  void LookAtDialog(HWND dialog) {
+    if (dialog != dialog_) {
+      dialog_ = dialog;
+      dialog_since_ = GetTickCount();
+      key_sent_ = false;
+      last_sample_.clear();
+      Screenshot(dialog, "dialog");
+    }
+    const std::string sample = SampleDialog(dialog);
+    if (IsWindow(dialog) && sample != last_sample_) {
+      Event("dialog\t%s", sample.c_str());
+      last_sample_ = sample;
+    }
+    if (key_sent_) return;
+    const long shown_for = static_cast<long>(GetTickCount() - dialog_since_);
+    if (scenario_.esc_after_ms >= 0 && shown_for >= scenario_.esc_after_ms) {
+      Event("dialog-key\tesc");
+      PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+      PostMessageA(dialog, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+      key_sent_ = true;
+    } else if (scenario_.close_after_ms >= 0 && shown_for >= scenario_.close_after_ms) {
+      Event("dialog-key\tclose");
+      PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+      key_sent_ = true;
+    }
+  }
+
+  void HandleBox(HWND box) {
+    ++boxes_;
+    // A box is complete once its buttons exist; give a freshly created one a moment.
+    for (int i = 0; i < 50 && ButtonsOf(box).empty(); ++i) Sleep(kPollMs);
+    const std::string caption = TextOf(box);
+    const std::string text = TextOf(GetDlgItem(box, 0xFFFF));
+    const std::string icon = IconKindOf(box);
+    const std::string buttons = ButtonsOf(box);
+    const bool owned = GetWindow(box, GW_OWNER) != nullptr;
+    Event("box\t%d\tcaption=%s\ttext=%s\ticon=%s\tbuttons=%s\towned=%d", boxes_,
+          Hex(caption).c_str(), Hex(text).c_str(), icon.c_str(), buttons.c_str(), owned ? 1 : 0);
+    Screenshot(box, "box-" + std::to_string(boxes_));
+    const size_t index = static_cast<size_t>(boxes_ - 1);
+    Answer(box, boxes_,
+           index < scenario_.answers.size() ? scenario_.answers[index] : scenario_.default_answer);
+  }
+
+  void Screenshot(HWND window, const std::string& name) {
+    if (scenario_.screenshots.empty()) return;
+    SaveBmp(CaptureWindow(window), scenario_.screenshots + "\\" + name + ".bmp");
+  }
+
+  const Scenario& scenario_;
+  DWORD process_id_ = 0;
+  int boxes_ = 0;
+  std::set<HWND> handled_;
+  std::set<HWND> others_;
+  HWND dialog_ = nullptr;
+  DWORD dialog_since_ = 0;
+  bool key_sent_ = false;
+  std::string last_sample_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Scenario scenario;
+  if (argc != 2 || !ReadScenario(argv[1], scenario)) {
+    std::fprintf(stderr, "usage: ui_driver.exe <scenario file> (needs result and command-line)\n");
+    return 2;
+  }
+  g_result = std::fopen(scenario.result.c_str(), "wb");
+  if (!g_result) {
+    std::fprintf(stderr, "ui_driver: cannot write %s\n", scenario.result.c_str());
+    return 2;
+  }
+  const int code = Driver(scenario).Run();
+  std::fclose(g_result);
+  return code;
+}
