@@ -1,7 +1,10 @@
 // Times the pack run over an archive of many entries in memory, against a plain copy of the
 // same bytes, so that the figures can be read as ratios whatever the machine.
 //
-//   pack_run_bench [entries] [rules]      (defaults: 70000 entries, 20000 rules)
+//   pack_run_bench [entries] [rules] [directory]
+//
+// Defaults: 70,000 entries and 20,000 rules, in memory only; with a directory, the same runs
+// over the real disk follow.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -23,11 +26,16 @@
 namespace velmora {
 namespace {
 
-const char kScriptDir[] = "D:\\bench\\";
-const char kSourcePath[] = "D:\\bench\\source.wdf";
-const char kOtherPath[] = "D:\\bench\\other.wdf";
-const char kTargetPath[] = "D:\\bench\\target.wdf";
-const char kCopyPath[] = "D:\\bench\\copy.bin";
+// The files of one measurement, all in one directory (its path ends with a backslash).
+struct BenchFiles {
+  explicit BenchFiles(const std::string& dir)
+      : script_dir(dir),
+        source(dir + "source.wdf"),
+        other(dir + "other.wdf"),
+        target(dir + "target.wdf"),
+        copy(dir + "copy.bin") {}
+  std::string script_dir, source, other, target, copy;
+};
 
 class SilentView : public RunView {
  public:
@@ -135,36 +143,50 @@ void RunPackScanning(JobState& job, FileSystem& files, RunView& view) {
   job.TargetStream.reset();
 }
 
+uint64_t FileSize(FileSystem& files, const std::string& path) {
+  uint64_t size = 0;
+  auto stream = files.OpenShared(path);
+  if (stream) stream->Size(&size);
+  return size;
+}
+
+void PutFile(FileSystem& files, const std::string& path, const std::string& bytes) {
+  auto stream = files.CreateExclusive(path);
+  if (!stream || !stream->Write(bytes.data(), bytes.size())) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    std::exit(1);
+  }
+}
+
 using Runner = std::function<void(JobState&, FileSystem&, RunView&)>;
 
 // One run over a freshly prepared job; returns seconds.
-double TimeRun(MemoryFileSystem& files, const std::string& script, const Runner& run,
-               std::string* outcome) {
-  files.RemoveFile(kTargetPath);
+double TimeRun(FileSystem& files, const BenchFiles& at, const std::string& script,
+               const Runner& run, std::string* outcome) {
+  files.RemoveFile(at.target);
   JobState job;
-  job.ScriptDir = kScriptDir;
-  job.SourcePath = kSourcePath;
-  job.TargetPath = job.TargetWritePath = kTargetPath;
+  job.ScriptDir = at.script_dir;
+  job.SourcePath = at.source;
+  job.TargetPath = job.TargetWritePath = at.target;
   job.Script = std::make_unique<ScriptLines>(script);
-  job.SourceStream = files.OpenShared(kSourcePath);
-  job.TargetStream = files.CreateExclusive(kTargetPath);
+  job.SourceStream = files.OpenShared(at.source);
+  job.TargetStream = files.CreateExclusive(at.target);
   ReadWdfHeader(*job.SourceStream, &job.SourceCount, &job.SourceIndexOffset);
   SilentView view;
   const auto start = std::chrono::steady_clock::now();
   run(job, files, view);
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  *outcome = job.ErrorText.empty()
-                 ? "ok, " + std::to_string(job.TargetCount) + " entries, " +
-                       std::to_string(files.FileBytes(kTargetPath).size()) + " bytes"
-                 : "FAILED";
+  *outcome = job.ErrorText.empty() ? "ok, " + std::to_string(job.TargetCount) + " entries, " +
+                                         std::to_string(FileSize(files, at.target)) + " bytes"
+                                   : "FAILED";
   return took.count();
 }
 
 // The baseline: the source's bytes copied to another file through the same size of buffer.
-double TimePlainCopy(MemoryFileSystem& files) {
-  files.RemoveFile(kCopyPath);
-  auto from = files.OpenShared(kSourcePath);
-  auto to = files.CreateExclusive(kCopyPath);
+double TimePlainCopy(FileSystem& files, const BenchFiles& at) {
+  files.RemoveFile(at.copy);
+  auto from = files.OpenShared(at.source);
+  auto to = files.CreateExclusive(at.copy);
   std::vector<unsigned char> buffer(kCopyBufferSize);
   const auto start = std::chrono::steady_clock::now();
   for (;;) {
@@ -181,33 +203,30 @@ double Best(int repeats, const std::function<double()>& once) {
   return best;
 }
 
-int Main(int argc, char** argv) {
-  const uint32_t entries =
-      argc > 1 ? static_cast<uint32_t>(std::strtoul(argv[1], nullptr, 10)) : 70000;
-  const uint32_t rules =
-      argc > 2 ? static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)) : 20000;
+// Measures the runs over the files of `at` in `files`.
+void Measure(FileSystem& files, const BenchFiles& at, uint32_t entries, uint32_t rules) {
   const uint32_t other_entries = 1000;
   const int repeats = 3;
   std::mt19937 random(20261207);
-
-  MemoryFileSystem files;
   std::vector<uint32_t> ids(entries);
   for (uint32_t k = 0; k < entries; ++k) ids[k] = 0x10000 + k;
-  files.PutFile(kSourcePath, MakeArchive(ids, random));
+  PutFile(files, at.source, MakeArchive(ids, random));
   std::vector<uint32_t> other_ids(other_entries);
   for (uint32_t k = 0; k < other_entries; ++k) other_ids[k] = k;
-  files.PutFile(kOtherPath, MakeArchive(other_ids, random));
+  PutFile(files, at.other, MakeArchive(other_ids, random));
+  files.MakeDirectory(at.script_dir + "pictures");
   for (int k = 0; k < 50; ++k) {
-    files.PutFile(std::string(kScriptDir) + "pictures\\picture" + std::to_string(k) + ".bmp",
-                  std::string(2000 + 100 * k, 'p'));
+    PutFile(files, at.script_dir + "pictures\\picture" + std::to_string(k) + ".bmp",
+            std::string(2000 + 100 * k, 'p'));
   }
   const Workload keep_all{"no rules", "#SrcFile=source.wdf\r\n"};
   const Workload mixed = MixedRules(entries, rules, other_entries, random);
   const Workload internal = InternalReferences(entries, rules, random);
 
-  std::printf("source: %u entries, %zu bytes; script: %u rules\n", entries,
-              files.FileBytes(kSourcePath).size(), std::min(rules, entries));
-  const double copy = Best(repeats, [&] { return TimePlainCopy(files); });
+  std::printf("source: %u entries, %llu bytes; script: %u rules\n", entries,
+              static_cast<unsigned long long>(FileSize(files, at.source)),
+              std::min(rules, entries));
+  const double copy = Best(repeats, [&] { return TimePlainCopy(files, at); });
   std::printf("%-40s %9.2f ms   1.00x\n", "plain copy of the source's bytes", copy * 1e3);
 
   struct Case {
@@ -224,8 +243,26 @@ int Main(int argc, char** argv) {
   for (const Case& c : cases) {
     std::string outcome;
     const double took =
-        Best(repeats, [&] { return TimeRun(files, c.workload->script, c.run, &outcome); });
+        Best(repeats, [&] { return TimeRun(files, at, c.workload->script, c.run, &outcome); });
     std::printf("%-40s %9.2f ms %6.2fx   (%s)\n", c.name, took * 1e3, took / copy, outcome.c_str());
+  }
+}
+
+int Main(int argc, char** argv) {
+  const uint32_t entries =
+      argc > 1 ? static_cast<uint32_t>(std::strtoul(argv[1], nullptr, 10)) : 70000;
+  const uint32_t rules =
+      argc > 2 ? static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)) : 20000;
+  std::printf("-- in memory\n");
+  MemoryFileSystem memory;
+  memory.PutDirectory("D:\\bench");
+  Measure(memory, BenchFiles("D:\\bench\\"), entries, rules);
+  if (argc > 3) {
+    // An existing directory of the real disk; its files are left there for inspection.
+    std::string dir = argv[3];
+    if (dir.back() != '\\' && dir.back() != '/') dir += '\\';
+    std::printf("-- on disk in %s\n", dir.c_str());
+    Measure(SystemFileSystem(), BenchFiles(dir), entries, rules);
   }
   return 0;
 }
