@@ -180,9 +180,10 @@ class RegistrationTest(e2e.E2eTestCase):
         # them into plain texts.
         program = self.program()
         expected = association(program)
-        plant(self.scenario, {key: (REG_EXPAND_SZ, values[""][1]) if values else None
-                              for key, values in expected.items()})
-        planted = self.stored()
+        planted = {key: {"": (REG_EXPAND_SZ, values[""][1])} if values else {}
+                   for key, values in expected.items()}
+        plant(self.scenario, {key: values.get("") for key, values in planted.items()})
+        self.assertStored(planted, "after planting")
         self.start()
         self.assertStored(planted, "after the second start")
 
@@ -219,6 +220,7 @@ class RegistrationTest(e2e.E2eTestCase):
                               OTHER_PROG_ID + "\\Shell\\Open\\Command":
                                   (REG_SZ, r'C:\other.exe "%1"')})
         other = stored_tree(self.scenario, OTHER_PROG_ID)
+        self.assertIn(OTHER_PROG_ID + "\\Shell\\Open\\Command", other or {})
 
         self.start()
 
@@ -238,6 +240,7 @@ class RegistrationTest(e2e.E2eTestCase):
         plant(self.scenario, {PROG_ID + "\\Shell\\Edit\\Command": (REG_SZ, r'C:\edit.exe "%1"'),
                               PROG_ID + "\\a\\b\\c\\d": (REG_SZ, "deep"),
                               EXTENSION + "\\ShellNew": None})
+        self.assertIn(PROG_ID + "\\a\\b\\c\\d", self.stored())
         self.start("-u")
         self.assertStored({})
 
@@ -245,6 +248,7 @@ class RegistrationTest(e2e.E2eTestCase):
         self.program()
         plant(self.scenario, {OTHER_PROG_ID: (REG_SZ, "Other Script")})
         other = stored_tree(self.scenario, OTHER_PROG_ID)
+        self.assertEqual({OTHER_PROG_ID: {"": (REG_SZ, "Other Script")}}, other)
         self.start("-u")
         self.assertStored({})
         self.assertEqual(other, stored_tree(self.scenario, OTHER_PROG_ID))
