@@ -64,16 +64,5 @@ TEST(TerminalViewTest, ProgressIsPrintedOncePerPercentAndEveryEntryCounted) {
   EXPECT_EQ(last, "[progress] 100% 1000/1000");
 }
 
-TEST(TerminalViewTest, StopIsRequestedOnlyWhenAsked) {
-  std::ostringstream out;
-  std::istringstream in;
-  TerminalView view(out, in, false);
-  EXPECT_FALSE(view.StopRequested());
-  view.RunFinished();
-  EXPECT_FALSE(view.StopRequested());
-  view.RequestStop();
-  EXPECT_TRUE(view.StopRequested());
-}
-
 }  // namespace
 }  // namespace velmora
