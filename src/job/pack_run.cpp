@@ -104,8 +104,9 @@ void RemoveWrittenFile(JobState& job, FileSystem& files) noexcept {
   }
 }
 
-// Steps 1 to 5 of the run: true when the new archive is complete in the file being written.
-// Every false result has ErrorText set, except after a stop request.
+// Placeholder header, source index, walk, then index and header counts: true when the new
+// archive is complete in the file being written. Every false result has ErrorText set, except
+// after a stop request.
 bool WriteNewArchive(JobState& job, FileSystem& files, RunView& view) {
   if (!job.SourceStream || !job.TargetStream) {
     RecordTargetWriteFailure(job);
