@@ -33,6 +33,18 @@ wait_gone() {
   return 1
 }
 
+# A process that outlives this script must hold none of its caller's descriptors: a test
+# runner waits for the end of its output pipe, and every descriptor beyond stdin, stdout and
+# stderr (the runner's own included) would pass on to the program started here.
+close_extra_fds() {
+  local fd
+  for fd in /proc/$BASHPID/fd/*; do
+    fd=${fd##*/}
+    [ "$fd" -gt 2 ] 2>/dev/null && eval "exec $fd>&-" 2>/dev/null
+  done
+  return 0
+}
+
 start_xvfb() {
   if [ -s "$state/display" ]; then
     local display pid
@@ -44,8 +56,8 @@ start_xvfb() {
   fi
   rm -f "$state/display" "$state/xvfb.number"
   # -displayfd lets Xvfb pick a free display itself and tell its number once it is ready.
-  setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
-    3>"$state/xvfb.number" </dev/null >"$state/xvfb.log" 2>&1 &
+  (close_extra_fds && exec setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
+    -noreset 3>"$state/xvfb.number" </dev/null >"$state/xvfb.log" 2>&1) &
   local pid=$! i
   for ((i = 0; i < 300; i++)); do
     [ -s "$state/xvfb.number" ] && break
@@ -87,6 +99,11 @@ case $action in
     start_xvfb
     VELMORA_BUILD_DIR="$build_dir" "$here/wine-run.sh" --prepare-only ||
       die "the Wine prefix could not be prepared"
+    # Wine's service processes start with the first program and stay as long as the server;
+    # started here, from a process without the test runner's pipes, they hold none of them.
+    (close_extra_fds && VELMORA_BUILD_DIR="$build_dir" exec "$here/wine-run.sh" cmd.exe /c exit \
+      </dev/null >"$state/services.log" 2>&1) ||
+      die "no Windows program runs in the prefix, see $state/services.log"
     echo "Wine prefix ready: $state/prefix (wineserver $(cat "$state/wineserver.pid"))"
     ;;
   stop)

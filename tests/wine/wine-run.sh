@@ -129,6 +129,18 @@ winepath_of() {
   printf 'Z:%s' "${1//\//\\}"
 }
 
+# A process that outlives this script must hold none of its caller's descriptors: a test
+# runner waits for the end of its output pipe, and every descriptor beyond stdin, stdout and
+# stderr (the runner's own included) would pass on to the program started here.
+close_extra_fds() {
+  local fd
+  for fd in /proc/$BASHPID/fd/*; do
+    fd=${fd##*/}
+    [ "$fd" -gt 2 ] 2>/dev/null && eval "exec $fd>&-" 2>/dev/null
+  done
+  return 0
+}
+
 # Whether the prefix's server listens: its socket lies in a directory named after the prefix's
 # device and inode, below a per-user directory of the temporary directory.
 server_listens() {
@@ -147,7 +159,7 @@ start_wineserver() {
   fi
   # -f keeps it in the foreground of this background job, so its process id is known and
   # the test run's clean-up can stop exactly this server.
-  setsid wineserver -f -p </dev/null >/dev/null 2>&1 9>&- &
+  (close_extra_fds && exec setsid wineserver -f -p </dev/null >/dev/null 2>&1) &
   local pid=$! i
   echo "$pid" >"$state/wineserver.pid"
   # Wait until it listens, or the program below would start a server of its own.
