@@ -52,6 +52,18 @@ def windows_path(linux_path):
     return gbk("Z:" + path.replace("/", "\\"))
 
 
+def runs_under_cpu_emulator():
+    """Whether Wine's 32-bit code runs through a user-mode CPU emulator on this machine (see
+    tools/install-deps.sh): everything works, roughly ten times slower."""
+    return os.path.exists("/proc/sys/fs/binfmt_misc/qemu-i386")
+
+
+def long_tests_wanted():
+    """Long runs (tens of thousands of entries) take many minutes under the emulator; there
+    they run only when VELMORA_E2E_LONG=1."""
+    return os.environ.get("VELMORA_E2E_LONG") == "1" or not runs_under_cpu_emulator()
+
+
 def check_environment():
     missing = [name for name, value in (("VELMORA_BUILD_DIR", BUILD_DIR),
                                          ("VELMORA_WINE_RUN", WINE_RUN),
