@@ -2,7 +2,6 @@
 of the script, and what each refusal leaves on disk."""
 
 import os
-import re
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
