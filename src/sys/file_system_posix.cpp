@@ -24,6 +24,7 @@
 
 #include "sys/code_page.h"
 #include "sys/file_system.h"
+#include "sys/sharing_rules.h"
 #include "sys/system_error.h"
 
 namespace velmora {
@@ -43,17 +44,6 @@ bool Fail(int code) {
   return false;
 }
 
-struct OpenMode {
-  bool read;
-  bool write;
-  bool share_read;
-  bool share_write;
-};
-
-constexpr OpenMode kSharedRead{true, false, true, true};
-constexpr OpenMode kDenyWriteRead{true, false, true, false};
-constexpr OpenMode kExclusive{true, true, false, false};
-
 using FileId = std::pair<dev_t, ino_t>;
 
 // The opens of this process per file, counted like the target system's sharing check.
@@ -62,44 +52,27 @@ class OpenFiles {
   // Registers the open when it does not conflict with the others of the same file.
   bool TryAdd(FileId id, const OpenMode& mode) {
     std::lock_guard<std::mutex> lock(mutex_);
-    Counts& counts = files_[id];
-    bool conflict = (mode.read && counts.deny_read > 0) || (mode.write && counts.deny_write > 0) ||
-                    (counts.readers > 0 && !mode.share_read) ||
-                    (counts.writers > 0 && !mode.share_write);
-    if (conflict) return false;
-    counts.Add(mode, +1);
+    SharingCounts& counts = files_[id];
+    if (counts.ConflictsWith(mode)) return false;
+    counts.Count(mode, +1);
     return true;
   }
   void Remove(FileId id, const OpenMode& mode) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = files_.find(id);
     if (found == files_.end()) return;
-    found->second.Add(mode, -1);
-    if (found->second.opens == 0) files_.erase(found);
+    found->second.Count(mode, -1);
+    if (!found->second.IsOpen()) files_.erase(found);
   }
   bool IsOpen(FileId id) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = files_.find(id);
-    return found != files_.end() && found->second.opens > 0;
+    return found != files_.end() && found->second.IsOpen();
   }
 
  private:
-  struct Counts {
-    int opens = 0;
-    int readers = 0;
-    int writers = 0;
-    int deny_read = 0;
-    int deny_write = 0;
-    void Add(const OpenMode& mode, int delta) {
-      opens += delta;
-      readers += mode.read ? delta : 0;
-      writers += mode.write ? delta : 0;
-      deny_read += mode.share_read ? 0 : delta;
-      deny_write += mode.share_write ? 0 : delta;
-    }
-  };
   std::mutex mutex_;
-  std::map<FileId, Counts> files_;
+  std::map<FileId, SharingCounts> files_;
 };
 
 OpenFiles& TheOpenFiles() {

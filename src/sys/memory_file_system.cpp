@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "sys/code_page.h"
+#include "sys/sharing_rules.h"
 #include "sys/system_error.h"
 
 namespace velmora {
@@ -14,18 +15,6 @@ namespace {
 // The most bytes one file may really hold: a write that would need more storage fails as a full
 // disk instead of exhausting the test's memory (apparent sizes cover large files).
 constexpr uint64_t kMaxStoredBytes = uint64_t{1} << 30;
-
-// Access wanted and sharing granted by one open, as the system's sharing check sees them.
-struct OpenMode {
-  bool read;
-  bool write;
-  bool share_read;
-  bool share_write;
-};
-
-constexpr OpenMode kSharedRead{true, false, true, true};
-constexpr OpenMode kDenyWriteRead{true, false, true, false};
-constexpr OpenMode kExclusive{true, true, false, false};
 
 bool Fail(unsigned long code) {
   SetLastSystemError(code);
@@ -88,29 +77,14 @@ bool MatchesWildcards(const std::string& pattern, const std::string& name) {
 
 }  // namespace
 
-struct MemoryFileSystem::File {
+// A file and the sharing state of its open streams.
+struct MemoryFileSystem::File : SharingCounts {
   std::string bytes;
   uint64_t apparent_size = 0;
   bool reads_fail = false;
   uint64_t reads_fail_from = 0;
-  // How many open streams want each access and deny each sharing.
-  int readers = 0;
-  int writers = 0;
-  int deny_read = 0;
-  int deny_write = 0;
 
   uint64_t Size() const { return std::max<uint64_t>(bytes.size(), apparent_size); }
-  bool IsOpen() const { return readers + writers + deny_read + deny_write > 0; }
-  bool ConflictsWith(const OpenMode& mode) const {
-    return (mode.read && deny_read > 0) || (mode.write && deny_write > 0) ||
-           (readers > 0 && !mode.share_read) || (writers > 0 && !mode.share_write);
-  }
-  void Count(const OpenMode& mode, int delta) {
-    readers += mode.read ? delta : 0;
-    writers += mode.write ? delta : 0;
-    deny_read += mode.share_read ? 0 : delta;
-    deny_write += mode.share_write ? 0 : delta;
-  }
 };
 
 struct MemoryFileSystem::StreamShared {
