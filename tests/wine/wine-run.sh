@@ -51,8 +51,13 @@ export LOCPATH="$state/locale"
 unset LANGUAGE
 # Never the user's desktop: the Xvfb of this test run, or no display at all (console programs
 # run without one).
+# VELMORA_WINE_DISPLAY names a display on purpose (the demo, shown to a person).
+user_xauthority=${XAUTHORITY:-}
 unset DISPLAY XAUTHORITY
-if [ -s "$state/display" ]; then
+if [ -n "${VELMORA_WINE_DISPLAY:-}" ]; then
+  export DISPLAY="$VELMORA_WINE_DISPLAY"
+  [ -n "$user_xauthority" ] && export XAUTHORITY="$user_xauthority"
+elif [ -s "$state/display" ]; then
   read -r display xvfb_pid <"$state/display"
   if [ -n "${xvfb_pid:-}" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
     export DISPLAY="$display"
