@@ -150,7 +150,8 @@ std::string TextOf(HWND window) {
                            &length)) {
     return std::string();
   }
-  std::string text(length + 1, '\0');
+  // Room to spare: the text may grow between the two calls while a run updates it.
+  std::string text(length * 2 + 256, '\0');
   DWORD_PTR copied = 0;
   if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
                            SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied)) {
@@ -523,6 +524,9 @@ class Driver {
     Event("box\t%d\tcaption=%s\ttext=%s\ticon=%s\tbuttons=%s\towned=%d", boxes_,
           Hex(caption).c_str(), Hex(text).c_str(), icon.c_str(), buttons.c_str(), owned ? 1 : 0);
     Screenshot(box, "box-" + std::to_string(boxes_));
+    // The report of a run is shown over the progress dialog: one picture of both.
+    if (dialog_ && IsWindow(dialog_))
+      ScreenshotOfBoth(dialog_, box, "run-" + std::to_string(boxes_));
     const size_t index = static_cast<size_t>(boxes_ - 1);
     Answer(box, boxes_,
            index < scenario_.answers.size() ? scenario_.answers[index] : scenario_.default_answer);
@@ -531,6 +535,19 @@ class Driver {
   void Screenshot(HWND window, const std::string& name) {
     if (scenario_.screenshots.empty()) return;
     SaveBmp(CaptureWindow(window), scenario_.screenshots + "\\" + name + ".bmp");
+  }
+
+  void ScreenshotOfBoth(HWND first, HWND second, const std::string& name) {
+    if (scenario_.screenshots.empty()) return;
+    RECT a, b, both;
+    GetWindowRect(first, &a);
+    GetWindowRect(second, &b);
+    UnionRect(&both, &a, &b);
+    HDC screen = GetDC(nullptr);
+    const Pixels pixels =
+        Capture(screen, both.left, both.top, both.right - both.left, both.bottom - both.top);
+    ReleaseDC(nullptr, screen);
+    SaveBmp(pixels, scenario_.screenshots + "\\" + name + ".bmp");
   }
 
   const Scenario& scenario_;
