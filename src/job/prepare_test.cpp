@@ -16,6 +16,8 @@
 namespace velmora {
 namespace {
 
+using Lines = std::vector<std::string>;
+
 const char kScriptPath[] = "C:\\work\\job.vlm";
 const char kSource[] = "C:\\work\\gfx.wdf";
 const char kTarget[] = "C:\\work\\out.wdf";
@@ -42,7 +44,9 @@ std::string SystemText(unsigned long code) {
 }
 
 // One box as the tests read it.
-std::string Error(const std::string& text) { return "error: " + text; }
+std::string Error(MessageKey key, std::initializer_list<FormatArg> args = {}) {
+  return "error: " + Message(key, args);
+}
 std::string Question(const std::string& text) { return "question: " + text; }
 
 class PrepareJobTest : public ::testing::Test {
@@ -54,11 +58,16 @@ class PrepareJobTest : public ::testing::Test {
     job_.ScriptDir = path.substr(0, path.rfind('\\') + 1);
     job_.Script = std::make_unique<ScriptLines>(text);
   }
+  // The script with a valid source archive gfx.wdf beside it.
+  void ScriptAndSource(const std::string& text) {
+    Script(text);
+    files_.PutFile(kSource, SourceArchive());
+  }
 
   bool Prepare() { return PrepareJob(job_, files_, view_); }
 
-  std::vector<std::string> Boxes() const {
-    std::vector<std::string> boxes;
+  Lines Boxes() const {
+    Lines boxes;
     for (const auto& box : view_.boxes) {
       const char* kind = box.kind == RecordingView::Box::kError      ? "error: "
                          : box.kind == RecordingView::Box::kQuestion ? "question: "
@@ -82,39 +91,31 @@ class PrepareJobTest : public ::testing::Test {
 // --- The questions ---------------------------------------------------------------------------
 
 TEST_F(PrepareJobTest, EmptyRunBeginAsksAboutTheScriptAndCancelTouchesNothing) {
-  Script("#RunBegin=\r\n#SrcFile=gfx.wdf\r\n#DestFile=out.wdf\r\n");
-  files_.PutFile(kSource, SourceArchive());
+  ScriptAndSource("#RunBegin=\r\n#SrcFile=gfx.wdf\r\n#DestFile=out.wdf\r\n");
   view_.answers = {2};
   EXPECT_FALSE(Prepare());
-  EXPECT_EQ(
-      Boxes(),
-      (std::vector<std::string>{Question(Message(MessageKey::MsgConfirmScript, {kScriptPath}))}));
+  EXPECT_EQ(Boxes(), Lines{Question(Message(MessageKey::MsgConfirmScript, {kScriptPath}))});
   EXPECT_EQ(view_.boxes[0].text, AnsiFromUtf8("确定要执行脚本 C:\\work\\job.vlm 吗？"));
   EXPECT_EQ(Held(), "- - -");
   EXPECT_EQ(files_.OpenStreamCount(), 0);
-  EXPECT_EQ(files_.FilePaths(), (std::vector<std::string>{kSource, kScriptPath}));
+  EXPECT_EQ(files_.FilePaths(), (Lines{kSource, kScriptPath}));
 }
 
 TEST_F(PrepareJobTest, RunBeginTextWithALineBreakEscapeIsFollowedByTheStandardQuestion) {
-  Script(
+  ScriptAndSource(
       "#RunBegin=Replace the title pictures.\\nBack up the archive first!   ; shown first\r\n"
       "#SrcFile=gfx.wdf\r\n");
-  files_.PutFile(kSource, SourceArchive());
   EXPECT_TRUE(Prepare());
   const std::string expected = "Replace the title pictures.\rBack up the archive first!" +
                                Message(MessageKey::MsgConfirmScriptSuffix);
-  EXPECT_EQ(Boxes(), (std::vector<std::string>{Question(expected)}));
+  EXPECT_EQ(Boxes(), Lines{Question(expected)});
   EXPECT_EQ(view_.boxes[0].text, "Replace the title pictures.\rBack up the archive first!\r\r" +
                                      AnsiFromUtf8("确定执行这个脚本吗？"));
 }
 
 TEST_F(PrepareJobTest, OnlyOkIsConsent) {
+  ScriptAndSource("#RunBegin=Go?\r\n#SrcFile=gfx.wdf\r\n");
   for (int answer : {0, 2, 6, 7, -1}) {
-    JobState job;
-    job_ = std::move(job);
-    view_ = RecordingView();
-    Script("#RunBegin=Go?\r\n#SrcFile=gfx.wdf\r\n");
-    files_.PutFile(kSource, SourceArchive());
     view_.answers = {answer};
     EXPECT_FALSE(Prepare()) << "answer " << answer;
     EXPECT_EQ(Held(), "- - -") << "answer " << answer;
@@ -126,14 +127,14 @@ TEST_F(PrepareJobTest, OnlyOkIsConsent) {
 TEST_F(PrepareJobTest, ScriptWithoutSrcFileIsRefusedBeforeSrcPathIsLookedAt) {
   Script("#SrcPath=data\\\r\n#DestFile=out.wdf\r\n");
   EXPECT_FALSE(Prepare());
-  EXPECT_EQ(Boxes(), (std::vector<std::string>{Error(Message(MessageKey::MsgNoSource))}));
+  EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgNoSource)});
   EXPECT_EQ(Held(), "- - -");
 
   JobState no_script;  // a job without any script lines at all
   no_script.ScriptPath = kScriptPath;
   view_ = RecordingView();
   EXPECT_FALSE(PrepareJob(no_script, files_, view_));
-  EXPECT_EQ(Boxes(), (std::vector<std::string>{Error(Message(MessageKey::MsgNoSource))}));
+  EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgNoSource)});
 }
 
 TEST_F(PrepareJobTest, InvalidSrcPathIsRefused) {
@@ -141,43 +142,61 @@ TEST_F(PrepareJobTest, InvalidSrcPathIsRefused) {
     view_ = RecordingView();
     Script(std::string("#SrcFile=gfx.wdf\r\n#SrcPath=") + value + "\r\n");
     EXPECT_FALSE(Prepare()) << value;
-    EXPECT_EQ(Boxes(), (std::vector<std::string>{Error(Message(MessageKey::MsgSourcePathInvalid))}))
-        << value;
-    EXPECT_EQ(Held(), "- - -");
+    EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgSourcePathInvalid)}) << value;
+    EXPECT_EQ(Held(), "- - -") << value;
   }
 }
 
-TEST_F(PrepareJobTest, SrcPathMovesTheSourceUpButNotTheTarget) {
-  Script("#SrcFile=gfx.wdf\r\n#SrcPath=..\\..\\  ; two up\r\n", "D:\\a\\b\\c\\job.vlm");
-  files_.PutFile("D:\\a\\gfx.wdf", SourceArchive());
-  ASSERT_TRUE(Prepare()) << testing::PrintToString(Boxes());
-  EXPECT_EQ(job_.SourceDir, "D:\\a\\");
-  EXPECT_EQ(job_.SourcePath, "D:\\a\\gfx.wdf");
-  EXPECT_EQ(job_.TargetDir, "D:\\a\\b\\c\\");
-  EXPECT_EQ(job_.TargetPath, "D:\\a\\b\\c\\job.wdf");
+// Where the source is looked for and where the target goes, from the script's settings.
+struct LayoutCase {
+  const char* script_path;
+  const char* script;
+  const char* source_on_disk;
+  const char* expected;  // "SourceDir|SourceName > TargetDir|target name"
+};
+
+class PrepareLayoutTest : public PrepareJobTest,
+                          public ::testing::WithParamInterface<LayoutCase> {};
+
+TEST_P(PrepareLayoutTest, SourceAndTargetPaths) {
+  const LayoutCase& c = GetParam();
+  Script(c.script, c.script_path);
+  files_.PutFile(c.source_on_disk, SourceArchive());
+  ASSERT_TRUE(Prepare()) << c.script << testing::PrintToString(Boxes());
+  EXPECT_EQ(job_.SourcePath, job_.SourceDir + job_.SourceName) << c.script;
+  ASSERT_EQ(job_.TargetPath.rfind(job_.TargetDir, 0), 0u) << job_.TargetPath;
+  EXPECT_EQ(job_.SourceDir + "|" + job_.SourceName + " > " + job_.TargetDir + "|" +
+                job_.TargetPath.substr(job_.TargetDir.size()),
+            c.expected)
+      << c.script;
 }
 
-TEST_F(PrepareJobTest, EmptySrcPathKeepsTheScriptDirectory) {
-  Script("#SrcFile=gfx.wdf\r\n#SrcPath=\r\n");
-  files_.PutFile(kSource, SourceArchive());
-  ASSERT_TRUE(Prepare());
-  EXPECT_EQ(job_.SourcePath, kSource);
-}
-
-TEST_F(PrepareJobTest, SourceInASubdirectory) {
-  Script("#SrcFile=data\\gfx.wdf\r\n");
-  files_.PutFile("C:\\work\\data\\gfx.wdf", SourceArchive());
-  ASSERT_TRUE(Prepare());
-  EXPECT_EQ(job_.SourceName, "data\\gfx.wdf");
-  EXPECT_EQ(job_.SourcePath, "C:\\work\\data\\gfx.wdf");
-  EXPECT_EQ(job_.TargetPath, "C:\\work\\job.wdf");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PrepareLayoutTest,
+    ::testing::Values(LayoutCase{"D:\\a\\b\\c\\job.vlm",
+                                 "#SrcFile=gfx.wdf\r\n#SrcPath=..\\..\\  ; two up\r\n",
+                                 "D:\\a\\gfx.wdf", "D:\\a\\|gfx.wdf > D:\\a\\b\\c\\|job.wdf"},
+                      LayoutCase{kScriptPath, "#SrcFile=gfx.wdf\r\n#SrcPath=\r\n", kSource,
+                                 "C:\\work\\|gfx.wdf > C:\\work\\|job.wdf"},
+                      LayoutCase{kScriptPath, "#SrcFile=data\\gfx.wdf\r\n",
+                                 "C:\\work\\data\\gfx.wdf",
+                                 "C:\\work\\|data\\gfx.wdf > C:\\work\\|job.wdf"},
+                      // Without a target name: the script's name with the source's extension.
+                      LayoutCase{kScriptPath, "#SrcFile=gfx.wdf\r\n#DestFile=\r\n", kSource,
+                                 "C:\\work\\|gfx.wdf > C:\\work\\|job.wdf"},
+                      LayoutCase{kScriptPath, "#SrcFile=gfx.wdf\r\n#DestFile= ; later\r\n", kSource,
+                                 "C:\\work\\|gfx.wdf > C:\\work\\|job.wdf"},
+                      LayoutCase{kScriptPath, "#SrcFile=gfx\r\n", "C:\\work\\gfx",
+                                 "C:\\work\\|gfx > C:\\work\\|job"},
+                      LayoutCase{"C:\\work\\proj\\job.vlm",
+                                 "#SrcFile=gfx.wdf\r\n#DestPath=..\r\n#DestFile=build\\ui.wdf\r\n",
+                                 "C:\\work\\proj\\gfx.wdf",
+                                 "C:\\work\\proj\\|gfx.wdf > C:\\work\\|build\\ui.wdf"}));
 
 TEST_F(PrepareJobTest, MissingSourceIsNamed) {
   Script("#SrcFile=gfx.wdf\r\n#DestPath=nonsense\r\n");
   EXPECT_FALSE(Prepare());
-  EXPECT_EQ(Boxes(),
-            (std::vector<std::string>{Error(Message(MessageKey::MsgSourceNotFound, {kSource}))}));
+  EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgSourceNotFound, {kSource})});
   EXPECT_EQ(view_.boxes[0].text, AnsiFromUtf8("源文件 C:\\work\\gfx.wdf 不存在"));
   EXPECT_EQ(Held(), "- - -");
 }
@@ -185,28 +204,23 @@ TEST_F(PrepareJobTest, MissingSourceIsNamed) {
 TEST_F(PrepareJobTest, EmptySrcFileNamesTheDirectoryAsMissing) {
   Script("#SrcFile=   ; nothing\r\n");
   EXPECT_FALSE(Prepare());
-  EXPECT_EQ(
-      Boxes(),
-      (std::vector<std::string>{Error(Message(MessageKey::MsgSourceNotFound, {"C:\\work\\"}))}));
+  EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgSourceNotFound, {"C:\\work\\"})});
 }
 
 TEST_F(PrepareJobTest, SourceLockedByAnotherProgramGivesTheSystemsReason) {
-  Script("#SrcFile=gfx.wdf\r\n");
-  files_.PutFile(kSource, SourceArchive());
+  ScriptAndSource("#SrcFile=gfx.wdf\r\n");
   auto other_program = files_.OpenExclusive(kSource);
   ASSERT_NE(other_program, nullptr);
   EXPECT_FALSE(Prepare());
   const std::string reason = SystemText(SystemErrorSharingViolation());
-  EXPECT_EQ(Boxes(), (std::vector<std::string>{
-                         Error(Message(MessageKey::MsgSourceOpenFailed, {kSource, reason}))}));
+  EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgSourceOpenFailed, {kSource, reason})});
   EXPECT_EQ(view_.boxes[0].text,
             AnsiFromUtf8("打开源文件 C:\\work\\gfx.wdf 失败    \r\r") + reason);
   EXPECT_EQ(Held(), "- - -");
 }
 
 TEST_F(PrepareJobTest, SourceIsOpenedSharedSoOthersMayStillReadAndWriteIt) {
-  Script("#SrcFile=gfx.wdf\r\n");
-  files_.PutFile(kSource, SourceArchive());
+  ScriptAndSource("#SrcFile=gfx.wdf\r\n");
   ASSERT_TRUE(Prepare());
   EXPECT_NE(files_.OpenShared(kSource), nullptr);
   EXPECT_EQ(files_.OpenExclusive(kSource), nullptr);  // read-only by us, shared with writers
@@ -217,49 +231,18 @@ TEST_F(PrepareJobTest, SourceIsOpenedSharedSoOthersMayStillReadAndWriteIt) {
 // --- The target's name -----------------------------------------------------------------------
 
 TEST_F(PrepareJobTest, InvalidDestPathIsRefusedWithTheSourceOpen) {
-  Script("#SrcFile=gfx.wdf\r\n#DestPath=..\\out\r\n");
-  files_.PutFile(kSource, SourceArchive());
+  ScriptAndSource("#SrcFile=gfx.wdf\r\n#DestPath=..\\out\r\n");
   EXPECT_FALSE(Prepare());
-  EXPECT_EQ(Boxes(), (std::vector<std::string>{Error(Message(MessageKey::MsgTargetPathInvalid))}));
+  EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgTargetPathInvalid)});
   EXPECT_EQ(Held(), "source - -");
   EXPECT_EQ(files_.OpenStreamCount(), 1);
 }
 
-TEST_F(PrepareJobTest, DefaultTargetNameIsTheScriptsWithTheSourcesExtension) {
-  for (const char* dest_file : {"", "#DestFile=\r\n", "#DestFile= ; later\r\n"}) {
-    JobState job;
-    job_ = std::move(job);
-    Script(std::string("#SrcFile=gfx.wdf\r\n") + dest_file);
-    files_.PutFile(kSource, SourceArchive());
-    ASSERT_TRUE(Prepare()) << dest_file;
-    EXPECT_EQ(job_.TargetPath, "C:\\work\\job.wdf") << dest_file;
-    job_.TargetStream.reset();
-    files_.RemoveFile("C:\\work\\job.wdf");
-  }
-}
-
-TEST_F(PrepareJobTest, DefaultTargetNameWithoutSourceExtensionHasNone) {
-  Script("#SrcFile=gfx\r\n");
-  files_.PutFile("C:\\work\\gfx", SourceArchive());
-  ASSERT_TRUE(Prepare());
-  EXPECT_EQ(job_.TargetPath, "C:\\work\\job");
-}
-
-TEST_F(PrepareJobTest, DestPathMovesTheTarget) {
-  Script("#SrcFile=gfx.wdf\r\n#DestPath=..\r\n#DestFile=build\\ui.wdf\r\n",
-         "C:\\work\\proj\\job.vlm");
-  files_.PutFile("C:\\work\\proj\\gfx.wdf", SourceArchive());
-  ASSERT_TRUE(Prepare());
-  EXPECT_EQ(job_.TargetDir, "C:\\work\\");
-  EXPECT_EQ(job_.TargetPath, "C:\\work\\build\\ui.wdf");
-}
-
 TEST_F(PrepareJobTest, TargetEqualToTheSourceUpToAsciiCaseIsRefusedNamingTheTargetFirst) {
-  Script("#SrcFile=gfx.wdf\r\n#DestFile=GFX.WDF\r\n");
-  files_.PutFile(kSource, SourceArchive());
+  ScriptAndSource("#SrcFile=gfx.wdf\r\n#DestFile=GFX.WDF\r\n");
   EXPECT_FALSE(Prepare());
-  EXPECT_EQ(Boxes(), (std::vector<std::string>{Error(Message(MessageKey::MsgTargetSameAsSource,
-                                                             {"C:\\work\\GFX.WDF", kSource}))}));
+  EXPECT_EQ(Boxes(),
+            Lines{Error(MessageKey::MsgTargetSameAsSource, {"C:\\work\\GFX.WDF", kSource})});
   EXPECT_EQ(view_.boxes[0].text,
             AnsiFromUtf8("目标文件 C:\\work\\GFX.WDF \r与源文件 C:\\work\\gfx.wdf 不能相同"));
   EXPECT_EQ(Held(), "source - -");
@@ -278,21 +261,23 @@ TEST_F(PrepareJobTest, OnlyAsciiLettersAreFoldedWhenComparingWithTheSource) {
 class ExistingTargetTest : public PrepareJobTest {
  protected:
   void SetUp() override {
-    Script("#SrcFile=gfx.wdf\r\n#DestFile=out.wdf\r\n");
-    files_.PutFile(kSource, SourceArchive());
+    ScriptAndSource("#SrcFile=gfx.wdf\r\n#DestFile=out.wdf\r\n");
     files_.PutFile(kTarget, kOldTarget);
   }
   void ExpectTargetUntouchedAndNothingLeft() {
     EXPECT_EQ(files_.FileBytes(kTarget), kOldTarget);
-    EXPECT_EQ(files_.FilePaths(), (std::vector<std::string>{kSource, kScriptPath, kTarget}));
+    EXPECT_EQ(files_.FilePaths(), (Lines{kSource, kScriptPath, kTarget}));
   }
-  std::string ExistsQuestion() { return Question(Message(MessageKey::MsgTargetExists, {kTarget})); }
+  // The question about overwriting, then the refusal.
+  Lines AskedThenRefused(const std::string& refusal) {
+    return {Question(Message(MessageKey::MsgTargetExists, {kTarget})), refusal};
+  }
 };
 
 TEST_F(ExistingTargetTest, CancelLeavesTheTargetUntouched) {
   view_.answers = {2};
   EXPECT_FALSE(Prepare());
-  EXPECT_EQ(Boxes(), (std::vector<std::string>{ExistsQuestion()}));
+  EXPECT_EQ(Boxes(), Lines{Question(Message(MessageKey::MsgTargetExists, {kTarget}))});
   EXPECT_EQ(view_.boxes[0].text,
             AnsiFromUtf8("目标文件 C:\\work\\out.wdf 已存在    \r\r是否覆盖？"));
   EXPECT_EQ(Held(), "source - -");
@@ -301,12 +286,10 @@ TEST_F(ExistingTargetTest, CancelLeavesTheTargetUntouched) {
 
 TEST_F(ExistingTargetTest, AllowedOverwriteHoldsTheTargetAndWritesBesideIt) {
   ASSERT_TRUE(Prepare()) << testing::PrintToString(Boxes());
-  EXPECT_EQ(Boxes(), (std::vector<std::string>{ExistsQuestion()}));
+  EXPECT_EQ(Boxes(), Lines{Question(Message(MessageKey::MsgTargetExists, {kTarget}))});
   EXPECT_EQ(Held(), "source target old");
   EXPECT_EQ(job_.TargetPath, kTarget);
   EXPECT_EQ(job_.TargetWritePath, kTemporary);
-  EXPECT_EQ(files_.FileBytes(kTarget), kOldTarget);
-  EXPECT_TRUE(files_.HasFile(kTemporary));
   EXPECT_EQ(files_.FileBytes(kTemporary), "");
   // Nothing else may open the old target during the run, not even to read it.
   EXPECT_EQ(files_.OpenShared(kTarget), nullptr);
@@ -319,9 +302,7 @@ TEST_F(ExistingTargetTest, AllowedOverwriteHoldsTheTargetAndWritesBesideIt) {
 TEST_F(ExistingTargetTest, SourceThatIsNoArchiveLeavesTheTargetByteForByte) {
   files_.PutFile(kSource, "not an archive");
   EXPECT_FALSE(Prepare());
-  EXPECT_EQ(Boxes(),
-            (std::vector<std::string>{ExistsQuestion(),
-                                      Error(Message(MessageKey::MsgSourceNotWdf, {kSource}))}));
+  EXPECT_EQ(Boxes(), AskedThenRefused(Error(MessageKey::MsgSourceNotWdf, {kSource})));
   EXPECT_EQ(Held(), "source - -");
   EXPECT_EQ(job_.TargetWritePath, "");
   EXPECT_EQ(files_.OpenStreamCount(), 1);
@@ -333,9 +314,7 @@ TEST_F(ExistingTargetTest, TargetHeldByAnotherProgramIsRefusedWithTheSystemsReas
   auto other_program = files_.OpenShared(kTarget);
   EXPECT_FALSE(Prepare());
   const std::string reason = SystemText(SystemErrorSharingViolation());
-  EXPECT_EQ(Boxes(), (std::vector<std::string>{
-                         ExistsQuestion(),
-                         Error(Message(MessageKey::MsgTargetCreateFailed, {kTarget, reason}))}));
+  EXPECT_EQ(Boxes(), AskedThenRefused(Error(MessageKey::MsgTargetCreateFailed, {kTarget, reason})));
   EXPECT_EQ(view_.boxes[1].text,
             AnsiFromUtf8("创建目标文件 C:\\work\\out.wdf 失败    \r\r") + reason);
   EXPECT_EQ(Held(), "source - -");
@@ -345,8 +324,8 @@ TEST_F(ExistingTargetTest, TargetHeldByAnotherProgramIsRefusedWithTheSystemsReas
 TEST_F(ExistingTargetTest, TemporaryFileThatCannotBeCreatedReleasesTheTarget) {
   files_.FailOpensOf(kTemporary, SystemErrorAccessDenied());
   EXPECT_FALSE(Prepare());
-  EXPECT_EQ(Boxes().back(), Error(Message(MessageKey::MsgTargetCreateFailed,
-                                          {kTarget, SystemText(SystemErrorAccessDenied())})));
+  EXPECT_EQ(Boxes(), AskedThenRefused(Error(MessageKey::MsgTargetCreateFailed,
+                                            {kTarget, SystemText(SystemErrorAccessDenied())})));
   EXPECT_EQ(Held(), "source - -");
   EXPECT_EQ(files_.OpenStreamCount(), 1);
   ExpectTargetUntouchedAndNothingLeft();
@@ -367,8 +346,8 @@ TEST_F(ExistingTargetTest, NoFreeTemporaryNameIsRefused) {
   for (int i = 1; i < 100; ++i) files_.PutFile(kTemporary + std::to_string(i), "");
   const size_t files_before = files_.FilePaths().size();
   EXPECT_FALSE(Prepare());
-  EXPECT_EQ(Boxes().back(), Error(Message(MessageKey::MsgTargetCreateFailed,
-                                          {kTarget, SystemText(SystemErrorAlreadyExists())})));
+  EXPECT_EQ(Boxes(), AskedThenRefused(Error(MessageKey::MsgTargetCreateFailed,
+                                            {kTarget, SystemText(SystemErrorAlreadyExists())})));
   EXPECT_EQ(Held(), "source - -");
   EXPECT_EQ(files_.FilePaths().size(), files_before);
   EXPECT_EQ(files_.FileBytes(kTarget), kOldTarget);
@@ -377,8 +356,7 @@ TEST_F(ExistingTargetTest, NoFreeTemporaryNameIsRefused) {
 // --- Creating the target ---------------------------------------------------------------------
 
 TEST_F(PrepareJobTest, NewTargetIsCreatedInPlaceAndHeldWithoutSharing) {
-  Script("#SrcFile=gfx.wdf\r\n#DestFile=out.wdf\r\n");
-  files_.PutFile(kSource, SourceArchive());
+  ScriptAndSource("#SrcFile=gfx.wdf\r\n#DestFile=out.wdf\r\n");
   ASSERT_TRUE(Prepare());
   EXPECT_TRUE(Boxes().empty());
   EXPECT_EQ(Held(), "source target -");
@@ -392,8 +370,7 @@ TEST_F(PrepareJobTest, SourceThatIsNoArchiveLeavesNoNewTargetBehind) {
   Script("#SrcFile=gfx.wdf\r\n#DestFile=out.wdf\r\n#Author=\r\n");
   files_.PutFile(kSource, "PFDW");
   EXPECT_FALSE(Prepare());
-  EXPECT_EQ(Boxes(),
-            (std::vector<std::string>{Error(Message(MessageKey::MsgSourceNotWdf, {kSource}))}));
+  EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgSourceNotWdf, {kSource})});
   EXPECT_EQ(view_.boxes[0].text, AnsiFromUtf8("源文件 C:\\work\\gfx.wdf 不是一个有效的WDF文件"));
   EXPECT_EQ(Held(), "source - -");
   EXPECT_FALSE(files_.HasFile(kTarget));
@@ -403,94 +380,78 @@ TEST_F(PrepareJobTest, SourceThatIsNoArchiveLeavesNoNewTargetBehind) {
 }
 
 TEST_F(PrepareJobTest, MissingTargetDirectoriesAreCreatedOutermostFirst) {
-  Script("#SrcFile=gfx.wdf\r\n#DestFile=out\\deep\\new.wdf\r\n");
-  files_.PutFile(kSource, SourceArchive());
+  ScriptAndSource("#SrcFile=gfx.wdf\r\n#DestFile=out\\deep\\new.wdf\r\n");
   ASSERT_TRUE(Prepare()) << testing::PrintToString(Boxes());
-  EXPECT_EQ(files_.CreatedDirectories(),
-            (std::vector<std::string>{"C:\\work\\out", "C:\\work\\out\\deep"}));
+  EXPECT_EQ(files_.CreatedDirectories(), (Lines{"C:\\work\\out", "C:\\work\\out\\deep"}));
   EXPECT_TRUE(files_.HasFile("C:\\work\\out\\deep\\new.wdf"));
 }
 
 TEST_F(PrepareJobTest, ExistingTargetDirectoryIsNotCreatedAgain) {
-  Script("#SrcFile=gfx.wdf\r\n#DestFile=out\\new.wdf\r\n");
-  files_.PutFile(kSource, SourceArchive());
+  ScriptAndSource("#SrcFile=gfx.wdf\r\n#DestFile=out\\new.wdf\r\n");
   files_.PutDirectory("C:\\work\\out");
   ASSERT_TRUE(Prepare());
   EXPECT_TRUE(files_.CreatedDirectories().empty());
 }
 
 TEST_F(PrepareJobTest, DirectoryCreationStopsAtTheFirstFailureKeepingTheParentsMade) {
-  Script("#SrcFile=gfx.wdf\r\n#DestFile=out\\deep\\deeper\\new.wdf\r\n");
-  files_.PutFile(kSource, SourceArchive());
+  ScriptAndSource("#SrcFile=gfx.wdf\r\n#DestFile=out\\deep\\deeper\\new.wdf\r\n");
   files_.FailMakeDirectory("C:\\work\\out\\deep");
   EXPECT_FALSE(Prepare());
-  const std::string dir = "C:\\work\\out\\deep\\deeper\\";
   const std::string reason = SystemText(SystemErrorAccessDenied());
-  EXPECT_EQ(
-      Boxes(),
-      (std::vector<std::string>{Error(Message(MessageKey::MsgTargetDirFailed, {dir, reason}))}));
+  EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgTargetDirFailed,
+                                 {"C:\\work\\out\\deep\\deeper\\", reason})});
   EXPECT_EQ(view_.boxes[0].text,
             AnsiFromUtf8("创建目标目录 C:\\work\\out\\deep\\deeper\\ 失败    \r\r") + reason);
-  EXPECT_EQ(files_.CreatedDirectories(), (std::vector<std::string>{"C:\\work\\out"}));
+  EXPECT_EQ(files_.CreatedDirectories(), Lines{"C:\\work\\out"});
   EXPECT_EQ(Held(), "source - -");
 }
 
 TEST_F(PrepareJobTest, TargetDirectoryBlockedByAFileIsRefused) {
-  Script("#SrcFile=gfx.wdf\r\n#DestFile=blocker\\new.wdf\r\n");
-  files_.PutFile(kSource, SourceArchive());
+  ScriptAndSource("#SrcFile=gfx.wdf\r\n#DestFile=blocker\\new.wdf\r\n");
   files_.PutFile("C:\\work\\blocker", "a file");
   EXPECT_FALSE(Prepare());
-  EXPECT_EQ(Boxes(), (std::vector<std::string>{Error(Message(
-                         MessageKey::MsgTargetDirFailed,
-                         {"C:\\work\\blocker\\", SystemText(SystemErrorAlreadyExists())}))}));
+  EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgTargetDirFailed,
+                                 {"C:\\work\\blocker\\", SystemText(SystemErrorAlreadyExists())})});
   EXPECT_EQ(files_.FileBytes("C:\\work\\blocker"), "a file");
 }
 
 TEST_F(PrepareJobTest, TargetThatCannotBeCreatedIsRefused) {
-  Script("#SrcFile=gfx.wdf\r\n#DestFile=out.wdf\r\n");
-  files_.PutFile(kSource, SourceArchive());
+  ScriptAndSource("#SrcFile=gfx.wdf\r\n#DestFile=out.wdf\r\n");
   files_.FailOpensOf(kTarget, SystemErrorAccessDenied());
   EXPECT_FALSE(Prepare());
-  EXPECT_EQ(
-      Boxes(),
-      (std::vector<std::string>{Error(Message(MessageKey::MsgTargetCreateFailed,
-                                              {kTarget, SystemText(SystemErrorAccessDenied())}))}));
+  EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgTargetCreateFailed,
+                                 {kTarget, SystemText(SystemErrorAccessDenied())})});
   EXPECT_EQ(Held(), "source - -");
   EXPECT_FALSE(files_.HasFile(kTarget));
 }
 
 TEST_F(PrepareJobTest, TargetNamingADirectoryIsNotAskedAboutAndCannotBeCreated) {
-  Script("#SrcFile=gfx.wdf\r\n#DestFile=sub\r\n");
-  files_.PutFile(kSource, SourceArchive());
+  ScriptAndSource("#SrcFile=gfx.wdf\r\n#DestFile=sub\r\n");
   files_.PutDirectory("C:\\work\\sub");
   EXPECT_FALSE(Prepare());
-  EXPECT_EQ(Boxes(), (std::vector<std::string>{Error(
-                         Message(MessageKey::MsgTargetCreateFailed,
-                                 {"C:\\work\\sub", SystemText(SystemErrorAccessDenied())}))}));
+  EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgTargetCreateFailed,
+                                 {"C:\\work\\sub", SystemText(SystemErrorAccessDenied())})});
 }
 
 // --- The information lines -------------------------------------------------------------------
 
 TEST_F(PrepareJobTest, InformationLinesFromAuthorAndDate) {
-  Script("#SrcFile=gfx.wdf\r\n#DestFile=out.wdf\r\n#Author=Mod team ; us\r\n#Date=Spring\r\n");
-  files_.PutFile(kSource, SourceArchive());
+  ScriptAndSource(
+      "#SrcFile=gfx.wdf\r\n#DestFile=out.wdf\r\n#Author=Mod team ; us\r\n#Date=Spring\r\n");
   ASSERT_TRUE(Prepare());
   EXPECT_EQ(job_.Texts.AuthorLine, "Mod team");
   EXPECT_EQ(job_.Texts.DateLine, "Spring");
 }
 
 TEST_F(PrepareJobTest, EmptyAuthorAndDateShowTheTwoPaths) {
-  Script("#SrcFile=gfx.wdf\r\n#DestFile=out.wdf\r\n#Author=; note\r\n#Date=\r\n");
-  files_.PutFile(kSource, SourceArchive());
+  ScriptAndSource("#SrcFile=gfx.wdf\r\n#DestFile=out.wdf\r\n#Author=; note\r\n#Date=\r\n");
   ASSERT_TRUE(Prepare());
-  EXPECT_EQ(job_.Texts.AuthorLine, Message(MessageKey::MsgFromPrefix) + kSource);
   EXPECT_EQ(job_.Texts.AuthorLine, AnsiFromUtf8("从：") + kSource);
   EXPECT_EQ(job_.Texts.DateLine, AnsiFromUtf8("到：") + kTarget);
 }
 
 TEST_F(PrepareJobTest, AbsentAuthorAndDateKeepTheDefaults) {
-  Script("#SrcFile=gfx.wdf\r\n");
-  files_.PutFile(kSource, SourceArchive());
+  ScriptAndSource("#SrcFile=gfx.wdf\r\n");
   ASSERT_TRUE(Prepare());
   EXPECT_EQ(job_.Texts.AuthorLine, DialogTexts().AuthorLine);
   EXPECT_EQ(job_.Texts.DateLine, DialogTexts().DateLine);
@@ -510,8 +471,7 @@ TEST_F(PrepareJobTest, StepsComeInTheirOrder) {
   view_ = RecordingView();
   Script("#SrcFile=gfx.wdf\r\n#DestPath=bad\\\r\n");
   EXPECT_FALSE(Prepare());
-  EXPECT_EQ(Boxes(),
-            (std::vector<std::string>{Error(Message(MessageKey::MsgSourceNotFound, {kSource}))}));
+  EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgSourceNotFound, {kSource})});
 
   // The target is created before the source header is checked (and taken back after).
   view_ = RecordingView();
@@ -519,9 +479,8 @@ TEST_F(PrepareJobTest, StepsComeInTheirOrder) {
   files_.FailOpensOf("C:\\work\\job.wdf", SystemErrorAccessDenied());
   Script("#SrcFile=gfx.wdf\r\n");
   EXPECT_FALSE(Prepare());
-  EXPECT_EQ(Boxes(), (std::vector<std::string>{Error(
-                         Message(MessageKey::MsgTargetCreateFailed,
-                                 {"C:\\work\\job.wdf", SystemText(SystemErrorAccessDenied())}))}));
+  EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgTargetCreateFailed,
+                                 {"C:\\work\\job.wdf", SystemText(SystemErrorAccessDenied())})});
 }
 
 }  // namespace

@@ -29,36 +29,35 @@ std::string Bytes(const char (&literal)[N]) {
   return std::string(literal, N - 1);
 }
 
-TEST(ScriptLines, EveryKindOfLineBreakEndsOneLine) {
-  const Texts expected = {"#SrcFile=a.wdf", "", "@00000001=", "x"};
-  EXPECT_EQ(expected, LinesOf("#SrcFile=a.wdf\r\n\r\n@00000001=\r\nx\r\n"));
-  EXPECT_EQ(expected, LinesOf("#SrcFile=a.wdf\r\r@00000001=\rx\r"));
-  EXPECT_EQ(expected, LinesOf("#SrcFile=a.wdf\n\n@00000001=\nx\n"));
-  EXPECT_EQ(expected, LinesOf("#SrcFile=a.wdf\r\n\r@00000001=\nx"));
-}
-
-TEST(ScriptLines, LineFeedBeforeCarriageReturnEndsTwoLines) {
-  EXPECT_EQ((Texts{"a", "", "b"}), LinesOf("a\n\rb"));
-  EXPECT_EQ((Texts{"a", ""}), LinesOf("a\n\r"));
-  EXPECT_EQ((Texts{"a", "", ""}), LinesOf("a\r\n\n\r"));
-}
-
-TEST(ScriptLines, LastLineNeedsNoBreakAndAFinalBreakAddsNone) {
-  EXPECT_EQ((Texts{"#SrcFile=a.wdf"}), LinesOf("#SrcFile=a.wdf"));
-  EXPECT_EQ((Texts{"#SrcFile=a.wdf"}), LinesOf("#SrcFile=a.wdf\r\n"));
-  EXPECT_EQ((Texts{""}), LinesOf("\r\n"));
-  EXPECT_EQ((Texts{"", ""}), LinesOf("\n\n"));
-  EXPECT_EQ(Texts{}, LinesOf(""));
-}
-
-TEST(ScriptLines, FirstZeroByteEndsTheText) {
-  EXPECT_EQ((Texts{"#SrcFile=a.wdf", "@1"}),
-            LinesOf(Bytes("#SrcFile=a.wdf\r\n@1\0=x\r\n#DestFile=b.wdf\r\n")));
-  EXPECT_EQ(Texts{}, LinesOf(Bytes("\0#SrcFile=a.wdf")));
-  EXPECT_EQ((Texts{"a"}), LinesOf(Bytes("a\r\n\0b")));
-
-  ScriptLines script(Bytes("#SrcFile=a.wdf\n\0#DestFile=b.wdf\n"));
-  EXPECT_EQ(-1, script.FindKey("#DestFile"));
+TEST(ScriptLines, SplitsAtEveryLineBreakAndEndsAtTheFirstZeroByte) {
+  const Texts four = {"#SrcFile=a.wdf", "", "@00000001=", "x"};
+  const struct {
+    std::string bytes;
+    Texts lines;
+  } cases[] = {
+      {"#SrcFile=a.wdf\r\n\r\n@00000001=\r\nx\r\n", four},
+      {"#SrcFile=a.wdf\r\r@00000001=\rx\r", four},
+      {"#SrcFile=a.wdf\n\n@00000001=\nx\n", four},
+      {"#SrcFile=a.wdf\r\n\r@00000001=\nx", four},
+      // A line feed before a carriage return ends two lines.
+      {"a\n\rb", {"a", "", "b"}},
+      {"a\n\r", {"a", ""}},
+      {"a\r\n\n\r", {"a", "", ""}},
+      // The last line needs no break, and a final break adds none.
+      {"#SrcFile=a.wdf", {"#SrcFile=a.wdf"}},
+      {"#SrcFile=a.wdf\r\n", {"#SrcFile=a.wdf"}},
+      {"\r\n", {""}},
+      {"\n\n", {"", ""}},
+      {"", {}},
+      // The first zero byte ends the text.
+      {Bytes("#SrcFile=a.wdf\r\n@1\0=x\r\n#DestFile=b.wdf\r\n"), {"#SrcFile=a.wdf", "@1"}},
+      {Bytes("\0#SrcFile=a.wdf"), {}},
+      {Bytes("a\r\n\0b"), {"a"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.lines, LinesOf(c.bytes)) << "script " << testing::PrintToString(c.bytes);
+  }
+  EXPECT_EQ(-1, ScriptLines(Bytes("#SrcFile=a.wdf\n\0#DestFile=b.wdf\n")).FindKey("#DestFile"));
 }
 
 TEST(ScriptLines, NothingIsTrimmedOrConverted) {
@@ -88,12 +87,6 @@ TEST(FindKey, IgnoresLetterCaseButNotBlanks) {
   EXPECT_EQ(-1, script.FindKey("#SrcFile="));
 }
 
-TEST(FindKey, FirstMatchingLineWins) {
-  ScriptLines script("#SrcFile=first.wdf\n#srcfile=second.wdf\n");
-  ASSERT_EQ(0, script.FindKey("#SrcFile"));
-  EXPECT_EQ("first.wdf", script.ValueAt(0));
-}
-
 TEST(FindKey, LinesWithoutSeparatorNeverMatch) {
   ScriptLines script("#SrcFile\n#RunEnd\n=no name\n#RunEnd=\n");
   EXPECT_EQ(-1, script.FindKey("#SrcFile"));
@@ -121,20 +114,6 @@ TEST(FindKey, EntryRuleNeedsAllEightDigitsInEitherCase) {
   EXPECT_EQ(-1, ScriptLines("@000001A2B=\n@0001A2B=\n").FindKey(key));
   // Lower-case key and the header keys still go through the same rules.
   EXPECT_EQ(1, ScriptLines("@00001a2c=\n@00001A2B=\n").FindKey("@00001a2b"));
-}
-
-TEST(FindKey, FirstOfTwoRulesForOneEntryWins) {
-  ScriptLines script("@0000a1b3=@0000A1B2\n#x=1\n@0000A1B3=@Delete\n");
-  EXPECT_EQ(0, script.FindKey(EntryKey(0xA1B3)));
-  ScriptLines reversed("@0000A1B3=@Delete\n@0000a1b3=@0000A1B2\n");
-  EXPECT_EQ(0, reversed.FindKey(EntryKey(0xA1B3)));
-}
-
-TEST(FindKey, EmptyScriptHasNoKeys) {
-  ScriptLines script("");
-  EXPECT_EQ(0u, script.Count());
-  EXPECT_EQ(-1, script.FindKey("#SrcFile"));
-  EXPECT_EQ(-1, script.FindKey(EntryKey(0)));
 }
 
 // The plain rule: the first line, from the top, whose name equals the key.
@@ -192,28 +171,33 @@ TEST(FindKey, AgreesWithAPlainScanOverGeneratedScripts) {
   }
 }
 
-TEST(CleanScriptValue, TrimsCutsAtSemicolonAndTrimsAgain) {
-  EXPECT_EQ("a.wdf", CleanScriptValue("  a.wdf ; old name  ", true));
-  EXPECT_EQ("a.wdf", CleanScriptValue("\t a.wdf\x01\x1F \r", true));
-  EXPECT_EQ("", CleanScriptValue(";a.wdf", true));
-  EXPECT_EQ("", CleanScriptValue("   ", true));
-  EXPECT_EQ("x=y", CleanScriptValue("x=y", true));
-  EXPECT_EQ("a", CleanScriptValue(" a ; b ; c", true));
-  EXPECT_EQ("a", CleanScriptValue(Bytes("\0a\0"), true));
-  // Bytes of 128 and above are text, never blanks.
-  EXPECT_EQ("\xA0x\xFF", CleanScriptValue(" \xA0x\xFF ", true));
-}
-
-TEST(CleanScriptValue, BackslashNBecomesCarriageReturnOnlyWithoutKeepEscapes) {
-  const std::string value = " Replace.\\nBack up!   ; shown first";
-  EXPECT_EQ("Replace.\\nBack up!", CleanScriptValue(value, true));
-  EXPECT_EQ("Replace.\rBack up!", CleanScriptValue(value, false));
-  EXPECT_EQ("a\\Nb", CleanScriptValue("a\\Nb", false));
-  EXPECT_EQ("\\\r", CleanScriptValue("\\\\n", false));  // backslash, then the escape
-  EXPECT_EQ("\r\r", CleanScriptValue("\\n\\n", false));
-  EXPECT_EQ("\rx\r", CleanScriptValue(" \\nx\\n ", false));  // no trim after replacing
-  EXPECT_EQ("a\\tb\\", CleanScriptValue("a\\tb\\", false));
-  EXPECT_EQ("n", CleanScriptValue("n", false));
+TEST(CleanScriptValue, TrimsCutsAtSemicolonTrimsAgainAndReplacesBackslashN) {
+  const struct {
+    std::string value;
+    bool keep_escapes;
+    const char* expected;
+  } cases[] = {
+      {"  a.wdf ; old name  ", true, "a.wdf"},
+      {"\t a.wdf\x01\x1F \r", true, "a.wdf"},
+      {";a.wdf", true, ""},
+      {"   ", true, ""},
+      {"x=y", true, "x=y"},
+      {" a ; b ; c", true, "a"},
+      {Bytes("\0a\0"), true, "a"},
+      {" \xA0x\xFF ", true, "\xA0x\xFF"},  // bytes of 128 and above are text, never blanks
+      {" Replace.\\nBack up!   ; shown first", true, "Replace.\\nBack up!"},
+      {" Replace.\\nBack up!   ; shown first", false, "Replace.\rBack up!"},
+      {"a\\Nb", false, "a\\Nb"},
+      {"\\\\n", false, "\\\r"},  // backslash, then the escape
+      {"\\n\\n", false, "\r\r"},
+      {" \\nx\\n ", false, "\rx\r"},  // no trim after replacing
+      {"a\\tb\\", false, "a\\tb\\"},
+      {"n", false, "n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.expected, CleanScriptValue(c.value, c.keep_escapes))
+        << testing::PrintToString(c.value) << (c.keep_escapes ? " keeping escapes" : "");
+  }
 }
 
 TEST(EntryKey, EightUpperCaseDigits) {
@@ -239,18 +223,14 @@ TEST(PathSegments, SplitAtTheLastSlash) {
 TEST(LoadScript, ReadsTheWholeFile) {
   MemoryFileSystem files;
   files.PutFile("C:\\s\\ui.vlm", "#SrcFile=a.wdf\r\n@00000001=@Delete");
-  ScriptLines script = LoadScript(files, "C:\\s\\ui.vlm");
-  EXPECT_EQ((Texts{"#SrcFile=a.wdf", "@00000001=@Delete"}), Lines(script));
+  EXPECT_EQ((Texts{"#SrcFile=a.wdf", "@00000001=@Delete"}),
+            Lines(LoadScript(files, "C:\\s\\ui.vlm")));
   EXPECT_EQ(0, files.OpenStreamCount());
-
   files.PutFile("C:\\s\\empty.vlm", "");
   EXPECT_EQ(0u, LoadScript(files, "C:\\s\\empty.vlm").Count());
-}
-
-TEST(LoadScript, LargeScriptArrivesWhole) {
+  // More than one read takes.
   std::string bytes;
   for (uint32_t id = 0; id < 50000; ++id) bytes += EntryKey(id) + "=@Delete\r\n";
-  MemoryFileSystem files;
   files.PutFile("C:\\big.vlm", bytes);
   ScriptLines script = LoadScript(files, "C:\\big.vlm");
   ASSERT_EQ(50000u, script.Count());
