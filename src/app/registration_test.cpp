@@ -58,14 +58,48 @@ TEST_F(RegisterTest, FirstStartWritesTheLayoutWithAQuotedCommand) {
   EXPECT_EQ(1, registry_.ChangeNotices());
 }
 
-TEST_F(RegisterTest, SecondStartWritesNothingAndSendsNoNotice) {
-  RegisterVelmoraScriptType(registry_, kProgram);
-  const int writes = registry_.Modifications();
+// Associations that already say what the program wants: nothing is written, no notice is sent.
+TEST(RegisterUnchangedTest, MatchingAssociationIsLeftAsStored) {
+  const struct {
+    const char* name;
+    std::function<void(MemoryRegistry&)> arrange;
+  } cases[] = {
+      {"second start", [](MemoryRegistry& r) { RegisterVelmoraScriptType(r, kProgram); }},
+      {"key names in another letter case",
+       [](MemoryRegistry& r) {
+         r.PutDefaultText(".VLM", "vlmfile");
+         r.PutDefaultText("VlmFile", "Velmora Script");
+         r.PutDefaultText("VlmFile\\defaulticon", kProgram + ",1");
+         r.PutDefaultText("VlmFile\\shell\\open\\command", CommandFor(kProgram));
+       }},
+      {"expandable texts with the wanted text",
+       [](MemoryRegistry& r) {
+         r.PutDefault(".vlm", kRegExpandSz, Text("vlmfile"));
+         r.PutDefault("vlmfile", kRegExpandSz, Text("Velmora Script"));
+         r.PutDefault("vlmfile\\DefaultIcon", kRegExpandSz, Text(kProgram + ",1"));
+         r.PutDefault("vlmfile\\Shell\\Open\\Command", kRegExpandSz, Text(CommandFor(kProgram)));
+       }},
+      {"texts ending at their first zero byte or their last byte",
+       [](MemoryRegistry& r) {
+         PutAssociation(r, kProgram);
+         r.PutDefault(".vlm", kRegSz, "vlmfile");  // stored without its zero byte
+         r.PutDefault("vlmfile", kRegSz, Text("Velmora Script") + "left over");
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryRegistry registry;
+    c.arrange(registry);
+    const std::string before = registry.Dump();
+    const int writes = registry.Modifications(), notices = registry.ChangeNotices();
 
-  RegisterVelmoraScriptType(registry_, kProgram);
+    RegisterVelmoraScriptType(registry, kProgram);
 
-  EXPECT_EQ(writes, registry_.Modifications());
-  EXPECT_EQ(1, registry_.ChangeNotices());
+    EXPECT_EQ(before, registry.Dump());
+    EXPECT_EQ(writes, registry.Modifications());
+    EXPECT_EQ(notices, registry.ChangeNotices());
+    EXPECT_EQ(0, registry.OpenKeyCount()) << "keys left open";
+  }
 }
 
 TEST_F(RegisterTest, MovedProgramRewritesOnlyIconAndCommandWithOneNotice) {
@@ -117,42 +151,6 @@ TEST_F(RegisterTest, ValueDifferingOnlyInLetterCaseIsRewritten) {
   EXPECT_EQ(Text("Velmora Script"), registry_.DefaultBytes("vlmfile"));
   EXPECT_EQ(1, registry_.Modifications());
   EXPECT_EQ(1, registry_.ChangeNotices());
-}
-
-TEST_F(RegisterTest, KeyNamesDifferingInLetterCaseAreTheSameKeys) {
-  registry_.PutDefaultText(".VLM", "vlmfile");
-  registry_.PutDefaultText("VlmFile", "Velmora Script");
-  registry_.PutDefaultText("VlmFile\\defaulticon", kProgram + ",1");
-  registry_.PutDefaultText("VlmFile\\shell\\open\\command", CommandFor(kProgram));
-
-  RegisterVelmoraScriptType(registry_, kProgram);
-
-  EXPECT_EQ(0, registry_.Modifications());
-  EXPECT_EQ(0, registry_.ChangeNotices());
-}
-
-TEST_F(RegisterTest, ExpandableTextWithTheWantedTextStaysAsStored) {
-  registry_.PutDefault(".vlm", kRegExpandSz, Text("vlmfile"));
-  registry_.PutDefault("vlmfile", kRegExpandSz, Text("Velmora Script"));
-  registry_.PutDefault("vlmfile\\DefaultIcon", kRegExpandSz, Text(kProgram + ",1"));
-  registry_.PutDefault("vlmfile\\Shell\\Open\\Command", kRegExpandSz, Text(CommandFor(kProgram)));
-
-  RegisterVelmoraScriptType(registry_, kProgram);
-
-  EXPECT_EQ(0, registry_.Modifications());
-  EXPECT_EQ(0, registry_.ChangeNotices());
-  EXPECT_EQ(kRegExpandSz, registry_.DefaultType("vlmfile\\Shell\\Open\\Command"));
-}
-
-TEST_F(RegisterTest, StoredTextEndsAtItsFirstZeroByteOrItsLastByte) {
-  PutAssociation(registry_, kProgram);
-  registry_.PutDefault(".vlm", kRegSz, "vlmfile");  // stored without its zero byte
-  registry_.PutDefault("vlmfile", kRegSz, Text("Velmora Script") + "left over");
-
-  RegisterVelmoraScriptType(registry_, kProgram);
-
-  EXPECT_EQ(0, registry_.Modifications());
-  EXPECT_EQ(0, registry_.ChangeNotices());
 }
 
 TEST_F(RegisterTest, NumberOnTheExtensionStopsBeforeAnythingIsWritten) {

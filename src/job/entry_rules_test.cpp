@@ -100,11 +100,6 @@ TEST_F(EntryRulesTest, EmptyOrCommentOnlyValueKeepsTheEntryAndMarksTheLine) {
   EXPECT_EQ(job.ErrorRule, "@00000020=");
 }
 
-TEST_F(EntryRulesTest, RuleLineIsFoundWhateverTheCaseOfItsDigits) {
-  const Entries written = RunRules("@0000a1b2=@00000010\n");
-  EXPECT_EQ(written[4], (std::pair<uint32_t, std::string>{0xA1B2, "ten"}));
-}
-
 TEST_F(EntryRulesTest, InternalReferenceTakesTheBytesOfTheFirstEntryWithTheId) {
   EXPECT_EQ(
       RunRules("@00000010=@a1b2\n@00000020=@000000000000A1B2\n@00000040=@00000040\n"),

@@ -122,12 +122,6 @@ TEST_F(PackRunTest, StopDuringTheLastEntryStillCompletesTheArchive) {
   EXPECT_EQ(ExpectWritten(), kThreeEntries);
 }
 
-TEST_F(PackRunTest, CompleteArchiveReplacesTheOldTarget) {
-  SetUpJob(MakeArchive(kThreeEntries), "@00000020=@Delete\n", true);
-  Run();
-  EXPECT_EQ(ExpectWritten(), (Entries{{0x10, "alpha"}, {0x30, "charlie"}}));
-}
-
 TEST_F(PackRunTest, FailedRuleLeavesTheOldTargetAsItWas) {
   SetUpJob(MakeArchive(kThreeEntries), "@00000030=@nothing\n", true);
   Run();
@@ -197,6 +191,9 @@ TEST_P(PackRunWriteLimitTest, FullDiskAtAnyByteLosesNothing) {
   files.LimitWrittenBytes(static_cast<uint64_t>(GetParam()));
   Run();
   ExpectNothingWritten(WriteFailed(SystemErrorDiskFull()), true);
+  if (GetParam() < 12) {
+    EXPECT_TRUE(view.progress.empty()) << "an entry begun without a header";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryByte, PackRunWriteLimitTest,
@@ -258,14 +255,6 @@ TEST_F(PackRunTest, AnyOtherExceptionStillReportsAFailure) {
   Run();
   EXPECT_NE(job.ErrorText, "");
   ExpectNothingWritten(job.ErrorText);
-}
-
-TEST_F(PackRunTest, FailedPlaceholderHeaderEndsTheRunBeforeAnyEntry) {
-  SetUpJob(MakeArchive(kThreeEntries), "");
-  files.LimitWrittenBytes(11);
-  Run();
-  ExpectNothingWritten(WriteFailed(SystemErrorDiskFull()));
-  EXPECT_TRUE(view.progress.empty());
 }
 
 TEST(WalkSourceIndexTest, WithoutAStepOnlyTheChecksRun) {

@@ -46,12 +46,5 @@ TEST(FormatText, KeepsBytesOfDoubleByteTextsIntact) {
   EXPECT_EQ("\xD6\xD0 a\xB5\x5C\r\rb", FormatText(format, {"a\xB5\x5C", "b"}));
 }
 
-TEST(Message, FillsTheCatalogueText) {
-  const std::string text = LoadMessage(MessageKey::MsgDeletedCount);
-  ASSERT_FALSE(text.empty());
-  EXPECT_EQ(FormatText(text, {8, 2}), Message(MessageKey::MsgDeletedCount, {8, 2}));
-  EXPECT_NE(std::string::npos, Message(MessageKey::MsgDeletedCount, {8, 2}).find(" 8 "));
-}
-
 }  // namespace
 }  // namespace velmora

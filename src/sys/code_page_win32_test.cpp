@@ -7,8 +7,6 @@
 namespace velmora {
 namespace {
 
-TEST(Win32CodePage, TheTestsRunUnderTheChineseCodePage) { ASSERT_EQ(936u, GetACP()); }
-
 TEST(Win32CodePage, SteppingSkipsTrailBytesThatLookLikeBackslashes) {
   // Two GBK characters whose second byte is 0x5C, then a real separator.
   const std::string text = "a\x95\\\xB1\\\\b";
