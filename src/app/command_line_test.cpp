@@ -10,50 +10,45 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-TEST(SplitCommandLine, BlanksAndControlCharactersSeparateWords) {
-  EXPECT_EQ(Words({"prog", "a", "b"}), SplitCommandLine("prog a b"));
-  EXPECT_EQ(Words({"prog", "a", "b"}), SplitCommandLine("  \t prog\t\ta \r\n b  "));
-  EXPECT_EQ(Words({"prog", "a"}), SplitCommandLine("prog\x01"
-                                                   "a\x1F"));
-  EXPECT_EQ(Words(), SplitCommandLine(""));
-  EXPECT_EQ(Words(), SplitCommandLine("   "));
-}
-
-TEST(SplitCommandLine, QuotedStretchesKeepBlanksAndLoseTheirQuotes) {
-  EXPECT_EQ(Words({"C:\\Program Files\\Velmora.exe", "C:\\my scripts\\a.vlm", "second"}),
-            SplitCommandLine("\"C:\\Program Files\\Velmora.exe\" \"C:\\my scripts\\a.vlm\" "
-                             "second"));
-  // Quoted and unquoted pieces next to each other make one word.
-  EXPECT_EQ(Words({"prog", "C:\\my dir\\x.vlm"}), SplitCommandLine("prog C:\\\"my dir\"\\x.vlm"));
-  EXPECT_EQ(Words({"prog", "ab cd", "e"}), SplitCommandLine("prog a\"b c\"d e"));
-  EXPECT_EQ(Words({"prog", "a", "b"}), SplitCommandLine("prog a\"\" b"));
-  // An unclosed stretch runs to the end of the line.
-  EXPECT_EQ(Words({"prog", "a b "}), SplitCommandLine("prog \"a b "));
-}
-
-TEST(SplitCommandLine, EmptyQuotePairsBeforeAWordAreSkipped) {
-  EXPECT_EQ(Words({"prog", "a"}), SplitCommandLine("prog \"\" a"));
-  EXPECT_EQ(Words({"prog", "a"}), SplitCommandLine("prog \"\"\"\" \"\"a"));
-  EXPECT_EQ(Words({"prog", "x"}), SplitCommandLine("prog \"\"x\"\""));
-  EXPECT_EQ(Words({"prog"}), SplitCommandLine("prog \"\""));
-}
-
-TEST(SplitCommandLine, LoneQuoteAtTheEndIsAnEmptyWordThatEndsTheArguments) {
-  EXPECT_EQ(Words({"prog", "a"}), SplitCommandLine("prog a \""));
-  EXPECT_EQ(Words({"prog"}), SplitCommandLine("prog \""));
-  // A quote holding only a blank is a word, not an empty one.
-  EXPECT_EQ(Words({"prog", " "}), SplitCommandLine("prog \" "));
-}
-
-TEST(SplitCommandLine, BackslashEscapesNothing) {
-  // The quote after a trailing backslash closes the stretch, as a directory argument needs.
-  EXPECT_EQ(Words({"prog", "C:\\dir\\", "next"}), SplitCommandLine("prog \"C:\\dir\\\" next"));
-  EXPECT_EQ(Words({"prog", "a\\b c"}), SplitCommandLine("prog a\\\"b c\""));
-  EXPECT_EQ(Words({"prog", "a\\\\b"}), SplitCommandLine("prog a\\\\b"));
-}
-
-TEST(SplitCommandLine, ZeroByteEndsTheLine) {
-  EXPECT_EQ(Words({"prog", "a"}), SplitCommandLine(std::string("prog a\0b", 8)));
+TEST(SplitCommandLine, WordsQuotesAndTheirEdges) {
+  const struct {
+    std::string line;
+    Words words;
+  } cases[] = {
+      // Blanks and control characters separate words.
+      {"prog a b", {"prog", "a", "b"}},
+      {"  \t prog\t\ta \r\n b  ", {"prog", "a", "b"}},
+      {"prog\x01"
+       "a\x1F",
+       {"prog", "a"}},
+      {"", {}},
+      {"   ", {}},
+      // Quoted stretches keep their blanks and lose their quotes.
+      {"\"C:\\Program Files\\Velmora.exe\" \"C:\\my scripts\\a.vlm\" second",
+       {"C:\\Program Files\\Velmora.exe", "C:\\my scripts\\a.vlm", "second"}},
+      // Quoted and unquoted pieces next to each other make one word.
+      {"prog C:\\\"my dir\"\\x.vlm", {"prog", "C:\\my dir\\x.vlm"}},
+      {"prog a\"b c\"d e", {"prog", "ab cd", "e"}},
+      {"prog a\"\" b", {"prog", "a", "b"}},
+      {"prog \"a b ", {"prog", "a b "}},  // an unclosed stretch runs to the end of the line
+      // Empty quote pairs before a word are skipped.
+      {"prog \"\" a", {"prog", "a"}},
+      {"prog \"\"\"\" \"\"a", {"prog", "a"}},
+      {"prog \"\"x\"\"", {"prog", "x"}},
+      {"prog \"\"", {"prog"}},
+      // A lone quote at the end is an empty word that ends the arguments.
+      {"prog a \"", {"prog", "a"}},
+      {"prog \"", {"prog"}},
+      {"prog \" ", {"prog", " "}},  // a quote holding only a blank is a word
+      // A backslash escapes nothing: a quote after a trailing one closes the stretch.
+      {"prog \"C:\\dir\\\" next", {"prog", "C:\\dir\\", "next"}},
+      {"prog a\\\"b c\"", {"prog", "a\\b c"}},
+      {"prog a\\\\b", {"prog", "a\\\\b"}},
+      {std::string("prog a\0b", 8), {"prog", "a"}},  // a zero byte ends the line
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.words, SplitCommandLine(c.line)) << testing::PrintToString(c.line);
+  }
 }
 
 TEST(CommandLine, CountsAndReturnsArgumentsAfterTheProgramName) {
