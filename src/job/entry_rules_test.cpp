@@ -308,14 +308,6 @@ TEST_F(EntryRulesTest, LargeEntryIsCopiedInChunksOfAtMost61440Bytes) {
             (std::vector<size_t>{12, 61440, 61440, 27120, 61440, 61440, 27120, 32, 8}));
 }
 
-TEST_F(EntryRulesTest, FullDiskWhileCopyingGivesTheSystemsReason) {
-  SetUpJob(MakeArchive({{1, std::string(1000, 'x')}}), "");
-  files.LimitWrittenBytes(500);
-  Run();
-  ExpectNothingWritten(
-      Message(MessageKey::MsgTargetWriteFailed, {kTargetPath, SystemText(SystemErrorDiskFull())}));
-}
-
 TEST_F(EntryRulesTest, EveryReferencedFileIsClosedAgain) {
   files.PutFile("D:\\proj\\data\\x.wdf", MakeArchive({{1, "one"}}));
   files.PutFile("D:\\proj\\a.bmp", "bmp");

@@ -63,16 +63,6 @@ TEST_F(PackRunTest, DeletingEveryEntryGivesTheTwelveByteArchive) {
   EXPECT_EQ(job.TargetCount, 0u);
 }
 
-TEST_F(PackRunTest, SecondEntryWhereTheIndexIsTakenToBeFailsAfterTheFirst) {
-  SetUpJob(SixtyFourByteArchive(), "@00000001=\n@00000002=\n");
-  Run();
-  ExpectNothingWritten(SourceNotWdf());
-  EXPECT_EQ(view.progress, (std::vector<uint32_t>{0}));
-  EXPECT_EQ(job.Script->UsedMarkAt(0), 1);
-  EXPECT_EQ(job.Script->UsedMarkAt(1), 0);
-  EXPECT_EQ(job.ErrorRule, "@00000001=");
-}
-
 TEST_F(PackRunTest, SourceSizeIsAskedAnewForEveryEntry) {
   SetUpJob(SixtyFourByteArchive(), "");
   // The file grows while the first entry is copied: the second entry is then in bounds.
