@@ -122,6 +122,14 @@ TEST_F(PrepareJobTest, OnlyOkIsConsent) {
   }
 }
 
+TEST_F(PrepareJobTest, QuestionComesBeforeTheSourceIsLookedFor) {
+  Script("#RunBegin=\r\n#SrcFile=gfx.wdf\r\n");
+  view_.answers = {2};
+  EXPECT_FALSE(Prepare());
+  EXPECT_EQ(view_.boxes.size(), 1u);
+  EXPECT_EQ(view_.boxes[0].kind, RecordingView::Box::kQuestion);
+}
+
 // --- The source ------------------------------------------------------------------------------
 
 TEST_F(PrepareJobTest, ScriptWithoutSrcFileIsRefusedBeforeSrcPathIsLookedAt) {
@@ -415,8 +423,9 @@ TEST_F(PrepareJobTest, TargetDirectoryBlockedByAFileIsRefused) {
   EXPECT_EQ(files_.FileBytes("C:\\work\\blocker"), "a file");
 }
 
-TEST_F(PrepareJobTest, TargetThatCannotBeCreatedIsRefused) {
-  ScriptAndSource("#SrcFile=gfx.wdf\r\n#DestFile=out.wdf\r\n");
+TEST_F(PrepareJobTest, TargetThatCannotBeCreatedIsRefusedBeforeTheSourceHeaderIsRead) {
+  Script("#SrcFile=gfx.wdf\r\n#DestFile=out.wdf\r\n");
+  files_.PutFile(kSource, "WDFP");  // no archive, but the target is created first
   files_.FailOpensOf(kTarget, SystemErrorAccessDenied());
   EXPECT_FALSE(Prepare());
   EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgTargetCreateFailed,
@@ -455,32 +464,6 @@ TEST_F(PrepareJobTest, AbsentAuthorAndDateKeepTheDefaults) {
   ASSERT_TRUE(Prepare());
   EXPECT_EQ(job_.Texts.AuthorLine, DialogTexts().AuthorLine);
   EXPECT_EQ(job_.Texts.DateLine, DialogTexts().DateLine);
-}
-
-// --- The order of the steps ------------------------------------------------------------------
-
-TEST_F(PrepareJobTest, StepsComeInTheirOrder) {
-  // The question comes before the missing source is noticed.
-  Script("#RunBegin=\r\n#SrcFile=gfx.wdf\r\n");
-  view_.answers = {2};
-  EXPECT_FALSE(Prepare());
-  EXPECT_EQ(view_.boxes.size(), 1u);
-  EXPECT_EQ(view_.boxes[0].kind, RecordingView::Box::kQuestion);
-
-  // The source is checked before the target settings are read.
-  view_ = RecordingView();
-  Script("#SrcFile=gfx.wdf\r\n#DestPath=bad\\\r\n");
-  EXPECT_FALSE(Prepare());
-  EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgSourceNotFound, {kSource})});
-
-  // The target is created before the source header is checked (and taken back after).
-  view_ = RecordingView();
-  files_.PutFile(kSource, "WDFP");
-  files_.FailOpensOf("C:\\work\\job.wdf", SystemErrorAccessDenied());
-  Script("#SrcFile=gfx.wdf\r\n");
-  EXPECT_FALSE(Prepare());
-  EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgTargetCreateFailed,
-                                 {"C:\\work\\job.wdf", SystemText(SystemErrorAccessDenied())})});
 }
 
 }  // namespace
