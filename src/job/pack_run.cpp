@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "job/entry_rules.h"
+#include "job/new_archive.h"
 #include "msg/format.h"
 #include "sys/system_error.h"
 
@@ -97,13 +98,6 @@ const std::string& WrittenPath(const JobState& job) {
   return job.TargetWritePath.empty() ? job.TargetPath : job.TargetWritePath;
 }
 
-void RemoveWrittenFile(JobState& job, FileSystem& files) noexcept {
-  try {
-    files.RemoveFile(WrittenPath(job));
-  } catch (...) {
-  }
-}
-
 // Placeholder header, source index, walk, then index and header counts: true when the new
 // archive is complete in the file being written. Every false result has ErrorText set, except
 // after a stop request.
@@ -147,12 +141,11 @@ bool WriteNewArchive(JobState& job, FileSystem& files, RunView& view) {
 // (replacing an existing one in a single rename); anything else is removed and the old target
 // left as it was.
 void SettleTargetFile(JobState& job, FileSystem& files, bool complete) noexcept {
-  job.TargetStream.reset();
   if (!complete) {
-    RemoveWrittenFile(job, files);
-    job.OldTarget.reset();
+    DiscardNewArchive(job, files);
     return;
   }
+  job.TargetStream.reset();
   job.OldTarget.reset();  // the rename needs the old target closed
   try {
     const std::string& written = WrittenPath(job);
@@ -160,11 +153,11 @@ void SettleTargetFile(JobState& job, FileSystem& files, bool complete) noexcept 
       RecordFailure(job, [&job] {
         return Message(MessageKey::MsgTargetReplaceFailed, {job.TargetPath, LastSystemErrorText()});
       });
-      RemoveWrittenFile(job, files);
+      DiscardNewArchive(job, files);
     }
   } catch (...) {
     RecordUnexpectedFailure(job, std::current_exception());
-    RemoveWrittenFile(job, files);
+    DiscardNewArchive(job, files);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "job/new_archive.h"
 #include "job/paths.h"
 #include "msg/format.h"
 #include "sys/code_page.h"
@@ -89,14 +90,6 @@ bool CreateTarget(JobState& job, FileSystem& files, bool target_exists, std::str
   return false;
 }
 
-// Undoes CreateTarget: the new archive's file is closed and removed, the old target released.
-void DiscardTarget(JobState& job, FileSystem& files) {
-  job.TargetStream.reset();
-  if (!job.TargetWritePath.empty()) files.RemoveFile(job.TargetWritePath);
-  job.TargetWritePath.clear();
-  job.OldTarget.reset();
-}
-
 bool Confirmed(RunView& view, const std::string& question) {
   return view.AskOkCancel(question) == 1;
 }
@@ -175,7 +168,7 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
   // The target is created before the source header is checked; a source that is no archive
   // takes back what was created for it, and an existing target was never touched.
   if (!ReadWdfHeader(*job.SourceStream, &job.SourceCount, &job.SourceIndexOffset)) {
-    DiscardTarget(job, files);
+    DiscardNewArchive(job, files);
     view.ShowError(Message(MessageKey::MsgSourceNotWdf, {job.SourcePath}));
     return false;
   }

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "job/new_archive.h"
 #include "job/pack_run.h"
 #include "ui/progress_bar_win32.h"
 #include "resource_ids.h"
@@ -16,6 +17,7 @@ struct ProgressDialogContext {
   WindowsView& view;
   WorkerBody worker_body;
   HANDLE worker = nullptr;  // kept so that nobody frees the job while the worker still uses it
+  bool run_started = false;
   bool closing = false;
 };
 
@@ -52,6 +54,7 @@ void InitProgressDialog(HWND dialog, ProgressDialogContext& context) {
   SetProgressPos(handles.ProgressBar, 0);
   SetProgressRange(handles.ProgressBar, job.SourceCount);
   ShowWindow(dialog, SW_SHOW);
+  context.run_started = true;
   context.worker = CreateThread(nullptr, 0, WorkerThread, &context, 0, nullptr);
   if (!context.worker) {
     // No thread could be started: the run happens here instead. The window does not answer
@@ -115,6 +118,9 @@ INT_PTR RunDialog(ProgressDialogContext& context, ShowModal show) {
   INT_PTR result = show(reinterpret_cast<LPARAM>(&context));
   WaitForWorker(context.worker);
   if (context.worker) CloseHandle(context.worker);
+  // A dialog that could not be shown never started the run: the file made for the new archive
+  // goes, and an existing target stays as it was.
+  if (!context.run_started) DiscardNewArchive(context.job, context.files);
   return result;
 }
 

@@ -20,7 +20,9 @@ namespace {
 // The progress dialog's template built in memory: the test program has no resources of its own.
 class DialogTemplate {
  public:
-  DialogTemplate() {
+  // `bar_class` names the progress bar's window class; a class that does not exist makes a
+  // dialog that cannot be created.
+  explicit DialogTemplate(const wchar_t* bar_class = L"msctls_progress32") {
     Dword(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_CENTER);
     Dword(0);
     count_at_ = words_.size();
@@ -31,7 +33,7 @@ class DialogTemplate {
     Item(IDC_DATE_LINE, 0x0082, SS_LEFTNOWORDWRAP, 44, 20, 208, 12);
     Item(IDC_CREDIT_LINE, 0x0082, WS_GROUP | SS_RIGHT, 0, 40, 252, 12);
     Item(IDC_PROGRESS_CAPTION, 0x0082, SS_LEFTNOWORDWRAP, 12, 40, 108, 12);
-    Item(IDC_PROGRESS_BAR, 0, PBS_SMOOTH, 12, 52, 240, 10, L"msctls_progress32");
+    Item(IDC_PROGRESS_BAR, 0, PBS_SMOOTH, 12, 52, 240, 10, bar_class);
   }
   const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
 
@@ -191,6 +193,23 @@ class ProgressDialogTest : public ::testing::Test {
     EXPECT_EQ(view.boxes[0].text, text);
   }
 };
+
+TEST_F(ProgressDialogTest, DialogThatCannotBeShownStartsNoRunAndLeavesNoNewArchive) {
+  const std::string target = job.TargetPath;
+  const std::string temporary = target + ".vlmtmp";
+  files.PutFile(target, "old archive");
+  files.PutFile(temporary, "");
+  job.OldTarget = files.OpenExclusive(target);
+  job.TargetWritePath = temporary;
+  job.TargetStream = files.OpenExclusive(temporary);
+  DialogTemplate broken(L"no_such_window_class");
+  EXPECT_EQ(ShowProgressDialogFromTemplate(broken.Get(), job, files, view, StandInWorker), -1);
+  EXPECT_FALSE(g_scenario.ended) << "a run started without its dialog";
+  EXPECT_TRUE(view.boxes.empty());
+  EXPECT_FALSE(files.HasFile(temporary));
+  EXPECT_EQ(files.FileBytes(target), "old archive");
+  EXPECT_EQ(files.OpenStreamCount(), 0);
+}
 
 TEST_F(ProgressDialogTest, ShowsTheRunsTextsThenTitleCaptionAndBarPerEntry) {
   Show(3);
