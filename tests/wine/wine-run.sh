@@ -134,17 +134,8 @@ winepath_of() {
   printf 'Z:%s' "${1//\//\\}"
 }
 
-# A process that outlives this script must hold none of its caller's descriptors: a test
-# runner waits for the end of its output pipe, and every descriptor beyond stdin, stdout and
-# stderr (the runner's own included) would pass on to the program started here.
-close_extra_fds() {
-  local fd
-  for fd in /proc/$BASHPID/fd/*; do
-    fd=${fd##*/}
-    [ "$fd" -gt 2 ] 2>/dev/null && eval "exec $fd>&-" 2>/dev/null
-  done
-  return 0
-}
+# close_extra_fds
+source "$(dirname "${BASH_SOURCE[0]}")/detach.sh"
 
 # Whether the prefix's server listens: its socket lies in a directory named after the prefix's
 # device and inode, below a per-user directory of the temporary directory.
