@@ -493,11 +493,7 @@ class Driver {
       last_sample_.clear();
       Screenshot(dialog, "dialog");
     }
-    const std::string sample = SampleDialog(dialog);
-    if (IsWindow(dialog) && sample != last_sample_) {
-      Event("dialog\t%s", sample.c_str());
-      last_sample_ = sample;
-    }
+    RecordDialogSample(dialog);
     if (key_sent_) return;
     const long shown_for = static_cast<long>(GetTickCount() - dialog_since_);
     if (scenario_.esc_after_ms >= 0 && shown_for >= scenario_.esc_after_ms) {
@@ -512,7 +508,20 @@ class Driver {
     }
   }
 
+  // Records the dialog's state when it differs from the last one recorded. The controls are read
+  // one by one, so while a run updates them a sample may mix two entries.
+  void RecordDialogSample(HWND dialog) {
+    const std::string sample = SampleDialog(dialog);
+    if (IsWindow(dialog) && sample != last_sample_) {
+      Event("dialog\t%s", sample.c_str());
+      last_sample_ = sample;
+    }
+  }
+
   void HandleBox(HWND box) {
+    // A box over the progress dialog is its report: the run has stopped writing to the dialog,
+    // so a sample taken now shows its final state whole.
+    if (dialog_ && IsWindow(dialog_)) RecordDialogSample(dialog_);
     ++boxes_;
     // A box is complete once its buttons exist; give a freshly created one a moment.
     for (int i = 0; i < 50 && ButtonsOf(box).empty(); ++i) Sleep(kPollMs);
