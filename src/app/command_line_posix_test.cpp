@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "sys/code_page.h"
+#include "sys/gbk_lead_bytes.h"
 
 namespace velmora {
 namespace {
@@ -14,8 +14,7 @@ using Words = std::vector<std::string>;
 
 class DoubleByteCommandLine : public ::testing::Test {
  protected:
-  void SetUp() override { SetLeadByteRangeForTesting(0x81, 0xFE); }
-  void TearDown() override { SetLeadByteRangeForTesting(1, 0); }
+  GbkLeadBytes gbk_;
 };
 
 // Trail bytes that look like a quote, a blank or a backslash belong to their character.

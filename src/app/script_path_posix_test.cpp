@@ -5,15 +5,14 @@
 
 #include "app/fake_current_directory.h"
 #include "app/script_path.h"
-#include "sys/code_page.h"
+#include "sys/gbk_lead_bytes.h"
 
 namespace velmora {
 namespace {
 
 class DoubleByteScriptPath : public ::testing::Test {
  protected:
-  void SetUp() override { SetLeadByteRangeForTesting(0x81, 0xFE); }
-  void TearDown() override { SetLeadByteRangeForTesting(1, 0); }
+  GbkLeadBytes gbk_;
 };
 
 TEST_F(DoubleByteScriptPath, TrailBackslashDoesNotMakeADriveRelativeNameAPath) {

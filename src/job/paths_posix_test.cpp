@@ -5,7 +5,7 @@
 #include <string>
 
 #include "job/paths.h"
-#include "sys/code_page.h"
+#include "sys/gbk_lead_bytes.h"
 
 namespace velmora {
 namespace {
@@ -16,8 +16,7 @@ const std::string kChar2 = "\xD5\x5C";
 
 class DoubleBytePathsTest : public ::testing::Test {
  protected:
-  void SetUp() override { SetLeadByteRangeForTesting(0x81, 0xFE); }
-  void TearDown() override { SetLeadByteRangeForTesting(1, 0); }
+  GbkLeadBytes gbk_;
 };
 
 TEST_F(DoubleBytePathsTest, TrailBackslashIsNoSeparator) {

@@ -2,15 +2,14 @@
 #include <gtest/gtest.h>
 
 #include "job/script.h"
-#include "sys/code_page.h"
+#include "sys/gbk_lead_bytes.h"
 
 namespace velmora {
 namespace {
 
 class ScriptInGbk : public ::testing::Test {
  protected:
-  void SetUp() override { SetLeadByteRangeForTesting(0x81, 0xFE); }
-  void TearDown() override { SetLeadByteRangeForTesting(1, 0); }
+  GbkLeadBytes gbk_;
 };
 
 // GBK characters whose second byte is a backslash (0x5C) and the letter n.

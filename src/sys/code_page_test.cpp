@@ -1,19 +1,10 @@
+#include "sys/gbk_lead_bytes.h"
 #include "sys/code_page.h"
 
 #include <gtest/gtest.h>
 
 namespace velmora {
 namespace {
-
-#if !defined(_WIN32)
-// The code page of the target systems; Windows runs these tests under it for real.
-struct GbkLeadBytes {
-  GbkLeadBytes() { SetLeadByteRangeForTesting(0x81, 0xFE); }
-  ~GbkLeadBytes() { SetLeadByteRangeForTesting(1, 0); }
-};
-#else
-struct GbkLeadBytes {};
-#endif
 
 // "\x95\x5C" is a GBK character whose second byte is a backslash.
 const std::string kPath = "D:\\\x95\\\\a=\x95\\=b";

@@ -1,3 +1,4 @@
+#include "sys/gbk_lead_bytes.h"
 #include "sys/memory_file_system.h"
 
 #include <gtest/gtest.h>
@@ -276,16 +277,6 @@ TEST(MemoryFileSystemDirectories, RemoveAndRenameRefuseOpenFiles) {
   EXPECT_TRUE(fs.RemoveFile("D:\\t.wdf"));
   EXPECT_TRUE(fs.FilePaths().empty());
 }
-
-#if !defined(_WIN32)
-// The code page of the target systems; Windows runs the tests under it for real.
-struct GbkLeadBytes {
-  GbkLeadBytes() { SetLeadByteRangeForTesting(0x81, 0xFE); }
-  ~GbkLeadBytes() { SetLeadByteRangeForTesting(1, 0); }
-};
-#else
-struct GbkLeadBytes {};
-#endif
 
 TEST(MemoryFileSystemDirectories, DoubleByteNamesWhoseSecondByteIsABackslash) {
   [[maybe_unused]] GbkLeadBytes gbk;
