@@ -25,10 +25,20 @@ size_t FindLastCharOf(const std::string& text, const char* chars) {
 
 bool EqualFoldingAscii(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 'a' + 'A') : a[i];
-    char y = b[i] >= 'a' && b[i] <= 'z' ? static_cast<char>(b[i] - 'a' + 'A') : b[i];
-    if (x != y) return false;
+  // Both texts are stepped by characters: a letter byte that is the second half of a
+  // double-byte character is not a letter, so its case must match exactly.
+  size_t pos = 0;
+  while (pos < a.size()) {
+    const size_t next = NextCharOffset(a, pos);
+    if (NextCharOffset(b, pos) != next) return false;
+    if (next == pos + 1) {
+      char x = a[pos] >= 'a' && a[pos] <= 'z' ? static_cast<char>(a[pos] - 'a' + 'A') : a[pos];
+      char y = b[pos] >= 'a' && b[pos] <= 'z' ? static_cast<char>(b[pos] - 'a' + 'A') : b[pos];
+      if (x != y) return false;
+    } else if (a.compare(pos, next - pos, b, pos, next - pos) != 0) {
+      return false;
+    }
+    pos = next;
   }
   return true;
 }

@@ -29,7 +29,8 @@ size_t FindLastCharOf(const std::string& text, const char* chars);
 // full lengths of both texts.
 bool EqualIgnoringCase(const std::string& a, const std::string& b);
 
-// Equality with only the ASCII letters a-z folded to A-Z; every other byte must be identical.
+// Equality with only the ASCII letters a-z that are characters of their own folded to A-Z; every
+// other byte, the bytes of double-byte characters included, must be identical.
 bool EqualFoldingAscii(const std::string& a, const std::string& b);
 
 #if !defined(_WIN32)
