@@ -12,9 +12,9 @@
 namespace velmora {
 
 // Exit codes that scripts can test.
-constexpr int kExitOk = 0;          // the command did what it was asked
-constexpr int kExitFailed = 1;      // refused, failed, cancelled, invalid input
-constexpr int kExitUsage = 2;       // unknown command or option, missing argument
+constexpr int kExitOk = 0;             // the command did what it was asked
+constexpr int kExitFailed = 1;         // refused, failed, cancelled, invalid input
+constexpr int kExitUsage = 2;          // unknown command or option, missing argument
 constexpr int kExitInterrupted = 130;  // Ctrl-C
 
 // The process's standard streams as a command sees them. Texts passed to Out and Err are in
