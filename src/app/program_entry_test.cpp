@@ -196,6 +196,7 @@ class NotingStream final : public Stream {
   bool Seek(uint64_t) override { return false; }
   uint64_t Position() override { return 0; }
   bool Size(uint64_t*) override { return false; }
+  bool Flush() override { return false; }
 
  private:
   std::vector<std::string>& closed_;

@@ -98,6 +98,16 @@ class EntryResolver {
     return false;
   }
   WdfEntry& Reserved() { return job_.TargetIndex[slot_]; }
+  // The target's name belongs to the run until it ends, whether the old target is held there
+  // or the new archive has not yet taken it: a rule reading from it is refused as an open of a
+  // file held without sharing.
+  bool NamesTheTarget(const std::string& path) const {
+    return EqualFoldingAscii(path, job_.TargetPath);
+  }
+  static std::string HeldFileText() {
+    SetLastSystemError(SystemErrorSharingViolation());
+    return LastSystemErrorText();
+  }
 
   void Reserve();
   bool CopyKept();
@@ -189,6 +199,9 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
   if (!ParseHexId(rule.id_text, &id)) {
     return Fail(MessageKey::MsgExternalIdInvalid, {path, rule.id_text});
   }
+  if (NamesTheTarget(path)) {
+    return Fail(MessageKey::MsgRefArchiveOpenFailed, {path, HeldFileText()});
+  }
   if (!files_.FileIsPresent(path)) return Fail(MessageKey::MsgRefArchiveNotFound, {path});
   std::unique_ptr<Stream> archive = files_.OpenShared(path);
   if (!archive) {
@@ -213,6 +226,7 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
 
 bool EntryResolver::TakeExternalFile(const std::string& value) {
   const std::string path = job_.ScriptDir + value;
+  if (NamesTheTarget(path)) return Fail(MessageKey::MsgRefFileOpenFailed, {path, HeldFileText()});
   if (!files_.FileIsPresent(path)) return Fail(MessageKey::MsgRefFileNotFound, {path});
   std::unique_ptr<Stream> file = files_.OpenShared(path);
   if (!file) return Fail(MessageKey::MsgRefFileOpenFailed, {path, LastSystemErrorText()});

@@ -211,18 +211,35 @@ TEST_F(EntryRulesTest, ArchiveThatCannotBeOpenedGivesTheSystemsReason) {
                           {"D:\\proj\\data\\x.wdf", SystemText(SystemErrorSharingViolation())}));
 }
 
-TEST_F(EntryRulesTest, TheTargetBeingWrittenCannotBeReferenced) {
+// The new archive is written beside the target, so nothing is under the target's name during
+// the run; a rule naming it, as an archive or as a whole file, is still refused as an open of a
+// held file.
+struct TargetReference {
+  const char* rule;
+  MessageKey refusal;
+};
+
+class TargetReferenceTest : public PackRunFixture,
+                            public ::testing::WithParamInterface<TargetReference> {};
+
+TEST_P(TargetReferenceTest, TheTargetBeingWrittenCannotBeReferenced) {
   const std::string target = "D:\\proj\\data\\new.wdf";
-  SetUpJob(MakeArchive({{0x10, "ten"}}), "@00000010=new.wdf/@10\n");
-  job.TargetStream.reset();
-  files.RemoveFile(kTargetPath);
-  job.TargetPath = job.TargetWritePath = target;
-  job.TargetStream = files.CreateNewExclusive(target);
+  SetUpJob(MakeArchive({{0x10, "ten"}}), GetParam().rule);
+  job.ScriptDir = "D:\\proj\\data\\";
+  job.TargetPath = target;
   Run();
-  ExpectNothingWritten(Message(MessageKey::MsgRefArchiveOpenFailed,
-                               {target, SystemText(SystemErrorSharingViolation())}));
+  const std::string named =
+      GetParam().refusal == MessageKey::MsgRefFileOpenFailed ? "D:\\proj\\data\\NEW.WDF" : target;
+  ExpectNothingWritten(
+      Message(GetParam().refusal, {named, SystemText(SystemErrorSharingViolation())}));
   EXPECT_FALSE(files.HasFile(target));
 }
+
+INSTANTIATE_TEST_SUITE_P(AsArchiveOrWholeFile, TargetReferenceTest,
+                         ::testing::Values(TargetReference{"@00000010=new.wdf/@10\n",
+                                                           MessageKey::MsgRefArchiveOpenFailed},
+                                           TargetReference{"@00000010=NEW.WDF\n",
+                                                           MessageKey::MsgRefFileOpenFailed}));
 
 TEST_F(EntryRulesTest, ArchiveWithoutAValidHeaderIsRefused) {
   files.PutFile("D:\\proj\\data\\x.wdf", "PFDW" + Le32(5) + Le32(12));

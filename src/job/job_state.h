@@ -41,8 +41,8 @@ struct JobState {
   std::string TargetPath;
 
   std::unique_ptr<Stream> SourceStream;
-  // The new archive being written: TargetPath itself, or, when an existing target is to be
-  // replaced, a temporary file beside it (TargetWritePath says which).
+  // The new archive being written, in a temporary file beside the target (TargetWritePath)
+  // that takes the target's name when the run has completed it.
   std::unique_ptr<Stream> TargetStream;
   std::string TargetWritePath;
   // An existing target, held open without sharing for the whole run so that it stays as it was

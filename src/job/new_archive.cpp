@@ -1,5 +1,8 @@
 #include "job/new_archive.h"
 
+#include "msg/format.h"
+#include "sys/system_error.h"
+
 namespace velmora {
 
 void DiscardNewArchive(JobState& job, FileSystem& files) noexcept {
@@ -13,6 +16,24 @@ void DiscardNewArchive(JobState& job, FileSystem& files) noexcept {
     job.TargetWritePath.clear();
   }
   job.OldTarget.reset();
+}
+
+bool CommitNewArchive(JobState& job, FileSystem& files, std::string* failure) {
+  const std::string written = job.TargetWritePath.empty() ? job.TargetPath : job.TargetWritePath;
+  if (!job.TargetStream || !job.TargetStream->Flush()) {
+    *failure = Message(MessageKey::MsgTargetWriteFailed, {job.TargetPath, LastSystemErrorText()});
+    DiscardNewArchive(job, files);
+    return false;
+  }
+  job.TargetStream.reset();
+  job.OldTarget.reset();  // a file held open cannot be replaced
+  if (written != job.TargetPath && !files.RenameReplacing(written, job.TargetPath)) {
+    *failure = Message(MessageKey::MsgTargetReplaceFailed, {job.TargetPath, LastSystemErrorText()});
+    DiscardNewArchive(job, files);
+    return false;
+  }
+  job.TargetWritePath.clear();  // the file is the target now: nothing is left to give up
+  return true;
 }
 
 }  // namespace velmora

@@ -93,11 +93,6 @@ bool ReadSourceIndex(JobState& job) {
   return true;
 }
 
-// The file being written: the target itself, or a temporary file beside an existing target.
-const std::string& WrittenPath(const JobState& job) {
-  return job.TargetWritePath.empty() ? job.TargetPath : job.TargetWritePath;
-}
-
 // Placeholder header, source index, walk, then index and header counts: true when the new
 // archive is complete in the file being written. Every false result has ErrorText set, except
 // after a stop request.
@@ -137,24 +132,16 @@ bool WriteNewArchive(JobState& job, FileSystem& files, RunView& view) {
   return true;
 }
 
-// Closes the file being written and settles it: a complete archive takes the target's place
-// (replacing an existing one in a single rename); anything else is removed and the old target
-// left as it was.
+// Closes the file being written and settles it: a complete archive durably takes the target's
+// place; anything else is removed and the old target left as it was.
 void SettleTargetFile(JobState& job, FileSystem& files, bool complete) noexcept {
   if (!complete) {
     DiscardNewArchive(job, files);
     return;
   }
-  job.TargetStream.reset();
-  job.OldTarget.reset();  // the rename needs the old target closed
   try {
-    const std::string& written = WrittenPath(job);
-    if (written != job.TargetPath && !files.RenameReplacing(written, job.TargetPath)) {
-      RecordFailure(job, [&job] {
-        return Message(MessageKey::MsgTargetReplaceFailed, {job.TargetPath, LastSystemErrorText()});
-      });
-      DiscardNewArchive(job, files);
-    }
+    std::string failure;
+    if (!CommitNewArchive(job, files, &failure)) RecordFailure(job, [&failure] { return failure; });
   } catch (...) {
     RecordUnexpectedFailure(job, std::current_exception());
     DiscardNewArchive(job, files);

@@ -110,6 +110,7 @@ class CountingStream : public Stream {
   bool Seek(uint64_t position) override { return inner_->Seek(position); }
   uint64_t Position() override { return inner_->Position(); }
   bool Size(uint64_t* size) override { return inner_->Size(size); }
+  bool Flush() override { return inner_->Flush(); }
 
  private:
   std::unique_ptr<Stream> inner_;
@@ -134,14 +135,15 @@ class ShiftedStream : public Stream {
     *size += base_;
     return true;
   }
+  bool Flush() override { return inner_->Flush(); }
 
  private:
   std::unique_ptr<Stream> inner_;
   uint64_t base_;
 };
 
-// A job as preparation leaves it: the source open, the target created empty (or, when the
-// target exists, held open and a temporary file created beside it), the header's counts read.
+// A job as preparation leaves it: the source open, a temporary file created beside the target
+// (and, when the target exists, the target held open), the header's counts read.
 class PackRunFixture : public ::testing::Test {
  protected:
   const std::string kScriptDir = "D:\\proj\\";
@@ -168,10 +170,8 @@ class PackRunFixture : public ::testing::Test {
       files.PutFile(kTargetPath, kOldTarget);
       job.OldTarget = files.OpenExclusive(kTargetPath);
       ASSERT_TRUE(job.OldTarget);
-      job.TargetWritePath = kTemporaryPath;
-    } else {
-      job.TargetWritePath = kTargetPath;
     }
+    job.TargetWritePath = kTemporaryPath;
     job.TargetStream = files.CreateNewExclusive(job.TargetWritePath);
     ASSERT_TRUE(job.TargetStream);
     ASSERT_TRUE(ReadWdfHeader(*job.SourceStream, &job.SourceCount, &job.SourceIndexOffset));

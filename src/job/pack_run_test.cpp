@@ -128,6 +128,29 @@ TEST_F(PackRunTest, FailedReplacementIsAFailureAndKeepsTheOldTarget) {
                        true);
 }
 
+// The new archive's bytes must be on the disk before it takes the target's name: a flush that
+// fails is a failed write, found while the old target (or no target) is still in place.
+TEST_F(PackRunTest, FailedFlushIsAWriteFailureAndKeepsTheOldTarget) {
+  SetUpJob(MakeArchive(kThreeEntries), "", true);
+  files.FailFlushes(SystemErrorDiskFull());
+  Run();
+  ExpectNothingWritten(WriteFailed(SystemErrorDiskFull()), true);
+}
+
+TEST_F(PackRunTest, FailedFlushOfANewTargetLeavesNoTarget) {
+  SetUpJob(MakeArchive(kThreeEntries), "");
+  files.FailFlushes(SystemErrorDiskFull());
+  Run();
+  ExpectNothingWritten(WriteFailed(SystemErrorDiskFull()));
+}
+
+TEST_F(PackRunTest, CompletedArchiveSurvivesAPowerCutThatFollowsTheRun) {
+  SetUpJob(MakeArchive(kThreeEntries), "@00000020=@Delete\n", true);
+  Run();
+  files.CutPower();
+  EXPECT_EQ(ExpectWritten(), (Entries{{0x10, "alpha"}, {0x30, "charlie"}}));
+}
+
 TEST_F(PackRunTest, ShortReadOfTheSourceIndexIsAnInvalidSource) {
   const std::string source = MakeArchive(kThreeEntries);
   SetUpJob(source, "", true);

@@ -56,36 +56,61 @@ bool EnsureDirectory(FileSystem& files, const std::string& dir, std::string* rea
   return true;
 }
 
-// Creates the file that the new archive is written into. A new target is created in place. An
-// existing target is held open without sharing, untouched, and the archive goes to a temporary
-// file beside it, so that a run that fails or is cancelled never costs the user the old archive.
-bool CreateTarget(JobState& job, FileSystem& files, bool target_exists, std::string* reason) {
-  if (!target_exists) {
-    job.TargetStream = files.CreateExclusive(job.TargetPath);
-    if (!job.TargetStream) {
-      *reason = LastSystemErrorText();
-      return false;
-    }
-    job.TargetWritePath = job.TargetPath;
-    return true;
-  }
-  job.OldTarget = files.OpenExclusive(job.TargetPath);
-  if (!job.OldTarget) {
-    *reason = LastSystemErrorText();
-    return false;
-  }
-  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-    std::string path = job.TargetPath + kTemporarySuffix;
-    if (attempt > 0) path += std::to_string(attempt);
+// The temporary names beside the target: TargetPath + ".vlmtmp", then ".vlmtmp1", ...
+std::string TemporaryName(const std::string& target_path, int attempt) {
+  std::string path = target_path + kTemporarySuffix;
+  if (attempt > 0) path += std::to_string(attempt);
+  return path;
+}
+
+// Creates the temporary file for the new archive under the first name that can be had. A file
+// already under a name is what a run left when it was killed, and is removed; one that a stream
+// still holds belongs to a run writing the same target right now, which refuses this run with
+// the system's sharing violation. A name taken by what may not be removed (a directory, a file
+// the user may not delete) is kept, and the next name tried.
+bool CreateTemporaryFile(JobState& job, FileSystem& files, std::string* reason) {
+  int removed = 0;
+  for (int attempt = 0; attempt < kTemporaryNameAttempts;) {
+    const std::string path = TemporaryName(job.TargetPath, attempt);
     job.TargetStream = files.CreateNewExclusive(path);
     if (job.TargetStream) {
       job.TargetWritePath = path;
       return true;
     }
     *reason = LastSystemErrorText();
-    // Only a name that is taken is a reason to try the next one.
-    if (!files.FileIsPresent(path) && !files.DirectoryExists(path)) break;
+    if (files.DirectoryExists(path)) {
+      ++attempt;
+      continue;
+    }
+    if (!files.FileIsPresent(path)) return false;  // the name was free: the system said why
+    if (files.RemoveFile(path)) {
+      if (++removed <= kTemporaryNameAttempts) continue;  // the same name is free again
+    } else if (LastSystemError() == SystemErrorSharingViolation()) {
+      *reason = LastSystemErrorText();
+      return false;
+    }
+    ++attempt;
   }
+  return false;
+}
+
+// Creates the file that the new archive is written into: always a temporary file beside the
+// target, which takes the target's name only once the run has completed it (CommitNewArchive),
+// so that a run that fails, is cancelled or is killed never leaves a partial archive under the
+// target's name. Whatever is under the target's name is held open without sharing, untouched,
+// for the whole run: nothing else may change it meanwhile, a second run on the same target is
+// refused, and a target that names the open source in another form, or a directory, cannot be
+// opened at all. Only a name under which nothing exists is left free.
+bool CreateTarget(JobState& job, FileSystem& files, bool target_exists, std::string* reason) {
+  job.OldTarget = files.OpenExclusive(job.TargetPath);
+  if (!job.OldTarget) {
+    const unsigned long code = LastSystemError();
+    if (target_exists || (code != SystemErrorNotFound() && code != SystemErrorPathNotFound())) {
+      *reason = LastSystemErrorText();
+      return false;
+    }
+  }
+  if (CreateTemporaryFile(job, files, reason)) return true;
   job.OldTarget.reset();
   return false;
 }

@@ -14,11 +14,12 @@ namespace velmora {
 // is closed and removed and an existing target released, so that nothing of the refused run
 // is left and an existing target is exactly as it was.
 //
-// On success TargetStream is the new, empty archive file at TargetWritePath. When the target
-// did not exist, that is TargetPath itself. When it existed (and the user allowed overwriting),
-// OldTarget holds it open without sharing and untouched, and TargetWritePath is a temporary file
-// beside it (TargetPath + ".vlmtmp", or ".vlmtmp1", ".vlmtmp2", ... when taken), which the pack
-// run moves over the target only when the run succeeds: close OldTarget first, then rename.
+// On success TargetStream is the new, empty archive file at TargetWritePath, a temporary file
+// beside the target (TargetPath + ".vlmtmp", or ".vlmtmp1", ".vlmtmp2", ... when a name cannot
+// be had); a file that an earlier, killed run left under such a name is removed first. When the
+// target exists (and the user allowed overwriting), OldTarget holds it open without sharing and
+// untouched. The pack run moves the new archive over the target only when the run succeeds
+// (CommitNewArchive).
 bool PrepareJob(JobState& job, FileSystem& files, RunView& view);
 
 }  // namespace velmora

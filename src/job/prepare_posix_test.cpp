@@ -107,14 +107,16 @@ TEST_F(PrepareOnDiskTest, RefusedSourceLeavesAnExistingTargetAndNoTemporaryFile)
 TEST_F(PrepareOnDiskTest, NewArchiveGoesBesideAnExistingTargetInCreatedDirectories) {
   Write("gfx.wdf", std::string(kArchive, sizeof kArchive));
   EXPECT_TRUE(Prepare("#SrcFile=gfx.wdf\n#DestFile=a\\b\\new.wdf\n"));
-  EXPECT_EQ(Names(dir_ + "/a/b"), (std::set<std::string>{"new.wdf"}));
+  EXPECT_EQ(Names(dir_ + "/a/b"), (std::set<std::string>{"new.wdf.vlmtmp"}));
   job_ = JobState();
+  Write("a/b/new.wdf.vlmtmp", "a killed run's leftover");
 
   view_ = RecordingView();
   Write("a/b/new.wdf", "old");
   EXPECT_TRUE(Prepare("#SrcFile=gfx.wdf\n#DestFile=a\\b\\new.wdf\n"));
   EXPECT_EQ(job_.TargetWritePath, ProgramPath("a\\b\\new.wdf.vlmtmp"));
   EXPECT_EQ(Names(dir_ + "/a/b"), (std::set<std::string>{"new.wdf", "new.wdf.vlmtmp"}));
+  EXPECT_EQ(Read("a/b/new.wdf.vlmtmp"), "") << "the leftover was not replaced";
   EXPECT_EQ(Read("a/b/new.wdf"), "old");
 }
 

@@ -9,6 +9,7 @@
 #include "job/recording_view.h"
 #include "msg/ansi_text.h"
 #include "msg/format.h"
+#include "sys/gbk_lead_bytes.h"
 #include "sys/memory_file_system.h"
 #include "sys/system_error.h"
 #include "wdf/wdf.h"
@@ -264,6 +265,46 @@ TEST_F(PrepareJobTest, OnlyAsciiLettersAreFoldedWhenComparingWithTheSource) {
   EXPECT_TRUE(Prepare()) << testing::PrintToString(Boxes());
 }
 
+// The target compared with the source character by character in the code page: the second byte
+// of a double-byte character is no letter, even where it has a letter's value, so two names that
+// differ there are two files. Only letters that are characters of their own fold.
+TEST(PrepareDoubleByteNamesTest, TargetDifferingInsideADoubleByteCharacterIsAnotherFile) {
+  [[maybe_unused]] GbkLeadBytes gbk;
+  const struct {
+    const char* source;
+    const char* target;
+    bool same;
+  } kCases[] = {
+      {"\xB0\x61.wdf", "\xB0\x41.wdf", false},  // 癮.wdf and 癆.wdf
+      {"\xB0\x41.wdf", "\xB0\x61.wdf", false},
+      {"\x81\x5A.wdf", "\x81\x7A.wdf", false},
+      {"\xD6\x50\xB0\x6D.wdf", "\xD6\x70\xB0\x4D.wdf", false},
+      {"x\\\xFE\x4B.wdf", "X\\\xFE\x6B.WDF", false},
+      {"\xB0\x61.wdf", "\xB0\x61.WDF", true},  // ASCII letters of their own still fold
+      {"\xB0\x61z\\g.wdf", "\xB0\x61Z\\G.wdf", true},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::PrintToString(std::string(c.source) + " / " + c.target));
+    MemoryFileSystem files;
+    RecordingView view;
+    JobState job;
+    const std::string text = std::string("#SrcFile=") + c.source + "\r\n#DestFile=" + c.target;
+    job.ScriptPath = kScriptPath;
+    job.Script = std::make_unique<ScriptLines>(text);
+    files.PutFile(std::string("C:\\work\\") + c.source, SourceArchive());
+    EXPECT_EQ(PrepareJob(job, files, view), !c.same);
+    if (c.same) {
+      ASSERT_EQ(view.boxes.size(), 1u);
+      EXPECT_EQ(view.boxes[0].text,
+                Message(MessageKey::MsgTargetSameAsSource, {std::string("C:\\work\\") + c.target,
+                                                            std::string("C:\\work\\") + c.source}));
+    } else {
+      EXPECT_TRUE(view.boxes.empty()) << view.boxes[0].text;
+      EXPECT_EQ(job.TargetPath, std::string("C:\\work\\") + c.target);
+    }
+  }
+}
+
 // --- An existing target ----------------------------------------------------------------------
 
 class ExistingTargetTest : public PrepareJobTest {
@@ -339,38 +380,77 @@ TEST_F(ExistingTargetTest, TemporaryFileThatCannotBeCreatedReleasesTheTarget) {
   ExpectTargetUntouchedAndNothingLeft();
 }
 
-TEST_F(ExistingTargetTest, TakenTemporaryNamesAreSkippedAndKept) {
-  files_.PutFile(kTemporary, "someone's");
-  files_.PutFile(std::string(kTemporary) + "1", "someone else's");
-  ASSERT_TRUE(Prepare());
-  EXPECT_EQ(job_.TargetWritePath, std::string(kTemporary) + "2");
-  EXPECT_EQ(files_.FileBytes(kTemporary), "someone's");
-  EXPECT_EQ(files_.FileBytes(std::string(kTemporary) + "1"), "someone else's");
+// What stands under the temporary names beside the target decides which one the new archive
+// takes: a file left by a killed run is removed and its name reused, a directory is kept and
+// skipped, and a file that a stream holds belongs to a run writing the same target now.
+struct TemporaryNamesCase {
+  const char* name;
+  std::vector<std::string> leftovers;  // suffixes of files left beside the target
+  std::vector<std::string> directories;
+  std::string held;   // suffix of a leftover that another stream holds
+  std::string taken;  // suffix taken for the new archive; empty when refused
+};
+
+class TemporaryNamesTest : public ExistingTargetTest,
+                           public ::testing::WithParamInterface<TemporaryNamesCase> {};
+
+TEST_P(TemporaryNamesTest, LeftoversAreRemovedAndAHeldNameRefusesTheRun) {
+  const TemporaryNamesCase& c = GetParam();
+  const std::string target = kTarget;
+  for (const std::string& suffix : c.leftovers) files_.PutFile(target + suffix, "PFDW partial");
+  for (const std::string& suffix : c.directories) files_.PutDirectory(target + suffix);
+  std::unique_ptr<Stream> other_run;
+  if (!c.held.empty()) other_run = files_.OpenExclusive(target + c.held);
+  const bool prepared = Prepare();
+  EXPECT_EQ(prepared, !c.taken.empty());
+  if (prepared) {
+    EXPECT_EQ(job_.TargetWritePath, target + c.taken);
+    EXPECT_EQ(files_.FileBytes(target + c.taken), "");
+    for (const std::string& suffix : c.leftovers) {
+      EXPECT_EQ(files_.HasFile(target + suffix), suffix == c.taken) << suffix;
+    }
+  } else {
+    const std::string held = SystemText(SystemErrorSharingViolation());
+    EXPECT_EQ(Boxes(), AskedThenRefused(Error(MessageKey::MsgTargetCreateFailed, {kTarget, held})));
+    EXPECT_EQ(Held(), "source - -");
+    EXPECT_EQ(files_.FileBytes(target + c.held), "PFDW partial");
+  }
+  for (const std::string& suffix : c.directories) EXPECT_TRUE(files_.HasDirectory(target + suffix));
   EXPECT_EQ(files_.FileBytes(kTarget), kOldTarget);
 }
 
+INSTANTIATE_TEST_SUITE_P(
+    Beside, TemporaryNamesTest,
+    ::testing::Values(
+        TemporaryNamesCase{"LeftoverReused", {".vlmtmp"}, {}, "", ".vlmtmp"},
+        TemporaryNamesCase{"DirectorySkipped", {".vlmtmp1"}, {".vlmtmp"}, "", ".vlmtmp1"},
+        TemporaryNamesCase{"HeldRefuses", {".vlmtmp"}, {}, ".vlmtmp", ""},
+        TemporaryNamesCase{
+            "HeldBehindADirectoryRefuses", {".vlmtmp1"}, {".vlmtmp"}, ".vlmtmp1", ""}),
+    [](const ::testing::TestParamInfo<TemporaryNamesCase>& info) { return info.param.name; });
+
 TEST_F(ExistingTargetTest, NoFreeTemporaryNameIsRefused) {
-  files_.PutFile(kTemporary, "");
-  for (int i = 1; i < 100; ++i) files_.PutFile(kTemporary + std::to_string(i), "");
-  const size_t files_before = files_.FilePaths().size();
+  files_.PutDirectory(std::string(kTemporary));
+  for (int i = 1; i < 100; ++i) files_.PutDirectory(kTemporary + std::to_string(i));
   EXPECT_FALSE(Prepare());
   EXPECT_EQ(Boxes(), AskedThenRefused(Error(MessageKey::MsgTargetCreateFailed,
-                                            {kTarget, SystemText(SystemErrorAlreadyExists())})));
+                                            {kTarget, SystemText(SystemErrorAccessDenied())})));
   EXPECT_EQ(Held(), "source - -");
-  EXPECT_EQ(files_.FilePaths().size(), files_before);
+  EXPECT_EQ(files_.FilePaths(), (Lines{kSource, kScriptPath, kTarget}));
   EXPECT_EQ(files_.FileBytes(kTarget), kOldTarget);
 }
 
 // --- Creating the target ---------------------------------------------------------------------
 
-TEST_F(PrepareJobTest, NewTargetIsCreatedInPlaceAndHeldWithoutSharing) {
+TEST_F(PrepareJobTest, NewTargetIsWrittenBesideItsNameAndHeldWithoutSharing) {
+  // Nothing appears under the target's name before the run has completed the archive.
   ScriptAndSource("#SrcFile=gfx.wdf\r\n#DestFile=out.wdf\r\n");
   ASSERT_TRUE(Prepare());
   EXPECT_TRUE(Boxes().empty());
   EXPECT_EQ(Held(), "source target -");
-  EXPECT_EQ(job_.TargetWritePath, kTarget);
-  EXPECT_TRUE(files_.HasFile(kTarget));
-  EXPECT_EQ(files_.OpenShared(kTarget), nullptr);
+  EXPECT_EQ(job_.TargetWritePath, kTemporary);
+  EXPECT_FALSE(files_.HasFile(kTarget));
+  EXPECT_EQ(files_.OpenShared(kTemporary), nullptr);
   EXPECT_EQ(files_.FileBytes(kSource), SourceArchive());
 }
 
@@ -391,7 +471,7 @@ TEST_F(PrepareJobTest, MissingTargetDirectoriesAreCreatedOutermostFirst) {
   ScriptAndSource("#SrcFile=gfx.wdf\r\n#DestFile=out\\deep\\new.wdf\r\n");
   ASSERT_TRUE(Prepare()) << testing::PrintToString(Boxes());
   EXPECT_EQ(files_.CreatedDirectories(), (Lines{"C:\\work\\out", "C:\\work\\out\\deep"}));
-  EXPECT_TRUE(files_.HasFile("C:\\work\\out\\deep\\new.wdf"));
+  EXPECT_TRUE(files_.HasFile("C:\\work\\out\\deep\\new.wdf.vlmtmp"));
 }
 
 TEST_F(PrepareJobTest, ExistingTargetDirectoryIsNotCreatedAgain) {

@@ -24,6 +24,9 @@ class Stream {
   virtual uint64_t Position() = 0;
   // The file's current size, asked of the system anew each time; the position stays.
   virtual bool Size(uint64_t* size) = 0;
+  // Sends every byte written so far to the disk and waits until it is there, so that a power
+  // cut afterwards cannot take them back; false when the device reports a failure.
+  virtual bool Flush() = 0;
 };
 
 class FileSystem {
@@ -50,8 +53,12 @@ class FileSystem {
   virtual bool DirectoryExists(const std::string& path) = 0;
   // Creates one directory whose parent exists.
   virtual bool MakeDirectory(const std::string& path) = 0;
+  // Removes a file; fails with a sharing violation while any stream holds it open, in this
+  // process or, where the system can tell, in another.
   virtual bool RemoveFile(const std::string& path) = 0;
-  // Renames `from` to `to` in one step, replacing an existing `to`.
+  // Renames `from` to `to` in one step, replacing an existing `to`; refused while either is
+  // held open. Durable: when it returns true the new name survives a power cut (flush the
+  // file's bytes first, so that the name does not arrive before them).
   virtual bool RenameReplacing(const std::string& from, const std::string& to) = 0;
 };
 

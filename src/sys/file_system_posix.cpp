@@ -8,8 +8,11 @@
 // truncating the source. Every open therefore passes the same sharing check as on the target
 // system, against the other streams of this process on the same file (device and inode), and
 // takes an advisory lock (shared for deny-write, exclusive for no sharing) that other processes
-// honouring locks also see. Removing or renaming a file that this process holds open fails as
-// it would there. A refused open reports EBUSY.
+// honouring locks also see. Removing or renaming a file that this process holds open, or that
+// another process holds locked, fails as it would there. A refused open reports EBUSY.
+//
+// A rename is made durable by syncing the directory that receives the name: the rename itself
+// only changes the directory in memory.
 //
 // POSIX has no wildcards in paths either: FileIsPresent tests the exact path.
 #include <fcntl.h>
@@ -133,6 +136,13 @@ class PosixStream final : public Stream {
     *size = static_cast<uint64_t>(st.st_size);
     return true;
   }
+  bool Flush() override {
+    int result;
+    do {
+      result = fsync(fd_);
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+  }
 
  private:
   int fd_;
@@ -178,10 +188,37 @@ std::unique_ptr<Stream> OpenFile(const std::string& path, OpenMode mode, Disposi
   return std::make_unique<PosixStream>(fd, id, mode);
 }
 
-// True when this process holds `path` open; such a file may not be removed or replaced.
+// True when `path` is held open by this process, or locked by another; such a file may not be
+// removed or replaced. A probe that cannot open the file cannot tell, and lets the operation
+// decide.
 bool HeldOpen(const std::string& posix_path) {
   struct stat st;
-  return stat(posix_path.c_str(), &st) == 0 && TheOpenFiles().IsOpen({st.st_dev, st.st_ino});
+  if (stat(posix_path.c_str(), &st) != 0) return false;
+  if (TheOpenFiles().IsOpen({st.st_dev, st.st_ino})) return true;
+  const int probe = open(posix_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (probe < 0) return false;
+  const bool locked = flock(probe, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  close(probe);  // also releases the probe's own lock
+  return locked;
+}
+
+// Makes the entries of the directory holding `posix_path` durable. A file system that cannot
+// sync a directory (EINVAL) keeps its entries by other means.
+bool SyncDirectoryOf(const std::string& posix_path) {
+  const size_t slash = posix_path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "."
+                          : slash == 0               ? "/"
+                                                     : posix_path.substr(0, slash);
+  const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  int result;
+  do {
+    result = fsync(fd);
+  } while (result != 0 && errno == EINTR);
+  const int code = errno;
+  close(fd);
+  errno = code;
+  return result == 0 || code == EINVAL;
 }
 
 class PosixFileSystem final : public FileSystem {
@@ -222,7 +259,7 @@ class PosixFileSystem final : public FileSystem {
     std::string posix_from = ToPosixPath(from);
     std::string posix_to = ToPosixPath(to);
     if (HeldOpen(posix_from) || HeldOpen(posix_to)) return Fail(EBUSY);
-    return rename(posix_from.c_str(), posix_to.c_str()) == 0;
+    return rename(posix_from.c_str(), posix_to.c_str()) == 0 && SyncDirectoryOf(posix_to);
   }
 };
 

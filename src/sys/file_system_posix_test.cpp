@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -166,6 +167,32 @@ TEST_F(PosixFiles, AnotherProcessCannotTruncateAFileHeldWithoutWriteSharing) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
       << "the other process's open was not refused, status " << status;
   EXPECT_EQ("source bytes", Get("src.wdf"));
+}
+
+// Another process's open without sharing is a lock on an open file description of its own,
+// which this one stands in for: such a file is neither removed nor replaced nor renamed.
+TEST_F(PosixFiles, FilesLockedByAnotherProcessAreNeitherRemovedNorReplaced) {
+  {
+    auto written = fs_.CreateNewExclusive(Path("a.tmp"));
+    ASSERT_NE(nullptr, written);
+    ASSERT_TRUE(written->Write("new", 3));
+    EXPECT_TRUE(written->Flush());
+  }
+  Put("a.wdf", "old");
+  for (const char* locked : {"a.tmp", "a.wdf"}) {
+    const int other = open(Path(locked).c_str(), O_RDONLY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(0, flock(other, LOCK_EX));
+    EXPECT_FALSE(fs_.RenameReplacing(Path("a.tmp"), Path("a.wdf"))) << locked;
+    ExpectLastError(SystemErrorSharingViolation());
+    EXPECT_FALSE(fs_.RemoveFile(Path(locked))) << locked;
+    ExpectLastError(SystemErrorSharingViolation());
+    close(other);
+  }
+  EXPECT_EQ("old", Get("a.wdf"));
+  EXPECT_TRUE(fs_.RenameReplacing(Path("a.tmp"), Path("a.wdf")));
+  EXPECT_EQ("new", Get("a.wdf"));
+  EXPECT_TRUE(fs_.RemoveFile(Path("a.wdf")));
 }
 
 TEST_F(PosixFiles, FailedOperationsLeaveTheSystemsReason) {

@@ -72,6 +72,7 @@ class Win32Stream final : public Stream {
     *size = static_cast<uint64_t>(got.QuadPart);
     return true;
   }
+  bool Flush() override { return FlushFileBuffers(handle_) != FALSE; }
 
  private:
   HANDLE handle_;
@@ -121,7 +122,9 @@ class Win32FileSystem final : public FileSystem {
   }
   bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }
   bool RenameReplacing(const std::string& from, const std::string& to) override {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    // Write-through: the call returns only when the new name is on the disk.
+    return MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
   }
 };
 

@@ -80,6 +80,7 @@ bool MatchesWildcards(const std::string& pattern, const std::string& name) {
 // A file and the sharing state of its open streams.
 struct MemoryFileSystem::File : SharingCounts {
   std::string bytes;
+  std::string flushed;  // the bytes a power cut leaves
   uint64_t apparent_size = 0;
   bool reads_fail = false;
   uint64_t reads_fail_from = 0;
@@ -90,6 +91,8 @@ struct MemoryFileSystem::File : SharingCounts {
 struct MemoryFileSystem::StreamShared {
   bool limit_writes = false;
   uint64_t writable_bytes = 0;
+  bool fail_flushes = false;
+  unsigned long flush_error = 0;
   int open_streams = 0;
 };
 
@@ -149,6 +152,11 @@ class MemoryFileSystem::MemoryStream final : public Stream {
     *size = file_->Size();
     return true;
   }
+  bool Flush() override {
+    if (shared_->fail_flushes) return Fail(shared_->flush_error);
+    file_->flushed = file_->bytes;
+    return true;
+  }
 
  private:
   std::shared_ptr<File> file_;
@@ -169,6 +177,7 @@ void MemoryFileSystem::PutFile(const std::string& path, const std::string& bytes
   // The record stays the same, so streams already open on the file see the new contents.
   if (!file) file = std::make_shared<File>();
   file->bytes = bytes;
+  file->flushed = bytes;
   file->apparent_size = 0;
 }
 
@@ -221,7 +230,16 @@ void MemoryFileSystem::FailReadsOfFrom(const std::string& path, uint64_t offset)
   found->second->reads_fail_from = offset;
 }
 
+void MemoryFileSystem::FailFlushes(unsigned long error_code) {
+  shared_->fail_flushes = true;
+  shared_->flush_error = error_code;
+}
+
 void MemoryFileSystem::FailRenames() { fail_renames_ = true; }
+
+void MemoryFileSystem::CutPower() {
+  for (auto& entry : files_) entry.second->bytes = entry.second->flushed;
+}
 
 void MemoryFileSystem::FailMakeDirectory(const std::string& path) {
   failing_directories_.insert(DirectoryKey(path));

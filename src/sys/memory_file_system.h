@@ -43,8 +43,13 @@ class MemoryFileSystem final : public FileSystem {
   // Reads of `path` deliver nothing at or after `offset` (an input/output error there); the
   // file's size stays as it is.
   void FailReadsOfFrom(const std::string& path, uint64_t offset);
+  // Flushes fail with `error_code`, as a device that cannot take the bytes reports it.
+  void FailFlushes(unsigned long error_code);
   // Renames fail with access denied.
   void FailRenames();
+  // What a power cut leaves: every file falls back to the bytes of its last flush (the bytes
+  // stored by PutFile count as flushed); names stay as the last rename left them.
+  void CutPower();
   // Creating `path` as a directory fails with access denied.
   void FailMakeDirectory(const std::string& path);
 

@@ -11,6 +11,9 @@ namespace velmora {
 // end with CR LF, and that line break stays. Empty when the system has no text for the code.
 std::string LastSystemErrorText();
 
+// The calling thread's last error code, for callers that act on the kind of a failure.
+unsigned long LastSystemError();
+
 // Sets the calling thread's last error code (fakes of the file layer use it so that messages
 // carry a real system text).
 void SetLastSystemError(unsigned long code);

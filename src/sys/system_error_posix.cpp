@@ -27,6 +27,7 @@ std::string LastSystemErrorText() {
   return text.empty() ? text : text + "\r\n";
 }
 
+unsigned long LastSystemError() { return static_cast<unsigned long>(errno); }
 void SetLastSystemError(unsigned long code) { errno = static_cast<int>(code); }
 
 unsigned long SystemErrorNotFound() { return ENOENT; }

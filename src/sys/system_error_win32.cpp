@@ -16,6 +16,7 @@ std::string LastSystemErrorText() {
   return std::string(buffer, strnlen(buffer, sizeof buffer));
 }
 
+unsigned long LastSystemError() { return GetLastError(); }
 void SetLastSystemError(unsigned long code) { SetLastError(code); }
 
 unsigned long SystemErrorNotFound() { return ERROR_FILE_NOT_FOUND; }

@@ -1,0 +1,213 @@
+// Runs killed at any moment over the real file system: the source and an old target survive
+// byte for byte, or the complete new archive stands in the target's place; the next run on the
+// same target removes what the killed one left beside it; and a second run on a target that a
+// run is writing is refused without harming the first.
+#include <dirent.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "job/pack_run.h"
+#include "job/pack_run_fixture.h"
+#include "job/prepare.h"
+#include "job/recording_view.h"
+#include "msg/format.h"
+#include "sys/file_system.h"
+#include "sys/system_error.h"
+
+namespace velmora {
+namespace {
+
+using pack_run_testing::Entries;
+using pack_run_testing::MakeArchive;
+
+// Long enough that a kill lands in the middle of the writing, short enough for every build.
+constexpr uint32_t kEntryCount = 6000;
+const char kScript[] =
+    "#SrcFile=gfx.wdf\r\n#DestFile=new.wdf\r\n@00000002=@Delete\r\n@00000003=@00000001\r\n";
+const char kOldTarget[] = "the archive that was there before";
+
+class KilledRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/velmora-killed-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    dir_ = dir;
+    Entries entries;
+    for (uint32_t id = 1; id <= kEntryCount; ++id) {
+      entries.emplace_back(id, std::string(48 + id % 32, static_cast<char>('a' + id % 26)));
+    }
+    source_ = MakeArchive(entries);
+    entries.erase(entries.begin() + 1);     // @00000002=@Delete
+    entries[1].second = entries[0].second;  // @00000003=@00000001
+    new_archive_ = MakeArchive(entries);
+    Write("gfx.wdf", source_);
+    Write("job.vlm", kScript);
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+  void Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(dir_ + "/" + name, std::ios::binary) << bytes;
+  }
+  bool Exists(const std::string& name) {
+    struct stat st;
+    return stat((dir_ + "/" + name).c_str(), &st) == 0;
+  }
+  std::string Read(const std::string& name) {
+    std::ifstream in(dir_ + "/" + name, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+  }
+  std::set<std::string> Names() {
+    std::set<std::string> names;
+    if (DIR* d = opendir(dir_.c_str())) {
+      while (dirent* entry = readdir(d)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.insert(name);
+      }
+      closedir(d);
+    }
+    return names;
+  }
+  std::string ProgramPath(const std::string& name) { return dir_ + "\\" + name; }
+
+  // A whole run as the program makes it, every question answered with OK: true on success.
+  bool RunScript(RecordingView& view) {
+    JobState job;
+    job.ScriptPath = ProgramPath("job.vlm");
+    job.ScriptDir = dir_ + "\\";
+    job.Script = std::make_unique<ScriptLines>(kScript);
+    if (!PrepareJob(job, SystemFileSystem(), view)) return false;
+    RunPack(job, SystemFileSystem(), view);
+    return job.ErrorText.empty();
+  }
+
+  // The same run in a process of its own.
+  pid_t StartRun(const std::function<void(uint32_t)>& on_report = nullptr) {
+    const pid_t child = fork();
+    if (child == 0) {
+      RecordingView view;
+      view.on_report = on_report;
+      _exit(RunScript(view) ? 0 : 1);
+    }
+    return child;
+  }
+
+  std::string dir_;
+  std::string source_;
+  std::string new_archive_;
+};
+
+// When to kill: once the temporary file holds this share of the new archive's bytes (0: as
+// soon as it exists), then after this many microseconds. A share of 1 puts the kill among the
+// last steps: the header's counts, the flush, the rename.
+struct KillPoint {
+  double share;
+  int delay_us;
+};
+
+TEST_F(KilledRunTest, KillAtAnyMomentLeavesTheOldTargetOrTheCompleteNewArchive) {
+  const KillPoint kPoints[] = {{-1, 0},   {0, 0}, {0.2, 0}, {0.4, 0},  {0.6, 0},  {0.8, 0},
+                               {0.95, 0}, {1, 0}, {1, 100}, {1, 1000}, {1, 5000}, {1, 20000}};
+  const std::string temporary = dir_ + "/new.wdf.vlmtmp";
+  int kills_mid_run = 0;
+  for (size_t k = 0; k < sizeof kPoints / sizeof kPoints[0]; ++k) {
+    const KillPoint point = kPoints[k];
+    const bool target_existed = k % 2 == 0;
+    SCOPED_TRACE(::testing::Message() << "kill at share " << point.share << " + " << point.delay_us
+                                      << " us, old target " << target_existed);
+    if (target_existed) Write("new.wdf", kOldTarget);
+    const pid_t child = StartRun();
+    ASSERT_GT(child, 0);
+    // Waits for the kill point; a run that ends first is simply complete.
+    const uint64_t threshold =
+        point.share <= 0 ? 0 : static_cast<uint64_t>(point.share * new_archive_.size());
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    bool ended = false;
+    while (point.share >= 0 && std::chrono::steady_clock::now() < give_up) {
+      int status = 0;
+      if (waitpid(child, &status, WNOHANG) == child) {
+        ended = true;
+        break;
+      }
+      struct stat st;
+      if (stat(temporary.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_size) >= threshold) {
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    if (!ended) {
+      std::this_thread::sleep_for(std::chrono::microseconds(point.delay_us));
+      kill(child, SIGKILL);
+      waitpid(child, nullptr, 0);
+    }
+
+    EXPECT_EQ(Read("gfx.wdf"), source_) << "the source changed";
+    const bool complete = Exists("new.wdf") && Read("new.wdf") == new_archive_;
+    const bool as_before =
+        target_existed ? Exists("new.wdf") && Read("new.wdf") == kOldTarget : !Exists("new.wdf");
+    EXPECT_TRUE(complete || as_before)
+        << "the target holds " << (Exists("new.wdf") ? Read("new.wdf").size() : 0) << " bytes";
+    if (Exists("new.wdf.vlmtmp")) ++kills_mid_run;
+
+    // The next run on the same target takes the leftover's place and completes.
+    RecordingView view;
+    EXPECT_TRUE(RunScript(view));
+    EXPECT_EQ(Read("new.wdf"), new_archive_);
+    EXPECT_EQ(Names(), (std::set<std::string>{"gfx.wdf", "job.vlm", "new.wdf"}));
+    unlink((dir_ + "/new.wdf").c_str());
+  }
+  EXPECT_GT(kills_mid_run, 0) << "no kill landed while the new archive was being written";
+}
+
+TEST_F(KilledRunTest, SecondRunOnTheSameTargetIsRefusedAndTheFirstCompletes) {
+  for (const bool target_existed : {false, true}) {
+    SCOPED_TRACE(target_existed ? "old target" : "no target");
+    if (target_existed) Write("new.wdf", kOldTarget);
+    int paused[2], resume[2];
+    ASSERT_EQ(pipe(paused), 0);
+    ASSERT_EQ(pipe(resume), 0);
+    // The first run waits in the middle of its walk until the second has been tried.
+    const pid_t first = StartRun([&](uint32_t index) {
+      char byte = 0;
+      if (index == 100 && (write(paused[1], &byte, 1) != 1 || read(resume[0], &byte, 1) != 1)) {
+        _exit(3);
+      }
+    });
+    ASSERT_GT(first, 0);
+    char byte = 0;
+    ASSERT_EQ(read(paused[0], &byte, 1), 1);
+
+    RecordingView second;
+    EXPECT_FALSE(RunScript(second));
+    ASSERT_FALSE(second.boxes.empty());
+    SetLastSystemError(SystemErrorSharingViolation());
+    EXPECT_EQ(second.boxes.back().text, Message(MessageKey::MsgTargetCreateFailed,
+                                                {ProgramPath("new.wdf"), LastSystemErrorText()}));
+    EXPECT_EQ(second.boxes.size(), target_existed ? 2u : 1u) << "only the overwrite question";
+
+    ASSERT_EQ(write(resume[1], &byte, 1), 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(first, &status, 0), first);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_EQ(Read("new.wdf"), new_archive_);
+    EXPECT_EQ(Names(), (std::set<std::string>{"gfx.wdf", "job.vlm", "new.wdf"}));
+    for (int fd : {paused[0], paused[1], resume[0], resume[1]}) close(fd);
+    unlink((dir_ + "/new.wdf").c_str());
+  }
+}
+
+}  // namespace
+}  // namespace velmora
