@@ -79,6 +79,8 @@ TEST_F(Win32Files, SharingViolationsCarryTheSystemsText) {
     EXPECT_NE(nullptr, fs_.OpenShared(Path("src.wdf"))) << "a reader may join";
     EXPECT_EQ(nullptr, fs_.OpenExclusive(Path("src.wdf"))) << "a writer may not";
     EXPECT_FALSE(fs_.RemoveFile(Path("src.wdf")));
+    // Preparation tells a file another run holds from one it may not remove by this code.
+    EXPECT_EQ(static_cast<unsigned long>(ERROR_SHARING_VIOLATION), LastSystemError());
   }
   auto reopened = fs_.OpenShared(Path("src.wdf"));
   ASSERT_NE(nullptr, reopened);
@@ -96,6 +98,7 @@ TEST_F(Win32Files, StreamsAndRenamesWorkAsDeclared) {
     ASSERT_TRUE(s->Seek(4));
     EXPECT_EQ(4u, s->Position());
     ASSERT_TRUE(s->Write("C", 1));
+    EXPECT_TRUE(s->Flush());
     uint64_t size = 0;
     ASSERT_TRUE(s->Size(&size));
     EXPECT_EQ(12u, size);

@@ -135,6 +135,29 @@ class PrepareTest(e2e.E2eTestCase):
                                           self.scenario.win("gfx.wdf")), before)
         self.assertEqual(SOURCE, self.scenario.read("gfx.wdf"))
 
+    def test_targets_differing_inside_a_double_byte_character_are_other_files(self):
+        # In code page 936 癮 is B0 61 and 癆 is B0 41, 皕 is B0 7A and 癦 is B0 5A: second bytes
+        # with the values of letters that differ only in case, yet no letters.
+        for source, target in (("癮.wdf", "癆.wdf"), ("皕.wdf", "癦.wdf")):
+            self.scenario.write(source, SOURCE)
+            result = self.run_script("#SrcFile=%s\n#DestFile=%s\n" % (source, target))
+            self.assertEqual([], result.boxes, result.describe())
+            self.assertExit(result, 0)
+            self.assertEqual(SOURCE, self.scenario.read(target), result.describe())
+            self.assertEqual(SOURCE, self.scenario.read(source))
+        self.assertEqual(["job.vlm", "癆.wdf", "癦.wdf", "癮.wdf", "皕.wdf"],
+                         sorted(self.scenario.files()))
+
+    def test_target_differing_from_a_double_byte_source_only_in_ascii_case(self):
+        self.scenario.write("癮.wdf", SOURCE)
+        self.script("#SrcFile=癮.wdf\n#DestFile=癮.WDF\n")
+        before = self.scenario.files()
+        result = self.scenario.run(self.scenario.win("job.vlm"))
+        self.assertRefused(result, filled("目标文件 %s \r与源文件 %s 不能相同",
+                                          self.scenario.win("癮.WDF"),
+                                          self.scenario.win("癮.wdf")), before)
+        self.assertEqual(SOURCE, self.scenario.read("癮.wdf"))
+
     def test_existing_target_and_cancel_leaves_it_untouched(self):
         self.scenario.write("gfx.wdf", SOURCE)
         self.scenario.write("new.wdf", b"previous target")

@@ -169,6 +169,7 @@ class Result:
         self.dialog_samples = []
         self.windows = []
         self.exit_code = None
+        self.killed_at = None
         self.timed_out = False
         self.errors = []
         for line in raw.decode("ascii", errors="replace").splitlines():
@@ -188,6 +189,9 @@ class Result:
             elif kind == "exit":
                 self.exit_code = int(fields[0])
                 event = "exit code %d" % self.exit_code
+            elif kind == "killed":
+                self.killed_at = int(fields[0])
+                event = "killed at bar position %d" % self.killed_at
             elif kind == "timeout":
                 self.timed_out = True
                 event = "killed after %s ms" % fields[0]
@@ -255,12 +259,13 @@ class Scenario:
 
     def run(self, arguments=b"", program=None, directory=None, answers=(), default_answer="ok",
             esc_after_ms=None, close_after_ms=None, lock=None, lock_exclusive=None,
-            timeout_ms=60000, screenshots=False):
+            kill_at_progress=None, timeout_ms=60000, screenshots=False):
         """Runs program (Velmora.exe by default) with the raw argument text after its quoted
         name, in directory (relative to the scenario; default the scenario itself). Returns the
         Result. answers: "ok", "cancel" or "close" for successive boxes. lock: a file held open
         for writing (others may only read it) during the run; lock_exclusive: one held open
-        without any sharing."""
+        without any sharing. kill_at_progress: the bar position at which the program is ended
+        without warning (TerminateProcess)."""
         program = program or VELMORA_EXE
         if not program:
             raise unittest.SkipTest("Velmora.exe is not built")
@@ -280,6 +285,8 @@ class Scenario:
             lines.append(b"esc-dialog-after-ms %d" % esc_after_ms)
         if close_after_ms is not None:
             lines.append(b"close-dialog-after-ms %d" % close_after_ms)
+        if kill_at_progress is not None:
+            lines.append(b"kill-at-progress %d" % kill_at_progress)
         if lock:
             lines.append(b"lock-file " + self.win(lock))
         if lock_exclusive:

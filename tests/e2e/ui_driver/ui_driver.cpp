@@ -15,6 +15,8 @@
 //   default-answer ok|cancel|close   for boxes beyond the listed answers (default ok)
 //   esc-dialog-after-ms <n>       press Esc on the progress dialog n ms after it first appears
 //   close-dialog-after-ms <n>     click the progress dialog's close box n ms after it appears
+//   kill-at-progress <n>          end the program without warning (TerminateProcess, exit code
+//                                 0xDEAD) once the progress bar stands at n or beyond
 //   screenshots <directory>       save each box and the dialog as BMP when first seen
 //   lock-file <path>              hold this file open for writing, sharing it for reading only,
 //                                 while the program runs (as an editor that keeps it open would)
@@ -30,6 +32,7 @@
 //   dialog-key esc | dialog-key close
 //   dialog-gone
 //   window class=<hex> title=<hex>           (a top-level window of another kind)
+//   killed <bar position>                    (kill-at-progress ended the program)
 //   exit <code>            or   timeout <ms>   (the program was killed)
 // Results go to a file, not to standard output: under Wine, pipes of the starting process may
 // stay open long after the program ended.
@@ -64,6 +67,7 @@ struct Scenario {
   std::string default_answer = "ok";
   long esc_after_ms = -1;
   long close_after_ms = -1;
+  long kill_at_progress = -1;
 };
 
 FILE* g_result = nullptr;
@@ -123,6 +127,8 @@ bool ReadScenario(const char* path, Scenario& scenario) {
       scenario.esc_after_ms = std::strtol(value.c_str(), nullptr, 10);
     } else if (key == "close-dialog-after-ms") {
       scenario.close_after_ms = std::strtol(value.c_str(), nullptr, 10);
+    } else if (key == "kill-at-progress") {
+      scenario.kill_at_progress = std::strtol(value.c_str(), nullptr, 10);
     } else if (key == "screenshots") {
       scenario.screenshots = value;
     } else if (key == "lock-file" || key == "lock-file-exclusive") {
@@ -437,6 +443,7 @@ class Driver {
       return 2;
     }
     CloseHandle(process.hThread);
+    process_ = process.hProcess;
     process_id_ = process.dwProcessId;
     Event("started\t%lu", process_id_);
     const DWORD start = GetTickCount();
@@ -494,6 +501,7 @@ class Driver {
       Screenshot(dialog, "dialog");
     }
     RecordDialogSample(dialog);
+    KillAtProgress(dialog);
     if (key_sent_) return;
     const long shown_for = static_cast<long>(GetTickCount() - dialog_since_);
     if (scenario_.esc_after_ms >= 0 && shown_for >= scenario_.esc_after_ms) {
@@ -506,6 +514,17 @@ class Driver {
       PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
       key_sent_ = true;
     }
+  }
+
+  // Ends the program the way a crash or the task manager would, with no chance to tidy up.
+  void KillAtProgress(HWND dialog) {
+    if (scenario_.kill_at_progress < 0 || killed_) return;
+    const int pos =
+        static_cast<int>(SendBounded(GetDlgItem(dialog, kProgressBarId), PBM_GETPOS, 0, 0));
+    if (pos < scenario_.kill_at_progress) return;
+    TerminateProcess(process_, 0xDEAD);
+    killed_ = true;
+    Event("killed\t%d", pos);
   }
 
   // Records the dialog's state when it differs from the last one recorded. The controls are read
@@ -560,7 +579,9 @@ class Driver {
   }
 
   const Scenario& scenario_;
+  HANDLE process_ = nullptr;
   DWORD process_id_ = 0;
+  bool killed_ = false;
   int boxes_ = 0;
   std::set<HWND> handled_;
   std::set<HWND> others_;
