@@ -9,7 +9,6 @@
 #include "job/recording_view.h"
 #include "msg/ansi_text.h"
 #include "msg/format.h"
-#include "sys/gbk_lead_bytes.h"
 #include "sys/memory_file_system.h"
 #include "sys/system_error.h"
 #include "wdf/wdf.h"
@@ -263,46 +262,6 @@ TEST_F(PrepareJobTest, OnlyAsciiLettersAreFoldedWhenComparingWithTheSource) {
   Script("#SrcFile=\xC0.wdf\r\n#DestFile=\xE0.wdf\r\n");
   files_.PutFile("C:\\work\\\xC0.wdf", SourceArchive());
   EXPECT_TRUE(Prepare()) << testing::PrintToString(Boxes());
-}
-
-// The target compared with the source character by character in the code page: the second byte
-// of a double-byte character is no letter, even where it has a letter's value, so two names that
-// differ there are two files. Only letters that are characters of their own fold.
-TEST(PrepareDoubleByteNamesTest, TargetDifferingInsideADoubleByteCharacterIsAnotherFile) {
-  [[maybe_unused]] GbkLeadBytes gbk;
-  const struct {
-    const char* source;
-    const char* target;
-    bool same;
-  } kCases[] = {
-      {"\xB0\x61.wdf", "\xB0\x41.wdf", false},  // 癮.wdf and 癆.wdf
-      {"\xB0\x41.wdf", "\xB0\x61.wdf", false},
-      {"\x81\x5A.wdf", "\x81\x7A.wdf", false},
-      {"\xD6\x50\xB0\x6D.wdf", "\xD6\x70\xB0\x4D.wdf", false},
-      {"x\\\xFE\x4B.wdf", "X\\\xFE\x6B.WDF", false},
-      {"\xB0\x61.wdf", "\xB0\x61.WDF", true},  // ASCII letters of their own still fold
-      {"\xB0\x61z\\g.wdf", "\xB0\x61Z\\G.wdf", true},
-  };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(testing::PrintToString(std::string(c.source) + " / " + c.target));
-    MemoryFileSystem files;
-    RecordingView view;
-    JobState job;
-    const std::string text = std::string("#SrcFile=") + c.source + "\r\n#DestFile=" + c.target;
-    job.ScriptPath = kScriptPath;
-    job.Script = std::make_unique<ScriptLines>(text);
-    files.PutFile(std::string("C:\\work\\") + c.source, SourceArchive());
-    EXPECT_EQ(PrepareJob(job, files, view), !c.same);
-    if (c.same) {
-      ASSERT_EQ(view.boxes.size(), 1u);
-      EXPECT_EQ(view.boxes[0].text,
-                Message(MessageKey::MsgTargetSameAsSource, {std::string("C:\\work\\") + c.target,
-                                                            std::string("C:\\work\\") + c.source}));
-    } else {
-      EXPECT_TRUE(view.boxes.empty()) << view.boxes[0].text;
-      EXPECT_EQ(job.TargetPath, std::string("C:\\work\\") + c.target);
-    }
-  }
 }
 
 // --- An existing target ----------------------------------------------------------------------

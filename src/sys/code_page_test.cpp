@@ -38,5 +38,28 @@ TEST(CodePage, ComparisonsIgnoringCase) {
   EXPECT_FALSE(EqualIgnoringCase("#SrcFile", "#DestFile"));
 }
 
+// Target and source are compared character by character: the second byte of a double-byte
+// character is no letter, even where it has a letter's value (癮 B0 61 and 癆 B0 41 are two
+// names), while letters that are characters of their own still fold.
+TEST(CodePage, AsciiFoldingStepsOverDoubleByteCharacters) {
+  [[maybe_unused]] GbkLeadBytes gbk;
+  const struct {
+    const char* a;
+    const char* b;
+    bool equal;
+  } kCases[] = {{"D:\\\xB0\x61.wdf", "D:\\\xB0\x41.wdf", false},
+                {"\xB0\x41", "\xB0\x61", false},
+                {"\x81\x5A.wdf", "\x81\x7A.wdf", false},
+                {"\xD6\x50\xB0\x6D", "\xD6\x70\xB0\x4D", false},
+                {"x\\\xFE\x4B", "X\\\xFE\x6B", false},
+                {"d:\\\xB0\x61.wdf", "D:\\\xB0\x61.WDF", true},
+                {"\xB0\x61z\\g", "\xB0\x61Z\\G", true},
+                {"\xB0", "\xB0", true}};
+  for (const auto& c : kCases) {
+    EXPECT_EQ(EqualFoldingAscii(c.a, c.b), c.equal)
+        << testing::PrintToString(c.a) << " " << testing::PrintToString(c.b);
+  }
+}
+
 }  // namespace
 }  // namespace velmora

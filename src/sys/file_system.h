@@ -58,7 +58,9 @@ class FileSystem {
   virtual bool RemoveFile(const std::string& path) = 0;
   // Renames `from` to `to` in one step, replacing an existing `to`; refused while either is
   // held open. Durable: when it returns true the new name survives a power cut (flush the
-  // file's bytes first, so that the name does not arrive before them).
+  // file's bytes first, so that the name does not arrive before them). Where the system makes
+  // the name durable in a second step, a failure of that step is reported too, although the
+  // rename itself has happened.
   virtual bool RenameReplacing(const std::string& from, const std::string& to) = 0;
 };
 
