@@ -111,8 +111,8 @@ class KilledRunTest : public ::testing::Test {
 };
 
 // When to kill: once the temporary file holds this share of the new archive's bytes (0: as
-// soon as it exists), then after this many microseconds. A share of 1 puts the kill among the
-// last steps: the header's counts, the flush, the rename.
+// soon as it exists; below 0: at once, during preparation), then after this many microseconds.
+// A share of 1 puts the kill among the last steps: the header's counts, the flush, the rename.
 struct KillPoint {
   double share;
   int delay_us;
