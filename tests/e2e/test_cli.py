@@ -58,11 +58,12 @@ class CliTest(e2e.E2eTestCase):
         self.assertEqual({"version": 0, "bogus": 2, "refused": 1, "check": 0, "run": 0,
                           "missing": 1}, codes)
         self.assertEqual(b"velmora-cli 1.0.0.9\n", self.scenario.read("version.txt"))
-        self.assertIn(b"unknown option '--bogus'", self.scenario.read("bogus.txt"))
+        # The prefix's user interface is Chinese, and so are the tool's own texts.
+        self.assertIn(e2e.gbk("未知选项 '--bogus'"), self.scenario.read("bogus.txt"))
         self.assertIn(b"--yes", self.scenario.read("refused-err.txt"))
         # The report of success, in code page 936 with the catalogue's words.
         self.assertIn(e2e.gbk("新文件中资源数共 5 个"), self.scenario.read("run-out.txt"))
-        self.assertIn(b"5 entries", self.scenario.read("check-out.txt"))
+        self.assertIn(e2e.gbk("新资源包：5 个条目"), self.scenario.read("check-out.txt"))
         self.assertIn(e2e.gbk("脚本文件 ") + self.scenario.win("nosuch.vlm"),
                       self.scenario.read("missing.txt"))
 
