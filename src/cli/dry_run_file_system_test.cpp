@@ -33,8 +33,9 @@ TEST_F(DryRunFileSystemTest, CreatedFilesCountTheirBytesAndAreHeldWhileOpen) {
   EXPECT_TRUE(sink->Write("ab", 2));
   EXPECT_TRUE(dry.FileIsPresent("C:\\w\\new.wdf"));
   EXPECT_EQ(dry.OpenShared("C:\\w\\new.wdf"), nullptr) << "held without sharing";
-  EXPECT_EQ(LastSystemErrorText(),
-            (SetLastSystemError(SystemErrorSharingViolation()), LastSystemErrorText()));
+  const std::string reason = LastSystemErrorText();
+  SetLastSystemError(SystemErrorSharingViolation());
+  EXPECT_EQ(reason, LastSystemErrorText()) << "the system's sharing text, as in the run";
   EXPECT_EQ(dry.CreateNewExclusive("C:\\w\\new.wdf"), nullptr);
   sink.reset();
   EXPECT_EQ(dry.CreatedSize("C:\\w\\new.wdf"), 10u);
