@@ -78,7 +78,7 @@ class VelmoraTest(unittest.TestCase):
             f.write(b"#SrcFile=big.wdf\r\n#DestFile=new.wdf\r\n")
         with open(os.path.join(self.dir, "new.wdf"), "wb") as f:
             f.write(b"the old target")
-#Standard error on a terminal : the progress line tells that the run has begun.
+        # Standard error on a terminal: the progress line tells that the run has begun.
         master, slave = pty.openpty()
         process = subprocess.Popen([VELMORA, "run", "--yes", "big.vlm"], cwd=self.dir,
                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
@@ -92,31 +92,44 @@ class VelmoraTest(unittest.TestCase):
         process.send_signal(signal.SIGINT)
         process.send_signal(signal.SIGINT)
         try:
-  while
-os.read(master, 4096)
-    : pass except OSError : pass self.assertEqual(130, process.wait(timeout = 300))
-                                os.close(master) with
-                            open(os.path.join(self.dir, "new.wdf"), "rb") as f
-    : self.assertEqual(b "the old target", f.read()) self
-          .assertEqual([ "big.vlm", "big.wdf", "new.wdf" ], sorted(os.listdir(self.dir)))
+            while os.read(master, 4096):
+                pass
+        except OSError:
+            pass
+        self.assertEqual(130, process.wait(timeout=300))
+        os.close(master)
+        with open(os.path.join(self.dir, "new.wdf"), "rb") as f:
+            self.assertEqual(b"the old target", f.read())
+        self.assertEqual(["big.vlm", "big.wdf", "new.wdf"], sorted(os.listdir(self.dir)))
 
-              def test_ctrl_c_at_a_question_cancels_it(self)
-    : with open(os.path.join(self.dir, "src.wdf"), "wb") as f
-    : f.write(e2e.wdf_archive([(1, b "one")])) with
-      open(os.path.join(self.dir, "job.vlm"), "wb") as f
-    : f.write(b "#SrcFile=src.wdf\r\n#DestFile=new.wdf\r\n") with
-      open(os.path.join(self.dir, "new.wdf"), "wb") as f : f.write(b "the old target") master,
-slave = pty.openpty() process =
-    subprocess
-        .Popen([ VELMORA, "run", "job.vlm" ], cwd = self.dir, stdin = slave,
-               stdout = subprocess.DEVNULL, stderr = slave) os.close(slave) seen =
-        b "" while b "[y/N]" not in seen
-    : chunk = os.read(master, 4096) self.assertTrue(chunk, "no question") seen
-      += chunk process.send_signal(
-                          signal.SIGINT) self.assertEqual(130, process.wait(timeout = 60)) os
-             .close(master) with open(os.path.join(self.dir, "new.wdf"), "rb") as f
-    : self.assertEqual(b "the old target", f.read()) self.assertEqual(
-          [ "job.vlm", "new.wdf", "src.wdf" ], sorted(os.listdir(self.dir)))
+    def test_ctrl_c_at_a_question_cancels_it(self):
+        with open(os.path.join(self.dir, "src.wdf"), "wb") as f:
+            f.write(e2e.wdf_archive([(1, b"one")]))
+        with open(os.path.join(self.dir, "job.vlm"), "wb") as f:
+            f.write(b"#SrcFile=src.wdf\r\n#DestFile=new.wdf\r\n")
+        with open(os.path.join(self.dir, "new.wdf"), "wb") as f:
+            f.write(b"the old target")
+        # The question waits on a terminal for its answer.
+        master, slave = pty.openpty()
+        process = subprocess.Popen([VELMORA, "run", "job.vlm"], cwd=self.dir, stdin=slave,
+                                   stdout=subprocess.DEVNULL, stderr=slave)
+        os.close(slave)
+        seen = b""
+        while b"[y/N]" not in seen:
+            chunk = os.read(master, 4096)
+            self.assertTrue(chunk, "no question")
+            seen += chunk
+        process.send_signal(signal.SIGINT)
+        try:
+            self.assertEqual(130, process.wait(timeout=60))
+        finally:
+            if process.poll() is None:
+                process.kill()
+            os.close(master)
+        with open(os.path.join(self.dir, "new.wdf"), "rb") as f:
+            self.assertEqual(b"the old target", f.read())
+        self.assertEqual(["job.vlm", "new.wdf", "src.wdf"], sorted(os.listdir(self.dir)))
 
-          if __name__
-         == "__main__" : unittest.main(verbosity = 2)
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
