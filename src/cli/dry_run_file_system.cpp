@@ -56,6 +56,8 @@ class SinkStream final : public Stream {
     *size = sink_->size;
     return true;
   }
+  // Nothing reaches a disk in a dry run, so there is nothing to wait for.
+  bool Flush() override { return true; }
 
  private:
   std::shared_ptr<DryRunFileSystem::Sink> sink_;
@@ -71,6 +73,7 @@ class ReadOnlyStream final : public Stream {
   bool Seek(uint64_t position) override { return real_->Seek(position); }
   uint64_t Position() override { return real_->Position(); }
   bool Size(uint64_t* size) override { return real_->Size(size); }
+  bool Flush() override { return true; }
 
  private:
   std::unique_ptr<Stream> real_;
