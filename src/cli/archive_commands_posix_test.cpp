@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "testing/recording_console.h"
+#include "testing/memory_console.h"
 #include "wdf/wdf.h"
 
 namespace velmora {
@@ -68,8 +68,9 @@ class ArchiveCommandsTest : public ::testing::Test {
     return names;
   }
   int Run(const CommandInfo& command, std::vector<std::string> args) {
-    console_ = RecordingConsole();
-    return RunCommand(command, std::move(args), console_, SystemFileSystem());
+    console_ = MemoryConsole();
+    CommandCall call{std::move(args), console_, SystemFileSystem()};
+    return command.run(call);
   }
 
   // Repeated id 0x10, an empty entry, a text, and a picture.
@@ -78,7 +79,7 @@ class ArchiveCommandsTest : public ::testing::Test {
   }
 
   std::string dir_;
-  RecordingConsole console_;
+  MemoryConsole console_;
 };
 
 TEST_F(ArchiveCommandsTest, ListInEachForm) {

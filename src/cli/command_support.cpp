@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <new>
 
+#include "cli/arguments.h"
+#include "cli/terminal_view.h"
+
 #include "msg/ansi_text.h"
 #include "msg/format.h"
 #include "sys/system_error.h"
@@ -21,97 +24,19 @@ int HexDigitValue(char c) {
   return -1;
 }
 
-const OptionSpec* FindOption(const std::vector<OptionSpec>& specs, const std::string& long_name,
-                             char short_name) {
-  for (const OptionSpec& spec : specs) {
-    if (long_name.empty() ? spec.short_name == short_name && short_name != 0
-                          : long_name == spec.long_name) {
-      return &spec;
-    }
-  }
-  return nullptr;
-}
-
 }  // namespace
 
-const char* ToolName() {
-#if defined(_WIN32)
-  return "velmora-cli";
-#else
-  return "velmora";
-#endif
-}
-
-std::string Localized(const Console& console, const char* en, const char* zh) {
-  return AnsiFromUtf8(console.Chinese() ? zh : en);
-}
-
-int UsageError(Console& console, const char* command, const std::string& what) {
-  console.Err(std::string(ToolName()) + " " + command + ": " + what + " (" +
-              Localized(console, "see", "参见") + " '" + ToolName() + " help " + command + "')\n");
-  return kExitUsage;
+bool ShowHelpWhenAsked(CommandCall& call, const CommandInfo& command) {
+  if (!AsksForHelp(call.args)) return false;
+  call.console.Out(
+      AnsiFromUtf8(WithToolName(call.console.Chinese() ? command.help_zh : command.help_en)));
+  return true;
 }
 
 void PrintError(Console& console, const std::string& message) {
-  std::string lines;
-  for (size_t i = 0; i < message.size(); ++i) {
-    if (message[i] != '\r') {
-      lines += message[i];
-    } else if (i + 1 >= message.size() || message[i + 1] != '\n') {
-      lines += '\n';
-    }
-  }
+  std::string lines = TerminalText(message);
   if (lines.empty() || lines.back() != '\n') lines += '\n';
   console.Err(lines);
-}
-
-bool ParseArguments(const Console& console, const std::vector<std::string>& args,
-                    const std::vector<OptionSpec>& specs, ParsedArguments* parsed,
-                    std::string* error) {
-  bool options_end = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& word = args[i];
-    if (options_end || word.size() < 2 || word[0] != '-') {
-      parsed->operands.push_back(word);
-      continue;
-    }
-    if (word == "--") {
-      options_end = true;
-      continue;
-    }
-    std::string long_name, value;
-    bool has_value = false;
-    char short_name = 0;
-    if (word[1] == '-') {
-      long_name = word.substr(2);
-      const size_t equals = long_name.find('=');
-      if (equals != std::string::npos) {
-        value = long_name.substr(equals + 1);
-        long_name.resize(equals);
-        has_value = true;
-      }
-    } else {
-      short_name = word[1];
-      if (word.size() > 2) {
-        value = word.substr(2);
-        has_value = true;
-      }
-    }
-    const OptionSpec* spec = FindOption(specs, long_name, short_name);
-    if (spec == nullptr || (has_value && !spec->takes_value)) {
-      *error = Localized(console, "unknown option ", "未知选项 ") + word;
-      return false;
-    }
-    if (spec->takes_value && !has_value) {
-      if (i + 1 >= args.size()) {
-        *error = Localized(console, "option needs a value: ", "选项缺少取值：") + word;
-        return false;
-      }
-      value = args[++i];
-    }
-    parsed->values[spec->long_name] = value;
-  }
-  return true;
 }
 
 bool ParseIdArgument(const std::string& text, uint32_t* id) {

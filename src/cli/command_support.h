@@ -1,50 +1,24 @@
-// What the archive commands share: their options, their own texts in the person's language,
-// ids as the person writes them, and the archive each of them opens.
+// What the archive commands share: their help, their errors, ids as the person writes them,
+// and the archive each of them opens.
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "cli/command.h"
 #include "wdf/archive_index.h"
 
 namespace velmora {
 
-// The tool's name as the person types it.
-const char* ToolName();
-
-// `en` or `zh` (both UTF-8), whichever the help texts use, in the console's encoding.
-std::string Localized(const Console& console, const char* en, const char* zh);
-
-// Prints what is wrong with the command line and where help is, on one line; kExitUsage.
-int UsageError(Console& console, const char* command, const std::string& what);
+// Prints the command's whole help when its words ask for it (-h or --help); true then.
+bool ShowHelpWhenAsked(CommandCall& call, const CommandInfo& command);
 
 // Prints a message (a catalogue text or one of the tool's own) as terminal lines on standard
-// error: a message's carriage returns become line feeds.
+// error.
 void PrintError(Console& console, const std::string& message);
-
-// Options of a command: `--name VALUE`, `--name=VALUE`, `-x VALUE`, or flags without a value.
-// They may stand anywhere among the operands; "--" ends them; "-" alone is an operand.
-struct OptionSpec {
-  const char* long_name;  // without the dashes
-  char short_name;        // 0 when there is none
-  bool takes_value;
-};
-
-struct ParsedArguments {
-  std::vector<std::string> operands;
-  std::map<std::string, std::string> values;  // by long name; flags hold the empty text
-  bool Has(const std::string& name) const { return values.count(name) > 0; }
-  const std::string& Value(const std::string& name) const { return values.at(name); }
-};
-
-// False with `*error` saying what is wrong: an unknown option, or one without its value.
-bool ParseArguments(const Console& console, const std::vector<std::string>& args,
-                    const std::vector<OptionSpec>& specs, ParsedArguments* parsed,
-                    std::string* error);
 
 // An id as the person writes it: one to eight hexadecimal digits in either case, with or
 // without a leading "@" or "0x".

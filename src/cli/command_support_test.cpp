@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/listing_format.h"
-#include "testing/recording_console.h"
+#include "testing/memory_console.h"
 
 namespace velmora {
 namespace {
@@ -29,52 +29,13 @@ TEST(CommandSupportTest, IdsInEveryAcceptedForm) {
   EXPECT_EQ(IdText(0xA1B3), "0000A1B3");
 }
 
-TEST(CommandSupportTest, OptionsAnywhereWithTheirValues) {
-  const std::vector<OptionSpec> specs = {{"output", 'o', true}, {"force", 0, false}};
-  RecordingConsole console;
-  struct Case {
-    std::vector<std::string> args;
-    bool ok;
-    std::vector<std::string> operands;
-    std::string output;  // "" when absent
-  };
-  const std::vector<Case> cases = {
-      {{"a.wdf", "-o", "out", "1"}, true, {"a.wdf", "1"}, "out"},
-      {{"-oout", "a.wdf"}, true, {"a.wdf"}, "out"},
-      {{"--output=out", "--force", "a.wdf"}, true, {"a.wdf"}, "out"},
-      {{"-o", "-", "a.wdf", "-"}, true, {"a.wdf", "-"}, "-"},
-      {{"--", "-o", "x"}, true, {"-o", "x"}, ""},
-      {{"a.wdf", "-o"}, false, {}, ""},
-      {{"--forse", "a.wdf"}, false, {}, ""},
-      {{"--force=yes"}, false, {}, ""},
-      {{"-x"}, false, {}, ""},
-  };
-  for (const Case& c : cases) {
-    ParsedArguments parsed;
-    std::string error;
-    const bool ok = ParseArguments(console, c.args, specs, &parsed, &error);
-    EXPECT_EQ(ok, c.ok) << c.args[0] << " " << error;
-    if (!ok) {
-      EXPECT_FALSE(error.empty());
-      continue;
-    }
-    EXPECT_EQ(parsed.operands, c.operands);
-    EXPECT_EQ(parsed.Has("output") ? parsed.Value("output") : "", c.output);
-  }
-}
-
-TEST(CommandSupportTest, UsageErrorsAreOneLineWithTheWayToHelp) {
-  RecordingConsole console;
-  EXPECT_EQ(UsageError(console, "list", "give one archive"), kExitUsage);
-  EXPECT_EQ(console.err, std::string(ToolName()) + " list: give one archive (see '" + ToolName() +
-                             " help list')\n");
-  EXPECT_TRUE(console.out.empty());
-}
-
 TEST(CommandSupportTest, MessagesBecomeTerminalLines) {
-  RecordingConsole console;
+  MemoryConsole console;
   PrintError(console, "a    \r\rb\r\nc");
   EXPECT_EQ(console.err, "a    \n\nb\nc\n");
+  console.err.clear();
+  PrintError(console, "ends\n");
+  EXPECT_EQ(console.err, "ends\n");
 }
 
 TEST(ListingFormatTest, TsvAndJsonForPrograms) {

@@ -121,9 +121,10 @@ bool WriteFiles(CommandCall& call, const OpenedArchive& archive,
 }
 
 int RunExtract(CommandCall& call) {
+  if (ShowHelpWhenAsked(call, kExtractCommand)) return kExitOk;
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(call.console, call.args, {{"output", 'o', true}, {"force", 0, false}},
+  if (!ParseArguments(call.args, {{'o', "output", true}, {0, "force", false}}, call.console,
                       &parsed, &error)) {
     return UsageError(call.console, "extract", error);
   }
@@ -141,7 +142,7 @@ int RunExtract(CommandCall& call) {
     }
     ids.push_back(id);
   }
-  const bool to_stdout = parsed.Has("output") && parsed.Value("output") == "-";
+  const bool to_stdout = parsed.Has("output") && parsed.options.at("output") == "-";
   if (to_stdout && ids.size() != 1) {
     return UsageError(call.console, "extract",
                       Localized(call.console, "-o - writes exactly one entry: give one id",
@@ -153,7 +154,7 @@ int RunExtract(CommandCall& call) {
 
   const ArchiveIndex& index = archive.index;
   const std::string dir =
-      parsed.Has("output") ? parsed.Value("output") : DefaultFolder(archive.path);
+      parsed.Has("output") ? parsed.options.at("output") : DefaultFolder(archive.path);
   std::vector<std::string> problems;
   std::vector<uint32_t> missing;
   const std::vector<size_t> selected = SelectEntries(index, ids, &missing);
@@ -215,11 +216,11 @@ extern const CommandInfo kExtractCommand = {
     RunExtract,
     "write entries of an archive to files",
     "把归档中的条目写成文件",
-    "Usage: velmora extract [-o DIR] [--force] ARCHIVE [ID...]\n"
+    "Usage: {tool} extract [-o DIR] [--force] ARCHIVE [ID...]\n"
     "\n"
     "Writes the entries with the given ids (every entry when no id is given) to DIR, one file\n"
     "each, named after the id as eight upper-case hexadecimal digits with the extension of its\n"
-    "kind (see 'velmora help list'; bin for data, txt for text, dat for an empty entry). When\n"
+    "kind (see '{tool} help list'; bin for data, txt for text, dat for an empty entry). When\n"
     "an id occurs more than once, its first entry gets the plain name and the later ones\n"
     "XXXXXXXX-2.ext, XXXXXXXX-3.ext, ... An id is written with one to eight hexadecimal\n"
     "digits, with or without a leading @ or 0x.\n"
@@ -234,10 +235,10 @@ extern const CommandInfo kExtractCommand = {
     "--force writes no file at all.\n"
     "\n"
     "Exit status: 0 written; 1 refused or failed; 2 wrong command line.\n",
-    "用法：velmora extract [-o 文件夹] [--force] 归档 [ID...]\n"
+    "用法：{tool} extract [-o 文件夹] [--force] 归档 [ID...]\n"
     "\n"
     "把给定 ID 的条目（未给 ID 时为全部条目）写到文件夹中，每个条目一个文件，文件名为 8 位\n"
-    "大写十六进制 ID 加上其种类的扩展名（参见 'velmora help list'；data 为 bin，text 为 txt，\n"
+    "大写十六进制 ID 加上其种类的扩展名（参见 '{tool} help list'；data 为 bin，text 为 txt，\n"
     "空条目为 dat）。同一 ID 出现多次时，第一个条目用普通文件名，其后的依次为\n"
     "XXXXXXXX-2.ext、XXXXXXXX-3.ext……ID 可写 1 到 8 位十六进制数字，可带前缀 @ 或 0x。\n"
     "\n"

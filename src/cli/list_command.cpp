@@ -10,14 +10,15 @@ namespace velmora {
 namespace {
 
 int RunList(CommandCall& call) {
+  if (ShowHelpWhenAsked(call, kListCommand)) return kExitOk;
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(call.console, call.args, {{"format", 0, true}}, &parsed, &error)) {
+  if (!ParseArguments(call.args, {{0, "format", true}}, call.console, &parsed, &error)) {
     return UsageError(call.console, "list", error);
   }
   ListingForm form = ListingForm::kText;
   if (parsed.Has("format")) {
-    const std::string& name = parsed.Value("format");
+    const std::string& name = parsed.options.at("format");
     if (name == "tsv") {
       form = ListingForm::kTsv;
     } else if (name == "json") {
@@ -61,7 +62,7 @@ extern const CommandInfo kListCommand = {
     RunList,
     "show the entries of an archive",
     "列出归档中的条目",
-    "Usage: velmora list [--format text|tsv|json] ARCHIVE\n"
+    "Usage: {tool} list [--format text|tsv|json] ARCHIVE\n"
     "\n"
     "Shows the entries of a WDF archive in index order: id, offset, size, reserved space and\n"
     "the kind of data, read from the entry's first bytes (bmp, png, jpg, gif, tga, wav, ogg,\n"
@@ -75,7 +76,7 @@ extern const CommandInfo kListCommand = {
     "\n"
     "Exit status: 0 listed; 1 the archive cannot be read or is not a valid WDF file;\n"
     "2 wrong command line.\n",
-    "用法：velmora list [--format text|tsv|json] 归档\n"
+    "用法：{tool} list [--format text|tsv|json] 归档\n"
     "\n"
     "按索引顺序列出 WDF 归档的条目：ID、偏移、大小、保留空间和数据种类。种类由条目开头的字节\n"
     "判断（bmp、png、jpg、gif、tga、wav、ogg、mp3、wdf、text 或 data）；大小为 0 的条目为\n"

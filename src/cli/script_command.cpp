@@ -132,23 +132,25 @@ int Fail(Console& console, const std::string& message) {
 }
 
 int RunScript(CommandCall& call) {
+  if (ShowHelpWhenAsked(call, kScriptCommand)) return kExitOk;
   Console& console = call.console;
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(console, call.args,
-                      {{"from-dir", 0, true},
-                       {"all", 0, false},
-                       {"dest", 0, true},
-                       {"output", 'o', true},
-                       {"force", 0, false}},
-                      &parsed, &error)) {
+  if (!ParseArguments(call.args,
+                      {{0, "from-dir", true},
+                       {0, "all", false},
+                       {0, "dest", true},
+                       {'o', "output", true},
+                       {0, "force", false}},
+                      call.console, &parsed, &error)) {
     return UsageError(console, "script", error);
   }
   if (!parsed.Has("from-dir")) {
     return UsageError(console, "script",
                       Localized(console, "--from-dir DIR is required", "需要 --from-dir 文件夹"));
   }
-  if (!parsed.Has("output") || parsed.Value("output").empty() || parsed.Value("output") == "-") {
+  if (!parsed.Has("output") || parsed.options.at("output").empty() ||
+      parsed.options.at("output") == "-") {
     return UsageError(console, "script",
                       Localized(console, "-o SCRIPT is required", "需要 -o 脚本文件"));
   }
@@ -156,8 +158,8 @@ int RunScript(CommandCall& call) {
     return UsageError(console, "script",
                       Localized(console, "give one archive", "需要一个归档文件"));
   }
-  const std::string& script_path = parsed.Value("output");
-  const std::string& dir = parsed.Value("from-dir");
+  const std::string& script_path = parsed.options.at("output");
+  const std::string& dir = parsed.options.at("from-dir");
   const bool force = parsed.Has("force");
 
   OpenedArchive archive;
@@ -183,8 +185,8 @@ int RunScript(CommandCall& call) {
     return Fail(console, problem);
   }
   if (parsed.Has("dest")) {
-    const PathParts target = AbsolutePathParts(parsed.Value("dest"), current);
-    if (!ScriptPathTo(console, script_dir, target, parsed.Value("dest"), &header.dest_path,
+    const PathParts target = AbsolutePathParts(parsed.options.at("dest"), current);
+    if (!ScriptPathTo(console, script_dir, target, parsed.options.at("dest"), &header.dest_path,
                       &header.dest_file, &problem)) {
       return Fail(console, problem);
     }
@@ -292,18 +294,18 @@ extern const CommandInfo kScriptCommand = {
     RunScript,
     "write a script that puts a folder of edited entries into an archive",
     "根据一个文件夹中改过的条目生成脚本",
-    "Usage: velmora script --from-dir DIR [--all] [--dest TARGET] [--force] -o SCRIPT ARCHIVE\n"
+    "Usage: {tool} script --from-dir DIR [--all] [--dest TARGET] [--force] -o SCRIPT ARCHIVE\n"
     "\n"
     "Writes a script that rebuilds ARCHIVE with the files of DIR: one rule line\n"
     "@XXXXXXXX=<path of the file> for each file whose name is an id of the archive (eight\n"
-    "hexadecimal digits, optionally followed by . and an extension, as 'velmora extract'\n"
+    "hexadecimal digits, optionally followed by . and an extension, as '{tool} extract'\n"
     "names them), in the archive's index order. Without --all only files whose bytes differ\n"
     "from the entry's get a line.\n"
     "\n"
     "The script names ARCHIVE (#SrcFile, with #SrcPath where it lies above the script's\n"
     "folder) and the files relative to the script's own folder, and is written as a script\n"
     "written on Windows: code page 936, CR LF line ends, backslashes. Velmora.exe and\n"
-    "'velmora run' both take it.\n"
+    "'{tool} run' both take it.\n"
     "\n"
     "Files that cannot be used are listed and do not stop the command: names that are not ids\n"
     "of the archive (a script cannot add entries), XXXXXXXX-N names of later entries of a\n"
@@ -317,15 +319,15 @@ extern const CommandInfo kScriptCommand = {
     "  --force          replace SCRIPT when it exists\n"
     "\n"
     "Exit status: 0 written; 1 refused or failed; 2 wrong command line.\n",
-    "用法：velmora script --from-dir 文件夹 [--all] [--dest 目标] [--force] -o 脚本 归档\n"
+    "用法：{tool} script --from-dir 文件夹 [--all] [--dest 目标] [--force] -o 脚本 归档\n"
     "\n"
     "生成一个用文件夹中的文件重建归档的脚本：文件名是归档中条目 ID 的每个文件（8 位十六进制\n"
-    "数字，后面可带 . 和扩展名，即 'velmora extract' 所用的文件名）对应一行规则\n"
+    "数字，后面可带 . 和扩展名，即 '{tool} extract' 所用的文件名）对应一行规则\n"
     "@XXXXXXXX=<文件路径>，按归档的索引顺序排列。不给 --all 时，只为内容与条目不同的文件写规则。\n"
     "\n"
     "脚本用相对于脚本所在文件夹的路径指明归档（#SrcFile，归档在上层目录时加上 #SrcPath）和\n"
     "各个文件，并按 Windows 上写的脚本保存：936 代码页（GBK）、CR LF 换行、反斜杠。\n"
-    "Velmora.exe 和 'velmora run' 都能执行它。\n"
+    "Velmora.exe 和 '{tool} run' 都能执行它。\n"
     "\n"
     "无法使用的文件会被列出，但不会中止命令：文件名不是归档中的 ID（脚本不能增加条目）、\n"
     "重复 ID 中靠后条目的 XXXXXXXX-N 文件（规则无法指向它们），以及无法用 936 代码页写出的\n"

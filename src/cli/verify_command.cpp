@@ -98,9 +98,10 @@ bool VerifyArchive(CommandCall& call, const std::string& path) {
 }
 
 int RunVerify(CommandCall& call) {
+  if (ShowHelpWhenAsked(call, kVerifyCommand)) return kExitOk;
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(call.console, call.args, {}, &parsed, &error)) {
+  if (!ParseArguments(call.args, {}, call.console, &parsed, &error)) {
     return UsageError(call.console, "verify", error);
   }
   if (parsed.operands.empty()) {
@@ -120,7 +121,7 @@ extern const CommandInfo kVerifyCommand = {
     RunVerify,
     "check that archives are sound",
     "检查归档是否完好",
-    "Usage: velmora verify ARCHIVE...\n"
+    "Usage: {tool} verify ARCHIVE...\n"
     "\n"
     "Checks each archive as a run would take it as its source. Errors (a run refuses the\n"
     "archive): the header is not \"PFDW\" with an index that ends within the file; an entry,\n"
@@ -132,7 +133,7 @@ extern const CommandInfo kVerifyCommand = {
     "The details come first, then one line per archive: OK, OK with N warnings, or INVALID.\n"
     "\n"
     "Exit status: 0 every archive is valid; 1 otherwise; 2 wrong command line.\n",
-    "用法：velmora verify 归档...\n"
+    "用法：{tool} verify 归档...\n"
     "\n"
     "按执行脚本时读取源文件的方式检查每个归档。错误（执行时会拒绝该归档）：文件头不是\n"
     "\"PFDW\"，或索引超出文件末尾；某个条目连同保留空间没有在文件最后“条目数×16”字节之前\n"
