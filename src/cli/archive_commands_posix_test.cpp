@@ -292,6 +292,15 @@ TEST_F(ScriptCommandTest, NamesBecomeCodePage936OrAreReportedUnusable) {
   EXPECT_EQ(Get("s.vlm"),
             "#SrcFile=ui.wdf\r\n@0000A1B3=\xB8\xC4\xB9\xFD\\0000A1B3.\xD0\xC2.txt\r\n");
   EXPECT_NE(console_.err.find("code page 936 lacks"), std::string::npos) << console_.err;
+  EXPECT_EQ(console_.err.find("--codepage gbk"), std::string::npos) << console_.err;
+
+  // The name's code page 936 bytes C3 A9 also read as UTF-8 (as another name).
+  mkdir(Path("茅").c_str(), 0777);
+  Put("茅/0000A1B3.txt", "changed");
+  ASSERT_EQ(Run(kScriptCommand, {"--from-dir", Path("茅"), "-o", Path("t.vlm"), Path("ui.wdf")}),
+            kExitOk);
+  EXPECT_EQ(Get("t.vlm"), "#SrcFile=ui.wdf\r\n@0000A1B3=\xC3\xA9\\0000A1B3.txt\r\n");
+  EXPECT_NE(console_.err.find("--codepage gbk"), std::string::npos) << console_.err;
 }
 
 TEST_F(ScriptCommandTest, Refusals) {

@@ -134,4 +134,12 @@ std::string EntryOutsideFileText(const Console& console, const OpenedArchive& ar
                      Signed(archive.index.file_size)});
 }
 
+std::string EntryUnreadableText(const Console& console, const OpenedArchive& archive,
+                                size_t entry) {
+  return FormatText(Localized(console, "%s: entry %d (id %s) could not be read: ",
+                              "%s：第 %d 项（ID %s）无法读取："),
+                    {archive.path, Signed(entry), IdText(archive.index.entries[entry].Id)}) +
+         LastSystemErrorText();
+}
+
 }  // namespace velmora

@@ -48,5 +48,7 @@ bool OpenReadableArchive(CommandCall& call, const std::string& path, OpenedArchi
 // Why an entry's bytes cannot be read: they do not lie within the file.
 std::string EntryOutsideFileText(const Console& console, const OpenedArchive& archive,
                                  size_t entry);
+// An entry whose bytes lie within the file could not be read: the system's reason follows.
+std::string EntryUnreadableText(const Console& console, const OpenedArchive& archive, size_t entry);
 
 }  // namespace velmora

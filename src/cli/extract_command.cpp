@@ -110,11 +110,11 @@ bool WriteFiles(CommandCall& call, const OpenedArchive& archive,
         ReadEntryBytes(*archive.stream, archive.index.entries[file.entry],
                        [&](const char* data, size_t n) { return written = out->Write(data, n); });
     if (!read) {
-      const std::string reason = LastSystemErrorText();
+      const std::string message =
+          written ? EntryUnreadableText(call.console, archive, file.entry)
+                  : Message(MessageKey::MsgTargetWriteFailed, {file.path, LastSystemErrorText()});
       out.reset();
-      return give_up(written
-                         ? EntryOutsideFileText(call.console, archive, file.entry) + "\r" + reason
-                         : Message(MessageKey::MsgTargetWriteFailed, {file.path, reason}));
+      return give_up(message);
     }
   }
   return true;
@@ -173,8 +173,7 @@ int RunExtract(CommandCall& call) {
       continue;
     }
     if (!ReadEntryKind(*archive.stream, entry, index.file_size, &kind)) {
-      problems.push_back(EntryOutsideFileText(call.console, archive, k) + "\r" +
-                         LastSystemErrorText());
+      problems.push_back(EntryUnreadableText(call.console, archive, k));
       continue;
     }
     std::string name = IdText(entry.Id);

@@ -4,6 +4,7 @@
 #include "cli/archive_commands.h"
 #include "cli/command_support.h"
 #include "cli/script_from_dir.h"
+#include "cli/script_job.h"
 #include "cli/tool_paths.h"
 #include "msg/format.h"
 #include "sys/cp936_text.h"
@@ -278,6 +279,19 @@ int RunScript(CommandCall& call) {
     call.files.RemoveFile(script_path);
     return Fail(console, Message(MessageKey::MsgTargetWriteFailed, {script_path, reason}));
   }
+#if !defined(_WIN32)
+  // A run on Linux steps a script that is valid UTF-8 as UTF-8; code page 936 bytes that happen
+  // to form UTF-8 would then name other files.
+  const bool has_cp936 =
+      std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; });
+  if (has_cp936 && IsValidUtf8(text)) {
+    console.Err(Localized(console,
+                          "note: the script's code page 936 names also read as UTF-8; run it on "
+                          "Linux with --codepage gbk\n",
+                          "注意：脚本中 936 代码页的名称也能按 UTF-8 读出；在 Linux 上请用 "
+                          "--codepage gbk 执行\n"));
+  }
+#endif
   console.Out(
       FormatText(Localized(console, "%s written: %d rules, %d files unchanged, %d not usable",
                            "已写出 %s：%d 条规则，%d 个文件未改动，%d 个文件无法使用"),
