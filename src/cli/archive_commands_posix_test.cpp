@@ -270,8 +270,6 @@ TEST_F(ScriptCommandTest, OnlyChangedFilesInIndexOrder) {
 
 TEST_F(ScriptCommandTest, AllFilesAndPathsAboveTheScript) {
   PutEditedFolder();
-  mkdir(Path("mods").c_str(), 0777);
-  mkdir(Path("mods/ui").c_str(), 0777);
   ASSERT_EQ(Run(kScriptCommand, {"--all", "--from-dir", Path("edited"), "-o", Path("mods/ui/s.vlm"),
                                  Path("ui.wdf")}),
             kExitOk)

@@ -267,6 +267,12 @@ int RunScript(CommandCall& call) {
   }
 
   const std::string text = RebuildScriptText(header, rules);
+  const size_t name_at = script_path.size() - LastPathName(script_path).size();
+  const std::string script_folder = script_path.substr(0, name_at);
+  if (!MakeDirectories(call.files, script_folder)) {
+    return Fail(console,
+                Message(MessageKey::MsgTargetDirFailed, {script_folder, LastSystemErrorText()}));
+  }
   std::unique_ptr<Stream> out =
       force ? call.files.CreateExclusive(script_path) : call.files.CreateNewExclusive(script_path);
   if (!out) {
@@ -329,7 +335,7 @@ extern const CommandInfo kScriptCommand = {
     "  --all            a line for every usable file, changed or not\n"
     "  --dest TARGET    the archive the run writes (#DestFile); default: the script's name\n"
     "                   with the archive's extension, beside the script\n"
-    "  -o SCRIPT        the script to write\n"
+    "  -o SCRIPT        the script to write (its folder is created when missing)\n"
     "  --force          replace SCRIPT when it exists\n"
     "\n"
     "Exit status: 0 written; 1 refused or failed; 2 wrong command line.\n",
@@ -351,7 +357,7 @@ extern const CommandInfo kScriptCommand = {
     "  --all               为每个可用的文件都写规则，无论是否改动\n"
     "  --dest 目标         执行时写出的归档（#DestFile）；默认为脚本旁边、与脚本同名并带归档\n"
     "                      扩展名的文件\n"
-    "  -o 脚本             要写出的脚本\n"
+    "  -o 脚本             要写出的脚本（所在文件夹不存在时创建）\n"
     "  --force             脚本已存在时覆盖\n"
     "\n"
     "退出码：0 成功；1 被拒绝或失败；2 命令行有误。\n",

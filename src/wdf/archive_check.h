@@ -40,7 +40,8 @@ struct ArchiveFinding {
 };
 
 struct ArchiveCheck {
-  std::vector<ArchiveFinding> findings;  // errors first, then warnings, each in file order
+  // Errors in index order, then the warnings: repeated ids, shared bytes, bytes of nothing.
+  std::vector<ArchiveFinding> findings;
   uint64_t errors = 0;
   uint64_t warnings = 0;
 };
