@@ -6,11 +6,9 @@ import os
 import pty
 import shutil
 import signal
-import struct
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
@@ -103,6 +101,34 @@ class VelmoraTest(unittest.TestCase):
         with open(os.path.join(self.dir, "new.wdf"), "rb") as f:
             self.assertEqual(b"the old target", f.read())
         self.assertEqual(["big.vlm", "big.wdf", "new.wdf"], sorted(os.listdir(self.dir)))
+
+    def test_ctrl_c_at_a_question_cancels_it(self):
+        with open(os.path.join(self.dir, "src.wdf"), "wb") as f:
+            f.write(e2e.wdf_archive([(1, b"one")]))
+        with open(os.path.join(self.dir, "job.vlm"), "wb") as f:
+            f.write(b"#SrcFile=src.wdf\r\n#DestFile=new.wdf\r\n")
+        with open(os.path.join(self.dir, "new.wdf"), "wb") as f:
+            f.write(b"the old target")
+        # The question waits on a terminal for its answer.
+        master, slave = pty.openpty()
+        process = subprocess.Popen([VELMORA, "run", "job.vlm"], cwd=self.dir, stdin=slave,
+                                   stdout=subprocess.DEVNULL, stderr=slave)
+        os.close(slave)
+        seen = b""
+        while b"[y/N]" not in seen:
+            chunk = os.read(master, 4096)
+            self.assertTrue(chunk, "no question")
+            seen += chunk
+        process.send_signal(signal.SIGINT)
+        try:
+            self.assertEqual(130, process.wait(timeout=60))
+        finally:
+            if process.poll() is None:
+                process.kill()
+            os.close(master)
+        with open(os.path.join(self.dir, "new.wdf"), "rb") as f:
+            self.assertEqual(b"the old target", f.read())
+        self.assertEqual(["job.vlm", "new.wdf", "src.wdf"], sorted(os.listdir(self.dir)))
 
 
 if __name__ == "__main__":
