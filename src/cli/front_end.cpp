@@ -1,5 +1,7 @@
 #include "cli/front_end.h"
 
+#include <algorithm>
+
 #include "cli/arguments.h"
 #include "cli/command_table.h"
 #include "cli/console.h"
