@@ -185,27 +185,26 @@ int RunScript(CommandCall& call) {
                     &problem)) {
     return Fail(console, problem);
   }
+  // The run's target: --dest, or without it (no #DestFile) the script's name with the source's
+  // extension beside the script. A run refuses a target that is its own source.
+  PathParts target = script_dir;
   if (parsed.Has("dest")) {
-    const PathParts target = AbsolutePathParts(parsed.options.at("dest"), current);
+    target = AbsolutePathParts(parsed.options.at("dest"), current);
     if (!ScriptPathTo(console, script_dir, target, parsed.options.at("dest"), &header.dest_path,
                       &header.dest_file, &problem)) {
       return Fail(console, problem);
     }
   } else if (!script.names.empty() && !source.names.empty()) {
-    // Without #DestFile a run writes the script's name with the source's extension beside the
-    // script; that must not be the source itself.
-    PathParts default_target = script_dir;
-    default_target.names.push_back(WithoutExtension(script.names.back()) +
-                                   ExtensionOf(source.names.back()));
-    if (SamePath(default_target, source)) {
-      return Fail(console,
-                  FormatText(Localized(console,
-                                       "a run of this script would write its target over %s, its "
-                                       "own source: give --dest TARGET",
-                                       "该脚本执行时的默认目标文件就是源文件 %s：请用 --dest 指定"
-                                       "目标文件"),
-                             {archive.path}));
-    }
+    target.names.push_back(WithoutExtension(script.names.back()) +
+                           ExtensionOf(source.names.back()));
+  }
+  if (SamePath(target, source)) {
+    return Fail(console, FormatText(Localized(console,
+                                              "a run of this script would write its target over "
+                                              "%s, its own source: give another --dest TARGET",
+                                              "该脚本执行时的目标文件就是源文件 %s：请用 --dest "
+                                              "指定另一个目标文件"),
+                                    {archive.path}));
   }
 
   std::vector<std::string> names;
