@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -62,6 +63,9 @@ class FileSystem {
   // the name durable in a second step, a failure of that step is reported too, although the
   // rename itself has happened.
   virtual bool RenameReplacing(const std::string& from, const std::string& to) = 0;
+  // The names of the files (not the directories) directly inside `directory`, sorted by their
+  // bytes, in the form the other calls take them. False when the directory cannot be read.
+  virtual bool ListFiles(const std::string& directory, std::vector<std::string>* names) = 0;
 };
 
 // The operating system's files.

@@ -1,6 +1,7 @@
 // The operating system's files: handles with the sharing modes the program relies on.
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
 
 #include "sys/file_system.h"
@@ -125,6 +126,32 @@ class Win32FileSystem final : public FileSystem {
     // Write-through: the call returns only when the new name is on the disk.
     return MoveFileExA(from.c_str(), to.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  }
+  // A name with characters the ANSI code page lacks comes back with '?' in their place, which
+  // names no file: callers that open it get the system's own refusal.
+  bool ListFiles(const std::string& directory, std::vector<std::string>* names) override {
+    std::string pattern = directory;
+    if (pattern.empty() ||
+        (pattern.back() != '\\' && pattern.back() != '/' && pattern.back() != ':')) {
+      pattern += '\\';
+    }
+    pattern += '*';
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    names->clear();
+    do {
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        names->push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    const DWORD code = GetLastError();
+    FindClose(search);
+    if (code != ERROR_NO_MORE_FILES) {
+      SetLastError(code);
+      return false;
+    }
+    std::sort(names->begin(), names->end());
+    return true;
   }
 };
 
