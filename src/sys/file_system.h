@@ -10,6 +10,23 @@
 
 namespace velmora {
 
+// What tells one state of a file's contents from another: the file's identity on its volume,
+// its size, and the times the system moves on every write or replacement. Two equal versions of
+// the same path mean that nothing was written to the file in between.
+struct FileVersion {
+  uint64_t Volume = 0;
+  uint64_t File = 0;
+  uint64_t Size = 0;
+  uint64_t Written = 0;
+  uint64_t Changed = 0;
+
+  bool operator==(const FileVersion& other) const {
+    return Volume == other.Volume && File == other.File && Size == other.Size &&
+           Written == other.Written && Changed == other.Changed;
+  }
+  bool operator!=(const FileVersion& other) const { return !(*this == other); }
+};
+
 // An open file. Every call reports failure through its result and leaves the system's reason in
 // the calling thread's last error (LastSystemErrorText).
 class Stream {
@@ -24,6 +41,9 @@ class Stream {
   virtual uint64_t Position() = 0;
   // The file's current size, asked of the system anew each time; the position stays.
   virtual bool Size(uint64_t* size) = 0;
+  // The file's current version, asked of the system anew each time. A stream that cannot tell
+  // answers false, and nothing read from it is then kept for later use.
+  virtual bool Version(FileVersion* /*version*/) { return false; }
 };
 
 class FileSystem {

@@ -73,6 +73,21 @@ class Win32Stream final : public Stream {
     return true;
   }
 
+  bool Version(FileVersion* version) override {
+    BY_HANDLE_FILE_INFORMATION info;
+    FILE_BASIC_INFO times;
+    if (!GetFileInformationByHandle(handle_, &info) ||
+        !GetFileInformationByHandleEx(handle_, FileBasicInfo, &times, sizeof times)) {
+      return false;
+    }
+    version->Volume = info.dwVolumeSerialNumber;
+    version->File = static_cast<uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+    version->Size = static_cast<uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+    version->Written = static_cast<uint64_t>(times.LastWriteTime.QuadPart);
+    version->Changed = static_cast<uint64_t>(times.ChangeTime.QuadPart);
+    return true;
+  }
+
  private:
   HANDLE handle_;
 };
