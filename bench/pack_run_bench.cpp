@@ -188,7 +188,7 @@ double TimePlainCopy(FileSystem& files, const BenchFiles& at) {
   files.RemoveFile(at.copy);
   auto from = files.OpenShared(at.source);
   auto to = files.CreateExclusive(at.copy);
-  std::vector<unsigned char> buffer(kCopyBufferSize);
+  std::vector<unsigned char> buffer(kRunBufferSize);
   const auto start = std::chrono::steady_clock::now();
   for (;;) {
     const size_t got = from->Read(buffer.data(), buffer.size());

@@ -106,7 +106,7 @@ void ScriptLines::IndexNames() {
 }
 
 int ScriptLines::FindKey(const std::string& key) const {
-  if (!IsPlainName(key)) {
+  if (key.empty() || !IsPlainName(key)) {
     // The program looks up only plain keys; any other is compared with every line.
     for (size_t i = 0; i < lines_.size(); ++i) {
       const ScriptLine& line = lines_[i];
