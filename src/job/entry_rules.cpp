@@ -180,10 +180,16 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
   if (!ParseHexId(rule.id_text, &id)) {
     return Fail(MessageKey::MsgExternalIdInvalid, {path, rule.id_text});
   }
-  if (!files_.FileIsPresent(path)) return Fail(MessageKey::MsgRefArchiveNotFound, {path});
-  std::unique_ptr<Stream> archive = files_.OpenShared(path);
+  // An archive held from an earlier reference is still there and would open again.
+  Stream* archive = buffers_.Archives.Held(path);
+  std::unique_ptr<Stream> opened;
   if (!archive) {
-    return Fail(MessageKey::MsgRefArchiveOpenFailed, {path, LastSystemErrorText()});
+    if (!files_.FileIsPresent(path)) return Fail(MessageKey::MsgRefArchiveNotFound, {path});
+    opened = files_.OpenShared(path);
+    if (!opened) {
+      return Fail(MessageKey::MsgRefArchiveOpenFailed, {path, LastSystemErrorText()});
+    }
+    archive = opened.get();
   }
   uint32_t size = 0;
   switch (buffers_.Archives.Find(path, *archive, id, &size)) {
@@ -195,9 +201,11 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
     case ArchiveLookup::kReadFailed:
       return Fail(MessageKey::MsgRefArchiveNotWdf, {path});
   }
-  return AppendBytes(
-      size, MessageKey::MsgRefArchiveNotWdf, path,
-      [&archive, size](EntryCopier& copier) { return copier.CopyFrom(*archive, size); });
+  const bool copied =
+      AppendBytes(size, MessageKey::MsgRefArchiveNotWdf, path,
+                  [archive, size](EntryCopier& copier) { return copier.CopyFrom(*archive, size); });
+  if (opened && files_.HeldFilesStayInPlace()) buffers_.Archives.Hold(path, std::move(opened));
+  return copied;
 }
 
 bool EntryResolver::TakeExternalFile(const std::string& value) {

@@ -12,7 +12,19 @@ namespace {
 // each time, as memory allows.
 constexpr uint64_t kMostKeptEntries = uint64_t{1} << 23;
 
+// Archives held open at once, at most.
+constexpr size_t kMostHeldArchives = 64;
+
 }  // namespace
+
+Stream* ReferencedArchives::Held(const std::string& path) const {
+  auto found = held_.find(path);
+  return found == held_.end() ? nullptr : found->second.get();
+}
+
+void ReferencedArchives::Hold(const std::string& path, std::unique_ptr<Stream> archive) {
+  if (held_.size() < kMostHeldArchives) held_.emplace(path, std::move(archive));
+}
 
 bool ReferencedArchives::MayKeep(uint32_t count) const {
   return kept_entries_ + count <= kMostKeptEntries;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -22,6 +23,13 @@ class ReferencedArchives {
   // index order with that id. On kFound, `*size` holds its Size and `archive` is positioned at
   // its Offset.
   ArchiveLookup Find(const std::string& path, Stream& archive, uint32_t id, uint32_t* size);
+
+  // The archive at `path` as held open since an earlier reference, or null.
+  Stream* Held(const std::string& path) const;
+  // Keeps `archive`, opened from `path`, open for the rest of the run. Only where held files
+  // stay in place: every later reference to `path` would then find it and open it again, so it
+  // may be spared the search and the opening.
+  void Hold(const std::string& path, std::unique_ptr<Stream> archive);
 
  private:
   struct KeptEntry {
@@ -43,6 +51,7 @@ class ReferencedArchives {
   bool MayKeep(uint32_t count) const;
 
   std::unordered_map<std::string, KeptArchive> archives_;
+  std::unordered_map<std::string, std::unique_ptr<Stream>> held_;
   uint64_t kept_entries_ = 0;
 };
 

@@ -73,6 +73,11 @@ class FileSystem {
   virtual bool RemoveFile(const std::string& path) = 0;
   // Renames `from` to `to` in one step, replacing an existing `to`.
   virtual bool RenameReplacing(const std::string& from, const std::string& to) = 0;
+
+  // True when nobody can remove, rename or replace a file while this process holds it open
+  // (shared, read-only): a path found and opened once then goes on naming that file, and
+  // opening it again would succeed, for as long as it is held.
+  virtual bool HeldFilesStayInPlace() const { return false; }
 };
 
 // The operating system's files.
