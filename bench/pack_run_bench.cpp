@@ -133,11 +133,12 @@ void RunPackScanning(JobState& job, FileSystem& files, RunView& view) {
   for (uint32_t k = 0; k < job.SourceCount; ++k) {
     job.SourceIndex[k] = DecodeWdfEntry(bytes.data() + k * kWdfEntrySize);
   }
+  RunBuffers buffers(*job.TargetStream);
   const EntryStep step = [&](Stream& source, uint32_t count, uint32_t i, WdfEntry& entry) {
-    return ResolveEntry(job, files, view, source, count, i, entry);
+    return ResolveEntry(job, files, view, buffers, source, count, i, entry);
   };
   bool too_large = false;
-  if (WalkSourceIndex(job, view, step, job.SourceCount)) {
+  if (WalkSourceIndex(job, view, step, job.SourceCount) && buffers.Target.WriteHeld()) {
     writer.Finish(job.TargetIndex.data(), job.TargetCount, &too_large);
   }
   job.TargetStream.reset();
@@ -187,7 +188,7 @@ double TimePlainCopy(FileSystem& files, const BenchFiles& at) {
   files.RemoveFile(at.copy);
   auto from = files.OpenShared(at.source);
   auto to = files.CreateExclusive(at.copy);
-  std::vector<unsigned char> buffer(kCopyBufferSize);
+  std::vector<unsigned char> buffer(kRunBufferSize);
   const auto start = std::chrono::steady_clock::now();
   for (;;) {
     const size_t got = from->Read(buffer.data(), buffer.size());

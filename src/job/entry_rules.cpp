@@ -45,38 +45,25 @@ Rule ClassifyRuleValue(const std::string& value) {
 
 namespace {
 
-enum class CopyResult { kDone, kReadShort, kWriteFailed };
-
-// Copies exactly `n` bytes from the current position of `from` to the current position of `to`
-// through one buffer of at most kCopyBufferSize bytes: each pass reads a whole chunk, then
-// writes it whole. On kWriteFailed, `*system_text` holds the system's reason.
-CopyResult CopyBytes(Stream& from, Stream& to, uint64_t n, std::string* system_text) {
-  if (n == 0) return CopyResult::kDone;
-  const size_t buffer_size = static_cast<size_t>(std::min<uint64_t>(n, kCopyBufferSize));
-  // Not cleared first: every byte written has just been read into it.
-  std::unique_ptr<unsigned char[]> buffer(new unsigned char[buffer_size]);
-  while (n > 0) {
-    const size_t chunk = static_cast<size_t>(std::min<uint64_t>(n, buffer_size));
-    if (from.Read(buffer.get(), chunk) != chunk) return CopyResult::kReadShort;
-    if (!to.Write(buffer.get(), chunk)) {
-      *system_text = LastSystemErrorText();
-      return CopyResult::kWriteFailed;
-    }
-    n -= chunk;
-  }
-  return CopyResult::kDone;
-}
-
 // One entry's work: the job, the new index entry reserved for it and the target's position.
 class EntryResolver {
  public:
-  EntryResolver(JobState& job, FileSystem& files, Stream& source, uint32_t count, WdfEntry& entry)
-      : job_(job), files_(files), source_(source), count_(count), entry_(entry) {}
+  EntryResolver(JobState& job, FileSystem& files, RunBuffers& buffers, Stream& source,
+                uint32_t count, WdfEntry& entry)
+      : job_(job),
+        files_(files),
+        buffers_(buffers),
+        source_(source),
+        count_(count),
+        entry_(entry) {}
 
   bool Resolve();
 
  private:
+  // Records a failure, unless writing the bytes held back fails first: that write belongs to an
+  // earlier entry, whose failure comes first.
   bool Fail(MessageKey key, std::initializer_list<FormatArg> args) {
+    if (!WriteHeldBytes(job_, buffers_)) return false;
     job_.ErrorText = Message(key, args);
     return false;
   }
@@ -93,17 +80,18 @@ class EntryResolver {
   }
 
   void Reserve();
-  bool CopyKept();
+  bool CopyKept(bool own_bytes);
   bool TakeInternalReference(const Rule& rule);
   bool TakeArchiveEntry(const std::string& value, const Rule& rule);
   bool TakeExternalFile(const std::string& value);
-  // Appends `size` bytes of `from` (already positioned) as the reserved entry's bytes. Bytes
-  // that do not arrive fail with `read_failure` naming `read_path`.
-  bool AppendBytes(Stream& from, uint64_t size, MessageKey read_failure,
-                   const std::string& read_path);
+  // Appends `size` bytes as the reserved entry's bytes, copied by `copy`. Bytes that do not
+  // arrive fail with `read_failure` naming `read_path`.
+  template <typename Copy>
+  bool AppendBytes(uint64_t size, MessageKey read_failure, const std::string& read_path, Copy copy);
 
   JobState& job_;
   FileSystem& files_;
+  RunBuffers& buffers_;
   Stream& source_;
   uint32_t count_;
   WdfEntry& entry_;
@@ -112,7 +100,7 @@ class EntryResolver {
 };
 
 void EntryResolver::Reserve() {
-  target_position_ = job_.TargetStream->Position();
+  target_position_ = buffers_.Target.Position();
   slot_ = job_.TargetCount;
   if (job_.TargetIndex.size() <= slot_) job_.TargetIndex.resize(slot_ + 1);
   WdfEntry reserved;
@@ -129,8 +117,11 @@ bool EntryResolver::Resolve() {
   Reserve();
   ScriptLines* script = job_.Script.get();
   const int line = script ? FindScriptKey(*script, EntryKey(entry_.Id)) : -1;
-  if (line < 0) return CopyKept();
+  if (line < 0) return CopyKept(true);
 
+  // What was written before this line is reached must be on disk first: a write that fails
+  // ends the run before any rule line after it counts as reached.
+  if (!WriteHeldBytes(job_, buffers_)) return false;
   // The line counts as reached, and names the failing rule, whatever its value turns out to be.
   script->SetUsedMark(static_cast<size_t>(line));
   job_.ErrorRule = CleanScriptValue(script->TextAt(static_cast<size_t>(line)), true);
@@ -139,7 +130,7 @@ bool EntryResolver::Resolve() {
   const Rule rule = ClassifyRuleValue(value);
   switch (rule.kind) {
     case RuleKind::kKeep:
-      return CopyKept();
+      return CopyKept(true);
     case RuleKind::kInternalReference:
       return TakeInternalReference(rule);
     case RuleKind::kDelete:
@@ -157,12 +148,12 @@ bool EntryResolver::Resolve() {
   return Fail(MessageKey::MsgInternalIdInvalid, {value});
 }
 
-bool EntryResolver::CopyKept() {
-  const uint32_t size = entry_.Size;
-  if (size != 0 && !source_.Seek(entry_.Offset)) {
-    return Fail(MessageKey::MsgSourceNotWdf, {job_.SourcePath});
-  }
-  return AppendBytes(source_, size, MessageKey::MsgSourceNotWdf, job_.SourcePath);
+// `own_bytes`: the entry keeps the bytes it has in the source, where the walk stands.
+bool EntryResolver::CopyKept(bool own_bytes) {
+  return AppendBytes(entry_.Size, MessageKey::MsgSourceNotWdf, job_.SourcePath,
+                     [this, own_bytes](EntryCopier& copier) {
+                       return copier.CopyFromSource(source_, entry_.Offset, entry_.Size, own_bytes);
+                     });
 }
 
 bool EntryResolver::TakeInternalReference(const Rule& rule) {
@@ -173,7 +164,7 @@ bool EntryResolver::TakeInternalReference(const Rule& rule) {
   if (!FindEntryInSource(job_, entry_, count_, id)) {
     return Fail(MessageKey::MsgInternalIdNotFound, {rule.id_text});
   }
-  return CopyKept();
+  return CopyKept(false);
 }
 
 bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule) {
@@ -185,26 +176,32 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
   if (NamesTheTarget(path)) {
     return Fail(MessageKey::MsgRefArchiveOpenFailed, {path, HeldFileText()});
   }
-  if (!files_.FileIsPresent(path)) return Fail(MessageKey::MsgRefArchiveNotFound, {path});
-  std::unique_ptr<Stream> archive = files_.OpenShared(path);
+  // An archive held from an earlier reference is still there and would open again.
+  Stream* archive = buffers_.Archives.Held(path);
+  std::unique_ptr<Stream> opened;
   if (!archive) {
-    return Fail(MessageKey::MsgRefArchiveOpenFailed, {path, LastSystemErrorText()});
-  }
-  uint32_t archive_count = 0;
-  uint32_t index_offset = 0;
-  if (!ReadWdfHeader(*archive, &archive_count, &index_offset)) {
-    return Fail(MessageKey::MsgRefArchiveNotWdf, {path});
+    if (!files_.FileIsPresent(path)) return Fail(MessageKey::MsgRefArchiveNotFound, {path});
+    opened = files_.OpenShared(path);
+    if (!opened) {
+      return Fail(MessageKey::MsgRefArchiveOpenFailed, {path, LastSystemErrorText()});
+    }
+    archive = opened.get();
   }
   uint32_t size = 0;
-  switch (FindEntryInArchive(*archive, archive_count, index_offset, &size, id)) {
-    case IndexSearch::kFound:
+  switch (buffers_.Archives.Find(path, *archive, id, &size)) {
+    case ArchiveLookup::kFound:
       break;
-    case IndexSearch::kNotFound:
+    case ArchiveLookup::kNotFound:
       return Fail(MessageKey::MsgRefArchiveIdNotFound, {path, rule.id_text});
-    case IndexSearch::kReadFailed:
+    case ArchiveLookup::kNotWdf:
+    case ArchiveLookup::kReadFailed:
       return Fail(MessageKey::MsgRefArchiveNotWdf, {path});
   }
-  return AppendBytes(*archive, size, MessageKey::MsgRefArchiveNotWdf, path);
+  const bool copied =
+      AppendBytes(size, MessageKey::MsgRefArchiveNotWdf, path,
+                  [archive, size](EntryCopier& copier) { return copier.CopyFrom(*archive, size); });
+  if (opened && files_.HeldFilesStayInPlace()) buffers_.Archives.Hold(path, std::move(opened));
+  return copied;
 }
 
 bool EntryResolver::TakeExternalFile(const std::string& value) {
@@ -217,25 +214,28 @@ bool EntryResolver::TakeExternalFile(const std::string& value) {
   if (!file->Size(&size)) return Fail(MessageKey::MsgRefFileReadFailed, {path});
   // A 32-bit Size cannot describe the file; cutting it would store a wrong part of it.
   if (size > 0xFFFFFFFFu) return Fail(MessageKey::MsgRefFileTooLarge, {path});
-  return AppendBytes(*file, size, MessageKey::MsgRefFileReadFailed, path);
+  return AppendBytes(size, MessageKey::MsgRefFileReadFailed, path,
+                     [&file, size](EntryCopier& copier) { return copier.CopyFrom(*file, size); });
 }
 
-bool EntryResolver::AppendBytes(Stream& from, uint64_t size, MessageKey read_failure,
-                                const std::string& read_path) {
+template <typename Copy>
+bool EntryResolver::AppendBytes(uint64_t size, MessageKey read_failure,
+                                const std::string& read_path, Copy copy) {
   // Offsets of the format are 32-bit: an entry that would end beyond them is refused before a
   // byte of it is written.
   if (!EntryFitsWdf(target_position_, size)) {
     return Fail(MessageKey::MsgTargetTooLarge, {job_.TargetPath});
   }
   Reserved().Size = static_cast<uint32_t>(size);
-  std::string system_text;
-  switch (CopyBytes(from, *job_.TargetStream, size, &system_text)) {
+  switch (copy(buffers_.Copier)) {
     case CopyResult::kDone:
       return true;
     case CopyResult::kReadShort:
       return Fail(read_failure, {read_path});
     case CopyResult::kWriteFailed:
-      return Fail(MessageKey::MsgTargetWriteFailed, {job_.TargetPath, system_text});
+      job_.ErrorText =
+          Message(MessageKey::MsgTargetWriteFailed, {job_.TargetPath, LastSystemErrorText()});
+      return false;
   }
   return false;
 }
@@ -301,10 +301,17 @@ bool FindEntryInSource(const JobState& job, WdfEntry& entry, uint32_t count, uin
   return true;
 }
 
-bool ResolveEntry(JobState& job, FileSystem& files, RunView& view, Stream& source, uint32_t count,
-                  uint32_t i, WdfEntry& entry) {
+bool WriteHeldBytes(JobState& job, RunBuffers& buffers) {
+  if (buffers.Target.WriteHeld()) return true;
+  job.ErrorText =
+      Message(MessageKey::MsgTargetWriteFailed, {job.TargetPath, LastSystemErrorText()});
+  return false;
+}
+
+bool ResolveEntry(JobState& job, FileSystem& files, RunView& view, RunBuffers& buffers,
+                  Stream& source, uint32_t count, uint32_t i, WdfEntry& entry) {
   view.ReportProgress(i, job.SourceCount);
-  return EntryResolver(job, files, source, count, entry).Resolve();
+  return EntryResolver(job, files, buffers, source, count, entry).Resolve();
 }
 
 }  // namespace velmora

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "job/entry_bytes.h"
 #include "job/job_state.h"
+#include "job/referenced_archives.h"
 #include "job/run_view.h"
 #include "sys/file_system.h"
 #include "wdf/wdf.h"
@@ -32,11 +34,25 @@ struct Rule {
 // Decides the kind of a cleaned rule value.
 Rule ClassifyRuleValue(const std::string& value);
 
+// What the entry rules keep from one entry to the next during a run: the new archive's pending
+// bytes (written to job.TargetStream), the source read ahead, and other archives' indexes.
+struct RunBuffers {
+  explicit RunBuffers(Stream& target) : Target(target), Copier(Target) {}
+  TargetBuffer Target;
+  EntryCopier Copier;
+  ReferencedArchives Archives;
+};
+
 // The per-entry step of the pack run for element `i` (`entry`) of SourceIndex: reports
 // progress, reserves the new index entry, finds and marks the rule line, and appends the chosen
-// bytes to the target. False with ErrorText set when the rule cannot be carried out.
-bool ResolveEntry(JobState& job, FileSystem& files, RunView& view, Stream& source, uint32_t count,
-                  uint32_t i, WdfEntry& entry);
+// bytes to the target through `buffers`. False with ErrorText set when the rule cannot be
+// carried out.
+bool ResolveEntry(JobState& job, FileSystem& files, RunView& view, RunBuffers& buffers,
+                  Stream& source, uint32_t count, uint32_t i, WdfEntry& entry);
+
+// Writes the bytes `buffers` still hold; when that fails, the run's failure is the write's
+// (recorded in ErrorText) and the result is false.
+bool WriteHeldBytes(JobState& job, RunBuffers& buffers);
 
 // Searches SourceIndex[0, count) for the first entry with `id`; when found, copies its Offset
 // and Size into `entry` and returns true. Uses job.SourceIds when it has been built, and scans
@@ -46,9 +62,6 @@ bool FindEntryInSource(const JobState& job, WdfEntry& entry, uint32_t count, uin
 // Builds job.SourceIds from the Ids of SourceIndex (once per run, after the index is loaded).
 // May throw std::bad_alloc.
 void BuildSourceIdLookup(JobState& job);
-
-// The largest piece of an entry's bytes held in memory at once while it is copied.
-constexpr size_t kCopyBufferSize = 61440;
 
 // Parses the text of a hexadecimal id: one or more of 0-9, A-F, a-f, value at most 0xFFFFFFFF
 // (leading zeros allowed). No sign, blank or prefix.

@@ -113,11 +113,20 @@ bool WriteNewArchive(JobState& job, FileSystem& files, RunView& view) {
   }
   BuildSourceIdLookup(job);
 
-  const EntryStep step = [&job, &files, &view](Stream& source, uint32_t count, uint32_t i,
-                                               WdfEntry& entry) {
-    return ResolveEntry(job, files, view, source, count, i, entry);
+  RunBuffers buffers(*job.TargetStream);
+  const EntryStep step = [&job, &files, &view, &buffers](Stream& source, uint32_t count, uint32_t i,
+                                                         WdfEntry& entry) {
+    return ResolveEntry(job, files, view, buffers, source, count, i, entry);
   };
-  if (!WalkSourceIndex(job, view, step, job.SourceCount)) return false;
+  const bool walked = WalkSourceIndex(job, view, step, job.SourceCount);
+  // Whatever ended the walk, bytes it held back are written first: a write that fails then is
+  // the run's failure, as it would have been at the entry those bytes belong to. No rule line
+  // has been reached since they were taken, so the failing rule stays the same.
+  if (!buffers.Target.WriteHeld()) {
+    RecordTargetWriteFailure(job);
+    return false;
+  }
+  if (!walked) return false;
 
   bool too_large = false;
   if (!writer.Finish(job.TargetIndex.data(), job.TargetCount, &too_large)) {

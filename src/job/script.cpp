@@ -9,19 +9,6 @@ namespace velmora {
 
 namespace {
 
-bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
-// '@' followed by exactly eight hexadecimal digits: the names of entry rules.
-bool HasEntryKeyForm(const std::string& name) {
-  if (name.size() != 9 || name[0] != '@') return false;
-  for (size_t i = 1; i < name.size(); ++i) {
-    if (!IsHexDigit(name[i])) return false;
-  }
-  return true;
-}
-
 std::string UpperCasedAscii(std::string text) {
   for (char& c : text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -29,15 +16,26 @@ std::string UpperCasedAscii(std::string text) {
   return text;
 }
 
-// A name of printable ASCII characters other than the hyphen and the apostrophe (which locale
-// comparisons may weigh lightly) equals an entry key only when it has the entry key's form
-// itself; such names need no comparison with entry keys.
-bool MayEqualEntryKey(const std::string& name) {
+// Printable ASCII other than the hyphen and the apostrophe (which locale comparisons may weigh
+// lightly): two such texts compare equal exactly when they are equal apart from letter case.
+bool IsPlainName(const std::string& name) {
   for (char c : name) {
     unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte > 0x7E || c == '-' || c == '\'') return true;
+    if (byte < 0x20 || byte > 0x7E || c == '-' || c == '\'') return false;
   }
-  return false;
+  return true;
+}
+
+// The smaller of two line indexes, where -1 means none.
+int EarlierLine(int a, int b) {
+  if (a < 0) return b;
+  if (b < 0) return a;
+  return a < b ? a : b;
+}
+
+int LineOf(const std::unordered_map<std::string, int>& names, const std::string& key) {
+  auto hit = names.find(key);
+  return hit == names.end() ? -1 : hit->second;
 }
 
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
@@ -86,41 +84,51 @@ ScriptLines::ScriptLines(const std::string& bytes) {
     if (pos < size && bytes[pos] == '\r') ++pos;
     if (pos < size && bytes[pos] == '\n') ++pos;
   }
-  IndexEntryKeys();
+  IndexNames();
 }
 
 // A run looks up one entry key per source entry, so scanning every line for each of them would
-// grow with entries times lines. Entry-rule names go into a map instead; the few names that
-// the platform's comparison might still find equal to an entry key are compared one by one.
-void ScriptLines::IndexEntryKeys() {
+// grow with entries times lines. Every named line goes into a map instead.
+void ScriptLines::IndexNames() {
+  std::string key;
   for (size_t i = 0; i < lines_.size(); ++i) {
     if (lines_[i].Separator == std::string::npos) continue;
-    std::string name = lines_[i].Text.substr(0, lines_[i].Separator);
-    if (HasEntryKeyForm(name)) {
-      entry_key_lines_.emplace(UpperCasedAscii(name), static_cast<int>(i));  // first line wins
-    } else if (MayEqualEntryKey(name)) {
-      other_named_lines_.push_back(static_cast<int>(i));
+    const std::string name = lines_[i].Text.substr(0, lines_[i].Separator);
+    const int line = static_cast<int>(i);
+    if (IsPlainName(name)) {
+      plain_names_.emplace(UpperCasedAscii(name), line);  // the first line keeps the name
+    } else if (ComparisonKey(name, &key)) {
+      keyed_names_.emplace(key, line);
+    } else {
+      unkeyed_lines_.push_back(line);
     }
   }
 }
 
 int ScriptLines::FindKey(const std::string& key) const {
-  if (HasEntryKeyForm(key)) {
-    int found = -1;
-    auto hit = entry_key_lines_.find(UpperCasedAscii(key));
-    if (hit != entry_key_lines_.end()) found = hit->second;
-    for (int index : other_named_lines_) {
-      if (found >= 0 && index > found) break;
-      if (EqualIgnoringCase(NameAt(index), key)) return index;
+  if (key.empty() || !IsPlainName(key)) {
+    // The program looks up only plain keys; any other is compared with every line.
+    for (size_t i = 0; i < lines_.size(); ++i) {
+      const ScriptLine& line = lines_[i];
+      if (line.Separator == std::string::npos) continue;
+      if (EqualIgnoringCase(line.Text.substr(0, line.Separator), key)) return static_cast<int>(i);
     }
-    return found;
+    return -1;
   }
-  for (size_t i = 0; i < lines_.size(); ++i) {
-    const ScriptLine& line = lines_[i];
-    if (line.Separator == std::string::npos) continue;
-    if (EqualIgnoringCase(line.Text.substr(0, line.Separator), key)) return static_cast<int>(i);
+  int found = LineOf(plain_names_, UpperCasedAscii(key));
+  std::string comparison_key;
+  if (!keyed_names_.empty() && ComparisonKey(key, &comparison_key)) {
+    found = EarlierLine(found, LineOf(keyed_names_, comparison_key));
+  } else if (!keyed_names_.empty()) {
+    for (const auto& named : keyed_names_) {
+      if (EqualIgnoringCase(NameAt(named.second), key)) found = EarlierLine(found, named.second);
+    }
   }
-  return -1;
+  for (int index : unkeyed_lines_) {
+    if (found >= 0 && index > found) break;
+    if (EqualIgnoringCase(NameAt(index), key)) return index;
+  }
+  return found;
 }
 
 std::string ScriptLines::ValueAt(int index) const {

@@ -39,14 +39,19 @@ class ScriptLines {
   std::string NameAt(int index) const;
 
  private:
-  void IndexEntryKeys();
+  void IndexNames();
 
   std::vector<ScriptLine> lines_;
-  // Entry-rule names ('@' and eight hexadecimal digits), upper-cased, to the first line that
-  // bears them; the other named lines that the platform's comparison might still find equal to
-  // an entry key (any name beyond plain printable ASCII) are compared one by one.
-  std::unordered_map<std::string, int> entry_key_lines_;
-  std::vector<int> other_named_lines_;
+  // Every named line is found through one of these maps (first line of each name wins), so a
+  // lookup costs the same however many lines the script has:
+  // names of printable ASCII other than '-' and '\'' by their upper-cased text, since the
+  // platform's comparison finds two such texts equal exactly when they are equal apart from
+  // letter case;
+  std::unordered_map<std::string, int> plain_names_;
+  // every other name by the platform's comparison key;
+  std::unordered_map<std::string, int> keyed_names_;
+  // and the names the system could make no key of, compared one by one.
+  std::vector<int> unkeyed_lines_;
 };
 
 // Reads the whole file at `path` (opened so that others may read but not write it). Throws

@@ -131,11 +131,37 @@ int FindByScanning(const ScriptLines& script, const std::string& key) {
 TEST(FindKey, AgreesWithAPlainScanOverGeneratedScripts) {
   // Names that are, or nearly are, entry rules and header keys, mixed in random order, case
   // and multiplicity.
-  const std::vector<std::string> names = {
-      "@00001A2B", "@00001a2b",    "@00001A2C",  "@0000a1B2",  "@FFFFFFFF",  "@ffffffff",
-      "@00000000", "@1A2B",        "@00001A2B ", " @00001A2B", ";@00001A2B", "@00001A2BX",
-      "@00001A2-", "@0000'1A2",    "#SrcFile",   "#srcfile",   "#RunEnd",    "",
-      "\xB5\x40",  "@00001A2\x01", "@\xD6\xD0",  "x"};
+  const std::vector<std::string> names = {"@00001A2B",
+                                          "@00001a2b",
+                                          "@00001A2C",
+                                          "@0000a1B2",
+                                          "@FFFFFFFF",
+                                          "@ffffffff",
+                                          "@00000000",
+                                          "@1A2B",
+                                          "@00001A2B ",
+                                          " @00001A2B",
+                                          ";@00001A2B",
+                                          "@00001A2BX",
+                                          "@00001A2-",
+                                          "@0000'1A2",
+                                          "#SrcFile",
+                                          "#srcfile",
+                                          "#RunEnd",
+                                          "",
+                                          "\xB5\x40",
+                                          "@00001A2\x01",
+                                          "@\xD6\xD0",
+                                          "x",
+                                          "@00001A2B\x01",
+                                          "\xA3\xC0"
+                                          "00001A2B",
+                                          "@0000-1A2B",
+                                          "'@00001A2B",
+                                          "\xA3\xBB@00001A2B",
+                                          "@00001A2\xB0\x61",
+                                          "#Src-File",
+                                          "#SrcFil\xA3\xC5"};
   const std::vector<std::string> keys = {EntryKey(0x1A2B),
                                          "@00001a2b",
                                          EntryKey(0x1A2C),

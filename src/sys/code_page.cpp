@@ -23,6 +23,18 @@ size_t FindLastCharOf(const std::string& text, const char* chars) {
   return last;
 }
 
+std::string FoldedAsciiKey(const std::string& text) {
+  std::string key = text;
+  for (size_t pos = 0; pos < key.size();) {
+    const size_t next = NextCharOffset(key, pos);
+    if (next == pos + 1 && key[pos] >= 'a' && key[pos] <= 'z') {
+      key[pos] = static_cast<char>(key[pos] - 'a' + 'A');
+    }
+    pos = next;
+  }
+  return key;
+}
+
 bool EqualFoldingAscii(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   // Both texts are stepped by characters: a letter byte that is the second half of a

@@ -29,6 +29,16 @@ size_t FindLastCharOf(const std::string& text, const char* chars);
 // full lengths of both texts.
 bool EqualIgnoringCase(const std::string& a, const std::string& b);
 
+// A key of `text` for EqualIgnoringCase: two texts compare equal exactly when their keys are
+// equal, so that texts can be looked up in a map instead of being compared one by one. False
+// when the system cannot make the key (the text must then be compared by EqualIgnoringCase).
+bool ComparisonKey(const std::string& text, std::string* key);
+
+// The key of EqualFoldingAscii: the text with every ASCII letter a-z that is a character of its
+// own turned into A-Z. Character boundaries stay where they were, so equal keys mean equal texts
+// under that comparison and no others.
+std::string FoldedAsciiKey(const std::string& text);
+
 // Equality with only the ASCII letters a-z that are characters of their own folded to A-Z; every
 // other byte, the bytes of double-byte characters included, must be identical.
 bool EqualFoldingAscii(const std::string& a, const std::string& b);

@@ -91,4 +91,9 @@ bool EqualIgnoringCase(const std::string& a, const std::string& b) {
   return EqualFoldingAscii(a, b);
 }
 
+bool ComparisonKey(const std::string& text, std::string* key) {
+  *key = FoldedAsciiKey(text);
+  return true;
+}
+
 }  // namespace velmora

@@ -11,6 +11,23 @@
 
 namespace velmora {
 
+// What tells one state of a file's contents from another: the file's identity on its volume,
+// its size, and the times the system moves on every write or replacement. Two equal versions of
+// the same path mean that nothing was written to the file in between.
+struct FileVersion {
+  uint64_t Volume = 0;
+  uint64_t File = 0;
+  uint64_t Size = 0;
+  uint64_t Written = 0;
+  uint64_t Changed = 0;
+
+  bool operator==(const FileVersion& other) const {
+    return Volume == other.Volume && File == other.File && Size == other.Size &&
+           Written == other.Written && Changed == other.Changed;
+  }
+  bool operator!=(const FileVersion& other) const { return !(*this == other); }
+};
+
 // An open file. Every call reports failure through its result and leaves the system's reason in
 // the calling thread's last error (LastSystemErrorText).
 class Stream {
@@ -28,6 +45,9 @@ class Stream {
   // Sends every byte written so far to the disk and waits until it is there, so that a power
   // cut afterwards cannot take them back; false when the device reports a failure.
   virtual bool Flush() = 0;
+  // The file's current version, asked of the system anew each time. A stream that cannot tell
+  // answers false, and nothing read from it is then kept for later use.
+  virtual bool Version(FileVersion* /*version*/) { return false; }
 };
 
 class FileSystem {
@@ -66,6 +86,11 @@ class FileSystem {
   // The names of the files (not the directories) directly inside `directory`, sorted by their
   // bytes, in the form the other calls take them. False when the directory cannot be read.
   virtual bool ListFiles(const std::string& directory, std::vector<std::string>* names) = 0;
+
+  // True when nobody can remove, rename or replace a file while this process holds it open
+  // (shared, read-only): a path found and opened once then goes on naming that file, and
+  // opening it again would succeed, for as long as it is held.
+  virtual bool HeldFilesStayInPlace() const { return false; }
 };
 
 // The operating system's files.

@@ -147,6 +147,18 @@ class PosixStream final : public Stream {
     } while (result != 0 && errno == EINTR);
     return result == 0;
   }
+  bool Version(FileVersion* version) override {
+    struct stat st;
+    if (fstat(fd_, &st) != 0) return false;
+    version->Volume = static_cast<uint64_t>(st.st_dev);
+    version->File = static_cast<uint64_t>(st.st_ino);
+    version->Size = static_cast<uint64_t>(st.st_size);
+    version->Written = static_cast<uint64_t>(st.st_mtim.tv_sec) * 1000000000u +
+                       static_cast<uint64_t>(st.st_mtim.tv_nsec);
+    version->Changed = static_cast<uint64_t>(st.st_ctim.tv_sec) * 1000000000u +
+                       static_cast<uint64_t>(st.st_ctim.tv_nsec);
+    return true;
+  }
 
  private:
   int fd_;

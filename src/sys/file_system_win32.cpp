@@ -75,6 +75,21 @@ class Win32Stream final : public Stream {
   }
   bool Flush() override { return FlushFileBuffers(handle_) != FALSE; }
 
+  // Size and times only, each read from the open file itself (no volume query): a file that
+  // another takes the place of by a rename or a copy brings a change time of its own.
+  bool Version(FileVersion* version) override {
+    FILE_STANDARD_INFO standard;
+    FILE_BASIC_INFO times;
+    if (!GetFileInformationByHandleEx(handle_, FileStandardInfo, &standard, sizeof standard) ||
+        !GetFileInformationByHandleEx(handle_, FileBasicInfo, &times, sizeof times)) {
+      return false;
+    }
+    version->Size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
+    version->Written = static_cast<uint64_t>(times.LastWriteTime.QuadPart);
+    version->Changed = static_cast<uint64_t>(times.ChangeTime.QuadPart);
+    return true;
+  }
+
  private:
   HANDLE handle_;
 };
@@ -122,6 +137,8 @@ class Win32FileSystem final : public FileSystem {
     return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
   }
   bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }
+  // Files are opened without FILE_SHARE_DELETE: an open file can be neither deleted nor renamed.
+  bool HeldFilesStayInPlace() const override { return true; }
   bool RenameReplacing(const std::string& from, const std::string& to) override {
     // Write-through: the call returns only when the new name is on the disk.
     return MoveFileExA(from.c_str(), to.c_str(),

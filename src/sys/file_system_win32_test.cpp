@@ -119,6 +119,34 @@ TEST_F(Win32Files, StreamsAndRenamesWorkAsDeclared) {
   EXPECT_EQ(TextOf(SystemErrorNotFound()), LastSystemErrorText());
 }
 
+// Other archives' indexes are kept while their version stays: it must move with every write and
+// with a file put in the old one's place, and stay for a file left alone.
+TEST_F(Win32Files, VersionMovesWhenTheFileChanges) {
+  Put("a.wdf", "first contents");
+  Put("b.wdf", "other contents");
+  FileVersion before, again, written, replaced;
+  {
+    auto s = fs_.OpenShared(Path("a.wdf"));
+    ASSERT_TRUE(s && s->Version(&before)) << LastSystemErrorText();
+    ASSERT_TRUE(s->Version(&again));
+  }
+  EXPECT_TRUE(before == again);
+  Sleep(20);
+  {
+    auto w = fs_.OpenExclusive(Path("a.wdf"));
+    ASSERT_TRUE(w && w->Write("FIRST", 5));
+  }
+  auto s = fs_.OpenShared(Path("a.wdf"));
+  ASSERT_TRUE(s && s->Version(&written));
+  EXPECT_TRUE(written != before) << "a write of the same size went unseen";
+  s.reset();
+  Sleep(20);
+  ASSERT_TRUE(fs_.RenameReplacing(Path("b.wdf"), Path("a.wdf")));
+  s = fs_.OpenShared(Path("a.wdf"));
+  ASSERT_TRUE(s && s->Version(&replaced));
+  EXPECT_TRUE(replaced != written) << "a file renamed into its place went unseen";
+}
+
 TEST_F(Win32Files, CurrentDirectoryFollowsChanges) {
   std::string before = CurrentDirectory();
   ASSERT_FALSE(before.empty());

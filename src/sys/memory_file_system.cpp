@@ -84,6 +84,8 @@ struct MemoryFileSystem::File : SharingCounts {
   uint64_t apparent_size = 0;
   bool reads_fail = false;
   uint64_t reads_fail_from = 0;
+  // Moves on every change of what the file reads as, so that a stream's version tells it.
+  uint64_t version = 0;
 
   uint64_t Size() const { return std::max<uint64_t>(bytes.size(), apparent_size); }
 };
@@ -137,6 +139,7 @@ class MemoryFileSystem::MemoryStream final : public Stream {
     std::string& stored = file_->bytes;
     if (stored.size() < position_ + allowed) stored.resize(position_ + allowed, '\0');
     if (allowed > 0) std::memcpy(&stored[position_], data, allowed);
+    ++file_->version;
     position_ += allowed;
     if (shared_->limit_writes) shared_->writable_bytes -= allowed;
     if (allowed < n) return Fail(SystemErrorDiskFull());
@@ -155,6 +158,12 @@ class MemoryFileSystem::MemoryStream final : public Stream {
   bool Flush() override {
     if (shared_->fail_flushes) return Fail(shared_->flush_error);
     file_->flushed = file_->bytes;
+    return true;
+  }
+  bool Version(FileVersion* version) override {
+    version->File = reinterpret_cast<uintptr_t>(file_.get());
+    version->Size = file_->Size();
+    version->Written = file_->version;
     return true;
   }
 
@@ -179,6 +188,7 @@ void MemoryFileSystem::PutFile(const std::string& path, const std::string& bytes
   file->bytes = bytes;
   file->flushed = bytes;
   file->apparent_size = 0;
+  ++file->version;
 }
 
 void MemoryFileSystem::PutDirectory(const std::string& path) {
@@ -210,6 +220,7 @@ void MemoryFileSystem::SetApparentSize(const std::string& path, uint64_t size) {
   auto found = files_.find(path);
   if (found == files_.end()) throw std::logic_error("SetApparentSize: no file " + path);
   found->second->apparent_size = size;
+  ++found->second->version;
 }
 
 // --- Faults --------------------------------------------------------------------------------
@@ -228,6 +239,7 @@ void MemoryFileSystem::FailReadsOfFrom(const std::string& path, uint64_t offset)
   if (found == files_.end()) throw std::logic_error("FailReadsOfFrom: no file " + path);
   found->second->reads_fail = true;
   found->second->reads_fail_from = offset;
+  ++found->second->version;
 }
 
 void MemoryFileSystem::FailFlushes(unsigned long error_code) {
@@ -293,6 +305,7 @@ std::unique_ptr<Stream> MemoryFileSystem::Open(const std::string& path,
     if (request.disposition == Disposition::kCreateAlways) {
       found->second->bytes.clear();
       found->second->apparent_size = 0;
+      ++found->second->version;
     }
   }
   return std::make_unique<MemoryStream>(found->second, shared_, request.mode);

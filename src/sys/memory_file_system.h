@@ -52,6 +52,9 @@ class MemoryFileSystem final : public FileSystem {
   void CutPower();
   // Creating `path` as a directory fails with access denied.
   void FailMakeDirectory(const std::string& path);
+  // What HeldFilesStayInPlace answers (false by default). Open files cannot be removed or
+  // replaced here in either case; only PutFile changes them.
+  void SetHeldFilesStayInPlace(bool stay) { held_files_stay_ = stay; }
 
   // --- Observation ---------------------------------------------------------------------------
   int OpenStreamCount() const;
@@ -70,6 +73,7 @@ class MemoryFileSystem final : public FileSystem {
   bool RemoveFile(const std::string& path) override;
   bool RenameReplacing(const std::string& from, const std::string& to) override;
   bool ListFiles(const std::string& directory, std::vector<std::string>* names) override;
+  bool HeldFilesStayInPlace() const override { return held_files_stay_; }
 
   struct File;  // the implementation's record of one file
 
@@ -85,6 +89,7 @@ class MemoryFileSystem final : public FileSystem {
   std::set<std::string> failing_directories_;
   std::vector<std::string> created_directories_;
   bool fail_renames_ = false;
+  bool held_files_stay_ = false;
   // What the streams share with the file system (write budget, stream count); streams hold it
   // too, so a stream that outlives the file system stays safe to use and to close.
   struct StreamShared;

@@ -11,6 +11,10 @@
 namespace velmora {
 namespace {
 
+// The timer that brings the display up to the entries begun while the worker is inside one long
+// entry.
+constexpr UINT_PTR kDisplayTimer = 1;
+
 struct ProgressDialogContext {
   JobState& job;
   FileSystem& files;
@@ -54,6 +58,7 @@ void InitProgressDialog(HWND dialog, ProgressDialogContext& context) {
   SetProgressPos(handles.ProgressBar, 0);
   SetProgressRange(handles.ProgressBar, job.SourceCount);
   ShowWindow(dialog, SW_SHOW);
+  SetTimer(dialog, kDisplayTimer, WindowsView::kDisplayInterval, nullptr);
   context.run_started = true;
   context.worker = CreateThread(nullptr, 0, WorkerThread, &context, 0, nullptr);
   if (!context.worker) {
@@ -73,7 +78,11 @@ void CloseProgressDialog(HWND dialog, ProgressDialogContext& context) {
   JobState& job = context.job;
   WindowsView& view = context.view;
   view.RequestStop();
-  uint32_t entries_begun = GetProgressPos(view.Handles.ProgressBar);
+  KillTimer(dialog, kDisplayTimer);
+  // The run is judged by the entries begun, and the display shows that state first, whatever
+  // the rate of its updates skipped.
+  const uint32_t entries_begun = view.EntriesBegun();
+  view.ShowEntriesBegun();
   if (RunSucceeded(job, entries_begun)) {
     // Every entry has been begun, so the worker looks at the window no more: it finishes the
     // archive. Whether that succeeds (the index and header written, an old target replaced) is
@@ -103,6 +112,8 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wparam, LP
     if (!context->closing) PostMessageA(dialog, WM_CLOSE, 0, 0);
   } else if (message == WM_CLOSE) {
     CloseProgressDialog(dialog, *context);
+  } else if (message == WM_TIMER && wparam == kDisplayTimer) {
+    if (!context->closing) context->view.RefreshProgress();
   }
   return 0;
 }

@@ -76,6 +76,9 @@ class RecordingWindowsView : public WindowsView {
   struct Box {
     bool error;
     std::string text;
+    // The dialog as the person sees it under the box.
+    std::string title, caption;
+    uint32_t position;
   };
   std::vector<Box> boxes;
 
@@ -84,7 +87,10 @@ class RecordingWindowsView : public WindowsView {
 
  private:
   void Record(bool error, const std::string& text) {
-    boxes.push_back({error, text});
+    char title[512] = {}, caption[512] = {};
+    GetWindowTextA(Handles.DialogWindow, title, sizeof title);
+    GetDlgItemTextA(Handles.DialogWindow, IDC_PROGRESS_CAPTION, caption, sizeof caption);
+    boxes.push_back({error, text, title, caption, GetProgressPos(Handles.ProgressBar)});
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
   }
@@ -128,8 +134,18 @@ struct Scenario {
   bool post_extra_close = false;
   bool stop_seen = false;
   bool ended = false;
+  bool count_bar_updates = false;
+  int bar_updates = 0;
 };
 Scenario g_scenario;
+
+WNDPROC g_bar_procedure = nullptr;
+
+// Counts the positions the dialog gives its bar, then lets the bar handle them.
+LRESULT CALLBACK CountingBarProcedure(HWND bar, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == PBM_SETPOS) ++g_scenario.bar_updates;
+  return CallWindowProcA(g_bar_procedure, bar, message, wparam, lparam);
+}
 
 // Presses Esc as the person would and waits for the worker's stop signal.
 void PressEscAndWaitForStop(RunView& view) {
@@ -143,6 +159,11 @@ void PressEscAndWaitForStop(RunView& view) {
 void StandInWorker(JobState& job, FileSystem&, RunView& view) {
   Scenario& s = g_scenario;
   See(view, &s.at_start);
+  if (s.count_bar_updates) {
+    HWND bar = static_cast<WindowsView&>(view).Handles.ProgressBar;
+    g_bar_procedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingBarProcedure)));
+  }
   for (uint32_t i = s.first_reported; i < job.SourceCount; ++i) {
     view.ReportProgress(i, job.SourceCount);
     if (i == s.first_reported) See(view, &s.after_first);
@@ -253,6 +274,27 @@ TEST_F(ProgressDialogTest, MoreThan65535EntriesAreJudgedByTheEntriesBegun) {
   EXPECT_EQ(g_scenario.at_start.range, 70000u);
   EXPECT_EQ(g_scenario.after_last.position, 70000u);
   ExpectOneBox(false, "Done.");
+}
+
+// Entries begun faster than a person can read are shown at a human rate, and the report is
+// shown over the dialog's true final state.
+TEST_F(ProgressDialogTest, ManyQuickEntriesUpdateTheDisplayRarelyAndEndOnTheFinalState) {
+  g_scenario.count_bar_updates = true;
+  Show(20000);
+  EXPECT_GE(g_scenario.bar_updates, 1);
+  EXPECT_LT(g_scenario.bar_updates, 2000) << "the display followed every entry";
+  ASSERT_EQ(view.boxes.size(), 1u);
+  EXPECT_EQ(view.boxes[0].title, "Velmora 100%");
+  EXPECT_EQ(view.boxes[0].caption, job.Texts.ProgressCaption + " 20000/20000");
+  EXPECT_EQ(view.boxes[0].position, 20000u);
+}
+
+TEST_F(ProgressDialogTest, CancelShowsTheEntriesBegunUnderItsReport) {
+  g_scenario.press_esc_after_first = true;
+  Show(300);
+  ASSERT_EQ(view.boxes.size(), 1u);
+  EXPECT_EQ(view.boxes[0].caption, job.Texts.ProgressCaption + " 1/300");
+  EXPECT_EQ(view.boxes[0].position, 1u);
 }
 
 TEST_F(ProgressDialogTest, NoRunEndLineClosesWithoutABox) {

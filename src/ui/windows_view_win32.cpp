@@ -26,11 +26,35 @@ int WindowsView::AskOkCancel(const std::string& text) {
 }
 
 void WindowsView::ReportProgress(uint32_t index, uint32_t count) {
+  const uint32_t begun = index + 1;
+  entries_begun_.store(begun);
+  if (begun == count || entries_shown_.load() == 0 ||
+      GetTickCount() - shown_at_.load() >= kDisplayInterval) {
+    ShowProgress(begun, count);
+  }
+}
+
+void WindowsView::RefreshProgress() {
+  const uint32_t begun = entries_begun_.load();
+  if (begun != entries_shown_.load() && GetTickCount() - shown_at_.load() >= kDisplayInterval) {
+    ShowProgress(begun, job_.SourceCount);
+  }
+}
+
+void WindowsView::ShowEntriesBegun() { ShowProgress(entries_begun_.load(), job_.SourceCount); }
+
+// Title, caption and bar as they stand once `entries_begun` entries of `count` were begun.
+// Before the first entry they keep the texts the dialog started with.
+void WindowsView::ShowProgress(uint32_t entries_begun, uint32_t count) {
+  if (entries_begun == 0) return;
+  const uint32_t index = entries_begun - 1;
   HWND dialog = Handles.DialogWindow;
   SetWindowTextA(dialog, ProgressTitle(job_.Texts.Title, index, count).c_str());
   SetDlgItemTextA(dialog, IDC_PROGRESS_CAPTION,
                   ProgressCaptionText(job_.Texts.ProgressCaption, index, count).c_str());
-  SetProgressPos(Handles.ProgressBar, index + 1);
+  SetProgressPos(Handles.ProgressBar, entries_begun);
+  entries_shown_.store(entries_begun);
+  shown_at_.store(GetTickCount());
 }
 
 bool WindowsView::StopRequested() {

@@ -31,7 +31,9 @@ class WindowsView : public RunView {
   // The box's result: 1 (OK) is consent; 0 when no box could be shown.
   int AskOkCancel(const std::string& text) override;
 
-  // Worker thread. Each call is a synchronous window call handled by the interface thread.
+  // Worker thread. Counts the entry as begun; shows it (title, caption and bar, each a
+  // synchronous window call handled by the interface thread) only when it is the first or the
+  // last entry or the display is due, so that the display costs the same for any archive.
   void ReportProgress(uint32_t index, uint32_t count) override;
   // The dialog is disabled (its close handler has begun) or gone.
   bool StopRequested() override;
@@ -42,10 +44,25 @@ class WindowsView : public RunView {
   // and posts nothing.
   void RequestStop();
 
+  // The number of entries the worker has begun: what the display shows once it is up to date.
+  uint32_t EntriesBegun() const { return entries_begun_.load(); }
+  // Interface thread: shows the entries begun now, when the display lags behind and is due
+  // (called by the dialog's display timer).
+  void RefreshProgress();
+  // Interface thread: shows the entries begun now, whatever was shown last.
+  void ShowEntriesBegun();
+
+  // The display changes at most this often while entries are begun (milliseconds).
+  static constexpr DWORD kDisplayInterval = 33;
+
  private:
   int ShowBox(const std::string& text, UINT flags);
+  void ShowProgress(uint32_t entries_begun, uint32_t count);
 
   JobState& job_;
+  std::atomic<uint32_t> entries_begun_{0};
+  std::atomic<uint32_t> entries_shown_{0};
+  std::atomic<DWORD> shown_at_{0};
   // Set together with disabling the window, so that the stop holds even if something enables
   // the window again while the report box is open.
   std::atomic<bool> stop_requested_{false};

@@ -28,6 +28,11 @@ def many_entries(count):
     return [(n + 1, bytes([n & 0xFF])) for n in range(count)]
 
 
+# Entries enough for a run that is still going well after the cancels below (1.5 s): a run
+# costs little more than its bytes, so it takes many entries to last.
+LONG_RUN_ENTRIES = 600000
+
+
 class PackRunTest(e2e.E2eTestCase):
     def assertArchive(self, expected_entries, relative):
         got = self.scenario.read(relative)
@@ -121,7 +126,7 @@ class PackRunTest(e2e.E2eTestCase):
         self.assertFalse(self.scenario.exists("new.wdf"))
 
     def cancel_long_run(self, **key):
-        job = self.simple_job(many_entries(60000))
+        job = self.simple_job(many_entries(LONG_RUN_ENTRIES))
         result = self.scenario.run(job, timeout_ms=600000, **key)
         self.assertOnlyBox(result, filled(FAILED, self.scenario.win("gfx.wdf"),
                                           self.scenario.win("new.wdf")), "error")
@@ -136,7 +141,7 @@ class PackRunTest(e2e.E2eTestCase):
 
     def test_close_box_during_a_run_keeps_the_old_target(self):
         self.scenario.write("new.wdf", b"the old target")
-        job = self.simple_job(many_entries(60000))
+        job = self.simple_job(many_entries(LONG_RUN_ENTRIES))
         result = self.scenario.run(job, answers=["ok"], close_after_ms=1500, timeout_ms=600000)
         self.assertEqual(2, len(result.boxes), result.describe())
         self.assertBox(result, result.boxes[1], filled(FAILED, self.scenario.win("gfx.wdf"),
