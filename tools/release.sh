@@ -56,6 +56,10 @@ lintian_output=$(lintian --fail-on error "dist/$deb" 2>&1) || lintian_status=$?
 grep -v 'running with root privileges' <<<"$lintian_output" >&2 || true
 [ "$lintian_status" = 0 ] || die "lintian found errors in dist/$deb"
 
+for program in "$win32/Velmora.exe" "$win32/velmora-cli.exe" "$native/velmora"; do
+  ! grep -q "$top" "$program" || die "$program holds the build path $top"
+done
+
 echo "== Windows download"
 python3 tools/make-zip.py "dist/Velmora-$version-win32.zip" "Velmora-$version" "$win32" \
   "$SOURCE_DATE_EPOCH"
