@@ -7,12 +7,15 @@ on its contents and the given time (members sorted, one fixed date, fixed attrib
 
 The guide becomes 使用说明.txt (Chinese, code page 936, the encoding of the Windows it is written
 for) and README-en.txt (English with the Chinese messages, so UTF-8 with a byte-order mark, which
-every Windows editor recognises); both with CR LF line ends."""
+every Windows editor recognises); both with CR LF line ends. Names are stored in code page 936
+with their UTF-8 form beside them (see WindowsNamedMember)."""
 
 import os
+import struct
 import sys
 import time
 import zipfile
+import zlib
 
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 DOS_DIRECTORY = 0x10
@@ -48,8 +51,25 @@ def contents(build_dir):
     return files
 
 
+class WindowsNamedMember(zipfile.ZipInfo):
+    """A member whose name is stored as Windows writes it: in code page 936, which the zip
+    folders of Chinese Windows read, followed by the same name in UTF-8 in the extra field that
+    other unpackers read (0x7075: version 1, the CRC-32 of the stored name, the name)."""
+
+    def __init__(self, name, date_time):
+        super().__init__(name, date_time)
+        stored = name.encode("gbk")
+        utf8 = name.encode("utf-8")
+        if stored != utf8:
+            self.extra = struct.pack("<HHBI", 0x7075, 5 + len(utf8), 1,
+                                     zlib.crc32(stored)) + utf8
+
+    def _encodeFilenameFlags(self):
+        return self.filename.encode("gbk"), self.flag_bits
+
+
 def member(name, date_time, directory=False):
-    info = zipfile.ZipInfo(name, date_time)
+    info = WindowsNamedMember(name, date_time)
     info.create_system = 0  # attributes in the Windows form
     info.external_attr = DOS_DIRECTORY if directory else DOS_ARCHIVE
     info.compress_type = zipfile.ZIP_STORED if directory else zipfile.ZIP_DEFLATED
