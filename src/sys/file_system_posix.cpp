@@ -2,6 +2,8 @@
 //
 // The program writes paths with backslashes; here every backslash that is a character of its
 // own becomes a slash, so "out\ui.wdf" and "/home/me/out/ui.wdf" both name what they mean.
+// Paths are in the active code page (a script's GBK names included) and reach the system in
+// UTF-8, the encoding of its file names.
 //
 // POSIX has no sharing modes, yet the program relies on them: the target is created without
 // sharing, so a target that names the open source in another form must fail to open instead of
@@ -36,7 +38,7 @@ std::string ToPosixPath(const std::string& path) {
   for (size_t pos = 0; pos < result.size(); pos = NextCharOffset(result, pos)) {
     if (result[pos] == '\\' && NextCharOffset(result, pos) == pos + 1) result[pos] = '/';
   }
-  return result;
+  return Utf8FromActiveCodePage(result);
 }
 
 bool Fail(int code) {
