@@ -15,6 +15,7 @@ Environment: VELMORA_DIST (the dist/ folder) besides what the end-to-end harness
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -65,6 +66,31 @@ def zip_contents():
                 name = name.encode("cp437").decode("gbk")
             members.append((name, None if info.is_dir() else archive.read(info)))
     return members
+
+
+class ZippedProgramsTest(unittest.TestCase):
+    """The programs as the zip holds them, read without running them."""
+
+    def setUp(self):
+        self.programs = {name.split("/")[-1]: data for name, data in zip_contents()
+                         if name.endswith(".exe")}
+
+    def test_no_link_time_stamp(self):
+        for name, data in sorted(self.programs.items()):
+            header = struct.unpack_from("<I", data, 0x3C)[0]
+            self.assertEqual(b"PE\0\0", data[header:header + 4], name)
+            self.assertEqual(0, struct.unpack_from("<I", data, header + 8)[0],
+                             "%s carries a link time stamp" % name)
+
+    def test_velmora_resources(self):
+        with tempfile.TemporaryDirectory() as work:
+            exe = os.path.join(work, "Velmora.exe")
+            with open(exe, "wb") as f:
+                f.write(self.programs["Velmora.exe"])
+            checked = subprocess.run([sys.executable, os.path.join(TOP, "tools",
+                                                                   "check-resources.py"), exe],
+                                     capture_output=True, text=True)
+        self.assertEqual(0, checked.returncode, checked.stdout + checked.stderr)
 
 
 class WindowsZipTest(e2e.E2eTestCase):
