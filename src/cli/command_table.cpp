@@ -7,6 +7,7 @@ namespace velmora {
 // One line per command; the help lists them in this order.
 static const CommandInfo* const kCommandTable[] = {
     &kRunCommand,
+    &kCheckCommand,
     &kHelpCommand,
 };
 
