@@ -153,6 +153,23 @@ class WindowsZipTest(e2e.E2eTestCase):
         self.assertFalse(self.scenario.exists(self.folder + "/example/out"),
                          "check wrote something")
 
+    def test_batch_file_of_the_guide(self):
+        guide = read(os.path.join(TOP, "docs", "guide.en.md")).decode("utf-8")
+        batch = re.search(r"### In a Windows batch file\n\n```\n(.*?)```", guide, re.S).group(1)
+        self.scenario.write(self.folder + "/rebuild.bat", batch.replace("\n", "\r\n"))
+        folder = self.scenario.win(self.folder).decode("gbk")
+        output_path = self.scenario.path("batch-output.txt")
+        with open(output_path, "wb") as output:
+            completed = subprocess.run(
+                [e2e.WINE_RUN, "cmd", "/c", "cd /d %s && rebuild.bat" % folder],
+                stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT,
+                env=dict(os.environ, VELMORA_BUILD_DIR=e2e.BUILD_DIR))
+        shown = read(output_path).decode("gbk", errors="replace")
+        self.assertEqual(0, completed.returncode, shown)
+        self.assertEqual("Done.", shown.strip())
+        written = self.scenario.read(self.folder + "/example/out/ui-new.wdf")
+        self.assertEqual(expected_example_archive(), e2e.read_wdf(written))
+
 
 class DebianPackageTest(unittest.TestCase):
     @classmethod
