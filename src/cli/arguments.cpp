@@ -6,16 +6,16 @@
 namespace velmora {
 namespace {
 
-const OptionSpec* FindLong(const std::vector<OptionSpec>& specs, const std::string& name) {
-  for (const OptionSpec& spec : specs) {
-    if (name == spec.long_name) return &spec;
+const OptionForm* FindLong(const std::vector<OptionForm>& forms, const std::string& name) {
+  for (const OptionForm& form : forms) {
+    if (name == form.long_name) return &form;
   }
   return nullptr;
 }
 
-const OptionSpec* FindShort(const std::vector<OptionSpec>& specs, char name) {
-  for (const OptionSpec& spec : specs) {
-    if (spec.short_name != 0 && spec.short_name == name) return &spec;
+const OptionForm* FindShort(const std::vector<OptionForm>& forms, char name) {
+  for (const OptionForm& form : forms) {
+    if (form.short_name != 0 && form.short_name == name) return &form;
   }
   return nullptr;
 }
@@ -27,7 +27,7 @@ std::string Complaint(const Console& console, const char* english, const char* c
 
 }  // namespace
 
-bool ParseArguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+bool ParseArguments(const std::vector<std::string>& args, const std::vector<OptionForm>& forms,
                     const Console& console, ParsedArguments* parsed, std::string* complaint) {
   bool options_ended = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -43,21 +43,21 @@ bool ParseArguments(const std::vector<std::string>& args, const std::vector<Opti
     if (word[1] == '-') {
       const size_t equals = word.find('=');
       const std::string name = word.substr(2, equals == std::string::npos ? equals : equals - 2);
-      const OptionSpec* spec = FindLong(specs, name);
-      if (spec == nullptr) {
+      const OptionForm* form = FindLong(forms, name);
+      if (form == nullptr) {
         *complaint = Complaint(console, "unknown option", "未知选项", word);
         return false;
       }
-      if (!spec->takes_value) {
+      if (!form->takes_value) {
         if (equals != std::string::npos) {
           *complaint = Complaint(console, "option takes no value:", "选项不带值：", word);
           return false;
         }
-        parsed->options[spec->long_name] = "";
+        parsed->options[form->long_name] = "";
       } else if (equals != std::string::npos) {
-        parsed->options[spec->long_name] = word.substr(equals + 1);
+        parsed->options[form->long_name] = word.substr(equals + 1);
       } else if (i + 1 < args.size()) {
-        parsed->options[spec->long_name] = args[++i];
+        parsed->options[form->long_name] = args[++i];
       } else {
         *complaint = Complaint(console, "option needs a value:", "选项缺少值：", word);
         return false;
@@ -67,19 +67,19 @@ bool ParseArguments(const std::vector<std::string>& args, const std::vector<Opti
     // One or more short switches (-yq); a short option with a value takes the rest of the word
     // or the next word.
     for (size_t k = 1; k < word.size(); ++k) {
-      const OptionSpec* spec = FindShort(specs, word[k]);
-      if (spec == nullptr) {
+      const OptionForm* form = FindShort(forms, word[k]);
+      if (form == nullptr) {
         *complaint = Complaint(console, "unknown option", "未知选项", std::string("-") + word[k]);
         return false;
       }
-      if (!spec->takes_value) {
-        parsed->options[spec->long_name] = "";
+      if (!form->takes_value) {
+        parsed->options[form->long_name] = "";
         continue;
       }
       if (k + 1 < word.size()) {
-        parsed->options[spec->long_name] = word.substr(k + 1);
+        parsed->options[form->long_name] = word.substr(k + 1);
       } else if (i + 1 < args.size()) {
-        parsed->options[spec->long_name] = args[++i];
+        parsed->options[form->long_name] = args[++i];
       } else {
         *complaint =
             Complaint(console, "option needs a value:", "选项缺少值：", std::string("-") + word[k]);

@@ -10,7 +10,7 @@
 
 namespace velmora {
 
-struct OptionSpec {
+struct OptionForm {
   char short_name;        // 0 when the option has no short form
   const char* long_name;  // without the leading dashes
   bool takes_value;
@@ -23,9 +23,9 @@ struct ParsedArguments {
   bool Has(const std::string& long_name) const { return options.count(long_name) != 0; }
 };
 
-// Splits `args` by `specs`. False with `*complaint` set (one line, in the console's language)
+// Splits `args` by `forms`. False with `*complaint` set (one line, in the console's language)
 // for an unknown option, an option without its value or a value given to a switch.
-bool ParseArguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+bool ParseArguments(const std::vector<std::string>& args, const std::vector<OptionForm>& forms,
                     const Console& console, ParsedArguments* parsed, std::string* complaint);
 
 // True when `args` asks for the command's help (-h or --help before any --).

@@ -1,15 +1,19 @@
 // The console on POSIX hosts: texts arrive in the active code page and leave in UTF-8, the
 // terminal's encoding.
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 
 #include "cli/console.h"
+#include "cli/interrupt.h"
 #include "sys/code_page.h"
 
 namespace velmora {
 namespace {
+
+constexpr int kInterruptLookMs = 100;
 
 bool WriteAll(int fd, const void* data, size_t n) {
   const char* bytes = static_cast<const char*>(data);
@@ -36,11 +40,16 @@ class PosixConsole final : public Console {
   bool ErrIsTerminal() const override { return isatty(STDERR_FILENO) == 1; }
   bool InIsTerminal() const override { return isatty(STDIN_FILENO) == 1; }
 
-  // Byte by byte, so that nothing after the line is taken from the input. An interrupt (Ctrl-C
-  // while a question waits) ends the reading: the question is answered Cancel.
+  // Byte by byte, so that nothing after the line is taken from the input. Ctrl-C while a
+  // question waits ends the reading: the question is answered Cancel. The wait looks at the
+  // interrupt a few times a second, since Ctrl-C may come just before the read begins.
   bool ReadLine(std::string* line) override {
     line->clear();
     for (;;) {
+      if (InterruptRequested()) return false;
+      struct pollfd input = {STDIN_FILENO, POLLIN, 0};
+      const int ready = poll(&input, 1, kInterruptLookMs);
+      if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
       char byte;
       const ssize_t got = read(STDIN_FILENO, &byte, 1);
       if (got <= 0) return got == 0 && !line->empty();

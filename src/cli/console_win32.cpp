@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/console.h"
+#include "cli/interrupt.h"
 
 namespace velmora {
 namespace {
@@ -70,6 +71,8 @@ class WindowsConsole final : public Console {
     if (IsConsole(in_)) {
       std::wstring wide;
       for (;;) {
+        // Ctrl-C that came just before the read answers the question as one during it does.
+        if (InterruptRequested()) return false;
         wchar_t ch;
         DWORD got = 0;
         if (!ReadConsoleW(in_, &ch, 1, &got, nullptr) || got == 0) return false;

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "sys/memory_file_system.h"
+#include "cli/arguments.h"
 #include "cli/console.h"
+#include "msg/ansi_text.h"
 #include "testing/memory_console.h"
 
 namespace velmora {
@@ -18,30 +20,36 @@ struct CommandLineCase {
 };
 
 const CommandLineCase kCommandLines[] = {
-    {{"--version"}, kExitOk, "velmora 1.0.0.9\n", ""},
-    {{"--help"}, kExitOk, "Usage: velmora COMMAND", ""},
-    {{"-h"}, kExitOk, "Usage: velmora COMMAND", ""},
-    {{"help"}, kExitOk, "Usage: velmora COMMAND", ""},
-    {{"help", "run"}, kExitOk, "Usage: velmora run [-y] [-q]", ""},
-    {{"help", "check"}, kExitOk, "Usage: velmora check", ""},
-    {{"run", "--help"}, kExitOk, "Usage: velmora run", ""},
-    {{"check", "-h", "x.vlm"}, kExitOk, "Usage: velmora check", ""},
-    {{}, kExitUsage, "", "velmora: no command given (see 'velmora --help')\n"},
-    {{"frob"}, kExitUsage, "", "velmora: unknown command 'frob' (see 'velmora --help')\n"},
+    {{"--version"}, kExitOk, "{tool} 1.0.0.9\n", ""},
+    {{"--help"}, kExitOk, "Usage: {tool} COMMAND", ""},
+    {{"-h"}, kExitOk, "Usage: {tool} COMMAND", ""},
+    {{"help"}, kExitOk, "Usage: {tool} COMMAND", ""},
+    {{"help", "run"}, kExitOk, "Usage: {tool} run [-y] [-q]", ""},
+    {{"help", "check"}, kExitOk, "Usage: {tool} check", ""},
+    {{"run", "--help"}, kExitOk, "Usage: {tool} run", ""},
+    {{"check", "-h", "x.vlm"}, kExitOk, "Usage: {tool} check", ""},
+    {{}, kExitUsage, "", "{tool}: no command given (see '{tool} --help')\n"},
+    {{"frob"}, kExitUsage, "", "{tool}: unknown command 'frob' (see '{tool} --help')\n"},
     {{"help", "frob"}, kExitUsage, "", "unknown command 'frob'"},
     {{"help", "run", "check"}, kExitUsage, "", "too many arguments"},
-    {{"--bogus"}, kExitUsage, "", "unknown option '--bogus' (see 'velmora help run')\n"},
-    {{"run"}, kExitUsage, "", "velmora run: no script named"},
+    {{"--bogus"}, kExitUsage, "", "unknown option '--bogus' (see '{tool} help run')\n"},
+    {{"run"}, kExitUsage, "", "{tool} run: no script named"},
     {{"run", "-x", "a.vlm"}, kExitUsage, "", "unknown option '-x'"},
     {{"run", "--yes=1", "a.vlm"}, kExitUsage, "", "option takes no value: '--yes=1'"},
     {{"run", "a.vlm", "b.vlm"}, kExitUsage, "", "too many arguments from 'b.vlm'"},
-    {{"run", "--codepage"}, kExitUsage, "", "option needs a value: '--codepage'"},
-    {{"run", "--codepage", "latin1", "a.vlm"}, kExitUsage, "", "unknown code page"},
-    {{"check", "--yes", "a.vlm"}, kExitUsage, "", "velmora check: unknown option '--yes'"},
+    {{"check", "--yes", "a.vlm"}, kExitUsage, "", "{tool} check: unknown option '--yes'"},
     // The forms that run a script reach the entry, which reports the missing script.
     {{"missing.vlm"}, kExitFailed, "", "missing.vlm"},
     {{"--yes", "missing.VLM"}, kExitFailed, "", "missing.VLM"},
-    {{"run", "-yq", "--codepage=utf8", "--", "-missing.vlm"}, kExitFailed, "", "-missing.vlm"},
+    {{"run", "-yq", "--", "-missing.vlm"}, kExitFailed, "", "-missing.vlm"},
+#if !defined(_WIN32)
+    // Windows reads every script in the system's code page.
+    {{"run", "--codepage"}, kExitUsage, "", "option needs a value: '--codepage'"},
+    {{"run", "--codepage", "latin1", "a.vlm"}, kExitUsage, "", "unknown code page"},
+    {{"run", "--codepage=utf8", "missing.vlm"}, kExitFailed, "", "missing.vlm"},
+#else
+    {{"run", "--codepage", "gbk", "a.vlm"}, kExitUsage, "", "unknown option '--codepage'"},
+#endif
     {{"check", "missing.vlm"}, kExitFailed, "", "missing.vlm"},
 };
 
@@ -49,15 +57,15 @@ TEST(CommandLineTest, EachFormPrintsWhereItShouldWithItsExitCode) {
   for (const CommandLineCase& c : kCommandLines) {
     std::string line;
     for (const std::string& word : c.words) line += " " + word;
-    SCOPED_TRACE("velmora" + line);
+    SCOPED_TRACE(ToolName() + line);
     MemoryConsole console;
     MemoryFileSystem files;
     EXPECT_EQ(RunCommandLine(c.words, console, files), c.exit_code);
-    EXPECT_EQ(console.out.rfind(c.out_starts, 0), 0u) << console.out;
+    EXPECT_EQ(console.out.rfind(WithToolName(c.out_starts), 0), 0u) << console.out;
     if (*c.out_starts == '\0') {
       EXPECT_EQ(console.out, "");
     }
-    EXPECT_NE(console.err.find(c.err_contains), std::string::npos) << console.err;
+    EXPECT_NE(console.err.find(WithToolName(c.err_contains)), std::string::npos) << console.err;
     if (*c.err_contains == '\0') {
       EXPECT_EQ(console.err, "");
     }
@@ -72,9 +80,10 @@ TEST(CommandLineTest, HelpAndComplaintsFollowTheLanguage) {
   console.chinese = true;
   MemoryFileSystem files;
   EXPECT_EQ(RunCommandLine({"help", "run"}, console, files), kExitOk);
-  EXPECT_EQ(console.out.rfind("用法：velmora run", 0), 0u) << console.out;
+  EXPECT_EQ(console.out.rfind(AnsiFromUtf8(WithToolName("用法：{tool} run")), 0), 0u)
+      << console.out;
   EXPECT_EQ(RunCommandLine({"run", "--nope", "a.vlm"}, console, files), kExitUsage);
-  EXPECT_NE(console.err.find("未知选项 '--nope'"), std::string::npos) << console.err;
+  EXPECT_NE(console.err.find(AnsiFromUtf8("未知选项 '--nope'")), std::string::npos) << console.err;
 }
 
 TEST(LocaleTest, TheFirstNonEmptyVariableDecides) {

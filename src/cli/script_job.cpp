@@ -36,17 +36,17 @@ int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_op
     console.Out(AnsiFromUtf8(WithToolName(console.Chinese() ? command.help_zh : command.help_en)));
     return kExitOk;
   }
-  std::vector<OptionSpec> specs;
+  std::vector<OptionForm> forms;
   if (run_options) {
-    specs.push_back({'y', "yes", false});
-    specs.push_back({'q', "quiet", false});
+    forms.push_back({'y', "yes", false});
+    forms.push_back({'q', "quiet", false});
   }
 #if !defined(_WIN32)
-  specs.push_back({0, "codepage", true});
+  forms.push_back({0, "codepage", true});
 #endif
   ParsedArguments parsed;
   std::string complaint;
-  if (!ParseArguments(call.args, specs, console, &parsed, &complaint)) {
+  if (!ParseArguments(call.args, forms, console, &parsed, &complaint)) {
     return UsageError(console, command.name, complaint);
   }
   if (parsed.operands.empty()) {

@@ -4,6 +4,7 @@
 
 #include "cli/arguments.h"
 #include "cli/interrupt.h"
+#include "msg/ansi_text.h"
 #include "sys/code_page.h"
 #include "ui/progress_text.h"
 
@@ -161,7 +162,7 @@ void TerminalView::ReportProgress(uint32_t index, uint32_t count) {
   const size_t columns = TerminalColumns(line);
   // Blanks over what is left of a longer line drawn before.
   const std::string padding(drawn_columns_ > columns ? drawn_columns_ - columns : 0, ' ');
-  console_.Err("\r" + Localized(console_, line.c_str(), line.c_str()) + padding);
+  console_.Err("\r" + AnsiFromUtf8(line) + padding);
   drawn_columns_ = columns;
 }
 
