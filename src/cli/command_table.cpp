@@ -1,14 +1,14 @@
 #include "cli/command_table.h"
 
+#include "cli/archive_commands.h"
 #include "cli/script_commands.h"
 
 namespace velmora {
 
 // One line per command; the help lists them in this order.
 static const CommandInfo* const kCommandTable[] = {
-    &kRunCommand,
-    &kCheckCommand,
-    &kHelpCommand,
+    &kRunCommand,    &kCheckCommand,  &kListCommand, &kExtractCommand,
+    &kVerifyCommand, &kScriptCommand, &kHelpCommand,
 };
 
 const std::vector<const CommandInfo*>& Commands() {

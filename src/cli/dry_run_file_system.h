@@ -30,6 +30,10 @@ class DryRunFileSystem final : public FileSystem {
   bool MakeDirectory(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;
   bool RenameReplacing(const std::string& from, const std::string& to) override;
+  // A run lists no folder; the real folder's files, as reading passes through.
+  bool ListFiles(const std::string& directory, std::vector<std::string>* names) override {
+    return real_.ListFiles(directory, names);
+  }
 
   // The directories the run would have made, outermost first.
   const std::vector<std::string>& MadeDirectories() const { return made_directories_; }

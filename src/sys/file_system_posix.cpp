@@ -14,12 +14,14 @@
 // it would there. A refused open reports EBUSY.
 //
 // POSIX has no wildcards in paths either: FileIsPresent tests the exact path.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -225,6 +227,26 @@ class PosixFileSystem final : public FileSystem {
     std::string posix_to = ToPosixPath(to);
     if (HeldOpen(posix_from) || HeldOpen(posix_to)) return Fail(EBUSY);
     return rename(posix_from.c_str(), posix_to.c_str()) == 0;
+  }
+  bool ListFiles(const std::string& directory, std::vector<std::string>* names) override {
+    std::string posix_dir = ToPosixPath(directory);
+    DIR* dir = opendir(posix_dir.c_str());
+    if (dir == nullptr) return false;
+    if (posix_dir.empty() || posix_dir.back() != '/') posix_dir += '/';
+    names->clear();
+    errno = 0;
+    while (const dirent* entry = readdir(dir)) {
+      struct stat st;
+      if (stat((posix_dir + entry->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        names->push_back(entry->d_name);
+      }
+      errno = 0;
+    }
+    const int code = errno;
+    closedir(dir);
+    if (code != 0) return Fail(code);
+    std::sort(names->begin(), names->end());
+    return true;
   }
 };
 
