@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Brings a Debian 12 machine to what the build and the tests need.
+# Brings a Debian 12 machine to what the build and the tests need, and installs the packages
+# named as arguments.
 # Idempotent: prints nothing and changes nothing when everything is present.
 set -euo pipefail
 
@@ -9,6 +10,7 @@ packages=(
   wine wine32:i386 xvfb xauth locales
   fonts-wqy-microhei file python3
 )
+packages+=("$@")  # what a caller needs besides (tools/release.sh: the packaging tools)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -259,20 +259,24 @@ class Scenario:
 
     def run(self, arguments=b"", program=None, directory=None, answers=(), default_answer="ok",
             esc_after_ms=None, close_after_ms=None, lock=None, lock_exclusive=None,
-            kill_at_progress=None, timeout_ms=60000, screenshots=False):
+            kill_at_progress=None, timeout_ms=60000, screenshots=False, command_line=None):
         """Runs program (Velmora.exe by default) with the raw argument text after its quoted
         name, in directory (relative to the scenario; default the scenario itself). Returns the
         Result. answers: "ok", "cancel" or "close" for successive boxes. lock: a file held open
         for writing (others may only read it) during the run; lock_exclusive: one held open
         without any sharing. kill_at_progress: the bar position at which the program is ended
-        without warning (TerminateProcess)."""
+        without warning (TerminateProcess). command_line: the whole command line instead
+        (program name first), as the shell starts a registered command."""
         program = program or VELMORA_EXE
         if not program:
             raise unittest.SkipTest("Velmora.exe is not built")
         program_win = windows_path(program)
-        command_line = b'"' + program_win + b'"'
-        if arguments:
-            command_line += b" " + gbk(arguments)
+        if command_line is not None:
+            command_line = gbk(command_line)
+        else:
+            command_line = b'"' + program_win + b'"'
+            if arguments:
+                command_line += b" " + gbk(arguments)
         work_dir = self.win(directory) if directory else self.win()
         lines = [b"result " + self.win("driver-result.txt"),
                  b"program " + program_win,
