@@ -2,13 +2,15 @@
 # The main job, shown on the shipped example: builds Velmora.exe and runs examples/demo/demo.vlm
 # through it under Wine. With a display the person sees the dialog and answers the boxes;
 # without one it runs under Xvfb, answers the boxes itself and prints them, saves a screenshot
-# of the progress dialog, and prints the entries of the new archive.
+# of the progress dialog, and prints the entries of the new archive. The terminal tool `velmora`
+# is built and installed on the way, so that it is at hand afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
 build=$top/build/win32
 
 tools/install-deps.sh
+tools/install-velmora.sh
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 --target Velmora ui_driver >/dev/null
 echo "Velmora.exe: $build/Velmora.exe"

@@ -14,3 +14,6 @@ ctest --preset native -j "$(nproc)"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j "$(nproc)"
 ctest --preset win32
+
+# The terminal tool as a user runs it: optimised, on the PATH.
+tools/install-velmora.sh
