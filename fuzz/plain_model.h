@@ -46,16 +46,20 @@ class PlainText {
  public:
   explicit PlainText(bool double_byte) : double_byte_(double_byte) {}
 
+  // Where the character that starts at `pos` ends.
+  size_t CharacterEnd(const std::string& text, size_t pos) const {
+    const unsigned char byte = static_cast<unsigned char>(text[pos]);
+    const bool pair = double_byte_ && byte >= 0x81 && byte <= 0xFE && pos + 1 < text.size() &&
+                      text[pos + 1] != '\0';
+    return pos + (pair ? 2 : 1);
+  }
+
   // The text cut into its characters.
   std::vector<std::string> Characters(const std::string& text) const {
     std::vector<std::string> chars;
-    size_t pos = 0;
-    while (pos < text.size()) {
-      const unsigned char byte = static_cast<unsigned char>(text[pos]);
-      const bool pair = double_byte_ && byte >= 0x81 && byte <= 0xFE && pos + 1 < text.size() &&
-                        text[pos + 1] != '\0';
-      chars.push_back(text.substr(pos, pair ? 2 : 1));
-      pos += pair ? 2 : 1;
+    for (size_t pos = 0, end; pos < text.size(); pos = end) {
+      end = CharacterEnd(text, pos);
+      chars.push_back(text.substr(pos, end - pos));
     }
     return chars;
   }
@@ -83,16 +87,13 @@ class PlainText {
 
   // Splits a line at its first '=' that is a character of its own. False when there is none.
   bool NameAndValue(const std::string& line, std::string* name, std::string* value) const {
-    std::string before;
-    const std::vector<std::string> chars = Characters(line);
-    for (size_t k = 0; k < chars.size(); ++k) {
-      if (chars[k] == "=") {
-        *name = before;
-        value->clear();
-        for (size_t rest = k + 1; rest < chars.size(); ++rest) *value += chars[rest];
+    for (size_t pos = 0, end; pos < line.size(); pos = end) {
+      end = CharacterEnd(line, pos);
+      if (end == pos + 1 && line[pos] == '=') {
+        *name = line.substr(0, pos);
+        *value = line.substr(end);
         return true;
       }
-      before += chars[k];
     }
     return false;
   }
@@ -100,15 +101,11 @@ class PlainText {
   // Equal when the characters pair up, single-byte ones equal once a-z count as A-Z, double-byte
   // ones identical.
   bool EqualFoldingAscii(const std::string& a, const std::string& b) const {
-    if (a.size() != b.size()) return false;  // characters that pair up have equal lengths
-    const std::vector<std::string> x = Characters(a);
-    const std::vector<std::string> y = Characters(b);
-    if (x.size() != y.size()) return false;
-    for (size_t k = 0; k < x.size(); ++k) {
-      if (x[k].size() != y[k].size()) return false;
-      if (x[k].size() == 2) {
-        if (x[k] != y[k]) return false;
-      } else if (Upper(x[k][0]) != Upper(y[k][0])) {
+    if (a.size() != b.size()) return false;
+    for (size_t pos = 0, end; pos < a.size(); pos = end) {
+      end = CharacterEnd(a, pos);
+      if (CharacterEnd(b, pos) != end) return false;
+      if (end == pos + 2 ? a.compare(pos, 2, b, pos, 2) != 0 : Upper(a[pos]) != Upper(b[pos])) {
         return false;
       }
     }
