@@ -37,7 +37,10 @@ EntryEnd RunEntry(int argument_count, const std::string& argument1, JobState& jo
   if (argument_count >= 1) job.ScriptPath = front.MakeAbsolute(argument1);
   if (RemoveOrRegister(argument_count, argument1, job.ScriptPath, front)) return EntryEnd::kRemoved;
   if (argument_count < 1) return EntryEnd::kNoArgument;
+  return RunScriptEntry(job, files, view, front);
+}
 
+EntryEnd RunScriptEntry(JobState& job, FileSystem& files, RunView& view, EntryFrontEnd& front) {
   if (!files.FileIsPresent(job.ScriptPath)) {
     view.ShowError(Message(MessageKey::MsgScriptNotFound, {job.ScriptPath}));
     return EntryEnd::kScriptMissing;

@@ -37,6 +37,12 @@ enum class EntryEnd {
 EntryEnd RunEntry(int argument_count, const std::string& argument1, JobState& job,
                   FileSystem& files, RunView& view, EntryFrontEnd& front);
 
+// The part of the entry that runs the script at job.ScriptPath (already absolute): its
+// existence, loading, preparation and the run. Returns kScriptMissing or kScriptRunEnded. The
+// terminal tool starts here: it has no file type to register, and a script named -u.vlm is a
+// script to it.
+EntryEnd RunScriptEntry(JobState& job, FileSystem& files, RunView& view, EntryFrontEnd& front);
+
 // Releases whatever of the run is still held, in this order: the source index, the target
 // index, the script, the source stream, the target stream, the old target. Closing a stream
 // closes its file; no file is deleted.

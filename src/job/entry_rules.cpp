@@ -15,25 +15,6 @@
 
 namespace velmora {
 
-namespace {
-
-// What a rule value asks for, decided in this order: keep, internal reference, delete, invalid
-// internal id, a value ending with '/', an entry of another archive, a whole external file.
-enum class RuleKind {
-  kKeep,
-  kInternalReference,
-  kDelete,
-  kInternalIdInvalid,
-  kExternalRefInvalid,
-  kArchiveEntry,
-  kExternalFile,
-};
-
-struct Rule {
-  RuleKind kind = RuleKind::kKeep;
-  std::string id_text;  // the text after '@' (internal reference, other archive)
-};
-
 Rule ClassifyRuleValue(const std::string& value) {
   Rule rule;
   if (value.empty()) return rule;
@@ -61,6 +42,8 @@ Rule ClassifyRuleValue(const std::string& value) {
   }
   return rule;
 }
+
+namespace {
 
 enum class CopyResult { kDone, kReadShort, kWriteFailed };
 

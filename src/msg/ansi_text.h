@@ -6,8 +6,8 @@
 
 namespace velmora {
 
-// `utf8` in the system's ANSI code page (GBK under code page 936); unchanged on POSIX hosts,
-// whose texts are UTF-8. Characters the code page lacks become its default character.
+// `utf8` in the system's ANSI code page (GBK under code page 936); in the active code page on POSIX
+// hosts (unchanged while it is UTF-8). Characters the code page lacks become its default character.
 std::string AnsiFromUtf8(const std::string& utf8);
 
 }  // namespace velmora

@@ -1,7 +1,11 @@
 #include "msg/ansi_text.h"
 
+#include "sys/code_page.h"
+
 namespace velmora {
 
-std::string AnsiFromUtf8(const std::string& utf8) { return utf8; }
+// The program's own texts follow the code page of the script being run, so that a message and
+// the paths it quotes are in one encoding.
+std::string AnsiFromUtf8(const std::string& utf8) { return ActiveCodePageFromUtf8(utf8); }
 
 }  // namespace velmora

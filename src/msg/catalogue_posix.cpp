@@ -1,5 +1,6 @@
 // POSIX hosts have no string resources: the catalogue list is compiled in, with its UTF-8
-// texts as they are written.
+// texts as they are written, and delivered in the active code page like the other texts.
+#include "msg/ansi_text.h"
 #include "msg/catalogue.h"
 
 namespace velmora {
@@ -8,7 +9,7 @@ std::string LoadMessage(MessageKey key) {
   switch (key) {
 #define VELMORA_MESSAGE(name, id, text) \
   case MessageKey::name:                \
-    return text;
+    return AnsiFromUtf8(text);
 #include "catalogue.def"
 #undef VELMORA_MESSAGE
   }

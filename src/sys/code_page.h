@@ -34,8 +34,24 @@ bool EqualIgnoringCase(const std::string& a, const std::string& b);
 bool EqualFoldingAscii(const std::string& a, const std::string& b);
 
 #if !defined(_WIN32)
-// POSIX hosts have no ANSI code page; tests install a lead-byte range (GBK: 0x81 to 0xFE) to
-// exercise the double-byte rules. first > last clears the range.
+// POSIX hosts have no ANSI code page of the system: the terminal tool chooses, per script, the
+// code page the script's bytes are stepped in. Every text of the run (the script, the paths
+// built from it, the catalogue's messages) is then in that code page; only the edges convert:
+// the file system's paths and the terminal's output are UTF-8.
+enum class CodePage {
+  kUtf8,  // steps byte by byte: no UTF-8 continuation byte is ASCII
+  kGbk,   // code page 936: lead bytes 0x81 to 0xFE
+};
+void SetActiveCodePage(CodePage code_page);
+CodePage ActiveCodePage();
+
+// Conversions between the active code page and UTF-8, unchanged while UTF-8 is active. A byte
+// sequence that does not convert is kept as it is, so that nothing of a name is dropped.
+std::string Utf8FromActiveCodePage(const std::string& text);
+std::string ActiveCodePageFromUtf8(const std::string& utf8);
+
+// Tests install a lead-byte range (GBK: 0x81 to 0xFE) to exercise the double-byte rules without
+// changing the active code page's texts. first > last clears the range.
 void SetLeadByteRangeForTesting(unsigned char first, unsigned char last);
 #endif
 

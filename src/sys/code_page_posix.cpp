@@ -1,6 +1,9 @@
-// POSIX hosts work in UTF-8, where no byte starts a double-byte character; tests may install a
-// lead-byte range to run the double-byte rules natively.
+// POSIX hosts step texts in the code page the terminal tool chose for the script: UTF-8, where no
+// byte starts a double-byte character, or GBK.
+#include <iconv.h>
+
 #include <atomic>
+#include <cerrno>
 
 #include "sys/code_page.h"
 
@@ -10,8 +13,59 @@ namespace {
 
 // Packed as first << 8 | last; the empty range (first > last) by default.
 std::atomic<unsigned> lead_byte_range{0x0100u};
+std::atomic<CodePage> active_code_page{CodePage::kUtf8};
+
+constexpr unsigned char kGbkFirstLead = 0x81;
+constexpr unsigned char kGbkLastLead = 0xFE;
+
+// The whole of `text` converted with a converter of its own (so that threads never share one).
+// Where a sequence does not convert, its first byte is kept and the conversion goes on after it.
+std::string Convert(const std::string& text, const char* to, const char* from) {
+  iconv_t converter = iconv_open(to, from);
+  if (converter == reinterpret_cast<iconv_t>(-1)) return text;
+  std::string result;
+  char buffer[1024];
+  char* in = const_cast<char*>(text.data());
+  size_t in_left = text.size();
+  while (in_left > 0) {
+    char* out = buffer;
+    size_t out_left = sizeof buffer;
+    const size_t done = iconv(converter, &in, &in_left, &out, &out_left);
+    const int failure = errno;
+    result.append(buffer, static_cast<size_t>(out - buffer));
+    if (done != static_cast<size_t>(-1) || failure == E2BIG) continue;
+    // EILSEQ or EINVAL (a character cut off at the end): keep the byte as it is.
+    result += *in;
+    ++in;
+    --in_left;
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+  }
+  iconv_close(converter);
+  return result;
+}
 
 }  // namespace
+
+void SetActiveCodePage(CodePage code_page) {
+  active_code_page.store(code_page);
+  if (code_page == CodePage::kGbk) {
+    SetLeadByteRangeForTesting(kGbkFirstLead, kGbkLastLead);
+  } else {
+    SetLeadByteRangeForTesting(1, 0);
+  }
+}
+
+CodePage ActiveCodePage() { return active_code_page.load(); }
+
+std::string Utf8FromActiveCodePage(const std::string& text) {
+  if (ActiveCodePage() == CodePage::kUtf8) return text;
+  return Convert(text, "UTF-8", "GBK");
+}
+
+std::string ActiveCodePageFromUtf8(const std::string& utf8) {
+  if (ActiveCodePage() == CodePage::kUtf8) return utf8;
+  return Convert(utf8, "GBK", "UTF-8");
+}
 
 void SetLeadByteRangeForTesting(unsigned char first, unsigned char last) {
   lead_byte_range.store(static_cast<unsigned>(first) << 8 | last);

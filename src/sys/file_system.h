@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -53,6 +54,9 @@ class FileSystem {
   virtual bool RemoveFile(const std::string& path) = 0;
   // Renames `from` to `to` in one step, replacing an existing `to`.
   virtual bool RenameReplacing(const std::string& from, const std::string& to) = 0;
+  // The names of the files (not the directories) directly inside `directory`, sorted by their
+  // bytes, in the form the other calls take them. False when the directory cannot be read.
+  virtual bool ListFiles(const std::string& directory, std::vector<std::string>* names) = 0;
 };
 
 // The operating system's files.

@@ -2,6 +2,8 @@
 //
 // The program writes paths with backslashes; here every backslash that is a character of its
 // own becomes a slash, so "out\ui.wdf" and "/home/me/out/ui.wdf" both name what they mean.
+// Paths are in the active code page (a script's GBK names included) and reach the system in
+// UTF-8, the encoding of its file names.
 //
 // POSIX has no sharing modes, yet the program relies on them: the target is created without
 // sharing, so a target that names the open source in another form must fail to open instead of
@@ -12,12 +14,14 @@
 // it would there. A refused open reports EBUSY.
 //
 // POSIX has no wildcards in paths either: FileIsPresent tests the exact path.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -36,7 +40,7 @@ std::string ToPosixPath(const std::string& path) {
   for (size_t pos = 0; pos < result.size(); pos = NextCharOffset(result, pos)) {
     if (result[pos] == '\\' && NextCharOffset(result, pos) == pos + 1) result[pos] = '/';
   }
-  return result;
+  return Utf8FromActiveCodePage(result);
 }
 
 bool Fail(int code) {
@@ -223,6 +227,26 @@ class PosixFileSystem final : public FileSystem {
     std::string posix_to = ToPosixPath(to);
     if (HeldOpen(posix_from) || HeldOpen(posix_to)) return Fail(EBUSY);
     return rename(posix_from.c_str(), posix_to.c_str()) == 0;
+  }
+  bool ListFiles(const std::string& directory, std::vector<std::string>* names) override {
+    std::string posix_dir = ToPosixPath(directory);
+    DIR* dir = opendir(posix_dir.c_str());
+    if (dir == nullptr) return false;
+    if (posix_dir.empty() || posix_dir.back() != '/') posix_dir += '/';
+    names->clear();
+    errno = 0;
+    while (const dirent* entry = readdir(dir)) {
+      struct stat st;
+      if (stat((posix_dir + entry->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        names->push_back(entry->d_name);
+      }
+      errno = 0;
+    }
+    const int code = errno;
+    closedir(dir);
+    if (code != 0) return Fail(code);
+    std::sort(names->begin(), names->end());
+    return true;
   }
 };
 

@@ -1,6 +1,7 @@
 // The operating system's files: handles with the sharing modes the program relies on.
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
 
 #include "sys/file_system.h"
@@ -122,6 +123,32 @@ class Win32FileSystem final : public FileSystem {
   bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }
   bool RenameReplacing(const std::string& from, const std::string& to) override {
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+  }
+  // A name with characters the ANSI code page lacks comes back with '?' in their place, which
+  // names no file: callers that open it get the system's own refusal.
+  bool ListFiles(const std::string& directory, std::vector<std::string>* names) override {
+    std::string pattern = directory;
+    if (pattern.empty() ||
+        (pattern.back() != '\\' && pattern.back() != '/' && pattern.back() != ':')) {
+      pattern += '\\';
+    }
+    pattern += '*';
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    names->clear();
+    do {
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        names->push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    const DWORD code = GetLastError();
+    FindClose(search);
+    if (code != ERROR_NO_MORE_FILES) {
+      SetLastError(code);
+      return false;
+    }
+    std::sort(names->begin(), names->end());
+    return true;
   }
 };
 

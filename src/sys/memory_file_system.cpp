@@ -334,6 +334,19 @@ bool MemoryFileSystem::FileIsPresent(const std::string& path) {
   return false;
 }
 
+bool MemoryFileSystem::ListFiles(const std::string& directory, std::vector<std::string>* names) {
+  if (!DirectoryExists(directory)) return Fail(SystemErrorPathNotFound());
+  const std::string dir = DirectoryKey(directory);
+  const std::string prefix = dir.empty() ? dir : dir + "\\";
+  names->clear();
+  for (const auto& file : files_) {  // sorted by path, so the names come out sorted too
+    if (file.first.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string name = file.first.substr(prefix.size());
+    if (FindLastCharOf(name, "\\") == std::string::npos) names->push_back(name);
+  }
+  return true;
+}
+
 bool MemoryFileSystem::DirectoryExists(const std::string& path) {
   std::string dir = DirectoryKey(path);
   return IsImplicitDirectory(dir) ? dir.size() == 2 : directories_.count(dir) > 0;

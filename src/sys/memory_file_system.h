@@ -64,6 +64,7 @@ class MemoryFileSystem final : public FileSystem {
   bool MakeDirectory(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;
   bool RenameReplacing(const std::string& from, const std::string& to) override;
+  bool ListFiles(const std::string& directory, std::vector<std::string>* names) override;
 
   struct File;  // the implementation's record of one file
 

@@ -293,5 +293,17 @@ TEST(MemoryFileSystemDirectories, DoubleByteNamesWhoseSecondByteIsABackslash) {
   EXPECT_TRUE(fs.MakeDirectory(dir + "\\sub"));
 }
 
+TEST(MemoryFileSystemDirectories, ListFilesGivesTheFilesDirectlyInside) {
+  MemoryFileSystem files;
+  files.PutFile("C:\\d\\b.bin", "");
+  files.PutFile("C:\\d\\a.txt", "");
+  files.PutFile("C:\\d\\sub\\deep.bin", "");
+  files.PutFile("C:\\dx\\other.bin", "");
+  std::vector<std::string> names = {"stale"};
+  ASSERT_TRUE(files.ListFiles("C:\\d\\", &names));
+  EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "b.bin"}));
+  EXPECT_FALSE(files.ListFiles("C:\\none", &names));
+}
+
 }  // namespace
 }  // namespace velmora

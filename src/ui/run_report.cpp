@@ -16,7 +16,8 @@ bool IsRuleLine(const std::string& text) {
   return false;
 }
 
-// "\r" and one cleaned line for every rule line that no entry reached, in script order.
+}  // namespace
+
 std::string UnexecutedRules(const ScriptLines& script) {
   std::string list;
   for (size_t i = 0; i < script.Count(); ++i) {
@@ -26,8 +27,6 @@ std::string UnexecutedRules(const ScriptLines& script) {
   }
   return list;
 }
-
-}  // namespace
 
 bool RunSucceeded(const JobState& job, uint32_t entries_begun) {
   return entries_begun == job.SourceCount && job.ErrorText.empty();

@@ -23,4 +23,7 @@ std::string FailureReport(const JobState& job);
 // entries when any were deleted, then the rule lines that no entry reached.
 std::optional<std::string> SuccessReport(const JobState& job);
 
+// "\r" and one cleaned line for every rule line that no entry reached, in script order.
+std::string UnexecutedRules(const ScriptLines& script);
+
 }  // namespace velmora

@@ -1,0 +1,340 @@
+// The archive commands over real files in a folder of their own.
+#include "cli/archive_commands.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "testing/memory_console.h"
+#include "wdf/wdf.h"
+
+namespace velmora {
+namespace {
+
+struct Resource {
+  uint32_t id;
+  std::string bytes;
+};
+
+std::string U32(uint32_t v) {
+  return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                     static_cast<char>(v >> 24)};
+}
+
+// An archive in the writer layout.
+std::string ArchiveOf(const std::vector<Resource>& resources) {
+  std::string data, index;
+  for (const Resource& r : resources) {
+    index += U32(r.id) + U32(static_cast<uint32_t>(12 + data.size())) +
+             U32(static_cast<uint32_t>(r.bytes.size())) + U32(0);
+    data += r.bytes;
+  }
+  return "PFDW" + U32(static_cast<uint32_t>(resources.size())) +
+         U32(static_cast<uint32_t>(12 + data.size())) + data + index;
+}
+
+const std::string kBmp = "BM" + std::string(12, '\0') + std::string("\x28\0\0\0", 4) + "pixels";
+const std::string kText = "name=hero\r\n";
+
+class ArchiveCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/velmora-toolkit-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { ASSERT_EQ(system(("rm -rf '" + dir_ + "'").c_str()), 0); }
+
+  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  void Put(const std::string& name, const std::string& bytes) {
+    std::ofstream(Path(name), std::ios::binary) << bytes;
+  }
+  std::string Get(const std::string& name) const {
+    std::ifstream in(Path(name), std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+  }
+  bool Exists(const std::string& name) const { return access(Path(name).c_str(), F_OK) == 0; }
+  std::vector<std::string> Files(const std::string& folder) {
+    std::vector<std::string> names;
+    SystemFileSystem().ListFiles(Path(folder), &names);
+    return names;
+  }
+  int Run(const CommandInfo& command, std::vector<std::string> args) {
+    console_ = MemoryConsole();
+    CommandCall call{std::move(args), console_, SystemFileSystem()};
+    return command.run(call);
+  }
+
+  // Repeated id 0x10, an empty entry, a text, and a picture.
+  void PutSample() {
+    Put("ui.wdf", ArchiveOf({{0x10, kBmp}, {0xA1B3, kText}, {0x10, "second"}, {0x20, ""}}));
+  }
+
+  std::string dir_;
+  MemoryConsole console_;
+};
+
+TEST_F(ArchiveCommandsTest, ListInEachForm) {
+  PutSample();
+  ASSERT_EQ(Run(kListCommand, {"--format", "tsv", Path("ui.wdf")}), kExitOk);
+  EXPECT_EQ(console_.out,
+            "id\toffset\tsize\tspace\tkind\n"
+            "00000010\t12\t24\t0\tbmp\n"
+            "0000A1B3\t36\t11\t0\ttext\n"
+            "00000010\t47\t6\t0\ttext\n"
+            "00000020\t53\t0\t0\tempty\n");
+  ASSERT_EQ(Run(kListCommand, {Path("ui.wdf")}), kExitOk);
+  EXPECT_NE(console_.out.find("\n4 entries, index at offset 53, file size 117 bytes\n"),
+            std::string::npos)
+      << console_.out;
+  Put("empty.wdf", ArchiveOf({}));
+  ASSERT_EQ(Run(kListCommand, {"--format=json", Path("empty.wdf")}), kExitOk);
+  EXPECT_EQ(console_.out, "{\"count\":0,\"index_offset\":12,\"file_size\":12,\"entries\":[]}\n");
+}
+
+TEST_F(ArchiveCommandsTest, EntriesOutsideTheFileAreListedAsSuch) {
+  Put("far.wdf", "PFDW" + U32(2) + U32(12) + U32(1) + U32(40) + U32(5) + U32(0) + U32(2) +
+                     U32(0xFFFFFFF0) + U32(0x20) + U32(0));
+  ASSERT_EQ(Run(kListCommand, {"--format", "tsv", Path("far.wdf")}), kExitOk);
+  EXPECT_EQ(console_.out,
+            "id\toffset\tsize\tspace\tkind\n00000001\t40\t5\t0\tout-of-bounds\n"
+            "00000002\t4294967280\t32\t0\tout-of-bounds\n");
+}
+
+TEST_F(ArchiveCommandsTest, MalformedArchivesAreRefusedByEveryCommand) {
+  const std::vector<std::pair<const char*, std::string>> archives = {
+      {"not an archive", "hello"},
+      {"cut header", "PFDW\1\0"},
+      {"count 0xFFFFFFFF", "PFDW" + U32(0xFFFFFFFF) + U32(12) + std::string(64, 'x')},
+      {"index beyond the end", "PFDW" + U32(1) + U32(1000) + std::string(16, 'x')},
+  };
+  for (const auto& archive : archives) {
+    SCOPED_TRACE(archive.first);
+    Put("bad.wdf", archive.second);
+    const std::string bad = Path("bad.wdf");
+    const std::string refusal = "源文件 " + bad + " 不是一个有效的WDF文件\n";
+    EXPECT_EQ(Run(kListCommand, {bad}), kExitFailed);
+    EXPECT_EQ(console_.err.substr(0, refusal.size()), refusal);
+    EXPECT_EQ(Run(kExtractCommand, {"-o", Path("out"), bad}), kExitFailed);
+    EXPECT_EQ(console_.err.substr(0, refusal.size()), refusal);
+    EXPECT_FALSE(Exists("out"));
+    EXPECT_EQ(Run(kScriptCommand, {"--from-dir", dir_, "-o", Path("s.vlm"), bad}), kExitFailed);
+    EXPECT_FALSE(Exists("s.vlm"));
+    EXPECT_EQ(Run(kVerifyCommand, {bad}), kExitFailed);
+    EXPECT_NE(console_.out.find(bad + ": INVALID\n"), std::string::npos) << console_.out;
+  }
+}
+
+TEST_F(ArchiveCommandsTest, ExtractNamesRepeatsAndKinds) {
+  PutSample();
+  ASSERT_EQ(Run(kExtractCommand, {"-o", Path("out"), Path("ui.wdf")}), kExitOk) << console_.err;
+  EXPECT_EQ(Files("out"), (std::vector<std::string>{"00000010-2.txt", "00000010.bmp",
+                                                    "00000020.dat", "0000A1B3.txt"}));
+  EXPECT_EQ(Get("out/00000010.bmp"), kBmp);
+  EXPECT_EQ(Get("out/00000010-2.txt"), "second");
+  EXPECT_EQ(Get("out/00000020.dat"), "");
+  EXPECT_EQ(console_.out, "4 files written to " + Path("out") + "\n");
+}
+
+TEST_F(ArchiveCommandsTest, ExtractTakesIdsInEveryForm) {
+  PutSample();
+  const std::vector<std::string> forms = {"a1b3", "@0000A1B3", "0xA1B3", "0000a1b3"};
+  for (const std::string& form : forms) {
+    ASSERT_EQ(Run(kExtractCommand, {"--force", "-o", Path("out"), Path("ui.wdf"), form}), kExitOk)
+        << form << console_.err;
+    EXPECT_EQ(Files("out"), std::vector<std::string>{"0000A1B3.txt"}) << form;
+  }
+  EXPECT_EQ(Run(kExtractCommand, {Path("ui.wdf"), "xyz"}), kExitUsage);
+}
+
+TEST_F(ArchiveCommandsTest, ExtractRefusalsWriteNothing) {
+  PutSample();
+  Put("far.wdf", "PFDW" + U32(2) + U32(12) + U32(1) + U32(0) + U32(4) + U32(0) + U32(2) + U32(400) +
+                     U32(5) + U32(0));
+  mkdir(Path("taken").c_str(), 0777);
+  Put("taken/0000A1B3.txt", "mine");
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"missing id",
+       {"-o", Path("out"), Path("ui.wdf"), "10", "99"},
+       "no entry has the id 00000099"},
+      {"entry outside the file",
+       {"-o", Path("out"), Path("far.wdf")},
+       "does not lie within the file"},
+      {"existing file", {"-o", Path("taken"), Path("ui.wdf")}, "exists (--force replaces it)"},
+      {"archive missing",
+       {"-o", Path("out"), Path("none.wdf")},
+       "源文件 " + Path("none.wdf") + " 不存在"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run(kExtractCommand, c.args), kExitFailed) << c.name;
+    EXPECT_NE(console_.err.find(c.message), std::string::npos) << c.name << ": " << console_.err;
+    EXPECT_FALSE(Exists("out")) << c.name;
+    EXPECT_EQ(Files("taken"), std::vector<std::string>{"0000A1B3.txt"}) << c.name;
+    EXPECT_EQ(Get("taken/0000A1B3.txt"), "mine") << c.name;
+  }
+}
+
+TEST_F(ArchiveCommandsTest, ExtractWithForceReplacesALinkInsteadOfFollowingIt) {
+  PutSample();
+  mkdir(Path("out").c_str(), 0777);
+  Put("outside.txt", "keep");
+  ASSERT_EQ(symlink(Path("outside.txt").c_str(), Path("out/0000A1B3.txt").c_str()), 0);
+  ASSERT_EQ(Run(kExtractCommand, {"--force", "-o", Path("out"), Path("ui.wdf"), "A1B3"}), kExitOk);
+  EXPECT_EQ(Get("outside.txt"), "keep");
+  EXPECT_EQ(Get("out/0000A1B3.txt"), kText);
+}
+
+TEST_F(ArchiveCommandsTest, ExtractOneEntryToStandardOutput) {
+  PutSample();
+  ASSERT_EQ(Run(kExtractCommand, {"-o", "-", Path("ui.wdf"), "10"}), kExitOk);
+  EXPECT_EQ(console_.out, kBmp);  // the first entry with the id, as rules find it
+  EXPECT_EQ(Run(kExtractCommand, {"-o", "-", Path("ui.wdf"), "10", "20"}), kExitUsage);
+  EXPECT_EQ(Run(kExtractCommand, {"-o", "-", Path("ui.wdf")}), kExitUsage);
+}
+
+TEST_F(ArchiveCommandsTest, ExtractIntoTheDefaultFolder) {
+  PutSample();
+  char previous[4096];
+  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(chdir(dir_.c_str()), 0);
+  const int code = Run(kExtractCommand, {"ui.wdf", "20"});
+  ASSERT_EQ(chdir(previous), 0);
+  EXPECT_EQ(code, kExitOk);
+  EXPECT_EQ(Files("ui"), std::vector<std::string>{"00000020.dat"});
+}
+
+TEST_F(ArchiveCommandsTest, VerifyVerdicts) {
+  PutSample();
+  Put("sound.wdf", ArchiveOf({{1, "abc"}}));
+  // The index at the front: the entry lies in the file but a run refuses it.
+  Put("front.wdf", "PFDW" + U32(1) + U32(12) + U32(1) + U32(28) + U32(4) + U32(0) + "data");
+  ASSERT_EQ(Run(kVerifyCommand, {Path("sound.wdf"), Path("ui.wdf")}), kExitOk);
+  EXPECT_EQ(console_.out,
+            Path("sound.wdf") + ": OK\n" + Path("ui.wdf") +
+                ": warning: entry 2 repeats id 00000010 of entry 0; rules and references reach "
+                "only entry 0\n" +
+                Path("ui.wdf") + ": OK with 1 warnings\n");
+  EXPECT_EQ(Run(kVerifyCommand, {Path("front.wdf"), Path("sound.wdf")}), kExitFailed);
+  EXPECT_NE(console_.out.find(Path("front.wdf") + ": error: entry 0 (id 00000001) ends at byte 32"),
+            std::string::npos)
+      << console_.out;
+  EXPECT_NE(console_.out.find(Path("front.wdf") + ": INVALID\n" + Path("sound.wdf") + ": OK\n"),
+            std::string::npos);
+  EXPECT_EQ(Run(kVerifyCommand, {}), kExitUsage);
+}
+
+class ScriptCommandTest : public ArchiveCommandsTest {
+ protected:
+  // The sample extracted to edited/, one file changed, a few that cannot be used.
+  void PutEditedFolder() {
+    PutSample();
+    ASSERT_EQ(Run(kExtractCommand, {"-o", Path("edited"), Path("ui.wdf")}), kExitOk);
+    Put("edited/0000A1B3.txt", "name=villain\r\n");
+    Put("edited/00000010-2.txt", "changed too");
+    Put("edited/00000099.bin", "new");
+    Put("edited/notes.md", "todo");
+  }
+};
+
+TEST_F(ScriptCommandTest, OnlyChangedFilesInIndexOrder) {
+  PutEditedFolder();
+  Put("edited/00000020.dat", "now with bytes");
+  ASSERT_EQ(Run(kScriptCommand, {"--from-dir", Path("edited"), "-o", Path("ui.vlm"), Path("ui.wdf"),
+                                 "--dest", Path("out/ui.wdf")}),
+            kExitOk)
+      << console_.err;
+  EXPECT_EQ(Get("ui.vlm"),
+            "#SrcFile=ui.wdf\r\n#DestFile=out\\ui.wdf\r\n@0000A1B3=edited\\0000A1B3.txt\r\n"
+            "@00000020=edited\\00000020.dat\r\n");
+  for (const char* name : {"00000010-2.txt", "00000099.bin", "notes.md"}) {
+    EXPECT_NE(console_.err.find(std::string("not usable: ") + Path("edited/") + name),
+              std::string::npos)
+        << name << "\n"
+        << console_.err;
+  }
+  EXPECT_EQ(console_.out, Path("ui.vlm") + " written: 2 rules, 1 files unchanged, 3 not usable\n");
+}
+
+TEST_F(ScriptCommandTest, AllFilesAndPathsAboveTheScript) {
+  PutEditedFolder();
+  mkdir(Path("mods").c_str(), 0777);
+  mkdir(Path("mods/ui").c_str(), 0777);
+  ASSERT_EQ(Run(kScriptCommand, {"--all", "--from-dir", Path("edited"), "-o", Path("mods/ui/s.vlm"),
+                                 Path("ui.wdf")}),
+            kExitOk)
+      << console_.err;
+  EXPECT_EQ(Get("mods/ui/s.vlm"),
+            "#SrcPath=..\\..\\\r\n#SrcFile=ui.wdf\r\n@00000010=..\\..\\edited\\00000010.bmp\r\n"
+            "@0000A1B3=..\\..\\edited\\0000A1B3.txt\r\n@00000020=..\\..\\edited\\00000020.dat\r\n");
+}
+
+TEST_F(ScriptCommandTest, NamesBecomeCodePage936OrAreReportedUnusable) {
+  PutSample();
+  mkdir(Path("改过").c_str(), 0777);
+  Put("改过/0000A1B3.新.txt", "changed");
+  Put("改过/00000020.\xF0\x9F\x98\x80", "changed");  // a character without a GBK form
+  ASSERT_EQ(Run(kScriptCommand, {"--from-dir", Path("改过"), "-o", Path("s.vlm"), Path("ui.wdf")}),
+            kExitOk)
+      << console_.err;
+  EXPECT_EQ(Get("s.vlm"),
+            "#SrcFile=ui.wdf\r\n@0000A1B3=\xB8\xC4\xB9\xFD\\0000A1B3.\xD0\xC2.txt\r\n");
+  EXPECT_NE(console_.err.find("code page 936 lacks"), std::string::npos) << console_.err;
+  EXPECT_EQ(console_.err.find("--codepage gbk"), std::string::npos) << console_.err;
+
+  // The name's code page 936 bytes C3 A9 also read as UTF-8 (as another name).
+  mkdir(Path("茅").c_str(), 0777);
+  Put("茅/0000A1B3.txt", "changed");
+  ASSERT_EQ(Run(kScriptCommand, {"--from-dir", Path("茅"), "-o", Path("t.vlm"), Path("ui.wdf")}),
+            kExitOk);
+  EXPECT_EQ(Get("t.vlm"), "#SrcFile=ui.wdf\r\n@0000A1B3=\xC3\xA9\\0000A1B3.txt\r\n");
+  EXPECT_NE(console_.err.find("--codepage gbk"), std::string::npos) << console_.err;
+}
+
+TEST_F(ScriptCommandTest, Refusals) {
+  PutEditedFolder();
+  Put("taken.vlm", "mine");
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    int code;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"existing script",
+       {"--from-dir", Path("edited"), "-o", Path("taken.vlm"), Path("ui.wdf")},
+       kExitFailed,
+       "exists (--force replaces it)"},
+      {"default target is the source",
+       {"--from-dir", Path("edited"), "-o", Path("ui.vlm"), Path("ui.wdf")},
+       kExitFailed,
+       "give --dest TARGET"},
+      {"missing folder",
+       {"--from-dir", Path("none"), "-o", Path("n.vlm"), Path("ui.wdf")},
+       kExitFailed,
+       "cannot be read"},
+      {"no -o", {"--from-dir", Path("edited"), Path("ui.wdf")}, kExitUsage, "-o SCRIPT"},
+      {"no --from-dir", {"-o", Path("n.vlm"), Path("ui.wdf")}, kExitUsage, "--from-dir"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run(kScriptCommand, c.args), c.code) << c.name << ": " << console_.err;
+    EXPECT_NE(console_.err.find(c.message), std::string::npos) << c.name << ": " << console_.err;
+  }
+  EXPECT_EQ(Get("taken.vlm"), "mine");
+  EXPECT_FALSE(Exists("n.vlm"));
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,62 @@
+#include "cli/command_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/listing_format.h"
+#include "testing/memory_console.h"
+
+namespace velmora {
+namespace {
+
+TEST(CommandSupportTest, IdsInEveryAcceptedForm) {
+  const std::vector<std::pair<const char*, uint32_t>> accepted = {
+      {"A1B3", 0xA1B3},   {"a1b3", 0xA1B3}, {"@0000A1B3", 0xA1B3},    {"0xa1b3", 0xA1B3},
+      {"0XA1B3", 0xA1B3}, {"0", 0},         {"FFFFFFFF", 0xFFFFFFFF}, {"@ffffffff", 0xFFFFFFFF},
+  };
+  for (const auto& c : accepted) {
+    uint32_t id = 1;
+    EXPECT_TRUE(ParseIdArgument(c.first, &id)) << c.first;
+    EXPECT_EQ(id, c.second) << c.first;
+  }
+  for (const char* refused : {"", "@", "0x", "123456789", "@0x12", "G1", "12 ", "-1", "+1"}) {
+    uint32_t id = 7;
+    EXPECT_FALSE(ParseIdArgument(refused, &id)) << refused;
+    EXPECT_EQ(id, 7u);
+  }
+  EXPECT_EQ(IdText(0xA1B3), "0000A1B3");
+}
+
+TEST(CommandSupportTest, MessagesBecomeTerminalLines) {
+  MemoryConsole console;
+  PrintError(console, "a    \r\rb\r\nc");
+  EXPECT_EQ(console.err, "a    \n\nb\nc\n");
+  console.err.clear();
+  PrintError(console, "ends\n");
+  EXPECT_EQ(console.err, "ends\n");
+}
+
+TEST(ListingFormatTest, TsvAndJsonForPrograms) {
+  ArchiveIndex index;
+  index.file_size = 77;
+  index.header.IndexOffset = 45;
+  index.entries = {{0xA1B3, 12, 33, 0}, {7, 45, 0, 4}};
+  const std::vector<EntryKind> kinds = {EntryKind::kBmp, EntryKind::kEmpty};
+  EXPECT_EQ(FormatListing(ListingForm::kTsv, index, kinds, "ignored"),
+            "id\toffset\tsize\tspace\tkind\n0000A1B3\t12\t33\t0\tbmp\n00000007\t45\t0\t4\tempty\n");
+  EXPECT_EQ(FormatListing(ListingForm::kJson, index, kinds, "ignored"),
+            "{\"count\":2,\"index_offset\":45,\"file_size\":77,\"entries\":["
+            "{\"id\":\"0000A1B3\",\"offset\":12,\"size\":33,\"space\":0,\"kind\":\"bmp\"},"
+            "{\"id\":\"00000007\",\"offset\":45,\"size\":0,\"space\":4,\"kind\":\"empty\"}]}\n");
+  EXPECT_EQ(FormatListing(ListingForm::kText, index, kinds, "2 entries"),
+            "id        offset  size  space  kind\n"
+            "0000A1B3      12    33      0  bmp\n"
+            "00000007      45     0      4  empty\n"
+            "2 entries\n");
+  EXPECT_EQ(JsonString("a\"b\\c\n\x01\xE4\xB8\xAD"), "\"a\\\"b\\\\c\\u000a\\u0001\xE4\xB8\xAD\"");
+}
+
+}  // namespace
+}  // namespace velmora

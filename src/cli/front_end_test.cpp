@@ -1,0 +1,92 @@
+// The command line as a user types it: what each form prints where, and its exit code.
+#include "cli/front_end.h"
+
+#include <gtest/gtest.h>
+
+#include "sys/memory_file_system.h"
+#include "cli/arguments.h"
+#include "cli/console.h"
+#include "msg/ansi_text.h"
+#include "testing/memory_console.h"
+
+namespace velmora {
+namespace {
+
+struct CommandLineCase {
+  std::vector<std::string> words;
+  int exit_code;
+  const char* out_starts;    // what standard output starts with ("" for nothing at all)
+  const char* err_contains;  // a piece of standard error ("" for nothing at all)
+};
+
+const CommandLineCase kCommandLines[] = {
+    {{"--version"}, kExitOk, "{tool} 1.0.0.9\n", ""},
+    {{"--help"}, kExitOk, "Usage: {tool} COMMAND", ""},
+    {{"-h"}, kExitOk, "Usage: {tool} COMMAND", ""},
+    {{"help"}, kExitOk, "Usage: {tool} COMMAND", ""},
+    {{"help", "run"}, kExitOk, "Usage: {tool} run [-y] [-q]", ""},
+    {{"help", "check"}, kExitOk, "Usage: {tool} check", ""},
+    {{"run", "--help"}, kExitOk, "Usage: {tool} run", ""},
+    {{"check", "-h", "x.vlm"}, kExitOk, "Usage: {tool} check", ""},
+    {{}, kExitUsage, "", "{tool}: no command given (see '{tool} --help')\n"},
+    {{"frob"}, kExitUsage, "", "{tool}: unknown command 'frob' (see '{tool} --help')\n"},
+    {{"help", "frob"}, kExitUsage, "", "unknown command 'frob'"},
+    {{"help", "run", "check"}, kExitUsage, "", "too many arguments"},
+    {{"--bogus"}, kExitUsage, "", "unknown option '--bogus' (see '{tool} help run')\n"},
+    {{"run"}, kExitUsage, "", "{tool} run: no script named"},
+    {{"run", "-x", "a.vlm"}, kExitUsage, "", "unknown option '-x'"},
+    {{"run", "--yes=1", "a.vlm"}, kExitUsage, "", "option takes no value: '--yes=1'"},
+    {{"run", "a.vlm", "b.vlm"}, kExitUsage, "", "too many arguments from 'b.vlm'"},
+    {{"run", "--codepage"}, kExitUsage, "", "option needs a value: '--codepage'"},
+    {{"run", "--codepage", "latin1", "a.vlm"}, kExitUsage, "", "unknown code page"},
+    {{"check", "--yes", "a.vlm"}, kExitUsage, "", "{tool} check: unknown option '--yes'"},
+    // The forms that run a script reach the entry, which reports the missing script.
+    {{"missing.vlm"}, kExitFailed, "", "missing.vlm"},
+    {{"--yes", "missing.VLM"}, kExitFailed, "", "missing.VLM"},
+    {{"run", "-yq", "--codepage=utf8", "--", "-missing.vlm"}, kExitFailed, "", "-missing.vlm"},
+    {{"check", "missing.vlm"}, kExitFailed, "", "missing.vlm"},
+};
+
+TEST(CommandLineTest, EachFormPrintsWhereItShouldWithItsExitCode) {
+  for (const CommandLineCase& c : kCommandLines) {
+    std::string line;
+    for (const std::string& word : c.words) line += " " + word;
+    SCOPED_TRACE(ToolName() + line);
+    MemoryConsole console;
+    MemoryFileSystem files;
+    EXPECT_EQ(RunCommandLine(c.words, console, files), c.exit_code);
+    EXPECT_EQ(console.out.rfind(WithToolName(c.out_starts), 0), 0u) << console.out;
+    if (*c.out_starts == '\0') {
+      EXPECT_EQ(console.out, "");
+    }
+    EXPECT_NE(console.err.find(WithToolName(c.err_contains)), std::string::npos) << console.err;
+    if (*c.err_contains == '\0') {
+      EXPECT_EQ(console.err, "");
+    }
+    if (c.exit_code == kExitUsage) {
+      EXPECT_EQ(console.err.find('\n'), console.err.size() - 1) << "one line: " << console.err;
+    }
+  }
+}
+
+TEST(CommandLineTest, HelpAndComplaintsFollowTheLanguage) {
+  MemoryConsole console;
+  console.chinese = true;
+  MemoryFileSystem files;
+  EXPECT_EQ(RunCommandLine({"help", "run"}, console, files), kExitOk);
+  EXPECT_EQ(console.out.rfind(AnsiFromUtf8(WithToolName("用法：{tool} run")), 0), 0u)
+      << console.out;
+  EXPECT_EQ(RunCommandLine({"run", "--nope", "a.vlm"}, console, files), kExitUsage);
+  EXPECT_NE(console.err.find(AnsiFromUtf8("未知选项 '--nope'")), std::string::npos) << console.err;
+}
+
+TEST(LocaleTest, TheFirstNonEmptyVariableDecides) {
+  EXPECT_TRUE(LocaleIsChinese({"zh_CN:en", "C", nullptr, nullptr}));
+  EXPECT_TRUE(LocaleIsChinese({"", nullptr, "", "zh_TW.UTF-8"}));
+  EXPECT_FALSE(LocaleIsChinese({nullptr, "C.UTF-8", "zh_CN", "zh_CN"}));
+  EXPECT_FALSE(LocaleIsChinese({"", "", "", ""}));
+  EXPECT_FALSE(LocaleIsChinese({"z", nullptr, nullptr, nullptr}));
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,13 @@
+// Windows steps every text in the system's ANSI code page; the script's path is made absolute
+// as Velmora.exe makes its argument absolute.
+#include "app/script_path.h"
+#include "cli/script_job.h"
+
+namespace velmora {
+
+ScriptCodePage::ScriptCodePage(const ScriptCommandOptions& options, FileSystem&)
+    : script_path_(MakeAbsoluteScriptPath(options.script, ProcessCurrentDirectory())) {}
+
+ScriptCodePage::~ScriptCodePage() = default;
+
+}  // namespace velmora

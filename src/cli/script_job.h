@@ -1,0 +1,54 @@
+// What run and check share: their options, the code page of the script, and the way from the
+// script's name to a prepared job.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app/program_entry.h"
+#include "cli/command.h"
+#include "cli/terminal_view.h"
+#include "job/job_state.h"
+#include "job/run_view.h"
+
+namespace velmora {
+
+struct ScriptCommandOptions {
+  TerminalOptions terminal;
+  bool code_page_given = false;
+  std::string code_page;  // "gbk" or "utf8" when given
+  std::string script;     // as the command line names it
+};
+
+// Reads the words of `call` for `command`; `run_options` adds --yes and --quiet. Returns -1 when
+// the command is to go on, or the exit code after the help or a usage error.
+int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_options,
+                      ScriptCommandOptions* options);
+
+// While it lives, texts are stepped in the code page of the script: the one the options name, or,
+// on POSIX hosts, UTF-8 for a script that is valid UTF-8 and code page 936 for any other.
+// Windows steps every text in the system's ANSI code page. The script's name (UTF-8 from the
+// command line) is made absolute here, in that code page.
+class ScriptCodePage {
+ public:
+  ScriptCodePage(const ScriptCommandOptions& options, FileSystem& files);
+  ~ScriptCodePage();
+  ScriptCodePage(const ScriptCodePage&) = delete;
+  ScriptCodePage& operator=(const ScriptCodePage&) = delete;
+
+  const std::string& ScriptPath() const { return script_path_; }
+
+ private:
+  std::string script_path_;
+};
+
+// True when `bytes` are valid UTF-8 (no overlong forms, no surrogates, nothing beyond U+10FFFF).
+bool IsValidUtf8(const std::string& bytes);
+
+// Runs the script at the absolute `script_path` up to a prepared job and hands that to
+// `run_prepared`, which returns whether the run succeeded; then releases the job. False for a
+// missing or unreadable script (reported on the console), a refusal or a Cancel.
+bool RunScriptJob(const std::string& script_path, JobState& job, FileSystem& files, RunView& view,
+                  Console& console, const std::function<bool(JobState&)>& run_prepared);
+
+}  // namespace velmora

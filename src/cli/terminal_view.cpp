@@ -1,0 +1,178 @@
+#include "cli/terminal_view.h"
+
+#include <cstdio>
+
+#include "cli/arguments.h"
+#include "cli/interrupt.h"
+#include "sys/code_page.h"
+#include "ui/progress_text.h"
+
+namespace velmora {
+namespace {
+
+constexpr int kOk = 1;
+constexpr int kCancel = 2;
+// At most ten redraws a second: a terminal fed faster only slows the run.
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+// Before this, a rate or time left says more about the start than about the run.
+constexpr double kSecondsBeforeEstimates = 0.5;
+
+std::string Bytes(uint64_t bytes) {
+  char text[32];
+  if (bytes < 1024 * 1024) {
+    std::snprintf(text, sizeof text, "%.1f KiB", static_cast<double>(bytes) / 1024);
+  } else if (bytes < uint64_t{1024} * 1024 * 1024) {
+    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1024 * 1024));
+  } else {
+    std::snprintf(text, sizeof text, "%.2f GiB",
+                  static_cast<double>(bytes) / (1024.0 * 1024 * 1024));
+  }
+  return text;
+}
+
+std::string Duration(double seconds) {
+  const uint64_t whole = static_cast<uint64_t>(seconds + 0.5);
+  char text[32];
+  if (whole >= 3600) {
+    std::snprintf(text, sizeof text, "%u:%02u:%02u", static_cast<unsigned>(whole / 3600),
+                  static_cast<unsigned>(whole / 60 % 60), static_cast<unsigned>(whole % 60));
+  } else {
+    std::snprintf(text, sizeof text, "%u:%02u", static_cast<unsigned>(whole / 60),
+                  static_cast<unsigned>(whole % 60));
+  }
+  return text;
+}
+
+bool IsYes(const std::string& answer) {
+  std::string word;
+  for (char c : answer) {
+    if (c != ' ' && c != '\t' && c != '\r') word += static_cast<char>(c | 0x20);
+  }
+  return word == "y" || word == "yes";
+}
+
+}  // namespace
+
+std::string TerminalText(const std::string& text) {
+  std::string lines;
+  lines.reserve(text.size());
+  for (size_t pos = 0; pos < text.size();) {
+    const size_t next = NextCharOffset(text, pos);
+    if (next != pos + 1) {
+      lines.append(text, pos, next - pos);
+    } else if (text[pos] == '\r') {
+      lines += '\n';
+      if (next < text.size() && text[next] == '\n') {
+        pos = next + 1;
+        continue;
+      }
+#if !defined(_WIN32)
+    } else if (text[pos] == '\\') {
+      lines += '/';
+#endif
+    } else {
+      lines += text[pos];
+    }
+    pos = next;
+  }
+  return lines;
+}
+
+std::string ProgressLine(uint32_t done, uint32_t count, uint64_t bytes, double seconds,
+                         bool chinese) {
+  const int percent = count == 0 ? 100 : static_cast<int>(uint64_t{done} * 100 / count);
+  char head[64];
+  std::snprintf(head, sizeof head, "%3d%%  %u/%u", percent, done, count);
+  std::string line = head;
+  line += chinese ? " 个条目  已写 " : " entries  ";
+  line += Bytes(bytes);
+  if (!chinese) line += " written";
+  if (seconds >= kSecondsBeforeEstimates && done > 0) {
+    line += "  " + Bytes(static_cast<uint64_t>(static_cast<double>(bytes) / seconds)) + "/s";
+    const double left = seconds * (count - done) / done;
+    line += chinese ? "  剩余 " + Duration(left) : "  " + Duration(left) + " left";
+  }
+  return line;
+}
+
+size_t TerminalColumns(const std::string& utf8) {
+  size_t columns = 0;
+  for (unsigned char byte : utf8) {
+    if (byte < 0x80) {
+      ++columns;
+    } else if (byte >= 0xC0) {
+      columns += 2;
+    }
+  }
+  return columns;
+}
+
+TerminalView::TerminalView(Console& console, const JobState& job, TerminalOptions options)
+    : console_(console),
+      job_(job),
+      options_(options),
+      show_progress_(!options.quiet && console.ErrIsTerminal()) {}
+
+void TerminalView::ShowInfo(const std::string& text) {
+  ClearProgress();
+  if (!options_.quiet) console_.Out(TerminalText(text) + "\n");
+}
+
+void TerminalView::ShowError(const std::string& text) {
+  ClearProgress();
+  console_.Err(TerminalText(text) + "\n");
+}
+
+int TerminalView::AskOkCancel(const std::string& text) {
+  ClearProgress();
+  const std::string question = TerminalText(text) + " [y/N] ";
+  if (options_.assume_yes) {
+    if (!options_.quiet) console_.Err(question + "y\n");
+    return kOk;
+  }
+  if (!console_.InIsTerminal()) {
+    console_.Err(question + "n\n" +
+                 Localized(console_,
+                           "No terminal to answer on, so the answer is No; --yes answers Yes "
+                           "to every question.\n",
+                           "没有可以回答的终端，因此回答为“否”；--yes 对每个问题回答“是”。\n"));
+    return kCancel;
+  }
+  console_.Err(question);
+  std::string answer;
+  if (!console_.ReadLine(&answer)) {
+    console_.Err("\n");
+    return kCancel;
+  }
+  return IsYes(answer) ? kOk : kCancel;
+}
+
+void TerminalView::ReportProgress(uint32_t index, uint32_t count) {
+  ++entries_begun_;
+  if (!show_progress_) return;
+  const Clock::time_point now = Clock::now();
+  if (entries_begun_ == 1) started_ = now;
+  const bool last = uint64_t{index} + 1 >= count;
+  if (drawn_columns_ != 0 && !last && now - last_drawn_ < kRedrawInterval) return;
+  last_drawn_ = now;
+  const uint64_t bytes = job_.TargetStream ? job_.TargetStream->Position() : 0;
+  const double seconds = std::chrono::duration<double>(now - started_).count();
+  const std::string line = ProgressLine(index + 1, count, bytes, seconds, console_.Chinese());
+  const size_t columns = TerminalColumns(line);
+  // Blanks over what is left of a longer line drawn before.
+  const std::string padding(drawn_columns_ > columns ? drawn_columns_ - columns : 0, ' ');
+  console_.Err("\r" + Localized(console_, line.c_str(), line.c_str()) + padding);
+  drawn_columns_ = columns;
+}
+
+bool TerminalView::StopRequested() { return InterruptRequested(); }
+
+void TerminalView::RunFinished() { ClearProgress(); }
+
+void TerminalView::ClearProgress() {
+  if (drawn_columns_ == 0) return;
+  console_.Err("\r" + std::string(drawn_columns_, ' ') + "\r");
+  drawn_columns_ = 0;
+}
+
+}  // namespace velmora

@@ -1,0 +1,141 @@
+#include "cli/tool_paths.h"
+
+#include "sys/code_page.h"
+
+namespace velmora {
+
+namespace {
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+#if defined(_WIN32)
+constexpr bool kFoldCase = true;
+#else
+constexpr bool kFoldCase = false;
+#endif
+
+bool HasDrive(const std::string& path) {
+  return path.size() >= 2 && path[1] == ':' &&
+         ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  return kFoldCase ? EqualFoldingAscii(a, b) : a == b;
+}
+
+// Splits `text` at its separators (as characters of the code page), applying "." and "..".
+void AppendNames(const std::string& text, std::vector<std::string>* names) {
+  std::string name;
+  auto flush = [&] {
+    if (name == "..") {
+      if (!names->empty()) names->pop_back();
+    } else if (!name.empty() && name != ".") {
+      names->push_back(name);
+    }
+    name.clear();
+  };
+  for (size_t pos = 0; pos < text.size();) {
+    const size_t next = NextCharOffset(text, pos);
+    if (next == pos + 1 && IsSeparator(text[pos])) {
+      flush();
+    } else {
+      name.append(text, pos, next - pos);
+    }
+    pos = next;
+  }
+  flush();
+}
+
+// The root of an absolute path and where its names begin.
+std::string RootOf(const std::string& path, size_t* names_start) {
+  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]) && kFoldCase) {
+    // \\server\share: the share is part of the root.
+    size_t end = 2;
+    for (int part = 0; part < 2; ++part) {
+      while (end < path.size() && !IsSeparator(path[end])) ++end;
+      if (part == 0 && end < path.size()) ++end;
+    }
+    *names_start = end;
+    std::string root = path.substr(0, end);
+    for (char& c : root) c = IsSeparator(c) ? '\\' : c;
+    return root;
+  }
+  if (HasDrive(path)) {
+    *names_start = 2;
+    return path.substr(0, 2);
+  }
+  *names_start = 0;
+  return kFoldCase ? std::string() : "/";
+}
+
+}  // namespace
+
+char NativeSeparator() { return kFoldCase ? '\\' : '/'; }
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  const char last = dir.back();
+  if (IsSeparator(last) || (kFoldCase && last == ':')) return dir + name;
+  return dir + NativeSeparator() + name;
+}
+
+std::string LastPathName(const std::string& path) {
+  const size_t at = FindLastCharOf(path, kFoldCase ? "\\/:" : "\\/");
+  return at == std::string::npos ? path : path.substr(at + 1);
+}
+
+PathParts AbsolutePathParts(const std::string& path, const std::string& current_dir) {
+  size_t current_start = 0;
+  PathParts parts;
+  parts.root = RootOf(current_dir, &current_start);
+  const bool from_root = !path.empty() && IsSeparator(path[0]);
+  if (kFoldCase && path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    size_t start = 0;
+    parts.root = RootOf(path, &start);
+    AppendNames(path.substr(start), &parts.names);
+  } else if (kFoldCase && HasDrive(path)) {
+    const bool current_drive = EqualFoldingAscii(path.substr(0, 2), parts.root);
+    const bool rooted = path.size() > 2 && IsSeparator(path[2]);
+    if (!current_drive || rooted) {
+      parts.root = path.substr(0, 2);
+    } else {
+      AppendNames(current_dir.substr(current_start), &parts.names);
+    }
+    AppendNames(path.substr(2), &parts.names);
+  } else {
+    if (!from_root) AppendNames(current_dir.substr(current_start), &parts.names);
+    AppendNames(path, &parts.names);
+  }
+  return parts;
+}
+
+bool RouteBetween(const PathParts& from, const PathParts& to, PathRoute* route) {
+  if (!SameName(from.root, to.root)) return false;
+  size_t common = 0;
+  while (common < from.names.size() && common < to.names.size() &&
+         SameName(from.names[common], to.names[common])) {
+    ++common;
+  }
+  route->ups = from.names.size() - common;
+  route->down.assign(to.names.begin() + common, to.names.end());
+  return true;
+}
+
+bool MakeDirectories(FileSystem& files, const std::string& dir) {
+  if (dir.empty() || files.DirectoryExists(dir)) return true;
+  // Every prefix that ends before a separator names a directory above `dir`.
+  for (size_t pos = 0; pos < dir.size();) {
+    const size_t next = NextCharOffset(dir, pos);
+    if (next == pos + 1 && IsSeparator(dir[pos]) && pos > 0) {
+      const std::string above = dir.substr(0, pos);
+      if (!(kFoldCase && above.size() == 2 && above[1] == ':') && !files.DirectoryExists(above) &&
+          !files.MakeDirectory(above)) {
+        return false;
+      }
+    }
+    pos = next;
+  }
+  return files.DirectoryExists(dir) || files.MakeDirectory(dir);
+}
+
+}  // namespace velmora

@@ -1,0 +1,82 @@
+#include "wdf/archive_index.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+namespace velmora {
+
+namespace {
+
+constexpr uint32_t kEntriesPerRead = 4096;
+const unsigned char kMagicBytes[4] = {'P', 'F', 'D', 'W'};
+
+}  // namespace
+
+ArchiveFault ReadArchiveIndex(Stream& stream, ArchiveIndex* index) {
+  *index = ArchiveIndex();
+  if (!stream.Size(&index->file_size)) return ArchiveFault::kReadFailed;
+  unsigned char header[kWdfHeaderSize];
+  if (!stream.Seek(0)) return ArchiveFault::kReadFailed;
+  const size_t got = stream.Read(header, sizeof header);
+  // Whatever arrived of the magic must match it; a file shorter than the header whose bytes do
+  // begin like an archive is a truncated one.
+  if (std::memcmp(header, kMagicBytes, std::min<size_t>(got, 4)) != 0) {
+    return ArchiveFault::kNoMagic;
+  }
+  if (got < sizeof header) {
+    if (got < index->file_size) return ArchiveFault::kReadFailed;
+    return got == 0 ? ArchiveFault::kNoMagic : ArchiveFault::kHeaderTruncated;
+  }
+  index->header = DecodeWdfHeader(header);
+  const uint64_t index_end =
+      static_cast<uint64_t>(index->header.EntryCount) * kWdfEntrySize + index->header.IndexOffset;
+  if (index_end > index->file_size) return ArchiveFault::kIndexBeyondEnd;
+
+  const uint32_t count = index->header.EntryCount;
+  std::vector<unsigned char> buffer(static_cast<size_t>(std::min(count, kEntriesPerRead)) *
+                                    kWdfEntrySize);
+  for (uint32_t first = 0; first < count;) {
+    const uint32_t n = std::min(count - first, kEntriesPerRead);
+    const size_t bytes = static_cast<size_t>(n) * kWdfEntrySize;
+    const uint64_t at = index->header.IndexOffset + static_cast<uint64_t>(first) * kWdfEntrySize;
+    if (!stream.Seek(at) || stream.Read(buffer.data(), bytes) != bytes) {
+      index->entries.clear();
+      return ArchiveFault::kReadFailed;
+    }
+    for (uint32_t k = 0; k < n; ++k) {
+      index->entries.push_back(
+          DecodeWdfEntry(buffer.data() + static_cast<size_t>(k) * kWdfEntrySize));
+    }
+    first += n;
+  }
+  return ArchiveFault::kNone;
+}
+
+bool EntryBytesInFile(const WdfEntry& entry, uint64_t file_size) {
+  return static_cast<uint64_t>(entry.Offset) + entry.Size <= file_size;
+}
+
+bool ReadEntryBytes(Stream& stream, const WdfEntry& entry,
+                    const std::function<bool(const char* data, size_t n)>& sink) {
+  if (entry.Size == 0) return true;
+  std::vector<char> buffer(std::min<size_t>(entry.Size, kEntryReadPiece));
+  if (!stream.Seek(entry.Offset)) return false;
+  for (uint32_t left = entry.Size; left > 0;) {
+    const size_t n = std::min<size_t>(left, buffer.size());
+    if (stream.Read(buffer.data(), n) != n) return false;
+    if (!sink(buffer.data(), n)) return false;
+    left -= static_cast<uint32_t>(n);
+  }
+  return true;
+}
+
+std::vector<uint32_t> IdOccurrences(const std::vector<WdfEntry>& entries) {
+  std::vector<uint32_t> occurrences;
+  occurrences.reserve(entries.size());
+  std::unordered_map<uint32_t, uint32_t> seen;
+  for (const WdfEntry& entry : entries) occurrences.push_back(++seen[entry.Id]);
+  return occurrences;
+}
+
+}  // namespace velmora

@@ -1,0 +1,109 @@
+"""The real velmora program as a user meets it: help, version, a wrong option, the example
+script (code page 936 with CR LF line ends) making the archive its rules describe, and Ctrl-C
+in a long run."""
+
+import os
+import pty
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import velmora_e2e as e2e  # noqa: E402  (the archive helpers)
+
+VELMORA = os.environ.get("VELMORA", "")
+EXAMPLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples", "demo")
+
+
+class VelmoraTest(unittest.TestCase):
+
+    def setUp(self):
+        if not VELMORA:
+            raise unittest.SkipTest("run through ctest; VELMORA names the program")
+        self.dir = tempfile.mkdtemp(prefix="velmora-native-")
+        self.addCleanup(shutil.rmtree, self.dir)
+
+    def velmora(self, *words, env=None):
+        completed = subprocess.run([VELMORA] + list(words), cwd=self.dir, capture_output=True,
+                                   stdin=subprocess.DEVNULL, timeout=300,
+                                   env={**os.environ, "LANGUAGE": "", "LC_ALL": "C", **(env or {})})
+        return completed.returncode, completed.stdout, completed.stderr
+
+    def test_help_version_and_wrong_usage(self):
+        code, out, err = self.velmora("--help")
+        self.assertEqual((0, b""), (code, err))
+        self.assertIn(b"Usage: velmora COMMAND", out)
+        self.assertIn(b"check", out)
+        code, out, _ = self.velmora("--help", env={"LANGUAGE": "zh_CN"})
+        self.assertIn("用法".encode(), out)
+        self.assertEqual((0, b"velmora 1.0.0.9\n", b""), self.velmora("--version"))
+        code, out, err = self.velmora("run", "--frob", "x.vlm")
+        self.assertEqual((2, b""), (code, out))
+        self.assertEqual(1, err.count(b"\n"))
+        self.assertIn(b"--frob", err)
+
+    def test_example_script_makes_the_archive_of_its_rules(self):
+        shutil.copytree(EXAMPLE, os.path.join(self.dir, "demo"))
+        script = os.path.join(self.dir, "demo", "demo.vlm")
+        with open(script, "rb") as f:
+            self.assertIn(b"\r\n", f.read(), "the example is a script saved on Windows")
+        code, out, err = self.velmora("check", "demo/demo.vlm")
+        self.assertEqual(0, code, err)
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "demo", "out")))
+        code, out, err = self.velmora("run", "demo/demo.vlm")
+        self.assertEqual(1, code)
+        self.assertIn(b"--yes", err)
+        code, out, err = self.velmora("run", "--yes", "demo/demo.vlm")
+        self.assertEqual(0, code, err)
+        self.assertIn("新文件中资源数共 5 个".encode(), out)
+        self.assertIn(b"@0000FFFF=@Delete", out)
+
+        def read(*parts):
+            with open(os.path.join(self.dir, "demo", *parts), "rb") as f:
+                return f.read()
+        source = dict(e2e.read_wdf(read("ui.wdf")))
+        icons = dict(e2e.read_wdf(read("extra", "icons.wdf")))
+        expected = [(1, source[1]), (2, source[1]), (4, icons[0x10]),
+                    (5, read("pictures", "title.bmp")), (6, source[6])]
+        self.assertEqual(e2e.wdf_archive(expected), read("out", "ui-new.wdf"))
+
+    def test_ctrl_c_in_a_long_run_keeps_the_old_target(self):
+        entries = [(n, b"%07d" % n * 40) for n in range(60000)]
+        with open(os.path.join(self.dir, "big.wdf"), "wb") as f:
+            f.write(e2e.wdf_archive(entries))
+        with open(os.path.join(self.dir, "big.vlm"), "wb") as f:
+            f.write(b"#SrcFile=big.wdf\r\n#DestFile=new.wdf\r\n")
+        with open(os.path.join(self.dir, "new.wdf"), "wb") as f:
+            f.write(b"the old target")
+        # Standard error on a terminal: the progress line tells that the run has begun.
+        master, slave = pty.openpty()
+        process = subprocess.Popen([VELMORA, "run", "--yes", "big.vlm"], cwd=self.dir,
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                   stderr=slave)
+        os.close(slave)
+        seen = b""
+        while b"entries" not in seen:
+            chunk = os.read(master, 4096)
+            self.assertTrue(chunk, "no progress line")
+            seen += chunk
+        process.send_signal(signal.SIGINT)
+        process.send_signal(signal.SIGINT)
+        try:
+            while os.read(master, 4096):
+                pass
+        except OSError:
+            pass
+        self.assertEqual(130, process.wait(timeout=300))
+        os.close(master)
+        with open(os.path.join(self.dir, "new.wdf"), "rb") as f:
+            self.assertEqual(b"the old target", f.read())
+        self.assertEqual(["big.vlm", "big.wdf", "new.wdf"], sorted(os.listdir(self.dir)))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
