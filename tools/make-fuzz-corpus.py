@@ -175,7 +175,21 @@ def command_line_seeds():
     return seeds
 
 
+def archive_seeds():
+    seeds = dict(wdf_seeds())
+    seeds["entry-kinds"] = archive([
+        (1, b"BM" + bytes(60)), (2, b"\x89PNG\r\n\x1a\n" + bytes(8)), (3, b"\xff\xd8\xff\xe0JFIF"),
+        (4, b"GIF89a" + bytes(6)), (5, b"RIFF" + le32(12) + b"WAVEfmt "), (6, b"OggS" + bytes(8)),
+        (7, b"ID3\x03" + bytes(8)), (8, archive([(9, b"nested")])), (9, b"plain text\r\n"),
+        (10, bytes(range(256))), (11, b"")])
+    seeds["overlapping-and-uncovered"] = (b"PFDW" + le32(3, 40) + b"0123456789" + b"gap!" * 4
+                                          + b"tail" + le32(1, 12, 8, 0) + le32(1, 16, 8, 2)
+                                          + le32(2, 100, 0, 0))
+    return seeds
+
+
 TARGETS = {
+    "archive": archive_seeds,
     "script": script_seeds,
     "wdf": wdf_seeds,
     "pack_run": pack_run_seeds,
