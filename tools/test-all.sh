@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the native and the Windows build, and runs every test:
 # native unit tests under AddressSanitizer and UBSan, Windows unit tests under Wine, and the
-# end-to-end tests of Velmora.exe under Wine and Xvfb with the Chinese locale.
+# end-to-end tests of Velmora.exe under Wine and Xvfb with the Chinese locale. The fuzzers
+# replay their corpora and fuzz each target briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,6 +11,8 @@ tools/install-deps.sh
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$(nproc)"
 ctest --preset native -j "$(nproc)"
+
+tools/fuzz.sh
 
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j "$(nproc)"

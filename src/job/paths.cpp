@@ -8,7 +8,9 @@ namespace {
 
 constexpr char kSeparators[] = "\\:";
 
-bool BeginsWithTwoDots(const std::string& text) { return text.compare(0, 2, "..") == 0; }
+bool BeginsWithTwoDots(const std::string& text, size_t from) {
+  return text.compare(from, 2, "..") == 0;
+}
 
 }  // namespace
 
@@ -48,18 +50,20 @@ std::string OneLevelUp(const std::string& dir) {
 
 bool ResolveRelativePath(std::string& base_dir, const std::string& relative) {
   std::string dir = base_dir;
-  std::string rest = relative;
-  if (BeginsWithTwoDots(rest)) {
+  // Walks the value instead of cutting it down step by step: a chain of a million levels
+  // costs its length once, not its length for every level.
+  size_t rest = 0;
+  if (BeginsWithTwoDots(relative, rest)) {
     for (;;) {
       dir = OneLevelUp(dir);
       if (dir.empty()) break;
-      rest.erase(0, 2);
-      if (rest.empty() || rest[0] != '\\') break;
-      rest.erase(0, 1);
-      if (!BeginsWithTwoDots(rest)) break;
+      rest += 2;
+      if (rest == relative.size() || relative[rest] != '\\') break;
+      rest += 1;
+      if (!BeginsWithTwoDots(relative, rest)) break;
     }
   }
-  if (!rest.empty()) return false;
+  if (rest != relative.size()) return false;
   base_dir = dir;
   return true;
 }

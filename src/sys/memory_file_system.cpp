@@ -54,25 +54,32 @@ std::vector<std::string> Characters(const std::string& text) {
   return chars;
 }
 
-bool MatchCharacters(const std::vector<std::string>& pattern, size_t p,
-                     const std::vector<std::string>& name, size_t n) {
-  while (p < pattern.size()) {
-    if (pattern[p] == "*") {
-      for (size_t rest = n; rest <= name.size(); ++rest) {
-        if (MatchCharacters(pattern, p + 1, name, rest)) return true;
-      }
+// '*' takes any run of characters, '?' exactly one. A mismatch goes back only to the last '*'
+// seen, letting it take one character more: a pattern of many stars costs its length times the
+// name's, where trying every split for every star would never end.
+bool MatchesWildcards(const std::string& pattern_text, const std::string& name_text) {
+  const std::vector<std::string> pattern = Characters(pattern_text);
+  const std::vector<std::string> name = Characters(name_text);
+  size_t p = 0;
+  size_t n = 0;
+  size_t star = std::string::npos;
+  size_t star_taken_to = 0;  // where the name stood behind the run that star takes so far
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == "*") {
+      star = p++;
+      star_taken_to = n;
+    } else if (p < pattern.size() && (pattern[p] == "?" || pattern[p] == name[n])) {
+      ++p;
+      ++n;
+    } else if (star != std::string::npos) {
+      p = star + 1;
+      n = ++star_taken_to;
+    } else {
       return false;
     }
-    if (n == name.size()) return false;
-    if (pattern[p] != "?" && pattern[p] != name[n]) return false;
-    ++p;
-    ++n;
   }
-  return n == name.size();
-}
-
-bool MatchesWildcards(const std::string& pattern, const std::string& name) {
-  return MatchCharacters(Characters(pattern), 0, Characters(name), 0);
+  while (p < pattern.size() && pattern[p] == "*") ++p;
+  return p == pattern.size();
 }
 
 }  // namespace

@@ -247,6 +247,10 @@ TEST(MemoryFileSystemDirectories, FileIsPresentSearchesTheDirectory) {
   EXPECT_TRUE(fs.FileIsPresent("D:\\p\\?.wdf"));
   EXPECT_FALSE(fs.FileIsPresent("D:\\p\\*")) << "the first entry found is a directory";
   EXPECT_FALSE(fs.FileIsPresent("D:\\q\\*"));
+  EXPECT_TRUE(fs.FileIsPresent("D:\\p\\*b*.*w*d*f*"));
+  EXPECT_FALSE(fs.FileIsPresent("D:\\p\\*b*.*w*d*f?"));
+  // Every star tried at every split would take longer than the universe has.
+  EXPECT_FALSE(fs.FileIsPresent("D:\\p\\" + std::string(200, '*') + "x"));
 }
 
 TEST(MemoryFileSystemDirectories, RemoveAndRenameRefuseOpenFiles) {
