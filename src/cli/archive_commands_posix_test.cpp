@@ -13,6 +13,7 @@
 
 #include "testing/memory_console.h"
 #include "wdf/wdf.h"
+#include "testing/scratch_directory.h"
 
 namespace velmora {
 namespace {
@@ -44,24 +45,10 @@ const std::string kText = "name=hero\r\n";
 
 class ArchiveCommandsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/velmora-toolkit-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { ASSERT_EQ(system(("rm -rf '" + dir_ + "'").c_str()), 0); }
-
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-  void Put(const std::string& name, const std::string& bytes) {
-    std::ofstream(Path(name), std::ios::binary) << bytes;
-  }
-  std::string Get(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-  }
-  bool Exists(const std::string& name) const { return access(Path(name).c_str(), F_OK) == 0; }
+  std::string Path(const std::string& name) const { return scratch_.Path(name); }
+  void Put(const std::string& name, const std::string& bytes) { scratch_.Put(name, bytes); }
+  std::string Get(const std::string& name) const { return scratch_.Get(name); }
+  bool Exists(const std::string& name) const { return scratch_.Exists(name); }
   std::vector<std::string> Files(const std::string& folder) {
     std::vector<std::string> names;
     SystemFileSystem().ListFiles(Path(folder), &names);
@@ -78,7 +65,8 @@ class ArchiveCommandsTest : public ::testing::Test {
     Put("ui.wdf", ArchiveOf({{0x10, kBmp}, {0xA1B3, kText}, {0x10, "second"}, {0x20, ""}}));
   }
 
-  std::string dir_;
+  ScratchDirectory scratch_{"toolkit"};
+  const std::string dir_ = scratch_.path();
   MemoryConsole console_;
 };
 

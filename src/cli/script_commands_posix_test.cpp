@@ -15,6 +15,7 @@
 #include "sys/code_page.h"
 #include "sys/file_system.h"
 #include "testing/memory_console.h"
+#include "testing/scratch_directory.h"
 
 namespace velmora {
 namespace {
@@ -25,21 +26,8 @@ using pack_run_testing::MakeArchive;
 
 class ScriptCommandsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/velmora-cli-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  void Put(const std::string& name, const std::string& bytes) {
-    fs::create_directories(fs::path(dir_ + "/" + name).parent_path());
-    std::ofstream(dir_ + "/" + name, std::ios::binary) << bytes;
-  }
-  std::string Get(const std::string& name) {
-    std::ifstream file(dir_ + "/" + name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  }
+  void Put(const std::string& name, const std::string& bytes) { scratch_.Put(name, bytes); }
+  std::string Get(const std::string& name) { return scratch_.Get(name); }
   // Every file and directory below the test directory with its size, time and bytes.
   std::map<std::string, std::string> Listing() {
     std::map<std::string, std::string> listing;
@@ -56,7 +44,8 @@ class ScriptCommandsTest : public ::testing::Test {
   }
   std::string Script() { return dir_ + "/job.vlm"; }
 
-  std::string dir_;
+  ScratchDirectory scratch_{"cli"};
+  const std::string dir_ = scratch_.path();
 };
 
 const std::string kSource = MakeArchive({{0x10, "alpha"}, {0x20, "bravo!"}, {0x30, "charlie"}});

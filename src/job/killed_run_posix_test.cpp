@@ -25,6 +25,7 @@
 #include "msg/format.h"
 #include "sys/file_system.h"
 #include "sys/system_error.h"
+#include "testing/scratch_directory.h"
 
 namespace velmora {
 namespace {
@@ -41,9 +42,6 @@ const char kOldTarget[] = "the archive that was there before";
 class KilledRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/velmora-killed-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    dir_ = dir;
     Entries entries;
     for (uint32_t id = 1; id <= kEntryCount; ++id) {
       entries.emplace_back(id, std::string(48 + id % 32, static_cast<char>('a' + id % 26)));
@@ -55,32 +53,10 @@ class KilledRunTest : public ::testing::Test {
     Write("gfx.wdf", source_);
     Write("job.vlm", kScript);
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-
-  void Write(const std::string& name, const std::string& bytes) {
-    std::ofstream(dir_ + "/" + name, std::ios::binary) << bytes;
-  }
-  bool Exists(const std::string& name) {
-    struct stat st;
-    return stat((dir_ + "/" + name).c_str(), &st) == 0;
-  }
-  std::string Read(const std::string& name) {
-    std::ifstream in(dir_ + "/" + name, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-  }
-  std::set<std::string> Names() {
-    std::set<std::string> names;
-    if (DIR* d = opendir(dir_.c_str())) {
-      while (dirent* entry = readdir(d)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") names.insert(name);
-      }
-      closedir(d);
-    }
-    return names;
-  }
+  void Write(const std::string& name, const std::string& bytes) { scratch_.Put(name, bytes); }
+  bool Exists(const std::string& name) { return scratch_.Exists(name); }
+  std::string Read(const std::string& name) { return scratch_.Get(name); }
+  std::set<std::string> Names() { return scratch_.Names(); }
   std::string ProgramPath(const std::string& name) { return dir_ + "\\" + name; }
 
   // A whole run as the program makes it, every question answered with OK: true on success.
@@ -105,7 +81,8 @@ class KilledRunTest : public ::testing::Test {
     return child;
   }
 
-  std::string dir_;
+  ScratchDirectory scratch_{"killed"};
+  const std::string dir_ = scratch_.path();
   std::string source_;
   std::string new_archive_;
 };

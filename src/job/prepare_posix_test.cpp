@@ -15,50 +15,15 @@
 #include "msg/format.h"
 #include "sys/file_system.h"
 #include "sys/system_error.h"
+#include "testing/scratch_directory.h"
 
 namespace velmora {
 namespace {
 
 class PrepareOnDiskTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char dir[] = "/tmp/velmora-prepare-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    dir_ = dir;
-  }
-  void TearDown() override { RemoveTree(dir_); }
-
-  static void RemoveTree(const std::string& path) {
-    struct stat info;
-    if (lstat(path.c_str(), &info) != 0) return;
-    if (S_ISDIR(info.st_mode)) {
-      for (const std::string& name : Names(path)) RemoveTree(path + "/" + name);
-      rmdir(path.c_str());
-    } else {
-      unlink(path.c_str());
-    }
-  }
-  static std::set<std::string> Names(const std::string& dir) {
-    std::set<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-      while (dirent* entry = readdir(d)) {
-        std::string name = entry->d_name;
-        if (name != "." && name != "..") names.insert(name);
-      }
-      closedir(d);
-    }
-    return names;
-  }
-
-  void Write(const std::string& name, const std::string& bytes) {
-    std::ofstream(dir_ + "/" + name, std::ios::binary) << bytes;
-  }
-  std::string Read(const std::string& name) {
-    std::ifstream in(dir_ + "/" + name, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-  }
+  void Write(const std::string& name, const std::string& bytes) { scratch_.Put(name, bytes); }
+  std::string Read(const std::string& name) { return scratch_.Get(name); }
   // The program's form of a path below the test directory: backslashes throughout.
   std::string ProgramPath(const std::string& name) {
     std::string path = dir_ + "/" + name;
@@ -73,7 +38,8 @@ class PrepareOnDiskTest : public ::testing::Test {
     return PrepareJob(job_, SystemFileSystem(), view_);
   }
 
-  std::string dir_;
+  ScratchDirectory scratch_{"prepare"};
+  const std::string dir_ = scratch_.path();
   JobState job_;
   RecordingView view_;
 };
@@ -90,7 +56,7 @@ TEST_F(PrepareOnDiskTest, TargetNamingTheOpenSourceInAnotherFormCannotTouchIt) {
   EXPECT_EQ(view_.boxes[1].text, Message(MessageKey::MsgTargetCreateFailed,
                                          {ProgramPath("sub\\..\\gfx.wdf"), LastSystemErrorText()}));
   EXPECT_EQ(Read("gfx.wdf"), std::string(kArchive, sizeof kArchive));
-  EXPECT_EQ(Names(dir_), (std::set<std::string>{"gfx.wdf", "job.vlm", "sub"}));
+  EXPECT_EQ(scratch_.Names(), (std::set<std::string>{"gfx.wdf", "job.vlm", "sub"}));
 }
 
 TEST_F(PrepareOnDiskTest, RefusedSourceLeavesAnExistingTargetAndNoTemporaryFile) {
@@ -100,14 +66,14 @@ TEST_F(PrepareOnDiskTest, RefusedSourceLeavesAnExistingTargetAndNoTemporaryFile)
   ASSERT_EQ(view_.boxes.size(), 2u);
   EXPECT_EQ(view_.boxes[1].text, Message(MessageKey::MsgSourceNotWdf, {ProgramPath("gfx.wdf")}));
   EXPECT_EQ(Read("out.wdf"), "keep me");
-  EXPECT_EQ(Names(dir_), (std::set<std::string>{"gfx.wdf", "job.vlm", "out.wdf"}));
+  EXPECT_EQ(scratch_.Names(), (std::set<std::string>{"gfx.wdf", "job.vlm", "out.wdf"}));
   EXPECT_EQ(job_.OldTarget, nullptr);
 }
 
 TEST_F(PrepareOnDiskTest, NewArchiveGoesBesideAnExistingTargetInCreatedDirectories) {
   Write("gfx.wdf", std::string(kArchive, sizeof kArchive));
   EXPECT_TRUE(Prepare("#SrcFile=gfx.wdf\n#DestFile=a\\b\\new.wdf\n"));
-  EXPECT_EQ(Names(dir_ + "/a/b"), (std::set<std::string>{"new.wdf.vlmtmp"}));
+  EXPECT_EQ(scratch_.Names("a/b"), (std::set<std::string>{"new.wdf.vlmtmp"}));
   job_ = JobState();
   Write("a/b/new.wdf.vlmtmp", "a killed run's leftover");
 
@@ -115,7 +81,7 @@ TEST_F(PrepareOnDiskTest, NewArchiveGoesBesideAnExistingTargetInCreatedDirectori
   Write("a/b/new.wdf", "old");
   EXPECT_TRUE(Prepare("#SrcFile=gfx.wdf\n#DestFile=a\\b\\new.wdf\n"));
   EXPECT_EQ(job_.TargetWritePath, ProgramPath("a\\b\\new.wdf.vlmtmp"));
-  EXPECT_EQ(Names(dir_ + "/a/b"), (std::set<std::string>{"new.wdf", "new.wdf.vlmtmp"}));
+  EXPECT_EQ(scratch_.Names("a/b"), (std::set<std::string>{"new.wdf", "new.wdf.vlmtmp"}));
   EXPECT_EQ(Read("a/b/new.wdf.vlmtmp"), "") << "the leftover was not replaced";
   EXPECT_EQ(Read("a/b/new.wdf"), "old");
 }

@@ -14,6 +14,7 @@
 #include "sys/file_system.h"
 #include "sys/process.h"
 #include "sys/system_error.h"
+#include "testing/scratch_directory.h"
 
 namespace velmora {
 namespace {
@@ -31,28 +32,13 @@ void ExpectLastError(unsigned long code) {
 // A fresh directory of real files for each test, removed afterwards.
 class PosixFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/velmora-fs-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(&pattern[0])) << "mkdtemp: " << TextOf(errno);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    if (!dir_.empty()) {
-      EXPECT_EQ(0, std::system(("rm -rf '" + dir_ + "'").c_str()));
-    }
-  }
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-  void Put(const std::string& name, const std::string& bytes) const {
-    std::ofstream(Path(name), std::ios::binary) << bytes;
-  }
-  std::string Get(const std::string& name) const {
-    std::ifstream file(Path(name), std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  }
+  std::string Path(const std::string& name) const { return scratch_.Path(name); }
+  void Put(const std::string& name, const std::string& bytes) const { scratch_.Put(name, bytes); }
+  std::string Get(const std::string& name) const { return scratch_.Get(name); }
 
   FileSystem& fs_ = SystemFileSystem();
-  std::string dir_;
+  ScratchDirectory scratch_{"fs"};
+  const std::string dir_ = scratch_.path();
 };
 
 std::string ReadAll(Stream& stream, size_t n) {
