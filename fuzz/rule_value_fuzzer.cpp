@@ -58,7 +58,11 @@ Outcome Failure(MessageKey key, std::initializer_list<FormatArg> args) {
 // the two messages it gets depends on what the folder holds, so only "some message" is expected.
 bool HasWildcards(const std::string& path) { return path.find_first_of("*?") != std::string::npos; }
 
-Outcome PlainOutcome(const std::string& raw_value) {
+// The target's name is held for the whole run, in whatever ASCII letter case a rule writes it.
+Outcome PlainOutcome(const std::string& raw_value, bool double_byte) {
+  const auto names_target = [double_byte](const std::string& path) {
+    return PlainText(double_byte).EqualFoldingAscii(path, kTarget);
+  };
   const std::string value = PlainText(false).Clean(raw_value, true);
   std::string id_text;
   uint32_t id = 0;
@@ -82,7 +86,7 @@ Outcome PlainOutcome(const std::string& raw_value) {
       if (!PlainHexId(id_text, &id))
         return Failure(MessageKey::MsgExternalIdInvalid, {path, id_text});
       if (HasWildcards(path)) return {{}, "?"};
-      if (path == kTarget) {
+      if (names_target(path)) {
         SetLastSystemError(SystemErrorSharingViolation());
         return Failure(MessageKey::MsgRefArchiveOpenFailed, {path, LastSystemErrorText()});
       }
@@ -98,7 +102,7 @@ Outcome PlainOutcome(const std::string& raw_value) {
     case PlainRule::kExternalFile: {
       const std::string path = kDir + value;
       if (HasWildcards(path)) return {{}, "?"};
-      if (path == kTarget) {
+      if (names_target(path)) {
         SetLastSystemError(SystemErrorSharingViolation());
         return Failure(MessageKey::MsgRefFileOpenFailed, {path, LastSystemErrorText()});
       }
@@ -112,7 +116,7 @@ Outcome PlainOutcome(const std::string& raw_value) {
 }
 
 // Runs a job whose script gives entry 1 the rule `value`, as preparation would leave it.
-void CheckRun(const std::string& value) {
+void CheckRun(const std::string& value, bool double_byte) {
   MemoryFileSystem files;
   files.PutFile(kSource, PlainArchive(kSourceEntries));
   files.PutFile(kOther, PlainArchive(kOtherEntries));
@@ -130,7 +134,7 @@ void CheckRun(const std::string& value) {
              "the source is an archive");
   RunPack(job, files, view);
 
-  const Outcome expected = PlainOutcome(value);
+  const Outcome expected = PlainOutcome(value, double_byte);
   const std::string shown_value = Shown(value);
   if (expected.error == "?") {
     FUZZ_CHECK(!job.ErrorText.empty() && !files.HasFile(kTarget), "\"%s\" must fail",
@@ -174,7 +178,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The whole run takes the value from a script line, which ends at a line break or byte 0.
   if (value.find_first_of(std::string("\r\n\0", 3)) == std::string::npos) {
-    CheckRun(value);
+    CheckRun(value, double_byte);
   }
   return 0;
 }
