@@ -28,8 +28,9 @@ def many_entries(count):
     return [(n + 1, bytes([n & 0xFF])) for n in range(count)]
 
 
-# Entries enough for a run that is still going well after the cancels below (1.5 s): a run
-# costs little more than its bytes, so it takes many entries to last.
+# Entries enough for a run that is still going well after the cancels below, which come once
+# the bar stands at 1,000: a run costs little more than its bytes, so it takes many entries to
+# last beyond the display's first updates.
 LONG_RUN_ENTRIES = 600000
 
 
@@ -135,14 +136,15 @@ class PackRunTest(e2e.E2eTestCase):
         return result
 
     def test_esc_during_a_run_reports_failure_and_leaves_no_target(self):
-        result = self.cancel_long_run(esc_after_ms=1500)
+        result = self.cancel_long_run(esc_at_progress=1000)
         self.assertIn("dialog-key esc", result.events)
         self.assertFalse(self.scenario.exists("new.wdf"), result.describe())
 
     def test_close_box_during_a_run_keeps_the_old_target(self):
         self.scenario.write("new.wdf", b"the old target")
         job = self.simple_job(many_entries(LONG_RUN_ENTRIES))
-        result = self.scenario.run(job, answers=["ok"], close_after_ms=1500, timeout_ms=600000)
+        result = self.scenario.run(job, answers=["ok"], close_at_progress=1000,
+                                   timeout_ms=600000)
         self.assertEqual(2, len(result.boxes), result.describe())
         self.assertBox(result, result.boxes[1], filled(FAILED, self.scenario.win("gfx.wdf"),
                                                        self.scenario.win("new.wdf")), "error")

@@ -259,13 +259,15 @@ class Scenario:
 
     def run(self, arguments=b"", program=None, directory=None, answers=(), default_answer="ok",
             esc_after_ms=None, close_after_ms=None, lock=None, lock_exclusive=None,
-            kill_at_progress=None, timeout_ms=60000, screenshots=False, command_line=None):
+            kill_at_progress=None, esc_at_progress=None, close_at_progress=None,
+            timeout_ms=60000, screenshots=False, command_line=None):
         """Runs program (Velmora.exe by default) with the raw argument text after its quoted
         name, in directory (relative to the scenario; default the scenario itself). Returns the
         Result. answers: "ok", "cancel" or "close" for successive boxes. lock: a file held open
         for writing (others may only read it) during the run; lock_exclusive: one held open
         without any sharing. kill_at_progress: the bar position at which the program is ended
-        without warning (TerminateProcess). command_line: the whole command line instead
+        without warning (TerminateProcess); esc_at_progress, close_at_progress: the bar position
+        at which Esc or the close box is pressed. command_line: the whole command line instead
         (program name first), as the shell starts a registered command."""
         program = program or VELMORA_EXE
         if not program:
@@ -291,6 +293,10 @@ class Scenario:
             lines.append(b"close-dialog-after-ms %d" % close_after_ms)
         if kill_at_progress is not None:
             lines.append(b"kill-at-progress %d" % kill_at_progress)
+        if esc_at_progress is not None:
+            lines.append(b"esc-dialog-at-progress %d" % esc_at_progress)
+        if close_at_progress is not None:
+            lines.append(b"close-dialog-at-progress %d" % close_at_progress)
         if lock:
             lines.append(b"lock-file " + self.win(lock))
         if lock_exclusive:

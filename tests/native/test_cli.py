@@ -71,7 +71,7 @@ class VelmoraTest(unittest.TestCase):
         self.assertEqual(e2e.wdf_archive(expected), read("out", "ui-new.wdf"))
 
     def test_ctrl_c_in_a_long_run_keeps_the_old_target(self):
-        entries = [(n, b"%07d" % n * 40) for n in range(60000)]
+        entries = [(n, b"%07d" % n * 10) for n in range(200000)]
         with open(os.path.join(self.dir, "big.wdf"), "wb") as f:
             f.write(e2e.wdf_archive(entries))
         with open(os.path.join(self.dir, "big.vlm"), "wb") as f:

@@ -15,6 +15,8 @@
 //   default-answer ok|cancel|close   for boxes beyond the listed answers (default ok)
 //   esc-dialog-after-ms <n>       press Esc on the progress dialog n ms after it first appears
 //   close-dialog-after-ms <n>     click the progress dialog's close box n ms after it appears
+//   esc-dialog-at-progress <n>    press Esc once the progress bar stands at n or beyond
+//   close-dialog-at-progress <n>  click the close box once the progress bar stands at n or beyond
 //   kill-at-progress <n>          end the program without warning (TerminateProcess, exit code
 //                                 0xDEAD) once the progress bar stands at n or beyond
 //   screenshots <directory>       save each box and the dialog as BMP when first seen
@@ -68,6 +70,8 @@ struct Scenario {
   long esc_after_ms = -1;
   long close_after_ms = -1;
   long kill_at_progress = -1;
+  long esc_at_progress = -1;
+  long close_at_progress = -1;
 };
 
 FILE* g_result = nullptr;
@@ -127,6 +131,10 @@ bool ReadScenario(const char* path, Scenario& scenario) {
       scenario.esc_after_ms = std::strtol(value.c_str(), nullptr, 10);
     } else if (key == "close-dialog-after-ms") {
       scenario.close_after_ms = std::strtol(value.c_str(), nullptr, 10);
+    } else if (key == "esc-dialog-at-progress") {
+      scenario.esc_at_progress = std::strtol(value.c_str(), nullptr, 10);
+    } else if (key == "close-dialog-at-progress") {
+      scenario.close_at_progress = std::strtol(value.c_str(), nullptr, 10);
     } else if (key == "kill-at-progress") {
       scenario.kill_at_progress = std::strtol(value.c_str(), nullptr, 10);
     } else if (key == "screenshots") {
@@ -504,12 +512,18 @@ class Driver {
     KillAtProgress(dialog);
     if (key_sent_) return;
     const long shown_for = static_cast<long>(GetTickCount() - dialog_since_);
-    if (scenario_.esc_after_ms >= 0 && shown_for >= scenario_.esc_after_ms) {
+    // A run's speed varies with the machine: keys tied to the bar land during the run.
+    const long pos = scenario_.esc_at_progress >= 0 || scenario_.close_at_progress >= 0
+                         ? BarPosition(dialog)
+                         : -1;
+    if ((scenario_.esc_after_ms >= 0 && shown_for >= scenario_.esc_after_ms) ||
+        (scenario_.esc_at_progress >= 0 && pos >= scenario_.esc_at_progress)) {
       Event("dialog-key\tesc");
       PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
       PostMessageA(dialog, WM_KEYUP, VK_ESCAPE, 0xC0010001);
       key_sent_ = true;
-    } else if (scenario_.close_after_ms >= 0 && shown_for >= scenario_.close_after_ms) {
+    } else if ((scenario_.close_after_ms >= 0 && shown_for >= scenario_.close_after_ms) ||
+               (scenario_.close_at_progress >= 0 && pos >= scenario_.close_at_progress)) {
       Event("dialog-key\tclose");
       PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
       key_sent_ = true;
@@ -519,12 +533,15 @@ class Driver {
   // Ends the program the way a crash or the task manager would, with no chance to tidy up.
   void KillAtProgress(HWND dialog) {
     if (scenario_.kill_at_progress < 0 || killed_) return;
-    const int pos =
-        static_cast<int>(SendBounded(GetDlgItem(dialog, kProgressBarId), PBM_GETPOS, 0, 0));
+    const long pos = BarPosition(dialog);
     if (pos < scenario_.kill_at_progress) return;
     TerminateProcess(process_, 0xDEAD);
     killed_ = true;
-    Event("killed\t%d", pos);
+    Event("killed\t%ld", pos);
+  }
+
+  long BarPosition(HWND dialog) {
+    return static_cast<long>(SendBounded(GetDlgItem(dialog, kProgressBarId), PBM_GETPOS, 0, 0));
   }
 
   // Records the dialog's state when it differs from the last one recorded. The controls are read
