@@ -2,7 +2,7 @@
 # Installs what is missing, builds the native and the Windows build, and runs every test:
 # native unit tests under AddressSanitizer and UBSan, Windows unit tests under Wine, and the
 # end-to-end tests of Velmora.exe under Wine and Xvfb with the Chinese locale. The fuzzers
-# replay their corpora and fuzz each target briefly.
+# replay their corpora and fuzz each target briefly; the release is built and tried.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,3 +20,6 @@ ctest --preset win32
 
 # The terminal tool as a user runs it: optimised, on the PATH.
 tools/install-velmora.sh
+
+# The release as a user gets it: built twice to the same bytes, the zip under Wine, the package.
+tools/test-release.sh
