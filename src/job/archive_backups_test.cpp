@@ -138,9 +138,12 @@ TEST(ArchiveBackupsTest, AKillAtAnyOperationLosesNothingAndRecoveryCompletesTheS
         EXPECT_EQ(files.FileBytes(kWritten), kNewBytes);
       }
       EXPECT_FALSE(swapped && recovered);
-      if (recovered) EXPECT_EQ(completed, kWritten);
+      if (recovered) {
+        EXPECT_EQ(completed, kWritten);
+      }
       if (swapped) {
         EXPECT_EQ(archive, kNewBytes);
+        EXPECT_GE(budget, 5) << "a kill was tried at too few operations";
         break;
       }
       ASSERT_LT(budget, 100) << "the swap never completed";

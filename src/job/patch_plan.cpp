@@ -5,6 +5,8 @@
 #include <set>
 #include <unordered_map>
 
+#include "job/added_entries.h"
+
 namespace velmora {
 
 namespace {
@@ -36,32 +38,26 @@ bool AllLikeFirst(const std::vector<const EntryPair*>& pairs, const ArchiveIndex
 
 }  // namespace
 
-bool IdsAscend(const std::vector<WdfEntry>& entries) {
-  for (size_t k = 1; k < entries.size(); ++k) {
-    if (entries[k - 1].Id >= entries[k].Id) return false;
-  }
-  return true;
-}
-
 std::vector<uint32_t> PatchedIds(const std::vector<WdfEntry>& old_entries,
                                  const std::vector<PatchRule>& rules) {
   std::set<uint32_t> removed;
-  std::vector<uint32_t> added;
+  NewEntries added;
+  added.by_id = IdsAscend(old_entries);
   for (const PatchRule& rule : rules) {
     if (rule.remove) removed.insert(rule.id);
-    if (rule.add) added.push_back(rule.id);
+    if (rule.add) added.ids.push_back(rule.id);
   }
+  if (added.by_id) std::sort(added.ids.begin(), added.ids.end());
   std::vector<uint32_t> ids;
-  const bool by_id = IdsAscend(old_entries);
-  if (by_id) std::sort(added.begin(), added.end());
   size_t next_added = 0;
   for (const WdfEntry& entry : old_entries) {
-    while (by_id && next_added < added.size() && added[next_added] < entry.Id) {
-      ids.push_back(added[next_added++]);
+    while (next_added < added.ids.size() &&
+           NewEntryGoesBefore(added, added.ids[next_added], entry.Id)) {
+      ids.push_back(added.ids[next_added++]);
     }
     if (removed.count(entry.Id) == 0) ids.push_back(entry.Id);
   }
-  while (next_added < added.size()) ids.push_back(added[next_added++]);
+  while (next_added < added.ids.size()) ids.push_back(added.ids[next_added++]);
   return ids;
 }
 

@@ -33,9 +33,6 @@ struct PatchPlan {
   std::vector<uint32_t> unreachable;
 };
 
-// True when `ids` ascend strictly: the run then places each new entry by its id.
-bool IdsAscend(const std::vector<WdfEntry>& entries);
-
 // The id sequence that running `rules` in place on an archive with `old_entries` gives.
 std::vector<uint32_t> PatchedIds(const std::vector<WdfEntry>& old_entries,
                                  const std::vector<PatchRule>& rules);

@@ -101,8 +101,8 @@ TEST(ArchiveDiffTest, UnreadableBytesStopTheComparisonNamingTheEntry) {
   MemoryFileSystem files;
   files.PutFile(kOld, ArchiveOf({{1, "aaaa"}, {2, "bbbb"}}));
   files.PutFile(kNew, ArchiveOf({{1, "aaaa"}, {2, "bbbb"}}));
-  files.FailReadsOfFrom(kNew, 12 + 4 + 2);  // inside the second entry
   Opened opened = Open(files);
+  files.FailReadsOfFrom(kNew, 12 + 4 + 2);  // inside the second entry
   DiffResult result = CompareArchives(*opened.old_stream, opened.old_index, *opened.new_stream,
                                       opened.new_index);
   EXPECT_EQ(result.fault, DiffFault::kNewReadFailed);

@@ -1,0 +1,74 @@
+#include "job/added_entries.h"
+
+#include <algorithm>
+#include <string>
+#include <unordered_set>
+
+#include "sys/code_page.h"
+
+namespace velmora {
+
+namespace {
+
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// The id of a line named '@' and eight hexadecimal digits.
+bool EntryLineId(const std::string& name, uint32_t* id) {
+  if (name.size() != 9 || name[0] != '@') return false;
+  uint32_t value = 0;
+  for (size_t k = 1; k < name.size(); ++k) {
+    if (!IsHexDigit(name[k])) return false;
+    const char c = name[k];
+    const uint32_t digit = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+    value = value << 4 | digit;
+  }
+  *id = value;
+  return true;
+}
+
+bool SourceHasId(const std::vector<WdfEntry>& source_index, const SourceIdLookup& source_ids,
+                 uint32_t id) {
+  if (source_ids.Built) {
+    const auto& first = source_ids.FirstIndexOfId;
+    const auto it = std::lower_bound(first.begin(), first.end(), std::make_pair(id, uint32_t{0}));
+    return it != first.end() && it->first == id;
+  }
+  return std::any_of(source_index.begin(), source_index.end(),
+                     [id](const WdfEntry& entry) { return entry.Id == id; });
+}
+
+}  // namespace
+
+bool ScriptKeySaysYes(const ScriptLines& script, const char* key) {
+  const int line = FindScriptKey(script, key);
+  return line >= 0 && EqualFoldingAscii(CleanScriptValue(ScriptValueAt(script, line), true), "yes");
+}
+
+bool IdsAscend(const std::vector<WdfEntry>& entries) {
+  for (size_t k = 1; k < entries.size(); ++k) {
+    if (entries[k - 1].Id >= entries[k].Id) return false;
+  }
+  return true;
+}
+
+NewEntries FindNewEntries(const ScriptLines& script, const std::vector<WdfEntry>& source_index,
+                          const SourceIdLookup& source_ids) {
+  NewEntries entries;
+  entries.by_id = IdsAscend(source_index);
+  std::unordered_set<uint32_t> seen;
+  for (size_t k = 0; k < script.Count(); ++k) {
+    uint32_t id = 0;
+    const int line = static_cast<int>(k);
+    if (!EntryLineId(ScriptNameAt(script, line), &id) || !seen.insert(id).second) continue;
+    if (SourceHasId(source_index, source_ids, id)) continue;
+    // The line that a lookup of the id finds, as for a source entry.
+    if (FindScriptKey(script, EntryKey(id)) != line) continue;
+    entries.ids.push_back(id);
+  }
+  if (entries.by_id) std::sort(entries.ids.begin(), entries.ids.end());
+  return entries;
+}
+
+}  // namespace velmora
