@@ -4,25 +4,20 @@
 #include <string>
 #include <unordered_set>
 
-#include "sys/code_page.h"
+#include "wdf/resource_id.h"
 
 namespace velmora {
 
 namespace {
-
-bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
 
 // The id of a line named '@' and eight hexadecimal digits.
 bool EntryLineId(const std::string& name, uint32_t* id) {
   if (name.size() != 9 || name[0] != '@') return false;
   uint32_t value = 0;
   for (size_t k = 1; k < name.size(); ++k) {
-    if (!IsHexDigit(name[k])) return false;
-    const char c = name[k];
-    const uint32_t digit = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
-    value = value << 4 | digit;
+    const int digit = HexDigitValue(name[k]);
+    if (digit < 0) return false;
+    value = value << 4 | static_cast<uint32_t>(digit);
   }
   *id = value;
   return true;
@@ -40,11 +35,6 @@ bool SourceHasId(const std::vector<WdfEntry>& source_index, const SourceIdLookup
 }
 
 }  // namespace
-
-bool ScriptKeySaysYes(const ScriptLines& script, const char* key) {
-  const int line = FindScriptKey(script, key);
-  return line >= 0 && EqualFoldingAscii(CleanScriptValue(ScriptValueAt(script, line), true), "yes");
-}
 
 bool IdsAscend(const std::vector<WdfEntry>& entries) {
   for (size_t k = 1; k < entries.size(); ++k) {

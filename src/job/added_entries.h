@@ -14,10 +14,6 @@
 
 namespace velmora {
 
-// True when the script has the line `key`=yes (the value in any letter case). Earlier versions
-// ignore such keys, so a script keeps working where they are unknown.
-bool ScriptKeySaysYes(const ScriptLines& script, const char* key);
-
 // True when the ids ascend strictly.
 bool IdsAscend(const std::vector<WdfEntry>& entries);
 
