@@ -33,7 +33,8 @@ bool ParseEditedFileName(const std::string& name, EditedFileName* parsed) {
   return true;
 }
 
-FolderSorting SortFolderFiles(const ArchiveIndex& index, const std::vector<std::string>& names) {
+FolderSorting SortFolderFiles(const ArchiveIndex& index, const std::vector<std::string>& names,
+                              bool add) {
   // Per id: the first entry with it and how many entries have it.
   struct IdEntries {
     size_t first = 0;
@@ -46,6 +47,7 @@ FolderSorting SortFolderFiles(const ArchiveIndex& index, const std::vector<std::
   }
   FolderSorting sorting;
   std::map<size_t, EditedFile> by_entry;  // keeps the index order
+  std::map<uint32_t, EditedFile> added;   // new entries, by id
   for (const std::string& name : names) {
     EditedFileName parsed;
     if (!ParseEditedFileName(name, &parsed)) {
@@ -53,7 +55,13 @@ FolderSorting SortFolderFiles(const ArchiveIndex& index, const std::vector<std::
       continue;
     }
     auto found = ids.find(parsed.id);
-    if (found == ids.end() || parsed.occurrence > found->second.count) {
+    if (add && found == ids.end() && parsed.occurrence == 1) {
+      auto inserted = added.emplace(parsed.id, EditedFile{0, parsed.id, name, true});
+      if (!inserted.second) {
+        sorting.unusable.push_back(
+            {name, UnusableReason::kSecondFile, inserted.first->second.name});
+      }
+    } else if (found == ids.end() || parsed.occurrence > found->second.count) {
       sorting.unusable.push_back({name, UnusableReason::kNotInArchive, {}});
     } else if (parsed.occurrence > 1) {
       sorting.unusable.push_back({name, UnusableReason::kUnreachable, {}});
@@ -67,6 +75,7 @@ FolderSorting SortFolderFiles(const ArchiveIndex& index, const std::vector<std::
     }
   }
   for (auto& file : by_entry) sorting.files.push_back(std::move(file.second));
+  for (auto& file : added) sorting.files.push_back(std::move(file.second));
   return sorting;
 }
 
@@ -95,6 +104,7 @@ std::string RebuildScriptText(const ScriptHeader& header, const std::vector<Scri
   line("#SrcFile", header.src_file);
   if (!header.dest_path.empty()) line("#DestPath", header.dest_path);
   if (!header.dest_file.empty()) line("#DestFile", header.dest_file);
+  if (header.add_entries) line("#AddEntries", "yes");
   for (const ScriptRule& rule : rules) line(EntryKey(rule.id), rule.value);
   return text;
 }
