@@ -57,6 +57,21 @@ TEST(ScriptFromDirTest, FolderFilesSortedAgainstTheIndex) {
     EXPECT_EQ(sorting.unusable[k].reason, unusable[k].second) << unusable[k].first;
   }
   EXPECT_EQ(sorting.unusable[2].other, "00000020.bmp");
+
+  // With --add, ids the archive lacks become new entries behind the others; later entries of
+  // an id the archive lacks, and a second file for one, stay unusable.
+  const FolderSorting adding = SortFolderFiles(
+      index, {"00000005.bin", "00000005.txt", "00000010.bin", "00000040-2.bin", "00000040.bin"},
+      true);
+  ASSERT_EQ(adding.files.size(), 3u);
+  EXPECT_EQ(adding.files[0].name, "00000010.bin");
+  EXPECT_FALSE(adding.files[0].added);
+  EXPECT_EQ(adding.files[1].name, "00000005.bin");
+  EXPECT_TRUE(adding.files[1].added);
+  EXPECT_EQ(adding.files[2].name, "00000040.bin");
+  ASSERT_EQ(adding.unusable.size(), 2u);
+  EXPECT_EQ(adding.unusable[0].reason, UnusableReason::kSecondFile);
+  EXPECT_EQ(adding.unusable[1].reason, UnusableReason::kNotInArchive);
 }
 
 TEST(ScriptFromDirTest, PathsAsRuleValues) {
