@@ -25,28 +25,6 @@ void EnterReport() {
   for (;;) Sleep(INFINITE);
 }
 
-struct CodeLocation {
-  std::string module_name;  // file name without directory
-  uintptr_t offset = 0;     // from the start of that module
-};
-
-CodeLocation LocationOf(const void* address) {
-  HMODULE module = nullptr;
-  if (address == nullptr || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                                    GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                                static_cast<LPCSTR>(address), &module)) {
-    module = GetModuleHandleA(nullptr);
-  }
-  char path[MAX_PATH + 1] = {};
-  GetModuleFileNameA(module, path, MAX_PATH);
-  CodeLocation location;
-  location.module_name = FileNamePart(path);
-  const uintptr_t base = reinterpret_cast<uintptr_t>(module);
-  const uintptr_t code = reinterpret_cast<uintptr_t>(address);
-  location.offset = code >= base ? code - base : 0;
-  return location;
-}
-
 [[noreturn]] void ShowReportAndExit(const FailureFacts& facts) {
   const CodeLocation location = LocateCode(facts.code_address);
   const std::string text =
