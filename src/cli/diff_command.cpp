@@ -47,8 +47,7 @@ struct Compared {
 };
 
 std::string SizeText(const ArchiveIndex& index, size_t entry) {
-  return entry == EntryPair::kNoEntry ? std::string()
-                                      : std::to_string(index.entries[entry].Size);
+  return entry == EntryPair::kNoEntry ? std::string() : std::to_string(index.entries[entry].Size);
 }
 
 // The entry as extraction names its file: the id, and "-N" for the N-th entry of a repeated id.
@@ -76,11 +75,11 @@ std::string Report(const Console& console, DiffForm form, bool all, const Compar
   }
   if (form == DiffForm::kJson) {
     out = "{\"old\":" + JsonString(compared.old_archive.path) +
-          ",\"new\":" + JsonString(compared.new_archive.path) + ",\"identical\":" +
-          (difference.Identical() ? "true" : "false") +
+          ",\"new\":" + JsonString(compared.new_archive.path) +
+          ",\"identical\":" + (difference.Identical() ? "true" : "false") +
           ",\"same_order\":" + (order_differs ? "false" : "true") + ",\"counts\":{";
-    for (EntryChange change : {EntryChange::kChanged, EntryChange::kAdded, EntryChange::kRemoved,
-                               EntryChange::kSame}) {
+    for (EntryChange change :
+         {EntryChange::kChanged, EntryChange::kAdded, EntryChange::kRemoved, EntryChange::kSame}) {
       out += std::string(change == EntryChange::kChanged ? "" : ",") + "\"" + ChangeName(change) +
              "\":" + std::to_string(difference.Count(change));
     }
@@ -175,12 +174,12 @@ int Fail(Console& console, const std::string& problem) {
 
 bool WriteEntryFile(FileSystem& files, Stream& archive, const WdfEntry& entry,
                     const std::string& path, bool force) {
-  std::unique_ptr<Stream> out = force ? files.CreateExclusive(path) : files.CreateNewExclusive(path);
+  std::unique_ptr<Stream> out =
+      force ? files.CreateExclusive(path) : files.CreateNewExclusive(path);
   if (!out) return false;
   const bool written =
-      ReadEntryBytes(archive, entry, [&out](const char* data, size_t n) {
-        return out->Write(data, n);
-      }) &&
+      ReadEntryBytes(archive, entry,
+                     [&out](const char* data, size_t n) { return out->Write(data, n); }) &&
       out->Flush();
   if (!written) {
     out.reset();
@@ -191,8 +190,8 @@ bool WriteEntryFile(FileSystem& files, Stream& archive, const WdfEntry& entry,
 
 // The script of a patch: it patches OLD's file in the folder above its own.
 std::string PatchScript(const std::string& archive_name, const PatchPlan& plan,
-                        const std::vector<std::string>& rule_values,
-                        const std::string& question, const std::string& report) {
+                        const std::vector<std::string>& rule_values, const std::string& question,
+                        const std::string& report) {
   std::string text;
   const auto line = [&text](const std::string& name, const std::string& value) {
     text += name + "=" + value + "\r\n";
@@ -218,8 +217,8 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
     return kExitOk;
   }
   const ArchiveIndex& news = compared.new_archive.index;
-  const PatchPlan plan = PlanPatch(compared.old_archive.index, news, difference,
-                                   *compared.new_archive.stream);
+  const PatchPlan plan =
+      PlanPatch(compared.old_archive.index, news, difference, *compared.new_archive.stream);
   if (!plan.unreachable.empty()) {
     std::string ids;
     for (uint32_t id : plan.unreachable) ids += (ids.empty() ? "" : ", ") + FormatId(id);
@@ -238,8 +237,8 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
   const std::string archive_name = LastPathName(compared.old_archive.path);
   std::string archive_cp936;
   std::string checked;
-  if (!Cp936FromPathText(archive_name, &archive_cp936) ||
-      !RulePathValue(archive_cp936, &checked) || checked != archive_cp936) {
+  if (!Cp936FromPathText(archive_name, &archive_cp936) || !RulePathValue(archive_cp936, &checked) ||
+      checked != archive_cp936) {
     return Fail(console, FormatText(Localized(console, "the name %s cannot stand in a script",
                                               "名称 %s 无法写入脚本"),
                                     {archive_name}));
@@ -256,7 +255,8 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
   }
   const auto check_free = [&](const std::string& path) {
     if (call.files.DirectoryExists(path)) {
-      problems.push_back(FormatText(Localized(console, "%s is a folder", "%s 是一个文件夹"), {path}));
+      problems.push_back(
+          FormatText(Localized(console, "%s is a folder", "%s 是一个文件夹"), {path}));
     } else if (!force && call.files.FileIsPresent(path)) {
       problems.push_back(FormatText(
           Localized(console, "%s exists (--force replaces it)", "%s 已存在（--force 可覆盖）"),
@@ -290,8 +290,7 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
   const std::string question_utf8 = FormatText(
       "此补丁将修改 %s：更改 %d 个条目，新增 %d 个，删除 %d 个。\\n"
       "原文件将保留为备份（%s.N.bak），可用 velmora restore 恢复。",
-      {archive_name, Signed(plan.changed), Signed(plan.added), Signed(plan.removed),
-       archive_name});
+      {archive_name, Signed(plan.changed), Signed(plan.added), Signed(plan.removed), archive_name});
   if (!Cp936FromProgramText(question_utf8, &question) ||
       !Cp936FromProgramText(FormatText("补丁已应用到 %s。", {archive_name}), &report)) {
     return Fail(console, FormatText(Localized(console, "the name %s cannot stand in a script",
@@ -318,11 +317,11 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
     call.files.RemoveFile(script_path);
     return Fail(console, Message(MessageKey::MsgTargetWriteFailed, {script_path, reason}));
   }
-  console.Out(FormatText(Localized(console,
-                                   "%s written: %d changed, %d added, %d removed (%d files)\n",
-                                   "已写出 %s：%d 个更改，%d 个新增，%d 个删除（%d 个文件）\n"),
-                         {script_path, Signed(plan.changed), Signed(plan.added),
-                          Signed(plan.removed), Signed(files.size())}));
+  console.Out(
+      FormatText(Localized(console, "%s written: %d changed, %d added, %d removed (%d files)\n",
+                           "已写出 %s：%d 个更改，%d 个新增，%d 个删除（%d 个文件）\n"),
+                 {script_path, Signed(plan.changed), Signed(plan.added), Signed(plan.removed),
+                  Signed(files.size())}));
   return kExitOk;
 }
 
@@ -330,10 +329,10 @@ int RunDiff(CommandCall& call) {
   if (ShowHelpWhenAsked(call, kDiffCommand)) return kExitOk;
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(call.args,
-                      {{0, "all", false}, {0, "format", true}, {0, "patch", true},
-                       {0, "force", false}},
-                      call.console, &parsed, &error)) {
+  if (!ParseArguments(
+          call.args,
+          {{0, "all", false}, {0, "format", true}, {0, "patch", true}, {0, "force", false}},
+          call.console, &parsed, &error)) {
     return UsageError(call.console, "diff", error);
   }
   DiffForm form = DiffForm::kText;
@@ -349,22 +348,21 @@ int RunDiff(CommandCall& call) {
     }
   }
   if (parsed.Has("force") && !parsed.Has("patch")) {
-    return UsageError(call.console, "diff",
-                      Localized(call.console, "--force goes with --patch", "--force 需与 --patch 同用"));
+    return UsageError(
+        call.console, "diff",
+        Localized(call.console, "--force goes with --patch", "--force 需与 --patch 同用"));
   }
   if (parsed.operands.size() != 2) {
     return UsageError(call.console, "diff",
-                      Localized(call.console, "give two archives: OLD NEW",
-                                "需要两个归档：旧 新"));
+                      Localized(call.console, "give two archives: OLD NEW", "需要两个归档：旧 新"));
   }
   Compared compared;
   if (!OpenReadableArchive(call, parsed.operands[0], &compared.old_archive) ||
       !OpenReadableArchive(call, parsed.operands[1], &compared.new_archive)) {
     return kExitUsage;
   }
-  compared.result =
-      CompareArchives(*compared.old_archive.stream, compared.old_archive.index,
-                      *compared.new_archive.stream, compared.new_archive.index);
+  compared.result = CompareArchives(*compared.old_archive.stream, compared.old_archive.index,
+                                    *compared.new_archive.stream, compared.new_archive.index);
   if (compared.result.fault != DiffFault::kNone) {
     PrintError(call.console, FaultText(call.console, compared));
     return kExitUsage;

@@ -57,9 +57,9 @@ int ListArchiveBackups(CommandCall& call, const std::string& archive,
       written = WrittenText(*stream);
       if (ReadWdfHeader(*stream, &count, nullptr)) entries = std::to_string(count);
     }
-    out += FormatText(Localized(console, "%s  %s  %d bytes  %s entries\n",
-                                "%s  %s  %d 字节  %s 个条目\n"),
-                      {backup.path, written, Signed(backup.size), entries});
+    out += FormatText(
+        Localized(console, "%s  %s  %d bytes  %s entries\n", "%s  %s  %d 字节  %s 个条目\n"),
+        {backup.path, written, Signed(backup.size), entries});
   }
   console.Out(out);
   return kExitOk;
@@ -90,9 +90,9 @@ int RestoreNewest(CommandCall& call, const std::string& archive,
   Console& console = call.console;
   FileSystem& files = call.files;
   if (backups.empty()) {
-    return Fail(console, FormatText(Localized(console, "%s has no backup to restore",
-                                              "%s 没有可恢复的备份"),
-                                    {archive}));
+    return Fail(console,
+                FormatText(Localized(console, "%s has no backup to restore", "%s 没有可恢复的备份"),
+                           {archive}));
   }
   const ArchiveBackup& newest = backups.back();
   {
@@ -126,10 +126,10 @@ int RestoreNewest(CommandCall& call, const std::string& archive,
   std::string text = FormatText(Localized(console, "%s restored from %s\n", "%s 已从 %s 恢复\n"),
                                 {archive, newest.path});
   if (!kept.empty()) {
-    text += FormatText(Localized(console,
-                                 "the archive it replaced is kept as %s (restore again to undo)\n",
-                                 "被替换的归档保留为 %s（再次执行 restore 可撤销）\n"),
-                       {kept});
+    text += FormatText(
+        Localized(console, "the archive it replaced is kept as %s (restore again to undo)\n",
+                  "被替换的归档保留为 %s（再次执行 restore 可撤销）\n"),
+        {kept});
   }
   console.Out(text);
   return kExitOk;
@@ -150,14 +150,15 @@ int RunRestore(CommandCall& call) {
   Console& console = call.console;
   std::string completed;
   if (RecoverInterruptedSwap(call.files, archive, &completed)) {
-    console.Err(FormatText(Localized(console,
-                                     "an interrupted patch was completed: %s took the name %s\n",
-                                     "已完成被中断的修补：%s 已改名为 %s\n"),
-                           {completed, archive}));
+    console.Err(
+        FormatText(Localized(console, "an interrupted patch was completed: %s took the name %s\n",
+                             "已完成被中断的修补：%s 已改名为 %s\n"),
+                   {completed, archive}));
   }
   std::vector<ArchiveBackup> backups;
   if (!ListBackups(call.files, archive, &backups)) {
-    return Fail(console, Message(MessageKey::MsgSourceOpenFailed, {archive, LastSystemErrorText()}));
+    return Fail(console,
+                Message(MessageKey::MsgSourceOpenFailed, {archive, LastSystemErrorText()}));
   }
   if (parsed.Has("list")) return ListArchiveBackups(call, archive, backups);
   return RestoreNewest(call, archive, backups);

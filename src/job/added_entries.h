@@ -19,8 +19,8 @@ bool IdsAscend(const std::vector<WdfEntry>& entries);
 
 // The new entries of a run, in the order they are written.
 struct NewEntries {
-  bool by_id = false;          // placed by id among the source's entries
-  std::vector<uint32_t> ids;   // sorted when by_id, else in the order of their rule lines
+  bool by_id = false;         // placed by id among the source's entries
+  std::vector<uint32_t> ids;  // sorted when by_id, else in the order of their rule lines
 };
 
 // The ids that rule lines name and the source lacks (`source_ids` answers whether an id is in

@@ -129,8 +129,7 @@ bool WrittenInFull(FileSystem& files, const std::string& path) {
 }
 
 bool SwapInNewArchive(FileSystem& files, const std::string& archive_path,
-                      const std::string& written_path, std::string* backup,
-                      SwapStep* failed_step) {
+                      const std::string& written_path, std::string* backup, SwapStep* failed_step) {
   *failed_step = SwapStep::kNone;
   if (!ReserveBackupName(files, archive_path, backup)) {
     *failed_step = SwapStep::kReserve;

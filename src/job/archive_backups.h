@@ -53,8 +53,7 @@ bool WrittenInFull(FileSystem& files, const std::string& path);
 // in the last error.
 enum class SwapStep { kNone, kReserve, kKeepOld, kPlaceNew };
 bool SwapInNewArchive(FileSystem& files, const std::string& archive_path,
-                      const std::string& written_path, std::string* backup,
-                      SwapStep* failed_step);
+                      const std::string& written_path, std::string* backup, SwapStep* failed_step);
 
 // Finishes a swap that was interrupted between its two renames: when nothing is under the
 // archive's name, a backup exists and a temporary file beside the archive is an archive written

@@ -37,12 +37,18 @@ struct NamingCase {
 TEST(ArchiveBackupsTest, TheOldArchiveTakesANameAboveEveryBackup) {
   const std::vector<NamingCase> cases = {
       {"no backup yet", {}, {}, "ui.wdf.1.bak"},
-      {"two backups", {"ui.wdf.1.bak", "ui.wdf.2.bak"}, {"ui.wdf.1.bak", "ui.wdf.2.bak"},
+      {"two backups",
+       {"ui.wdf.1.bak", "ui.wdf.2.bak"},
+       {"ui.wdf.1.bak", "ui.wdf.2.bak"},
        "ui.wdf.3.bak"},
-      {"a gap is not filled", {"ui.wdf.5.bak", "ui.wdf.1.bak"}, {"ui.wdf.1.bak", "ui.wdf.5.bak"},
+      {"a gap is not filled",
+       {"ui.wdf.5.bak", "ui.wdf.1.bak"},
+       {"ui.wdf.1.bak", "ui.wdf.5.bak"},
        "ui.wdf.6.bak"},
-      {"numbers sort as numbers", {"ui.wdf.9.bak", "ui.wdf.10.bak"},
-       {"ui.wdf.9.bak", "ui.wdf.10.bak"}, "ui.wdf.11.bak"},
+      {"numbers sort as numbers",
+       {"ui.wdf.9.bak", "ui.wdf.10.bak"},
+       {"ui.wdf.9.bak", "ui.wdf.10.bak"},
+       "ui.wdf.11.bak"},
       {"names that are no backups of it",
        {"ui.wdf.01.bak", "ui.wdf.x.bak", "ui.wdf.bak", "other.wdf.1.bak", "ui.wdf.1.bak.txt"},
        {},
@@ -112,8 +118,8 @@ TEST(ArchiveBackupsTest, AFailedStepLeavesTheOldArchiveAndTheNewOneWhereTheyWere
 TEST(ArchiveBackupsTest, AKillAtAnyOperationLosesNothingAndRecoveryCompletesTheSwap) {
   for (bool power_cut : {false, true}) {
     for (int budget = 0;; ++budget) {
-      SCOPED_TRACE(testing::Message() << "operations done: " << budget << ", power cut "
-                                      << power_cut);
+      SCOPED_TRACE(testing::Message()
+                   << "operations done: " << budget << ", power cut " << power_cut);
       MemoryFileSystem files;
       files.PutFile(kArchive, kOldBytes);
       files.PutFile(kWritten, kNewBytes);

@@ -47,20 +47,54 @@ struct InPlaceCase {
 TEST(InPlaceRunTest, TheSourceTakesTheNewArchiveAndKeepsTheOldAsABackupOrStaysAsItWas) {
   const std::string rule = "@00000001=00000001.bin\r\n";
   const std::vector<InPlaceCase> cases = {
-      {"without the switch the target may not be the source", kPatchScript, kPatchHeader + rule,
-       {}, -1, kOld, "", Message(MessageKey::MsgTargetSameAsSource, {kArchive, kArchive})},
-      {"in place", kPatchScript, kPatchHeader + "#InPlace=yes\r\n" + rule, {}, -1, kNew,
-       Backup(1), ""},
-      {"earlier backups stay", kPatchScript, kPatchHeader + "#InPlace=YES\r\n" + rule,
-       {Backup(1), Backup(2)}, -1, kNew, Backup(3), ""},
-      {"the default target is the source", "C:\\game\\ui.vlm",
-       "#SrcFile=ui.wdf\r\n#InPlace=yes\r\n#RunEnd=\r\n@00000001=patch\\00000001.bin\r\n", {}, -1,
-       kNew, Backup(1), ""},
-      {"a failed run leaves it", kPatchScript,
-       kPatchHeader + "#InPlace=yes\r\n@00000002=missing.bin\r\n", {}, -1, kOld, "",
+      {"without the switch the target may not be the source",
+       kPatchScript,
+       kPatchHeader + rule,
+       {},
+       -1,
+       kOld,
+       "",
+       Message(MessageKey::MsgTargetSameAsSource, {kArchive, kArchive})},
+      {"in place",
+       kPatchScript,
+       kPatchHeader + "#InPlace=yes\r\n" + rule,
+       {},
+       -1,
+       kNew,
+       Backup(1),
+       ""},
+      {"earlier backups stay",
+       kPatchScript,
+       kPatchHeader + "#InPlace=YES\r\n" + rule,
+       {Backup(1), Backup(2)},
+       -1,
+       kNew,
+       Backup(3),
+       ""},
+      {"the default target is the source",
+       "C:\\game\\ui.vlm",
+       "#SrcFile=ui.wdf\r\n#InPlace=yes\r\n#RunEnd=\r\n@00000001=patch\\00000001.bin\r\n",
+       {},
+       -1,
+       kNew,
+       Backup(1),
+       ""},
+      {"a failed run leaves it",
+       kPatchScript,
+       kPatchHeader + "#InPlace=yes\r\n@00000002=missing.bin\r\n",
+       {},
+       -1,
+       kOld,
+       "",
        Message(MessageKey::MsgRefFileNotFound, {"C:\\game\\patch\\missing.bin"})},
-      {"a cancelled run leaves it", kPatchScript, kPatchHeader + "#InPlace=yes\r\n" + rule, {}, 1,
-       kOld, "", Message(MessageKey::MsgPackFailed, {kArchive, kArchive})},
+      {"a cancelled run leaves it",
+       kPatchScript,
+       kPatchHeader + "#InPlace=yes\r\n" + rule,
+       {},
+       1,
+       kOld,
+       "",
+       Message(MessageKey::MsgPackFailed, {kArchive, kArchive})},
   };
   for (const InPlaceCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -96,8 +130,8 @@ TEST(InPlaceRunTest, AKillAtAnyOperationLosesNothingAndTheNextRunFinishes) {
   const std::string text = kPatchHeader + "#InPlace=yes\r\n@00000001=00000001.bin\r\n";
   for (bool power_cut : {false, true}) {
     for (int budget = 0;; ++budget) {
-      SCOPED_TRACE(testing::Message() << "operations done: " << budget << ", power cut "
-                                      << power_cut);
+      SCOPED_TRACE(testing::Message()
+                   << "operations done: " << budget << ", power cut " << power_cut);
       MemoryFileSystem files;
       Game(files);
       StoppingFileSystem stopping(files, budget);

@@ -18,9 +18,9 @@ namespace velmora {
 
 struct PatchRule {
   uint32_t id = 0;
-  bool remove = false;       // @Delete
-  bool add = false;          // an id the old archive lacks
-  size_t new_entry = 0;      // otherwise: the new archive's entry whose bytes the rule takes
+  bool remove = false;   // @Delete
+  bool add = false;      // an id the old archive lacks
+  size_t new_entry = 0;  // otherwise: the new archive's entry whose bytes the rule takes
 };
 
 struct PatchPlan {

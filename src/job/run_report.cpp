@@ -49,8 +49,8 @@ std::optional<std::string> SuccessReport(const JobState& job) {
   if (report.empty()) {
     report = Message(MessageKey::MsgPackSucceeded, {job.SourcePath, job.TargetPath});
   }
-  const int64_t deleted =
-      static_cast<int64_t>(job.SourceCount) + job.AddedCount - static_cast<int64_t>(job.TargetCount);
+  const int64_t deleted = static_cast<int64_t>(job.SourceCount) + job.AddedCount -
+                          static_cast<int64_t>(job.TargetCount);
   if (deleted > 0) {
     report += "\r\r";
     report += Message(MessageKey::MsgDeletedCount, {job.TargetCount, deleted});

@@ -44,8 +44,7 @@ inline std::unique_ptr<ScriptRunOutcome> RunScriptText(FileSystem& files,
     return outcome;
   }
   RunPack(job, files, outcome->view);
-  outcome->succeeded =
-      RunSucceeded(job, static_cast<uint32_t>(outcome->view.progress.size()));
+  outcome->succeeded = RunSucceeded(job, static_cast<uint32_t>(outcome->view.progress.size()));
   if (outcome->succeeded) {
     if (std::optional<std::string> report = SuccessReport(job)) outcome->report = *report;
   } else {

@@ -36,9 +36,7 @@ class StoppingFileSystem final : public FileSystem {
   std::unique_ptr<Stream> CreateNewExclusive(const std::string& path) override {
     return Go() ? real_.CreateNewExclusive(path) : nullptr;
   }
-  bool FileIsPresent(const std::string& path) override {
-    return Go() && real_.FileIsPresent(path);
-  }
+  bool FileIsPresent(const std::string& path) override { return Go() && real_.FileIsPresent(path); }
   bool DirectoryExists(const std::string& path) override {
     return Go() && real_.DirectoryExists(path);
   }

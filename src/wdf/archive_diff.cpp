@@ -84,8 +84,8 @@ bool SameBytes(Stream& old_stream, uint32_t old_offset, Stream& new_stream, uint
   return true;
 }
 
-DiffResult CompareArchives(Stream& old_stream, const ArchiveIndex& old_index,
-                           Stream& new_stream, const ArchiveIndex& new_index) {
+DiffResult CompareArchives(Stream& old_stream, const ArchiveIndex& old_index, Stream& new_stream,
+                           const ArchiveIndex& new_index) {
   DiffResult result;
   result.difference = PairEntries(old_index, new_index);
   ArchiveDifference& difference = result.difference;

@@ -35,9 +35,7 @@ struct ArchiveDifference {
 
   size_t Count(EntryChange change) const { return counts[static_cast<size_t>(change)]; }
   // Same entries, same bytes, same order.
-  bool Identical() const {
-    return same_order && Count(EntryChange::kSame) == pairs.size();
-  }
+  bool Identical() const { return same_order && Count(EntryChange::kSame) == pairs.size(); }
 };
 
 // Why a comparison stopped: an entry whose bytes do not lie within its file, or bytes the
@@ -55,8 +53,8 @@ struct DiffResult {
 ArchiveDifference PairEntries(const ArchiveIndex& old_index, const ArchiveIndex& new_index);
 
 // Pairs the entries and compares the bytes of every pair of equal size.
-DiffResult CompareArchives(Stream& old_stream, const ArchiveIndex& old_index,
-                           Stream& new_stream, const ArchiveIndex& new_index);
+DiffResult CompareArchives(Stream& old_stream, const ArchiveIndex& old_index, Stream& new_stream,
+                           const ArchiveIndex& new_index);
 
 // True when the `size` bytes at `old_offset` of one stream equal those at `new_offset` of the
 // other; reads both in pieces. `*failed_side` is 1 or 2 when a read fell short.

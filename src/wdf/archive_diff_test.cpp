@@ -62,16 +62,19 @@ TEST(ArchiveDiffTest, PairsTheKthEntryOfAnIdAndComparesTheirBytes) {
       {"same size, other bytes", {{1, "ab"}}, {{1, "ax"}}, {"changed 1#1"}, true, false},
       {"other size", {{1, "ab"}}, {{1, "abc"}}, {"changed 1#1"}, true, false},
       {"zero size becomes some", {{1, ""}}, {{1, "a"}}, {"changed 1#1"}, true, false},
-      {"difference past the first piece", {{1, big_a}}, {{1, big_b}}, {"changed 1#1"}, true,
-       false},
+      {"difference past the first piece", {{1, big_a}}, {{1, big_b}}, {"changed 1#1"}, true, false},
       {"repeated id: second entry changed, third only in the new one",
        {{7, "a"}, {7, "b"}},
        {{7, "a"}, {7, "c"}, {7, "d"}},
        {"same 7#1", "changed 7#2", "added 7#3"},
        false,
        false},
-      {"same entries, other order", {{1, "a"}, {2, "b"}}, {{2, "b"}, {1, "a"}},
-       {"same 1#1", "same 2#1"}, false, false},
+      {"same entries, other order",
+       {{1, "a"}, {2, "b"}},
+       {{2, "b"}, {1, "a"}},
+       {"same 1#1", "same 2#1"},
+       false,
+       false},
       {"removed and added around a kept one",
        {{1, "a"}, {2, "b"}},
        {{2, "b"}, {3, "c"}},
@@ -85,8 +88,8 @@ TEST(ArchiveDiffTest, PairsTheKthEntryOfAnIdAndComparesTheirBytes) {
     files.PutFile(kOld, ArchiveOf(c.old_archive));
     files.PutFile(kNew, ArchiveOf(c.new_archive));
     Opened opened = Open(files);
-    const DiffResult result = CompareArchives(*opened.old_stream, opened.old_index,
-                                              *opened.new_stream, opened.new_index);
+    const DiffResult result =
+        CompareArchives(*opened.old_stream, opened.old_index, *opened.new_stream, opened.new_index);
     EXPECT_EQ(result.fault, DiffFault::kNone);
     EXPECT_EQ(Described(result.difference), c.pairs);
     EXPECT_EQ(result.difference.same_order, c.same_order);
@@ -103,15 +106,15 @@ TEST(ArchiveDiffTest, UnreadableBytesStopTheComparisonNamingTheEntry) {
   files.PutFile(kNew, ArchiveOf({{1, "aaaa"}, {2, "bbbb"}}));
   Opened opened = Open(files);
   files.FailReadsOfFrom(kNew, 12 + 4 + 2);  // inside the second entry
-  DiffResult result = CompareArchives(*opened.old_stream, opened.old_index, *opened.new_stream,
-                                      opened.new_index);
+  DiffResult result =
+      CompareArchives(*opened.old_stream, opened.old_index, *opened.new_stream, opened.new_index);
   EXPECT_EQ(result.fault, DiffFault::kNewReadFailed);
   EXPECT_EQ(result.fault_entry, 1u);
 
   // An entry that claims bytes beyond the end of its file is never read.
   opened.old_index.entries[0].Size = 1000;
-  result = CompareArchives(*opened.old_stream, opened.old_index, *opened.new_stream,
-                           opened.new_index);
+  result =
+      CompareArchives(*opened.old_stream, opened.old_index, *opened.new_stream, opened.new_index);
   EXPECT_EQ(result.fault, DiffFault::kOldEntryOutside);
   EXPECT_EQ(result.fault_entry, 0u);
 }
