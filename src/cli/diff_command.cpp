@@ -148,9 +148,11 @@ std::string FaultText(const Console& console, const Compared& compared) {
   return std::string();
 }
 
-// A text of the program (UTF-8) in code page 936, for a script.
-bool Cp936FromProgramText(const std::string& utf8, std::string* cp936) {
-  return Cp936FromPathText(AnsiFromUtf8(utf8), cp936);
+// A text of the program (a UTF-8 format) filled with names as the file system gives them, in
+// code page 936 for a script.
+bool ScriptText(const char* utf8_format, std::initializer_list<FormatArg> args,
+                std::string* cp936) {
+  return Cp936FromPathText(FormatText(AnsiFromUtf8(utf8_format), args), cp936);
 }
 
 // The script's name beside the patch's files: the archive's name without its extension.
@@ -287,12 +289,12 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
 
   std::string question;
   std::string report;
-  const std::string question_utf8 = FormatText(
-      "此补丁将修改 %s：更改 %d 个条目，新增 %d 个，删除 %d 个。\\n"
-      "原文件将保留为备份（%s.N.bak），可用 velmora restore 恢复。",
-      {archive_name, Signed(plan.changed), Signed(plan.added), Signed(plan.removed), archive_name});
-  if (!Cp936FromProgramText(question_utf8, &question) ||
-      !Cp936FromProgramText(FormatText("补丁已应用到 %s。", {archive_name}), &report)) {
+  if (!ScriptText("此补丁将修改 %s：更改 %d 个条目，新增 %d 个，删除 %d 个。\\n"
+                  "原文件将保留为备份（%s.N.bak），可用 velmora restore 恢复。",
+                  {archive_name, Signed(plan.changed), Signed(plan.added), Signed(plan.removed),
+                   archive_name},
+                  &question) ||
+      !ScriptText("补丁已应用到 %s。", {archive_name}, &report)) {
     return Fail(console, FormatText(Localized(console, "the name %s cannot stand in a script",
                                               "名称 %s 无法写入脚本"),
                                     {archive_name}));
