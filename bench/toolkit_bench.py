@@ -6,7 +6,9 @@
 Makes an archive of ENTRIES entries (default 70,000) of 1 to 2,000 bytes each in a temporary
 folder, then runs each command RUNS times (default 5) and prints the median time and its ratio
 to the median time of `cat ARCHIVE > /dev/null` measured in the same run. extract is compared
-with `cp -r` of a folder holding the same files, which writes the same bytes the same way."""
+with `cp -r` of a folder holding the same files, which writes the same bytes the same way. diff
+compares the archive with a copy in which every 500th entry differs, against `cat` of both
+archives, and reports its peak memory beside the archives' size."""
 
 import os
 import shutil
@@ -18,13 +20,14 @@ import tempfile
 import time
 
 
-def make_archive(path, count):
+def make_archive(path, count, changed_every=0):
     data = bytearray()
     index = bytearray()
     for k in range(count):
         size = 1 + (k * 7919) % 2000
         index += struct.pack("<IIII", k, 12 + len(data), size, 0)
-        data += bytes([k % 251]) * size
+        changed = changed_every and k % changed_every == changed_every - 1
+        data += bytes([(k + changed) % 251]) * size
     with open(path, "wb") as f:
         f.write(b"PFDW" + struct.pack("<II", count, 12 + len(data)) + data + index)
 
@@ -59,6 +62,18 @@ def main():
                               ("verify", "verify big.wdf")):
             t = median_seconds("%s %s" % (velmora, command), runs, work)
             print("%-28s %8.3f s  %6.1f x cat" % (name, t, t / cat))
+        make_archive(os.path.join(work, "big2.wdf"), count, changed_every=500)
+        both = median_seconds("cat big.wdf big2.wdf > /dev/null", runs, work)
+        print("%-28s %8.3f s" % ("cat of both (baseline)", both))
+        for name, command in (("diff", "diff big.wdf big2.wdf"),
+                              ("diff --patch", "diff --patch p --force big.wdf big2.wdf")):
+            t = median_seconds("%s %s || test $? = 1" % (velmora, command), runs, work)
+            print("%-28s %8.3f s  %6.1f x cat" % (name, t, t / both))
+        measured = subprocess.run(["/usr/bin/time", "-f", "%M", velmora, "diff", "big.wdf",
+                                   "big2.wdf"], cwd=work, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.PIPE)
+        peak = measured.stderr.decode().split()[-1] if measured.stderr else "?"
+        print("diff peak memory: %s KiB (archives: %d KiB each)" % (peak, size // 1024))
         print("%-28s %8.3f s" % ("cp -r of the files (baseline)", copy))
         t = median_seconds("%s extract -o out big.wdf" % velmora, runs, work, clear)
         print("%-28s %8.3f s  %6.1f x cp -r" % ("extract", t, t / copy))
