@@ -13,23 +13,22 @@ archives, and reports its peak memory beside the archives' size."""
 import os
 import shutil
 import statistics
-import struct
 import subprocess
 import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+import wdf  # noqa: E402
+
 
 def make_archive(path, count, changed_every=0):
-    data = bytearray()
-    index = bytearray()
-    for k in range(count):
-        size = 1 + (k * 7919) % 2000
-        index += struct.pack("<IIII", k, 12 + len(data), size, 0)
-        changed = changed_every and k % changed_every == changed_every - 1
-        data += bytes([(k + changed) % 251]) * size
-    with open(path, "wb") as f:
-        f.write(b"PFDW" + struct.pack("<II", count, 12 + len(data)) + data + index)
+    """Entries of 1 to 2,000 bytes; with changed_every, every changed_every-th entry holds other
+    bytes of the same size."""
+    def changed(k):
+        return 1 if changed_every and k % changed_every == changed_every - 1 else 0
+    wdf.write_file(path, ((k, bytes([(k + changed(k)) % 251]) * (1 + (k * 7919) % 2000))
+                          for k in range(count)))
 
 
 def median_seconds(command, runs, cwd, before=None):

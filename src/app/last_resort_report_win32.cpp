@@ -26,9 +26,9 @@ void EnterReport() {
 }
 
 [[noreturn]] void ShowReportAndExit(const FailureFacts& facts) {
-  const CodeLocation location = LocateCode(facts.code_address);
+  const CodeLocation location = LocateCode(facts.CodeAddress);
   const std::string text =
-      LastResortReportText(facts.type_name, location.ModuleName, location.Offset, facts.message);
+      LastResortReportText(facts.TypeName, location.ModuleName, location.Offset, facts.Message);
   MessageBoxA(nullptr, text.c_str(), LastResortReportCaption(),
               MB_OK | MB_ICONERROR | MB_TASKMODAL);
   ExitProcess(1);
@@ -36,7 +36,7 @@ void EnterReport() {
 
 FailureFacts FactsOfStructuredException(const EXCEPTION_RECORD& record) {
   FailureFacts facts;
-  facts.code_address = record.ExceptionAddress;
+  facts.CodeAddress = record.ExceptionAddress;
   char text[160];
   switch (record.ExceptionCode) {
     case EXCEPTION_ACCESS_VIOLATION: {
@@ -47,24 +47,24 @@ FailureFacts FactsOfStructuredException(const EXCEPTION_RECORD& record) {
           text, sizeof text, "Access violation at address %08lX. %s of address %08lX",
           static_cast<unsigned long>(reinterpret_cast<uintptr_t>(record.ExceptionAddress)), access,
           static_cast<unsigned long>(target));
-      facts.type_name = "EAccessViolation";
+      facts.TypeName = "EAccessViolation";
       break;
     }
     case EXCEPTION_STACK_OVERFLOW:
-      facts.type_name = "EStackOverflow";
+      facts.TypeName = "EStackOverflow";
       std::snprintf(text, sizeof text, "Stack overflow");
       break;
     case EXCEPTION_INT_DIVIDE_BY_ZERO:
-      facts.type_name = "EDivByZero";
+      facts.TypeName = "EDivByZero";
       std::snprintf(text, sizeof text, "Division by zero");
       break;
     default:
-      facts.type_name = "EExternalException";
+      facts.TypeName = "EExternalException";
       std::snprintf(text, sizeof text, "External exception %08lX",
                     static_cast<unsigned long>(record.ExceptionCode));
       break;
   }
-  facts.message = text;
+  facts.Message = text;
   return facts;
 }
 

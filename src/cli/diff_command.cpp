@@ -41,41 +41,41 @@ const char* ChangeName(EntryChange change) {
 }
 
 struct Compared {
-  OpenedArchive old_archive;
-  OpenedArchive new_archive;
-  DiffResult result;
+  OpenedArchive OldArchive;
+  OpenedArchive NewArchive;
+  DiffResult Result;
 };
 
 std::string SizeText(const ArchiveIndex& index, size_t entry) {
-  return entry == EntryPair::kNoEntry ? std::string() : std::to_string(index.entries[entry].Size);
+  return entry == EntryPair::kNoEntry ? std::string() : std::to_string(index.Entries[entry].Size);
 }
 
 // The entry as extraction names its file: the id, and "-N" for the N-th entry of a repeated id.
 std::string EntryName(const EntryPair& pair) {
-  std::string name = FormatId(pair.id);
-  if (pair.occurrence > 1) name += "-" + std::to_string(pair.occurrence);
+  std::string name = FormatId(pair.Id);
+  if (pair.Occurrence > 1) name += "-" + std::to_string(pair.Occurrence);
   return name;
 }
 
 std::string Report(const Console& console, DiffForm form, bool all, const Compared& compared) {
-  const ArchiveDifference& difference = compared.result.difference;
-  const ArchiveIndex& olds = compared.old_archive.index;
-  const ArchiveIndex& news = compared.new_archive.index;
-  const bool order_differs = !difference.same_order;
+  const ArchiveDifference& difference = compared.Result.Difference;
+  const ArchiveIndex& olds = compared.OldArchive.Index;
+  const ArchiveIndex& news = compared.NewArchive.Index;
+  const bool order_differs = !difference.SameOrder;
   std::string out;
   if (form == DiffForm::kTsv) {
     out = "change\tid\tn\told_size\tnew_size\n";
-    for (const EntryPair& pair : difference.pairs) {
-      if (pair.change == EntryChange::kSame && !all) continue;
-      out += std::string(ChangeName(pair.change)) + "\t" + FormatId(pair.id) + "\t" +
-             std::to_string(pair.occurrence) + "\t" + SizeText(olds, pair.old_entry) + "\t" +
-             SizeText(news, pair.new_entry) + "\n";
+    for (const EntryPair& pair : difference.Pairs) {
+      if (pair.Change == EntryChange::kSame && !all) continue;
+      out += std::string(ChangeName(pair.Change)) + "\t" + FormatId(pair.Id) + "\t" +
+             std::to_string(pair.Occurrence) + "\t" + SizeText(olds, pair.OldEntry) + "\t" +
+             SizeText(news, pair.NewEntry) + "\n";
     }
     return out;
   }
   if (form == DiffForm::kJson) {
-    out = "{\"old\":" + JsonString(compared.old_archive.path) +
-          ",\"new\":" + JsonString(compared.new_archive.path) +
+    out = "{\"old\":" + JsonString(compared.OldArchive.Path) +
+          ",\"new\":" + JsonString(compared.NewArchive.Path) +
           ",\"identical\":" + (difference.Identical() ? "true" : "false") +
           ",\"same_order\":" + (order_differs ? "false" : "true") + ",\"counts\":{";
     for (EntryChange change :
@@ -85,39 +85,39 @@ std::string Report(const Console& console, DiffForm form, bool all, const Compar
     }
     out += "},\"entries\":[";
     bool first = true;
-    for (const EntryPair& pair : difference.pairs) {
-      if (pair.change == EntryChange::kSame && !all) continue;
-      const std::string old_size = SizeText(olds, pair.old_entry);
-      const std::string new_size = SizeText(news, pair.new_entry);
-      out += std::string(first ? "" : ",") + "{\"change\":\"" + ChangeName(pair.change) +
-             "\",\"id\":" + JsonString(FormatId(pair.id)) +
-             ",\"n\":" + std::to_string(pair.occurrence) +
+    for (const EntryPair& pair : difference.Pairs) {
+      if (pair.Change == EntryChange::kSame && !all) continue;
+      const std::string old_size = SizeText(olds, pair.OldEntry);
+      const std::string new_size = SizeText(news, pair.NewEntry);
+      out += std::string(first ? "" : ",") + "{\"change\":\"" + ChangeName(pair.Change) +
+             "\",\"id\":" + JsonString(FormatId(pair.Id)) +
+             ",\"n\":" + std::to_string(pair.Occurrence) +
              ",\"old_size\":" + (old_size.empty() ? "null" : old_size) +
              ",\"new_size\":" + (new_size.empty() ? "null" : new_size) + "}";
       first = false;
     }
     return out + "]}\n";
   }
-  for (const EntryPair& pair : difference.pairs) {
-    if (pair.change == EntryChange::kSame && !all) continue;
-    std::string line = std::string(ChangeName(pair.change));
+  for (const EntryPair& pair : difference.Pairs) {
+    if (pair.Change == EntryChange::kSame && !all) continue;
+    std::string line = std::string(ChangeName(pair.Change));
     line.resize(9, ' ');
     line += EntryName(pair);
-    switch (pair.change) {
+    switch (pair.Change) {
       case EntryChange::kSame:
       case EntryChange::kChanged:
-        line += "  " + SizeText(olds, pair.old_entry) + " -> " + SizeText(news, pair.new_entry);
+        line += "  " + SizeText(olds, pair.OldEntry) + " -> " + SizeText(news, pair.NewEntry);
         break;
       case EntryChange::kAdded:
-        line += "  " + SizeText(news, pair.new_entry);
+        line += "  " + SizeText(news, pair.NewEntry);
         break;
       case EntryChange::kRemoved:
-        line += "  " + SizeText(olds, pair.old_entry);
+        line += "  " + SizeText(olds, pair.OldEntry);
         break;
     }
     out += line + Localized(console, " bytes\n", " 字节\n");
   }
-  if (order_differs && difference.Count(EntryChange::kSame) == difference.pairs.size()) {
+  if (order_differs && difference.Count(EntryChange::kSame) == difference.Pairs.size()) {
     out += Localized(console, "The archives hold the same entries in another order.\n",
                      "两个归档含有相同的条目，但顺序不同。\n");
   }
@@ -132,16 +132,16 @@ std::string Report(const Console& console, DiffForm form, bool all, const Compar
 
 // Why a comparison could not be finished, in the tool's words.
 std::string FaultText(const Console& console, const Compared& compared) {
-  const DiffResult& result = compared.result;
-  switch (result.fault) {
+  const DiffResult& result = compared.Result;
+  switch (result.Fault) {
     case DiffFault::kOldEntryOutside:
-      return EntryOutsideFileText(console, compared.old_archive, result.fault_entry);
+      return EntryOutsideFileText(console, compared.OldArchive, result.FaultEntry);
     case DiffFault::kNewEntryOutside:
-      return EntryOutsideFileText(console, compared.new_archive, result.fault_entry);
+      return EntryOutsideFileText(console, compared.NewArchive, result.FaultEntry);
     case DiffFault::kOldReadFailed:
-      return EntryUnreadableText(console, compared.old_archive, result.fault_entry);
+      return EntryUnreadableText(console, compared.OldArchive, result.FaultEntry);
     case DiffFault::kNewReadFailed:
-      return EntryUnreadableText(console, compared.new_archive, result.fault_entry);
+      return EntryUnreadableText(console, compared.NewArchive, result.FaultEntry);
     case DiffFault::kNone:
       break;
   }
@@ -163,9 +163,9 @@ std::string PatchScriptName(const std::string& archive_name) {
 }
 
 struct PatchFile {
-  size_t entry;
-  std::string name;  // in the file system's form
-  std::string path;
+  size_t Entry;
+  std::string Name;  // in the file system's form
+  std::string Path;
 };
 
 int Fail(Console& console, const std::string& problem) {
@@ -204,26 +204,26 @@ std::string PatchScript(const std::string& archive_name, const PatchPlan& plan,
   line("#DestPath", "..\\");
   line("#DestFile", archive_name);
   line("#InPlace", "yes");
-  if (plan.adds_entries) line("#AddEntries", "yes");
+  if (plan.AddsEntries) line("#AddEntries", "yes");
   line("#RunEnd", report);
-  for (size_t k = 0; k < plan.rules.size(); ++k) line(EntryKey(plan.rules[k].id), rule_values[k]);
+  for (size_t k = 0; k < plan.Rules.size(); ++k) line(EntryKey(plan.Rules[k].Id), rule_values[k]);
   return text;
 }
 
 int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& compared) {
-  Console& console = call.console;
-  const ArchiveDifference& difference = compared.result.difference;
+  Console& console = call.Terminal;
+  const ArchiveDifference& difference = compared.Result.Difference;
   if (difference.Identical()) {
     console.Out(Localized(console, "The archives are identical: there is nothing to patch.\n",
                           "两个归档完全相同：没有需要修补的内容。\n"));
     return kExitOk;
   }
-  const ArchiveIndex& news = compared.new_archive.index;
+  const ArchiveIndex& news = compared.NewArchive.Index;
   const PatchPlan plan =
-      PlanPatch(compared.old_archive.index, news, difference, *compared.new_archive.stream);
-  if (!plan.unreachable.empty()) {
+      PlanPatch(compared.OldArchive.Index, news, difference, *compared.NewArchive.File);
+  if (!plan.Unreachable.empty()) {
     std::string ids;
-    for (uint32_t id : plan.unreachable) ids += (ids.empty() ? "" : ", ") + FormatId(id);
+    for (uint32_t id : plan.Unreachable) ids += (ids.empty() ? "" : ", ") + FormatId(id);
     return Fail(console,
                 FormatText(Localized(console,
                                      "no script can turn %s into %s: the entries %s would not "
@@ -233,10 +233,10 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
                                      "没有脚本能把 %s 变成 %s：条目 %s 无法得到与 %s 相同的结果"
                                      "（规则作用于同一 ID 的所有条目；新条目在 ID 递增的归档中按 "
                                      "ID 排入，否则排在其他条目之后）"),
-                           {compared.old_archive.path, compared.new_archive.path, ids,
-                            compared.new_archive.path}));
+                           {compared.OldArchive.Path, compared.NewArchive.Path, ids,
+                            compared.NewArchive.Path}));
   }
-  const std::string archive_name = LastPathName(compared.old_archive.path);
+  const std::string archive_name = LastPathName(compared.OldArchive.Path);
   std::string archive_cp936;
   std::string checked;
   if (!Cp936FromPathText(archive_name, &archive_cp936) || !RulePathValue(archive_cp936, &checked) ||
@@ -251,36 +251,36 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
   std::vector<std::string> rule_values;
   std::vector<std::string> problems;
   const std::string script_path = JoinPath(dir, PatchScriptName(archive_name));
-  if (call.files.FileIsPresent(dir)) {
+  if (call.Files.FileIsPresent(dir)) {
     problems.push_back(FormatText(
         Localized(console, "%s is a file, not a folder", "%s 是一个文件，不是文件夹"), {dir}));
   }
   const auto check_free = [&](const std::string& path) {
-    if (call.files.DirectoryExists(path)) {
+    if (call.Files.DirectoryExists(path)) {
       problems.push_back(
           FormatText(Localized(console, "%s is a folder", "%s 是一个文件夹"), {path}));
-    } else if (!force && call.files.FileIsPresent(path)) {
+    } else if (!force && call.Files.FileIsPresent(path)) {
       problems.push_back(FormatText(
           Localized(console, "%s exists (--force replaces it)", "%s 已存在（--force 可覆盖）"),
           {path}));
     }
   };
   check_free(script_path);
-  for (const PatchRule& rule : plan.rules) {
-    if (rule.remove) {
+  for (const PatchRule& rule : plan.Rules) {
+    if (rule.Remove) {
       rule_values.push_back("@Delete");
       continue;
     }
-    const WdfEntry& entry = news.entries[rule.new_entry];
+    const WdfEntry& entry = news.Entries[rule.NewEntry];
     EntryKind kind = EntryKind::kData;
-    if (!ReadEntryKind(*compared.new_archive.stream, entry, news.file_size, &kind)) {
-      problems.push_back(EntryUnreadableText(console, compared.new_archive, rule.new_entry));
+    if (!ReadEntryKind(*compared.NewArchive.File, entry, news.FileSize, &kind)) {
+      problems.push_back(EntryUnreadableText(console, compared.NewArchive, rule.NewEntry));
       continue;
     }
-    const std::string name = FormatId(rule.id) + "." + EntryKindExtension(kind);
+    const std::string name = FormatId(rule.Id) + "." + EntryKindExtension(kind);
     rule_values.push_back(name);
-    files.push_back({rule.new_entry, name, JoinPath(dir, name)});
-    check_free(files.back().path);
+    files.push_back({rule.NewEntry, name, JoinPath(dir, name)});
+    check_free(files.back().Path);
   }
   if (!problems.empty()) {
     for (size_t k = 0; k + 1 < problems.size(); ++k) PrintError(console, problems[k]);
@@ -291,7 +291,7 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
   std::string report;
   if (!ScriptText("此补丁将修改 %s：更改 %d 个条目，新增 %d 个，删除 %d 个。\\n"
                   "原文件将保留为备份（%s.N.bak），可用 velmora restore 恢复。",
-                  {archive_name, Signed(plan.changed), Signed(plan.added), Signed(plan.removed),
+                  {archive_name, Signed(plan.Changed), Signed(plan.Added), Signed(plan.Removed),
                    archive_name},
                   &question) ||
       !ScriptText("补丁已应用到 %s。", {archive_name}, &report)) {
@@ -301,28 +301,28 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
   }
   const std::string script = PatchScript(archive_cp936, plan, rule_values, question, report);
 
-  if (!MakeDirectories(call.files, dir)) {
+  if (!MakeDirectories(call.Files, dir)) {
     return Fail(console, Message(MessageKey::MsgTargetDirFailed, {dir, LastSystemErrorText()}));
   }
   for (const PatchFile& file : files) {
-    if (!WriteEntryFile(call.files, *compared.new_archive.stream, news.entries[file.entry],
-                        file.path, force)) {
+    if (!WriteEntryFile(call.Files, *compared.NewArchive.File, news.Entries[file.Entry], file.Path,
+                        force)) {
       return Fail(console,
-                  Message(MessageKey::MsgTargetWriteFailed, {file.path, LastSystemErrorText()}));
+                  Message(MessageKey::MsgTargetWriteFailed, {file.Path, LastSystemErrorText()}));
     }
   }
   std::unique_ptr<Stream> out =
-      force ? call.files.CreateExclusive(script_path) : call.files.CreateNewExclusive(script_path);
+      force ? call.Files.CreateExclusive(script_path) : call.Files.CreateNewExclusive(script_path);
   if (!out || !out->Write(script.data(), script.size()) || !out->Flush()) {
     const std::string reason = LastSystemErrorText();
     out.reset();
-    call.files.RemoveFile(script_path);
+    call.Files.RemoveFile(script_path);
     return Fail(console, Message(MessageKey::MsgTargetWriteFailed, {script_path, reason}));
   }
   console.Out(
       FormatText(Localized(console, "%s written: %d changed, %d added, %d removed (%d files)\n",
                            "已写出 %s：%d 个更改，%d 个新增，%d 个删除（%d 个文件）\n"),
-                 {script_path, Signed(plan.changed), Signed(plan.added), Signed(plan.removed),
+                 {script_path, Signed(plan.Changed), Signed(plan.Added), Signed(plan.Removed),
                   Signed(files.size())}));
   return kExitOk;
 }
@@ -332,48 +332,49 @@ int RunDiff(CommandCall& call) {
   ParsedArguments parsed;
   std::string error;
   if (!ParseArguments(
-          call.args,
+          call.Args,
           {{0, "all", false}, {0, "format", true}, {0, "patch", true}, {0, "force", false}},
-          call.console, &parsed, &error)) {
-    return UsageError(call.console, "diff", error);
+          call.Terminal, &parsed, &error)) {
+    return UsageError(call.Terminal, "diff", error);
   }
   DiffForm form = DiffForm::kText;
   if (parsed.Has("format")) {
-    const std::string& name = parsed.options.at("format");
+    const std::string& name = parsed.Options.at("format");
     if (name == "tsv") {
       form = DiffForm::kTsv;
     } else if (name == "json") {
       form = DiffForm::kJson;
     } else if (name != "text") {
-      return UsageError(call.console, "diff",
-                        Localized(call.console, "unknown format ", "未知格式 ") + name);
+      return UsageError(call.Terminal, "diff",
+                        Localized(call.Terminal, "unknown format ", "未知格式 ") + name);
     }
   }
   if (parsed.Has("force") && !parsed.Has("patch")) {
     return UsageError(
-        call.console, "diff",
-        Localized(call.console, "--force goes with --patch", "--force 需与 --patch 同用"));
+        call.Terminal, "diff",
+        Localized(call.Terminal, "--force goes with --patch", "--force 需与 --patch 同用"));
   }
-  if (parsed.operands.size() != 2) {
-    return UsageError(call.console, "diff",
-                      Localized(call.console, "give two archives: OLD NEW", "需要两个归档：旧 新"));
+  if (parsed.Operands.size() != 2) {
+    return UsageError(
+        call.Terminal, "diff",
+        Localized(call.Terminal, "give two archives: OLD NEW", "需要两个归档：旧 新"));
   }
   Compared compared;
-  if (!OpenReadableArchive(call, parsed.operands[0], &compared.old_archive) ||
-      !OpenReadableArchive(call, parsed.operands[1], &compared.new_archive)) {
+  if (!OpenReadableArchive(call, parsed.Operands[0], &compared.OldArchive) ||
+      !OpenReadableArchive(call, parsed.Operands[1], &compared.NewArchive)) {
     return kExitUsage;
   }
-  compared.result = CompareArchives(*compared.old_archive.stream, compared.old_archive.index,
-                                    *compared.new_archive.stream, compared.new_archive.index);
-  if (compared.result.fault != DiffFault::kNone) {
-    PrintError(call.console, FaultText(call.console, compared));
+  compared.Result = CompareArchives(*compared.OldArchive.File, compared.OldArchive.Index,
+                                    *compared.NewArchive.File, compared.NewArchive.Index);
+  if (compared.Result.Fault != DiffFault::kNone) {
+    PrintError(call.Terminal, FaultText(call.Terminal, compared));
     return kExitUsage;
   }
   if (parsed.Has("patch")) {
-    return WritePatch(call, parsed.options.at("patch"), parsed.Has("force"), compared);
+    return WritePatch(call, parsed.Options.at("patch"), parsed.Has("force"), compared);
   }
-  call.console.Out(Report(call.console, form, parsed.Has("all"), compared));
-  return compared.result.difference.Identical() ? kExitOk : kExitFailed;
+  call.Terminal.Out(Report(call.Terminal, form, parsed.Has("all"), compared));
+  return compared.Result.Difference.Identical() ? kExitOk : kExitFailed;
 }
 
 }  // namespace

@@ -42,14 +42,14 @@ std::string WrittenText(Stream& stream) {
 
 int ListArchiveBackups(CommandCall& call, const std::string& archive,
                        const std::vector<ArchiveBackup>& backups) {
-  Console& console = call.console;
+  Console& console = call.Terminal;
   if (backups.empty()) {
     console.Out(FormatText(Localized(console, "%s has no backups\n", "%s 没有备份\n"), {archive}));
     return kExitOk;
   }
   std::string out;
   for (const ArchiveBackup& backup : backups) {
-    std::unique_ptr<Stream> stream = call.files.OpenShared(backup.path);
+    std::unique_ptr<Stream> stream = call.Files.OpenShared(backup.Path);
     std::string written = "?";
     std::string entries = "?";
     uint32_t count = 0;
@@ -59,7 +59,7 @@ int ListArchiveBackups(CommandCall& call, const std::string& archive,
     }
     out += FormatText(
         Localized(console, "%s  %s  %d bytes  %s entries\n", "%s  %s  %d 字节  %s 个条目\n"),
-        {backup.path, written, Signed(backup.size), entries});
+        {backup.Path, written, Signed(backup.Size), entries});
   }
   console.Out(out);
   return kExitOk;
@@ -87,8 +87,8 @@ bool CopyBackupBeside(FileSystem& files, const std::string& archive, const std::
 // backup itself. The backup is copied first, so that every step can be cut short without loss.
 int RestoreNewest(CommandCall& call, const std::string& archive,
                   const std::vector<ArchiveBackup>& backups) {
-  Console& console = call.console;
-  FileSystem& files = call.files;
+  Console& console = call.Terminal;
+  FileSystem& files = call.Files;
   if (backups.empty()) {
     return Fail(console,
                 FormatText(Localized(console, "%s has no backup to restore", "%s 没有可恢复的备份"),
@@ -96,13 +96,13 @@ int RestoreNewest(CommandCall& call, const std::string& archive,
   }
   const ArchiveBackup& newest = backups.back();
   {
-    std::unique_ptr<Stream> stream = files.OpenShared(newest.path);
+    std::unique_ptr<Stream> stream = files.OpenShared(newest.Path);
     if (!stream || !ReadWdfHeader(*stream, nullptr, nullptr)) {
-      return Fail(console, Message(MessageKey::MsgSourceNotWdf, {newest.path}));
+      return Fail(console, Message(MessageKey::MsgSourceNotWdf, {newest.Path}));
     }
   }
   std::string copy;
-  if (!CopyBackupBeside(files, archive, newest.path, &copy)) {
+  if (!CopyBackupBeside(files, archive, newest.Path, &copy)) {
     return Fail(console, Message(MessageKey::MsgTargetWriteFailed,
                                  {TemporaryArchiveName(archive, 0), LastSystemErrorText()}));
   }
@@ -122,9 +122,9 @@ int RestoreNewest(CommandCall& call, const std::string& archive,
     return Fail(console, Message(MessageKey::MsgTargetReplaceFailed, {archive, reason}));
   }
   // The backup's bytes are the archive's now; should the removal fail, a copy too many remains.
-  files.RemoveFile(newest.path);
+  files.RemoveFile(newest.Path);
   std::string text = FormatText(Localized(console, "%s restored from %s\n", "%s 已从 %s 恢复\n"),
-                                {archive, newest.path});
+                                {archive, newest.Path});
   if (!kept.empty()) {
     text += FormatText(
         Localized(console, "the archive it replaced is kept as %s (restore again to undo)\n",
@@ -139,24 +139,24 @@ int RunRestore(CommandCall& call) {
   if (ShowHelpWhenAsked(call, kRestoreCommand)) return kExitOk;
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(call.args, {{0, "list", false}}, call.console, &parsed, &error)) {
-    return UsageError(call.console, "restore", error);
+  if (!ParseArguments(call.Args, {{0, "list", false}}, call.Terminal, &parsed, &error)) {
+    return UsageError(call.Terminal, "restore", error);
   }
-  if (parsed.operands.size() != 1) {
-    return UsageError(call.console, "restore",
-                      Localized(call.console, "give one archive", "需要一个归档文件"));
+  if (parsed.Operands.size() != 1) {
+    return UsageError(call.Terminal, "restore",
+                      Localized(call.Terminal, "give one archive", "需要一个归档文件"));
   }
-  const std::string& archive = parsed.operands[0];
-  Console& console = call.console;
+  const std::string& archive = parsed.Operands[0];
+  Console& console = call.Terminal;
   std::string completed;
-  if (RecoverInterruptedSwap(call.files, archive, &completed)) {
+  if (RecoverInterruptedSwap(call.Files, archive, &completed)) {
     console.Err(
         FormatText(Localized(console, "an interrupted patch was completed: %s took the name %s\n",
                              "已完成被中断的修补：%s 已改名为 %s\n"),
                    {completed, archive}));
   }
   std::vector<ArchiveBackup> backups;
-  if (!ListBackups(call.files, archive, &backups)) {
+  if (!ListBackups(call.Files, archive, &backups)) {
     return Fail(console,
                 Message(MessageKey::MsgSourceOpenFailed, {archive, LastSystemErrorText()}));
   }

@@ -46,7 +46,7 @@ bool IdsAscend(const std::vector<WdfEntry>& entries) {
 NewEntries FindNewEntries(const ScriptLines& script, const std::vector<WdfEntry>& source_index,
                           const SourceIdLookup& source_ids) {
   NewEntries entries;
-  entries.by_id = IdsAscend(source_index);
+  entries.ById = IdsAscend(source_index);
   std::unordered_set<uint32_t> seen;
   for (size_t k = 0; k < script.Count(); ++k) {
     uint32_t id = 0;
@@ -55,9 +55,9 @@ NewEntries FindNewEntries(const ScriptLines& script, const std::vector<WdfEntry>
     if (SourceHasId(source_index, source_ids, id)) continue;
     // The line that a lookup of the id finds, as for a source entry.
     if (FindScriptKey(script, EntryKey(id)) != line) continue;
-    entries.ids.push_back(id);
+    entries.Ids.push_back(id);
   }
-  if (entries.by_id) std::sort(entries.ids.begin(), entries.ids.end());
+  if (entries.ById) std::sort(entries.Ids.begin(), entries.Ids.end());
   return entries;
 }
 

@@ -19,8 +19,8 @@ bool IdsAscend(const std::vector<WdfEntry>& entries);
 
 // The new entries of a run, in the order they are written.
 struct NewEntries {
-  bool by_id = false;         // placed by id among the source's entries
-  std::vector<uint32_t> ids;  // sorted when by_id, else in the order of their rule lines
+  bool ById = false;          // placed by id among the source's entries
+  std::vector<uint32_t> Ids;  // sorted when by_id, else in the order of their rule lines
 };
 
 // The ids that rule lines name and the source lacks (`source_ids` answers whether an id is in
@@ -31,7 +31,7 @@ NewEntries FindNewEntries(const ScriptLines& script, const std::vector<WdfEntry>
 
 // Whether the new entry `new_id` is written before the source entry `source_id`.
 inline bool NewEntryGoesBefore(const NewEntries& entries, uint32_t new_id, uint32_t source_id) {
-  return entries.by_id && new_id < source_id;
+  return entries.ById && new_id < source_id;
 }
 
 }  // namespace velmora

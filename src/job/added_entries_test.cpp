@@ -22,14 +22,14 @@ const char kSource[] = "C:\\game\\ui.wdf";
 const char kTarget[] = "C:\\game\\out.wdf";
 
 struct AddCase {
-  const char* name;
-  std::vector<TestResource> source;
-  std::string lines;  // rule lines, after the header
-  Entries target;     // the new archive's entries; empty with `failure`
-  int added;
-  std::vector<std::string> not_executed;  // lines the report lists
-  bool switched_on;                       // the script has #AddEntries=yes
-  std::string failure;                    // the run's message, when it fails
+  const char* Name;
+  std::vector<TestResource> Source;
+  std::string Lines;  // rule lines, after the header
+  Entries Target;     // the new archive's entries; empty with `failure`
+  int Added;
+  std::vector<std::string> NotExecuted;  // lines the report lists
+  bool SwitchedOn;                       // the script has #AddEntries=yes
+  std::string Failure;                   // the run's message, when it fails
 };
 
 TEST(AddedEntriesTest, NewEntriesGoByIdIntoASortedSourceElseBehindItInLineOrder) {
@@ -126,32 +126,32 @@ TEST(AddedEntriesTest, NewEntriesGoByIdIntoASortedSourceElseBehindItInLineOrder)
        Message(MessageKey::MsgRefFileNotFound, {"C:\\game\\gone.bin"})},
   };
   for (const AddCase& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.Name);
     MemoryFileSystem files;
-    files.PutFile(kSource, ArchiveOf(c.source));
+    files.PutFile(kSource, ArchiveOf(c.Source));
     files.PutFile("C:\\game\\new.bin", "NEW");
     files.PutFile("C:\\game\\other.wdf", ArchiveOf({{0x10, "OTH"}}));
     const std::string text = std::string("#SrcFile=ui.wdf\r\n#DestFile=out.wdf\r\n#RunEnd=\r\n") +
-                             (c.switched_on ? "#AddEntries=Yes\r\n" : "") + c.lines;
+                             (c.SwitchedOn ? "#AddEntries=Yes\r\n" : "") + c.Lines;
     const auto outcome = RunScriptText(files, kScript, text);
-    ASSERT_TRUE(outcome->prepared) << outcome->error;
-    if (!c.failure.empty()) {
-      EXPECT_FALSE(outcome->succeeded);
-      EXPECT_NE(outcome->error.find(c.failure), std::string::npos) << outcome->error;
+    ASSERT_TRUE(outcome->Prepared) << outcome->Error;
+    if (!c.Failure.empty()) {
+      EXPECT_FALSE(outcome->Succeeded);
+      EXPECT_NE(outcome->Error.find(c.Failure), std::string::npos) << outcome->Error;
       EXPECT_FALSE(files.HasFile(kTarget));
       continue;
     }
-    ASSERT_TRUE(outcome->succeeded) << outcome->error;
+    ASSERT_TRUE(outcome->Succeeded) << outcome->Error;
     Entries written;
     ASSERT_TRUE(ReadWrittenArchive(files.FileBytes(kTarget), &written));
-    EXPECT_EQ(written, c.target);
-    const std::string added = Message(MessageKey::MsgAddedCount, {c.added});
-    EXPECT_EQ(outcome->report.find(added) != std::string::npos, c.added > 0) << outcome->report;
-    for (const std::string& line : c.not_executed) {
-      EXPECT_NE(outcome->report.find("\r" + line), std::string::npos) << outcome->report;
+    EXPECT_EQ(written, c.Target);
+    const std::string added = Message(MessageKey::MsgAddedCount, {c.Added});
+    EXPECT_EQ(outcome->Report.find(added) != std::string::npos, c.Added > 0) << outcome->Report;
+    for (const std::string& line : c.NotExecuted) {
+      EXPECT_NE(outcome->Report.find("\r" + line), std::string::npos) << outcome->Report;
     }
     // Nothing is counted as deleted when entries were only added.
-    EXPECT_EQ(outcome->report.find(Message(MessageKey::MsgDeletedCount, {0, 0}).substr(0, 9)),
+    EXPECT_EQ(outcome->Report.find(Message(MessageKey::MsgDeletedCount, {0, 0}).substr(0, 9)),
               std::string::npos);
   }
 }

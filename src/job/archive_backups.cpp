@@ -68,13 +68,13 @@ bool ListBackupFiles(FileSystem& files, const std::string& archive_path,
     const uint32_t number = BackupNumber(name, file_name);
     if (number == 0) continue;
     ArchiveBackup backup;
-    backup.path = dir + file_name;
-    backup.number = number;
-    if (std::unique_ptr<Stream> stream = files.OpenShared(backup.path)) stream->Size(&backup.size);
+    backup.Path = dir + file_name;
+    backup.Number = number;
+    if (std::unique_ptr<Stream> stream = files.OpenShared(backup.Path)) stream->Size(&backup.Size);
     found->push_back(backup);
   }
   std::sort(found->begin(), found->end(),
-            [](const ArchiveBackup& a, const ArchiveBackup& b) { return a.number < b.number; });
+            [](const ArchiveBackup& a, const ArchiveBackup& b) { return a.Number < b.Number; });
   return true;
 }
 
@@ -83,7 +83,7 @@ bool ListBackupFiles(FileSystem& files, const std::string& archive_path,
 bool ReserveBackupName(FileSystem& files, const std::string& archive_path, std::string* backup) {
   std::vector<ArchiveBackup> existing;
   if (!ListBackupFiles(files, archive_path, &existing)) return false;
-  uint64_t number = existing.empty() ? 1 : uint64_t{existing.back().number} + 1;
+  uint64_t number = existing.empty() ? 1 : uint64_t{existing.back().Number} + 1;
   for (int attempt = 0; attempt < kReserveAttempts && number <= 0xFFFFFFFFu; ++attempt, ++number) {
     const std::string path = BackupName(archive_path, static_cast<uint32_t>(number));
     if (files.CreateNewExclusive(path)) {
@@ -111,7 +111,7 @@ bool ListBackups(FileSystem& files, const std::string& archive_path,
                  std::vector<ArchiveBackup>* backups) {
   if (!ListBackupFiles(files, archive_path, backups)) return false;
   backups->erase(std::remove_if(backups->begin(), backups->end(),
-                                [](const ArchiveBackup& backup) { return backup.size == 0; }),
+                                [](const ArchiveBackup& backup) { return backup.Size == 0; }),
                  backups->end());
   return true;
 }

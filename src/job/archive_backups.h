@@ -29,9 +29,9 @@ std::string TemporaryArchiveName(const std::string& archive_path, int attempt);
 std::string BackupName(const std::string& archive_path, uint32_t number);
 
 struct ArchiveBackup {
-  std::string path;
-  uint32_t number = 0;
-  uint64_t size = 0;
+  std::string Path;
+  uint32_t Number = 0;
+  uint64_t Size = 0;
 };
 
 // The backups of the archive at `archive_path` (either separator), oldest (lowest number)

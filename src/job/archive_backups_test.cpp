@@ -23,15 +23,15 @@ std::vector<std::string> BackupNames(MemoryFileSystem& files) {
   std::vector<ArchiveBackup> backups;
   EXPECT_TRUE(ListBackups(files, kArchive, &backups));
   std::vector<std::string> names;
-  for (const ArchiveBackup& backup : backups) names.push_back(backup.path.substr(sizeof kDir - 1));
+  for (const ArchiveBackup& backup : backups) names.push_back(backup.Path.substr(sizeof kDir - 1));
   return names;
 }
 
 struct NamingCase {
-  const char* name;
-  std::vector<std::string> present;  // files beside the archive before the swap
-  std::vector<std::string> listed;   // its backups before the swap
-  const char* backup;                // the name the old archive gets
+  const char* Name;
+  std::vector<std::string> Present;  // files beside the archive before the swap
+  std::vector<std::string> Listed;   // its backups before the swap
+  const char* Backup;                // the name the old archive gets
 };
 
 TEST(ArchiveBackupsTest, TheOldArchiveTakesANameAboveEveryBackup) {
@@ -56,20 +56,20 @@ TEST(ArchiveBackupsTest, TheOldArchiveTakesANameAboveEveryBackup) {
       {"a letter case of its own", {"UI.WDF.2.BAK"}, {"UI.WDF.2.BAK"}, "ui.wdf.3.bak"},
   };
   for (const NamingCase& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.Name);
     MemoryFileSystem files;
     files.PutFile(kArchive, kOldBytes);
     files.PutFile(kWritten, kNewBytes);
-    for (const std::string& name : c.present) files.PutFile(kDir + name, "earlier");
-    EXPECT_EQ(BackupNames(files), c.listed);
+    for (const std::string& name : c.Present) files.PutFile(kDir + name, "earlier");
+    EXPECT_EQ(BackupNames(files), c.Listed);
     std::string backup;
     SwapStep failed = SwapStep::kNone;
     ASSERT_TRUE(SwapInNewArchive(files, kArchive, kWritten, &backup, &failed));
-    EXPECT_EQ(backup, kDir + std::string(c.backup));
+    EXPECT_EQ(backup, kDir + std::string(c.Backup));
     EXPECT_EQ(files.FileBytes(backup), kOldBytes);
     EXPECT_EQ(files.FileBytes(kArchive), kNewBytes);
     EXPECT_FALSE(files.HasFile(kWritten));
-    for (const std::string& name : c.present) EXPECT_EQ(files.FileBytes(kDir + name), "earlier");
+    for (const std::string& name : c.Present) EXPECT_EQ(files.FileBytes(kDir + name), "earlier");
   }
 }
 
@@ -88,13 +88,13 @@ TEST(ArchiveBackupsTest, AnEmptyReservationIsNoBackupButItsNumberIsNotReused) {
 
 TEST(ArchiveBackupsTest, AFailedStepLeavesTheOldArchiveAndTheNewOneWhereTheyWere) {
   struct FailureCase {
-    const char* name;
+    const char* Name;
     SwapStep step;
   };
   for (const FailureCase& c : {FailureCase{"the backup name", SwapStep::kReserve},
                                FailureCase{"the old archive's rename", SwapStep::kKeepOld},
                                FailureCase{"the new archive's rename", SwapStep::kPlaceNew}}) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.Name);
     MemoryFileSystem files;
     files.PutFile(kArchive, kOldBytes);
     files.PutFile(kWritten, kNewBytes);

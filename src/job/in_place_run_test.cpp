@@ -32,16 +32,16 @@ MemoryFileSystem& Game(MemoryFileSystem& files) {
 std::string Backup(uint32_t n) { return BackupName(kArchive, n); }
 
 struct InPlaceCase {
-  const char* name;
-  const char* script_path;
-  std::string text;
-  std::vector<std::string> earlier_backups;  // files present before the run
-  int stop_after;
+  const char* Name;
+  const char* ScriptPath;
+  std::string Text;
+  std::vector<std::string> EarlierBackups;  // files present before the run
+  int StopAfter;
   // The outcome: the archive's bytes after the run, the backup that holds the old ones (empty:
   // none), and a text the run's error names (empty: it succeeds).
-  std::string archive;
-  std::string backup;
-  std::string error;
+  std::string Archive;
+  std::string Backup;
+  std::string Error;
 };
 
 TEST(InPlaceRunTest, TheSourceTakesTheNewArchiveAndKeepsTheOldAsABackupOrStaysAsItWas) {
@@ -97,30 +97,30 @@ TEST(InPlaceRunTest, TheSourceTakesTheNewArchiveAndKeepsTheOldAsABackupOrStaysAs
        Message(MessageKey::MsgPackFailed, {kArchive, kArchive})},
   };
   for (const InPlaceCase& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.Name);
     MemoryFileSystem files;
     Game(files);
-    for (const std::string& earlier : c.earlier_backups) files.PutFile(earlier, "earlier");
-    const auto outcome = RunScriptText(files, c.script_path, c.text, c.stop_after);
-    EXPECT_EQ(files.FileBytes(kArchive), c.archive);
-    for (const std::string& earlier : c.earlier_backups) {
+    for (const std::string& earlier : c.EarlierBackups) files.PutFile(earlier, "earlier");
+    const auto outcome = RunScriptText(files, c.ScriptPath, c.Text, c.StopAfter);
+    EXPECT_EQ(files.FileBytes(kArchive), c.Archive);
+    for (const std::string& earlier : c.EarlierBackups) {
       EXPECT_EQ(files.FileBytes(earlier), "earlier");
     }
     EXPECT_FALSE(files.HasFile(TemporaryArchiveName(kArchive, 0)));
-    for (const RecordingView::Box& box : outcome->view.boxes) {
-      EXPECT_NE(box.kind, RecordingView::Box::kQuestion) << "nothing is overwritten: " << box.text;
+    for (const RecordingView::Box& box : outcome->View.Boxes) {
+      EXPECT_NE(box.Kind, RecordingView::Box::kQuestion) << "nothing is overwritten: " << box.Text;
     }
-    if (!c.error.empty()) {
-      EXPECT_FALSE(outcome->succeeded);
-      EXPECT_NE(outcome->error.find(c.error), std::string::npos) << outcome->error;
-      EXPECT_FALSE(files.HasFile(Backup(c.earlier_backups.size() + 1)));
+    if (!c.Error.empty()) {
+      EXPECT_FALSE(outcome->Succeeded);
+      EXPECT_NE(outcome->Error.find(c.Error), std::string::npos) << outcome->Error;
+      EXPECT_FALSE(files.HasFile(Backup(c.EarlierBackups.size() + 1)));
       continue;
     }
-    ASSERT_TRUE(outcome->succeeded) << outcome->error;
-    EXPECT_EQ(files.FileBytes(c.backup), kOld);
-    EXPECT_NE(outcome->report.find(Message(MessageKey::MsgBackupKept, {c.backup})),
+    ASSERT_TRUE(outcome->Succeeded) << outcome->Error;
+    EXPECT_EQ(files.FileBytes(c.Backup), kOld);
+    EXPECT_NE(outcome->Report.find(Message(MessageKey::MsgBackupKept, {c.Backup})),
               std::string::npos)
-        << outcome->report;
+        << outcome->Report;
   }
 }
 
@@ -135,7 +135,7 @@ TEST(InPlaceRunTest, AKillAtAnyOperationLosesNothingAndTheNextRunFinishes) {
       MemoryFileSystem files;
       Game(files);
       StoppingFileSystem stopping(files, budget);
-      const bool completed = RunScriptText(stopping, kPatchScript, text)->succeeded;
+      const bool completed = RunScriptText(stopping, kPatchScript, text)->Succeeded;
       if (power_cut) files.CutPower();
       // The old archive is somewhere: under its name, or as the backup beside the new one.
       const std::string archive = files.FileBytes(kArchive);
@@ -156,12 +156,12 @@ TEST(InPlaceRunTest, AKillAtAnyOperationLosesNothingAndTheNextRunFinishes) {
       // The next run finishes what was cut short (or patches the patched archive again, which
       // changes nothing but keeps one more backup).
       const auto next = RunScriptText(files, kPatchScript, text);
-      ASSERT_TRUE(next->succeeded) << next->error;
+      ASSERT_TRUE(next->Succeeded) << next->Error;
       EXPECT_EQ(files.FileBytes(kArchive), kNew);
       std::vector<ArchiveBackup> backups;
       ASSERT_TRUE(ListBackups(files, kArchive, &backups));
       ASSERT_FALSE(backups.empty());
-      EXPECT_EQ(files.FileBytes(backups.front().path), kOld);
+      EXPECT_EQ(files.FileBytes(backups.front().Path), kOld);
       ASSERT_LT(budget, 200) << "the run never completed";
     }
   }

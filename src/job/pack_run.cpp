@@ -122,9 +122,9 @@ bool WriteNewArchive(JobState& job, FileSystem& files, RunView& view) {
   size_t next_added = 0;
   RunBuffers buffers(*job.TargetStream);
   const auto add_before = [&](Stream& source, uint32_t count, const WdfEntry* entry) {
-    while (next_added < added.ids.size() &&
-           (!entry || NewEntryGoesBefore(added, added.ids[next_added], entry->Id))) {
-      if (!ResolveNewEntry(job, files, buffers, source, count, added.ids[next_added++])) {
+    while (next_added < added.Ids.size() &&
+           (!entry || NewEntryGoesBefore(added, added.Ids[next_added], entry->Id))) {
+      if (!ResolveNewEntry(job, files, buffers, source, count, added.Ids[next_added++])) {
         return false;
       }
     }

@@ -17,20 +17,20 @@
 namespace velmora {
 
 struct PatchRule {
-  uint32_t id = 0;
-  bool remove = false;   // @Delete
-  bool add = false;      // an id the old archive lacks
-  size_t new_entry = 0;  // otherwise: the new archive's entry whose bytes the rule takes
+  uint32_t Id = 0;
+  bool Remove = false;  // @Delete
+  bool Add = false;     // an id the old archive lacks
+  size_t NewEntry = 0;  // otherwise: the new archive's entry whose bytes the rule takes
 };
 
 struct PatchPlan {
-  std::vector<PatchRule> rules;  // in the new archive's order of the entries they give
-  bool adds_entries = false;
-  size_t changed = 0;
-  size_t added = 0;
-  size_t removed = 0;  // entries the rules delete
+  std::vector<PatchRule> Rules;  // in the new archive's order of the entries they give
+  bool AddsEntries = false;
+  size_t Changed = 0;
+  size_t Added = 0;
+  size_t Removed = 0;  // entries the rules delete
   // When the new archive cannot be reached: the ids in the way (each once, in order found).
-  std::vector<uint32_t> unreachable;
+  std::vector<uint32_t> Unreachable;
 };
 
 // The id sequence that running `rules` in place on an archive with `old_entries` gives.
@@ -39,7 +39,7 @@ std::vector<uint32_t> PatchedIds(const std::vector<WdfEntry>& old_entries,
 
 // Works out the rules from a finished comparison (no fault). Entries of a repeated id that are
 // to differ from one another need `new_stream` to compare their bytes; a read that fails is
-// taken as a difference. `plan.unreachable` is empty when the rules reach the new archive.
+// taken as a difference. `plan.Unreachable` is empty when the rules reach the new archive.
 PatchPlan PlanPatch(const ArchiveIndex& old_index, const ArchiveIndex& new_index,
                     const ArchiveDifference& difference, Stream& new_stream);
 

@@ -15,18 +15,18 @@ const char kOld[] = "C:\\old.wdf";
 const char kNew[] = "C:\\new.wdf";
 
 struct PlanCase {
-  const char* name;
-  std::vector<TestResource> old_archive;
-  std::vector<TestResource> new_archive;
+  const char* Name;
+  std::vector<TestResource> OldArchive;
+  std::vector<TestResource> NewArchive;
   // "=id" a rule taking new bytes, "+id" a new entry, "-id" a delete; or the ids in the way.
-  std::vector<std::string> rules;
-  std::vector<uint32_t> unreachable;
+  std::vector<std::string> Rules;
+  std::vector<uint32_t> Unreachable;
 };
 
 std::vector<std::string> Described(const PatchPlan& plan) {
   std::vector<std::string> out;
-  for (const PatchRule& rule : plan.rules) {
-    out.push_back((rule.remove ? "-" : rule.add ? "+" : "=") + std::to_string(rule.id));
+  for (const PatchRule& rule : plan.Rules) {
+    out.push_back((rule.Remove ? "-" : rule.Add ? "+" : "=") + std::to_string(rule.Id));
   }
   return out;
 }
@@ -72,10 +72,10 @@ TEST(PatchPlanTest, RulesReachTheNewArchiveOrTheEntriesInTheWayAreNamed) {
       {"same entries in another order", {{1, "a"}, {2, "b"}}, {{2, "b"}, {1, "a"}}, {}, {2, 1}},
   };
   for (const PlanCase& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.Name);
     MemoryFileSystem files;
-    files.PutFile(kOld, ArchiveOf(c.old_archive));
-    files.PutFile(kNew, ArchiveOf(c.new_archive));
+    files.PutFile(kOld, ArchiveOf(c.OldArchive));
+    files.PutFile(kNew, ArchiveOf(c.NewArchive));
     auto old_stream = files.OpenShared(kOld);
     auto new_stream = files.OpenShared(kNew);
     ArchiveIndex old_index;
@@ -83,14 +83,14 @@ TEST(PatchPlanTest, RulesReachTheNewArchiveOrTheEntriesInTheWayAreNamed) {
     ASSERT_EQ(ReadArchiveIndex(*old_stream, &old_index), ArchiveFault::kNone);
     ASSERT_EQ(ReadArchiveIndex(*new_stream, &new_index), ArchiveFault::kNone);
     const DiffResult result = CompareArchives(*old_stream, old_index, *new_stream, new_index);
-    const PatchPlan plan = PlanPatch(old_index, new_index, result.difference, *new_stream);
-    EXPECT_EQ(plan.unreachable, c.unreachable);
-    if (!c.unreachable.empty()) continue;
-    EXPECT_EQ(Described(plan), c.rules);
+    const PatchPlan plan = PlanPatch(old_index, new_index, result.Difference, *new_stream);
+    EXPECT_EQ(plan.Unreachable, c.Unreachable);
+    if (!c.Unreachable.empty()) continue;
+    EXPECT_EQ(Described(plan), c.Rules);
     std::vector<uint32_t> new_ids;
-    for (const WdfEntry& entry : new_index.entries) new_ids.push_back(entry.Id);
-    EXPECT_EQ(PatchedIds(old_index.entries, plan.rules), new_ids);
-    EXPECT_EQ(plan.adds_entries, plan.added > 0);
+    for (const WdfEntry& entry : new_index.Entries) new_ids.push_back(entry.Id);
+    EXPECT_EQ(PatchedIds(old_index.Entries, plan.Rules), new_ids);
+    EXPECT_EQ(plan.AddsEntries, plan.Added > 0);
   }
 }
 

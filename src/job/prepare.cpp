@@ -37,7 +37,8 @@ std::string DirectoryName(const std::string& dir) {
 // parents created so far.
 bool EnsureDirectory(FileSystem& files, const std::string& dir, std::string* reason) {
   const auto parent = [](const std::string& level) {
-    const std::string with_separator = FindLastCharOf(level, "\\") + 1 == level.size() ? level : level + "\\";
+    const std::string with_separator =
+        FindLastCharOf(level, "\\") + 1 == level.size() ? level : level + "\\";
     const std::string up = OneLevelUp(with_separator);
     return up == with_separator ? level : DirectoryName(up);
   };

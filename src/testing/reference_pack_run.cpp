@@ -172,8 +172,8 @@ class PlainStep {
 // whose name is '@' and eight hexadecimal digits, whose id no source entry has, and which is the
 // first line of its name. Sorted when the source's ids ascend strictly.
 struct PlainNewEntries {
-  bool by_id = true;
-  std::vector<uint32_t> ids;
+  bool ById = true;
+  std::vector<uint32_t> Ids;
 };
 
 PlainNewEntries FindNewEntriesByScan(const JobState& job) {
@@ -184,7 +184,7 @@ PlainNewEntries FindNewEntriesByScan(const JobState& job) {
     return found;
   }
   for (size_t k = 1; k < job.SourceIndex.size(); ++k) {
-    if (job.SourceIndex[k - 1].Id >= job.SourceIndex[k].Id) found.by_id = false;
+    if (job.SourceIndex[k - 1].Id >= job.SourceIndex[k].Id) found.ById = false;
   }
   for (size_t i = 0; i < script.Count(); ++i) {
     const std::string& text = script.TextAt(i);
@@ -194,9 +194,9 @@ PlainNewEntries FindNewEntriesByScan(const JobState& job) {
     WdfEntry probe;
     if (FindInSourceByScan(job, probe, job.SourceCount, id)) continue;
     if (FindKeyByScan(script, EntryKey(id)) != static_cast<int>(i)) continue;
-    found.ids.push_back(id);
+    found.Ids.push_back(id);
   }
-  if (found.by_id) std::sort(found.ids.begin(), found.ids.end());
+  if (found.ById) std::sort(found.Ids.begin(), found.Ids.end());
   return found;
 }
 
@@ -238,7 +238,7 @@ bool WriteArchive(JobState& job, FileSystem& files, RunView& view) {
     job.SourceIndex[k] = DecodeWdfEntry(bytes.data() + size_t{k} * kWdfEntrySize);
   }
   const PlainNewEntries added = FindNewEntriesByScan(job);
-  job.TargetIndex.resize(count + added.ids.size());  // room for every entry that may be written
+  job.TargetIndex.resize(count + added.Ids.size());  // room for every entry that may be written
   size_t next = 0;
   for (uint32_t i = 0; i < count; ++i) {
     if (view.StopRequested()) return false;
@@ -247,14 +247,14 @@ bool WriteArchive(JobState& job, FileSystem& files, RunView& view) {
       job.ErrorText = Message(MessageKey::MsgSourceNotWdf, {job.SourcePath});
       return false;
     }
-    while (added.by_id && next < added.ids.size() && added.ids[next] < job.SourceIndex[i].Id) {
-      if (!AddPlainEntry(job, files, source, count, added.ids[next++])) return false;
+    while (added.ById && next < added.Ids.size() && added.Ids[next] < job.SourceIndex[i].Id) {
+      if (!AddPlainEntry(job, files, source, count, added.Ids[next++])) return false;
     }
     view.ReportProgress(i, job.SourceCount);
     if (!PlainStep(job, files, source, count, job.SourceIndex[i]).Run()) return false;
   }
-  while (next < added.ids.size()) {
-    if (!AddPlainEntry(job, files, source, count, added.ids[next++])) return false;
+  while (next < added.Ids.size()) {
+    if (!AddPlainEntry(job, files, source, count, added.Ids[next++])) return false;
   }
   bool too_large = false;
   if (writer.Finish(job.TargetIndex.data(), job.TargetCount, &too_large)) return true;

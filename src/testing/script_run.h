@@ -17,11 +17,11 @@
 namespace velmora {
 
 struct ScriptRunOutcome {
-  bool prepared = false;
-  bool succeeded = false;
-  std::string error;   // the failure report, or a refusal's box
-  std::string report;  // the success report (empty without #RunEnd)
-  RecordingView view;
+  bool Prepared = false;
+  bool Succeeded = false;
+  std::string Error;   // the failure report, or a refusal's box
+  std::string Report;  // the success report (empty without #RunEnd)
+  RecordingView View;
 };
 
 // Runs the script with the text `text` at `script_path` over `files`. `stop_after` entries asks
@@ -31,24 +31,24 @@ inline std::unique_ptr<ScriptRunOutcome> RunScriptText(FileSystem& files,
                                                        const std::string& text,
                                                        int stop_after = -1) {
   auto outcome = std::make_unique<ScriptRunOutcome>();
-  outcome->view.stop_after_reports = stop_after;
+  outcome->View.StopAfterReports = stop_after;
   JobState job;
   job.ScriptPath = script_path;
   job.ScriptDir = DirectoryPart(script_path);
   job.Script = std::make_unique<ScriptLines>(text);
-  outcome->prepared = PrepareJob(job, files, outcome->view);
-  if (!outcome->prepared) {
-    for (const RecordingView::Box& box : outcome->view.boxes) {
-      if (box.kind == RecordingView::Box::kError) outcome->error = box.text;
+  outcome->Prepared = PrepareJob(job, files, outcome->View);
+  if (!outcome->Prepared) {
+    for (const RecordingView::Box& box : outcome->View.Boxes) {
+      if (box.Kind == RecordingView::Box::kError) outcome->Error = box.Text;
     }
     return outcome;
   }
-  RunPack(job, files, outcome->view);
-  outcome->succeeded = RunSucceeded(job, static_cast<uint32_t>(outcome->view.progress.size()));
-  if (outcome->succeeded) {
-    if (std::optional<std::string> report = SuccessReport(job)) outcome->report = *report;
+  RunPack(job, files, outcome->View);
+  outcome->Succeeded = RunSucceeded(job, static_cast<uint32_t>(outcome->View.Progress.size()));
+  if (outcome->Succeeded) {
+    if (std::optional<std::string> report = SuccessReport(job)) outcome->Report = *report;
   } else {
-    outcome->error = FailureReport(job);
+    outcome->Error = FailureReport(job);
   }
   return outcome;
 }

@@ -15,18 +15,18 @@ const char kOld[] = "C:\\old.wdf";
 const char kNew[] = "C:\\new.wdf";
 
 struct Opened {
-  std::unique_ptr<Stream> old_stream;
-  std::unique_ptr<Stream> new_stream;
-  ArchiveIndex old_index;
-  ArchiveIndex new_index;
+  std::unique_ptr<Stream> OldStream;
+  std::unique_ptr<Stream> NewStream;
+  ArchiveIndex OldIndex;
+  ArchiveIndex NewIndex;
 };
 
 Opened Open(MemoryFileSystem& files) {
   Opened opened;
-  opened.old_stream = files.OpenShared(kOld);
-  opened.new_stream = files.OpenShared(kNew);
-  EXPECT_EQ(ReadArchiveIndex(*opened.old_stream, &opened.old_index), ArchiveFault::kNone);
-  EXPECT_EQ(ReadArchiveIndex(*opened.new_stream, &opened.new_index), ArchiveFault::kNone);
+  opened.OldStream = files.OpenShared(kOld);
+  opened.NewStream = files.OpenShared(kNew);
+  EXPECT_EQ(ReadArchiveIndex(*opened.OldStream, &opened.OldIndex), ArchiveFault::kNone);
+  EXPECT_EQ(ReadArchiveIndex(*opened.NewStream, &opened.NewIndex), ArchiveFault::kNone);
   return opened;
 }
 
@@ -34,20 +34,20 @@ Opened Open(MemoryFileSystem& files) {
 std::vector<std::string> Described(const ArchiveDifference& difference) {
   static const char* const kNames[] = {"same", "changed", "added", "removed"};
   std::vector<std::string> out;
-  for (const EntryPair& pair : difference.pairs) {
-    out.push_back(std::string(kNames[static_cast<int>(pair.change)]) + " " +
-                  std::to_string(pair.id) + "#" + std::to_string(pair.occurrence));
+  for (const EntryPair& pair : difference.Pairs) {
+    out.push_back(std::string(kNames[static_cast<int>(pair.Change)]) + " " +
+                  std::to_string(pair.Id) + "#" + std::to_string(pair.Occurrence));
   }
   return out;
 }
 
 struct DiffCase {
-  const char* name;
-  std::vector<TestResource> old_archive;
-  std::vector<TestResource> new_archive;
-  std::vector<std::string> pairs;
-  bool same_order;
-  bool identical;
+  const char* Name;
+  std::vector<TestResource> OldArchive;
+  std::vector<TestResource> NewArchive;
+  std::vector<std::string> Pairs;
+  bool SameOrder;
+  bool Identical;
 };
 
 TEST(ArchiveDiffTest, PairsTheKthEntryOfAnIdAndComparesTheirBytes) {
@@ -83,20 +83,20 @@ TEST(ArchiveDiffTest, PairsTheKthEntryOfAnIdAndComparesTheirBytes) {
        false},
   };
   for (const DiffCase& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.Name);
     MemoryFileSystem files;
-    files.PutFile(kOld, ArchiveOf(c.old_archive));
-    files.PutFile(kNew, ArchiveOf(c.new_archive));
+    files.PutFile(kOld, ArchiveOf(c.OldArchive));
+    files.PutFile(kNew, ArchiveOf(c.NewArchive));
     Opened opened = Open(files);
     const DiffResult result =
-        CompareArchives(*opened.old_stream, opened.old_index, *opened.new_stream, opened.new_index);
-    EXPECT_EQ(result.fault, DiffFault::kNone);
-    EXPECT_EQ(Described(result.difference), c.pairs);
-    EXPECT_EQ(result.difference.same_order, c.same_order);
-    EXPECT_EQ(result.difference.Identical(), c.identical);
+        CompareArchives(*opened.OldStream, opened.OldIndex, *opened.NewStream, opened.NewIndex);
+    EXPECT_EQ(result.Fault, DiffFault::kNone);
+    EXPECT_EQ(Described(result.Difference), c.Pairs);
+    EXPECT_EQ(result.Difference.SameOrder, c.SameOrder);
+    EXPECT_EQ(result.Difference.Identical(), c.Identical);
     size_t total = 0;
-    for (size_t count : result.difference.counts) total += count;
-    EXPECT_EQ(total, c.pairs.size());
+    for (size_t count : result.Difference.Counts) total += count;
+    EXPECT_EQ(total, c.Pairs.size());
   }
 }
 
@@ -107,16 +107,15 @@ TEST(ArchiveDiffTest, UnreadableBytesStopTheComparisonNamingTheEntry) {
   Opened opened = Open(files);
   files.FailReadsOfFrom(kNew, 12 + 4 + 2);  // inside the second entry
   DiffResult result =
-      CompareArchives(*opened.old_stream, opened.old_index, *opened.new_stream, opened.new_index);
-  EXPECT_EQ(result.fault, DiffFault::kNewReadFailed);
-  EXPECT_EQ(result.fault_entry, 1u);
+      CompareArchives(*opened.OldStream, opened.OldIndex, *opened.NewStream, opened.NewIndex);
+  EXPECT_EQ(result.Fault, DiffFault::kNewReadFailed);
+  EXPECT_EQ(result.FaultEntry, 1u);
 
   // An entry that claims bytes beyond the end of its file is never read.
-  opened.old_index.entries[0].Size = 1000;
-  result =
-      CompareArchives(*opened.old_stream, opened.old_index, *opened.new_stream, opened.new_index);
-  EXPECT_EQ(result.fault, DiffFault::kOldEntryOutside);
-  EXPECT_EQ(result.fault_entry, 0u);
+  opened.OldIndex.Entries[0].Size = 1000;
+  result = CompareArchives(*opened.OldStream, opened.OldIndex, *opened.NewStream, opened.NewIndex);
+  EXPECT_EQ(result.Fault, DiffFault::kOldEntryOutside);
+  EXPECT_EQ(result.FaultEntry, 0u);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@ velmora-cli.exe restore brings back the old bytes."""
 import os
 
 import velmora_e2e as e2e
+import wdf  # noqa: E402  (on the path through velmora_e2e)
 
 CLI = os.environ.get("VELMORA_CLI", "")
 
@@ -45,7 +46,7 @@ class PatchesTest(e2e.E2eTestCase):
                        e2e.gbk("补丁已应用到 ui.wdf。\r\r新文件中资源数共 4 个，被删除 1 个\r新增资源 1 个"
                                "\r\r原文件已备份为 ") + backup, "information")
         self.assertExit(result, 0)
-        self.assertEqual(e2e.wdf_archive(old), s.read("game\\ui.wdf.1.bak"))
+        self.assertEqual(wdf.archive(old), s.read("game\\ui.wdf.1.bak"))
 
         codes = e2e.run_cli_batch(s, CLI, [
             b"CLI diff game\\ui.wdf modder\\ui-mod.wdf > same.txt",
@@ -57,10 +58,10 @@ class PatchesTest(e2e.E2eTestCase):
         ])
         self.assertEqual({"same": 0, "list": 0, "restore": 0}, codes, s.read("restore.txt"))
         self.assertIn(b"ui.wdf.1.bak", s.read("list.txt"))
-        self.assertEqual(e2e.wdf_archive(old), s.read("game\\ui.wdf"))
+        self.assertEqual(wdf.archive(old), s.read("game\\ui.wdf"))
         # The patched archive is kept as the next backup: a second restore undoes the first.
-        self.assertEqual(e2e.read_wdf(e2e.wdf_archive(new)),
-                         e2e.read_wdf(s.read("game\\ui.wdf.2.bak")))
+        self.assertEqual(wdf.entries(wdf.archive(new)),
+                         wdf.entries(s.read("game\\ui.wdf.2.bak")))
         self.assertFalse(s.exists("game\\ui.wdf.1.bak"))
 
 

@@ -5,14 +5,13 @@ and applied in place, restore bringing back the exact old bytes, and script --fr
 import os
 import random
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-import velmora_e2e as e2e  # noqa: E402  (the archive helpers)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+import wdf  # noqa: E402
 
 VELMORA = os.environ.get("VELMORA", "")
 
@@ -31,10 +30,9 @@ def scattered_archive(entries, seed):
         offsets[k] = base + len(data)
         data += entries[k][1]
     data += b"\0" * 4
-    index = b"".join(struct.pack("<IIII", entries[k][0], offsets[k], len(entries[k][1]), 0)
+    index = b"".join(wdf.index_entry(entries[k][0], offsets[k], len(entries[k][1]))
                      for k in range(len(entries)))
-    return b"PFDW" + struct.pack("<II", len(entries), 12) + index + bytes(data) + b"\0" * (
-        16 * len(entries))
+    return wdf.header(len(entries), 12) + index + bytes(data) + b"\0" * (16 * len(entries))
 
 
 def expected_pairs(old, new):
@@ -97,7 +95,7 @@ class PatchesTest(unittest.TestCase):
                 new = [(i, c + b"x" if rng.randrange(5) == 0 else c) for i, c in new]
                 new += [(rng.choice(pool), b"n" * rng.randrange(3)) for _ in range(rng.randrange(3))]
                 self.write("old.wdf", scattered_archive(old, case))
-                self.write("new.wdf", e2e.wdf_archive(new))
+                self.write("new.wdf", wdf.archive(new))
                 code, out, err = self.velmora("diff", "--all", "--format", "tsv", "old.wdf",
                                               "new.wdf")
                 lines = out.decode().splitlines()
@@ -109,8 +107,8 @@ class PatchesTest(unittest.TestCase):
         self.assertEqual(2, self.velmora("diff", "old.wdf", "bad.wdf")[0])
         self.assertEqual(2, self.velmora("diff", "old.wdf", "missing.wdf")[0])
         self.assertEqual(2, self.velmora("diff", "old.wdf")[0])
-        self.write("a.wdf", e2e.wdf_archive([(1, b"a"), (2, b"b")]))
-        self.write("b.wdf", e2e.wdf_archive([(2, b"b"), (1, b"a")]))
+        self.write("a.wdf", wdf.archive([(1, b"a"), (2, b"b")]))
+        self.write("b.wdf", wdf.archive([(2, b"b"), (1, b"a")]))
         code, out, _ = self.velmora("diff", "a.wdf", "b.wdf")
         self.assertEqual(1, code)
         self.assertIn(b"another order", out)
@@ -133,7 +131,7 @@ class PatchesTest(unittest.TestCase):
                 shutil.rmtree(self.path("patch"), ignore_errors=True)
                 old_bytes = scattered_archive(old, 1)
                 self.write("game/ui.wdf", old_bytes)
-                self.write("mod.wdf", e2e.wdf_archive(new))
+                self.write("mod.wdf", wdf.archive(new))
                 code, out, err = self.velmora("diff", "--patch", "patch", "game/ui.wdf", "mod.wdf")
                 self.assertEqual(0, code, err)
                 shutil.copytree(self.path("patch"), self.path("game", "patch"))
@@ -157,15 +155,15 @@ class PatchesTest(unittest.TestCase):
                 (repeated, [(5, b"b"), (1, b"a"), (7, b"c"), (7, b"c")], b"00000005"),
                 (ascending, [(1, b"a"), (5, b"b"), (7, b"c"), (3, b"n")], b"00000003")):
             with self.subTest(named=named):
-                self.write("old.wdf", e2e.wdf_archive(old))
-                self.write("new.wdf", e2e.wdf_archive(new))
+                self.write("old.wdf", wdf.archive(old))
+                self.write("new.wdf", wdf.archive(new))
                 code, out, err = self.velmora("diff", "--patch", "patch", "old.wdf", "new.wdf")
                 self.assertEqual(1, code)
                 self.assertIn(named, err)
                 self.assertFalse(os.path.exists(self.path("patch")))
-        self.write("new.wdf", e2e.wdf_archive([(1, b"A")]))
+        self.write("new.wdf", wdf.archive([(1, b"A")]))
         self.write("patch/old-patch.vlm", b"mine")
-        self.write("old.wdf", e2e.wdf_archive([(1, b"a")]))
+        self.write("old.wdf", wdf.archive([(1, b"a")]))
         code, _, err = self.velmora("diff", "--patch", "patch", "old.wdf", "new.wdf")
         self.assertEqual(1, code)
         self.assertIn(b"--force", err)
@@ -176,7 +174,7 @@ class PatchesTest(unittest.TestCase):
         self.assertNotEqual(b"mine", self.read("patch/old-patch.vlm"))
 
     def test_script_from_dir_adds_files_the_archive_lacks_only_when_asked(self):
-        self.write("ui.wdf", e2e.wdf_archive([(1, b"a"), (4, b"d")]))
+        self.write("ui.wdf", wdf.archive([(1, b"a"), (4, b"d")]))
         self.write("edit/00000002.bin", b"two")
         self.write("edit/00000001.bin", b"A")
         code, out, err = self.velmora("script", "--from-dir", "edit", "-o", "plain.vlm", "ui.wdf")
@@ -187,7 +185,7 @@ class PatchesTest(unittest.TestCase):
         self.assertEqual(0, code, err)
         self.assertIn(b"#AddEntries=yes\r\n", self.read("add.vlm"))
         self.assertEqual(0, self.velmora("run", "--yes", "add.vlm")[0])
-        self.assertEqual([(1, b"A"), (2, b"two"), (4, b"d")], e2e.read_wdf(self.read("new.wdf")))
+        self.assertEqual([(1, b"A"), (2, b"two"), (4, b"d")], wdf.entries(self.read("new.wdf")))
 
 
 if __name__ == "__main__":
