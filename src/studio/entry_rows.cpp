@@ -70,7 +70,7 @@ bool ParseRowFilter(const std::string& text, RowFilter* filter) {
   return true;
 }
 
-std::vector<uint32_t> BuildRows(OpenedArchive& archive, const PendingChanges& changes,
+std::vector<uint32_t> BuildRows(StudioArchive& archive, const PendingChanges& changes,
                                 const RowFilter& filter, EntryColumn column, bool descending) {
   if (filter.Kind == RowFilter::Type::kKind || column == EntryColumn::kKind) {
     archive.ReadAllKinds();

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "studio/opened_archive.h"
+#include "studio/studio_archive.h"
 #include "studio/pending_changes.h"
 
 namespace velmora {
@@ -28,7 +28,7 @@ bool ParseRowFilter(const std::string& text, RowFilter* filter);
 
 // The rows shown: the source's entries and then the added ones, filtered and sorted (stable, so
 // equal keys keep the index order). Filtering or sorting by kind reads the kinds not yet known.
-std::vector<uint32_t> BuildRows(OpenedArchive& archive, const PendingChanges& changes,
+std::vector<uint32_t> BuildRows(StudioArchive& archive, const PendingChanges& changes,
                                 const RowFilter& filter, EntryColumn column, bool descending);
 
 }  // namespace velmora

@@ -47,7 +47,7 @@ TEST(EntryRowsTest, RowsFilterAndSortStablyByEveryColumn) {
                                           {0x10, std::string("\x89PNG\r\n\x1a\n", 8)},
                                           {0x3A, ""},
                                           {0x10, "xy"}}));
-  OpenedArchive archive;
+  StudioArchive archive;
   ASSERT_TRUE(archive.Open(files, "C:\\a.wdf"));
   PendingChanges changes(archive.Count());
   changes.Set({2}, {ChangeKind::kDelete, 0, {}});

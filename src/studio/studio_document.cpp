@@ -25,7 +25,7 @@ bool IsScriptPath(const std::string& path) {
 }
 
 bool StudioDocument::Open(const std::string& path, std::string* problem) {
-  auto archive = std::make_unique<OpenedArchive>();
+  auto archive = std::make_unique<StudioArchive>();
   ScriptPlaces places;
   std::string text;
   if (IsScriptPath(path)) {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "studio/opened_archive.h"
+#include "studio/studio_archive.h"
 #include "studio/pending_changes.h"
 #include "studio/studio_script.h"
 #include "sys/file_system.h"
@@ -25,7 +25,7 @@ class StudioDocument {
   bool Open(const std::string& path, std::string* problem);
 
   bool IsOpen() const { return archive_ != nullptr; }
-  OpenedArchive& Archive() { return *archive_; }
+  StudioArchive& Archive() { return *archive_; }
   PendingChanges& Changes() { return changes_; }
   const PendingChanges& Changes() const { return changes_; }
   bool HasScript() const { return !places_.ScriptPath.empty(); }
@@ -51,7 +51,7 @@ class StudioDocument {
 
  private:
   FileSystem& files_;
-  std::unique_ptr<OpenedArchive> archive_;
+  std::unique_ptr<StudioArchive> archive_;
   PendingChanges changes_;
   ScriptPlaces places_;
   std::string script_text_;

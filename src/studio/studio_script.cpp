@@ -104,17 +104,17 @@ std::string LineBreakOf(const std::string& bytes, const std::vector<RawLine>& li
   return "\r\n";
 }
 
-RuleFolders FoldersOf(const std::string& script_path, const OpenedArchive& archive) {
+RuleFolders FoldersOf(const std::string& script_path, const StudioArchive& archive) {
   return {DirectoryPart(script_path), DirectoryPart(archive.Path())};
 }
 
-uint32_t IdOfPosition(const OpenedArchive& archive, const PendingChanges& changes,
+uint32_t IdOfPosition(const StudioArchive& archive, const PendingChanges& changes,
                       uint32_t position) {
   return changes.IsAdded(position) ? changes.AddedId(position) : archive.Entry(position).Id;
 }
 
 // The header lines a target asks for, in the order the script command writes keys.
-bool TargetKeys(const std::string& script_dir, const OpenedArchive& archive,
+bool TargetKeys(const std::string& script_dir, const StudioArchive& archive,
                 const ScriptTarget& target, std::vector<std::pair<std::string, std::string>>* keys,
                 std::string* problem) {
   if (target.TargetPath.empty() && !target.InPlace) return true;
@@ -167,7 +167,7 @@ bool LocateScriptPlaces(const ScriptLines& script, const std::string& script_pat
 }
 
 std::map<uint32_t, RuleLine> ReadScriptRules(const ScriptLines& script, const ScriptPlaces& places,
-                                             const OpenedArchive& archive,
+                                             const StudioArchive& archive,
                                              std::map<uint32_t, uint32_t>* added_ids) {
   std::map<uint32_t, RuleLine> rules;
   std::map<uint32_t, uint32_t> added_position_of_id;
@@ -192,7 +192,7 @@ std::map<uint32_t, RuleLine> ReadScriptRules(const ScriptLines& script, const Sc
   return rules;
 }
 
-bool NewScriptText(const std::string& script_path, const OpenedArchive& archive,
+bool NewScriptText(const std::string& script_path, const StudioArchive& archive,
                    const PendingChanges& changes, const ScriptTarget& target, std::string* text,
                    std::string* problem) {
   const RuleFolders folders = FoldersOf(script_path, archive);
@@ -222,7 +222,7 @@ bool NewScriptText(const std::string& script_path, const OpenedArchive& archive,
 }
 
 bool RewriteScriptText(const std::string& original, const ScriptPlaces& places,
-                       const std::map<uint32_t, RuleLine>& rules, const OpenedArchive& archive,
+                       const std::map<uint32_t, RuleLine>& rules, const StudioArchive& archive,
                        const PendingChanges& changes, const ScriptTarget& target, std::string* text,
                        std::string* problem) {
   const RuleFolders folders{places.ScriptDir, places.SourceDir};

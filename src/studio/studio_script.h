@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "job/script.h"
-#include "studio/opened_archive.h"
+#include "studio/studio_archive.h"
 #include "studio/pending_changes.h"
 
 namespace velmora {
@@ -41,7 +41,7 @@ struct RuleLine {
 // archive lacks become added entries (positions from archive.Count() on) when the script has
 // #AddEntries=yes and the rule names a file, and are otherwise lines it leaves alone.
 std::map<uint32_t, RuleLine> ReadScriptRules(const ScriptLines& script, const ScriptPlaces& places,
-                                             const OpenedArchive& archive,
+                                             const StudioArchive& archive,
                                              std::map<uint32_t, uint32_t>* added_ids);
 
 // The header keys a save writes besides the source: an empty TargetPath leaves the target to the
@@ -55,7 +55,7 @@ struct ScriptTarget {
 // tool's script command writes (code page 936, CR LF, backslashes, paths relative to the
 // script's folder), with #AddEntries=yes after the header when entries were added. False with
 // `*problem` naming a path that no such script can hold.
-bool NewScriptText(const std::string& script_path, const OpenedArchive& archive,
+bool NewScriptText(const std::string& script_path, const StudioArchive& archive,
                    const PendingChanges& changes, const ScriptTarget& target, std::string* text,
                    std::string* problem);
 
@@ -65,7 +65,7 @@ bool NewScriptText(const std::string& script_path, const OpenedArchive& archive,
 // index order, in the script's own line break. #AddEntries=yes (and #InPlace=yes with the
 // target's keys, when `target` asks for them) are set where needed.
 bool RewriteScriptText(const std::string& original, const ScriptPlaces& places,
-                       const std::map<uint32_t, RuleLine>& rules, const OpenedArchive& archive,
+                       const std::map<uint32_t, RuleLine>& rules, const StudioArchive& archive,
                        const PendingChanges& changes, const ScriptTarget& target, std::string* text,
                        std::string* problem);
 

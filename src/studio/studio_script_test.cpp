@@ -46,7 +46,7 @@ class StudioScriptTest : public ::testing::Test {
   }
 
   MemoryFileSystem files_;
-  OpenedArchive archive_;
+  StudioArchive archive_;
   std::string script_text_;
   ScriptPlaces places_;
   std::map<uint32_t, RuleLine> rules_;

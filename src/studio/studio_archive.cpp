@@ -1,4 +1,4 @@
-#include "studio/opened_archive.h"
+#include "studio/studio_archive.h"
 
 #include <algorithm>
 
@@ -12,7 +12,7 @@ constexpr size_t kFindingsKept = 1000;
 
 }  // namespace
 
-bool OpenedArchive::Open(FileSystem& files, const std::string& path) {
+bool StudioArchive::Open(FileSystem& files, const std::string& path) {
   std::unique_ptr<Stream> stream = files.OpenShared(path);
   if (!stream) return false;
   path_ = path;
@@ -54,7 +54,7 @@ bool OpenedArchive::Open(FileSystem& files, const std::string& path) {
   return true;
 }
 
-EntryKind OpenedArchive::KindAt(uint32_t position) {
+EntryKind StudioArchive::KindAt(uint32_t position) {
   uint8_t& flags = flags_[position];
   if ((flags & kKnownBit) == 0) {
     EntryKind kind = EntryKind::kOutOfBounds;
@@ -67,11 +67,11 @@ EntryKind OpenedArchive::KindAt(uint32_t position) {
   return static_cast<EntryKind>(flags & kKindMask);
 }
 
-void OpenedArchive::ReadAllKinds() {
+void StudioArchive::ReadAllKinds() {
   for (uint32_t k = 0; k < Count(); ++k) KindAt(k);
 }
 
-bool OpenedArchive::FirstWithId(uint32_t id, uint32_t* position) const {
+bool StudioArchive::FirstWithId(uint32_t id, uint32_t* position) const {
   auto found =
       std::lower_bound(first_of_id_.begin(), first_of_id_.end(), std::make_pair(id, uint32_t{0}));
   if (found == first_of_id_.end() || found->first != id) return false;
@@ -79,7 +79,7 @@ bool OpenedArchive::FirstWithId(uint32_t id, uint32_t* position) const {
   return true;
 }
 
-bool OpenedArchive::ReadHead(uint32_t position, size_t limit, std::string* bytes) {
+bool StudioArchive::ReadHead(uint32_t position, size_t limit, std::string* bytes) {
   bytes->clear();
   WdfEntry head = index_.entries[position];
   if (!EntryBytesInFile(head, index_.file_size)) return false;
@@ -91,7 +91,7 @@ bool OpenedArchive::ReadHead(uint32_t position, size_t limit, std::string* bytes
   });
 }
 
-bool OpenedArchive::ReadAll(uint32_t position,
+bool StudioArchive::ReadAll(uint32_t position,
                             const std::function<bool(const char*, size_t)>& sink) {
   const WdfEntry& entry = index_.entries[position];
   if (!EntryBytesInFile(entry, index_.file_size)) return false;

@@ -18,7 +18,7 @@
 
 namespace velmora {
 
-class OpenedArchive {
+class StudioArchive {
  public:
   // Opens the archive at `path` shared (others may go on reading and writing it) and reads its
   // index. False when it cannot be opened (the system's reason stays in the last error). A
