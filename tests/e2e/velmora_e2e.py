@@ -260,7 +260,8 @@ class Scenario:
     def run(self, arguments=b"", program=None, directory=None, answers=(), default_answer="ok",
             esc_after_ms=None, close_after_ms=None, lock=None, lock_exclusive=None,
             kill_at_progress=None, esc_at_progress=None, close_at_progress=None,
-            timeout_ms=60000, screenshots=False, command_line=None):
+            timeout_ms=60000, screenshots=False, command_line=None, main_window=None,
+            steps=(), dialog_inputs=()):
         """Runs program (Velmora.exe by default) with the raw argument text after its quoted
         name, in directory (relative to the scenario; default the scenario itself). Returns the
         Result. answers: "ok", "cancel" or "close" for successive boxes. lock: a file held open
@@ -268,7 +269,10 @@ class Scenario:
         without any sharing. kill_at_progress: the bar position at which the program is ended
         without warning (TerminateProcess); esc_at_progress, close_at_progress: the bar position
         at which Esc or the close box is pressed. command_line: the whole command line instead
-        (program name first), as the shell starts a registered command."""
+        (program name first), as the shell starts a registered command. main_window: the class of
+        the program's main window, on which the steps (UI driver step lines) act in turn;
+        dialog_inputs: the texts for successive dialogs that are not message boxes (file
+        dialogs), "-" to press OK as they stand."""
         program = program or VELMORA_EXE
         if not program:
             raise unittest.SkipTest("Velmora.exe is not built")
@@ -303,6 +307,10 @@ class Scenario:
             lines.append(b"lock-file-exclusive " + self.win(lock_exclusive))
         if screenshots:
             lines.append(b"screenshots " + self.win())
+        if main_window:
+            lines.append(b"main-window " + gbk(main_window))
+        lines += [b"step " + gbk(step) for step in steps]
+        lines += [b"dialog-input " + gbk(text) for text in dialog_inputs]
         self.write("driver-scenario.txt", b"\r\n".join(lines) + b"\r\n")
         result_path = self.path("driver-result.txt")
         if os.path.exists(result_path):
