@@ -35,7 +35,7 @@
 //       select <row>              selects and focuses that row of the list view
 //       select-wait <row> <id>    selects the row, then waits until the child control <id> has a
 //                                 text; event with the time taken
-//       command <id>              posts WM_COMMAND <id> (a menu item) to the main window
+//       command <id>              sends WM_COMMAND <id> (a menu item) to the main window
 //       drop <row> <path>         drops the file on that row of the list view (WM_DROPFILES)
 //       drop-window <path>        drops the file on the main window outside the list
 //       text <id>                 event "text": the text of the child control <id>
@@ -721,7 +721,10 @@ class Driver {
         Event("waited\t%lu", GetTickCount() - since);
       }
     } else if (action == "command") {
-      PostMessageA(main_, WM_COMMAND, MAKEWPARAM(number, 0), 0);
+      // Sent, not posted: the step ends when the command has been carried out, or once it has
+      // opened something modal (a dialog, a box), which the next look then sees.
+      DWORD_PTR ignored = 0;
+      SendMessageTimeoutA(main_, WM_COMMAND, MAKEWPARAM(number, 0), 0, SMTO_NORMAL, 500, &ignored);
     } else if (action == "drop" || action == "drop-window") {
       POINT point = {2, 2};
       const std::string& path = action == "drop" ? remainder : rest;
