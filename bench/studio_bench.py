@@ -101,8 +101,7 @@ def main():
                               steps=["wait-count %d" % count, "memory", "close"])
         waited = fields_of(result, "waited")[0]
         memory = fields_of(result, "memory")[0]
-        return (int(waited["since-start"]), int(memory["working"]), int(memory["peak"]),
-                int(memory["private"]))
+        return int(waited["since-start"]), int(memory["working"]), int(memory["peak"])
 
     def preview_case():
         result = scenario.run(b'"' + scenario.win("pictures.wdf") + b'"', program=studio,
@@ -123,10 +122,8 @@ def main():
     peak_per_entry = (median(e[2] for e in large) - median(e[2] for e in empty)) / max(1, entries)
     print("open %d entries until the list holds them: %d ms from the start (empty archive: %d ms,"
           " ratio %.2f)" % (entries, large_ms, empty_ms, large_ms / max(1, empty_ms)))
-    private_per_entry = (median(e[3] for e in large) - median(e[3] for e in empty)) / max(1, entries)
     print("memory beyond an empty archive, once the list is up: %.1f bytes per entry (working set;"
-          " private bytes %.1f; peak working set while opening %.1f)" % (
-              per_entry, private_per_entry, peak_per_entry))
+          " peak working set while opening %.1f)" % (per_entry, peak_per_entry))
     small_ms = median(p[0] for p in previews)
     for k, label in ((1, "BMP"), (2, "PNG")):
         ms = median(p[k] for p in previews)

@@ -211,7 +211,7 @@ void PreviewPane::Paint(HDC dc) {
   int shown_w = width;
   int shown_h = height;
   const bool actual = SendMessageA(actual_size_, BM_GETCHECK, 0, 0) == BST_CHECKED;
-  if (!actual && (width > room_w || height > room_h)) {
+  if (!actual) {  // fitted to the pane, smaller or larger
     if (static_cast<int64_t>(width) * room_h > static_cast<int64_t>(height) * room_w) {
       shown_w = room_w;
       shown_h = std::max(1, static_cast<int>(static_cast<int64_t>(height) * room_w / width));
@@ -245,9 +245,9 @@ void PreviewPane::Paint(HDC dc) {
   DeleteObject(dark);
   {
     Gdiplus::Graphics graphics(memory);
-    graphics.SetInterpolationMode(actual || (shown_w == width && shown_h == height)
-                                      ? Gdiplus::InterpolationModeNearestNeighbor
-                                      : Gdiplus::InterpolationModeBilinear);
+    // Enlarged pictures keep their pixels sharp; reduced ones are smoothed.
+    graphics.SetInterpolationMode(shown_w >= width ? Gdiplus::InterpolationModeNearestNeighbor
+                                                   : Gdiplus::InterpolationModeBilinear);
     graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
     graphics.DrawImage(picture_->bitmap.get(), left, upper, shown_w, shown_h);
   }

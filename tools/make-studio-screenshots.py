@@ -1,0 +1,71 @@
+#!/usr/bin/env python3
+"""Takes the guide's pictures of VelmoraStudio.exe from the real program under Wine.
+
+    tools/make-studio-screenshots.py BUILD_DIR
+
+BUILD_DIR is the win32 build with VelmoraStudio.exe and tests/ui_driver.exe built and its Wine
+session started (tests/wine/session.sh start BUILD_DIR). Writes docs/images/studio-*.png."""
+
+import os
+import shutil
+import struct
+import sys
+import zlib
+
+TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+sys.path.insert(0, os.path.join(TOP, "tests", "e2e"))
+
+
+def png_from_bmp(bmp_path, png_path):
+    """The driver's 32-bit screenshot as a PNG (no library needed)."""
+    with open(bmp_path, "rb") as f:
+        data = f.read()
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height = struct.unpack_from("<ii", data, 18)
+    top_down = height < 0
+    height = abs(height)
+    raw = bytearray()
+    for y in range(height):
+        row = y if top_down else height - 1 - y
+        pixels = data[offset + row * width * 4: offset + (row + 1) * width * 4]
+        raw.append(0)
+        for x in range(width):
+            raw += bytes((pixels[4 * x + 2], pixels[4 * x + 1], pixels[4 * x]))
+
+    def chunk(kind, body):
+        return (struct.pack(">I", len(body)) + kind + body +
+                struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
+    with open(png_path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" +
+                chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
+                chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+
+
+def main():
+    if len(sys.argv) != 2:
+        print(__doc__)
+        return 2
+    build = os.path.abspath(sys.argv[1])
+    import velmora_e2e as e2e
+    e2e.BUILD_DIR = build
+    e2e.WINE_RUN = os.path.join(TOP, "tests", "wine", "wine-run.sh")
+    e2e.UI_DRIVER = os.path.join(build, "tests", "ui_driver.exe")
+    e2e.SCENARIO_ROOT = os.path.join(build, "e2e")
+    e2e.map_scenario_drive()
+    scenario = e2e.Scenario("studio-screenshots")
+    shutil.copytree(os.path.join(TOP, "examples", "demo"), scenario.path("demo"))
+    # The example script opened as a modder continues it: its rules are the pending changes,
+    # and the entry that takes the title picture shows that picture.
+    scenario.run(b'"' + scenario.win("demo\\demo.vlm") + b'"',
+                 program=os.path.join(build, "VelmoraStudio.exe"), main_window="VelmoraStudio",
+                 screenshots=True, steps=["select 4", "wait-ms 300", "screenshot studio-script",
+                                          "close"], answers=("no",))
+    images = os.path.join(TOP, "docs", "images")
+    os.makedirs(images, exist_ok=True)
+    png_from_bmp(scenario.path("studio-script.bmp"), os.path.join(images, "studio-script.png"))
+    print("written: docs/images/studio-script.png")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
