@@ -17,14 +17,13 @@ import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+sys.path.insert(0, os.path.join(HERE, "..", "tools"))
+import wdf  # noqa: E402
 
 
 def archive_of_small_entries(path, count):
     """count entries of 4 bytes each, ids in ascending order."""
-    with open(path, "wb") as f:
-        f.write(b"PFDW" + struct.pack("<II", count, 12 + 4 * count))
-        f.write(b"".join(struct.pack("<I", k) for k in range(count)))
-        f.write(b"".join(struct.pack("<IIII", k, 12 + 4 * k, 4, 0) for k in range(count)))
+    wdf.write_file(path, ((k, struct.pack("<I", k)) for k in range(count)))
 
 
 def bmp(width, height):

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/tool_paths.h"
+#include "job/path_route.h"
+#include "job/script_text.h"
 #include "wdf/archive_index.h"
 
 namespace velmora {
@@ -16,8 +17,8 @@ namespace velmora {
 // "." and an extension, or "-N" (N from 2, the N-th entry of a repeated id) with or without an
 // extension.
 struct EditedFileName {
-  uint32_t id = 0;
-  uint32_t occurrence = 1;
+  uint32_t Id = 0;
+  uint32_t Occurrence = 1;
 };
 bool ParseEditedFileName(const std::string& name, EditedFileName* parsed);
 
@@ -31,50 +32,24 @@ enum class UnusableReason {
 };
 
 struct UnusableFile {
-  std::string name;
-  UnusableReason reason;
-  std::string other;  // kSecondFile: the file that names the entry first
+  std::string Name;
+  UnusableReason Reason;
+  std::string Other;  // kSecondFile: the file that names the entry first
 };
 
 // A file that names an entry a rule can reach.
 struct EditedFile {
-  size_t entry = 0;  // the first entry with the id, in index order
-  uint32_t id = 0;
-  std::string name;
+  size_t Entry = 0;  // the first entry with the id, in index order
+  uint32_t Id = 0;
+  std::string Name;
 };
 
 struct FolderSorting {
-  std::vector<EditedFile> files;  // in the archive's index order
-  std::vector<UnusableFile> unusable;
+  std::vector<EditedFile> Files;  // in the archive's index order
+  std::vector<UnusableFile> Unusable;
 };
 
 // Sorts the names of the folder's files (sorted by their bytes) against the archive's index.
 FolderSorting SortFolderFiles(const ArchiveIndex& index, const std::vector<std::string>& names);
-
-// A route as a script's path text: ".." for each level up, then the names, joined by
-// backslashes. `names` are already in code page 936.
-std::string ScriptRouteText(size_t ups, const std::vector<std::string>& names);
-
-// A rule value for a file path: a path that begins with "@" would read as a reference to an
-// entry, so it is written from "." on. False when no value can carry the path: it holds ';' (the
-// start of a comment), a control byte, or a blank at its start or end, which cleaning removes.
-bool RulePathValue(const std::string& path, std::string* value);
-
-// The header keys of the script, values in code page 936. An empty `src_path` or `dest_path`
-// leaves its key out; `dest_file` empty leaves the target to the run's default.
-struct ScriptHeader {
-  std::string src_path;
-  std::string src_file;
-  std::string dest_path;
-  std::string dest_file;
-};
-
-struct ScriptRule {
-  uint32_t id = 0;
-  std::string value;  // code page 936
-};
-
-// The script's bytes: header keys, then one rule line per entry, each line ending in CR LF.
-std::string RebuildScriptText(const ScriptHeader& header, const std::vector<ScriptRule>& rules);
 
 }  // namespace velmora

@@ -2,11 +2,10 @@
 
 #include <vector>
 
-#include "cli/script_from_dir.h"
-#include "cli/tool_paths.h"
-#include "job/entry_rules.h"
+#include "job/path_route.h"
 #include "job/script.h"
-#include "sys/cp936_text.h"
+#include "job/script_text.h"
+#include "wdf/resource_id.h"
 
 namespace velmora {
 
@@ -34,32 +33,18 @@ PathParts PartsOf(const std::string& path) {
 // How a script whose relative paths start in `from_dir` names `path`, as rule text.
 bool RoutedRuleText(const std::string& from_dir, const std::string& path, std::string* text,
                     std::string* problem) {
-  PathRoute route;
-  if (!RouteBetween(PartsOf(from_dir), PartsOf(path), &route) || route.down.empty()) {
-    *problem = path;
-    return false;
+  if (RuleValuePath(PartsOf(from_dir), PartsOf(path), text) == ScriptPathResult::kNamed) {
+    return true;
   }
-  std::vector<std::string> names;
-  for (const std::string& name : route.down) {
-    std::string cp936;
-    if (!Cp936FromPathText(name, &cp936)) {
-      *problem = path;
-      return false;
-    }
-    names.push_back(cp936);
-  }
-  if (!RulePathValue(ScriptRouteText(route.ups, names), text)) {
-    *problem = path;
-    return false;
-  }
-  return true;
+  *problem = path;
+  return false;
 }
 
 }  // namespace
 
-EntryChange ChangeFromRuleValue(const std::string& value, const std::string& script_dir,
-                                const std::string& source_dir) {
-  EntryChange change;
+PendingChange ChangeFromRuleValue(const std::string& value, const std::string& script_dir,
+                                  const std::string& source_dir) {
+  PendingChange change;
   if (value.empty()) return change;
   uint32_t id = 0;
   if (StartsWithAt(value)) {
@@ -95,7 +80,7 @@ EntryChange ChangeFromRuleValue(const std::string& value, const std::string& scr
   return change;
 }
 
-bool RuleValueOfChange(const EntryChange& change, const RuleFolders& folders, std::string* value,
+bool RuleValueOfChange(const PendingChange& change, const RuleFolders& folders, std::string* value,
                        std::string* problem) {
   switch (change.Kind) {
     case ChangeKind::kUnchanged:

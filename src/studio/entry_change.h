@@ -18,23 +18,23 @@ enum class ChangeKind : uint8_t {
   kUnreadable,    // a script's rule whose value no run can carry out; `Path` holds the value
 };
 
-struct EntryChange {
+struct PendingChange {
   ChangeKind Kind = ChangeKind::kUnchanged;
   uint32_t TakenId = 0;
   std::string Path;
 
-  bool operator==(const EntryChange& other) const {
+  bool operator==(const PendingChange& other) const {
     return Kind == other.Kind && TakenId == other.TakenId && Path == other.Path;
   }
-  bool operator!=(const EntryChange& other) const { return !(*this == other); }
+  bool operator!=(const PendingChange& other) const { return !(*this == other); }
 };
 
 // The change a script's cleaned rule value asks for, classified as a run classifies it: paths of
 // files are joined to `script_dir`, paths of other archives to `source_dir` (both directory
 // texts ending in a separator, as preparation makes them). A value a run would refuse gives
 // kUnreadable.
-EntryChange ChangeFromRuleValue(const std::string& value, const std::string& script_dir,
-                                const std::string& source_dir);
+PendingChange ChangeFromRuleValue(const std::string& value, const std::string& script_dir,
+                                  const std::string& source_dir);
 
 // Where the files of the rules live: the folder of the script, and the folder of the source
 // archive (other archives are named relative to it), both absolute.
@@ -46,7 +46,7 @@ struct RuleFolders {
 // The rule value for `change` in a script written as on Windows (code page 936, backslashes,
 // paths relative to the folders). False with `*problem` naming the path when a path cannot be
 // written in such a script: another drive, a character code page 936 lacks, or a ';'.
-bool RuleValueOfChange(const EntryChange& change, const RuleFolders& folders, std::string* value,
+bool RuleValueOfChange(const PendingChange& change, const RuleFolders& folders, std::string* value,
                        std::string* problem);
 
 }  // namespace velmora

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "wdf/resource_id.h"
+
 namespace velmora {
 
 namespace {
@@ -11,13 +13,6 @@ constexpr EntryKind kAllKinds[] = {
     EntryKind::kWav,  EntryKind::kOgg,   EntryKind::kMp3,         EntryKind::kWdf, EntryKind::kText,
     EntryKind::kData, EntryKind::kEmpty, EntryKind::kOutOfBounds,
 };
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 std::string Lower(std::string text) {
   for (char& c : text) {
@@ -59,7 +54,7 @@ bool ParseRowFilter(const std::string& text, RowFilter* filter) {
   if (digits == 0 || digits > 8) return false;
   uint32_t value = 0;
   for (size_t k = start; k < lower.size(); ++k) {
-    const int digit = HexValue(lower[k]);
+    const int digit = HexDigitValue(lower[k]);
     if (digit < 0) return false;
     value = (value << 4) | static_cast<uint32_t>(digit);
   }

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "job/pack_run_fixture.h"
-#include "sys/memory_file_system.h"
+#include "testing/pack_run_fixture.h"
+#include "testing/memory_file_system.h"
 
 namespace velmora {
 namespace {
@@ -12,11 +12,11 @@ using pack_run_testing::MakeArchive;
 
 TEST(EntryRowsTest, FilterTextsReadAsIdPrefixesOrKinds) {
   struct Case {
-    const char* text;
-    bool valid;
-    RowFilter::Type type;
-    uint32_t prefix;
-    int digits;
+    const char* Text;
+    bool Valid;
+    RowFilter::Type Type;
+    uint32_t Prefix;
+    int Digits;
   };
   const Case cases[] = {
       {"", true, RowFilter::Type::kAll, 0, 0},
@@ -31,13 +31,13 @@ TEST(EntryRowsTest, FilterTextsReadAsIdPrefixesOrKinds) {
       {"pictures", false, RowFilter::Type::kAll, 0, 0},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
+    SCOPED_TRACE(c.Text);
     RowFilter filter;
-    ASSERT_EQ(ParseRowFilter(c.text, &filter), c.valid);
-    if (!c.valid) continue;
-    EXPECT_EQ(filter.Kind, c.type);
-    EXPECT_EQ(filter.Prefix, c.prefix);
-    EXPECT_EQ(filter.Digits, c.digits);
+    ASSERT_EQ(ParseRowFilter(c.Text, &filter), c.Valid);
+    if (!c.Valid) continue;
+    EXPECT_EQ(filter.Kind, c.Type);
+    EXPECT_EQ(filter.Prefix, c.Prefix);
+    EXPECT_EQ(filter.Digits, c.Digits);
   }
 }
 

@@ -7,11 +7,11 @@
 #include <exception>
 #include <string>
 
-#include "app/command_line.h"
-#include "app/last_resort_report_win32.h"
+#include "job/command_line.h"
+#include "ui/last_resort_report_win32.h"
 #include "studio/preview_pane_win32.h"
 #include "studio/studio_window_win32.h"
-#include "app/script_path.h"
+#include "job/script_path.h"
 
 namespace velmora {
 namespace {

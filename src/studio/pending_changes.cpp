@@ -6,14 +6,14 @@ namespace velmora {
 
 namespace {
 
-const EntryChange& Unchanged() {
-  static const EntryChange unchanged;
+const PendingChange& Unchanged() {
+  static const PendingChange unchanged;
   return unchanged;
 }
 
 }  // namespace
 
-const EntryChange& PendingChanges::ChangeAt(uint32_t position) const {
+const PendingChange& PendingChanges::ChangeAt(uint32_t position) const {
   auto found = changes_.find(position);
   return found == changes_.end() ? Unchanged() : found->second;
 }
@@ -23,7 +23,7 @@ uint32_t PendingChanges::AddedId(uint32_t position) const {
   return found == added_ids_.end() ? 0 : found->second;
 }
 
-void PendingChanges::Put(uint32_t position, const EntryChange& change, uint32_t added_id) {
+void PendingChanges::Put(uint32_t position, const PendingChange& change, uint32_t added_id) {
   if (change.Kind == ChangeKind::kUnchanged) {
     changes_.erase(position);
     added_ids_.erase(position);
@@ -33,7 +33,7 @@ void PendingChanges::Put(uint32_t position, const EntryChange& change, uint32_t 
   if (IsAdded(position)) added_ids_[position] = added_id;
 }
 
-void PendingChanges::Load(uint32_t position, const EntryChange& change, uint32_t added_id) {
+void PendingChanges::Load(uint32_t position, const PendingChange& change, uint32_t added_id) {
   if (IsAdded(position) && position - source_count_ >= next_added_) {
     next_added_ = position - source_count_ + 1;
   }
@@ -47,10 +47,10 @@ void PendingChanges::Record(std::vector<Step> steps) {
   ++done_;
 }
 
-bool PendingChanges::Set(const std::vector<uint32_t>& positions, const EntryChange& change) {
+bool PendingChanges::Set(const std::vector<uint32_t>& positions, const PendingChange& change) {
   std::vector<Step> steps;
   for (uint32_t position : positions) {
-    const EntryChange& before = ChangeAt(position);
+    const PendingChange& before = ChangeAt(position);
     // An added entry is only ever restored (removed); it cannot take a source entry's change.
     if (IsAdded(position) &&
         (before.Kind == ChangeKind::kUnchanged || change.Kind != ChangeKind::kUnchanged)) {
@@ -67,11 +67,11 @@ bool PendingChanges::Set(const std::vector<uint32_t>& positions, const EntryChan
 
 uint32_t PendingChanges::Add(uint32_t id, const std::string& path) {
   const uint32_t position = source_count_ + next_added_++;
-  EntryChange change;
+  PendingChange change;
   change.Kind = ChangeKind::kAdded;
   change.Path = path;
   Put(position, change, id);
-  Record({{position, EntryChange(), change, id}});
+  Record({{position, PendingChange(), change, id}});
   return position;
 }
 

@@ -19,14 +19,14 @@ class PendingChanges {
 
   // The change of the entry at `position`; kUnchanged for an entry without one. An added
   // entry's change is kAdded, with its id in `AddedId`.
-  const EntryChange& ChangeAt(uint32_t position) const;
+  const PendingChange& ChangeAt(uint32_t position) const;
   uint32_t AddedId(uint32_t position) const;
   bool IsAdded(uint32_t position) const { return position >= source_count_; }
 
   // One undoable edit: every position gets `change` (kUnchanged restores the original). Entries
   // whose change is already that are left out; an edit that changes nothing is not recorded.
   // Returns whether anything changed.
-  bool Set(const std::vector<uint32_t>& positions, const EntryChange& change);
+  bool Set(const std::vector<uint32_t>& positions, const PendingChange& change);
   // An undoable edit that adds an entry with `id` holding the file at `path`; returns its
   // position. Restoring an added entry (Set with kUnchanged) removes it again.
   uint32_t Add(uint32_t id, const std::string& path);
@@ -38,7 +38,7 @@ class PendingChanges {
   std::vector<uint32_t> Redo();
 
   // Changed source entries and live added entries, by position.
-  const std::map<uint32_t, EntryChange>& All() const { return changes_; }
+  const std::map<uint32_t, PendingChange>& All() const { return changes_; }
   size_t Count() const { return changes_.size(); }
   size_t AddedCount() const;
   // The positions of the live added entries, in order.
@@ -50,21 +50,21 @@ class PendingChanges {
   void MarkSaved() { saved_ = done_; }
 
   // Sets a change without history: the state a script was read in, before any edit.
-  void Load(uint32_t position, const EntryChange& change, uint32_t added_id = 0);
+  void Load(uint32_t position, const PendingChange& change, uint32_t added_id = 0);
 
  private:
   struct Step {
     uint32_t Position = 0;
-    EntryChange Before;
-    EntryChange After;
+    PendingChange Before;
+    PendingChange After;
     uint32_t Id = 0;  // the id of an added entry
   };
-  void Put(uint32_t position, const EntryChange& change, uint32_t added_id);
+  void Put(uint32_t position, const PendingChange& change, uint32_t added_id);
   void Record(std::vector<Step> steps);
 
   uint32_t source_count_;
   uint32_t next_added_ = 0;
-  std::map<uint32_t, EntryChange> changes_;
+  std::map<uint32_t, PendingChange> changes_;
   std::map<uint32_t, uint32_t> added_ids_;
   std::vector<std::vector<Step>> history_;
   size_t done_ = 0;  // history_[0, done_) is applied

@@ -5,8 +5,8 @@
 namespace velmora {
 namespace {
 
-EntryChange Deleted() { return {ChangeKind::kDelete, 0, {}}; }
-EntryChange FromFile(const std::string& path) { return {ChangeKind::kFile, 0, path}; }
+PendingChange Deleted() { return {ChangeKind::kDelete, 0, {}}; }
+PendingChange FromFile(const std::string& path) { return {ChangeKind::kFile, 0, path}; }
 
 TEST(PendingChangesTest, EditsUndoAndRedoAsOneStepEachAndTrackTheSavedState) {
   PendingChanges changes(10);
@@ -47,7 +47,7 @@ TEST(PendingChangesTest, AddedEntriesTakePositionsBehindTheSourceAndAreRemovedBy
   EXPECT_TRUE(changes.IsAdded(first));
   EXPECT_EQ(changes.AddedId(second), 0x78u);
   EXPECT_FALSE(changes.Set({first}, Deleted())) << "an added entry is removed, not deleted";
-  EXPECT_TRUE(changes.Set({first}, EntryChange()));
+  EXPECT_TRUE(changes.Set({first}, PendingChange()));
   EXPECT_EQ(changes.AddedPositions(), std::vector<uint32_t>{second});
   changes.Undo();
   EXPECT_EQ(changes.AddedPositions(), (std::vector<uint32_t>{first, second}));

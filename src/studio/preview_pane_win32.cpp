@@ -63,13 +63,13 @@ std::wstring WithCrLf(const std::wstring& text) {
 }  // namespace
 
 struct PreviewPane::Picture {
-  std::string bytes;            // what the decoder reads from (it may read lazily)
-  std::vector<uint8_t> pixels;  // a TGA decoded here
-  IStream* stream = nullptr;
-  std::unique_ptr<Gdiplus::Bitmap> bitmap;
+  std::string Bytes;            // what the decoder reads from (it may read lazily)
+  std::vector<uint8_t> Pixels;  // a TGA decoded here
+  IStream* Source = nullptr;
+  std::unique_ptr<Gdiplus::Bitmap> Bitmap;
   ~Picture() {
-    bitmap.reset();
-    if (stream) stream->Release();
+    Bitmap.reset();
+    if (Source) Source->Release();
   }
 };
 
@@ -200,12 +200,12 @@ void PreviewPane::Paint(HDC dc) {
   FillRect(dc, &band, GetSysColorBrush(COLOR_BTNFACE));
   RECT area = client;
   area.top = top;
-  if (!picture_ || !picture_->bitmap) {
+  if (!picture_ || !picture_->Bitmap) {
     if (!IsWindowVisible(text_)) FillRect(dc, &area, GetSysColorBrush(COLOR_WINDOW));
     return;
   }
-  const int width = static_cast<int>(picture_->bitmap->GetWidth());
-  const int height = static_cast<int>(picture_->bitmap->GetHeight());
+  const int width = static_cast<int>(picture_->Bitmap->GetWidth());
+  const int height = static_cast<int>(picture_->Bitmap->GetHeight());
   const int room_w = std::max<int>(1, area.right - area.left);
   const int room_h = std::max<int>(1, area.bottom - area.top);
   int shown_w = width;
@@ -249,7 +249,7 @@ void PreviewPane::Paint(HDC dc) {
     graphics.SetInterpolationMode(shown_w >= width ? Gdiplus::InterpolationModeNearestNeighbor
                                                    : Gdiplus::InterpolationModeBilinear);
     graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
-    graphics.DrawImage(picture_->bitmap.get(), left, upper, shown_w, shown_h);
+    graphics.DrawImage(picture_->Bitmap.get(), left, upper, shown_w, shown_h);
   }
   BitBlt(dc, area.left, area.top, room_w, room_h, memory, 0, 0, SRCCOPY);
   SelectObject(memory, old);
@@ -291,33 +291,33 @@ void PreviewPane::Show(EntryKind kind, const std::string& bytes, uint64_t size,
   bool shown = false;
   if (picture_kind && bytes.size() == size) {
     auto picture = std::make_unique<Picture>();
-    picture->bytes = bytes;
+    picture->Bytes = bytes;
     if (kind == EntryKind::kTga) {
       BgraImage image;
-      if (DecodeTga(picture->bytes, &image)) {
-        picture->pixels = std::move(image.Pixels);
-        picture->bitmap = std::make_unique<Gdiplus::Bitmap>(
+      if (DecodeTga(picture->Bytes, &image)) {
+        picture->Pixels = std::move(image.Pixels);
+        picture->Bitmap = std::make_unique<Gdiplus::Bitmap>(
             static_cast<INT>(image.Width), static_cast<INT>(image.Height),
-            static_cast<INT>(image.Width * 4), PixelFormat32bppARGB, picture->pixels.data());
+            static_cast<INT>(image.Width * 4), PixelFormat32bppARGB, picture->Pixels.data());
       }
     } else {
-      HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, picture->bytes.size());
+      HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, picture->Bytes.size());
       if (memory) {
         void* at = GlobalLock(memory);
-        std::copy(picture->bytes.begin(), picture->bytes.end(), static_cast<char*>(at));
+        std::copy(picture->Bytes.begin(), picture->Bytes.end(), static_cast<char*>(at));
         GlobalUnlock(memory);
-        if (CreateStreamOnHGlobal(memory, TRUE, &picture->stream) == S_OK) {
-          picture->bitmap.reset(Gdiplus::Bitmap::FromStream(picture->stream));
+        if (CreateStreamOnHGlobal(memory, TRUE, &picture->Source) == S_OK) {
+          picture->Bitmap.reset(Gdiplus::Bitmap::FromStream(picture->Source));
         } else {
           GlobalFree(memory);
         }
       }
     }
-    if (picture->bitmap && picture->bitmap->GetLastStatus() == Gdiplus::Ok &&
-        picture->bitmap->GetWidth() > 0) {
+    if (picture->Bitmap && picture->Bitmap->GetLastStatus() == Gdiplus::Ok &&
+        picture->Bitmap->GetWidth() > 0) {
       if (!info.empty()) info += "  ";
-      info += TextOf(StudioText::TxtPicture, {std::to_string(picture->bitmap->GetWidth()),
-                                              std::to_string(picture->bitmap->GetHeight())});
+      info += TextOf(StudioText::TxtPicture, {std::to_string(picture->Bitmap->GetWidth()),
+                                              std::to_string(picture->Bitmap->GetHeight())});
       picture_ = std::move(picture);
       ShowWindow(actual_size_, SW_SHOW);
       shown = true;

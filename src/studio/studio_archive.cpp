@@ -19,27 +19,27 @@ bool StudioArchive::Open(FileSystem& files, const std::string& path) {
   stream_ = std::move(stream);
   index_ = ArchiveIndex();
   fault_ = ReadArchiveIndex(*stream_, &index_);
-  if (fault_ != ArchiveFault::kNone) index_.entries.clear();
+  if (fault_ != ArchiveFault::kNone) index_.Entries.clear();
   check_ = CheckArchive(index_, fault_);
 
   const uint32_t count = Count();
   flags_.assign(count, 0);
   total_size_ = 0;
-  for (uint32_t k = 0; k < count; ++k) total_size_ += index_.entries[k].Size;
-  for (const ArchiveFinding& finding : check_.findings) {
-    if (finding.IsError() && finding.region.entry >= 0 &&
-        static_cast<uint64_t>(finding.region.entry) < count) {
-      flags_[static_cast<size_t>(finding.region.entry)] |= kBadBit;
+  for (uint32_t k = 0; k < count; ++k) total_size_ += index_.Entries[k].Size;
+  for (const ArchiveFinding& finding : check_.Findings) {
+    if (finding.IsError() && finding.Region.Entry >= 0 &&
+        static_cast<uint64_t>(finding.Region.Entry) < count) {
+      flags_[static_cast<size_t>(finding.Region.Entry)] |= kBadBit;
     }
   }
-  if (check_.findings.size() > kFindingsKept) {
-    check_.findings.resize(kFindingsKept);
-    check_.findings.shrink_to_fit();
+  if (check_.Findings.size() > kFindingsKept) {
+    check_.Findings.resize(kFindingsKept);
+    check_.Findings.shrink_to_fit();
   }
 
   first_of_id_.clear();
   first_of_id_.reserve(count);
-  for (uint32_t k = 0; k < count; ++k) first_of_id_.emplace_back(index_.entries[k].Id, k);
+  for (uint32_t k = 0; k < count; ++k) first_of_id_.emplace_back(index_.Entries[k].Id, k);
   std::sort(first_of_id_.begin(), first_of_id_.end());  // by id, then by position
   size_t kept = 0;
   for (size_t k = 0; k < first_of_id_.size(); ++k) {
@@ -58,7 +58,7 @@ EntryKind StudioArchive::KindAt(uint32_t position) {
   uint8_t& flags = flags_[position];
   if ((flags & kKnownBit) == 0) {
     EntryKind kind = EntryKind::kOutOfBounds;
-    if (!ReadEntryKind(*stream_, index_.entries[position], index_.file_size, &kind)) {
+    if (!ReadEntryKind(*stream_, index_.Entries[position], index_.FileSize, &kind)) {
       // Unreadable now; asked again next time, since the file may be readable then.
       return EntryKind::kData;
     }
@@ -81,8 +81,8 @@ bool StudioArchive::FirstWithId(uint32_t id, uint32_t* position) const {
 
 bool StudioArchive::ReadHead(uint32_t position, size_t limit, std::string* bytes) {
   bytes->clear();
-  WdfEntry head = index_.entries[position];
-  if (!EntryBytesInFile(head, index_.file_size)) return false;
+  WdfEntry head = index_.Entries[position];
+  if (!EntryBytesInFile(head, index_.FileSize)) return false;
   if (head.Size > limit) head.Size = static_cast<uint32_t>(limit);
   bytes->reserve(head.Size);
   return ReadEntryBytes(*stream_, head, [bytes](const char* data, size_t n) {
@@ -93,8 +93,8 @@ bool StudioArchive::ReadHead(uint32_t position, size_t limit, std::string* bytes
 
 bool StudioArchive::ReadAll(uint32_t position,
                             const std::function<bool(const char*, size_t)>& sink) {
-  const WdfEntry& entry = index_.entries[position];
-  if (!EntryBytesInFile(entry, index_.file_size)) return false;
+  const WdfEntry& entry = index_.Entries[position];
+  if (!EntryBytesInFile(entry, index_.FileSize)) return false;
   return ReadEntryBytes(*stream_, entry, sink);
 }
 

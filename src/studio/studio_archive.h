@@ -29,10 +29,10 @@ class StudioArchive {
   const std::string& Path() const { return path_; }
   ArchiveFault Fault() const { return fault_; }
   const ArchiveCheck& Check() const { return check_; }
-  uint64_t FileSize() const { return index_.file_size; }
-  uint32_t Count() const { return static_cast<uint32_t>(index_.entries.size()); }
-  const WdfEntry& Entry(uint32_t position) const { return index_.entries[position]; }
-  const std::vector<WdfEntry>& Entries() const { return index_.entries; }
+  uint64_t FileSize() const { return index_.FileSize; }
+  uint32_t Count() const { return static_cast<uint32_t>(index_.Entries.size()); }
+  const WdfEntry& Entry(uint32_t position) const { return index_.Entries[position]; }
+  const std::vector<WdfEntry>& Entries() const { return index_.Entries; }
   // Sum of the entries' sizes.
   uint64_t TotalSize() const { return total_size_; }
 

@@ -150,8 +150,30 @@ bool StudioDocument::CompareWith(const std::string& path, std::string* problem) 
     *problem = Message(MessageKey::MsgSourceNotWdf, {archive_->Path()});
     return false;
   }
-  comparison_ =
-      std::make_unique<ArchiveComparison>(CompareArchives(*my_stream, mine, *other, other_index));
+  const DiffResult result = CompareArchives(*my_stream, mine, *other, other_index);
+  switch (result.Fault) {
+    case DiffFault::kNone:
+      break;
+    case DiffFault::kOldEntryOutside:
+    case DiffFault::kOldReadFailed:
+      *problem = Message(MessageKey::MsgSourceNotWdf, {archive_->Path()});
+      return false;
+    case DiffFault::kNewEntryOutside:
+    case DiffFault::kNewReadFailed:
+      *problem = Message(MessageKey::MsgRefArchiveNotWdf, {path});
+      return false;
+  }
+  auto marks = std::make_unique<ComparisonMarks>();
+  marks->Entries.assign(mine.Entries.size(), EntryChange::kSame);
+  for (const EntryPair& pair : result.difference.pairs) {
+    if (pair.old_entry == EntryPair::kNoEntry) {
+      ++marks->OnlyThere;
+      continue;
+    }
+    marks->Entries[pair.old_entry] = pair.Change;
+    if (pair.Change != EntryChange::kSame) ++marks->Differing;
+  }
+  comparison_ = std::move(marks);
   compared_path_ = path;
   return true;
 }

@@ -11,9 +11,17 @@
 #include "studio/pending_changes.h"
 #include "studio/studio_script.h"
 #include "sys/file_system.h"
-#include "wdf/archive_comparison.h"
+#include "wdf/archive_diff.h"
 
 namespace velmora {
+
+// What a comparison with another archive found for the entries of the open one, paired as
+// `velmora diff` pairs them (the k-th entry of an id with the k-th entry of that id there).
+struct ComparisonMarks {
+  std::vector<EntryChange> Entries;  // per entry: kSame, kChanged, or kRemoved (no partner there)
+  size_t Differing = 0;              // entries that are not kSame
+  size_t OnlyThere = 0;              // entries only the other archive has
+};
 
 class StudioDocument {
  public:
@@ -43,10 +51,11 @@ class StudioDocument {
   // An id no entry has yet and that no added entry has: an entry may be added with it.
   bool IdIsFree(uint32_t id) const;
 
-  // Compares the open archive with the archive at `path`; false with `*problem` when that cannot
-  // be read as an archive.
+  // Compares the open archive with the archive at `path`; false with `*problem` in the
+  // catalogue's words when either cannot be read as a whole (an entry outside its file stops the
+  // comparison, as it stops `velmora diff`).
   bool CompareWith(const std::string& path, std::string* problem);
-  const ArchiveComparison* Comparison() const { return comparison_.get(); }
+  const ComparisonMarks* Comparison() const { return comparison_.get(); }
   const std::string& ComparedPath() const { return compared_path_; }
 
  private:
@@ -56,7 +65,7 @@ class StudioDocument {
   ScriptPlaces places_;
   std::string script_text_;
   std::map<uint32_t, RuleLine> rules_;
-  std::unique_ptr<ArchiveComparison> comparison_;
+  std::unique_ptr<ComparisonMarks> comparison_;
   std::string compared_path_;
 };
 

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "job/pack_run_fixture.h"
+#include "testing/pack_run_fixture.h"
 #include "msg/format.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 namespace velmora {
 namespace {
@@ -33,7 +33,7 @@ TEST_F(StudioDocumentTest, AScriptOpensAsItsArchiveWithItsRulesAndSavesBackInPla
   EXPECT_EQ(document_.TargetPath(), "C:\\mod\\ui.wdf") << "the run's default target";
 
   document_.Changes().Set({0}, {ChangeKind::kEntry, 3, {}});
-  document_.Changes().Set({1}, EntryChange());
+  document_.Changes().Set({1}, PendingChange());
   ASSERT_TRUE(document_.SaveScript(kScript, ScriptTarget(), &problem)) << problem;
   EXPECT_EQ(files_.FileBytes(kScript), "; mine\r\n#SrcFile=ui.wdf\r\n@00000001=@00000003\r\n");
   EXPECT_FALSE(document_.Changes().Modified());
@@ -67,20 +67,26 @@ TEST_F(StudioDocumentTest, ScriptsThatNameNoReadableArchiveDoNotOpen) {
 }
 
 TEST_F(StudioDocumentTest, AddedIdsMustBeFreeAndComparisonMarksTheDifferences) {
-  files_.PutFile("C:\\mod\\new.wdf", MakeArchive({{1, "one"}, {2, "TWO"}}));
   std::string problem;
   ASSERT_TRUE(document_.Open(kArchive, &problem)) << problem;
   EXPECT_FALSE(document_.IdIsFree(2));
   EXPECT_TRUE(document_.IdIsFree(9));
   document_.Changes().Add(9, "C:\\mod\\nine.bin");
   EXPECT_FALSE(document_.IdIsFree(9));
+
+  files_.PutFile("C:\\mod\\new.wdf",
+                 MakeArchive({{3, "three"}, {1, "one"}, {2, "TWO"}, {7, "new"}}));
   ASSERT_TRUE(document_.CompareWith("C:\\mod\\new.wdf", &problem)) << problem;
-  EXPECT_EQ(document_.Comparison()->Entries,
-            (std::vector<EntryDifference>{EntryDifference::kSame, EntryDifference::kChanged,
-                                          EntryDifference::kOnlyHere}));
+  EXPECT_EQ(
+      document_.Comparison()->Entries,
+      (std::vector<EntryChange>{EntryChange::kSame, EntryChange::kChanged, EntryChange::kSame}));
+  EXPECT_EQ(document_.Comparison()->Differing, 1u);
+  EXPECT_EQ(document_.Comparison()->OnlyThere, 1u);
+
   files_.PutFile("C:\\mod\\text.wdf", "not an archive");
   EXPECT_FALSE(document_.CompareWith("C:\\mod\\text.wdf", &problem));
   EXPECT_EQ(problem, Message(MessageKey::MsgRefArchiveNotWdf, {"C:\\mod\\text.wdf"}));
+  EXPECT_EQ(document_.ComparedPath(), "C:\\mod\\new.wdf") << "the last comparison stays";
 }
 
 }  // namespace

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "cli/script_from_dir.h"
-#include "cli/tool_paths.h"
+#include "job/path_route.h"
 #include "job/paths.h"
+#include "job/script_text.h"
 #include "msg/format.h"
 #include "sys/code_page.h"
-#include "sys/cp936_text.h"
+#include "wdf/resource_id.h"
 
 namespace velmora {
 
@@ -27,43 +27,22 @@ bool KeySaysYes(const ScriptLines& script, const char* key) {
 
 // The id of a line named as a rule key ("@" and eight hexadecimal digits in either case).
 bool RuleKeyId(const std::string& name, uint32_t* id) {
-  if (name.size() != 9 || name[0] != '@') return false;
-  uint32_t value = 0;
-  for (size_t k = 1; k < 9; ++k) {
-    const char c = name[k];
-    int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    if (digit < 0) return false;
-    value = (value << 4) | static_cast<uint32_t>(digit);
-  }
-  *id = value;
-  return true;
+  return name.size() == 9 && name[0] == '@' && ParseHexId(name.substr(1), id);
 }
 
 PathParts PartsOf(const std::string& path) {
   return AbsolutePathParts(path, NativeSeparator() == '/' ? std::string("/") : path);
 }
 
-// The two keys that name `path` from a script in `script_dir`: the levels up ("..\", empty for
+// The two keys that name `path` from a script in `script_dir`: the levels up ("..\\", empty for
 // none) and the path down, in code page 936.
-bool ScriptKeyPath(const std::string& script_dir, const std::string& path, std::string* up,
-                   std::string* down, std::string* problem) {
-  PathRoute route;
-  std::vector<std::string> names;
-  bool usable = RouteBetween(PartsOf(script_dir), PartsOf(path), &route) && !route.down.empty();
-  for (size_t k = 0; usable && k < route.down.size(); ++k) {
-    std::string cp936;
-    usable = Cp936FromPathText(route.down[k], &cp936);
-    names.push_back(cp936);
+bool NamedFromScript(const std::string& script_dir, const std::string& path, std::string* up,
+                     std::string* down, std::string* problem) {
+  if (ScriptKeyPath(PartsOf(script_dir), PartsOf(path), up, down) == ScriptPathResult::kNamed) {
+    return true;
   }
-  if (!usable || !RulePathValue(ScriptRouteText(0, names), down)) {
-    *problem = path;
-    return false;
-  }
-  *up = route.ups == 0 ? std::string() : ScriptRouteText(route.ups, {}) + "\\";
-  return true;
+  *problem = path;
+  return false;
 }
 
 // A line of the script's bytes: where its text starts, how long it is, and where the next line
@@ -121,7 +100,7 @@ bool TargetKeys(const std::string& script_dir, const StudioArchive& archive,
   std::string up;
   std::string down;
   const std::string& path = target.InPlace ? archive.Path() : target.TargetPath;
-  if (!ScriptKeyPath(script_dir, path, &up, &down, problem)) return false;
+  if (!NamedFromScript(script_dir, path, &up, &down, problem)) return false;
   keys->push_back({"#DestPath", up});
   keys->push_back({"#DestFile", down});
   if (target.InPlace) keys->push_back({"#InPlace", "yes"});
@@ -176,8 +155,8 @@ std::map<uint32_t, RuleLine> ReadScriptRules(const ScriptLines& script, const Sc
     if (!RuleKeyId(ScriptNameAt(script, static_cast<int>(line)), &id)) continue;
     const int index = static_cast<int>(line);
     if (FindScriptKey(script, ScriptNameAt(script, index)) != index) continue;  // not the first
-    EntryChange change = ChangeFromRuleValue(CleanScriptValue(ScriptValueAt(script, index), true),
-                                             places.ScriptDir, places.SourceDir);
+    PendingChange change = ChangeFromRuleValue(CleanScriptValue(ScriptValueAt(script, index), true),
+                                               places.ScriptDir, places.SourceDir);
     uint32_t position = 0;
     if (archive.FirstWithId(id, &position)) {
       rules[position] = {line, change};
@@ -197,20 +176,20 @@ bool NewScriptText(const std::string& script_path, const StudioArchive& archive,
                    std::string* problem) {
   const RuleFolders folders = FoldersOf(script_path, archive);
   ScriptHeader header;
-  if (!ScriptKeyPath(folders.ScriptDir, archive.Path(), &header.src_path, &header.src_file,
-                     problem)) {
+  if (!NamedFromScript(folders.ScriptDir, archive.Path(), &header.SrcPath, &header.SrcFile,
+                       problem)) {
     return false;
   }
   std::vector<std::pair<std::string, std::string>> keys;
   if (!TargetKeys(folders.ScriptDir, archive, target, &keys, problem)) return false;
   for (const auto& key : keys) {
-    if (key.first == "#DestPath") header.dest_path = key.second;
-    if (key.first == "#DestFile") header.dest_file = key.second;
+    if (key.first == "#DestPath") header.DestPath = key.second;
+    if (key.first == "#DestFile") header.DestFile = key.second;
   }
   std::vector<ScriptRule> rules;
   for (const auto& change : changes.All()) {
     ScriptRule rule{IdOfPosition(archive, changes, change.first), {}};
-    if (!RuleValueOfChange(change.second, folders, &rule.value, problem)) return false;
+    if (!RuleValueOfChange(change.second, folders, &rule.Value, problem)) return false;
     rules.push_back(rule);
   }
   *text = RebuildScriptText(header, rules);
@@ -235,7 +214,7 @@ bool RewriteScriptText(const std::string& original, const ScriptPlaces& places,
   std::map<size_t, std::string> replaced;
   std::vector<std::string> appended;
   for (const auto& rule : rules) {
-    const EntryChange& now = changes.ChangeAt(rule.first);
+    const PendingChange& now = changes.ChangeAt(rule.first);
     if (now == rule.second.Change) continue;
     if (now.Kind == ChangeKind::kUnchanged) {
       replaced[rule.second.Line] = std::string();

@@ -34,7 +34,7 @@ bool LocateScriptPlaces(const ScriptLines& script, const std::string& script_pat
 // A rule line the Studio owns: the first line that names an entry's id, as a run finds it.
 struct RuleLine {
   size_t Line = 0;
-  EntryChange Change;  // the change the line gives, as it stands in the file
+  PendingChange Change;  // the change the line gives, as it stands in the file
 };
 
 // The rules of `script` for the entries of `archive`, keyed by entry position; rules of ids the

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "job/pack_run_fixture.h"
-#include "sys/memory_file_system.h"
+#include "testing/pack_run_fixture.h"
+#include "testing/memory_file_system.h"
 
 namespace velmora {
 namespace {
@@ -65,12 +65,12 @@ TEST_F(StudioScriptTest, RulesReadAsTheRunReadsThem) {
   EXPECT_EQ(places_.SourcePath, "C:\\mod\\data\\ui.wdf");
   EXPECT_EQ(places_.TargetPath, "C:\\mod\\scripts\\ui.wdf");
   ASSERT_EQ(rules_.size(), 3u);
-  EXPECT_EQ(rules_.at(0).Change, (EntryChange{ChangeKind::kEntry, 3, {}}));
+  EXPECT_EQ(rules_.at(0).Change, (PendingChange{ChangeKind::kEntry, 3, {}}));
   EXPECT_EQ(rules_.at(1).Change,
-            (EntryChange{ChangeKind::kFile, 0, "C:\\mod\\scripts\\pics\\new.bmp"}));
+            (PendingChange{ChangeKind::kFile, 0, "C:\\mod\\scripts\\pics\\new.bmp"}));
   EXPECT_EQ(rules_.at(1).Line, 3u);
   EXPECT_EQ(rules_.at(2).Change,
-            (EntryChange{ChangeKind::kOtherArchive, 0x10, "C:\\mod\\data\\extra\\icons.wdf"}));
+            (PendingChange{ChangeKind::kOtherArchive, 0x10, "C:\\mod\\data\\extra\\icons.wdf"}));
 }
 
 TEST_F(StudioScriptTest, ScriptsThatARunRefusesAreRefusedInTheCataloguesWords) {
@@ -94,7 +94,7 @@ TEST_F(StudioScriptTest, SavingBackRewritesOnlyTheRuleLinesThatChanged) {
   EXPECT_EQ(Rewritten(), script_text_) << "nothing changed: the same bytes";
 
   changes_.Set({1}, {ChangeKind::kFile, 0, "C:\\mod\\scripts\\edited\\00000002.txt"});
-  changes_.Set({2}, EntryChange());  // restored: its line goes
+  changes_.Set({2}, PendingChange());  // restored: its line goes
   changes_.Set({0}, {ChangeKind::kOtherArchive, 5, "C:\\mod\\other.wdf"});
   EXPECT_EQ(Rewritten(), head +
                              "@00000001=..\\other.wdf/@00000005\n"

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "app/program_entry.h"
+#include "job/program_entry.h"
 #include "job/job_state.h"
 #include "job/paths.h"
 #include "studio/preview_content.h"
@@ -18,6 +18,7 @@
 #include "ui/progress_dialog_win32.h"
 #include "ui/windows_view_win32.h"
 #include "wdf/extracted_name.h"
+#include "wdf/resource_id.h"
 
 namespace velmora {
 
@@ -32,13 +33,6 @@ int Scaled(int pixels) {
   const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
   ReleaseDC(nullptr, dc);
   return MulDiv(pixels, dpi, 96);
-}
-
-std::string HexId(uint32_t id) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string text;
-  for (int d = 7; d >= 0; --d) text.push_back(kHex[(id >> (4 * d)) & 0xF]);
-  return text;
 }
 
 // 1234567 as "1,234,567".
@@ -91,7 +85,7 @@ class RebuildFrontEnd final : public EntryFrontEnd {
 
 struct AskIdState {
   std::string prompt;
-  std::string answer;
+  std::string Answer;
 };
 
 INT_PTR CALLBACK AskIdProcedure(HWND dialog, UINT message, WPARAM w, LPARAM l) {
@@ -101,14 +95,14 @@ INT_PTR CALLBACK AskIdProcedure(HWND dialog, UINT message, WPARAM w, LPARAM l) {
       SetWindowLongPtrA(dialog, DWLP_USER, l);
       state = reinterpret_cast<AskIdState*>(l);
       SetWindowTextA(dialog, Text(StudioText::TxtTitle).c_str());
-      SetDlgItemTextA(dialog, IDC_ASK_TEXT, state->prompt.c_str());
+      SetDlgItemTextA(dialog, IDC_ASK_TEXT, state->Prompt.c_str());
       SetDlgItemTextA(dialog, IDOK, Text(StudioText::TxtOk).c_str());
       SetDlgItemTextA(dialog, IDCANCEL, Text(StudioText::TxtCancel).c_str());
       SendDlgItemMessageA(dialog, IDC_ASK_EDIT, EM_SETLIMITTEXT, 16, 0);
       return TRUE;
     case WM_COMMAND:
       if (LOWORD(w) == IDOK) {
-        state->answer = WindowText(GetDlgItem(dialog, IDC_ASK_EDIT));
+        state->Answer = WindowText(GetDlgItem(dialog, IDC_ASK_EDIT));
         EndDialog(dialog, IDOK);
         return TRUE;
       }
@@ -122,8 +116,8 @@ INT_PTR CALLBACK AskIdProcedure(HWND dialog, UINT message, WPARAM w, LPARAM l) {
 }
 
 struct RebuildChoice {
-  std::string script_target;
-  int chosen = IDC_REBUILD_AS_SCRIPT;
+  std::string ScriptTarget;
+  int Chosen = IDC_REBUILD_AS_SCRIPT;
 };
 
 INT_PTR CALLBACK RebuildProcedure(HWND dialog, UINT message, WPARAM w, LPARAM l) {
@@ -134,17 +128,17 @@ INT_PTR CALLBACK RebuildProcedure(HWND dialog, UINT message, WPARAM w, LPARAM l)
       choice = reinterpret_cast<RebuildChoice*>(l);
       SetWindowTextA(dialog, Text(StudioText::TxtRebuildTitle).c_str());
       SetDlgItemTextA(dialog, IDC_REBUILD_AS_SCRIPT,
-                      TextOf(StudioText::TxtRebuildAsScript, {choice->script_target}).c_str());
+                      TextOf(StudioText::TxtRebuildAsScript, {choice->ScriptTarget}).c_str());
       SetDlgItemTextA(dialog, IDC_REBUILD_IN_PLACE, Text(StudioText::TxtRebuildInPlace).c_str());
       SetDlgItemTextA(dialog, IDC_REBUILD_OTHER, Text(StudioText::TxtRebuildOther).c_str());
       SetDlgItemTextA(dialog, IDOK, Text(StudioText::TxtOk).c_str());
       SetDlgItemTextA(dialog, IDCANCEL, Text(StudioText::TxtCancel).c_str());
-      CheckRadioButton(dialog, IDC_REBUILD_AS_SCRIPT, IDC_REBUILD_OTHER, choice->chosen);
+      CheckRadioButton(dialog, IDC_REBUILD_AS_SCRIPT, IDC_REBUILD_OTHER, choice->Chosen);
       return TRUE;
     case WM_COMMAND:
       if (LOWORD(w) == IDOK) {
         for (int id : {IDC_REBUILD_AS_SCRIPT, IDC_REBUILD_IN_PLACE, IDC_REBUILD_OTHER}) {
-          if (IsDlgButtonChecked(dialog, id) == BST_CHECKED) choice->chosen = id;
+          if (IsDlgButtonChecked(dialog, id) == BST_CHECKED) choice->Chosen = id;
         }
         EndDialog(dialog, IDOK);
         return TRUE;
@@ -293,6 +287,8 @@ LRESULT StudioWindow::Handle(UINT message, WPARAM w, LPARAM l) {
         if (ParseRowFilter(WindowText(filter_), &filter)) {
           filter_value_ = filter;
           RefreshRows();
+        } else {
+          SetWindowTextA(status_, Text(StudioText::TxtFilterBad).c_str());
         }
         return 0;
       }
@@ -469,17 +465,18 @@ void StudioWindow::OpenPath(const std::string& path) {
   sort_descending_ = false;
 
   const ArchiveCheck& check = document_.Archive().Check();
-  if (check.errors > 0) {
-    const ArchiveFinding& first = check.findings.front();
+  if (check.Errors > 0) {
+    const ArchiveFinding& first = check.Findings.front();
     std::string what;
-    if (first.type == ArchiveFinding::Type::kFault) {
+    if (first.Type == ArchiveFinding::Type::kFault) {
       what = Message(MessageKey::MsgSourceNotWdf, {document_.Archive().Path()});
     } else {
-      what = "@" + HexId(document_.Archive().Entry(static_cast<uint32_t>(first.region.entry)).Id) +
-             " (" + std::to_string(first.region.entry) + ")";
+      what = "@" +
+             FormatId(document_.Archive().Entry(static_cast<uint32_t>(first.Region.Entry)).Id) +
+             " (" + std::to_string(first.Region.Entry) + ")";
     }
     SetWindowTextA(findings_, TextOf(StudioText::TxtDamaged,
-                                     {Grouped(check.errors), Grouped(check.warnings), what})
+                                     {Grouped(check.Errors), Grouped(check.Warnings), what})
                                   .c_str());
     ShowWindow(findings_, SW_SHOW);
   } else {
@@ -525,16 +522,16 @@ void StudioWindow::Rebuild() {
   if (!document_.IsOpen()) return;
   if ((!document_.HasScript() || document_.Changes().Modified()) && !Save(false)) return;
   RebuildChoice choice;
-  choice.script_target = document_.TargetPath();
-  if (document_.InPlace()) choice.chosen = IDC_REBUILD_IN_PLACE;
+  choice.ScriptTarget = document_.TargetPath();
+  if (document_.InPlace()) choice.Chosen = IDC_REBUILD_IN_PLACE;
   if (DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_REBUILD), window_,
                       RebuildProcedure, reinterpret_cast<LPARAM>(&choice)) != IDOK) {
     return;
   }
   ScriptTarget target;
-  if (choice.chosen == IDC_REBUILD_IN_PLACE && !document_.InPlace()) {
+  if (choice.Chosen == IDC_REBUILD_IN_PLACE && !document_.InPlace()) {
     target.InPlace = true;
-  } else if (choice.chosen == IDC_REBUILD_OTHER) {
+  } else if (choice.Chosen == IDC_REBUILD_OTHER) {
     target.TargetPath = ChooseFile(true, Text(StudioText::TxtAllFiles), "wdf");
     if (target.TargetPath.empty()) return;
   }
@@ -617,7 +614,7 @@ void StudioWindow::Extract(bool all) {
   for (uint32_t position : positions) {
     const WdfEntry& entry = archive.Entry(position);
     if (!EntryBytesInFile(entry, archive.FileSize())) {
-      ShowError("@" + HexId(entry.Id) + ": " + Text(StudioText::TxtUnreadableEntry));
+      ShowError("@" + FormatId(entry.Id) + ": " + Text(StudioText::TxtUnreadableEntry));
       return;
     }
     const std::string path =
@@ -648,7 +645,7 @@ void StudioWindow::Extract(bool all) {
               Text(StudioText::TxtTitle).c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
-void StudioWindow::EditSelected(const EntryChange& change) {
+void StudioWindow::EditSelected(const PendingChange& change) {
   std::vector<uint32_t> positions = SelectedPositions();
   if (positions.empty()) return;
   if (change.Kind != ChangeKind::kUnchanged) {
@@ -656,7 +653,7 @@ void StudioWindow::EditSelected(const EntryChange& change) {
       if (!document_.Changes().IsAdded(position) &&
           document_.Archive().IsLaterOccurrence(position)) {
         ShowError(TextOf(StudioText::TxtUnreachable,
-                         {"@" + HexId(document_.Archive().Entry(position).Id)}));
+                         {"@" + FormatId(document_.Archive().Entry(position).Id)}));
         return;
       }
     }
@@ -665,7 +662,7 @@ void StudioWindow::EditSelected(const EntryChange& change) {
 }
 
 void StudioWindow::ReplaceSelected(const std::string& path) {
-  EntryChange change;
+  PendingChange change;
   change.Kind = ChangeKind::kFile;
   change.Path = path;
   EditSelected(change);
@@ -673,14 +670,14 @@ void StudioWindow::ReplaceSelected(const std::string& path) {
 
 bool StudioWindow::AskId(StudioText prompt, uint32_t* id) {
   AskIdState state;
-  state.prompt = Text(prompt);
+  state.Prompt = Text(prompt);
   if (DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ASK_ID), window_,
                       AskIdProcedure, reinterpret_cast<LPARAM>(&state)) != IDOK) {
     return false;
   }
   RowFilter parsed;
-  if (!ParseRowFilter(state.answer, &parsed) || parsed.Kind != RowFilter::Type::kIdPrefix) {
-    ShowError(TextOf(StudioText::TxtBadId, {state.answer}));
+  if (!ParseRowFilter(state.Answer, &parsed) || parsed.Kind != RowFilter::Type::kIdPrefix) {
+    ShowError(TextOf(StudioText::TxtBadId, {state.Answer}));
     return false;
   }
   *id = parsed.Prefix;
@@ -692,10 +689,10 @@ void StudioWindow::TakeEntry() {
   if (SelectedPositions().empty() || !AskId(StudioText::TxtAskId, &id)) return;
   uint32_t position = 0;
   if (!document_.Archive().FirstWithId(id, &position)) {
-    ShowError(TextOf(StudioText::TxtNoSuchId, {document_.Archive().Path(), HexId(id)}));
+    ShowError(TextOf(StudioText::TxtNoSuchId, {document_.Archive().Path(), FormatId(id)}));
     return;
   }
-  EntryChange change;
+  PendingChange change;
   change.Kind = ChangeKind::kEntry;
   change.TakenId = id;
   EditSelected(change);
@@ -716,10 +713,10 @@ void StudioWindow::TakeOtherArchive() {
     return;
   }
   if (FindEntryInArchive(*other, count, index_offset, &size, id) != IndexSearch::kFound) {
-    ShowError(Message(MessageKey::MsgRefArchiveIdNotFound, {path, HexId(id)}));
+    ShowError(Message(MessageKey::MsgRefArchiveIdNotFound, {path, FormatId(id)}));
     return;
   }
-  EntryChange change;
+  PendingChange change;
   change.Kind = ChangeKind::kOtherArchive;
   change.TakenId = id;
   change.Path = path;
@@ -733,7 +730,7 @@ void StudioWindow::AddEntry() {
   uint32_t id = 0;
   if (!AskId(StudioText::TxtAddId, &id)) return;
   if (!document_.IdIsFree(id)) {
-    ShowError(TextOf(StudioText::TxtIdExists, {HexId(id)}));
+    ShowError(TextOf(StudioText::TxtIdExists, {FormatId(id)}));
     return;
   }
   document_.Changes().Add(id, path);
@@ -747,8 +744,8 @@ void StudioWindow::OpenNested() {
   char folder[MAX_PATH];
   if (!GetTempPathA(MAX_PATH, folder)) return;
   const std::string path =
-      std::string(folder) + "VelmoraStudio-" + HexId(document_.Archive().Entry(position).Id) + "-" +
-      std::to_string(GetCurrentProcessId()) + "-" + std::to_string(position) + ".wdf";
+      std::string(folder) + "VelmoraStudio-" + FormatId(document_.Archive().Entry(position).Id) +
+      "-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(position) + ".wdf";
   std::unique_ptr<Stream> out = SystemFileSystem().CreateExclusive(path);
   if (!out || !document_.Archive().ReadAll(
                   position, [&out](const char* data, size_t n) { return out->Write(data, n); })) {
@@ -880,7 +877,7 @@ void StudioWindow::ShowSelected() {
     return;
   }
   const uint32_t position = rows_[row];
-  const EntryChange& change = document_.Changes().ChangeAt(position);
+  const PendingChange& change = document_.Changes().ChangeAt(position);
   StudioArchive& archive = document_.Archive();
   std::string bytes;
   std::string note;
@@ -918,7 +915,8 @@ void StudioWindow::ShowSelected() {
         kind = size == 0 ? EntryKind::kEmpty
                          : DetectEntryKind(bytes.substr(0, kEntryKindSample), size);
       } else {
-        note = Message(MessageKey::MsgRefArchiveIdNotFound, {change.Path, HexId(change.TakenId)});
+        note =
+            Message(MessageKey::MsgRefArchiveIdNotFound, {change.Path, FormatId(change.TakenId)});
       }
       preview_.Show(kind, bytes, size, note);
       return;
@@ -926,7 +924,7 @@ void StudioWindow::ShowSelected() {
     case ChangeKind::kEntry:
       if (!archive.FirstWithId(change.TakenId, &shown)) {
         preview_.Show(kind, bytes, 0,
-                      TextOf(StudioText::TxtNoSuchId, {archive.Path(), HexId(change.TakenId)}));
+                      TextOf(StudioText::TxtNoSuchId, {archive.Path(), FormatId(change.TakenId)}));
         return;
       }
       break;
@@ -959,13 +957,13 @@ std::string StudioWindow::CellText(uint32_t position, int column) {
     case 0:
       return added ? std::string("+") : Grouped(position);
     case 1:
-      return HexId(added ? changes.AddedId(position) : archive.Entry(position).Id);
+      return FormatId(added ? changes.AddedId(position) : archive.Entry(position).Id);
     case 2:
       return added ? std::string() : Grouped(archive.Entry(position).Size);
     case 3:
       return added ? std::string() : EntryKindName(archive.KindAt(position));
     case 4: {
-      const EntryChange& change = changes.ChangeAt(position);
+      const PendingChange& change = changes.ChangeAt(position);
       switch (change.Kind) {
         case ChangeKind::kUnchanged:
           return archive.IsBad(position) ? Text(StudioText::TxtUnreadableEntry)
@@ -973,9 +971,9 @@ std::string StudioWindow::CellText(uint32_t position, int column) {
         case ChangeKind::kFile:
           return TextOf(StudioText::TxtChangeFile, {change.Path});
         case ChangeKind::kEntry:
-          return TextOf(StudioText::TxtChangeEntry, {HexId(change.TakenId)});
+          return TextOf(StudioText::TxtChangeEntry, {FormatId(change.TakenId)});
         case ChangeKind::kOtherArchive:
-          return TextOf(StudioText::TxtChangeOther, {change.Path, HexId(change.TakenId)});
+          return TextOf(StudioText::TxtChangeOther, {change.Path, FormatId(change.TakenId)});
         case ChangeKind::kDelete:
           return Text(StudioText::TxtChangeDelete);
         case ChangeKind::kAdded:
@@ -986,17 +984,16 @@ std::string StudioWindow::CellText(uint32_t position, int column) {
       return std::string();
     }
     case 5: {
-      const ArchiveComparison* comparison = document_.Comparison();
+      const ComparisonMarks* comparison = document_.Comparison();
       if (!comparison || added || position >= comparison->Entries.size()) return std::string();
       switch (comparison->Entries[position]) {
-        case EntryDifference::kSame:
+        case EntryChange::kSame:
           return Text(StudioText::TxtDiffSame);
-        case EntryDifference::kChanged:
+        case EntryChange::kChanged:
           return Text(StudioText::TxtDiffChanged);
-        case EntryDifference::kOnlyHere:
+        case EntryChange::kRemoved:
+        case EntryChange::kAdded:
           return Text(StudioText::TxtDiffOnlyHere);
-        case EntryDifference::kUnreadable:
-          return Text(StudioText::TxtDiffUnreadable);
       }
       return std::string();
     }
@@ -1006,7 +1003,7 @@ std::string StudioWindow::CellText(uint32_t position, int column) {
 
 LRESULT StudioWindow::HandleNotify(NMHDR* header) {
   if (header->hwndFrom != list_) return 0;
-  switch (header->code) {
+  switch (header->Code) {
     case LVN_GETDISPINFOA: {
       auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
       if ((info->item.mask & LVIF_TEXT) && info->item.iItem >= 0 &&
@@ -1045,9 +1042,9 @@ LRESULT StudioWindow::HandleNotify(NMHDR* header) {
           } else if (document_.Changes().ChangeAt(position).Kind != ChangeKind::kUnchanged) {
             draw->clrText = RGB(0, 0x40, 0xC0);
           }
-          const ArchiveComparison* comparison = document_.Comparison();
+          const ComparisonMarks* comparison = document_.Comparison();
           if (comparison && !added && position < comparison->Entries.size() &&
-              comparison->Entries[position] != EntryDifference::kSame) {
+              comparison->Entries[position] != EntryChange::kSame) {
             draw->clrTextBk = RGB(0xFF, 0xF0, 0xC0);
           }
         }
@@ -1107,7 +1104,7 @@ void StudioWindow::Command(int id) {
       TakeOtherArchive();
       break;
     case IDM_DELETE: {
-      EntryChange change;
+      PendingChange change;
       change.Kind = ChangeKind::kDelete;
       // Added entries are removed rather than deleted.
       std::vector<uint32_t> source;
@@ -1115,12 +1112,12 @@ void StudioWindow::Command(int id) {
       for (uint32_t position : SelectedPositions()) {
         (document_.Changes().IsAdded(position) ? added : source).push_back(position);
       }
-      if (!added.empty() && document_.Changes().Set(added, EntryChange())) RefreshAfterEdit();
+      if (!added.empty() && document_.Changes().Set(added, PendingChange())) RefreshAfterEdit();
       if (!source.empty()) EditSelected(change);
       break;
     }
     case IDM_RESTORE:
-      EditSelected(EntryChange());
+      EditSelected(PendingChange());
       break;
     case IDM_ADD:
       AddEntry();

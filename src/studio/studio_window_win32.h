@@ -41,7 +41,7 @@ class StudioWindow {
   void Rebuild();
   void Compare();
   void Extract(bool all);
-  void EditSelected(const EntryChange& change);
+  void EditSelected(const PendingChange& change);
   void ReplaceSelected(const std::string& path);
   void TakeEntry();
   void TakeOtherArchive();

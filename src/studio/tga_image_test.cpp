@@ -30,9 +30,9 @@ TEST(TgaImageTest, EveryStoredFormReadsToTheSamePicture) {
   const std::string red("\x00\x00\xff\xff", 4), green("\x00\xff\x00\xff", 4),
       blue("\xff\x00\x00\xff", 4), white("\xff\xff\xff\x80", 4);
   struct Case {
-    const char* name;
-    std::string bytes;
-    bool alpha;
+    const char* Name;
+    std::string Bytes;
+    bool Alpha;
   };
   const Case cases[] = {
       {"32-bit from the bottom", TgaHeader(2, 2, 2, 32, 8) + blue + white + red + green, true},
@@ -45,16 +45,16 @@ TEST(TgaImageTest, EveryStoredFormReadsToTheSamePicture) {
        false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.Name);
     BgraImage image;
-    ASSERT_TRUE(DecodeTga(c.bytes, &image));
+    ASSERT_TRUE(DecodeTga(c.Bytes, &image));
     ASSERT_EQ(image.Width, 2u);
     ASSERT_EQ(image.Height, 2u);
-    if (std::string(c.name) == "mapped run-length") {
+    if (std::string(c.Name) == "mapped run-length") {
       for (uint32_t k = 0; k < 4; ++k) EXPECT_EQ(PixelAt(image, k % 2, k / 2), red);
       continue;
     }
-    EXPECT_EQ(image.HasAlpha, c.alpha);
+    EXPECT_EQ(image.HasAlpha, c.Alpha);
     EXPECT_EQ(PixelAt(image, 0, 0), red);
     EXPECT_EQ(PixelAt(image, 1, 0), green);
     EXPECT_EQ(PixelAt(image, 0, 1), blue);

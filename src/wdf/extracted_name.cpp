@@ -1,11 +1,11 @@
 #include "wdf/extracted_name.h"
 
+#include "wdf/resource_id.h"
+
 namespace velmora {
 
 std::string ExtractedFileName(uint32_t id, uint32_t occurrence, EntryKind kind) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string name;
-  for (int d = 7; d >= 0; --d) name.push_back(kHex[(id >> (4 * d)) & 0xF]);
+  std::string name = FormatId(id);
   if (occurrence > 1) name += "-" + std::to_string(occurrence);
   return name + "." + EntryKindExtension(kind);
 }

@@ -12,6 +12,7 @@ import zlib
 
 import test_cli  # its batch-file runner
 import velmora_e2e as e2e
+import wdf  # tools/wdf.py, on the path through velmora_e2e
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 EXAMPLE = os.path.join(HERE, "..", "..", "examples", "demo")
@@ -116,7 +117,7 @@ class StudioTest(e2e.E2eTestCase):
 
     def test_an_archive_opens_as_a_list_and_pictures_preview_over_a_checkerboard(self):
         self.scenario.write_wdf("art.wdf", [
-            (0x10, "标题\r\n"),
+            (0x10, e2e.gbk("标题\r\n")),
             (0xA1B2, bmp_picture(40, 20, (0, 0, 255))),        # red
             (0xA1B3, tga_picture(40, 20, (255, 0, 0, 0))),     # blue, wholly transparent
             (0xA1B4, png_picture(40, 20, (0, 255, 0))),        # green
@@ -201,9 +202,9 @@ class StudioTest(e2e.E2eTestCase):
         self.assertEqual(self.scenario.read("scripts/cli.vlm") + b"@00000004=@Delete\r\n",
                          studio_script)
         self.assertEqual(self.scenario.read("scripts/mod.wdf"), built)
-        source = dict(e2e.read_wdf(self.scenario.read("demo/ui.wdf")))
+        source = dict(wdf.entries(self.scenario.read("demo/ui.wdf")))
         self.assertEqual([(1, source[1]), (2, e2e.gbk("第二项，改过\r\n")), (3, source[3]),
-                          (5, source[5]), (6, source[6])], e2e.read_wdf(built))
+                          (5, source[5]), (6, source[6])], wdf.entries(built))
 
     def test_closing_with_unsaved_changes_asks_and_cancel_keeps_the_window(self):
         shutil.copytree(EXAMPLE, self.scenario.path("demo"))
@@ -226,11 +227,11 @@ class StudioTest(e2e.E2eTestCase):
         self.assertEqual(before, self.scenario.read("demo/ui.wdf"))
 
     def test_a_damaged_archive_opens_with_its_findings_and_its_bad_entry_marked(self):
-        archive = bytearray(e2e.wdf_archive([(1, "good"), (2, "bad entry"), (3, "fine")]))
-        index_offset = struct.unpack_from("<I", archive, 8)[0]
-        struct.pack_into("<I", archive, index_offset + 16 + 8, 0x7FFFFFF0)  # entry 2's size
-        self.scenario.write("broken.wdf", bytes(archive))
-        self.scenario.write("not-an-archive.wdf", "hello")
+        # Entry 2's size reaches far beyond the end of the file.
+        self.scenario.write("broken.wdf", wdf.header(3, 12 + 17) + b"goodbad entryfine" +
+                            wdf.index_entry(1, 12, 4) + wdf.index_entry(2, 16, 0x7FFFFFF0) +
+                            wdf.index_entry(3, 25, 4))
+        self.scenario.write("not-an-archive.wdf", b"hello")
         result = self.studio(b'"' + self.scenario.win("broken.wdf") + b'"', [
             "text %d" % ID["IDC_FINDINGS"],
             "list 3",
