@@ -84,7 +84,7 @@ class RebuildFrontEnd final : public EntryFrontEnd {
 };
 
 struct AskIdState {
-  std::string prompt;
+  std::string Prompt;
   std::string Answer;
 };
 
@@ -468,7 +468,7 @@ void StudioWindow::OpenPath(const std::string& path) {
   if (check.Errors > 0) {
     const ArchiveFinding& first = check.Findings.front();
     std::string what;
-    if (first.Type == ArchiveFinding::Type::kFault) {
+    if (first.Kind == ArchiveFinding::Type::kFault) {
       what = Message(MessageKey::MsgSourceNotWdf, {document_.Archive().Path()});
     } else {
       what = "@" +
@@ -584,11 +584,10 @@ void StudioWindow::Compare() {
     ShowError(problem);
     return;
   }
-  const ArchiveComparison& comparison = *document_.Comparison();
-  SetWindowTextA(findings_,
-                 TextOf(StudioText::TxtCompared,
-                        {path, Grouped(comparison.Changed), Grouped(comparison.OnlyInOther.size())})
-                     .c_str());
+  const ComparisonMarks& comparison = *document_.Comparison();
+  SetWindowTextA(findings_, TextOf(StudioText::TxtCompared, {path, Grouped(comparison.Differing),
+                                                             Grouped(comparison.OnlyThere)})
+                                .c_str());
   ShowWindow(findings_, SW_SHOW);
   Layout();
   InvalidateRect(list_, nullptr, FALSE);
@@ -1003,7 +1002,7 @@ std::string StudioWindow::CellText(uint32_t position, int column) {
 
 LRESULT StudioWindow::HandleNotify(NMHDR* header) {
   if (header->hwndFrom != list_) return 0;
-  switch (header->Code) {
+  switch (header->code) {
     case LVN_GETDISPINFOA: {
       auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
       if ((info->item.mask & LVIF_TEXT) && info->item.iItem >= 0 &&
