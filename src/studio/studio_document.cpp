@@ -66,18 +66,16 @@ bool StudioDocument::Open(const std::string& path, std::string* problem) {
 }
 
 bool StudioDocument::SaveScript(const std::string& script_path, const ScriptTarget& target,
-                                std::string* problem) {
+                                std::string* unwritable, std::string* problem) {
+  unwritable->clear();
+  problem->clear();
   std::string text;
-  std::string unwritable;
   const bool rewrite = HasScript() && EqualFoldingAscii(script_path, places_.ScriptPath);
-  const bool made =
-      rewrite ? RewriteScriptText(script_text_, places_, rules_, *archive_, changes_, target, &text,
-                                  &unwritable)
-              : NewScriptText(script_path, *archive_, changes_, target, &text, &unwritable);
-  if (!made) {
-    *problem = unwritable;
-    return false;
-  }
+  const bool made = rewrite ? RewriteScriptText(script_text_, places_, rules_, *archive_, changes_,
+                                                target, &text, unwritable)
+                            : NewScriptText(script_path, *archive_, changes_, target, &text,
+                                            unwritable);
+  if (!made) return false;
   const std::string temporary = script_path + ".vlmtmp";
   std::unique_ptr<Stream> out = files_.CreateExclusive(temporary);
   if (!out) {

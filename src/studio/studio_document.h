@@ -44,9 +44,10 @@ class StudioDocument {
 
   // Writes the script to `script_path` (the open script rewritten when it is the same file, a
   // new script otherwise), through a temporary file beside it so that a failed write leaves the
-  // old script whole. False with `*problem` (a path a script cannot hold, or the system's
-  // reason).
-  bool SaveScript(const std::string& script_path, const ScriptTarget& target, std::string* problem);
+  // old script whole. False with either `*unwritable` (a path that no script can hold) or
+  // `*problem` (the catalogue's words with the system's reason) set.
+  bool SaveScript(const std::string& script_path, const ScriptTarget& target,
+                  std::string* unwritable, std::string* problem);
 
   // An id no entry has yet and that no added entry has: an entry may be added with it.
   bool IdIsFree(uint32_t id) const;

@@ -26,6 +26,7 @@ class StudioDocumentTest : public ::testing::Test {
 
 TEST_F(StudioDocumentTest, AScriptOpensAsItsArchiveWithItsRulesAndSavesBackInPlace) {
   std::string problem;
+  std::string unwritable;
   ASSERT_TRUE(document_.Open(kScript, &problem)) << problem;
   EXPECT_EQ(document_.Archive().Path(), kArchive);
   EXPECT_EQ(document_.Changes().ChangeAt(1).Kind, ChangeKind::kDelete);
@@ -34,24 +35,25 @@ TEST_F(StudioDocumentTest, AScriptOpensAsItsArchiveWithItsRulesAndSavesBackInPla
 
   document_.Changes().Set({0}, {ChangeKind::kEntry, 3, {}});
   document_.Changes().Set({1}, PendingChange());
-  ASSERT_TRUE(document_.SaveScript(kScript, ScriptTarget(), &problem)) << problem;
+  ASSERT_TRUE(document_.SaveScript(kScript, ScriptTarget(), &unwritable, &problem)) << problem;
   EXPECT_EQ(files_.FileBytes(kScript), "; mine\r\n#SrcFile=ui.wdf\r\n@00000001=@00000003\r\n");
   EXPECT_FALSE(document_.Changes().Modified());
   EXPECT_FALSE(files_.HasFile("C:\\mod\\ui.vlm.vlmtmp"));
 
   // The saved text is what later saves are measured against.
   document_.Changes().Undo();
-  ASSERT_TRUE(document_.SaveScript(kScript, ScriptTarget(), &problem)) << problem;
+  ASSERT_TRUE(document_.SaveScript(kScript, ScriptTarget(), &unwritable, &problem)) << problem;
   EXPECT_EQ(files_.FileBytes(kScript),
             "; mine\r\n#SrcFile=ui.wdf\r\n@00000001=@00000003\r\n@00000002=@Delete\r\n");
 }
 
 TEST_F(StudioDocumentTest, AFailedSaveLeavesTheOldScriptWhole) {
   std::string problem;
+  std::string unwritable;
   ASSERT_TRUE(document_.Open(kScript, &problem)) << problem;
   document_.Changes().Set({2}, {ChangeKind::kDelete, 0, {}});
   files_.FailRenames();
-  EXPECT_FALSE(document_.SaveScript(kScript, ScriptTarget(), &problem));
+  EXPECT_FALSE(document_.SaveScript(kScript, ScriptTarget(), &unwritable, &problem));
   EXPECT_FALSE(problem.empty());
   EXPECT_EQ(files_.FileBytes(kScript), "; mine\r\n#SrcFile=ui.wdf\r\n@00000002=@Delete\r\n");
   EXPECT_FALSE(files_.HasFile("C:\\mod\\ui.vlm.vlmtmp"));

@@ -506,16 +506,18 @@ bool StudioWindow::Save(bool choose_name) {
     path = ChooseFile(true, Text(StudioText::TxtScriptFiles), "vlm");
     if (path.empty()) return false;
   }
-  std::string problem;
-  if (!document_.SaveScript(path, ScriptTarget(), &problem)) {
-    ShowError(problem.find(' ') == std::string::npos && problem.find('\r') == std::string::npos
-                  ? TextOf(StudioText::TxtPathUnwritable, {problem})
-                  : problem);
-    return false;
-  }
+  if (!SaveScriptTo(path, ScriptTarget())) return false;
   settings_.Remember(path);
   UpdateTitle();
   return true;
+}
+
+bool StudioWindow::SaveScriptTo(const std::string& path, const ScriptTarget& target) {
+  std::string unwritable;
+  std::string problem;
+  if (document_.SaveScript(path, target, &unwritable, &problem)) return true;
+  ShowError(unwritable.empty() ? problem : TextOf(StudioText::TxtPathUnwritable, {unwritable}));
+  return false;
 }
 
 void StudioWindow::Rebuild() {
@@ -536,11 +538,7 @@ void StudioWindow::Rebuild() {
     if (target.TargetPath.empty()) return;
   }
   if (target.InPlace || !target.TargetPath.empty()) {
-    std::string problem;
-    if (!document_.SaveScript(document_.ScriptPath(), target, &problem)) {
-      ShowError(TextOf(StudioText::TxtPathUnwritable, {problem}));
-      return;
-    }
+    if (!SaveScriptTo(document_.ScriptPath(), target)) return;
   }
   const std::string target_path = document_.TargetPath();
   const uint64_t before = WrittenAt(target_path);

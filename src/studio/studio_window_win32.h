@@ -38,6 +38,7 @@ class StudioWindow {
   void OpenPath(const std::string& path);
   bool OfferToSave();  // false: the person cancelled
   bool Save(bool choose_name);
+  bool SaveScriptTo(const std::string& path, const ScriptTarget& target);
   void Rebuild();
   void Compare();
   void Extract(bool all);
