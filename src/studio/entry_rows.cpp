@@ -66,7 +66,8 @@ bool ParseRowFilter(const std::string& text, RowFilter* filter) {
 }
 
 std::vector<uint32_t> BuildRows(StudioArchive& archive, const PendingChanges& changes,
-                                const RowFilter& filter, EntryColumn column, bool descending) {
+                                const RowFilter& filter, EntryColumn column, bool descending,
+                                const std::vector<EntryChange>* compared) {
   if (filter.Kind == RowFilter::Type::kKind || column == EntryColumn::kKind) {
     archive.ReadAllKinds();
   }
@@ -126,6 +127,12 @@ std::vector<uint32_t> BuildRows(StudioArchive& archive, const PendingChanges& ch
       break;
     case EntryColumn::kChange:
       sort_by([&](uint32_t position) { return static_cast<int>(changes.ChangeAt(position).Kind); });
+      break;
+    case EntryColumn::kCompared:
+      sort_by([&](uint32_t position) {
+        return compared && position < compared->size() ? static_cast<int>((*compared)[position])
+                                                       : -1;
+      });
       break;
   }
   return rows;

@@ -8,10 +8,11 @@
 
 #include "studio/studio_archive.h"
 #include "studio/pending_changes.h"
+#include "wdf/archive_diff.h"
 
 namespace velmora {
 
-enum class EntryColumn { kPosition, kId, kSize, kKind, kChange };
+enum class EntryColumn { kPosition, kId, kSize, kKind, kChange, kCompared };
 
 struct RowFilter {
   enum class Type { kAll, kIdPrefix, kKind };
@@ -28,7 +29,9 @@ bool ParseRowFilter(const std::string& text, RowFilter* filter);
 
 // The rows shown: the source's entries and then the added ones, filtered and sorted (stable, so
 // equal keys keep the index order). Filtering or sorting by kind reads the kinds not yet known.
+// `compared` (one mark per source entry, or null before a comparison) is what kCompared sorts by.
 std::vector<uint32_t> BuildRows(StudioArchive& archive, const PendingChanges& changes,
-                                const RowFilter& filter, EntryColumn column, bool descending);
+                                const RowFilter& filter, EntryColumn column, bool descending,
+                                const std::vector<EntryChange>* compared = nullptr);
 
 }  // namespace velmora

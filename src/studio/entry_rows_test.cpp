@@ -63,6 +63,10 @@ TEST(EntryRowsTest, RowsFilterAndSortStablyByEveryColumn) {
             (std::vector<uint32_t>{1, 0, 3, 2, added}));
   EXPECT_EQ(BuildRows(archive, changes, all, EntryColumn::kChange, true),
             (std::vector<uint32_t>{added, 2, 0, 1, 3}));
+  const std::vector<EntryChange> compared = {EntryChange::kSame, EntryChange::kRemoved,
+                                             EntryChange::kChanged, EntryChange::kSame};
+  EXPECT_EQ(BuildRows(archive, changes, all, EntryColumn::kCompared, true, &compared),
+            (std::vector<uint32_t>{1, 2, 0, 3, added}));
   RowFilter filter;
   ASSERT_TRUE(ParseRowFilter("0000003", &filter));  // a prefix of the eight digits shown
   EXPECT_EQ(BuildRows(archive, changes, filter, EntryColumn::kPosition, false),

@@ -71,10 +71,10 @@ bool StudioDocument::SaveScript(const std::string& script_path, const ScriptTarg
   problem->clear();
   std::string text;
   const bool rewrite = HasScript() && EqualFoldingAscii(script_path, places_.ScriptPath);
-  const bool made = rewrite ? RewriteScriptText(script_text_, places_, rules_, *archive_, changes_,
-                                                target, &text, unwritable)
-                            : NewScriptText(script_path, *archive_, changes_, target, &text,
-                                            unwritable);
+  const bool made =
+      rewrite ? RewriteScriptText(script_text_, places_, rules_, *archive_, changes_, target, &text,
+                                  unwritable)
+              : NewScriptText(script_path, *archive_, changes_, target, &text, unwritable);
   if (!made) return false;
   const std::string temporary = script_path + ".vlmtmp";
   std::unique_ptr<Stream> out = files_.CreateExclusive(temporary);

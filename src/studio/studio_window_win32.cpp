@@ -465,15 +465,20 @@ void StudioWindow::OpenPath(const std::string& path) {
   sort_descending_ = false;
 
   const ArchiveCheck& check = document_.Archive().Check();
-  if (check.Errors > 0) {
+  if (!check.Findings.empty()) {
+    // The first finding named: errors come first, then repeated ids, shared bytes and bytes of
+    // nothing.
     const ArchiveFinding& first = check.Findings.front();
     std::string what;
     if (first.Kind == ArchiveFinding::Type::kFault) {
       what = Message(MessageKey::MsgSourceNotWdf, {document_.Archive().Path()});
+    } else if (first.Region.Entry >= 0 && first.Kind != ArchiveFinding::Type::kUncovered &&
+               static_cast<uint64_t>(first.Region.Entry) < document_.Archive().Count()) {
+      const uint32_t position = static_cast<uint32_t>(first.Region.Entry);
+      what = "@" + FormatId(document_.Archive().Entry(position).Id) + " (" +
+             std::to_string(position) + ")";
     } else {
-      what = "@" +
-             FormatId(document_.Archive().Entry(static_cast<uint32_t>(first.Region.Entry)).Id) +
-             " (" + std::to_string(first.Region.Entry) + ")";
+      what = Grouped(first.Region.Start) + "-" + Grouped(first.Region.End);
     }
     SetWindowTextA(findings_, TextOf(StudioText::TxtDamaged,
                                      {Grouped(check.Errors), Grouped(check.Warnings), what})
@@ -588,6 +593,7 @@ void StudioWindow::Compare() {
                                 .c_str());
   ShowWindow(findings_, SW_SHOW);
   Layout();
+  if (sort_column_ == EntryColumn::kCompared) RefreshRows();
   InvalidateRect(list_, nullptr, FALSE);
 }
 
@@ -801,7 +807,8 @@ void StudioWindow::RefreshRows() {
   if (!document_.IsOpen()) return;
   HCURSOR old = SetCursor(LoadCursor(nullptr, IDC_WAIT));
   rows_ = BuildRows(document_.Archive(), document_.Changes(), filter_value_, sort_column_,
-                    sort_descending_);
+                    sort_descending_,
+                    document_.Comparison() ? &document_.Comparison()->Entries : nullptr);
   SetCursor(old);
   ListView_SetItemCountEx(list_, static_cast<int>(rows_.size()), 0);
   InvalidateRect(list_, nullptr, FALSE);
@@ -1014,7 +1021,7 @@ LRESULT StudioWindow::HandleNotify(NMHDR* header) {
       const auto* view = reinterpret_cast<NMLISTVIEW*>(header);
       const EntryColumn columns[kColumnCount] = {EntryColumn::kPosition, EntryColumn::kId,
                                                  EntryColumn::kSize,     EntryColumn::kKind,
-                                                 EntryColumn::kChange,   EntryColumn::kChange};
+                                                 EntryColumn::kChange,   EntryColumn::kCompared};
       const EntryColumn column = columns[view->iSubItem];
       sort_descending_ = column == sort_column_ ? !sort_descending_ : false;
       sort_column_ = column;

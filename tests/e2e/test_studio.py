@@ -253,6 +253,21 @@ class StudioTest(e2e.E2eTestCase):
                         shown_all(findings))
         self.assertEqual("0", events(result, "list")[1]["count"])
 
+    def test_compare_marks_the_entries_that_differ_from_another_archive(self):
+        self.scenario.write_wdf("old.wdf", [(1, b"one"), (2, b"two"), (2, b"two again")])
+        self.scenario.write_wdf("new.wdf", [(2, b"two"), (1, b"ONE"), (9, b"nine")])
+        result = self.studio(b'"' + self.scenario.win("old.wdf") + b'"', [
+            "command %d" % ID["IDM_COMPARE"],
+            "text %d" % ID["IDC_FINDINGS"],
+            "list 3",
+            "close",
+        ], dialog_inputs=(self.scenario.win("new.wdf").decode("gbk"),))
+        self.assertEqual(e2e.gbk("与 ") + self.scenario.win("new.wdf") +
+                         e2e.gbk(" 比较：2 个条目不同，1 个条目只在对方中"),
+                         bytes.fromhex(events(result, "text")[0]["text"]), result.describe())
+        self.assertEqual([e2e.gbk(t) for t in ("不同", "相同", "对方没有")],
+                         [row[5] for row in list_rows(events(result, "list")[0])])
+
 
 def shown_all(texts):
     return "\n".join(e2e.shown(text) for text in texts)
