@@ -14,6 +14,8 @@ import zlib
 
 TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 sys.path.insert(0, os.path.join(TOP, "tests", "e2e"))
+sys.path.insert(0, os.path.join(TOP, "tools"))
+import wdf  # noqa: E402
 
 
 def png_from_bmp(bmp_path, png_path):
@@ -60,10 +62,30 @@ def main():
                  program=os.path.join(build, "VelmoraStudio.exe"), main_window="VelmoraStudio",
                  screenshots=True, steps=["select 4", "wait-ms 300", "screenshot studio-script",
                                           "close"], answers=("no",))
+    # A damaged archive: the findings above the list, the entry outside the file in red, and a
+    # picture over the checkerboard where it is transparent.
+    picture = bytearray(struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, 64, 32, 32, 0x28))
+    for y in range(32):
+        for x in range(64):
+            picture += bytes((40 + 3 * x, 90 + 4 * y, 200, 255 if (x // 8 + y // 8) % 3 else 0))
+    contents = [b"title text\r\n", bytes(picture), b"lost bytes", b"\x00\x01\x02\x03" * 40]
+    offsets, data = [], b""
+    for content in contents:
+        offsets.append(12 + len(data))
+        data += content
+    sizes = [len(c) for c in contents]
+    sizes[2] = 0x7FFFFFF0  # reaches far beyond the end of the file
+    index = b"".join(wdf.index_entry(0xA100 + k, offsets[k], sizes[k]) for k in range(4))
+    scenario.write("damaged.wdf", wdf.header(4, 12 + len(data)) + data + index)
+    scenario.run(b'"' + scenario.win("damaged.wdf") + b'"',
+                 program=os.path.join(build, "VelmoraStudio.exe"), main_window="VelmoraStudio",
+                 screenshots=True, steps=["select 1", "wait-ms 300", "screenshot studio-damaged",
+                                          "close"])
     images = os.path.join(TOP, "docs", "images")
     os.makedirs(images, exist_ok=True)
-    png_from_bmp(scenario.path("studio-script.bmp"), os.path.join(images, "studio-script.png"))
-    print("written: docs/images/studio-script.png")
+    for name in ("studio-script", "studio-damaged"):
+        png_from_bmp(scenario.path(name + ".bmp"), os.path.join(images, name + ".png"))
+        print("written: docs/images/%s.png" % name)
     return 0
 
 
