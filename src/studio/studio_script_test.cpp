@@ -111,6 +111,15 @@ TEST_F(StudioScriptTest, SavingBackRewritesOnlyTheRuleLinesThatChanged) {
                              "@00000099=new.png\n");
 }
 
+TEST_F(StudioScriptTest, NewRulesGoBeforeTheByteZeroThatEndsTheScriptForARun) {
+  const std::string head = "#SrcPath=..\\\r\n#SrcFile=data\\ui.wdf\r\n";
+  const std::string tail = std::string(1, '\0') + "@00000002=@Delete\r\n";
+  ReadScript(head + tail);
+  EXPECT_TRUE(rules_.empty()) << "a run never reads past the byte 0";
+  changes_.Set({0}, {ChangeKind::kDelete, 0, {}});
+  EXPECT_EQ(Rewritten(), head + "@00000001=@Delete\r\n" + tail);
+}
+
 TEST_F(StudioScriptTest, AddedEntriesReadBackFromAScriptWithAddEntries) {
   ReadScript(
       "#SrcFile=..\\data\\ui.wdf\r\n#AddEntries=yes\r\n@00000050=new.bin\r\n"
