@@ -55,19 +55,6 @@ def png(width, height):
             chunk(b"IDAT", zlib.compress(bytes(raw), 1)) + chunk(b"IEND", b""))
 
 
-def fields_of(result, kind):
-    found = []
-    for line in result.raw.decode("ascii", errors="replace").splitlines():
-        name, _, rest = line.partition("\t")
-        if name == kind:
-            values = {}
-            for n, field in enumerate(rest.split("\t")):
-                key, equal, value = field.partition("=")
-                values[key if equal else n] = value if equal else field
-            found.append(values)
-    return found
-
-
 def main():
     if len(sys.argv) < 2:
         print(__doc__)
@@ -98,8 +85,8 @@ def main():
         result = scenario.run(b'"' + scenario.win(name) + b'"', program=studio,
                               main_window="VelmoraStudio", timeout_ms=120000,
                               steps=["wait-count %d" % count, "memory", "close"])
-        waited = fields_of(result, "waited")[0]
-        memory = fields_of(result, "memory")[0]
+        waited = e2e.event_fields(result, "waited")[0]
+        memory = e2e.event_fields(result, "memory")[0]
         return int(waited["since-start"]), int(memory["working"]), int(memory["peak"])
 
     def preview_case():
@@ -107,7 +94,7 @@ def main():
                               main_window="VelmoraStudio", timeout_ms=120000,
                               steps=["select-wait 0 3210", "select-wait 1 3210",
                                      "select-wait 2 3210", "close"])
-        return [int(f[0]) for f in fields_of(result, "waited")]
+        return [int(f[0]) for f in e2e.event_fields(result, "waited")]
 
     empty, large, previews = [], [], []
     for _ in range(runs):

@@ -20,19 +20,13 @@ import wdf  # noqa: E402
 
 def png_from_bmp(bmp_path, png_path):
     """The driver's 32-bit screenshot as a PNG (no library needed)."""
-    with open(bmp_path, "rb") as f:
-        data = f.read()
-    offset = struct.unpack_from("<I", data, 10)[0]
-    width, height = struct.unpack_from("<ii", data, 18)
-    top_down = height < 0
-    height = abs(height)
+    import velmora_e2e as e2e
+    width, height, pixel = e2e.read_bmp(bmp_path)
     raw = bytearray()
     for y in range(height):
-        row = y if top_down else height - 1 - y
-        pixels = data[offset + row * width * 4: offset + (row + 1) * width * 4]
         raw.append(0)
         for x in range(width):
-            raw += bytes((pixels[4 * x + 2], pixels[4 * x + 1], pixels[4 * x]))
+            raw += bytes(pixel(x, y))
 
     def chunk(kind, body):
         return (struct.pack(">I", len(body)) + kind + body +

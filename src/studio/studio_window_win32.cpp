@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "job/program_entry.h"
 #include "job/job_state.h"
@@ -83,26 +84,28 @@ class RebuildFrontEnd final : public EntryFrontEnd {
   WindowsView& view_;
 };
 
-struct AskIdState {
-  std::string Prompt;
-  std::string Answer;
+// One of the Studio's small dialogs: its title, what fills it once it exists, and what reads
+// it when OK is pressed.
+struct SmallDialog {
+  StudioText Title;
+  std::function<void(HWND)> Fill;
+  std::function<void(HWND)> Accept;
 };
 
-INT_PTR CALLBACK AskIdProcedure(HWND dialog, UINT message, WPARAM w, LPARAM l) {
-  auto* state = reinterpret_cast<AskIdState*>(GetWindowLongPtrA(dialog, DWLP_USER));
+INT_PTR CALLBACK SmallDialogProcedure(HWND dialog, UINT message, WPARAM w, LPARAM l) {
+  auto* small = reinterpret_cast<SmallDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
   switch (message) {
     case WM_INITDIALOG:
       SetWindowLongPtrA(dialog, DWLP_USER, l);
-      state = reinterpret_cast<AskIdState*>(l);
-      SetWindowTextA(dialog, Text(StudioText::TxtTitle).c_str());
-      SetDlgItemTextA(dialog, IDC_ASK_TEXT, state->Prompt.c_str());
+      small = reinterpret_cast<SmallDialog*>(l);
+      SetWindowTextA(dialog, Text(small->Title).c_str());
       SetDlgItemTextA(dialog, IDOK, Text(StudioText::TxtOk).c_str());
       SetDlgItemTextA(dialog, IDCANCEL, Text(StudioText::TxtCancel).c_str());
-      SendDlgItemMessageA(dialog, IDC_ASK_EDIT, EM_SETLIMITTEXT, 16, 0);
+      small->Fill(dialog);
       return TRUE;
     case WM_COMMAND:
       if (LOWORD(w) == IDOK) {
-        state->Answer = WindowText(GetDlgItem(dialog, IDC_ASK_EDIT));
+        small->Accept(dialog);
         EndDialog(dialog, IDOK);
         return TRUE;
       }
@@ -115,41 +118,10 @@ INT_PTR CALLBACK AskIdProcedure(HWND dialog, UINT message, WPARAM w, LPARAM l) {
   return FALSE;
 }
 
-struct RebuildChoice {
-  std::string ScriptTarget;
-  int Chosen = IDC_REBUILD_AS_SCRIPT;
-};
-
-INT_PTR CALLBACK RebuildProcedure(HWND dialog, UINT message, WPARAM w, LPARAM l) {
-  auto* choice = reinterpret_cast<RebuildChoice*>(GetWindowLongPtrA(dialog, DWLP_USER));
-  switch (message) {
-    case WM_INITDIALOG:
-      SetWindowLongPtrA(dialog, DWLP_USER, l);
-      choice = reinterpret_cast<RebuildChoice*>(l);
-      SetWindowTextA(dialog, Text(StudioText::TxtRebuildTitle).c_str());
-      SetDlgItemTextA(dialog, IDC_REBUILD_AS_SCRIPT,
-                      TextOf(StudioText::TxtRebuildAsScript, {choice->ScriptTarget}).c_str());
-      SetDlgItemTextA(dialog, IDC_REBUILD_IN_PLACE, Text(StudioText::TxtRebuildInPlace).c_str());
-      SetDlgItemTextA(dialog, IDC_REBUILD_OTHER, Text(StudioText::TxtRebuildOther).c_str());
-      SetDlgItemTextA(dialog, IDOK, Text(StudioText::TxtOk).c_str());
-      SetDlgItemTextA(dialog, IDCANCEL, Text(StudioText::TxtCancel).c_str());
-      CheckRadioButton(dialog, IDC_REBUILD_AS_SCRIPT, IDC_REBUILD_OTHER, choice->Chosen);
-      return TRUE;
-    case WM_COMMAND:
-      if (LOWORD(w) == IDOK) {
-        for (int id : {IDC_REBUILD_AS_SCRIPT, IDC_REBUILD_IN_PLACE, IDC_REBUILD_OTHER}) {
-          if (IsDlgButtonChecked(dialog, id) == BST_CHECKED) choice->Chosen = id;
-        }
-        EndDialog(dialog, IDOK);
-        return TRUE;
-      }
-      if (LOWORD(w) == IDCANCEL) {
-        EndDialog(dialog, IDCANCEL);
-        return TRUE;
-      }
-      break;
-  }
-  return FALSE;
+// Shows dialog `template_id` of the program; true when it was closed with OK.
+bool RunSmallDialog(HWND owner, int template_id, SmallDialog& small) {
+  return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(template_id), owner,
+                         SmallDialogProcedure, reinterpret_cast<LPARAM>(&small)) == IDOK;
 }
 
 }  // namespace
@@ -528,17 +500,27 @@ bool StudioWindow::SaveScriptTo(const std::string& path, const ScriptTarget& tar
 void StudioWindow::Rebuild() {
   if (!document_.IsOpen()) return;
   if ((!document_.HasScript() || document_.Changes().Modified()) && !Save(false)) return;
-  RebuildChoice choice;
-  choice.ScriptTarget = document_.TargetPath();
-  if (document_.InPlace()) choice.Chosen = IDC_REBUILD_IN_PLACE;
-  if (DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_REBUILD), window_,
-                      RebuildProcedure, reinterpret_cast<LPARAM>(&choice)) != IDOK) {
-    return;
-  }
+  const std::string script_target = document_.TargetPath();
+  int chosen = document_.InPlace() ? IDC_REBUILD_IN_PLACE : IDC_REBUILD_AS_SCRIPT;
+  SmallDialog where{
+      StudioText::TxtRebuildTitle,
+      [&](HWND dialog) {
+        SetDlgItemTextA(dialog, IDC_REBUILD_AS_SCRIPT,
+                        TextOf(StudioText::TxtRebuildAsScript, {script_target}).c_str());
+        SetDlgItemTextA(dialog, IDC_REBUILD_IN_PLACE, Text(StudioText::TxtRebuildInPlace).c_str());
+        SetDlgItemTextA(dialog, IDC_REBUILD_OTHER, Text(StudioText::TxtRebuildOther).c_str());
+        CheckRadioButton(dialog, IDC_REBUILD_AS_SCRIPT, IDC_REBUILD_OTHER, chosen);
+      },
+      [&](HWND dialog) {
+        for (int id : {IDC_REBUILD_AS_SCRIPT, IDC_REBUILD_IN_PLACE, IDC_REBUILD_OTHER}) {
+          if (IsDlgButtonChecked(dialog, id) == BST_CHECKED) chosen = id;
+        }
+      }};
+  if (!RunSmallDialog(window_, IDD_REBUILD, where)) return;
   ScriptTarget target;
-  if (choice.Chosen == IDC_REBUILD_IN_PLACE && !document_.InPlace()) {
+  if (chosen == IDC_REBUILD_IN_PLACE && !document_.InPlace()) {
     target.InPlace = true;
-  } else if (choice.Chosen == IDC_REBUILD_OTHER) {
+  } else if (chosen == IDC_REBUILD_OTHER) {
     target.TargetPath = ChooseFile(true, Text(StudioText::TxtAllFiles), "wdf");
     if (target.TargetPath.empty()) return;
   }
@@ -672,15 +654,18 @@ void StudioWindow::ReplaceSelected(const std::string& path) {
 }
 
 bool StudioWindow::AskId(StudioText prompt, uint32_t* id) {
-  AskIdState state;
-  state.Prompt = Text(prompt);
-  if (DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ASK_ID), window_,
-                      AskIdProcedure, reinterpret_cast<LPARAM>(&state)) != IDOK) {
-    return false;
-  }
+  std::string answer;
+  SmallDialog ask{
+      StudioText::TxtTitle,
+      [prompt](HWND dialog) {
+        SetDlgItemTextA(dialog, IDC_ASK_TEXT, Text(prompt).c_str());
+        SendDlgItemMessageA(dialog, IDC_ASK_EDIT, EM_SETLIMITTEXT, 16, 0);
+      },
+      [&answer](HWND dialog) { answer = WindowText(GetDlgItem(dialog, IDC_ASK_EDIT)); }};
+  if (!RunSmallDialog(window_, IDD_ASK_ID, ask)) return false;
   RowFilter parsed;
-  if (!ParseRowFilter(state.Answer, &parsed) || parsed.Kind != RowFilter::Type::kIdPrefix) {
-    ShowError(TextOf(StudioText::TxtBadId, {state.Answer}));
+  if (!ParseRowFilter(answer, &parsed) || parsed.Kind != RowFilter::Type::kIdPrefix) {
+    ShowError(TextOf(StudioText::TxtBadId, {answer}));
     return false;
   }
   *id = parsed.Prefix;

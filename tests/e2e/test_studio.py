@@ -59,38 +59,6 @@ def png_picture(width, height, rgb):
             chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
 
 
-def read_bmp(path):
-    """(width, height, pixel(x, y) -> (r, g, b)) of a 32-bit BMP the driver saved."""
-    with open(path, "rb") as f:
-        data = f.read()
-    offset = struct.unpack_from("<I", data, 10)[0]
-    width, height = struct.unpack_from("<ii", data, 18)
-    top_down = height < 0
-    height = abs(height)
-
-    def pixel(x, y):
-        row = y if top_down else height - 1 - y
-        b, g, r = data[offset + (row * width + x) * 4: offset + (row * width + x) * 4 + 3]
-        return r, g, b
-    return width, height, pixel
-
-
-def events(result, kind):
-    """The fields of every event of one kind, as dicts (values of name=value fields) with the
-    plain fields under their position."""
-    found = []
-    for line in result.raw.decode("ascii", errors="replace").splitlines():
-        name, _, rest = line.partition("\t")
-        if name != kind:
-            continue
-        fields = {}
-        for n, field in enumerate(rest.split("\t")):
-            key, equal, value = field.partition("=")
-            fields[key if equal else n] = value if equal else field
-        found.append(fields)
-    return found
-
-
 def list_rows(fields):
     """The rows of a list event as lists of texts (bytes)."""
     if not fields["rows"]:
@@ -135,24 +103,24 @@ class StudioTest(e2e.E2eTestCase):
             "text %d" % ID["IDC_PREVIEW_INFO"],
             "close",
         ], screenshots=True)
-        listing = events(result, "list")[0]
+        listing = e2e.event_fields(result, "list")[0]
         self.assertEqual("5", listing["count"], result.describe())
         rows = list_rows(listing)
         self.assertEqual([e2e.gbk(c) for c in ("0", "00000010", "6", "text", "未改动", "")], rows[0])
         self.assertEqual([r[3] for r in rows], [b"text", b"bmp", b"tga", b"png", b"empty"])
         self.assertEqual([r[1] for r in rows][4], b"0000A1B2")
-        status = bytes.fromhex(events(result, "text")[0]["text"])
+        status = bytes.fromhex(e2e.event_fields(result, "text")[0]["text"])
         self.assertEqual(e2e.gbk("5 个条目，0 处改动，共 %s 字节" %
                                  "{:,}".format(len(self.scenario.read("art.wdf")) - 12 - 5 * 16)),
                          status)
-        self.assertEqual(e2e.gbk("40 × 20 像素"), bytes.fromhex(events(result, "text")[1]["text"]))
+        self.assertEqual(e2e.gbk("40 × 20 像素"), bytes.fromhex(e2e.event_fields(result, "text")[1]["text"]))
 
         # Each picture at 100 % in the middle of the pane's picture area.
         for name, expected in (("bmp", (255, 0, 0)), ("png", (0, 255, 0))):
-            width, height, pixel = read_bmp(self.scenario.path(name + ".bmp"))
+            width, height, pixel = e2e.read_bmp(self.scenario.path(name + ".bmp"))
             centre = pixel(width // 2, (height + 30) // 2)
             self.assertEqual(expected, centre, "%s preview, centre pixel" % name)
-        width, height, pixel = read_bmp(self.scenario.path("tga.bmp"))
+        width, height, pixel = e2e.read_bmp(self.scenario.path("tga.bmp"))
         checker = {pixel(width // 2 + dx, (height + 30) // 2 + dy) for dx in range(-16, 16, 2)
                    for dy in range(-8, 8, 2)}
         self.assertEqual({(0xCC, 0xCC, 0xCC), (0x99, 0x99, 0x99)}, checker,
@@ -178,12 +146,12 @@ class StudioTest(e2e.E2eTestCase):
         os.makedirs(self.scenario.path("scripts"))
         result = self.studio(b'"' + self.scenario.win("demo\\ui.wdf") + b'"', steps,
                              answers=("no",), dialog_inputs=(script, "-"))
-        rows = list_rows(events(result, "list")[0])
+        rows = list_rows(e2e.event_fields(result, "list")[0])
         self.assertEqual(e2e.gbk("替换为文件 ") + self.scenario.win("edited\\00000002.txt"),
                          rows[1][4], result.describe())
         self.assertEqual(e2e.gbk("删除"), rows[3][4])
         self.assertEqual(e2e.gbk("6 个条目，2 处改动，共 441 字节"),
-                         bytes.fromhex(events(result, "text")[0]["text"]))
+                         bytes.fromhex(e2e.event_fields(result, "text")[0]["text"]))
         # The rebuild ran, and the question to open the result was answered No.
         self.assertEqual(1, len(result.boxes), result.describe())
         self.assertEqual(e2e.gbk("已生成 ") + self.scenario.win("scripts\\mod.wdf") +
@@ -221,7 +189,7 @@ class StudioTest(e2e.E2eTestCase):
             self.assertEqual(e2e.gbk("是否保存对 未保存的脚本 的改动？"), box.text)
             self.assertEqual(sorted([6, 7, 2]), box.button_ids)
             self.assertEqual("question", box.icon)
-        self.assertEqual("6", events(result, "list")[0]["count"])
+        self.assertEqual("6", e2e.event_fields(result, "list")[0]["count"])
         self.assertEqual(["demo/demo.vlm", "demo/extra/icons.wdf", "demo/pictures/title.bmp",
                           "demo/ui.wdf"], [f for f in self.scenario.files() if f.startswith("demo")])
         self.assertEqual(before, self.scenario.read("demo/ui.wdf"))
@@ -242,16 +210,16 @@ class StudioTest(e2e.E2eTestCase):
             "list 3",
             "close",
         ])
-        findings = [bytes.fromhex(f["text"]) for f in events(result, "text")]
+        findings = [bytes.fromhex(f["text"]) for f in e2e.event_fields(result, "text")]
         self.assertTrue(findings[0].startswith(e2e.gbk("检查发现 1 个错误、")), shown_all(findings))
         self.assertTrue(findings[0].endswith(b"@00000002 (1)"), shown_all(findings))
-        rows = list_rows(events(result, "list")[0])
+        rows = list_rows(e2e.event_fields(result, "list")[0])
         self.assertEqual(e2e.gbk("条目的内容不在文件之内，无法读取"), rows[1][4])
         self.assertEqual(b"out-of-bounds", rows[1][3])
         self.assertEqual(e2e.gbk("未改动"), rows[2][4])
         self.assertTrue(findings[1].endswith(e2e.gbk("not-an-archive.wdf 不是一个有效的WDF文件")),
                         shown_all(findings))
-        self.assertEqual("0", events(result, "list")[1]["count"])
+        self.assertEqual("0", e2e.event_fields(result, "list")[1]["count"])
 
     def test_compare_marks_the_entries_that_differ_from_another_archive(self):
         self.scenario.write_wdf("old.wdf", [(1, b"one"), (2, b"two"), (2, b"two again")])
@@ -264,9 +232,9 @@ class StudioTest(e2e.E2eTestCase):
         ], dialog_inputs=(self.scenario.win("new.wdf").decode("gbk"),))
         self.assertEqual(e2e.gbk("与 ") + self.scenario.win("new.wdf") +
                          e2e.gbk(" 比较：2 个条目不同，1 个条目只在对方中"),
-                         bytes.fromhex(events(result, "text")[0]["text"]), result.describe())
+                         bytes.fromhex(e2e.event_fields(result, "text")[0]["text"]), result.describe())
         self.assertEqual([e2e.gbk(t) for t in ("不同", "相同", "对方没有")],
-                         [row[5] for row in list_rows(events(result, "list")[0])])
+                         [row[5] for row in list_rows(e2e.event_fields(result, "list")[0])])
 
 
 def shown_all(texts):

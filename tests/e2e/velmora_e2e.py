@@ -13,6 +13,7 @@ VELMORA_UI_DRIVER, VELMORA_SAMPLE_APP, and VELMORA_EXE when the program is built
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import unittest
@@ -183,6 +184,38 @@ class Result:
         if self.driver_output.strip():
             lines.append("driver output: " + shown(self.driver_output))
         return "\n".join(lines)
+
+
+def event_fields(result, kind):
+    """The fields of every event of one kind in a run's result (list, text, waited, memory ...),
+    as dicts: name=value fields by name, plain fields by their position."""
+    found = []
+    for line in result.raw.decode("ascii", errors="replace").splitlines():
+        name, _, rest = line.partition("\t")
+        if name != kind:
+            continue
+        fields = {}
+        for n, field in enumerate(rest.split("\t")):
+            key, equal, value = field.partition("=")
+            fields[key if equal else n] = value if equal else field
+        found.append(fields)
+    return found
+
+
+def read_bmp(path):
+    """(width, height, pixel) of a 32-bit BMP the driver saved; pixel(x, y) gives (r, g, b)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height = struct.unpack_from("<ii", data, 18)
+    top_down = height < 0
+    height = abs(height)
+
+    def pixel(x, y):
+        at = offset + ((y if top_down else height - 1 - y) * width + x) * 4
+        b, g, r = data[at:at + 3]
+        return r, g, b
+    return width, height, pixel
 
 
 # ---- Scenarios ----------------------------------------------------------------------------
