@@ -7,9 +7,10 @@
 #include "cli/command_support.h"
 #include "cli/listing_format.h"
 #include "cli/script_from_dir.h"
-#include "cli/tool_paths.h"
+#include "job/path_route.h"
 #include "job/patch_plan.h"
 #include "job/script.h"
+#include "job/script_text.h"
 #include "msg/ansi_text.h"
 #include "msg/format.h"
 #include "sys/cp936_text.h"
@@ -17,6 +18,7 @@
 #include "wdf/archive_diff.h"
 #include "wdf/resource_id.h"
 #include "wdf/entry_kind.h"
+#include "wdf/extracted_name.h"
 
 namespace velmora {
 
@@ -277,7 +279,7 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
       problems.push_back(EntryUnreadableText(console, compared.NewArchive, rule.NewEntry));
       continue;
     }
-    const std::string name = FormatId(rule.Id) + "." + EntryKindExtension(kind);
+    const std::string name = ExtractedFileName(rule.Id, 1, kind);
     rule_values.push_back(name);
     files.push_back({rule.NewEntry, name, JoinPath(dir, name)});
     check_free(files.back().Path);
