@@ -16,7 +16,7 @@ TEST(JsonText, EveryTextBecomesAnAsciiJsonString) {
       {std::string("a\0b\x7f", 4), "\"a\\u0000b\\u007f\""},
       {"源文件", "\"\\u6e90\\u6587\\u4ef6\""},
       {"\xF0\x9F\x98\x80", "\"\\ud83d\\ude00\""},     // beyond U+FFFF: a surrogate pair
-      {"\xD4\xB4x", "\"\\ufffd\\ufffdx\""},           // GBK bytes are no UTF-8
+      {"\xB4\xD4x", "\"\\ufffd\\ufffdx\""},           // GBK bytes are no UTF-8
       {"\xE6\xBA", "\"\\ufffd\\ufffd\""},             // cut short at the end
       {"\xED\xA0\x80", "\"\\ufffd\\ufffd\\ufffd\""},  // a surrogate written out
   };
