@@ -20,7 +20,7 @@
 #include "job/job_state.h"
 #include "job/pack_run.h"
 #include "job/script.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "wdf/wdf.h"
 
 namespace velmora {

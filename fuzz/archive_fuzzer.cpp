@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "plain_model.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "wdf/archive_check.h"
 #include "wdf/archive_index.h"
 #include "wdf/entry_kind.h"

@@ -23,11 +23,11 @@
 #include "job/job_state.h"
 #include "job/pack_run.h"
 #include "job/prepare.h"
-#include "job/recording_view.h"
+#include "testing/recording_view.h"
 #include "job/script.h"
 #include "plain_model.h"
 #include "sys/code_page.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 using namespace velmora;
 using namespace velmora::fuzzing;
@@ -204,7 +204,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t flags = data[0];
   const uint8_t parameter = data[1];
   const bool double_byte = (flags & 1) != 0;
-  SetLeadByteRangeForTesting(double_byte ? 0x81 : 1, double_byte ? 0xFE : 0);
+  SetActiveCodePage(double_byte ? CodePage::kGbk : CodePage::kUtf8);
   const PlainText text(double_byte);
   const std::vector<std::string> parts =
       SplitParts(std::string(reinterpret_cast<const char*>(data) + 2, size - 2));

@@ -13,12 +13,13 @@
 #include "job/entry_rules.h"
 #include "job/job_state.h"
 #include "job/pack_run.h"
-#include "job/recording_view.h"
+#include "testing/recording_view.h"
 #include "job/script.h"
 #include "msg/format.h"
 #include "plain_model.h"
 #include "sys/code_page.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
+#include "wdf/resource_id.h"
 #include "sys/system_error.h"
 
 using namespace velmora;
@@ -159,7 +160,7 @@ void CheckRun(const std::string& value, bool double_byte) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const bool double_byte = (data[0] & 1) != 0;
-  SetLeadByteRangeForTesting(double_byte ? 0x81 : 1, double_byte ? 0xFE : 0);
+  SetActiveCodePage(double_byte ? CodePage::kGbk : CodePage::kUtf8);
   const std::string value(reinterpret_cast<const char*>(data) + 1, size - 1);
 
   uint32_t id = 0xDEADBEEF, plain_id = 0;

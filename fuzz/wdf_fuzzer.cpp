@@ -9,7 +9,7 @@
 #include <string>
 
 #include "plain_model.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "wdf/wdf.h"
 
 using namespace velmora;

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/last_resort_report.h"
-#include "job/paths.h"
+#include "msg/last_resort_report.h"
+#include "sys/code_location.h"
 
 namespace velmora {
 namespace {
@@ -48,9 +48,9 @@ CodeLocation LocationOf(const void* address) {
 }
 
 [[noreturn]] void ShowReportAndExit(const FailureFacts& facts) {
-  const CodeLocation location = LocationOf(facts.code_address);
+  const CodeLocation location = LocateCode(facts.code_address);
   const std::string text =
-      LastResortReportText(facts.type_name, location.module_name, location.offset, facts.message);
+      LastResortReportText(facts.type_name, location.ModuleName, location.Offset, facts.message);
   MessageBoxA(nullptr, text.c_str(), LastResortReportCaption(),
               MB_OK | MB_ICONERROR | MB_TASKMODAL);
   ExitProcess(1);

@@ -1,5 +1,5 @@
 // The archive commands over real files in a folder of their own.
-#include "cli/archive_commands.h"
+#include "cli/commands.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

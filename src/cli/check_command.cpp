@@ -7,13 +7,13 @@
 #include "cli/arguments.h"
 #include "cli/dry_run_file_system.h"
 #include "cli/interrupt.h"
-#include "cli/script_commands.h"
+#include "cli/commands.h"
 #include "cli/script_job.h"
 #include "cli/terminal_view.h"
 #include "job/entry_rules.h"
 #include "job/pack_run.h"
 #include "job/script.h"
-#include "ui/run_report.h"
+#include "job/run_report.h"
 
 namespace velmora {
 namespace {

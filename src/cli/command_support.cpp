@@ -16,14 +16,6 @@ namespace {
 
 int64_t Signed(uint64_t value) { return static_cast<int64_t>(value); }
 
-// The value of a hexadecimal digit, or -1.
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 }  // namespace
 
 bool ShowHelpWhenAsked(CommandCall& call, const CommandInfo& command) {
@@ -37,31 +29,6 @@ void PrintError(Console& console, const std::string& message) {
   std::string lines = TerminalText(message);
   if (lines.empty() || lines.back() != '\n') lines += '\n';
   console.Err(lines);
-}
-
-bool ParseIdArgument(const std::string& text, uint32_t* id) {
-  size_t start = 0;
-  if (text.compare(0, 1, "@") == 0) {
-    start = 1;
-  } else if (text.compare(0, 2, "0x") == 0 || text.compare(0, 2, "0X") == 0) {
-    start = 2;
-  }
-  const size_t digits = text.size() - start;
-  if (digits == 0 || digits > 8) return false;
-  uint32_t value = 0;
-  for (size_t i = start; i < text.size(); ++i) {
-    const int digit = HexDigitValue(text[i]);
-    if (digit < 0) return false;
-    value = value << 4 | static_cast<uint32_t>(digit);
-  }
-  *id = value;
-  return true;
-}
-
-std::string IdText(uint32_t id) {
-  char text[9];
-  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(id));
-  return text;
 }
 
 bool OpenArchive(CommandCall& call, const std::string& path, OpenedArchive* archive) {
@@ -130,7 +97,7 @@ std::string EntryOutsideFileText(const Console& console, const OpenedArchive& ar
                               "file (%d bytes); its bytes cannot be read",
                               "%s：第 %d 项（ID %s，偏移 %d，大小 %d）不在文件之内（文件 %d "
                               "字节），无法读取其数据"),
-                    {archive.path, Signed(entry), IdText(e.Id), Signed(e.Offset), Signed(e.Size),
+                    {archive.path, Signed(entry), FormatId(e.Id), Signed(e.Offset), Signed(e.Size),
                      Signed(archive.index.file_size)});
 }
 
@@ -138,7 +105,7 @@ std::string EntryUnreadableText(const Console& console, const OpenedArchive& arc
                                 size_t entry) {
   return FormatText(Localized(console, "%s: entry %d (id %s) could not be read: ",
                               "%s：第 %d 项（ID %s）无法读取："),
-                    {archive.path, Signed(entry), IdText(archive.index.entries[entry].Id)}) +
+                    {archive.path, Signed(entry), FormatId(archive.index.entries[entry].Id)}) +
          LastSystemErrorText();
 }
 

@@ -11,24 +11,6 @@
 namespace velmora {
 namespace {
 
-TEST(CommandSupportTest, IdsInEveryAcceptedForm) {
-  const std::vector<std::pair<const char*, uint32_t>> accepted = {
-      {"A1B3", 0xA1B3},   {"a1b3", 0xA1B3}, {"@0000A1B3", 0xA1B3},    {"0xa1b3", 0xA1B3},
-      {"0XA1B3", 0xA1B3}, {"0", 0},         {"FFFFFFFF", 0xFFFFFFFF}, {"@ffffffff", 0xFFFFFFFF},
-  };
-  for (const auto& c : accepted) {
-    uint32_t id = 1;
-    EXPECT_TRUE(ParseIdArgument(c.first, &id)) << c.first;
-    EXPECT_EQ(id, c.second) << c.first;
-  }
-  for (const char* refused : {"", "@", "0x", "123456789", "@0x12", "G1", "12 ", "-1", "+1"}) {
-    uint32_t id = 7;
-    EXPECT_FALSE(ParseIdArgument(refused, &id)) << refused;
-    EXPECT_EQ(id, 7u);
-  }
-  EXPECT_EQ(IdText(0xA1B3), "0000A1B3");
-}
-
 TEST(CommandSupportTest, MessagesBecomeTerminalLines) {
   MemoryConsole console;
   PrintError(console, "a    \r\rb\r\nc");

@@ -1,7 +1,7 @@
 #include "cli/command_table.h"
 
-#include "cli/archive_commands.h"
-#include "cli/script_commands.h"
+#include "cli/commands.h"
+#include "cli/commands.h"
 
 namespace velmora {
 

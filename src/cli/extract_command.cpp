@@ -7,7 +7,7 @@
 // that name is replaced rather than followed.
 #include <set>
 
-#include "cli/archive_commands.h"
+#include "cli/commands.h"
 #include "cli/command_support.h"
 #include "cli/tool_paths.h"
 #include "msg/format.h"
@@ -47,7 +47,7 @@ std::vector<size_t> SelectEntries(const ArchiveIndex& index, const std::vector<u
 
 std::string NoSuchIdText(const Console& console, const std::string& path, uint32_t id) {
   return FormatText(Localized(console, "%s: no entry has the id %s", "%s：没有 ID 为 %s 的条目"),
-                    {path, IdText(id)});
+                    {path, FormatId(id)});
 }
 
 // Writes one entry to stdout.
@@ -68,7 +68,7 @@ int ExtractToStandardOutput(CommandCall& call, const OpenedArchive& archive, uin
                                                     "%s: entry %s could not be "
                                                     "read or written: ",
                                                     "%s：条目 %s 无法读取或写出："),
-                                          {archive.path, IdText(id)}) +
+                                          {archive.path, FormatId(id)}) +
                                    LastSystemErrorText());
       return kExitFailed;
     }
@@ -176,7 +176,7 @@ int RunExtract(CommandCall& call) {
       problems.push_back(EntryUnreadableText(call.console, archive, k));
       continue;
     }
-    std::string name = IdText(entry.Id);
+    std::string name = FormatId(entry.Id);
     if (occurrences[k] > 1) name += "-" + std::to_string(occurrences[k]);
     name += std::string(".") + EntryKindExtension(kind);
     const std::string path = JoinPath(dir, name);

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "cli/arguments.h"
 #include "cli/console.h"
 #include "msg/ansi_text.h"
@@ -53,7 +53,7 @@ const CommandLineCase kCommandLines[] = {
     {{"check", "missing.vlm"}, kExitFailed, "", "missing.vlm"},
 };
 
-TEST(CommandLineTest, EachFormPrintsWhereItShouldWithItsExitCode) {
+TEST(FrontEndTest, EachFormPrintsWhereItShouldWithItsExitCode) {
   for (const CommandLineCase& c : kCommandLines) {
     std::string line;
     for (const std::string& word : c.words) line += " " + word;
@@ -75,7 +75,7 @@ TEST(CommandLineTest, EachFormPrintsWhereItShouldWithItsExitCode) {
   }
 }
 
-TEST(CommandLineTest, HelpAndComplaintsFollowTheLanguage) {
+TEST(FrontEndTest, HelpAndComplaintsFollowTheLanguage) {
   MemoryConsole console;
   console.chinese = true;
   MemoryFileSystem files;

@@ -2,7 +2,7 @@
 #include "cli/arguments.h"
 #include "cli/command_table.h"
 #include "cli/front_end.h"
-#include "cli/script_commands.h"
+#include "cli/commands.h"
 #include "msg/ansi_text.h"
 
 namespace velmora {

@@ -1,5 +1,5 @@
 // velmora list [--format text|tsv|json] ARCHIVE
-#include "cli/archive_commands.h"
+#include "cli/commands.h"
 #include "cli/command_support.h"
 #include "cli/listing_format.h"
 #include "msg/format.h"
@@ -42,7 +42,7 @@ int RunList(CommandCall& call) {
       PrintError(call.console,
                  Message(MessageKey::MsgSourceNotWdf, {archive.path}) + "\r" +
                      Localized(call.console, "an entry could not be read: ", "无法读取条目：") +
-                     IdText(index.entries[k].Id) + " " + LastSystemErrorText());
+                     FormatId(index.entries[k].Id) + " " + LastSystemErrorText());
       return kExitFailed;
     }
   }

@@ -28,7 +28,7 @@ std::string TextTable(const ArchiveIndex& index, const std::vector<EntryKind>& k
                     PadLeft("size", widths[1]) + "  " + PadLeft("space", widths[2]) + "  kind\n";
   for (size_t k = 0; k < index.entries.size(); ++k) {
     const WdfEntry& e = index.entries[k];
-    out += IdText(e.Id) + "  " + PadLeft(Number(e.Offset), widths[0]) + "  " +
+    out += FormatId(e.Id) + "  " + PadLeft(Number(e.Offset), widths[0]) + "  " +
            PadLeft(Number(e.Size), widths[1]) + "  " + PadLeft(Number(e.Space), widths[2]) + "  " +
            EntryKindName(kinds[k]) + "\n";
   }
@@ -39,7 +39,7 @@ std::string Tsv(const ArchiveIndex& index, const std::vector<EntryKind>& kinds) 
   std::string out = "id\toffset\tsize\tspace\tkind\n";
   for (size_t k = 0; k < index.entries.size(); ++k) {
     const WdfEntry& e = index.entries[k];
-    out += IdText(e.Id) + "\t" + Number(e.Offset) + "\t" + Number(e.Size) + "\t" + Number(e.Space) +
+    out += FormatId(e.Id) + "\t" + Number(e.Offset) + "\t" + Number(e.Size) + "\t" + Number(e.Space) +
            "\t" + EntryKindName(kinds[k]) + "\n";
   }
   return out;
@@ -51,7 +51,7 @@ std::string Json(const ArchiveIndex& index, const std::vector<EntryKind>& kinds)
                     ",\"file_size\":" + Number(index.file_size) + ",\"entries\":[";
   for (size_t k = 0; k < index.entries.size(); ++k) {
     const WdfEntry& e = index.entries[k];
-    out += (k ? ",{\"id\":" : "{\"id\":") + JsonString(IdText(e.Id)) +
+    out += (k ? ",{\"id\":" : "{\"id\":") + JsonString(FormatId(e.Id)) +
            ",\"offset\":" + Number(e.Offset) + ",\"size\":" + Number(e.Size) +
            ",\"space\":" + Number(e.Space) + ",\"kind\":" + JsonString(EntryKindName(kinds[k])) +
            "}";

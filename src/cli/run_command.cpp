@@ -1,10 +1,10 @@
 // velmora run [-y] [-q] SCRIPT: the script's run as Velmora.exe makes it, on the terminal.
 #include "cli/interrupt.h"
-#include "cli/script_commands.h"
+#include "cli/commands.h"
 #include "cli/script_job.h"
 #include "cli/terminal_view.h"
 #include "job/pack_run.h"
-#include "ui/run_report.h"
+#include "job/run_report.h"
 
 namespace velmora {
 namespace {

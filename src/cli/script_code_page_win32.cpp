@@ -1,6 +1,6 @@
 // Windows steps every text in the system's ANSI code page; the script's path is made absolute
 // as Velmora.exe makes its argument absolute.
-#include "app/script_path.h"
+#include "job/script_path.h"
 #include "cli/script_job.h"
 
 namespace velmora {

@@ -1,11 +1,12 @@
 // velmora script --from-dir DIR [--all] [--dest TARGET] -o SCRIPT ARCHIVE
 #include <algorithm>
 
-#include "cli/archive_commands.h"
+#include "cli/commands.h"
 #include "cli/command_support.h"
 #include "cli/script_from_dir.h"
 #include "cli/script_job.h"
 #include "cli/tool_paths.h"
+#include "job/paths.h"
 #include "msg/format.h"
 #include "sys/cp936_text.h"
 #include "sys/process.h"
@@ -111,16 +112,6 @@ PathParts DirectoryOf(PathParts path) {
   return path;
 }
 
-std::string WithoutExtension(const std::string& name) {
-  const size_t dot = name.rfind('.');
-  return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
-std::string ExtensionOf(const std::string& name) {
-  const size_t dot = name.rfind('.');
-  return dot == std::string::npos ? std::string() : name.substr(dot);
-}
-
 bool SamePath(const PathParts& a, const PathParts& b) {
   PathRoute route;
   return RouteBetween(a, b, &route) && route.ups == 0 && route.down.empty() &&
@@ -195,8 +186,7 @@ int RunScript(CommandCall& call) {
       return Fail(console, problem);
     }
   } else if (!script.names.empty() && !source.names.empty()) {
-    target.names.push_back(WithoutExtension(script.names.back()) +
-                           ExtensionOf(source.names.back()));
+    target.names.push_back(ReplaceExtension(script.names.back(), Extension(source.names.back())));
   }
   if (SamePath(target, source)) {
     return Fail(console, FormatText(Localized(console,

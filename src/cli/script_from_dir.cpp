@@ -4,21 +4,14 @@
 #include <unordered_map>
 
 #include "job/script.h"
+#include "wdf/resource_id.h"
 
 namespace velmora {
-
-namespace {
-
-bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-}  // namespace
 
 bool ParseEditedFileName(const std::string& name, EditedFileName* parsed) {
   if (name.size() < 8) return false;
   for (size_t i = 0; i < 8; ++i) {
-    if (!IsHexDigit(name[i])) return false;
+    if (HexDigitValue(name[i]) < 0) return false;
   }
   EditedFileName result;
   result.id = static_cast<uint32_t>(std::stoul(name.substr(0, 8), nullptr, 16));

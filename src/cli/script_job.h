@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "app/program_entry.h"
+#include "job/program_entry.h"
 #include "cli/command.h"
 #include "cli/terminal_view.h"
 #include "job/job_state.h"

@@ -6,7 +6,7 @@
 #include "cli/interrupt.h"
 #include "msg/ansi_text.h"
 #include "sys/code_page.h"
-#include "ui/progress_text.h"
+#include "job/progress_text.h"
 
 namespace velmora {
 namespace {

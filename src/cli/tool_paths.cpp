@@ -122,20 +122,17 @@ bool RouteBetween(const PathParts& from, const PathParts& to, PathRoute* route) 
 }
 
 bool MakeDirectories(FileSystem& files, const std::string& dir) {
-  if (dir.empty() || files.DirectoryExists(dir)) return true;
-  // Every prefix that ends before a separator names a directory above `dir`.
-  for (size_t pos = 0; pos < dir.size();) {
-    const size_t next = NextCharOffset(dir, pos);
-    if (next == pos + 1 && IsSeparator(dir[pos]) && pos > 0) {
-      const std::string above = dir.substr(0, pos);
-      if (!(kFoldCase && above.size() == 2 && above[1] == ':') && !files.DirectoryExists(above) &&
-          !files.MakeDirectory(above)) {
-        return false;
-      }
+  // The directory above ends before the last separator; nothing is above a root ("/", "C:").
+  const auto parent = [](const std::string& level) {
+    size_t last = std::string::npos;
+    for (size_t pos = 0; pos < level.size(); pos = NextCharOffset(level, pos)) {
+      if (NextCharOffset(level, pos) == pos + 1 && IsSeparator(level[pos])) last = pos;
     }
-    pos = next;
-  }
-  return files.DirectoryExists(dir) || files.MakeDirectory(dir);
+    if (last == std::string::npos || last == 0) return level;
+    const std::string above = level.substr(0, last);
+    return kFoldCase && above.size() == 2 && above[1] == ':' ? level : above;
+  };
+  return MakeMissingDirectories(files, dir, parent);
 }
 
 }  // namespace velmora

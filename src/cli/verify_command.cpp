@@ -1,5 +1,5 @@
 // velmora verify ARCHIVE...
-#include "cli/archive_commands.h"
+#include "cli/commands.h"
 #include "cli/command_support.h"
 #include "msg/format.h"
 #include "wdf/archive_check.h"
@@ -20,7 +20,7 @@ std::string RegionText(const Console& console, const OpenedArchive& archive,
     what = Localized(console, "the index", "索引");
   } else {
     what = FormatText(Localized(console, "entry %d (id %s)", "第 %d 项（ID %s）"),
-                      {region.entry, IdText(archive.index.entries[region.entry].Id)});
+                      {region.entry, FormatId(archive.index.entries[region.entry].Id)});
   }
   return what + FormatText(Localized(console, " at bytes %d-%d", "（字节 %d-%d）"),
                            {Signed(region.start), Signed(region.end)});
@@ -41,7 +41,7 @@ std::string FindingText(const Console& console, const OpenedArchive& archive,
                     "beyond the end of the file (%d bytes)",
                     "第 %d 项（ID %s）连同保留空间结束于第 %d 字节，超出文件末尾（文件 "
                     "%d 字节）"),
-          {f.region.entry, IdText(index.entries[f.region.entry].Id), Signed(f.region.end),
+          {f.region.entry, FormatId(index.entries[f.region.entry].Id), Signed(f.region.end),
            Signed(index.file_size)});
     case ArchiveFinding::Type::kEntryInIndexRoom:
       return FormatText(
@@ -52,7 +52,7 @@ std::string FindingText(const Console& console, const OpenedArchive& archive,
               "byte %d)",
               "第 %d 项（ID %s）连同保留空间结束于第 %d 字节，进入了文件最后 %d 字节；执行脚本时"
               "这部分留给索引（条目须在第 %d 字节之前结束）"),
-          {f.region.entry, IdText(index.entries[f.region.entry].Id), Signed(f.region.end),
+          {f.region.entry, FormatId(index.entries[f.region.entry].Id), Signed(f.region.end),
            Signed(index_room), Signed(index.file_size - index_room)});
     case ArchiveFinding::Type::kDuplicateId:
       return FormatText(
@@ -60,7 +60,7 @@ std::string FindingText(const Console& console, const OpenedArchive& archive,
                     "entry %d repeats id %s of entry %d; rules and references "
                     "reach only entry %d",
                     "第 %d 项重复了 ID %s（与第 %d 项相同）；规则和引用只能找到第 %d 项"),
-          {f.region.entry, IdText(index.entries[f.other.entry].Id), f.other.entry, f.other.entry});
+          {f.region.entry, FormatId(index.entries[f.other.entry].Id), f.other.entry, f.other.entry});
     case ArchiveFinding::Type::kOverlap:
       return RegionText(console, archive, f.region) + Localized(console, " overlaps ", " 与 ") +
              RegionText(console, archive, f.other) + Localized(console, "", " 重叠");

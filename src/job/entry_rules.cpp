@@ -10,6 +10,7 @@
 #include "job/paths.h"
 #include "job/script.h"
 #include "msg/format.h"
+#include "wdf/resource_id.h"
 #include "sys/code_page.h"
 #include "sys/system_error.h"
 
@@ -240,29 +241,7 @@ bool EntryResolver::AppendBytes(uint64_t size, MessageKey read_failure,
   return false;
 }
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 }  // namespace
-
-bool ParseHexId(const std::string& text, uint32_t* id) {
-  if (text.empty()) return false;
-  uint32_t value = 0;
-  int significant_digits = 0;
-  for (char c : text) {
-    const int digit = HexDigitValue(c);
-    if (digit < 0) return false;
-    if (significant_digits == 0 && digit == 0) continue;  // leading zeros
-    if (++significant_digits > 8) return false;
-    value = (value << 4) | static_cast<uint32_t>(digit);
-  }
-  *id = value;
-  return true;
-}
 
 void BuildSourceIdLookup(JobState& job) {
   std::vector<std::pair<uint32_t, uint32_t>>& first = job.SourceIds.FirstIndexOfId;

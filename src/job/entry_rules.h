@@ -63,8 +63,4 @@ bool FindEntryInSource(const JobState& job, WdfEntry& entry, uint32_t count, uin
 // May throw std::bad_alloc.
 void BuildSourceIdLookup(JobState& job);
 
-// Parses the text of a hexadecimal id: one or more of 0-9, A-F, a-f, value at most 0xFFFFFFFF
-// (leading zeros allowed). No sign, blank or prefix.
-bool ParseHexId(const std::string& text, uint32_t* id);
-
 }  // namespace velmora

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <random>
 
-#include "job/pack_run_fixture.h"
+#include "testing/pack_run_fixture.h"
 
 namespace velmora {
 namespace {
@@ -18,33 +18,6 @@ using pack_run_testing::Le32;
 using pack_run_testing::MakeArchive;
 using pack_run_testing::PackRunFixture;
 using pack_run_testing::SystemText;
-
-TEST(ParseHexIdTest, AcceptsHexadecimalIdsOfAtMostEightSignificantDigits) {
-  const struct {
-    const char* text;
-    uint32_t id;
-  } accepted[] = {{"0000A1B2", 0xA1B2},
-                  {"a1b2", 0xA1B2},
-                  {"000000000000A1B2", 0xA1B2},
-                  {"FFFFFFFF", 0xFFFFFFFF},
-                  {"0", 0},
-                  {"00000000000", 0},
-                  {"DE", 0xDE},
-                  {"12345678", 0x12345678},
-                  {"0fFfFfFfF", 0xFFFFFFFF}};
-  for (const auto& c : accepted) {
-    uint32_t id = 7;
-    EXPECT_TRUE(ParseHexId(c.text, &id)) << c.text;
-    EXPECT_EQ(id, c.id) << c.text;
-  }
-  const char* refused[] = {"",      "1A2B3C4D5", "100000000", "-1",     "+1", " A1B2",
-                           "A1B2 ", "0xA1B2",    "$A1B2",     "Delete", "G",  "1 2"};
-  for (const char* text : refused) {
-    uint32_t id = 7;
-    EXPECT_FALSE(ParseHexId(text, &id)) << '"' << text << '"';
-    EXPECT_EQ(id, 7u) << "refused text changed the id: " << text;
-  }
-}
 
 TEST(FindEntryInSourceTest, TheLookupAnswersAsTheScanFromTheStart) {
   std::mt19937 random(12345);

@@ -16,12 +16,12 @@
 
 #include "job/job_state.h"
 #include "job/pack_run.h"
-#include "job/pack_run_fixture.h"
+#include "testing/pack_run_fixture.h"
 #include "job/prepare.h"
-#include "job/recording_view.h"
+#include "testing/recording_view.h"
 #include "job/script.h"
 #include "msg/format.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VELMORA_ALLOCATOR_HOOKS 1

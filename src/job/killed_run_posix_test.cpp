@@ -19,9 +19,9 @@
 #include <thread>
 
 #include "job/pack_run.h"
-#include "job/pack_run_fixture.h"
+#include "testing/pack_run_fixture.h"
 #include "job/prepare.h"
-#include "job/recording_view.h"
+#include "testing/recording_view.h"
 #include "msg/format.h"
 #include "sys/file_system.h"
 #include "sys/system_error.h"

@@ -7,7 +7,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "job/pack_run_fixture.h"
+#include "testing/pack_run_fixture.h"
 
 namespace velmora {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "job/prepare.h"
-#include "job/recording_view.h"
+#include "testing/recording_view.h"
 #include "msg/format.h"
 #include "sys/file_system.h"
 #include "sys/system_error.h"

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "job/recording_view.h"
+#include "testing/recording_view.h"
 #include "msg/ansi_text.h"
 #include "msg/format.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "sys/system_error.h"
 #include "wdf/wdf.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sys/code_page.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "sys/system_error.h"
 
 namespace velmora {

@@ -1,4 +1,4 @@
-#include "sys/gbk_lead_bytes.h"
+#include "testing/gbk_lead_bytes.h"
 #include "sys/code_page.h"
 
 #include <gtest/gtest.h>

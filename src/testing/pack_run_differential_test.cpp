@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "job/pack_run.h"
-#include "job/pack_run_fixture.h"
+#include "testing/pack_run_fixture.h"
 #include "sys/code_page.h"
-#include "sys/gbk_lead_bytes.h"
-#include "sys/memory_file_system.h"
+#include "testing/gbk_lead_bytes.h"
+#include "testing/memory_file_system.h"
 #include "testing/reference_pack_run.h"
-#include "ui/run_report.h"
+#include "job/run_report.h"
 
 namespace velmora {
 namespace {

@@ -6,7 +6,7 @@
 #include "job/pack_run.h"
 #include "ui/progress_bar_win32.h"
 #include "resource_ids.h"
-#include "ui/run_report.h"
+#include "job/run_report.h"
 
 namespace velmora {
 namespace {

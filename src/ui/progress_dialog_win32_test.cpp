@@ -10,12 +10,16 @@
 #include "job/script.h"
 #include "msg/format.h"
 #include "resource_ids.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "ui/progress_bar_win32.h"
-#include "ui/run_report.h"
+#include "job/run_report.h"
 
 namespace velmora {
 namespace {
+
+uint32_t GetProgressPos(HWND bar) {
+  return static_cast<uint32_t>(SendMessageA(bar, PBM_GETPOS, 0, 0));
+}
 
 // The progress dialog's template built in memory: the test program has no resources of its own.
 class DialogTemplate {

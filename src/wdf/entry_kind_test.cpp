@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 namespace velmora {
 namespace {

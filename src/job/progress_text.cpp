@@ -1,4 +1,4 @@
-#include "ui/progress_text.h"
+#include "job/progress_text.h"
 
 #include "msg/format.h"
 

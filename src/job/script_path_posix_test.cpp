@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "app/fake_current_directory.h"
-#include "app/script_path.h"
-#include "sys/gbk_lead_bytes.h"
+#include "testing/fake_current_directory.h"
+#include "job/script_path.h"
+#include "testing/gbk_lead_bytes.h"
 
 namespace velmora {
 namespace {

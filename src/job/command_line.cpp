@@ -1,4 +1,4 @@
-#include "app/command_line.h"
+#include "job/command_line.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "app/script_path.h"
+#include "job/script_path.h"
 
 #include "job/paths.h"
 #include "sys/code_page.h"

@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/last_resort_report.h"
+#include "job/command_line.h"
+#include "msg/last_resort_report.h"
 #include "cli/console.h"
 #include "cli/front_end.h"
+#include "sys/code_location.h"
 #include "sys/file_system.h"
 
 namespace velmora {
@@ -28,22 +29,9 @@ int RunProgram() {
 // A batch file waits for no box: the last-resort report goes to standard error.
 [[noreturn]] void ReportFailureAndExit(const std::exception_ptr& failure) {
   const FailureFacts facts = FactsOf(failure, reinterpret_cast<const void*>(&RunProgram));
-  HMODULE module = nullptr;
-  char name[MAX_PATH] = "velmora-cli.exe";
-  uintptr_t offset = 0;
-  if (GetModuleHandleExA(
-          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-          static_cast<LPCSTR>(facts.code_address), &module)) {
-    char path[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(module, path, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) {
-      const std::string full(path, n);
-      snprintf(name, sizeof name, "%s", full.substr(full.find_last_of("\\/") + 1).c_str());
-    }
-    offset = reinterpret_cast<uintptr_t>(facts.code_address) - reinterpret_cast<uintptr_t>(module);
-  }
+  const CodeLocation location = LocateCode(facts.code_address);
   const std::string text = std::string(LastResortReportCaption()) + ": " +
-                           LastResortReportText(facts.type_name, name, offset, facts.message);
+                           LastResortReportText(facts.type_name, location.ModuleName, location.Offset, facts.message);
   DWORD put = 0;
   WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &put,
             nullptr);

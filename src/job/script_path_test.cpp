@@ -1,10 +1,10 @@
-#include "app/script_path.h"
+#include "job/script_path.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "app/fake_current_directory.h"
+#include "testing/fake_current_directory.h"
 
 namespace velmora {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/program_entry.h"
+#include "job/program_entry.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "app/fake_current_directory.h"
-#include "app/script_path.h"
-#include "job/recording_view.h"
+#include "testing/fake_current_directory.h"
+#include "job/script_path.h"
+#include "testing/recording_view.h"
 #include "msg/format.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "sys/system_error.h"
 
 namespace velmora {

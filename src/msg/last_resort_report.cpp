@@ -1,4 +1,4 @@
-#include "app/last_resort_report.h"
+#include "msg/last_resort_report.h"
 
 #include <cxxabi.h>
 

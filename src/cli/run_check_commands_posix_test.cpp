@@ -11,7 +11,7 @@
 
 #include "cli/front_end.h"
 #include "cli/script_job.h"
-#include "job/pack_run_fixture.h"
+#include "testing/pack_run_fixture.h"
 #include "sys/code_page.h"
 #include "sys/file_system.h"
 #include "testing/memory_console.h"
@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 using pack_run_testing::Entries;
 using pack_run_testing::MakeArchive;
 
-class ScriptCommandsTest : public ::testing::Test {
+class RunCheckCommandsTest : public ::testing::Test {
  protected:
   void Put(const std::string& name, const std::string& bytes) { scratch_.Put(name, bytes); }
   std::string Get(const std::string& name) { return scratch_.Get(name); }
@@ -83,7 +83,7 @@ const ScriptCase kScripts[] = {
      kExitFailed},
 };
 
-TEST_F(ScriptCommandsTest, CheckChangesNothingAndEndsAsRunEnds) {
+TEST_F(RunCheckCommandsTest, CheckChangesNothingAndEndsAsRunEnds) {
   for (const ScriptCase& c : kScripts) {
     SCOPED_TRACE(c.name);
     fs::remove_all(dir_);
@@ -115,7 +115,7 @@ TEST_F(ScriptCommandsTest, CheckChangesNothingAndEndsAsRunEnds) {
   }
 }
 
-TEST_F(ScriptCommandsTest, CheckSaysWhatTheRunWouldWrite) {
+TEST_F(RunCheckCommandsTest, CheckSaysWhatTheRunWouldWrite) {
   Put("src.wdf", kSource);
   Put("other.wdf", MakeArchive({{0x01, "from another archive"}}));
   Put("extra.bin", "a whole file");
@@ -140,7 +140,7 @@ TEST_F(ScriptCommandsTest, CheckSaysWhatTheRunWouldWrite) {
 
 // A script saved on Windows: CR LF, and names in code page 936 whose second byte is a backslash
 // (0xD5 0x5C is U+8AA0).
-TEST_F(ScriptCommandsTest, ScriptInCodePage936RunsUnchanged) {
+TEST_F(RunCheckCommandsTest, ScriptInCodePage936RunsUnchanged) {
   const std::string name936 = "\xD5\x5C";
   const std::string name_utf8 = "\xE8\xAA\xA0";
   Put(name_utf8 + ".wdf", kSource);
@@ -185,7 +185,7 @@ class InterruptingConsole : public MemoryConsole {
   bool pressed_ = false;
 };
 
-TEST_F(ScriptCommandsTest, CtrlCGivesUpTheNewArchiveAndKeepsTheOldTarget) {
+TEST_F(RunCheckCommandsTest, CtrlCGivesUpTheNewArchiveAndKeepsTheOldTarget) {
   Put("src.wdf", kSource);
   Put("out/new.wdf", "the old target");
   Put("job.vlm", kHead);

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
-#include "sys/gbk_lead_bytes.h"
+#include "job/command_line.h"
+#include "testing/gbk_lead_bytes.h"
 
 namespace velmora {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/run_report.h"
+#include "job/run_report.h"
 
 #include <gtest/gtest.h>
 

@@ -1,16 +1,15 @@
 // velmora: the terminal tool on Linux. Runs and checks scripts (and the commands of the table)
 // from a shell, a build script or a pipeline.
-#include <dlfcn.h>
-
 #include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "app/last_resort_report.h"
+#include "msg/last_resort_report.h"
 #include "cli/console.h"
 #include "cli/front_end.h"
+#include "sys/code_location.h"
 #include "sys/file_system.h"
 
 namespace velmora {
@@ -24,17 +23,9 @@ int RunProgram(int argc, char** argv) {
 
 [[noreturn]] void ReportFailureAndExit(const std::exception_ptr& failure) {
   const FailureFacts facts = FactsOf(failure, reinterpret_cast<const void*>(&RunProgram));
-  Dl_info where = {};
-  std::string module = "velmora";
-  uintptr_t offset = 0;
-  if (dladdr(facts.code_address, &where) != 0 && where.dli_fname != nullptr) {
-    module = where.dli_fname;
-    module = module.substr(module.find_last_of('/') + 1);
-    offset = reinterpret_cast<uintptr_t>(facts.code_address) -
-             reinterpret_cast<uintptr_t>(where.dli_fbase);
-  }
+  const CodeLocation location = LocateCode(facts.code_address);
   std::cerr << LastResortReportCaption() << ": "
-            << LastResortReportText(facts.type_name, module, offset, facts.message);
+            << LastResortReportText(facts.type_name, location.ModuleName, location.Offset, facts.message);
   std::cerr.flush();
   std::_Exit(1);
 }

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/script_path.h"
+#include "job/script_path.h"
 #include "sys/process.h"
 
 namespace velmora {

@@ -1,9 +1,9 @@
-#include "app/program_entry.h"
+#include "job/program_entry.h"
 
 #include <memory>
 #include <vector>
 
-#include "app/script_path.h"
+#include "job/script_path.h"
 #include "job/paths.h"
 #include "job/prepare.h"
 #include "job/script.h"

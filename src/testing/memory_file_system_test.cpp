@@ -1,5 +1,5 @@
-#include "sys/gbk_lead_bytes.h"
-#include "sys/memory_file_system.h"
+#include "testing/gbk_lead_bytes.h"
+#include "testing/memory_file_system.h"
 
 #include <gtest/gtest.h>
 

@@ -12,9 +12,9 @@
 
 #include "job/job_state.h"
 #include "job/pack_run.h"
-#include "job/recording_view.h"
+#include "testing/recording_view.h"
 #include "msg/format.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "sys/system_error.h"
 #include "wdf/wdf.h"
 

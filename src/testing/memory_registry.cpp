@@ -1,4 +1,4 @@
-#include "app/memory_registry.h"
+#include "testing/memory_registry.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "app/script_path.h"
+#include "job/script_path.h"
 
 namespace velmora {
 
