@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "job/entry_rules.h"
-#include "ui/run_report.h"
+#include "job/run_report.h"
 #include "wdf/archive_index.h"
 
 namespace velmora {

@@ -3,8 +3,8 @@
 #include <unordered_map>
 
 #include "cli/nearest_word.h"
-#include "job/entry_rules.h"
 #include "sys/code_page.h"
+#include "wdf/resource_id.h"
 
 namespace velmora {
 namespace {

@@ -122,17 +122,28 @@ bool RouteBetween(const PathParts& from, const PathParts& to, PathRoute* route) 
 }
 
 bool MakeDirectories(FileSystem& files, const std::string& dir) {
-  // The directory above ends before the last separator; nothing is above a root ("/", "C:").
-  const auto parent = [](const std::string& level) {
+  // The offset of the last separator that is a character of its own, or npos.
+  const auto last_separator = [](const std::string& level) {
     size_t last = std::string::npos;
     for (size_t pos = 0; pos < level.size(); pos = NextCharOffset(level, pos)) {
       if (NextCharOffset(level, pos) == pos + 1 && IsSeparator(level[pos])) last = pos;
     }
+    return last;
+  };
+  // The directory above ends before the last separator; nothing is above a root ("/", "C:").
+  const auto parent = [&last_separator](const std::string& level) {
+    const size_t last = last_separator(level);
     if (last == std::string::npos || last == 0) return level;
     const std::string above = level.substr(0, last);
     return kFoldCase && above.size() == 2 && above[1] == ':' ? level : above;
   };
-  return MakeMissingDirectories(files, dir, parent);
+  // A closing separator names the same directory: without it, the walk up does not take
+  // "a/b/" and "a/b" for two levels and create the second after the first.
+  std::string level = dir;
+  while (level.size() > 1 && last_separator(level) == level.size() - 1 && parent(level) != level) {
+    level.pop_back();
+  }
+  return MakeMissingDirectories(files, level, parent);
 }
 
 }  // namespace velmora
