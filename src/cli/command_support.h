@@ -21,7 +21,6 @@ bool ShowHelpWhenAsked(CommandCall& call, const CommandInfo& command);
 // error.
 void PrintError(Console& console, const std::string& message);
 
-
 // An archive opened for reading (others may read and write it meanwhile) with its index read.
 struct OpenedArchive {
   std::string path;

@@ -5,6 +5,9 @@
 #include "cli/arguments.h"
 #include "cli/command_table.h"
 #include "cli/console.h"
+#include "cli/nearest_word.h"
+#include "cli/terminal_texts.h"
+#include "msg/catalogue.h"
 #include "msg/ansi_text.h"
 #include "sys/code_page.h"
 
@@ -51,6 +54,15 @@ bool EndsWithVlm(const std::string& word) {
          EqualFoldingAscii(word.substr(word.size() - kExtension.size()), kExtension);
 }
 
+// The options of run that may stand before the script without the command's name.
+bool IsRunOption(const std::string& word) {
+  static const char* const kForms[] = {"-y", "--yes", "-q", "--quiet", "-yq", "-qy"};
+  for (const char* form : kForms) {
+    if (word == form) return true;
+  }
+  return word == "--codepage" || word.compare(0, 11, "--codepage=") == 0;
+}
+
 int RunCommand(const CommandInfo& command, std::vector<std::string> args, Console& console,
                FileSystem& files) {
   CommandCall call{std::move(args), console, files};
@@ -74,15 +86,19 @@ std::string GeneralHelp(const Console& console) {
 std::string VersionLine() { return std::string(ToolName()) + " " VELMORA_VERSION "\n"; }
 
 int RunCommandLine(const std::vector<std::string>& words, Console& console, FileSystem& files) {
-  if (words.empty()) {
-    return UsageError(console, "", Localized(console, "no command given", "未指定命令"));
-  }
+  // The run's messages speak the person's language too.
+  SetMessageLanguage(console.Chinese() ? MessageLanguage::kChinese : MessageLanguage::kEnglish);
+  if (words.empty()) return UsageError(console, "", ToolText(console, TextKey::TxtNoCommand));
   const std::string& first = words[0];
   if (first == "-h" || first == "--help") {
     console.Out(GeneralHelp(console));
     return kExitOk;
   }
   if (first == "--version" || first == "-V") {
+    if (words.size() > 1) {
+      return UsageError(console, "",
+                        ToolText(console, TextKey::TxtVersionTakesNothing, {first, words[1]}));
+    }
     console.Out(VersionLine());
     return kExitOk;
   }
@@ -91,14 +107,23 @@ int RunCommandLine(const std::vector<std::string>& words, Console& console, File
                       files);
   }
   // The forms that name no command run a script: "SCRIPT.vlm" and the older "--yes SCRIPT".
-  // A word that is neither an option, nor a script's name, nor an existing file is more likely
-  // a mistyped command than a script.
-  const bool is_option = first.size() > 1 && first[0] == '-';
-  if (is_option || EndsWithVlm(first) || files.FileIsPresent(first)) {
+  // A word that is neither one of run's options, nor a script's name, nor an existing file is
+  // more likely a mistyped command or option than a script.
+  if (first.size() > 1 && first[0] == '-') {
+    if (IsRunOption(first)) return RunCommand(*FindCommand("run"), words, console, files);
+    return UsageError(console, "", ToolText(console, TextKey::TxtUnknownOption, {first}));
+  }
+  if (EndsWithVlm(first) || files.FileIsPresent(first) || files.DirectoryExists(first)) {
     return RunCommand(*FindCommand("run"), words, console, files);
   }
-  return UsageError(console, "",
-                    Localized(console, "unknown command", "未知命令") + " '" + first + "'");
+  std::vector<std::string> names;
+  for (const CommandInfo* command : Commands()) names.push_back(command->name);
+  const std::string nearest = NearestWord(first, names);
+  if (!nearest.empty()) {
+    return UsageError(console, "",
+                      ToolText(console, TextKey::TxtUnknownCommandMeant, {first, nearest}));
+  }
+  return UsageError(console, "", ToolText(console, TextKey::TxtUnknownCommand, {first}));
 }
 
 }  // namespace velmora

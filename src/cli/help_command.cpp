@@ -10,6 +10,11 @@ namespace {
 
 int RunHelp(CommandCall& call) {
   Console& console = call.console;
+  if (AsksForHelp(call.args)) {
+    console.Out(AnsiFromUtf8(
+        WithToolName(console.Chinese() ? kHelpCommand.help_zh : kHelpCommand.help_en)));
+    return kExitOk;
+  }
   if (call.args.empty()) {
     console.Out(GeneralHelp(console));
     return kExitOk;

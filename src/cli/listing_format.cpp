@@ -39,8 +39,8 @@ std::string Tsv(const ArchiveIndex& index, const std::vector<EntryKind>& kinds) 
   std::string out = "id\toffset\tsize\tspace\tkind\n";
   for (size_t k = 0; k < index.entries.size(); ++k) {
     const WdfEntry& e = index.entries[k];
-    out += FormatId(e.Id) + "\t" + Number(e.Offset) + "\t" + Number(e.Size) + "\t" + Number(e.Space) +
-           "\t" + EntryKindName(kinds[k]) + "\n";
+    out += FormatId(e.Id) + "\t" + Number(e.Offset) + "\t" + Number(e.Size) + "\t" +
+           Number(e.Space) + "\t" + EntryKindName(kinds[k]) + "\n";
   }
   return out;
 }

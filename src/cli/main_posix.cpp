@@ -25,7 +25,8 @@ int RunProgram(int argc, char** argv) {
   const FailureFacts facts = FactsOf(failure, reinterpret_cast<const void*>(&RunProgram));
   const CodeLocation location = LocateCode(facts.code_address);
   std::cerr << LastResortReportCaption() << ": "
-            << LastResortReportText(facts.type_name, location.ModuleName, location.Offset, facts.message);
+            << LastResortReportText(facts.type_name, location.ModuleName, location.Offset,
+                                    facts.message);
   std::cerr.flush();
   std::_Exit(1);
 }

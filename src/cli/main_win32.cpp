@@ -30,8 +30,9 @@ int RunProgram() {
 [[noreturn]] void ReportFailureAndExit(const std::exception_ptr& failure) {
   const FailureFacts facts = FactsOf(failure, reinterpret_cast<const void*>(&RunProgram));
   const CodeLocation location = LocateCode(facts.code_address);
-  const std::string text = std::string(LastResortReportCaption()) + ": " +
-                           LastResortReportText(facts.type_name, location.ModuleName, location.Offset, facts.message);
+  const std::string text =
+      std::string(LastResortReportCaption()) + ": " +
+      LastResortReportText(facts.type_name, location.ModuleName, location.Offset, facts.message);
   DWORD put = 0;
   WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &put,
             nullptr);

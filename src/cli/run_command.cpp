@@ -26,6 +26,8 @@ int Run(CommandCall& call) {
   ScriptCommandOptions options;
   const int usage = ReadScriptCommand(call, kRunCommand, true, &options);
   if (usage >= 0) return usage;
+  const int refused = CheckScriptInput(options, call.files, call.console);
+  if (refused >= 0) return refused;
 
   InterruptCatcher interrupt;
   ScriptCodePage code_page(options, call.files);

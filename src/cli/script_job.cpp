@@ -1,8 +1,13 @@
 #include "cli/script_job.h"
 
+#include <filesystem>
+#include <optional>
+#include <system_error>
 #include <vector>
 
 #include "cli/arguments.h"
+#include "cli/script_warnings.h"
+#include "cli/terminal_texts.h"
 #include "msg/ansi_text.h"
 #include "sys/code_page.h"
 #include "sys/system_error.h"
@@ -77,6 +82,31 @@ int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_op
     options->code_page_given = true;
   }
   return -1;
+}
+
+int CheckScriptInput(const ScriptCommandOptions& options, FileSystem& files, Console& console) {
+  const std::string& word = options.script;
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(word, error);
+  std::optional<TextKey> refusal;
+  if (error || status.type() == std::filesystem::file_type::not_found) {
+    return -1;  // the run says that the script does not exist
+  } else if (status.type() == std::filesystem::file_type::directory) {
+    refusal = TextKey::TxtScriptIsFolder;
+  } else if (status.type() != std::filesystem::file_type::regular) {
+    refusal = TextKey::TxtScriptNotRegular;
+  } else if (std::unique_ptr<Stream> stream = files.OpenShared(word)) {
+    std::string head(64, '\0');
+    head.resize(stream->Read(&head[0], head.size()));
+    if (head.compare(0, 4, "PFDW") == 0) {
+      refusal = TextKey::TxtScriptIsArchive;
+    } else if (LooksLikeUtf16(head)) {
+      refusal = TextKey::TxtScriptIsUtf16;
+    }
+  }
+  if (!refusal) return -1;
+  console.Err(ToolText(console, *refusal, {AnsiFromUtf8(word)}) + "\n");
+  return kExitFailed;
 }
 
 bool IsValidUtf8(const std::string& bytes) {

@@ -42,6 +42,12 @@ class ScriptCodePage {
   std::string script_path_;
 };
 
+// Looks at the file the command line names as the script before the run reads it: a folder, a
+// pipe or device (which a run could read only once), an archive named by mistake and a script
+// saved as UTF-16 are refused here in plain words. Returns -1 when the run is to go on, or the
+// exit code after the message.
+int CheckScriptInput(const ScriptCommandOptions& options, FileSystem& files, Console& console);
+
 // True when `bytes` are valid UTF-8 (no overlong forms, no surrogates, nothing beyond U+10FFFF).
 bool IsValidUtf8(const std::string& bytes);
 

@@ -4,6 +4,7 @@
 
 #include "cli/arguments.h"
 #include "cli/interrupt.h"
+#include "cli/terminal_texts.h"
 #include "msg/ansi_text.h"
 #include "sys/code_page.h"
 #include "job/progress_text.h"
@@ -44,12 +45,15 @@ std::string Duration(double seconds) {
   return text;
 }
 
+// y and yes in any letter case, and the Chinese words for yes and OK, as typed (in the program's
+// text encoding); blanks around them do not count.
 bool IsYes(const std::string& answer) {
   std::string word;
   for (char c : answer) {
-    if (c != ' ' && c != '\t' && c != '\r') word += static_cast<char>(c | 0x20);
+    if (c == ' ' || c == '\t' || c == '\r') continue;
+    word += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   }
-  return word == "y" || word == "yes";
+  return word == "y" || word == "yes" || word == AnsiFromUtf8("是") || word == AnsiFromUtf8("确定");
 }
 
 }  // namespace
@@ -67,16 +71,12 @@ std::string TerminalText(const std::string& text) {
         pos = next + 1;
         continue;
       }
-#if !defined(_WIN32)
-    } else if (text[pos] == '\\') {
-      lines += '/';
-#endif
     } else {
       lines += text[pos];
     }
     pos = next;
   }
-  return lines;
+  return WithoutTrailingBlanks(lines);
 }
 
 std::string ProgressLine(uint32_t done, uint32_t count, uint64_t bytes, double seconds,
@@ -131,21 +131,22 @@ int TerminalView::AskOkCancel(const std::string& text) {
     if (!options_.quiet) console_.Err(question + "y\n");
     return kOk;
   }
+  // Every question comes before the run changes anything, so a No leaves all as it was.
+  const std::string nothing_changed = ToolText(console_, TextKey::TxtNothingChanged) + "\n";
   if (!console_.InIsTerminal()) {
-    console_.Err(question + "n\n" +
-                 Localized(console_,
-                           "No terminal to answer on, so the answer is No; --yes answers Yes "
-                           "to every question.\n",
-                           "没有可以回答的终端，因此回答为“否”；--yes 对每个问题回答“是”。\n"));
+    console_.Err(WithoutTrailingBlanks(question) + "n\n" +
+                 ToolText(console_, TextKey::TxtNoTerminalToAnswer) + "\n" + nothing_changed);
     return kCancel;
   }
   console_.Err(question);
   std::string answer;
   if (!console_.ReadLine(&answer)) {
-    console_.Err("\n");
+    console_.Err("\n" + nothing_changed);
     return kCancel;
   }
-  return IsYes(answer) ? kOk : kCancel;
+  if (IsYes(answer)) return kOk;
+  console_.Err(nothing_changed);
+  return kCancel;
 }
 
 void TerminalView::ReportProgress(uint32_t index, uint32_t count) {

@@ -60,7 +60,8 @@ std::string FindingText(const Console& console, const OpenedArchive& archive,
                     "entry %d repeats id %s of entry %d; rules and references "
                     "reach only entry %d",
                     "第 %d 项重复了 ID %s（与第 %d 项相同）；规则和引用只能找到第 %d 项"),
-          {f.region.entry, FormatId(index.entries[f.other.entry].Id), f.other.entry, f.other.entry});
+          {f.region.entry, FormatId(index.entries[f.other.entry].Id), f.other.entry,
+           f.other.entry});
     case ArchiveFinding::Type::kOverlap:
       return RegionText(console, archive, f.region) + Localized(console, " overlaps ", " 与 ") +
              RegionText(console, archive, f.other) + Localized(console, "", " 重叠");

@@ -1,3 +1,4 @@
+#include "job/paths.h"
 #include "job/new_archive.h"
 
 #include "msg/format.h"
@@ -21,14 +22,16 @@ void DiscardNewArchive(JobState& job, FileSystem& files) noexcept {
 bool CommitNewArchive(JobState& job, FileSystem& files, std::string* failure) {
   const std::string written = job.TargetWritePath.empty() ? job.TargetPath : job.TargetWritePath;
   if (!job.TargetStream || !job.TargetStream->Flush()) {
-    *failure = Message(MessageKey::MsgTargetWriteFailed, {job.TargetPath, LastSystemErrorText()});
+    *failure = Message(MessageKey::MsgTargetWriteFailed,
+                       {ShownPath(job.TargetPath), LastSystemErrorText()});
     DiscardNewArchive(job, files);
     return false;
   }
   job.TargetStream.reset();
   job.OldTarget.reset();  // a file held open cannot be replaced
   if (written != job.TargetPath && !files.RenameReplacing(written, job.TargetPath)) {
-    *failure = Message(MessageKey::MsgTargetReplaceFailed, {job.TargetPath, LastSystemErrorText()});
+    *failure = Message(MessageKey::MsgTargetReplaceFailed,
+                       {ShownPath(job.TargetPath), LastSystemErrorText()});
     DiscardNewArchive(job, files);
     return false;
   }

@@ -68,4 +68,16 @@ bool ResolveRelativePath(std::string& base_dir, const std::string& relative) {
   return true;
 }
 
+std::string ShownPath(const std::string& path) {
+#if defined(_WIN32)
+  return path;
+#else
+  std::string shown = path;
+  for (size_t pos = 0; pos < shown.size(); pos = NextCharOffset(shown, pos)) {
+    if (shown[pos] == '\\' && NextCharOffset(shown, pos) == pos + 1) shown[pos] = '/';
+  }
+  return shown;
+#endif
+}
+
 }  // namespace velmora

@@ -40,7 +40,8 @@ std::string DirectoryName(const std::string& dir) {
 // parents created so far.
 bool EnsureDirectory(FileSystem& files, const std::string& dir, std::string* reason) {
   const auto parent = [](const std::string& level) {
-    const std::string with_separator = FindLastCharOf(level, "\\") + 1 == level.size() ? level : level + "\\";
+    const std::string with_separator =
+        FindLastCharOf(level, "\\") + 1 == level.size() ? level : level + "\\";
     const std::string up = OneLevelUp(with_separator);
     return up == with_separator ? level : DirectoryName(up);
   };
@@ -121,9 +122,9 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
 
   // The confirmation comes before anything is touched.
   if (ScriptValue(script, "#RunBegin", false, &value)) {
-    const std::string question = value.empty()
-                                     ? Message(MessageKey::MsgConfirmScript, {job.ScriptPath})
-                                     : value + Message(MessageKey::MsgConfirmScriptSuffix);
+    const std::string question =
+        value.empty() ? Message(MessageKey::MsgConfirmScript, {ShownPath(job.ScriptPath)})
+                      : value + Message(MessageKey::MsgConfirmScriptSuffix);
     if (!Confirmed(view, question)) return false;
   }
 
@@ -142,13 +143,13 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
   job.SourceName = source_name;
   job.SourcePath = job.SourceDir + job.SourceName;
   if (!files.FileIsPresent(job.SourcePath)) {
-    view.ShowError(Message(MessageKey::MsgSourceNotFound, {job.SourcePath}));
+    view.ShowError(Message(MessageKey::MsgSourceNotFound, {ShownPath(job.SourcePath)}));
     return false;
   }
   job.SourceStream = files.OpenShared(job.SourcePath);
   if (!job.SourceStream) {
     const std::string reason = LastSystemErrorText();
-    view.ShowError(Message(MessageKey::MsgSourceOpenFailed, {job.SourcePath, reason}));
+    view.ShowError(Message(MessageKey::MsgSourceOpenFailed, {ShownPath(job.SourcePath), reason}));
     return false;
   }
 
@@ -164,22 +165,24 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
   }
   job.TargetPath = job.TargetDir + target_name;
   if (EqualFoldingAscii(job.SourcePath, job.TargetPath)) {
-    view.ShowError(Message(MessageKey::MsgTargetSameAsSource, {job.TargetPath, job.SourcePath}));
+    view.ShowError(Message(MessageKey::MsgTargetSameAsSource,
+                           {ShownPath(job.TargetPath), ShownPath(job.SourcePath)}));
     return false;
   }
   const bool target_exists = files.FileIsPresent(job.TargetPath);
-  if (target_exists && !Confirmed(view, Message(MessageKey::MsgTargetExists, {job.TargetPath}))) {
+  if (target_exists &&
+      !Confirmed(view, Message(MessageKey::MsgTargetExists, {ShownPath(job.TargetPath)}))) {
     return false;
   }
 
   std::string reason;
   const std::string target_dir = DirectoryPart(job.TargetPath);
   if (!target_dir.empty() && !EnsureDirectory(files, target_dir, &reason)) {
-    view.ShowError(Message(MessageKey::MsgTargetDirFailed, {target_dir, reason}));
+    view.ShowError(Message(MessageKey::MsgTargetDirFailed, {ShownPath(target_dir), reason}));
     return false;
   }
   if (!CreateTarget(job, files, target_exists, &reason)) {
-    view.ShowError(Message(MessageKey::MsgTargetCreateFailed, {job.TargetPath, reason}));
+    view.ShowError(Message(MessageKey::MsgTargetCreateFailed, {ShownPath(job.TargetPath), reason}));
     return false;
   }
 
@@ -187,7 +190,7 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
   // takes back what was created for it, and an existing target was never touched.
   if (!ReadWdfHeader(*job.SourceStream, &job.SourceCount, &job.SourceIndexOffset)) {
     DiscardNewArchive(job, files);
-    view.ShowError(Message(MessageKey::MsgSourceNotWdf, {job.SourcePath}));
+    view.ShowError(Message(MessageKey::MsgSourceNotWdf, {ShownPath(job.SourcePath)}));
     return false;
   }
 
