@@ -2,18 +2,27 @@
 // go over a file system that changes nothing, so check refuses and fails exactly where run
 // would, with the same message, and otherwise says what the run would write.
 #include <cstdio>
+#include <unordered_set>
 #include <vector>
 
 #include "cli/arguments.h"
 #include "cli/dry_run_file_system.h"
 #include "cli/interrupt.h"
+#include "cli/json_text.h"
+#include "cli/rule_failures.h"
+#include "cli/script_warnings.h"
+#include "cli/terminal_texts.h"
 #include "cli/commands.h"
 #include "cli/script_job.h"
 #include "cli/terminal_view.h"
 #include "job/entry_rules.h"
+#include "job/paths.h"
 #include "job/pack_run.h"
 #include "job/script.h"
 #include "job/run_report.h"
+#include "msg/ansi_text.h"
+#include "sys/system_error.h"
+#include "wdf/archive_index.h"
 
 namespace velmora {
 namespace {
@@ -34,7 +43,10 @@ class CheckView final : public RunView {
   CheckView(Console& console, const JobState& job) : console_(console), job_(job) {}
 
   void ShowInfo(const std::string&) override {}
-  void ShowError(const std::string& text) override { console_.Err(TerminalText(text) + "\n"); }
+  void ShowError(const std::string& text) override {
+    errors_.push_back(text);
+    console_.Err(TerminalText(text) + "\n");
+  }
   int AskOkCancel(const std::string& text) override {
     questions_.push_back(text);
     return 1;
@@ -75,6 +87,8 @@ class CheckView final : public RunView {
   const RuleCounts& Counts() const { return counts_; }
   // The questions the run asks, each answered OK here.
   const std::vector<std::string>& Questions() const { return questions_; }
+  // The refusals and failures shown, first first.
+  const std::vector<std::string>& Errors() const { return errors_; }
 
  private:
   Console& console_;
@@ -82,64 +96,136 @@ class CheckView final : public RunView {
   uint32_t entries_begun_ = 0;
   RuleCounts counts_;
   std::vector<std::string> questions_;
+  std::vector<std::string> errors_;
 };
 
-std::string Number(uint64_t n) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(n));
-  return text;
-}
+int64_t Count(uint64_t n) { return static_cast<int64_t>(n); }
 
 // The summary of a check that would succeed, on standard output.
 void PrintSummary(Console& console, const JobState& job, const CheckView& view,
                   const DryRunFileSystem& files, bool target_existed) {
-  const auto say = [&console](const char* english, const char* chinese) {
-    return Localized(console, english, chinese);
+  const auto say = [&console](TextKey key, std::initializer_list<FormatArg> args = {}) {
+    return ToolText(console, key, args);
   };
   const RuleCounts& counts = view.Counts();
   std::string text;
-  text += say("Source:  ", "源文件：  ") + job.SourcePath + say(" (", "（") +
-          Number(job.SourceCount) + say(" entries)", " 个条目）") + "\r";
-  text += say("Target:  ", "目标文件：") + job.TargetPath +
-          (target_existed ? say(" (exists; would be replaced)", "（已存在，将被替换）")
-                          : say(" (new)", "（新文件）")) +
+  text += say(TextKey::TxtCheckSource,
+              {ShownPath(job.SourcePath),
+               CountText(console, job.SourceCount, TextKey::TxtEntryOne, TextKey::TxtEntryMany)}) +
+          "\r";
+  text += say(target_existed ? TextKey::TxtCheckTargetReplaced : TextKey::TxtCheckTargetNew,
+              {ShownPath(job.TargetPath)}) +
           "\r";
   for (const std::string& directory : files.MadeDirectories()) {
-    text += say("Would create the directory ", "将创建目录 ") + directory + "\r";
+    text += say(TextKey::TxtCheckMakesFolder, {ShownPath(directory)}) + "\r";
   }
-  text += say("Entries: ", "条目：    ") + Number(counts.kept) + say(" kept, ", " 个保留，") +
-          Number(counts.same_archive) + say(" from the same archive, ", " 个取自本资源包，") +
-          Number(counts.other_archive) + say(" from another archive, ", " 个取自其他资源包，") +
-          Number(counts.file) + say(" from a file, ", " 个取自文件，") + Number(counts.deleted) +
-          say(" deleted", " 个删除") + "\r";
-  text += say("New archive: ", "新资源包：") + Number(job.TargetCount) +
-          say(" entries, ", " 个条目，") + Number(files.CreatedSize(job.TargetPath)) +
-          say(" bytes", " 字节") + "\r";
+  text += say(TextKey::TxtCheckRuleKinds,
+              {Count(counts.kept), Count(counts.same_archive), Count(counts.other_archive),
+               Count(counts.file), Count(counts.deleted)}) +
+          "\r";
+  text += say(TextKey::TxtCheckNewArchive,
+              {CountText(console, job.TargetCount, TextKey::TxtEntryOne, TextKey::TxtEntryMany),
+               CountText(console, Count(files.CreatedSize(job.TargetPath)), TextKey::TxtByteOne,
+                         TextKey::TxtByteMany)}) +
+          "\r";
   if (!view.Questions().empty()) {
-    text += say("Questions the run asks first: ", "执行前的询问：") +
-            Number(view.Questions().size()) +
-            say(" (answered Yes here; run answers them on a terminal or with --yes)",
-                "（此处按“是”继续；run 在终端上询问，或用 --yes 回答）") +
-            "\r";
+    text += say(TextKey::TxtCheckQuestions, {Count(view.Questions().size())}) + "\r";
   }
   const std::string unexecuted = job.Script ? UnexecutedRules(*job.Script) : std::string();
-  if (!unexecuted.empty()) {
-    text += say("Rule lines that match no entry:", "没有匹配任何条目的规则行：");
-    for (size_t pos = 0; pos < unexecuted.size();) {
-      const size_t next = unexecuted.find('\r', pos + 1);
-      text +=
-          "\r  " + unexecuted.substr(pos + 1, next == std::string::npos ? next : next - pos - 1);
-      pos = next == std::string::npos ? unexecuted.size() : next;
-    }
-    text += "\r";
+  if (!unexecuted.empty()) text += say(TextKey::TxtCheckUnmatchedRules) + unexecuted + "\r";
+  text += say(files.MadeDirectories().empty() ? TextKey::TxtCheckNotChecked
+                                              : TextKey::TxtCheckNotCheckedWithFolders) +
+          "\r";
+  // Rule lines are indented under their heading, as written.
+  std::string lines = TerminalText(text);
+  for (size_t pos = lines.find("\n@"); pos != std::string::npos; pos = lines.find("\n@", pos + 3)) {
+    lines.insert(pos + 1, "  ");
   }
-  text += say("Not checked, only writing can tell: the free space on the disk",
-              "未检查（只有实际写入才能知道）：磁盘剩余空间");
-  text += files.MadeDirectories().empty()
-              ? say(" and ", "以及")
-              : say(", that the directories can be created and ", "、能否创建目录以及");
-  text += say("that the new archive can be created and written.\r", "能否创建并写入新资源包。\r");
-  console.Out(TerminalText(text));
+  console.Out(lines);
+}
+
+// The text of one warning, in the console's language.
+std::string WarningText(const Console& console, const ScriptWarning& w) {
+  const int64_t line = static_cast<int64_t>(w.Line);
+  switch (w.Kind) {
+    case ScriptWarningKind::kByteOrderMark:
+      return ToolText(console, TextKey::TxtWarnByteOrderMark, {w.Key});
+    case ScriptWarningKind::kBlankBeforeKey:
+      return ToolText(console, TextKey::TxtWarnBlankBeforeKey, {line, w.Key});
+    case ScriptWarningKind::kBlankBeforeEquals:
+      return ToolText(console, TextKey::TxtWarnBlankBeforeEquals, {line, w.Key});
+    case ScriptWarningKind::kUnknownKey:
+      return w.Detail.empty()
+                 ? ToolText(console, TextKey::TxtWarnUnknownKey, {line, w.Key})
+                 : ToolText(console, TextKey::TxtWarnUnknownKeyMeant, {line, w.Key, w.Detail});
+    case ScriptWarningKind::kRuleWithoutAt:
+      return ToolText(console, TextKey::TxtWarnRuleWithoutAt, {line, w.Key, w.Detail});
+    case ScriptWarningKind::kShortRuleId:
+      return ToolText(console, TextKey::TxtWarnShortRuleId, {line, w.Key});
+    case ScriptWarningKind::kRepeatedKey:
+      return ToolText(console, TextKey::TxtWarnRepeatedKey,
+                      {line, w.Key, static_cast<int64_t>(w.Other), static_cast<int64_t>(w.Other)});
+    case ScriptWarningKind::kIdNotInSource:
+      return ToolText(console, TextKey::TxtWarnIdNotInSource, {line, w.Key});
+  }
+  return std::string();
+}
+
+const char* WarningKindName(ScriptWarningKind kind) {
+  switch (kind) {
+    case ScriptWarningKind::kByteOrderMark:
+      return "byte-order-mark";
+    case ScriptWarningKind::kBlankBeforeKey:
+      return "blank-before-key";
+    case ScriptWarningKind::kBlankBeforeEquals:
+      return "blank-before-equals";
+    case ScriptWarningKind::kUnknownKey:
+      return "unknown-key";
+    case ScriptWarningKind::kRuleWithoutAt:
+      return "rule-without-at";
+    case ScriptWarningKind::kShortRuleId:
+      return "rule-id-not-eight-digits";
+    case ScriptWarningKind::kRepeatedKey:
+      return "repeated-key";
+    case ScriptWarningKind::kIdNotInSource:
+      return "id-not-in-source";
+  }
+  return "";
+}
+
+// What a check found, for its text and its JSON forms.
+struct CheckFindings {
+  bool loaded = false;     // the script could be read
+  bool prepared = false;   // the preparation went through: the walk was made
+  bool succeeded = false;  // the run would succeed
+  std::vector<RuleFailure> failures;
+  std::vector<ScriptWarning> warnings;
+};
+
+// A text of the program's encoding as JSON.
+std::string Json(const std::string& text) { return JsonString(Utf8FromAnsi(text)); }
+
+void PrintJson(Console& console, const std::string& script, const CheckFindings& found,
+               const CheckView& view, int exit_code) {
+  std::string json = "{\"script\":" + Json(script) + ",\"result\":\"";
+  json += found.succeeded ? "ok" : found.prepared ? "fails" : "refused";
+  json += "\",\"exit_code\":" + std::to_string(exit_code) + ",\"message\":";
+  json += view.Errors().empty() ? "null" : Json(TerminalText(view.Errors().front()));
+  json += ",\"failures\":[";
+  for (size_t k = 0; k < found.failures.size(); ++k) {
+    const RuleFailure& f = found.failures[k];
+    json += (k ? ",{\"line\":" : "{\"line\":") + std::to_string(f.Line) +
+            ",\"rule\":" + Json(f.Rule) + ",\"message\":" + Json(TerminalText(f.Reason)) + "}";
+  }
+  json += "],\"warnings\":[";
+  for (size_t k = 0; k < found.warnings.size(); ++k) {
+    const ScriptWarning& w = found.warnings[k];
+    json += (k ? ",{\"line\":" : "{\"line\":") + std::to_string(w.Line) + ",\"kind\":\"" +
+            WarningKindName(w.Kind) + "\",\"text\":" + Json(w.Text) +
+            ",\"message\":" + Json(WarningText(console, w)) + "}";
+  }
+  json += "]}\n";
+  console.OutBytes(json.data(), json.size());
 }
 
 int Check(CommandCall& call) {
@@ -154,20 +240,61 @@ int Check(CommandCall& call) {
   DryRunFileSystem files(call.files);
   JobState job;
   CheckView view(call.console, job);
-  const bool succeeded =
-      RunScriptJob(code_page.ScriptPath(), job, files, view, call.console,
-                   [&call, &view, &files](JobState& prepared) {
-                     const bool target_existed = prepared.OldTarget != nullptr;
-                     RunPack(prepared, files, view);
-                     if (!RunSucceeded(prepared, view.EntriesBegun())) {
-                       view.ShowError(FailureReport(prepared));
-                       return false;
-                     }
-                     PrintSummary(call.console, prepared, view, files, target_existed);
-                     return true;
-                   });
-  if (succeeded) return kExitOk;
-  return InterruptRequested() ? kExitInterrupted : kExitFailed;
+  CheckFindings found;
+  std::unordered_set<uint32_t> source_ids;
+  found.succeeded =
+      RunScriptJob(code_page.ScriptPath(), job, files, view, call.console, [&](JobState& prepared) {
+        found.prepared = true;
+        const bool target_existed = prepared.OldTarget != nullptr;
+        ArchiveIndex index;
+        if (ReadArchiveIndex(*prepared.SourceStream, &index) == ArchiveFault::kNone) {
+          for (const WdfEntry& e : index.entries) source_ids.insert(e.Id);
+        }
+        RunPack(prepared, files, view);
+        if (!RunSucceeded(prepared, view.EntriesBegun())) {
+          view.ShowError(FailureReport(prepared));
+          found.failures = FindEveryRuleFailure(prepared, files, view);
+          return false;
+        }
+        if (!options.json) {
+          PrintSummary(call.console, prepared, view, files, target_existed);
+        }
+        return true;
+      });
+  try {
+    const ScriptLines script = LoadScript(call.files, code_page.ScriptPath());
+    found.loaded = true;
+    found.warnings = FindScriptWarnings(script, found.prepared ? &source_ids : nullptr);
+  } catch (const AppFailure&) {
+    // The run has said why the script cannot be read.
+  }
+  if (!options.json) {
+    std::string text;
+    if (found.failures.size() > 1) {
+      text += ToolText(call.console, TextKey::TxtCheckEveryFailure) + "\n";
+      for (const RuleFailure& f : found.failures) {
+        text += ToolText(call.console, TextKey::TxtCheckFailureAtLine,
+                         {static_cast<int64_t>(f.Line), TerminalText(f.Rule)}) +
+                "\n  " + TerminalText(f.Reason) + "\n";
+      }
+    }
+    for (const ScriptWarning& w : found.warnings) {
+      text += ToolText(call.console, TextKey::TxtWarning, {WarningText(call.console, w)}) + "\n";
+    }
+    if (!text.empty()) call.console.Err(WithoutTrailingBlanks(text));
+  }
+  int exit_code = kExitOk;
+  if (!found.succeeded) {
+    exit_code = InterruptRequested() ? kExitInterrupted : kExitFailed;
+  } else if (options.strict && !found.warnings.empty()) {
+    call.console.Err(ToolText(call.console, TextKey::TxtStrictWarningsFail,
+                              {CountText(call.console, static_cast<int64_t>(found.warnings.size()),
+                                         TextKey::TxtWarningOne, TextKey::TxtWarningMany)}) +
+                     "\n");
+    exit_code = kExitFailed;
+  }
+  if (options.json) PrintJson(call.console, options.script, found, view, exit_code);
+  return exit_code;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "cli/console.h"
 #include "cli/nearest_word.h"
 #include "cli/terminal_texts.h"
+#include "job/paths.h"
 #include "msg/catalogue.h"
 #include "msg/ansi_text.h"
 #include "sys/code_page.h"
@@ -54,6 +55,29 @@ bool EndsWithVlm(const std::string& word) {
          EqualFoldingAscii(word.substr(word.size() - kExtension.size()), kExtension);
 }
 
+// While it lives, the run's messages speak the console's language, and the paths they name are
+// shown as the system writes them.
+class TerminalSpeech {
+ public:
+  explicit TerminalSpeech(const Console& console)
+      : language_(CurrentMessageLanguage()), slashes_(PathsShownWithSlashes()) {
+    SetMessageLanguage(console.Chinese() ? MessageLanguage::kChinese : MessageLanguage::kEnglish);
+#if !defined(_WIN32)
+    ShowPathsWithSlashes(true);
+#endif
+  }
+  ~TerminalSpeech() {
+    SetMessageLanguage(language_);
+    ShowPathsWithSlashes(slashes_);
+  }
+  TerminalSpeech(const TerminalSpeech&) = delete;
+  TerminalSpeech& operator=(const TerminalSpeech&) = delete;
+
+ private:
+  MessageLanguage language_;
+  bool slashes_;
+};
+
 // The options of run that may stand before the script without the command's name.
 bool IsRunOption(const std::string& word) {
   static const char* const kForms[] = {"-y", "--yes", "-q", "--quiet", "-yq", "-qy"};
@@ -86,8 +110,7 @@ std::string GeneralHelp(const Console& console) {
 std::string VersionLine() { return std::string(ToolName()) + " " VELMORA_VERSION "\n"; }
 
 int RunCommandLine(const std::vector<std::string>& words, Console& console, FileSystem& files) {
-  // The run's messages speak the person's language too.
-  SetMessageLanguage(console.Chinese() ? MessageLanguage::kChinese : MessageLanguage::kEnglish);
+  const TerminalSpeech speech(console);
   if (words.empty()) return UsageError(console, "", ToolText(console, TextKey::TxtNoCommand));
   const std::string& first = words[0];
   if (first == "-h" || first == "--help") {

@@ -60,8 +60,8 @@ std::vector<RuleFailure> FindEveryRuleFailure(JobState& job, FileSystem& files, 
         continue;
       }
       const int line = FindScriptKey(*job.Script, EntryKey(id));
-      failures.push_back(
-          {line < 0 ? 0 : static_cast<size_t>(line) + 1, job.ErrorRule, FailureReport(job)});
+      failures.push_back({line < 0 ? 0 : static_cast<size_t>(line) + 1, job.ErrorRule,
+                          FailureReport(job), job.ErrorText});
     }
   } catch (...) {
     // A lack of memory ends the search; what was found so far is still true.

@@ -16,6 +16,7 @@ struct RuleFailure {
   size_t Line = 0;     // of the rule line, counted from 1; 0 when the rule has no line
   std::string Rule;    // the cleaned rule line, as the run's failure quotes it
   std::string Report;  // the whole text the run would show for it
+  std::string Reason;  // its last part: why the rule cannot be carried out
 };
 
 // Walks every entry of the prepared `job`'s source against its rule, as the run does, but goes

@@ -45,6 +45,9 @@ int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_op
   if (run_options) {
     forms.push_back({'y', "yes", false});
     forms.push_back({'q', "quiet", false});
+  } else {
+    forms.push_back({0, "strict", false});
+    forms.push_back({0, "format", true});
   }
 #if !defined(_WIN32)
   forms.push_back({0, "codepage", true});
@@ -67,6 +70,15 @@ int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_op
   options->script = parsed.operands[0];
   options->terminal.assume_yes = parsed.Has("yes");
   options->terminal.quiet = parsed.Has("quiet");
+  options->strict = parsed.Has("strict");
+  if (parsed.Has("format")) {
+    const std::string& form = parsed.options["format"];
+    if (form != "text" && form != "json") {
+      return UsageError(console, command.name,
+                        ToolText(console, TextKey::TxtUnknownFormat, {AnsiFromUtf8(form)}));
+    }
+    options->json = form == "json";
+  }
   if (parsed.Has("codepage")) {
     const std::string& name = parsed.options["codepage"];
     if (EqualFoldingAscii(name, "gbk") || name == "936" || EqualFoldingAscii(name, "cp936")) {

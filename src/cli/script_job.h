@@ -18,10 +18,13 @@ struct ScriptCommandOptions {
   bool code_page_given = false;
   std::string code_page;  // "gbk" or "utf8" when given
   std::string script;     // as the command line names it
+  bool strict = false;    // check: warnings fail too
+  bool json = false;      // check: the findings as one JSON document
 };
 
-// Reads the words of `call` for `command`; `run_options` adds --yes and --quiet. Returns -1 when
-// the command is to go on, or the exit code after the help or a usage error.
+// Reads the words of `call` for `command`; `run_options` adds --yes and --quiet, and without them
+// the check's --strict and --format text|json are known. Returns -1 when the command is to go on,
+// or the exit code after the help or a usage error.
 int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_options,
                       ScriptCommandOptions* options);
 

@@ -90,9 +90,10 @@ std::vector<ScriptWarning> FindScriptWarnings(const ScriptLines& script,
     warning.Line = i + 1;
     warning.Text = text;
     std::string name = ScriptNameAt(script, static_cast<int>(i));
+    warning.Key = Trimmed(name);
     if (i == 0 && text.compare(0, 3, kByteOrderMark) == 0) {
       warning.Kind = ScriptWarningKind::kByteOrderMark;
-      warning.Detail = Trimmed(name.substr(name.size() < 3 ? name.size() : 3));
+      warning.Key = warning.Detail = Trimmed(name.substr(name.size() < 3 ? name.size() : 3));
       warnings.push_back(warning);
       continue;
     }

@@ -27,7 +27,8 @@ struct ScriptWarning {
   ScriptWarningKind Kind = ScriptWarningKind::kByteOrderMark;
   size_t Line = 0;     // counted from 1
   std::string Text;    // the line as written
-  std::string Detail;  // the key meant (kUnknownKey) or the key in question
+  std::string Key;     // the line's key without blanks (and without a byte-order mark)
+  std::string Detail;  // the key meant (kUnknownKey; empty when none is near) or the key read
   size_t Other = 0;    // the line that counts (kRepeatedKey)
 };
 

@@ -68,16 +68,23 @@ bool ResolveRelativePath(std::string& base_dir, const std::string& relative) {
   return true;
 }
 
+namespace {
+
+bool paths_shown_with_slashes = false;
+
+}  // namespace
+
+void ShowPathsWithSlashes(bool slashes) { paths_shown_with_slashes = slashes; }
+
+bool PathsShownWithSlashes() { return paths_shown_with_slashes; }
+
 std::string ShownPath(const std::string& path) {
-#if defined(_WIN32)
-  return path;
-#else
+  if (!paths_shown_with_slashes) return path;
   std::string shown = path;
   for (size_t pos = 0; pos < shown.size(); pos = NextCharOffset(shown, pos)) {
     if (shown[pos] == '\\' && NextCharOffset(shown, pos) == pos + 1) shown[pos] = '/';
   }
   return shown;
-#endif
 }
 
 }  // namespace velmora

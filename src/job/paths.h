@@ -23,9 +23,11 @@ std::string OneLevelUp(const std::string& dir);
 // it is left as it was.
 bool ResolveRelativePath(std::string& base_dir, const std::string& relative);
 
-// A path the run built, as messages show it: on Windows as it is; on POSIX hosts with '/' for
-// every backslash that is a character of its own, the separator the file system knows. Texts the
-// script wrote (its rule lines, #RunBegin and #RunEnd) are shown as written instead.
+// A path the run built, as messages show it: as it is, or, once a front-end on a system whose
+// separator is '/' asked for it, with '/' for every backslash that is a character of its own.
+// Texts the script wrote (its rule lines, #RunBegin and #RunEnd) are always shown as written.
 std::string ShownPath(const std::string& path);
+void ShowPathsWithSlashes(bool slashes);
+bool PathsShownWithSlashes();
 
 }  // namespace velmora
