@@ -29,11 +29,11 @@ namespace {
 
 // What each kind of rule produced, counted while the entries are begun.
 struct RuleCounts {
-  uint64_t kept = 0;
-  uint64_t same_archive = 0;
-  uint64_t other_archive = 0;
-  uint64_t file = 0;
-  uint64_t deleted = 0;
+  uint64_t Kept = 0;
+  uint64_t SameArchive = 0;
+  uint64_t OtherArchive = 0;
+  uint64_t File = 0;
+  uint64_t Deleted = 0;
 };
 
 // The run's view for a check: no question is asked (every one is answered OK and remembered),
@@ -59,22 +59,22 @@ class CheckView final : public RunView {
     const int line = FindScriptKey(script, EntryKey(job_.SourceIndex[index].Id));
     const RuleKind kind =
         line < 0 ? RuleKind::kKeep
-                 : ClassifyRuleValue(CleanScriptValue(ScriptValueAt(script, line), true)).kind;
+                 : ClassifyRuleValue(CleanScriptValue(ScriptValueAt(script, line), true)).Kind;
     switch (kind) {
       case RuleKind::kKeep:
-        ++counts_.kept;
+        ++counts_.Kept;
         break;
       case RuleKind::kInternalReference:
-        ++counts_.same_archive;
+        ++counts_.SameArchive;
         break;
       case RuleKind::kDelete:
-        ++counts_.deleted;
+        ++counts_.Deleted;
         break;
       case RuleKind::kArchiveEntry:
-        ++counts_.other_archive;
+        ++counts_.OtherArchive;
         break;
       case RuleKind::kExternalFile:
-        ++counts_.file;
+        ++counts_.File;
         break;
       default:
         break;  // the run fails at this entry
@@ -120,8 +120,8 @@ void PrintSummary(Console& console, const JobState& job, const CheckView& view,
     text += say(TextKey::TxtCheckMakesFolder, {ShownPath(directory)}) + "\r";
   }
   text += say(TextKey::TxtCheckRuleKinds,
-              {Count(counts.kept), Count(counts.same_archive), Count(counts.other_archive),
-               Count(counts.file), Count(counts.deleted)}) +
+              {Count(counts.Kept), Count(counts.SameArchive), Count(counts.OtherArchive),
+               Count(counts.File), Count(counts.Deleted)}) +
           "\r";
   text += say(TextKey::TxtCheckNewArchive,
               {CountText(console, job.TargetCount, TextKey::TxtEntryOne, TextKey::TxtEntryMany),
@@ -195,11 +195,11 @@ const char* WarningKindName(ScriptWarningKind kind) {
 
 // What a check found, for its text and its JSON forms.
 struct CheckFindings {
-  bool loaded = false;     // the script could be read
-  bool prepared = false;   // the preparation went through: the walk was made
-  bool succeeded = false;  // the run would succeed
-  std::vector<RuleFailure> failures;
-  std::vector<ScriptWarning> warnings;
+  bool Loaded = false;     // the script could be read
+  bool Prepared = false;   // the preparation went through: the walk was made
+  bool Succeeded = false;  // the run would succeed
+  std::vector<RuleFailure> Failures;
+  std::vector<ScriptWarning> Warnings;
 };
 
 // A text of the program's encoding as JSON.
@@ -208,18 +208,18 @@ std::string Json(const std::string& text) { return JsonString(Utf8FromAnsi(text)
 void PrintJson(Console& console, const std::string& script, const CheckFindings& found,
                const CheckView& view, int exit_code) {
   std::string json = "{\"script\":" + Json(script) + ",\"result\":\"";
-  json += found.succeeded ? "ok" : found.prepared ? "fails" : "refused";
+  json += found.Succeeded ? "ok" : found.Prepared ? "fails" : "refused";
   json += "\",\"exit_code\":" + std::to_string(exit_code) + ",\"message\":";
   json += view.Errors().empty() ? "null" : Json(TerminalText(view.Errors().front()));
   json += ",\"failures\":[";
-  for (size_t k = 0; k < found.failures.size(); ++k) {
-    const RuleFailure& f = found.failures[k];
+  for (size_t k = 0; k < found.Failures.size(); ++k) {
+    const RuleFailure& f = found.Failures[k];
     json += (k ? ",{\"line\":" : "{\"line\":") + std::to_string(f.Line) +
             ",\"rule\":" + Json(f.Rule) + ",\"message\":" + Json(TerminalText(f.Reason)) + "}";
   }
   json += "],\"warnings\":[";
-  for (size_t k = 0; k < found.warnings.size(); ++k) {
-    const ScriptWarning& w = found.warnings[k];
+  for (size_t k = 0; k < found.Warnings.size(); ++k) {
+    const ScriptWarning& w = found.Warnings[k];
     json += (k ? ",{\"line\":" : "{\"line\":") + std::to_string(w.Line) + ",\"kind\":\"" +
             WarningKindName(w.Kind) + "\",\"text\":" + Json(w.Text) +
             ",\"message\":" + Json(WarningText(console, w)) + "}";
@@ -232,68 +232,69 @@ int Check(CommandCall& call) {
   ScriptCommandOptions options;
   const int usage = ReadScriptCommand(call, kCheckCommand, false, &options);
   if (usage >= 0) return usage;
-  const int refused = CheckScriptInput(options, call.files, call.console);
+  const int refused = CheckScriptInput(options, call.Files, call.Terminal);
   if (refused >= 0) return refused;
 
   InterruptCatcher interrupt;
-  ScriptCodePage code_page(options, call.files);
-  DryRunFileSystem files(call.files);
+  ScriptCodePage code_page(options, call.Files);
+  DryRunFileSystem files(call.Files);
   JobState job;
-  CheckView view(call.console, job);
+  CheckView view(call.Terminal, job);
   CheckFindings found;
   std::unordered_set<uint32_t> source_ids;
-  found.succeeded =
-      RunScriptJob(code_page.ScriptPath(), job, files, view, call.console, [&](JobState& prepared) {
-        found.prepared = true;
+  found.Succeeded = RunScriptJob(
+      code_page.ScriptPath(), job, files, view, call.Terminal, [&](JobState& prepared) {
+        found.Prepared = true;
         const bool target_existed = prepared.OldTarget != nullptr;
         ArchiveIndex index;
         if (ReadArchiveIndex(*prepared.SourceStream, &index) == ArchiveFault::kNone) {
-          for (const WdfEntry& e : index.entries) source_ids.insert(e.Id);
+          for (const WdfEntry& e : index.Entries) source_ids.insert(e.Id);
         }
         RunPack(prepared, files, view);
         if (!RunSucceeded(prepared, view.EntriesBegun())) {
           view.ShowError(FailureReport(prepared));
-          found.failures = FindEveryRuleFailure(prepared, files, view);
+          found.Failures = FindEveryRuleFailure(prepared, files, view);
           return false;
         }
-        if (!options.json) {
-          PrintSummary(call.console, prepared, view, files, target_existed);
+        if (!options.Json) {
+          PrintSummary(call.Terminal, prepared, view, files, target_existed);
         }
         return true;
       });
   try {
-    const ScriptLines script = LoadScript(call.files, code_page.ScriptPath());
-    found.loaded = true;
-    found.warnings = FindScriptWarnings(script, found.prepared ? &source_ids : nullptr);
+    const ScriptLines script = LoadScript(call.Files, code_page.ScriptPath());
+    found.Loaded = true;
+    found.Warnings = FindScriptWarnings(script, found.Prepared ? &source_ids : nullptr);
   } catch (const AppFailure&) {
     // The run has said why the script cannot be read.
   }
-  if (!options.json) {
+  if (!options.Json) {
     std::string text;
-    if (found.failures.size() > 1) {
-      text += ToolText(call.console, TextKey::TxtCheckEveryFailure) + "\n";
-      for (const RuleFailure& f : found.failures) {
-        text += ToolText(call.console, TextKey::TxtCheckFailureAtLine,
+    if (found.Failures.size() > 1) {
+      text += ToolText(call.Terminal, TextKey::TxtCheckEveryFailure) + "\n";
+      for (const RuleFailure& f : found.Failures) {
+        text += ToolText(call.Terminal, TextKey::TxtCheckFailureAtLine,
                          {static_cast<int64_t>(f.Line), TerminalText(f.Rule)}) +
                 "\n  " + TerminalText(f.Reason) + "\n";
       }
     }
-    for (const ScriptWarning& w : found.warnings) {
-      text += ToolText(call.console, TextKey::TxtWarning, {WarningText(call.console, w)}) + "\n";
+    for (const ScriptWarning& w : found.Warnings) {
+      text += ToolText(call.Terminal, TextKey::TxtWarning, {WarningText(call.Terminal, w)}) + "\n";
     }
-    if (!text.empty()) call.console.Err(WithoutTrailingBlanks(text));
+    if (!text.empty()) call.Terminal.Err(WithoutTrailingBlanks(text));
   }
   int exit_code = kExitOk;
-  if (!found.succeeded) {
+  if (!found.Succeeded) {
     exit_code = InterruptRequested() ? kExitInterrupted : kExitFailed;
-  } else if (options.strict && !found.warnings.empty()) {
-    call.console.Err(ToolText(call.console, TextKey::TxtStrictWarningsFail,
-                              {CountText(call.console, static_cast<int64_t>(found.warnings.size()),
-                                         TextKey::TxtWarningOne, TextKey::TxtWarningMany)}) +
-                     "\n");
+  } else if (options.Strict && !found.Warnings.empty()) {
+    call.Terminal.Err(
+        ToolText(call.Terminal, TextKey::TxtStrictWarningsFail,
+                 {CountText(call.Terminal, static_cast<int64_t>(found.Warnings.size()),
+                            TextKey::TxtWarningOne, TextKey::TxtWarningMany)}) +
+        "\n");
     exit_code = kExitFailed;
   }
-  if (options.json) PrintJson(call.console, options.script, found, view, exit_code);
+  if (options.Json) PrintJson(call.Terminal, options.Script, found, view, exit_code);
   return exit_code;
 }
 

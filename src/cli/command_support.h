@@ -23,10 +23,10 @@ void PrintError(Console& console, const std::string& message);
 
 // An archive opened for reading (others may read and write it meanwhile) with its index read.
 struct OpenedArchive {
-  std::string path;
-  std::unique_ptr<Stream> stream;
-  ArchiveIndex index;
-  ArchiveFault fault = ArchiveFault::kNone;
+  std::string Path;
+  std::unique_ptr<Stream> File;
+  ArchiveIndex Index;
+  ArchiveFault Fault = ArchiveFault::kNone;
 };
 
 // Opens `path` and reads its index. False after printing why the file could not be read at all

@@ -14,17 +14,17 @@ namespace {
 TEST(CommandSupportTest, MessagesBecomeTerminalLines) {
   MemoryConsole console;
   PrintError(console, "a    \r\rb\r\nc");
-  EXPECT_EQ(console.err, "a    \n\nb\nc\n");
-  console.err.clear();
+  EXPECT_EQ(console.ErrText, "a    \n\nb\nc\n");
+  console.ErrText.clear();
   PrintError(console, "ends\n");
-  EXPECT_EQ(console.err, "ends\n");
+  EXPECT_EQ(console.ErrText, "ends\n");
 }
 
 TEST(ListingFormatTest, TsvAndJsonForPrograms) {
   ArchiveIndex index;
-  index.file_size = 77;
-  index.header.IndexOffset = 45;
-  index.entries = {{0xA1B3, 12, 33, 0}, {7, 45, 0, 4}};
+  index.FileSize = 77;
+  index.Header.IndexOffset = 45;
+  index.Entries = {{0xA1B3, 12, 33, 0}, {7, 45, 0, 4}};
   const std::vector<EntryKind> kinds = {EntryKind::kBmp, EntryKind::kEmpty};
   EXPECT_EQ(FormatListing(ListingForm::kTsv, index, kinds, "ignored"),
             "id\toffset\tsize\tspace\tkind\n0000A1B3\t12\t33\t0\tbmp\n00000007\t45\t0\t4\tempty\n");

@@ -9,26 +9,26 @@ namespace velmora {
 namespace {
 
 int RunHelp(CommandCall& call) {
-  Console& console = call.console;
-  if (AsksForHelp(call.args)) {
-    console.Out(AnsiFromUtf8(
-        WithToolName(console.Chinese() ? kHelpCommand.help_zh : kHelpCommand.help_en)));
+  Console& console = call.Terminal;
+  if (AsksForHelp(call.Args)) {
+    console.Out(
+        AnsiFromUtf8(WithToolName(console.Chinese() ? kHelpCommand.HelpZh : kHelpCommand.HelpEn)));
     return kExitOk;
   }
-  if (call.args.empty()) {
+  if (call.Args.empty()) {
     console.Out(GeneralHelp(console));
     return kExitOk;
   }
-  if (call.args.size() > 1) {
+  if (call.Args.size() > 1) {
     return UsageError(console, "help", Localized(console, "too many arguments", "参数过多"));
   }
-  const CommandInfo* command = FindCommand(call.args[0]);
+  const CommandInfo* command = FindCommand(call.Args[0]);
   if (command == nullptr) {
     return UsageError(
         console, "help",
-        Localized(console, "unknown command", "未知命令") + " '" + call.args[0] + "'");
+        Localized(console, "unknown command", "未知命令") + " '" + call.Args[0] + "'");
   }
-  console.Out(AnsiFromUtf8(WithToolName(console.Chinese() ? command->help_zh : command->help_en)));
+  console.Out(AnsiFromUtf8(WithToolName(console.Chinese() ? command->HelpZh : command->HelpEn)));
   return kExitOk;
 }
 

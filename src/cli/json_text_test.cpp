@@ -7,7 +7,7 @@ namespace {
 
 TEST(JsonText, EveryTextBecomesAnAsciiJsonString) {
   const struct {
-    std::string utf8;
+    std::string Utf8;
     const char* json;
   } cases[] = {
       {"", "\"\""},
@@ -20,7 +20,7 @@ TEST(JsonText, EveryTextBecomesAnAsciiJsonString) {
       {"\xE6\xBA", "\"\\ufffd\\ufffd\""},             // cut short at the end
       {"\xED\xA0\x80", "\"\\ufffd\\ufffd\\ufffd\""},  // a surrogate written out
   };
-  for (const auto& c : cases) EXPECT_EQ(c.json, JsonString(c.utf8)) << c.utf8;
+  for (const auto& c : cases) EXPECT_EQ(c.json, JsonString(c.Utf8)) << c.Utf8;
 }
 
 }  // namespace

@@ -23,10 +23,10 @@ int RunProgram(int argc, char** argv) {
 
 [[noreturn]] void ReportFailureAndExit(const std::exception_ptr& failure) {
   const FailureFacts facts = FactsOf(failure, reinterpret_cast<const void*>(&RunProgram));
-  const CodeLocation location = LocateCode(facts.code_address);
+  const CodeLocation location = LocateCode(facts.CodeAddress);
   std::cerr << LastResortReportCaption() << ": "
-            << LastResortReportText(facts.type_name, location.ModuleName, location.Offset,
-                                    facts.message);
+            << LastResortReportText(facts.TypeName, location.ModuleName, location.Offset,
+                                    facts.Message);
   std::cerr.flush();
   std::_Exit(1);
 }

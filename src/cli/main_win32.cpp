@@ -29,10 +29,10 @@ int RunProgram() {
 // A batch file waits for no box: the last-resort report goes to standard error.
 [[noreturn]] void ReportFailureAndExit(const std::exception_ptr& failure) {
   const FailureFacts facts = FactsOf(failure, reinterpret_cast<const void*>(&RunProgram));
-  const CodeLocation location = LocateCode(facts.code_address);
+  const CodeLocation location = LocateCode(facts.CodeAddress);
   const std::string text =
       std::string(LastResortReportCaption()) + ": " +
-      LastResortReportText(facts.type_name, location.ModuleName, location.Offset, facts.message);
+      LastResortReportText(facts.TypeName, location.ModuleName, location.Offset, facts.Message);
   DWORD put = 0;
   WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &put,
             nullptr);

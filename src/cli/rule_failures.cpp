@@ -40,8 +40,8 @@ std::vector<RuleFailure> FindEveryRuleFailure(JobState& job, FileSystem& files, 
   if (!job.SourceStream || !job.Script) return failures;
   ArchiveIndex index;
   if (ReadArchiveIndex(*job.SourceStream, &index) != ArchiveFault::kNone) return failures;
-  const uint32_t count = static_cast<uint32_t>(index.entries.size());
-  job.SourceIndex = index.entries;
+  const uint32_t count = static_cast<uint32_t>(index.Entries.size());
+  job.SourceIndex = index.Entries;
   job.TargetIndex.assign(count, WdfEntry{});
   job.TargetCount = 0;
   BuildSourceIdLookup(job);
@@ -52,7 +52,7 @@ std::vector<RuleFailure> FindEveryRuleFailure(JobState& job, FileSystem& files, 
   try {
     RunBuffers buffers(target);
     for (uint32_t i = 0; i < count && !view.StopRequested(); ++i) {
-      if (!EntryInBounds(job.SourceIndex[i], index.file_size, count)) break;  // the source's fault
+      if (!EntryInBounds(job.SourceIndex[i], index.FileSize, count)) break;  // the source's fault
       const uint32_t id = job.SourceIndex[i].Id;
       job.ErrorText.clear();
       if (ResolveEntry(job, files, view, buffers, *job.SourceStream, count, i,

@@ -52,10 +52,10 @@ const std::string kSource = MakeArchive({{0x10, "alpha"}, {0x20, "bravo!"}, {0x3
 const std::string kHead = "#SrcFile=src.wdf\r\n#DestFile=out\\new.wdf\r\n";
 
 struct ScriptCase {
-  const char* name;
-  std::string script;
-  bool old_target;  // out/new.wdf exists before
-  int exit_code;
+  const char* Name;
+  std::string Script;
+  bool OldTarget;  // out/new.wdf exists before
+  int ExitCode;
 };
 
 const ScriptCase kScripts[] = {
@@ -85,29 +85,29 @@ const ScriptCase kScripts[] = {
 
 TEST_F(RunCheckCommandsTest, CheckChangesNothingAndEndsAsRunEnds) {
   for (const ScriptCase& c : kScripts) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.Name);
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     Put("src.wdf", kSource);
     Put("other.wdf", MakeArchive({{0x01, "from another archive"}}));
     Put("extra.bin", "a whole file");
-    if (c.old_target) Put("out/new.wdf", "the old target");
-    Put("job.vlm", c.script);
+    if (c.OldTarget) Put("out/new.wdf", "the old target");
+    Put("job.vlm", c.Script);
 
     const auto before = Listing();
     MemoryConsole check;
-    EXPECT_EQ(Velmora({"check", Script()}, check), c.exit_code) << check.err;
+    EXPECT_EQ(Velmora({"check", Script()}, check), c.ExitCode) << check.ErrText;
     EXPECT_EQ(Listing(), before) << "check created, changed or removed a file";
 
     MemoryConsole run;
-    EXPECT_EQ(Velmora({"run", "--yes", "--quiet", Script()}, run), c.exit_code);
-    EXPECT_EQ(check.err, run.err) << "the same message, or none";
-    if (c.exit_code != kExitOk) {
-      EXPECT_NE(run.err, "");
-      EXPECT_EQ(check.out, "");
-      EXPECT_EQ(Get("out/new.wdf"), c.old_target ? "the old target" : "");
+    EXPECT_EQ(Velmora({"run", "--yes", "--quiet", Script()}, run), c.ExitCode);
+    EXPECT_EQ(check.ErrText, run.ErrText) << "the same message, or none";
+    if (c.ExitCode != kExitOk) {
+      EXPECT_NE(run.ErrText, "");
+      EXPECT_EQ(check.OutText, "");
+      EXPECT_EQ(Get("out/new.wdf"), c.OldTarget ? "the old target" : "");
     } else {
-      EXPECT_NE(check.out.find("/out/new.wdf"), std::string::npos) << check.out;
+      EXPECT_NE(check.OutText.find("/out/new.wdf"), std::string::npos) << check.OutText;
     }
     for (const auto& entry : Listing()) {
       EXPECT_EQ(entry.first.find(".vlmtmp"), std::string::npos) << entry.first;
@@ -119,10 +119,10 @@ TEST_F(RunCheckCommandsTest, CheckSaysWhatTheRunWouldWrite) {
   Put("src.wdf", kSource);
   Put("other.wdf", MakeArchive({{0x01, "from another archive"}}));
   Put("extra.bin", "a whole file");
-  Put("job.vlm", kScripts[0].script);
+  Put("job.vlm", kScripts[0].Script);
   MemoryConsole check;
-  ASSERT_EQ(Velmora({"check", Script()}, check), kExitOk) << check.err;
-  const std::string& out = check.out;
+  ASSERT_EQ(Velmora({"check", Script()}, check), kExitOk) << check.ErrText;
+  const std::string& out = check.OutText;
   EXPECT_NE(out.find("Target:  " + dir_ + "/out/new.wdf (new)\n"), std::string::npos) << out;
   EXPECT_NE(out.find("Would create the directory " + dir_ + "/out\n"), std::string::npos);
   EXPECT_NE(out.find("Entries: 0 kept, 0 from the same archive, 1 from another archive, 1 from "
@@ -130,7 +130,7 @@ TEST_F(RunCheckCommandsTest, CheckSaysWhatTheRunWouldWrite) {
             std::string::npos)
       << out;
   MemoryConsole run;
-  ASSERT_EQ(Velmora({"run", Script()}, run), kExitOk) << run.err;
+  ASSERT_EQ(Velmora({"run", Script()}, run), kExitOk) << run.ErrText;
   EXPECT_NE(
       out.find("New archive: 2 entries, " + std::to_string(Get("out/new.wdf").size()) + " bytes\n"),
       std::string::npos)
@@ -147,11 +147,11 @@ TEST_F(RunCheckCommandsTest, ScriptInCodePage936RunsUnchanged) {
   Put("job.vlm", "#SrcFile=" + name936 + ".wdf\r\n#DestFile=out\\" + name936 +
                      "\\new.wdf\r\n#RunEnd=\r\n@00000099=@Delete\r\n");
   MemoryConsole run;
-  ASSERT_EQ(Velmora({"run", Script()}, run), kExitOk) << run.err;
+  ASSERT_EQ(Velmora({"run", Script()}, run), kExitOk) << run.ErrText;
   EXPECT_EQ(Get("out/" + name_utf8 + "/new.wdf"), kSource);
   // The console is handed the script's own bytes and prints them in UTF-8.
-  EXPECT_NE(run.out.find(dir_ + "/" + name936 + ".wdf"), std::string::npos)
-      << "paths quoted with '/': " << run.out;
+  EXPECT_NE(run.OutText.find(dir_ + "/" + name936 + ".wdf"), std::string::npos)
+      << "paths quoted with '/': " << run.OutText;
   EXPECT_EQ(ActiveCodePage(), CodePage::kUtf8) << "the command gives the code page back";
 
   // Read as UTF-8 the script names another file, which is missing.
@@ -161,12 +161,12 @@ TEST_F(RunCheckCommandsTest, ScriptInCodePage936RunsUnchanged) {
 
 TEST(ScriptCodePageTest, ValidUtf8IsTold) {
   struct {
-    const char* bytes;
-    bool valid;
+    const char* Bytes;
+    bool Valid;
   } cases[] = {{"#SrcFile=a.wdf", true}, {"\xE8\xAA\xA0", true},     {"\xF0\x9F\x98\x80", true},
                {"\xD5\x5C", false},      {"\xC0\xAF", false},        {"\xED\xA0\x80", false},
                {"\xE8\xAA", false},      {"\xF4\x90\x80\x80", false}};
-  for (const auto& c : cases) EXPECT_EQ(IsValidUtf8(c.bytes), c.valid) << c.bytes;
+  for (const auto& c : cases) EXPECT_EQ(IsValidUtf8(c.Bytes), c.Valid) << c.Bytes;
 }
 
 // A console on a terminal that presses Ctrl-C when the progress line is first drawn.
@@ -190,12 +190,12 @@ TEST_F(RunCheckCommandsTest, CtrlCGivesUpTheNewArchiveAndKeepsTheOldTarget) {
   Put("out/new.wdf", "the old target");
   Put("job.vlm", kHead);
   InterruptingConsole console;
-  console.err_terminal = true;
+  console.ErrTerminal = true;
   EXPECT_EQ(Velmora({"run", "-y", Script()}, console), kExitInterrupted);
   EXPECT_EQ(Get("out/new.wdf"), "the old target");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_ + "/out"), fs::directory_iterator()), 1)
       << "no temporary file stays";
-  EXPECT_EQ(console.err.back(), '\n') << "the failure report follows: " << console.err;
+  EXPECT_EQ(console.ErrText.back(), '\n') << "the failure report follows: " << console.ErrText;
 }
 
 }  // namespace

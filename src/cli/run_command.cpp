@@ -26,16 +26,16 @@ int Run(CommandCall& call) {
   ScriptCommandOptions options;
   const int usage = ReadScriptCommand(call, kRunCommand, true, &options);
   if (usage >= 0) return usage;
-  const int refused = CheckScriptInput(options, call.files, call.console);
+  const int refused = CheckScriptInput(options, call.Files, call.Terminal);
   if (refused >= 0) return refused;
 
   InterruptCatcher interrupt;
-  ScriptCodePage code_page(options, call.files);
+  ScriptCodePage code_page(options, call.Files);
   JobState job;
-  TerminalView view(call.console, job, options.terminal);
+  TerminalView view(call.Terminal, job, options.Terminal);
   const bool succeeded = RunScriptJob(
-      code_page.ScriptPath(), job, call.files, view, call.console,
-      [&call, &view](JobState& prepared) { return RunAndReport(prepared, call.files, view); });
+      code_page.ScriptPath(), job, call.Files, view, call.Terminal,
+      [&call, &view](JobState& prepared) { return RunAndReport(prepared, call.Files, view); });
   // A run that was complete when Ctrl-C came has still replaced the target: it succeeded.
   if (succeeded) return kExitOk;
   return InterruptRequested() ? kExitInterrupted : kExitFailed;

@@ -6,7 +6,7 @@
 namespace velmora {
 
 ScriptCodePage::ScriptCodePage(const ScriptCommandOptions& options, FileSystem&)
-    : script_path_(MakeAbsoluteScriptPath(options.script, ProcessCurrentDirectory())) {}
+    : script_path_(MakeAbsoluteScriptPath(options.Script, ProcessCurrentDirectory())) {}
 
 ScriptCodePage::~ScriptCodePage() = default;
 

@@ -14,12 +14,12 @@
 namespace velmora {
 
 struct ScriptCommandOptions {
-  TerminalOptions terminal;
-  bool code_page_given = false;
-  std::string code_page;  // "gbk" or "utf8" when given
-  std::string script;     // as the command line names it
-  bool strict = false;    // check: warnings fail too
-  bool json = false;      // check: the findings as one JSON document
+  TerminalOptions Terminal;
+  bool CodePageGiven = false;
+  std::string CodePage;  // "gbk" or "utf8" when given
+  std::string Script;    // as the command line names it
+  bool Strict = false;   // check: warnings fail too
+  bool Json = false;     // check: the findings as one JSON document
 };
 
 // Reads the words of `call` for `command`; `run_options` adds --yes and --quiet, and without them

@@ -5,41 +5,41 @@
 namespace velmora {
 namespace {
 
-using Kind = ScriptWarningKind;
+using K = ScriptWarningKind;
 
 TEST(ScriptWarnings, NameTheLinesTheRunIgnoresOrReadsOtherwise) {
   const struct {
-    const char* line;  // the script's second line; its first is "#SrcFile=ui.wdf"
-    bool warned;
-    Kind kind;
-    const char* detail;
+    const char* Line;  // the script's second line; its first is "#SrcFile=ui.wdf"
+    bool Warned;
+    K Kind;
+    const char* Detail;
   } cases[] = {
-      {"@00000001=@Delete", false, Kind::kByteOrderMark, ""},
-      {"#DestFile=out.wdf ; a comment", false, Kind::kByteOrderMark, ""},
-      {"#destfile=out.wdf", false, Kind::kByteOrderMark, ""},  // the run ignores case
-      {"; #DestFlie=not a key, a comment", false, Kind::kByteOrderMark, ""},
-      {"#DestFlie=out.wdf", true, Kind::kUnknownKey, "#DestFile"},
-      {"#Comment=free text", true, Kind::kUnknownKey, ""},
-      {" @00000001=@Delete", true, Kind::kBlankBeforeKey, "@00000001"},
-      {"\t#DestFile=out.wdf", true, Kind::kBlankBeforeKey, "#DestFile"},
-      {"@00000001 =@Delete", true, Kind::kBlankBeforeEquals, "@00000001"},
-      {"00000001=@Delete", true, Kind::kRuleWithoutAt, "@00000001"},
-      {"@A1B3=@Delete", true, Kind::kShortRuleId, "@A1B3"},
-      {"#SrcFile=other.wdf", true, Kind::kRepeatedKey, "#SrcFile"},
-      {"@0000000A=@Delete", true, Kind::kIdNotInSource, "@0000000A"},
+      {"@00000001=@Delete", false, K::kByteOrderMark, ""},
+      {"#DestFile=out.wdf ; a comment", false, K::kByteOrderMark, ""},
+      {"#destfile=out.wdf", false, K::kByteOrderMark, ""},  // the run ignores case
+      {"; #DestFlie=not a key, a comment", false, K::kByteOrderMark, ""},
+      {"#DestFlie=out.wdf", true, K::kUnknownKey, "#DestFile"},
+      {"#Comment=free text", true, K::kUnknownKey, ""},
+      {" @00000001=@Delete", true, K::kBlankBeforeKey, "@00000001"},
+      {"\t#DestFile=out.wdf", true, K::kBlankBeforeKey, "#DestFile"},
+      {"@00000001 =@Delete", true, K::kBlankBeforeEquals, "@00000001"},
+      {"00000001=@Delete", true, K::kRuleWithoutAt, "@00000001"},
+      {"@A1B3=@Delete", true, K::kShortRuleId, "@A1B3"},
+      {"#SrcFile=other.wdf", true, K::kRepeatedKey, "#SrcFile"},
+      {"@0000000A=@Delete", true, K::kIdNotInSource, "@0000000A"},
   };
   const std::unordered_set<uint32_t> source_ids = {1, 2};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.line);
-    const ScriptLines script(std::string("#SrcFile=ui.wdf\r\n") + c.line + "\r\n");
+    SCOPED_TRACE(c.Line);
+    const ScriptLines script(std::string("#SrcFile=ui.wdf\r\n") + c.Line + "\r\n");
     const std::vector<ScriptWarning> warnings = FindScriptWarnings(script, &source_ids);
-    ASSERT_EQ(c.warned ? 1u : 0u, warnings.size());
-    if (!c.warned) continue;
-    EXPECT_EQ(c.kind, warnings[0].Kind);
+    ASSERT_EQ(c.Warned ? 1u : 0u, warnings.size());
+    if (!c.Warned) continue;
+    EXPECT_EQ(c.Kind, warnings[0].Kind);
     EXPECT_EQ(2u, warnings[0].Line);
-    EXPECT_EQ(c.line, warnings[0].Text);
-    EXPECT_EQ(c.detail, warnings[0].Detail);
-    EXPECT_EQ(c.kind == Kind::kRepeatedKey ? 1u : 0u, warnings[0].Other);
+    EXPECT_EQ(c.Line, warnings[0].Text);
+    EXPECT_EQ(c.Detail, warnings[0].Detail);
+    EXPECT_EQ(c.Kind == K::kRepeatedKey ? 1u : 0u, warnings[0].Other);
   }
 }
 
@@ -49,9 +49,9 @@ TEST(ScriptWarnings, ByteOrderMarkRepeatedIdsAndAnUnreadSource) {
       "@00000001=@00000002\r\n@00000009=@Delete\r\n");
   const std::vector<ScriptWarning> warnings = FindScriptWarnings(script, nullptr);
   ASSERT_EQ(2u, warnings.size());
-  EXPECT_EQ(Kind::kByteOrderMark, warnings[0].Kind);
+  EXPECT_EQ(K::kByteOrderMark, warnings[0].Kind);
   EXPECT_EQ("#SrcFile", warnings[0].Detail);
-  EXPECT_EQ(Kind::kRepeatedKey, warnings[1].Kind);
+  EXPECT_EQ(K::kRepeatedKey, warnings[1].Kind);
   EXPECT_EQ(4u, warnings[1].Line);
   EXPECT_EQ(2u, warnings[1].Other);  // without the source, id 9 is not judged
 }

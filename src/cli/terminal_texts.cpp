@@ -7,8 +7,8 @@ namespace velmora {
 namespace {
 
 struct TextPair {
-  const char* chinese;
-  const char* english;
+  const char* Chinese;
+  const char* English;
 };
 
 const TextPair kTexts[] = {
@@ -22,7 +22,7 @@ const TextPair kTexts[] = {
 std::string ToolText(const Console& console, TextKey key, std::initializer_list<FormatArg> args) {
   const TextPair& pair = kTexts[static_cast<unsigned>(key)];
   const std::string format =
-      AnsiFromUtf8(WithToolName(console.Chinese() ? pair.chinese : pair.english));
+      AnsiFromUtf8(WithToolName(console.Chinese() ? pair.Chinese : pair.English));
   return args.size() == 0 ? format : FormatText(format, args);
 }
 

@@ -87,60 +87,52 @@ std::string LastPathName(const std::string& path) {
 PathParts AbsolutePathParts(const std::string& path, const std::string& current_dir) {
   size_t current_start = 0;
   PathParts parts;
-  parts.root = RootOf(current_dir, &current_start);
+  parts.Root = RootOf(current_dir, &current_start);
   const bool from_root = !path.empty() && IsSeparator(path[0]);
   if (kFoldCase && path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
     size_t start = 0;
-    parts.root = RootOf(path, &start);
-    AppendNames(path.substr(start), &parts.names);
+    parts.Root = RootOf(path, &start);
+    AppendNames(path.substr(start), &parts.Names);
   } else if (kFoldCase && HasDrive(path)) {
-    const bool current_drive = EqualFoldingAscii(path.substr(0, 2), parts.root);
+    const bool current_drive = EqualFoldingAscii(path.substr(0, 2), parts.Root);
     const bool rooted = path.size() > 2 && IsSeparator(path[2]);
     if (!current_drive || rooted) {
-      parts.root = path.substr(0, 2);
+      parts.Root = path.substr(0, 2);
     } else {
-      AppendNames(current_dir.substr(current_start), &parts.names);
+      AppendNames(current_dir.substr(current_start), &parts.Names);
     }
-    AppendNames(path.substr(2), &parts.names);
+    AppendNames(path.substr(2), &parts.Names);
   } else {
-    if (!from_root) AppendNames(current_dir.substr(current_start), &parts.names);
-    AppendNames(path, &parts.names);
+    if (!from_root) AppendNames(current_dir.substr(current_start), &parts.Names);
+    AppendNames(path, &parts.Names);
   }
   return parts;
 }
 
 bool RouteBetween(const PathParts& from, const PathParts& to, PathRoute* route) {
-  if (!SameName(from.root, to.root)) return false;
+  if (!SameName(from.Root, to.Root)) return false;
   size_t common = 0;
-  while (common < from.names.size() && common < to.names.size() &&
-         SameName(from.names[common], to.names[common])) {
+  while (common < from.Names.size() && common < to.Names.size() &&
+         SameName(from.Names[common], to.Names[common])) {
     ++common;
   }
-  route->ups = from.names.size() - common;
-  route->down.assign(to.names.begin() + common, to.names.end());
+  route->Ups = from.Names.size() - common;
+  route->Down.assign(to.Names.begin() + common, to.Names.end());
   return true;
 }
 
 bool MakeDirectories(FileSystem& files, const std::string& dir) {
-  // The offset of the last separator that is a character of its own, or npos.
-  const auto last_separator = [](const std::string& level) {
-    size_t last = std::string::npos;
-    for (size_t pos = 0; pos < level.size(); pos = NextCharOffset(level, pos)) {
-      if (NextCharOffset(level, pos) == pos + 1 && IsSeparator(level[pos])) last = pos;
-    }
-    return last;
-  };
   // The directory above ends before the last separator; nothing is above a root ("/", "C:").
-  const auto parent = [&last_separator](const std::string& level) {
-    const size_t last = last_separator(level);
+  const auto parent = [](const std::string& level) {
+    const size_t last = FindLastCharOf(level, "/\\");
     if (last == std::string::npos || last == 0) return level;
     const std::string above = level.substr(0, last);
     return kFoldCase && above.size() == 2 && above[1] == ':' ? level : above;
   };
-  // A closing separator names the same directory: without it, the walk up does not take
-  // "a/b/" and "a/b" for two levels and create the second after the first.
+  // A closing separator names the same directory.
   std::string level = dir;
-  while (level.size() > 1 && last_separator(level) == level.size() - 1 && parent(level) != level) {
+  while (level.size() > 1 && level[level.size() - 2] != ':' &&
+         FindLastCharOf(level, "/\\") == level.size() - 1) {
     level.pop_back();
   }
   return MakeMissingDirectories(files, level, parent);

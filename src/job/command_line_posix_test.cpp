@@ -20,8 +20,8 @@ class DoubleByteCommandLine : public ::testing::Test {
 // Trail bytes that look like a quote, a blank or a backslash belong to their character.
 TEST_F(DoubleByteCommandLine, TrailBytesAreNeverSyntax) {
   const struct {
-    const char* line;
-    Words words;
+    const char* Line;
+    Words Expected;
   } cases[] = {
       {"prog \"\x95\x22 a\" b", {"prog", "\x95\x22 a", "b"}},  // the quote does not close
       {"prog \x95\x22 b", {"prog", "\x95\x22", "b"}},          // nor open a stretch
@@ -30,7 +30,7 @@ TEST_F(DoubleByteCommandLine, TrailBytesAreNeverSyntax) {
       {"prog a\x81", {"prog", "a\x81"}},  // a lead byte at the end is a character of its own
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(c.words, SplitCommandLine(c.line)) << testing::PrintToString(c.line);
+    EXPECT_EQ(c.Expected, SplitCommandLine(c.Line)) << testing::PrintToString(c.Line);
   }
 }
 

@@ -12,8 +12,8 @@ using Words = std::vector<std::string>;
 
 TEST(SplitCommandLine, WordsQuotesAndTheirEdges) {
   const struct {
-    std::string line;
-    Words words;
+    std::string Line;
+    Words Expected;
   } cases[] = {
       // Blanks and control characters separate words.
       {"prog a b", {"prog", "a", "b"}},
@@ -47,7 +47,7 @@ TEST(SplitCommandLine, WordsQuotesAndTheirEdges) {
       {std::string("prog a\0b", 8), {"prog", "a"}},  // a zero byte ends the line
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(c.words, SplitCommandLine(c.line)) << testing::PrintToString(c.line);
+    EXPECT_EQ(c.Expected, SplitCommandLine(c.Line)) << testing::PrintToString(c.Line);
   }
 }
 

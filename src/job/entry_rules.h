@@ -27,8 +27,8 @@ enum class RuleKind {
 };
 
 struct Rule {
-  RuleKind kind = RuleKind::kKeep;
-  std::string id_text;  // the text after '@' (internal reference, other archive)
+  RuleKind Kind = RuleKind::kKeep;
+  std::string IdText;  // the text after '@' (internal reference, other archive)
 };
 
 // Decides the kind of a cleaned rule value.

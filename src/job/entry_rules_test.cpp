@@ -188,8 +188,8 @@ TEST_F(EntryRulesTest, ArchiveThatCannotBeOpenedGivesTheSystemsReason) {
 // the run; a rule naming it, as an archive or as a whole file, is still refused as an open of a
 // held file.
 struct TargetReference {
-  const char* rule;
-  MessageKey refusal;
+  const char* Rule;
+  MessageKey Refusal;
 };
 
 class TargetReferenceTest : public PackRunFixture,
@@ -197,14 +197,14 @@ class TargetReferenceTest : public PackRunFixture,
 
 TEST_P(TargetReferenceTest, TheTargetBeingWrittenCannotBeReferenced) {
   const std::string target = "D:\\proj\\data\\new.wdf";
-  SetUpJob(MakeArchive({{0x10, "ten"}}), GetParam().rule);
+  SetUpJob(MakeArchive({{0x10, "ten"}}), GetParam().Rule);
   job.ScriptDir = "D:\\proj\\data\\";
   job.TargetPath = target;
   Run();
   const std::string named =
-      GetParam().refusal == MessageKey::MsgRefFileOpenFailed ? "D:\\proj\\data\\NEW.WDF" : target;
+      GetParam().Refusal == MessageKey::MsgRefFileOpenFailed ? "D:\\proj\\data\\NEW.WDF" : target;
   ExpectNothingWritten(
-      Message(GetParam().refusal, {named, SystemText(SystemErrorSharingViolation())}));
+      Message(GetParam().Refusal, {named, SystemText(SystemErrorSharingViolation())}));
   EXPECT_FALSE(files.HasFile(target));
 }
 
@@ -325,7 +325,7 @@ TEST_F(EntryRulesTest, EveryReferencedFileIsClosedAgain) {
   files.PutFile("D:\\proj\\data\\x.wdf", MakeArchive({{1, "one"}}));
   files.PutFile("D:\\proj\\a.bmp", "bmp");
   std::vector<int> open_at_report;
-  view.on_report = [this, &open_at_report](uint32_t) {
+  view.OnReport = [this, &open_at_report](uint32_t) {
     open_at_report.push_back(files.OpenStreamCount());
   };
   SetUpJob(MakeArchive(kSource), "@00000010=x.wdf/@1\n@00000020=a.bmp\n@00000030=x.wdf/@5\n");

@@ -27,24 +27,24 @@ class FakeFrontEnd final : public EntryFrontEnd {
     return MakeAbsoluteScriptPath(argument, dirs_);
   }
   void RegisterScriptType() override {
-    ++registrations;
-    if (registration_fails) throw AppFailure("ERegistryError", "access denied");
+    ++Registrations;
+    if (RegistrationFails) throw AppFailure("ERegistryError", "access denied");
   }
   void UnregisterScriptType() override {
-    ++removals;
-    if (removal_fails) throw AppFailure("ERegistryError", "access denied");
+    ++Removals;
+    if (RemovalFails) throw AppFailure("ERegistryError", "access denied");
   }
   void RunWithProgress(JobState& job) override {
-    ++runs;
-    if (during_run) during_run(job);
+    ++Runs;
+    if (DuringRun) DuringRun(job);
   }
 
-  int registrations = 0;
-  int removals = 0;
-  int runs = 0;
-  bool registration_fails = false;
-  bool removal_fails = false;
-  std::function<void(JobState&)> during_run;
+  int Registrations = 0;
+  int Removals = 0;
+  int Runs = 0;
+  bool RegistrationFails = false;
+  bool RemovalFails = false;
+  std::function<void(JobState&)> DuringRun;
 
  private:
   FakeCurrentDirectory dirs_;
@@ -63,9 +63,9 @@ class ProgramEntry : public ::testing::Test {
   }
 
   void ExpectOnlyMissingScriptBox(const std::string& path) {
-    ASSERT_EQ(1u, view_.boxes.size());
-    EXPECT_EQ(RecordingView::Box::kError, view_.boxes[0].kind);
-    EXPECT_EQ(Message(MessageKey::MsgScriptNotFound, {path}), view_.boxes[0].text);
+    ASSERT_EQ(1u, view_.Boxes.size());
+    EXPECT_EQ(RecordingView::Box::kError, view_.Boxes[0].Kind);
+    EXPECT_EQ(Message(MessageKey::MsgScriptNotFound, {path}), view_.Boxes[0].Text);
   }
 
   JobState job_;
@@ -76,9 +76,9 @@ class ProgramEntry : public ::testing::Test {
 
 TEST_F(ProgramEntry, WithoutArgumentOnlyRegisters) {
   EXPECT_EQ(EntryEnd::kNoArgument, Run({}));
-  EXPECT_EQ(1, front_.registrations);
-  EXPECT_EQ(0, front_.removals);
-  EXPECT_TRUE(view_.boxes.empty());
+  EXPECT_EQ(1, front_.Registrations);
+  EXPECT_EQ(0, front_.Removals);
+  EXPECT_TRUE(view_.Boxes.empty());
   EXPECT_EQ("", job_.ScriptPath);
 }
 
@@ -91,37 +91,37 @@ TEST_F(ProgramEntry, RemovalLoadsNothingEvenWhenTheFileExists) {
     files.PutFile("C:\\work\\-u.txt", kRunnableScript);
     FakeFrontEnd front;
     EXPECT_EQ(EntryEnd::kRemoved, RunEntry(1, argument, job, files, view_, front));
-    EXPECT_EQ(1, front.removals);
-    EXPECT_EQ(0, front.registrations);
+    EXPECT_EQ(1, front.Removals);
+    EXPECT_EQ(0, front.Registrations);
     EXPECT_FALSE(job.Script);
-    EXPECT_TRUE(view_.boxes.empty());
+    EXPECT_TRUE(view_.Boxes.empty());
   }
 }
 
 TEST_F(ProgramEntry, FailedRemovalGoesOnWithTheArgumentAsScript) {
-  front_.removal_fails = true;
+  front_.RemovalFails = true;
   EXPECT_EQ(EntryEnd::kScriptMissing, Run({"-u"}));
-  EXPECT_EQ(0, front_.registrations);
+  EXPECT_EQ(0, front_.Registrations);
   ExpectOnlyMissingScriptBox("C:\\work\\-u");
 }
 
 TEST_F(ProgramEntry, FailedRegistrationDoesNotStopTheRun) {
-  front_.registration_fails = true;
+  front_.RegistrationFails = true;
   EXPECT_EQ(EntryEnd::kScriptMissing, Run({"a.vlm"}));
   ExpectOnlyMissingScriptBox("C:\\work\\a.vlm");
 }
 
 TEST_F(ProgramEntry, SlashUIsAScriptPath) {
   EXPECT_EQ(EntryEnd::kScriptMissing, Run({"/u"}));
-  EXPECT_EQ(1, front_.registrations);
-  EXPECT_EQ(0, front_.removals);
+  EXPECT_EQ(1, front_.Registrations);
+  EXPECT_EQ(0, front_.Removals);
   ExpectOnlyMissingScriptBox("C:\\work\\/u");
 }
 
 TEST_F(ProgramEntry, MissingScriptIsReportedWithItsUnsimplifiedAbsolutePath) {
   EXPECT_EQ(EntryEnd::kScriptMissing, Run({"..\\name.vlm"}));
   ExpectOnlyMissingScriptBox("C:\\work\\..\\name.vlm");
-  EXPECT_EQ(0, front_.runs);
+  EXPECT_EQ(0, front_.Runs);
 }
 
 TEST_F(ProgramEntry, DirectoryCountsAsMissingScript) {
@@ -141,16 +141,16 @@ TEST_F(ProgramEntry, ScriptThatCannotBeOpenedFailsThrough) {
     EXPECT_EQ(0u, std::string(failure.what()).find("Cannot open file \"C:\\work\\a.vlm\". "))
         << failure.what();
   }
-  EXPECT_TRUE(view_.boxes.empty());
-  EXPECT_EQ(0, front_.runs);
+  EXPECT_TRUE(view_.Boxes.empty());
+  EXPECT_EQ(0, front_.Runs);
   EXPECT_EQ("C:\\work\\", job_.ScriptDir);
 }
 
 TEST_F(ProgramEntry, RefusedScriptIsReleasedWithoutARun) {
   files_.PutFile("C:\\work\\a.vlm", "; no source\r\n");
   EXPECT_EQ(EntryEnd::kScriptRunEnded, Run({"a.vlm"}));
-  EXPECT_EQ(0, front_.runs);
-  EXPECT_EQ(1u, view_.boxes.size());
+  EXPECT_EQ(0, front_.Runs);
+  EXPECT_EQ(1u, view_.Boxes.size());
   EXPECT_FALSE(job_.Script);
 }
 
@@ -158,12 +158,12 @@ TEST_F(ProgramEntry, PreparedScriptRunsAndEverythingLeftOpenIsClosed) {
   files_.PutFile("C:\\work\\a.vlm", kRunnableScript);
   files_.PutFile("C:\\work\\ui.wdf", EmptyArchive());
   bool prepared_state_seen = false;
-  front_.during_run = [&](JobState& job) {
+  front_.DuringRun = [&](JobState& job) {
     prepared_state_seen = job.Script && job.SourceStream && job.TargetStream;
     job.SourceIndex.resize(3);
   };
   EXPECT_EQ(EntryEnd::kScriptRunEnded, Run({"a.vlm"}));
-  EXPECT_EQ(1, front_.runs);
+  EXPECT_EQ(1, front_.Runs);
   EXPECT_TRUE(prepared_state_seen);
   EXPECT_EQ("C:\\work\\", job_.ScriptDir);
   EXPECT_FALSE(job_.Script);
@@ -177,7 +177,7 @@ TEST_F(ProgramEntry, PreparedScriptRunsAndEverythingLeftOpenIsClosed) {
 TEST_F(ProgramEntry, FailureDuringTheRunPassesThroughAfterTheCleanUp) {
   files_.PutFile("C:\\work\\a.vlm", kRunnableScript);
   files_.PutFile("C:\\work\\ui.wdf", EmptyArchive());
-  front_.during_run = [](JobState&) { throw std::runtime_error("dialog failed"); };
+  front_.DuringRun = [](JobState&) { throw std::runtime_error("dialog failed"); };
   EXPECT_THROW(Run({"a.vlm"}), std::runtime_error);
   EXPECT_FALSE(job_.Script);
   EXPECT_FALSE(job_.SourceStream);

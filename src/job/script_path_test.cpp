@@ -95,7 +95,7 @@ TEST(RemovalRequest, OtherNamesAreScripts) {
   EXPECT_FALSE(IsRemovalRequest("/u", "C:\\work\\/u"));
   EXPECT_FALSE(IsRemovalRequest("--u", "C:\\work\\--u"));
   EXPECT_FALSE(IsRemovalRequest("-u ", "C:\\work\\-u "));
-  EXPECT_FALSE(IsRemovalRequest("-u.a.vlm", "C:\\work\\-u.a.vlm"));
+  EXPECT_FALSE(IsRemovalRequest("-u.A.vlm", "C:\\work\\-u.A.vlm"));
   EXPECT_FALSE(IsRemovalRequest("-u\\x.vlm", "C:\\work\\-u\\x.vlm"));
   EXPECT_FALSE(IsRemovalRequest("u", "C:\\work\\u"));
 }

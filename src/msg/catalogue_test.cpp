@@ -13,10 +13,10 @@ namespace velmora {
 namespace {
 
 struct CatalogueEntry {
-  MessageKey key;
-  const char* name;
-  unsigned id;
-  const char* utf8_text;
+  MessageKey Key;
+  const char* Name;
+  unsigned Id;
+  const char* Utf8Text;
   const char* utf8_english;
 };
 
@@ -82,11 +82,11 @@ std::string ExpectedPlaceholders(MessageKey key) {
 
 TEST(Catalogue, EveryKeyHasItsTextWithTheExpectedPlaceholders) {
   for (const CatalogueEntry& entry : CatalogueList()) {
-    SCOPED_TRACE(entry.name);
-    const std::string loaded = LoadMessage(entry.key);
-    EXPECT_EQ(AnsiFromUtf8(entry.utf8_text), loaded);
+    SCOPED_TRACE(entry.Name);
+    const std::string loaded = LoadMessage(entry.Key);
+    EXPECT_EQ(AnsiFromUtf8(entry.Utf8Text), loaded);
     EXPECT_FALSE(loaded.empty());
-    EXPECT_EQ(ExpectedPlaceholders(entry.key), Placeholders(loaded));
+    EXPECT_EQ(ExpectedPlaceholders(entry.Key), Placeholders(loaded));
   }
 }
 
@@ -95,10 +95,10 @@ TEST(Catalogue, EveryKeyHasItsTextWithTheExpectedPlaceholders) {
 TEST(Catalogue, EnglishTextsMatchTheChineseOnesInPlaceholdersAndAreShownWhenChosen) {
   SetMessageLanguage(MessageLanguage::kEnglish);
   for (const CatalogueEntry& entry : CatalogueList()) {
-    SCOPED_TRACE(entry.name);
-    const std::string english = LoadMessage(entry.key);
+    SCOPED_TRACE(entry.Name);
+    const std::string english = LoadMessage(entry.Key);
     EXPECT_EQ(AnsiFromUtf8(entry.utf8_english), english);
-    EXPECT_EQ(ExpectedPlaceholders(entry.key), Placeholders(english));
+    EXPECT_EQ(ExpectedPlaceholders(entry.Key), Placeholders(english));
     for (unsigned char c : english) EXPECT_LT(c, 0x80u) << english;
     for (size_t cr = english.find('\r'); cr != std::string::npos; cr = english.find('\r', cr + 1)) {
       EXPECT_TRUE(cr == 0 || english[cr - 1] != ' ') << english;
@@ -114,10 +114,10 @@ TEST(Catalogue, KeysAndIdsAreDistinct) {
   std::set<unsigned> ids;
   std::set<std::string> names;
   for (const CatalogueEntry& entry : CatalogueList()) {
-    EXPECT_TRUE(ids.insert(entry.id).second) << "id " << entry.id << " twice";
-    EXPECT_TRUE(names.insert(entry.name).second) << entry.name << " twice";
-    EXPECT_EQ(entry.id, static_cast<unsigned>(entry.key)) << entry.name;
-    EXPECT_EQ(0, std::string(entry.name).compare(0, 3, "Msg")) << entry.name;
+    EXPECT_TRUE(ids.insert(entry.Id).second) << "id " << entry.Id << " twice";
+    EXPECT_TRUE(names.insert(entry.Name).second) << entry.Name << " twice";
+    EXPECT_EQ(entry.Id, static_cast<unsigned>(entry.Key)) << entry.Name;
+    EXPECT_EQ(0, std::string(entry.Name).compare(0, 3, "Msg")) << entry.Name;
   }
   EXPECT_EQ(36u, CatalogueList().size());
 }

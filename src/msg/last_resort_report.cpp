@@ -24,22 +24,22 @@ std::string ReadableTypeName(const std::type_info* type) {
 
 FailureFacts FactsOf(const std::exception_ptr& failure, const void* fallback_address) {
   FailureFacts facts;
-  facts.code_address = fallback_address;
+  facts.CodeAddress = fallback_address;
   if (!failure) {
-    facts.type_name = "unknown";
+    facts.TypeName = "unknown";
     return facts;
   }
   try {
     std::rethrow_exception(failure);
   } catch (const AppFailure& app_failure) {
-    facts.type_name = app_failure.TypeName();
-    facts.message = app_failure.what();
-    if (app_failure.CodeAddress() != nullptr) facts.code_address = app_failure.CodeAddress();
+    facts.TypeName = app_failure.TypeName();
+    facts.Message = app_failure.what();
+    if (app_failure.CodeAddress() != nullptr) facts.CodeAddress = app_failure.CodeAddress();
   } catch (const std::exception& other) {
-    facts.type_name = ReadableTypeName(&typeid(other));
-    facts.message = other.what();
+    facts.TypeName = ReadableTypeName(&typeid(other));
+    facts.Message = other.what();
   } catch (...) {
-    facts.type_name = ReadableTypeName(abi::__cxa_current_exception_type());
+    facts.TypeName = ReadableTypeName(abi::__cxa_current_exception_type());
   }
   return facts;
 }

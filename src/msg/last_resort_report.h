@@ -9,9 +9,9 @@
 namespace velmora {
 
 struct FailureFacts {
-  std::string type_name;
-  std::string message;
-  const void* code_address = nullptr;  // where the failure was raised, when known
+  std::string TypeName;
+  std::string Message;
+  const void* CodeAddress = nullptr;  // where the failure was raised, when known
 };
 
 // The facts of `failure`: an AppFailure gives its own type name and code address; any other

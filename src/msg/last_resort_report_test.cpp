@@ -32,21 +32,21 @@ TEST(LastResortReportText, FullStopIsAddedOnlyToAMessageWithoutOne) {
 TEST(FactsOf, AppFailureGivesItsOwnNameMessageAndAddress) {
   const AppFailure failure("EFOpenError", "Cannot open file");
   const FailureFacts facts = FactsOf(std::make_exception_ptr(failure), nullptr);
-  EXPECT_EQ("EFOpenError", facts.type_name);
-  EXPECT_EQ("Cannot open file", facts.message);
-  EXPECT_NE(nullptr, facts.code_address);
-  EXPECT_EQ(failure.CodeAddress(), facts.code_address);
+  EXPECT_EQ("EFOpenError", facts.TypeName);
+  EXPECT_EQ("Cannot open file", facts.Message);
+  EXPECT_NE(nullptr, facts.CodeAddress);
+  EXPECT_EQ(failure.CodeAddress(), facts.CodeAddress);
 }
 
 TEST(FactsOf, OtherFailuresGiveTheirCxxTypeNameAndTheFallbackAddress) {
   int here = 0;
   const FailureFacts bad_alloc = FactsOf(std::make_exception_ptr(std::bad_alloc()), &here);
-  EXPECT_EQ("std::bad_alloc", bad_alloc.type_name);
-  EXPECT_EQ(&here, bad_alloc.code_address);
+  EXPECT_EQ("std::bad_alloc", bad_alloc.TypeName);
+  EXPECT_EQ(&here, bad_alloc.CodeAddress);
   EXPECT_EQ("dialog failed",
-            FactsOf(std::make_exception_ptr(std::runtime_error("dialog failed")), &here).message);
-  EXPECT_EQ("int", FactsOf(std::make_exception_ptr(42), &here).type_name);
-  EXPECT_EQ("unknown", FactsOf(std::exception_ptr(), &here).type_name);
+            FactsOf(std::make_exception_ptr(std::runtime_error("dialog failed")), &here).Message);
+  EXPECT_EQ("int", FactsOf(std::make_exception_ptr(42), &here).TypeName);
+  EXPECT_EQ("unknown", FactsOf(std::exception_ptr(), &here).TypeName);
 }
 
 }  // namespace

@@ -86,23 +86,23 @@ bool MatchesWildcards(const std::string& pattern_text, const std::string& name_t
 
 // A file and the sharing state of its open streams.
 struct MemoryFileSystem::File : SharingCounts {
-  std::string bytes;
-  std::string flushed;  // the bytes a power cut leaves
-  uint64_t apparent_size = 0;
-  bool reads_fail = false;
-  uint64_t reads_fail_from = 0;
+  std::string Bytes;
+  std::string Flushed;  // the bytes a power cut leaves
+  uint64_t ApparentSize = 0;
+  bool ReadsFail = false;
+  uint64_t ReadsFailFrom = 0;
   // Moves on every change of what the file reads as, so that a stream's version tells it.
-  uint64_t version = 0;
+  uint64_t Version = 0;
 
-  uint64_t Size() const { return std::max<uint64_t>(bytes.size(), apparent_size); }
+  uint64_t Size() const { return std::max<uint64_t>(Bytes.size(), ApparentSize); }
 };
 
 struct MemoryFileSystem::StreamShared {
-  bool limit_writes = false;
-  uint64_t writable_bytes = 0;
-  bool fail_flushes = false;
-  unsigned long flush_error = 0;
-  int open_streams = 0;
+  bool LimitWrites = false;
+  uint64_t WritableBytes = 0;
+  bool FailFlushes = false;
+  unsigned long FlushError = 0;
+  int OpenStreams = 0;
 };
 
 class MemoryFileSystem::MemoryStream final : public Stream {
@@ -110,20 +110,20 @@ class MemoryFileSystem::MemoryStream final : public Stream {
   MemoryStream(std::shared_ptr<File> file, std::shared_ptr<StreamShared> shared, OpenMode mode)
       : file_(std::move(file)), shared_(std::move(shared)), mode_(mode) {
     file_->Count(mode_, +1);
-    ++shared_->open_streams;
+    ++shared_->OpenStreams;
   }
   ~MemoryStream() override {
     file_->Count(mode_, -1);
-    --shared_->open_streams;
+    --shared_->OpenStreams;
   }
 
   size_t Read(void* buffer, size_t n) override {
     uint64_t end = file_->Size();
-    bool fault = file_->reads_fail && file_->reads_fail_from < end;
-    if (fault) end = file_->reads_fail_from;
+    bool fault = file_->ReadsFail && file_->ReadsFailFrom < end;
+    if (fault) end = file_->ReadsFailFrom;
     size_t count =
         position_ >= end ? 0 : static_cast<size_t>(std::min<uint64_t>(n, end - position_));
-    const std::string& stored = file_->bytes;
+    const std::string& stored = file_->Bytes;
     size_t from_store =
         position_ >= stored.size()
             ? 0
@@ -137,18 +137,18 @@ class MemoryFileSystem::MemoryStream final : public Stream {
   }
 
   bool Write(const void* data, size_t n) override {
-    if (!mode_.write) return Fail(SystemErrorAccessDenied());
+    if (!mode_.Write) return Fail(SystemErrorAccessDenied());
     size_t allowed = n;
-    if (shared_->limit_writes) {
-      allowed = static_cast<size_t>(std::min<uint64_t>(n, shared_->writable_bytes));
+    if (shared_->LimitWrites) {
+      allowed = static_cast<size_t>(std::min<uint64_t>(n, shared_->WritableBytes));
     }
     if (position_ + allowed > kMaxStoredBytes) return Fail(SystemErrorDiskFull());
-    std::string& stored = file_->bytes;
+    std::string& stored = file_->Bytes;
     if (stored.size() < position_ + allowed) stored.resize(position_ + allowed, '\0');
     if (allowed > 0) std::memcpy(&stored[position_], data, allowed);
-    ++file_->version;
+    ++file_->Version;
     position_ += allowed;
-    if (shared_->limit_writes) shared_->writable_bytes -= allowed;
+    if (shared_->LimitWrites) shared_->WritableBytes -= allowed;
     if (allowed < n) return Fail(SystemErrorDiskFull());
     return true;
   }
@@ -163,14 +163,14 @@ class MemoryFileSystem::MemoryStream final : public Stream {
     return true;
   }
   bool Flush() override {
-    if (shared_->fail_flushes) return Fail(shared_->flush_error);
-    file_->flushed = file_->bytes;
+    if (shared_->FailFlushes) return Fail(shared_->FlushError);
+    file_->Flushed = file_->Bytes;
     return true;
   }
   bool Version(FileVersion* version) override {
     version->File = reinterpret_cast<uintptr_t>(file_.get());
     version->Size = file_->Size();
-    version->Written = file_->version;
+    version->Written = file_->Version;
     return true;
   }
 
@@ -192,10 +192,10 @@ void MemoryFileSystem::PutFile(const std::string& path, const std::string& bytes
   std::shared_ptr<File>& file = files_[path];
   // The record stays the same, so streams already open on the file see the new contents.
   if (!file) file = std::make_shared<File>();
-  file->bytes = bytes;
-  file->flushed = bytes;
-  file->apparent_size = 0;
-  ++file->version;
+  file->Bytes = bytes;
+  file->Flushed = bytes;
+  file->ApparentSize = 0;
+  ++file->Version;
 }
 
 void MemoryFileSystem::PutDirectory(const std::string& path) {
@@ -214,7 +214,7 @@ bool MemoryFileSystem::HasDirectory(const std::string& path) const {
 
 std::string MemoryFileSystem::FileBytes(const std::string& path) const {
   auto found = files_.find(path);
-  return found == files_.end() ? std::string() : found->second->bytes;
+  return found == files_.end() ? std::string() : found->second->Bytes;
 }
 
 std::vector<std::string> MemoryFileSystem::FilePaths() const {
@@ -226,8 +226,8 @@ std::vector<std::string> MemoryFileSystem::FilePaths() const {
 void MemoryFileSystem::SetApparentSize(const std::string& path, uint64_t size) {
   auto found = files_.find(path);
   if (found == files_.end()) throw std::logic_error("SetApparentSize: no file " + path);
-  found->second->apparent_size = size;
-  ++found->second->version;
+  found->second->ApparentSize = size;
+  ++found->second->Version;
 }
 
 // --- Faults --------------------------------------------------------------------------------
@@ -237,42 +237,42 @@ void MemoryFileSystem::FailOpensOf(const std::string& path, unsigned long error_
 }
 
 void MemoryFileSystem::LimitWrittenBytes(uint64_t bytes) {
-  shared_->limit_writes = true;
-  shared_->writable_bytes = bytes;
+  shared_->LimitWrites = true;
+  shared_->WritableBytes = bytes;
 }
 
 void MemoryFileSystem::FailReadsOfFrom(const std::string& path, uint64_t offset) {
   auto found = files_.find(path);
   if (found == files_.end()) throw std::logic_error("FailReadsOfFrom: no file " + path);
-  found->second->reads_fail = true;
-  found->second->reads_fail_from = offset;
-  ++found->second->version;
+  found->second->ReadsFail = true;
+  found->second->ReadsFailFrom = offset;
+  ++found->second->Version;
 }
 
 void MemoryFileSystem::FailFlushes(unsigned long error_code) {
-  shared_->fail_flushes = true;
-  shared_->flush_error = error_code;
+  shared_->FailFlushes = true;
+  shared_->FlushError = error_code;
 }
 
 void MemoryFileSystem::FailRenames() { fail_renames_ = true; }
 
 void MemoryFileSystem::CutPower() {
-  for (auto& entry : files_) entry.second->bytes = entry.second->flushed;
+  for (auto& entry : files_) entry.second->Bytes = entry.second->Flushed;
 }
 
 void MemoryFileSystem::FailMakeDirectory(const std::string& path) {
   failing_directories_.insert(DirectoryKey(path));
 }
 
-int MemoryFileSystem::OpenStreamCount() const { return shared_->open_streams; }
+int MemoryFileSystem::OpenStreamCount() const { return shared_->OpenStreams; }
 
 // --- Opening -------------------------------------------------------------------------------
 
 enum class Disposition { kOpenExisting, kCreateAlways, kCreateNew };
 
 struct MemoryFileSystem::OpenRequest {
-  OpenMode mode;
-  Disposition disposition;
+  OpenMode Mode;
+  Disposition Creation;
 };
 
 // One open as the system performs it: the injected fault, the path, the sharing check, then
@@ -290,7 +290,7 @@ std::unique_ptr<Stream> MemoryFileSystem::Open(const std::string& path,
   }
   auto found = files_.find(path);
   if (found == files_.end()) {
-    if (request.disposition == Disposition::kOpenExisting) {
+    if (request.Creation == Disposition::kOpenExisting) {
       Fail(SystemErrorNotFound());
       return nullptr;
     }
@@ -301,21 +301,21 @@ std::unique_ptr<Stream> MemoryFileSystem::Open(const std::string& path,
     }
     found = files_.emplace(path, std::make_shared<File>()).first;
   } else {
-    if (found->second->ConflictsWith(request.mode)) {
+    if (found->second->ConflictsWith(request.Mode)) {
       Fail(SystemErrorSharingViolation());
       return nullptr;
     }
-    if (request.disposition == Disposition::kCreateNew) {
+    if (request.Creation == Disposition::kCreateNew) {
       Fail(SystemErrorAlreadyExists());
       return nullptr;
     }
-    if (request.disposition == Disposition::kCreateAlways) {
-      found->second->bytes.clear();
-      found->second->apparent_size = 0;
-      ++found->second->version;
+    if (request.Creation == Disposition::kCreateAlways) {
+      found->second->Bytes.clear();
+      found->second->ApparentSize = 0;
+      ++found->second->Version;
     }
   }
-  return std::make_unique<MemoryStream>(found->second, shared_, request.mode);
+  return std::make_unique<MemoryStream>(found->second, shared_, request.Mode);
 }
 
 std::unique_ptr<Stream> MemoryFileSystem::OpenShared(const std::string& path) {

@@ -81,7 +81,7 @@ int MemoryRegistry::CreateMissingKeys(const std::string& path) {
     auto found = keys_.find(folded);
     if (found == keys_.end()) {
       Key key;
-      key.path = Joined(keys_[Folded(parent)].path, part);
+      key.Path = Joined(keys_[Folded(parent)].Path, part);
       keys_[folded] = key;
       ++created;
     }
@@ -95,7 +95,7 @@ void MemoryRegistry::PutKey(const std::string& path) { CreateMissingKeys(path); 
 
 void MemoryRegistry::PutDefault(const std::string& path, uint32_t type, const std::string& bytes) {
   PutKey(path);
-  keys_[Folded(path)].values[""] = Value{type, bytes};
+  keys_[Folded(path)].Values[""] = Value{type, bytes};
 }
 
 void MemoryRegistry::PutDefaultText(const std::string& path, const std::string& text) {
@@ -108,27 +108,27 @@ bool MemoryRegistry::HasKey(const std::string& path) const {
 
 bool MemoryRegistry::HasDefault(const std::string& path) const {
   auto key = keys_.find(Folded(path));
-  return key != keys_.end() && key->second.values.count("") != 0;
+  return key != keys_.end() && key->second.Values.count("") != 0;
 }
 
 uint32_t MemoryRegistry::DefaultType(const std::string& path) const {
   if (!HasDefault(path)) return kRegNone;
-  return keys_.at(Folded(path)).values.at("").type;
+  return keys_.at(Folded(path)).Values.at("").Type;
 }
 
 std::string MemoryRegistry::DefaultBytes(const std::string& path) const {
   if (!HasDefault(path)) return "";
-  return keys_.at(Folded(path)).values.at("").bytes;
+  return keys_.at(Folded(path)).Values.at("").Bytes;
 }
 
 std::string MemoryRegistry::Dump() const {
   std::string dump;
   for (const auto& entry : keys_) {
     if (entry.first.empty()) continue;
-    dump += entry.second.path;
-    for (const auto& value : entry.second.values) {
-      dump += " [" + value.first + "]=" + TypeName(value.second.type) + ":\"" +
-              Printable(value.second.bytes) + "\"";
+    dump += entry.second.Path;
+    for (const auto& value : entry.second.Values) {
+      dump += " [" + value.first + "]=" + TypeName(value.second.Type) + ":\"" +
+              Printable(value.second.Bytes) + "\"";
     }
     dump += "\n";
   }
@@ -222,7 +222,7 @@ long MemoryRegistry::CreateKey(RegistryKey parent, const std::string& sub_key, u
   std::string parent_path;
   if (!OpenKeyPath(parent, &parent_path)) return kKeyDeleted;
   if (failing_creates_.count(path) != 0) return kRegistryAccessDenied;
-  modifications_ += CreateMissingKeys(Joined(keys_[parent_path].path, sub_key));
+  modifications_ += CreateMissingKeys(Joined(keys_[parent_path].Path, sub_key));
   *key = NewHandle(path);
   return kRegistryOk;
 }
@@ -231,11 +231,11 @@ long MemoryRegistry::QueryValue(RegistryKey key, const std::string& name, uint32
                                 uint8_t* data, uint32_t* size) {
   std::string path;
   if (!OpenKeyPath(key, &path)) return kKeyDeleted;
-  const auto& values = keys_[path].values;
+  const auto& values = keys_[path].Values;
   auto value = values.find(Folded(name));
   if (value == values.end()) return kRegistryNotFound;
-  *type = value->second.type;
-  const auto stored = static_cast<uint32_t>(value->second.bytes.size());
+  *type = value->second.Type;
+  const auto stored = static_cast<uint32_t>(value->second.Bytes.size());
   if (data == nullptr) {
     *size = stored;
     return kRegistryOk;
@@ -245,7 +245,7 @@ long MemoryRegistry::QueryValue(RegistryKey key, const std::string& name, uint32
     *size = stored;
     return kRegistryMoreData;
   }
-  std::memcpy(data, value->second.bytes.data(), stored);
+  std::memcpy(data, value->second.Bytes.data(), stored);
   *size = stored;
   return kRegistryOk;
 }
@@ -255,7 +255,7 @@ long MemoryRegistry::SetValue(RegistryKey key, const std::string& name, uint32_t
   std::string path;
   if (!OpenKeyPath(key, &path)) return kKeyDeleted;
   if (failing_sets_.count(path) != 0) return kRegistryAccessDenied;
-  keys_[path].values[Folded(name)] =
+  keys_[path].Values[Folded(name)] =
       Value{type, std::string(reinterpret_cast<const char*>(data), size)};
   ++modifications_;
   return kRegistryOk;
@@ -268,7 +268,7 @@ long MemoryRegistry::QueryKeyInfo(RegistryKey key, uint32_t* subkey_count,
   if (failing_key_infos_.count(path) != 0) return kRegistryAccessDenied;
   const auto subkeys = SubkeysOf(path);
   size_t longest = 0;
-  for (const Key* subkey : subkeys) longest = std::max(longest, LastPart(subkey->path).size());
+  for (const Key* subkey : subkeys) longest = std::max(longest, LastPart(subkey->Path).size());
   *subkey_count = static_cast<uint32_t>(subkeys.size());
   *longest_subkey_name = static_cast<uint32_t>(longest);
   return kRegistryOk;
@@ -279,7 +279,7 @@ long MemoryRegistry::EnumerateKey(RegistryKey key, uint32_t index, char* name, u
   if (!OpenKeyPath(key, &path)) return kKeyDeleted;
   const auto subkeys = SubkeysOf(path);
   if (index >= subkeys.size()) return kRegistryNoMoreItems;
-  const std::string subkey_name = LastPart(subkeys[index]->path);
+  const std::string subkey_name = LastPart(subkeys[index]->Path);
   if (*length < subkey_name.size() + 1) return kRegistryMoreData;
   std::memcpy(name, subkey_name.c_str(), subkey_name.size() + 1);
   *length = static_cast<uint32_t>(subkey_name.size());
@@ -293,7 +293,7 @@ long MemoryRegistry::DeleteKey(RegistryKey parent, const std::string& sub_key) {
   if (failing_deletes_.count(path) != 0 || !SubkeysOf(path).empty()) {
     return kRegistryAccessDenied;
   }
-  deleted_keys_.push_back(keys_[path].path);
+  deleted_keys_.push_back(keys_[path].Path);
   keys_.erase(path);
   ++modifications_;
   return kRegistryOk;

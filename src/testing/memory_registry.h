@@ -70,12 +70,12 @@ class MemoryRegistry final : public Registry {
 
  private:
   struct Value {
-    uint32_t type = kRegNone;
-    std::string bytes;
+    uint32_t Type = kRegNone;
+    std::string Bytes;
   };
   struct Key {
-    std::string path;                     // as created, letter case kept
-    std::map<std::string, Value> values;  // by folded name
+    std::string Path;                     // as created, letter case kept
+    std::map<std::string, Value> Values;  // by folded name
   };
 
   // Keys by folded path; the root is the empty path and always exists.

@@ -188,7 +188,7 @@ class PackRunFixture : public ::testing::Test {
     EXPECT_FALSE(job.TargetStream);
     EXPECT_FALSE(job.OldTarget);
     EXPECT_EQ(files.OpenStreamCount(), 1) << "only the source may stay open";
-    EXPECT_EQ(view.finished_calls, 1);
+    EXPECT_EQ(view.FinishedCalls, 1);
     EXPECT_FALSE(files.HasFile(kTemporaryPath)) << "the temporary file is left behind";
   }
 

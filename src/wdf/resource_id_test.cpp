@@ -8,10 +8,10 @@ namespace {
 // Both readers share the digits rule; only the command-line form takes a prefix.
 TEST(ResourceIdTest, ParsedByTheOneRuleAndItsCommandLinePrefixes) {
   const struct {
-    const char* text;
-    bool as_key;       // accepted as a rule key or reference
-    bool as_argument;  // accepted as a command argument
-    uint32_t id;
+    const char* Text;
+    bool AsKey;       // accepted as a rule key or reference
+    bool AsArgument;  // accepted as a command argument
+    uint32_t Id;
   } cases[] = {
       {"0000A1B2", true, true, 0xA1B2},
       {"a1b2", true, true, 0xA1B2},
@@ -41,10 +41,10 @@ TEST(ResourceIdTest, ParsedByTheOneRuleAndItsCommandLinePrefixes) {
   for (const auto& c : cases) {
     uint32_t key = 7;
     uint32_t argument = 7;
-    EXPECT_EQ(ParseHexId(c.text, &key), c.as_key) << '"' << c.text << '"';
-    EXPECT_EQ(ParseIdArgument(c.text, &argument), c.as_argument) << '"' << c.text << '"';
-    EXPECT_EQ(key, c.as_key ? c.id : 7u) << c.text;
-    EXPECT_EQ(argument, c.as_argument ? c.id : 7u) << c.text;
+    EXPECT_EQ(ParseHexId(c.Text, &key), c.AsKey) << '"' << c.Text << '"';
+    EXPECT_EQ(ParseIdArgument(c.Text, &argument), c.AsArgument) << '"' << c.Text << '"';
+    EXPECT_EQ(key, c.AsKey ? c.Id : 7u) << c.Text;
+    EXPECT_EQ(argument, c.AsArgument ? c.Id : 7u) << c.Text;
   }
 }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The rebuild benchmark (see tools/bench.py): builds the optimised native `velmora`, Velmora.exe
-# and the UI driver, starts the Wine session, and runs the cases. Arguments go to bench.py, e.g.
-#   tools/bench.sh --no-wine          native only
-#   tools/bench.sh --runs 3 --cases many,many2x --wine-cases small
+# The rebuild benchmark (see bench/rebuild_bench.py): builds the optimised native `velmora`,
+# Velmora.exe and the UI driver, starts the Wine session, and runs the cases. Arguments go to
+# rebuild_bench.py, e.g.
+#   bench/rebuild_bench.sh --no-wine          native only
+#   bench/rebuild_bench.sh --runs 3 --cases many,many2x --wine-cases small
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -24,4 +25,4 @@ if [ $wine = 1 ]; then
   export VELMORA_BUILD_DIR=$build VELMORA_WINE_RUN=$top/tests/wine/wine-run.sh \
     VELMORA_UI_DRIVER=$build/tests/ui_driver.exe VELMORA_EXE=$build/Velmora.exe
 fi
-python3 tools/bench.py "$@"
+python3 bench/rebuild_bench.py "$@"

@@ -7,9 +7,9 @@ and, where asked, with Velmora.exe under Wine through the UI driver (which answe
 Every run of the program is paired with `cat SOURCE > COPY` of the same source in the same
 round; the table gives the medians, their ratio, and the peak memory of the native runs.
 
-  tools/bench.py [--runs N] [--wine-runs N] [--cases a,b] [--wine-cases a,b] [--no-wine]
+  bench/rebuild_bench.py [--runs N] [--wine-runs N] [--cases a,b] [--wine-cases a,b] [--no-wine]
 
-Normally started by tools/bench.sh, which builds the programs and the Wine session first.
+Normally started by bench/rebuild_bench.sh, which builds the programs and the Wine session first.
 """
 import argparse
 import os
@@ -17,14 +17,14 @@ import random
 import re
 import shutil
 import statistics
-import struct
 import subprocess
 import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+sys.path[:0] = [os.path.join(HERE, "..", "tests", "e2e"), os.path.join(HERE, "..", "tools")]
 import velmora_e2e as e2e  # noqa: E402
+import wdf  # noqa: E402
 
 BENCH_DIR = os.environ.get("VELMORA_BENCH_DIR",
                            os.path.join(os.path.expanduser("~"), ".cache", "velmora-bench"))
@@ -52,19 +52,10 @@ class Filler:
 
 
 def write_archive(path, entries, filler):
-    """entries: (id, size) pairs in index order; the archive in the writer layout."""
+    """entries: (id, size) pairs in index order, filled with the filler's bytes. Written under
+    another name first, so that a generation cut short leaves no archive that looks done."""
     os.makedirs(os.path.dirname(path), exist_ok=True)
-    index = bytearray()
-    offset = 12
-    with open(path + ".part", "wb") as f:
-        f.write(b"PFDW" + struct.pack("<II", 0, 0))
-        for entry_id, size in entries:
-            f.write(filler.take(size))
-            index += struct.pack("<IIII", entry_id, offset, size, 0)
-            offset += size
-        f.write(index)
-        f.seek(4)
-        f.write(struct.pack("<II", len(entries), offset))
+    wdf.write_file(path + ".part", ((entry_id, filler.take(size)) for entry_id, size in entries))
     os.replace(path + ".part", path)
 
 
