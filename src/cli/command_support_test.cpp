@@ -14,7 +14,7 @@ namespace {
 TEST(CommandSupportTest, MessagesBecomeTerminalLines) {
   MemoryConsole console;
   PrintError(console, "a    \r\rb\r\nc");
-  EXPECT_EQ(console.ErrText, "a    \n\nb\nc\n");
+  EXPECT_EQ(console.ErrText, "a\n\nb\nc\n");  // the box's blanks do not end a terminal line
   console.ErrText.clear();
   PrintError(console, "ends\n");
   EXPECT_EQ(console.ErrText, "ends\n");
