@@ -330,6 +330,19 @@ TEST_F(ScriptCommandTest, Refusals) {
   }
   EXPECT_EQ(Get("taken.vlm"), "mine");
   EXPECT_FALSE(Exists("n.vlm"));
+
+  // Two files for one entry: the edit in either could be lost, so nothing is written.
+  Put("edited/0000A1B3.bak", "name=hero\r\n");
+  Put("edited/00000020.png", "a picture");
+  EXPECT_EQ(
+      Run(kScriptCommand, {"--from-dir", Path("edited"), "-o", Path("n.vlm"), Path("ui.wdf")}),
+      kExitFailed);
+  for (const std::string& named :
+       {"0000A1B3: " + Path("edited/0000A1B3.bak") + ", " + Path("edited/0000A1B3.txt"),
+        "00000020: " + Path("edited/00000020.dat") + ", " + Path("edited/00000020.png")}) {
+    EXPECT_NE(console_.ErrText.find(named), std::string::npos) << console_.ErrText;
+  }
+  EXPECT_FALSE(Exists("n.vlm"));
 }
 
 }  // namespace

@@ -1,16 +1,19 @@
 // velmora script --from-dir DIR [--all] [--dest TARGET] -o SCRIPT ARCHIVE
 #include <algorithm>
+#include <map>
 
 #include "cli/commands.h"
 #include "cli/command_support.h"
 #include "cli/script_from_dir.h"
 #include "cli/script_job.h"
+#include "cli/terminal_texts.h"
 #include "cli/tool_paths.h"
 #include "job/paths.h"
 #include "msg/format.h"
 #include "sys/cp936_text.h"
 #include "sys/process.h"
 #include "sys/system_error.h"
+#include "wdf/resource_id.h"
 
 namespace velmora {
 
@@ -118,6 +121,26 @@ bool SamePath(const PathParts& a, const PathParts& b) {
          a.Names.size() == b.Names.size();
 }
 
+// Files that name one entry: whichever a script took, the edit in the others would be lost
+// without a word, so no script is written. The text names every such file, by entry; empty when
+// each entry has one file at most.
+std::string SameEntryFilesText(const Console& console, const std::string& dir,
+                               const FolderSorting& sorting) {
+  std::map<std::string, std::vector<std::string>> files_of;  // by the first file of the entry
+  for (const UnusableFile& file : sorting.Unusable) {
+    if (file.Reason == UnusableReason::kSecondFile) files_of[file.Other].push_back(file.Name);
+  }
+  if (files_of.empty()) return std::string();
+  std::string text = ToolText(console, TextKey::TxtFilesForOneEntry, {dir});
+  for (const auto& entry : files_of) {
+    EditedFileName id;
+    ParseEditedFileName(entry.first, &id);
+    text += "\r  " + FormatId(id.Id) + ": " + JoinPath(dir, entry.first);
+    for (const std::string& name : entry.second) text += ", " + JoinPath(dir, name);
+  }
+  return text;
+}
+
 int Fail(Console& console, const std::string& message) {
   PrintError(console, message);
   return kExitFailed;
@@ -220,6 +243,8 @@ int RunScript(CommandCall& call) {
   }
 
   FolderSorting sorting = SortFolderFiles(archive.Index, names);
+  const std::string clash = SameEntryFilesText(console, dir, sorting);
+  if (!clash.empty()) return Fail(console, clash);
   std::vector<ScriptRule> rules;
   size_t unchanged = 0;
   for (const EditedFile& file : sorting.Files) {
