@@ -1,5 +1,6 @@
 // The archive commands over real files in a folder of their own.
 #include "cli/commands.h"
+#include "cli/front_end.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -54,10 +55,12 @@ class ArchiveCommandsTest : public ::testing::Test {
     SystemFileSystem().ListFiles(Path(folder), &names);
     return names;
   }
-  int Run(const CommandInfo& command, std::vector<std::string> args) {
+  // The command as a person calls it: through the tool's command line, in its language.
+  int Run(const CommandInfo& command, const std::vector<std::string>& args) {
     console_ = MemoryConsole();
-    CommandCall call{std::move(args), console_, SystemFileSystem()};
-    return command.Run(call);
+    std::vector<std::string> words = {command.Name};
+    words.insert(words.end(), args.begin(), args.end());
+    return RunCommandLine(words, console_, SystemFileSystem());
   }
 
   // Repeated id 0x10, an empty entry, a text, and a picture.
@@ -109,7 +112,7 @@ TEST_F(ArchiveCommandsTest, MalformedArchivesAreRefusedByEveryCommand) {
     SCOPED_TRACE(archive.first);
     Put("bad.wdf", archive.second);
     const std::string bad = Path("bad.wdf");
-    const std::string refusal = "源文件 " + bad + " 不是一个有效的WDF文件\n";
+    const std::string refusal = "The source archive " + bad + " is not a valid WDF archive\n";
     EXPECT_EQ(Run(kListCommand, {bad}), kExitFailed);
     EXPECT_EQ(console_.ErrText.substr(0, refusal.size()), refusal);
     EXPECT_EQ(Run(kExtractCommand, {"-o", Path("out"), bad}), kExitFailed);
@@ -165,7 +168,7 @@ TEST_F(ArchiveCommandsTest, ExtractRefusalsWriteNothing) {
       {"existing file", {"-o", Path("taken"), Path("ui.wdf")}, "exists (--force replaces it)"},
       {"archive missing",
        {"-o", Path("out"), Path("none.wdf")},
-       "源文件 " + Path("none.wdf") + " 不存在"},
+       "The source archive " + Path("none.wdf") + " does not exist"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Run(kExtractCommand, c.Args), kExitFailed) << c.Name;
@@ -214,17 +217,41 @@ TEST_F(ArchiveCommandsTest, VerifyVerdicts) {
   ASSERT_EQ(Run(kVerifyCommand, {Path("sound.wdf"), Path("ui.wdf")}), kExitOk);
   EXPECT_EQ(console_.OutText,
             Path("sound.wdf") + ": OK\n" + Path("ui.wdf") +
-                ": warning: entry 2 repeats id 00000010 of entry 0; rules and references reach "
-                "only entry 0\n" +
-                Path("ui.wdf") + ": OK with 1 warnings\n");
+                ": warning: entry 3 repeats id 00000010 of entry 1; rules and references reach "
+                "only entry 1\n" +
+                Path("ui.wdf") + ": OK with 1 warning\n");
   EXPECT_EQ(Run(kVerifyCommand, {Path("front.wdf"), Path("sound.wdf")}), kExitFailed);
   EXPECT_NE(
-      console_.OutText.find(Path("front.wdf") + ": error: entry 0 (id 00000001) ends at byte 32"),
+      console_.OutText.find(Path("front.wdf") + ": error: entry 1 (id 00000001) ends at byte 32"),
       std::string::npos)
       << console_.OutText;
   EXPECT_NE(console_.OutText.find(Path("front.wdf") + ": INVALID\n" + Path("sound.wdf") + ": OK\n"),
             std::string::npos);
   EXPECT_EQ(Run(kVerifyCommand, {}), kExitUsage);
+
+  // What cannot be read at all is said once, on standard error, and is no verdict.
+  const struct {
+    std::string Path;
+    const char* Said;
+  } unreadable[] = {{Path("none.wdf"), "does not exist"},
+                    {Path(""), "is a folder, not an archive"}};
+  for (const auto& u : unreadable) {
+    console_.OutText.clear();
+    console_.ErrText.clear();
+    EXPECT_EQ(Run(kVerifyCommand, {u.Path}), kExitFailed);
+    EXPECT_EQ(console_.OutText, "");
+    EXPECT_NE(console_.ErrText.find(u.Said), std::string::npos) << console_.ErrText;
+    EXPECT_EQ(console_.ErrText.find('\n'), console_.ErrText.size() - 1) << console_.ErrText;
+  }
+  console_.OutText.clear();
+  EXPECT_EQ(Run(kVerifyCommand, {"--format", "json", Path("ui.wdf"), Path("none.wdf")}),
+            kExitFailed);
+  EXPECT_EQ(console_.OutText, "{\"archives\":[{\"path\":\"" + Path("ui.wdf") +
+                                  "\",\"verdict\":\"ok\",\"errors\":0,\"warnings\":1,"
+                                  "\"findings\":[{\"severity\":\"warning\",\"message\":\"entry 3 "
+                                  "repeats id 00000010 of entry 1; rules and references reach only "
+                                  "entry 1\"}]},{\"path\":\"" +
+                                  Path("none.wdf") + "\",\"verdict\":\"unreadable\"}]}\n");
 }
 
 class ScriptCommandTest : public ArchiveCommandsTest {

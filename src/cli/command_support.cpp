@@ -4,6 +4,7 @@
 #include <new>
 
 #include "cli/arguments.h"
+#include "cli/terminal_texts.h"
 #include "cli/terminal_view.h"
 
 #include "msg/ansi_text.h"
@@ -33,6 +34,10 @@ void PrintError(Console& console, const std::string& message) {
 
 bool OpenArchive(CommandCall& call, const std::string& path, OpenedArchive* archive) {
   archive->Path = path;
+  if (call.Files.DirectoryExists(path)) {
+    PrintError(call.Terminal, ToolText(call.Terminal, TextKey::TxtArchiveIsFolder, {path}));
+    return false;
+  }
   if (!call.Files.FileIsPresent(path)) {
     PrintError(call.Terminal, Message(MessageKey::MsgSourceNotFound, {path}));
     return false;
@@ -97,15 +102,15 @@ std::string EntryOutsideFileText(const Console& console, const OpenedArchive& ar
                               "file (%d bytes); its bytes cannot be read",
                               "%s：第 %d 项（ID %s，偏移 %d，大小 %d）不在文件之内（文件 %d "
                               "字节），无法读取其数据"),
-                    {archive.Path, Signed(entry), FormatId(e.Id), Signed(e.Offset), Signed(e.Size),
-                     Signed(archive.Index.FileSize)});
+                    {archive.Path, Signed(entry + 1), FormatId(e.Id), Signed(e.Offset),
+                     Signed(e.Size), Signed(archive.Index.FileSize)});
 }
 
 std::string EntryUnreadableText(const Console& console, const OpenedArchive& archive,
                                 size_t entry) {
   return FormatText(Localized(console, "%s: entry %d (id %s) could not be read: ",
                               "%s：第 %d 项（ID %s）无法读取："),
-                    {archive.Path, Signed(entry), FormatId(archive.Index.Entries[entry].Id)}) +
+                    {archive.Path, Signed(entry + 1), FormatId(archive.Index.Entries[entry].Id)}) +
          LastSystemErrorText();
 }
 
