@@ -99,6 +99,20 @@ TEST_F(ArchiveCommandsTest, EntriesOutsideTheFileAreListedAsSuch) {
   EXPECT_EQ(console_.OutText,
             "id\toffset\tsize\tspace\tkind\n00000001\t40\t5\t0\tout-of-bounds\n"
             "00000002\t4294967280\t32\t0\tout-of-bounds\n");
+
+  // Extraction is all or nothing, unless --skip-bad asks for what the file still holds.
+  Put("part.wdf", "PFDW" + U32(2) + U32(17) + "hello" + U32(1) + U32(12) + U32(5) + U32(0) +
+                      U32(2) + U32(0xFFFFFFF0) + U32(0x20) + U32(0));
+  EXPECT_EQ(Run(kExtractCommand, {"-o", Path("all"), Path("part.wdf")}), kExitFailed);
+  EXPECT_FALSE(Exists("all"));
+  EXPECT_EQ(Run(kExtractCommand, {"--skip-bad", "-o", Path("some"), Path("part.wdf")}),
+            kExitFailed);
+  EXPECT_EQ(Get("some/00000001.txt"), "hello");
+  EXPECT_EQ(console_.OutText, "1 file written to " + Path("some") + "\n");
+  EXPECT_NE(console_.ErrText.find("entry 2 (id 00000002, offset 4294967280, size 32) does not lie"),
+            std::string::npos)
+      << console_.ErrText;
+  EXPECT_NE(console_.ErrText.find("1 entry skipped"), std::string::npos);
 }
 
 TEST_F(ArchiveCommandsTest, MalformedArchivesAreRefusedByEveryCommand) {

@@ -9,6 +9,7 @@
 
 #include "cli/commands.h"
 #include "cli/command_support.h"
+#include "cli/terminal_texts.h"
 #include "cli/tool_paths.h"
 #include "msg/format.h"
 #include "sys/system_error.h"
@@ -125,8 +126,9 @@ int RunExtract(CommandCall& call) {
   if (ShowHelpWhenAsked(call, kExtractCommand)) return kExitOk;
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(call.Args, {{'o', "output", true}, {0, "force", false}}, call.Terminal,
-                      &parsed, &error)) {
+  if (!ParseArguments(call.Args,
+                      {{'o', "output", true}, {0, "force", false}, {0, "skip-bad", false}},
+                      call.Terminal, &parsed, &error)) {
     return UsageError(call.Terminal, "extract", error);
   }
   if (parsed.Operands.empty()) {
@@ -166,16 +168,20 @@ int RunExtract(CommandCall& call) {
         {dir}));
   }
   const std::vector<uint32_t> occurrences = IdOccurrences(index.Entries);
+  // With --skip-bad a damaged archive gives what it still holds: the entries whose bytes cannot
+  // be read are left out and listed; without it, nothing is written.
+  const bool skip_bad = parsed.Has("skip-bad");
+  std::vector<std::string> skipped;
   std::vector<PlannedFile> plan;
   for (size_t k : selected) {
     const WdfEntry& entry = index.Entries[k];
     EntryKind kind = EntryKind::kData;
     if (!EntryBytesInFile(entry, index.FileSize)) {
-      problems.push_back(EntryOutsideFileText(call.Terminal, archive, k));
+      (skip_bad ? skipped : problems).push_back(EntryOutsideFileText(call.Terminal, archive, k));
       continue;
     }
     if (!ReadEntryKind(*archive.File, entry, index.FileSize, &kind)) {
-      problems.push_back(EntryUnreadableText(call.Terminal, archive, k));
+      (skip_bad ? skipped : problems).push_back(EntryUnreadableText(call.Terminal, archive, k));
       continue;
     }
     std::string name = FormatId(entry.Id);
@@ -204,11 +210,17 @@ int RunExtract(CommandCall& call) {
     return kExitFailed;
   }
   if (!WriteFiles(call, archive, plan)) return kExitFailed;
-  call.Terminal.Out(
-      FormatText(Localized(call.Terminal, "%d files written to %s", "已写出 %d 个文件到 %s"),
-                 {static_cast<int64_t>(plan.size()), dir}) +
-      "\n");
-  return kExitOk;
+  call.Terminal.Out(ToolText(call.Terminal, TextKey::TxtFilesWrittenTo,
+                             {CountText(call.Terminal, static_cast<int64_t>(plan.size()),
+                                        TextKey::TxtFileOne, TextKey::TxtFileMany),
+                              dir}) +
+                    "\n");
+  if (skipped.empty()) return kExitOk;
+  for (const std::string& reason : skipped) PrintError(call.Terminal, reason);
+  PrintError(call.Terminal, ToolText(call.Terminal, TextKey::TxtEntriesSkipped,
+                                     {CountText(call.Terminal, static_cast<int64_t>(skipped.size()),
+                                                TextKey::TxtEntryOne, TextKey::TxtEntryMany)}));
+  return kExitFailed;
 }
 
 }  // namespace
@@ -218,7 +230,7 @@ extern const CommandInfo kExtractCommand = {
     RunExtract,
     "write entries of an archive to files",
     "把归档中的条目写成文件",
-    "Usage: {tool} extract [-o DIR] [--force] ARCHIVE [ID...]\n"
+    "Usage: {tool} extract [-o DIR] [--force] [--skip-bad] ARCHIVE [ID...]\n"
     "\n"
     "Writes the entries with the given ids (every entry when no id is given) to DIR, one file\n"
     "each, named after the id as eight upper-case hexadecimal digits with the extension of its\n"
@@ -231,13 +243,15 @@ extern const CommandInfo kExtractCommand = {
     "            extension, in the current directory\n"
     "  -o -      write the bytes of the one entry given to standard output\n"
     "  --force   replace files that exist already\n"
+    "  --skip-bad  write every entry that lies within the file and list the others\n"
     "\n"
     "Every id, every entry and every file name is checked before anything is written: a\n"
     "missing id, an entry whose bytes do not lie within the file, or an existing file without\n"
-    "--force writes no file at all.\n"
+    "--force writes no file at all. With --skip-bad the entries that cannot be read are left\n"
+    "out and listed instead, and the others are written.\n"
     "\n"
-    "Exit status: 0 written; 1 refused or failed; 2 wrong command line.\n",
-    "用法：{tool} extract [-o 文件夹] [--force] 归档 [ID...]\n"
+    "Exit status: 0 written; 1 refused or failed, or an entry skipped; 2 wrong command line.\n",
+    "用法：{tool} extract [-o 目录] [--force] [--skip-bad] 资源包 [ID...]\n"
     "\n"
     "把给定 ID 的条目（未给 ID 时为全部条目）写到文件夹中，每个条目一个文件，文件名为 8 位\n"
     "大写十六进制 ID 加上其种类的扩展名（参见 '{tool} help list'；data 为 bin，text 为 txt，\n"
@@ -247,11 +261,12 @@ extern const CommandInfo kExtractCommand = {
     "  -o 文件夹   输出文件夹（不存在时创建）；默认为当前目录下与归档同名（去掉扩展名）的文件夹\n"
     "  -o -        把所给的一个条目的数据写到标准输出\n"
     "  --force     覆盖已存在的文件\n"
+    "  --skip-bad  写出数据在文件之内的每个条目，并列出其余的条目\n"
     "\n"
     "写出之前先检查所有 ID、条目和文件名：ID 不存在、条目数据不在文件之内，或文件已存在而未给\n"
-    "--force 时，不写出任何文件。\n"
+    "--force 时，不写出任何文件。给了 --skip-bad 时，无法读取的条目被跳过并列出，其余照常写出。\n"
     "\n"
-    "退出码：0 成功；1 被拒绝或失败；2 命令行有误。\n",
+    "退出码：0 成功；1 被拒绝或失败，或有条目被跳过；2 命令行有误。\n",
 };
 
 }  // namespace velmora
