@@ -71,14 +71,12 @@ std::string ArchiveFaultText(const Console& console, const OpenedArchive& archiv
                                   "文件只有 %d 字节，不足 12 字节的文件头"),
                         {Signed(index.FileSize)});
     case ArchiveFault::kIndexBeyondEnd:
-      return FormatText(
-          Localized(console,
-                    "its index of %d entries at offset %d ends at byte %d, beyond the end of "
-                    "the file (%d bytes)",
-                    "索引共 %d 项，位于偏移 %d，结束于第 %d 字节，超出文件末尾（文件 %d 字节）"),
-          {Signed(index.Header.EntryCount), Signed(index.Header.IndexOffset),
+      return ToolText(
+          console, TextKey::TxtIndexBeyondEnd,
+          {CountText(console, index.Header.EntryCount, TextKey::TxtEntryOne, TextKey::TxtEntryMany),
+           Signed(index.Header.IndexOffset),
            Signed(index.Header.IndexOffset + uint64_t{16} * index.Header.EntryCount),
-           Signed(index.FileSize)});
+           CountText(console, Signed(index.FileSize), TextKey::TxtByteOne, TextKey::TxtByteMany)});
     case ArchiveFault::kReadFailed:
       return Localized(console, "the file could not be read: ", "无法读取文件：") +
              LastSystemErrorText();
