@@ -237,6 +237,8 @@ int Check(CommandCall& call) {
 
   InterruptCatcher interrupt;
   ScriptCodePage code_page(options, call.Files);
+  const int same = RefuseTargetThatIsTheSource(code_page.ScriptPath(), call.Files, call.Terminal);
+  if (same >= 0) return same;
   DryRunFileSystem files(call.Files);
   JobState job;
   CheckView view(call.Terminal, job);

@@ -1,6 +1,7 @@
 // run and check over real files: check changes nothing and ends as run ends, with the same
 // message; scripts in code page 936; Ctrl-C during a run.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <signal.h>
 #include <stdlib.h>
 
@@ -156,6 +157,41 @@ TEST_F(RunCheckCommandsTest, CheckReportsEveryFailureAndWarning) {
   MemoryConsole strict;
   EXPECT_EQ(Velmora({"check", "--strict", Script()}, strict), kExitFailed);
   EXPECT_NE(strict.ErrText.find("1 warning, which --strict"), std::string::npos) << strict.ErrText;
+}
+
+// A target that is the source under another name is refused before the first question, and the
+// source stays as it was; a default target that is the source says where its name came from.
+TEST_F(RunCheckCommandsTest, TargetThatIsTheSourceIsRefusedBeforeAnyQuestion) {
+  const struct {
+    const char* Name;
+    const char* Target;  // #DestFile, or nullptr for the default (the script is src.vlm)
+    const char* Said;
+  } cases[] = {
+      {"another spelling", ".\\src.wdf", "Both names lead to one file"},
+      {"a symbolic link", "link.wdf", "Both names lead to one file"},
+      {"a hard link", "hard.wdf", "Both names lead to one file"},
+      {"the default target", nullptr, "The script has no #DestFile"},
+  };
+  Put("src.wdf", kSource);
+  ASSERT_EQ(symlink("src.wdf", (dir_ + "/link.wdf").c_str()), 0);
+  ASSERT_EQ(link((dir_ + "/src.wdf").c_str(), (dir_ + "/hard.wdf").c_str()), 0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string script = dir_ + (c.Target ? "/job.vlm" : "/src.vlm");
+    Put(c.Target ? "job.vlm" : "src.vlm",
+        std::string("#RunBegin=go?\r\n#SrcFile=src.wdf\r\n") +
+            (c.Target ? "#DestFile=" + std::string(c.Target) + "\r\n" : ""));
+    for (const char* command : {"run", "check"}) {
+      MemoryConsole console;
+      console.InTerminal = true;
+      console.Answers = {"y"};
+      EXPECT_EQ(Velmora({command, script}, console), kExitFailed);
+      EXPECT_EQ(console.Answers.size(), 1u) << "a question was asked";
+      EXPECT_NE(console.ErrText.find("cannot be the source archive"), std::string::npos);
+      EXPECT_NE(console.ErrText.find(c.Said), std::string::npos) << console.ErrText;
+    }
+    EXPECT_EQ(Get("src.wdf"), kSource);
+  }
 }
 
 TEST_F(RunCheckCommandsTest, CheckSaysWhatTheRunWouldWrite) {

@@ -31,6 +31,8 @@ int Run(CommandCall& call) {
 
   InterruptCatcher interrupt;
   ScriptCodePage code_page(options, call.Files);
+  const int same = RefuseTargetThatIsTheSource(code_page.ScriptPath(), call.Files, call.Terminal);
+  if (same >= 0) return same;
   JobState job;
   TerminalView view(call.Terminal, job, options.Terminal);
   const bool succeeded = RunScriptJob(

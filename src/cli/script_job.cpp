@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "cli/arguments.h"
+#include "cli/dry_run_file_system.h"
 #include "cli/script_warnings.h"
 #include "cli/terminal_texts.h"
+#include "job/paths.h"
 #include "msg/ansi_text.h"
+#include "msg/format.h"
 #include "sys/code_page.h"
 #include "sys/system_error.h"
 
@@ -32,7 +35,62 @@ class ScriptFrontEnd final : public EntryFrontEnd {
   bool succeeded_ = false;
 };
 
+// A run's view that shows nothing and consents to everything: for finding the run's paths.
+class SilentView final : public RunView {
+ public:
+  void ShowInfo(const std::string&) override {}
+  void ShowError(const std::string&) override {}
+  int AskOkCancel(const std::string&) override { return 1; }
+  void ReportProgress(uint32_t, uint32_t) override {}
+  bool StopRequested() override { return true; }
+  void RunFinished() override {}
+};
+
+// Whether both paths name one existing file, by its identity on its volume.
+bool SameFile(FileSystem& files, const std::string& a, const std::string& b) {
+  std::unique_ptr<Stream> first = files.OpenShared(a);
+  std::unique_ptr<Stream> second = first ? files.OpenShared(b) : nullptr;
+  FileVersion one;
+  FileVersion two;
+  return second && first->Version(&one) && second->Version(&two) && one.Volume == two.Volume &&
+         one.File == two.File;
+}
+
 }  // namespace
+
+int RefuseTargetThatIsTheSource(const std::string& script_path, FileSystem& files,
+                                Console& console) {
+  JobState job;
+  SilentView view;
+  DryRunFileSystem dry(files);
+  const std::function<bool(JobState&)> stop = [](JobState&) { return false; };
+  ScriptFrontEnd front(stop);
+  job.ScriptPath = script_path;
+  try {
+    RunScriptEntry(job, dry, view, front);
+  } catch (const AppFailure&) {
+    return -1;  // the run says why the script cannot be read
+  }
+  if (job.SourcePath.empty() || job.TargetPath.empty()) return -1;
+  std::string explanation;
+  if (EqualFoldingAscii(job.SourcePath, job.TargetPath)) {
+    // The entry has released the script: its lines are read again.
+    try {
+      if (FindScriptKey(LoadScript(files, script_path), "#DestFile") >= 0) return -1;
+    } catch (const AppFailure&) {
+      return -1;
+    }
+    explanation = ToolText(console, TextKey::TxtDefaultTargetIsSource);
+  } else if (SameFile(files, job.SourcePath, job.TargetPath)) {
+    explanation = ToolText(console, TextKey::TxtTargetIsSourceByIdentity);
+  } else {
+    return -1;
+  }
+  console.Err(TerminalText(Message(MessageKey::MsgTargetSameAsSource,
+                                   {ShownPath(job.TargetPath), ShownPath(job.SourcePath)})) +
+              "\n" + explanation + "\n");
+  return kExitFailed;
+}
 
 int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_options,
                       ScriptCommandOptions* options) {

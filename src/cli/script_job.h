@@ -51,6 +51,14 @@ class ScriptCodePage {
 // exit code after the message.
 int CheckScriptInput(const ScriptCommandOptions& options, FileSystem& files, Console& console);
 
+// Refuses, before the run asks anything, a target that is the source: under the same name (the
+// default target, the script's name with the source's extension, says where its name came
+// from) or under another spelling or link (the files' identities are compared, not their
+// names). The paths come from a preparation that changes nothing. Returns -1 when the run is to
+// go on, or the exit code after the message.
+int RefuseTargetThatIsTheSource(const std::string& script_path, FileSystem& files,
+                                Console& console);
+
 // True when `bytes` are valid UTF-8 (no overlong forms, no surrogates, nothing beyond U+10FFFF).
 bool IsValidUtf8(const std::string& bytes);
 
