@@ -45,7 +45,7 @@ class CheckView final : public RunView {
   void ShowInfo(const std::string&) override {}
   void ShowError(const std::string& text) override {
     errors_.push_back(text);
-    console_.Err(TerminalText(text) + "\n");
+    console_.Err(TerminalText(text) + "\n" + LetterCaseNote(console_));
   }
   int AskOkCancel(const std::string& text) override {
     questions_.push_back(text);
@@ -325,7 +325,7 @@ const CommandInfo kCheckCommand = {
     "be read; 2 wrong usage; 130 stopped by Ctrl-C.\n",
     "用法：{tool} check [--codepage gbk|utf8] 脚本.vlm\n"
     "\n"
-    "模拟执行脚本，但不创建、写入、改名或删除任何文件，也不询问：检查路径、源资源包以及\n"
+    "模拟执行脚本，但不创建、写入、改名或删除任何文件，也不询问：检查路径、源文件以及\n"
     "每个条目对应的规则（其他资源包和文件只以只读方式打开）。输出源文件和目标文件、每种\n"
     "规则产生的条目数、新资源包的条目数和大小，以及没有匹配任何条目的规则行；若执行会\n"
     "失败，则输出与 run 完全相同的提示。磁盘剩余空间以及能否创建目录和新资源包留给实际\n"

@@ -29,7 +29,7 @@ bool ShowHelpWhenAsked(CommandCall& call, const CommandInfo& command) {
 void PrintError(Console& console, const std::string& message) {
   std::string lines = TerminalText(message);
   if (lines.empty() || lines.back() != '\n') lines += '\n';
-  console.Err(lines);
+  console.Err(lines + LetterCaseNote(console));
 }
 
 bool OpenArchive(CommandCall& call, const std::string& path, OpenedArchive* archive) {

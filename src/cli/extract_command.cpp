@@ -133,7 +133,7 @@ int RunExtract(CommandCall& call) {
   }
   if (parsed.Operands.empty()) {
     return UsageError(call.Terminal, "extract",
-                      Localized(call.Terminal, "give an archive", "需要一个归档文件"));
+                      Localized(call.Terminal, "give an archive", "需要一个资源包"));
   }
   std::vector<uint32_t> ids;
   for (size_t k = 1; k < parsed.Operands.size(); ++k) {
@@ -164,8 +164,7 @@ int RunExtract(CommandCall& call) {
   for (uint32_t id : missing) problems.push_back(NoSuchIdText(call.Terminal, archive.Path, id));
   if (call.Files.FileIsPresent(dir)) {
     problems.push_back(FormatText(
-        Localized(call.Terminal, "%s is a file, not a folder", "%s 是一个文件，不是文件夹"),
-        {dir}));
+        Localized(call.Terminal, "%s is a file, not a folder", "%s 是一个文件，不是目录"), {dir}));
   }
   const std::vector<uint32_t> occurrences = IdOccurrences(index.Entries);
   // With --skip-bad a damaged archive gives what it still holds: the entries whose bytes cannot
@@ -191,7 +190,7 @@ int RunExtract(CommandCall& call) {
     const bool exists = call.Files.FileIsPresent(path);
     if (call.Files.DirectoryExists(path)) {
       problems.push_back(
-          FormatText(Localized(call.Terminal, "%s is a folder", "%s 是一个文件夹"), {path}));
+          FormatText(Localized(call.Terminal, "%s is a folder", "%s 是一个目录"), {path}));
     } else if (exists && !parsed.Has("force")) {
       problems.push_back(FormatText(Localized(call.Terminal, "%s exists (--force replaces it)",
                                               "%s 已存在（--force 可覆盖）"),
@@ -229,7 +228,7 @@ extern const CommandInfo kExtractCommand = {
     "extract",
     RunExtract,
     "write entries of an archive to files",
-    "把归档中的条目写成文件",
+    "把资源包中的条目写成文件",
     "Usage: {tool} extract [-o DIR] [--force] [--skip-bad] ARCHIVE [ID...]\n"
     "\n"
     "Writes the entries with the given ids (every entry when no id is given) to DIR, one file\n"
@@ -253,12 +252,12 @@ extern const CommandInfo kExtractCommand = {
     "Exit status: 0 written; 1 refused or failed, or an entry skipped; 2 wrong command line.\n",
     "用法：{tool} extract [-o 目录] [--force] [--skip-bad] 资源包 [ID...]\n"
     "\n"
-    "把给定 ID 的条目（未给 ID 时为全部条目）写到文件夹中，每个条目一个文件，文件名为 8 位\n"
+    "把给定 ID 的条目（未给 ID 时为全部条目）写到目录中，每个条目一个文件，文件名为 8 位\n"
     "大写十六进制 ID 加上其种类的扩展名（参见 '{tool} help list'；data 为 bin，text 为 txt，\n"
     "空条目为 dat）。同一 ID 出现多次时，第一个条目用普通文件名，其后的依次为\n"
     "XXXXXXXX-2.ext、XXXXXXXX-3.ext……ID 可写 1 到 8 位十六进制数字，可带前缀 @ 或 0x。\n"
     "\n"
-    "  -o 文件夹   输出文件夹（不存在时创建）；默认为当前目录下与归档同名（去掉扩展名）的文件夹\n"
+    "  -o 目录   输出目录（不存在时创建）；默认为当前目录下与资源包同名（去掉扩展名）的目录\n"
     "  -o -        把所给的一个条目的数据写到标准输出\n"
     "  --force     覆盖已存在的文件\n"
     "  --skip-bad  写出数据在文件之内的每个条目，并列出其余的条目\n"

@@ -60,15 +60,15 @@ bool EndsWithVlm(const std::string& word) {
 class TerminalSpeech {
  public:
   explicit TerminalSpeech(const Console& console)
-      : language_(CurrentMessageLanguage()), slashes_(PathsShownWithSlashes()) {
+      : language_(CurrentMessageLanguage()), slashes_(SlashSeparatesFolders()) {
     SetMessageLanguage(console.Chinese() ? MessageLanguage::kChinese : MessageLanguage::kEnglish);
 #if !defined(_WIN32)
-    ShowPathsWithSlashes(true);
+    SetSlashSeparatesFolders(true);
 #endif
   }
   ~TerminalSpeech() {
     SetMessageLanguage(language_);
-    ShowPathsWithSlashes(slashes_);
+    SetSlashSeparatesFolders(slashes_);
   }
   TerminalSpeech(const TerminalSpeech&) = delete;
   TerminalSpeech& operator=(const TerminalSpeech&) = delete;

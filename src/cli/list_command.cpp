@@ -30,7 +30,7 @@ int RunList(CommandCall& call) {
   }
   if (parsed.Operands.size() != 1) {
     return UsageError(call.Terminal, "list",
-                      Localized(call.Terminal, "give one archive", "需要一个归档文件"));
+                      Localized(call.Terminal, "give one archive", "需要一个资源包"));
   }
   OpenedArchive archive;
   if (!OpenReadableArchive(call, parsed.Operands[0], &archive)) return kExitFailed;
@@ -61,7 +61,7 @@ extern const CommandInfo kListCommand = {
     "list",
     RunList,
     "show the entries of an archive",
-    "列出归档中的条目",
+    "列出资源包中的条目",
     "Usage: {tool} list [--format text|tsv|json] ARCHIVE\n"
     "\n"
     "Shows the entries of a WDF archive in index order: id, offset, size, reserved space and\n"
@@ -76,9 +76,9 @@ extern const CommandInfo kListCommand = {
     "\n"
     "Exit status: 0 listed; 1 the archive cannot be read or is not a valid WDF file;\n"
     "2 wrong command line.\n",
-    "用法：{tool} list [--format text|tsv|json] 归档\n"
+    "用法：{tool} list [--format text|tsv|json] 资源包\n"
     "\n"
-    "按索引顺序列出 WDF 归档的条目：ID、偏移、大小、保留空间和数据种类。种类由条目开头的字节\n"
+    "按索引顺序列出 WDF 资源包的条目：ID、偏移、大小、保留空间和数据种类。种类由条目开头的字节\n"
     "判断（bmp、png、jpg、gif、tga、wav、ogg、mp3、wdf、text 或 data）；大小为 0 的条目为\n"
     "empty；数据不在文件之内的条目为 out-of-bounds，不会被读取。\n"
     "\n"
@@ -86,7 +86,7 @@ extern const CommandInfo kListCommand = {
     "  --format tsv    一行表头，之后每个条目一行，字段以制表符分隔\n"
     "  --format json   一个对象，含 count、index_offset、file_size 和 entries\n"
     "\n"
-    "退出码：0 成功；1 归档无法读取或不是有效的 WDF 文件；2 命令行有误。\n",
+    "退出码：0 成功；1 资源包无法读取或不是有效的 WDF 文件；2 命令行有误。\n",
 };
 
 }  // namespace velmora

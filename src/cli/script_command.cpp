@@ -59,7 +59,7 @@ std::string ReasonText(const Console& console, const UnusableFile& file) {
       return Localized(console, "its name is not an entry's id", "文件名不是条目的 ID");
     case UnusableReason::kNotInArchive:
       return Localized(console, "the archive has no such entry (a script cannot add entries)",
-                       "归档中没有这个条目（脚本不能增加条目）");
+                       "资源包中没有这个条目（脚本不能增加条目）");
     case UnusableReason::kUnreachable:
       return Localized(console,
                        "a later entry of a repeated id, which no rule can reach (rules reach only "
@@ -91,7 +91,7 @@ bool ScriptPathTo(const Console& console, const PathParts& script_dir, const Pat
     *problem = FormatText(Localized(console,
                                     "%s cannot be reached from the script's folder: a script "
                                     "names it relative to its own folder, on the same drive",
-                                    "从脚本所在的文件夹无法到达 %s：脚本只能用相对于自身文件夹、"
+                                    "从脚本所在的目录无法到达 %s：脚本只能用相对于自身目录、"
                                     "在同一驱动器上的路径指明它"),
                           {shown});
     return false;
@@ -162,7 +162,7 @@ int RunScript(CommandCall& call) {
   }
   if (!parsed.Has("from-dir")) {
     return UsageError(console, "script",
-                      Localized(console, "--from-dir DIR is required", "需要 --from-dir 文件夹"));
+                      Localized(console, "--from-dir DIR is required", "需要 --from-dir 目录"));
   }
   if (!parsed.Has("output") || parsed.Options.at("output").empty() ||
       parsed.Options.at("output") == "-") {
@@ -170,8 +170,7 @@ int RunScript(CommandCall& call) {
                       Localized(console, "-o SCRIPT is required", "需要 -o 脚本文件"));
   }
   if (parsed.Operands.size() != 1) {
-    return UsageError(console, "script",
-                      Localized(console, "give one archive", "需要一个归档文件"));
+    return UsageError(console, "script", Localized(console, "give one archive", "需要一个资源包"));
   }
   const std::string& script_path = parsed.Options.at("output");
   const std::string& dir = parsed.Options.at("from-dir");
@@ -181,7 +180,7 @@ int RunScript(CommandCall& call) {
   if (!OpenReadableArchive(call, parsed.Operands[0], &archive)) return kExitFailed;
   if (call.Files.DirectoryExists(script_path)) {
     return Fail(console,
-                FormatText(Localized(console, "%s is a folder", "%s 是一个文件夹"), {script_path}));
+                FormatText(Localized(console, "%s is a folder", "%s 是一个目录"), {script_path}));
   }
   if (!force && call.Files.FileIsPresent(script_path)) {
     return Fail(console, FormatText(Localized(console, "%s exists (--force replaces it)",
@@ -224,7 +223,7 @@ int RunScript(CommandCall& call) {
   if (!call.Files.ListFiles(dir, &names)) {
     return Fail(
         console,
-        FormatText(Localized(console, "the folder %s cannot be read: ", "无法读取文件夹 %s："),
+        FormatText(Localized(console, "the folder %s cannot be read: ", "无法读取目录 %s："),
                    {dir}) +
             LastSystemErrorText());
   }
@@ -237,7 +236,7 @@ int RunScript(CommandCall& call) {
                                               "the folder %s cannot be named in a script in the "
                                               "script's folder (another drive, or characters that "
                                               "code page 936 lacks)",
-                                              "无法在脚本中指明文件夹 %s（位于其他驱动器，或含有 "
+                                              "无法在脚本中指明目录 %s（位于其他驱动器，或含有 "
                                               "936 代码页中没有的字符）"),
                                     {dir}));
   }
@@ -327,7 +326,7 @@ extern const CommandInfo kScriptCommand = {
     "script",
     RunScript,
     "write a script that puts a folder of edited entries into an archive",
-    "根据一个文件夹中改过的条目生成脚本",
+    "根据一个目录中改过的条目生成脚本",
     "Usage: {tool} script --from-dir DIR [--all] [--dest TARGET] [--force] -o SCRIPT ARCHIVE\n"
     "\n"
     "Writes a script that rebuilds ARCHIVE with the files of DIR: one rule line\n"
@@ -353,25 +352,26 @@ extern const CommandInfo kScriptCommand = {
     "  --force          replace SCRIPT when it exists\n"
     "\n"
     "Exit status: 0 written; 1 refused or failed; 2 wrong command line.\n",
-    "用法：{tool} script --from-dir 文件夹 [--all] [--dest 目标] [--force] -o 脚本 归档\n"
+    "用法：{tool} script --from-dir 目录 [--all] [--dest 目标] [--force] -o 脚本 资源包\n"
     "\n"
-    "生成一个用文件夹中的文件重建归档的脚本：文件名是归档中条目 ID 的每个文件（8 位十六进制\n"
+    "生成一个用目录中的文件重建资源包的脚本：文件名是资源包中条目 ID 的每个文件（8 位十六进制\n"
     "数字，后面可带 . 和扩展名，即 '{tool} extract' 所用的文件名）对应一行规则\n"
-    "@XXXXXXXX=<文件路径>，按归档的索引顺序排列。不给 --all 时，只为内容与条目不同的文件写规则。\n"
+    "@XXXXXXXX=<文件路径>，按资源包的索引顺序排列。不给 --all "
+    "时，只为内容与条目不同的文件写规则。\n"
     "\n"
-    "脚本用相对于脚本所在文件夹的路径指明归档（#SrcFile，归档在上层目录时加上 #SrcPath）和\n"
+    "脚本用相对于脚本所在目录的路径指明资源包（#SrcFile，资源包在上层目录时加上 #SrcPath）和\n"
     "各个文件，并按 Windows 上写的脚本保存：936 代码页（GBK）、CR LF 换行、反斜杠。\n"
     "Velmora.exe 和 '{tool} run' 都能执行它。\n"
     "\n"
-    "无法使用的文件会被列出，但不会中止命令：文件名不是归档中的 ID（脚本不能增加条目）、\n"
+    "无法使用的文件会被列出，但不会中止命令：文件名不是资源包中的 ID（脚本不能增加条目）、\n"
     "重复 ID 中靠后条目的 XXXXXXXX-N 文件（规则无法指向它们），以及无法用 936 代码页写出的\n"
     "文件名。\n"
     "\n"
-    "  --from-dir 文件夹   改过的文件所在的文件夹\n"
+    "  --from-dir 目录   改过的文件所在的目录\n"
     "  --all               为每个可用的文件都写规则，无论是否改动\n"
-    "  --dest 目标         执行时写出的归档（#DestFile）；默认为脚本旁边、与脚本同名并带归档\n"
+    "  --dest 目标         执行时写出的资源包（#DestFile）；默认为脚本旁边、与脚本同名并带资源包\n"
     "                      扩展名的文件\n"
-    "  -o 脚本             要写出的脚本（所在文件夹不存在时创建）\n"
+    "  -o 脚本             要写出的脚本（所在目录不存在时创建）\n"
     "  --force             脚本已存在时覆盖\n"
     "\n"
     "退出码：0 成功；1 被拒绝或失败；2 命令行有误。\n",

@@ -7,6 +7,7 @@
 #include "cli/terminal_texts.h"
 #include "msg/ansi_text.h"
 #include "sys/code_page.h"
+#include "sys/file_system.h"
 #include "job/progress_text.h"
 
 namespace velmora {
@@ -79,6 +80,23 @@ std::string TerminalText(const std::string& text) {
   return WithoutTrailingBlanks(lines);
 }
 
+std::string LetterCaseNote(const Console& console) {
+  std::string note;
+#if !defined(_WIN32)
+  for (const std::string& candidates : TakeLetterCaseCandidates()) {
+    std::string names = candidates;
+    for (size_t pos = names.find('\n'); pos != std::string::npos; pos = names.find('\n', pos)) {
+      names.replace(pos, 1, ", ");
+    }
+    note +=
+        ToolText(console, TextKey::TxtLetterCaseAmbiguous, {ActiveCodePageFromUtf8(names)}) + "\n";
+  }
+#else
+  (void)console;
+#endif
+  return note;
+}
+
 std::string ProgressLine(uint32_t done, uint32_t count, uint64_t bytes, double seconds,
                          bool chinese) {
   const int percent = count == 0 ? 100 : static_cast<int>(uint64_t{done} * 100 / count);
@@ -121,7 +139,7 @@ void TerminalView::ShowInfo(const std::string& text) {
 
 void TerminalView::ShowError(const std::string& text) {
   ClearProgress();
-  console_.Err(TerminalText(text) + "\n");
+  console_.Err(TerminalText(text) + "\n" + LetterCaseNote(console_));
 }
 
 int TerminalView::AskOkCancel(const std::string& text) {

@@ -74,9 +74,9 @@ bool paths_shown_with_slashes = false;
 
 }  // namespace
 
-void ShowPathsWithSlashes(bool slashes) { paths_shown_with_slashes = slashes; }
+void SetSlashSeparatesFolders(bool slashes) { paths_shown_with_slashes = slashes; }
 
-bool PathsShownWithSlashes() { return paths_shown_with_slashes; }
+bool SlashSeparatesFolders() { return paths_shown_with_slashes; }
 
 std::string ShownPath(const std::string& path) {
   if (!paths_shown_with_slashes) return path;
@@ -85,6 +85,15 @@ std::string ShownPath(const std::string& path) {
     if (shown[pos] == '\\' && NextCharOffset(shown, pos) == pos + 1) shown[pos] = '/';
   }
   return shown;
+}
+
+std::string FolderKeyValue(const std::string& value) {
+  if (!paths_shown_with_slashes) return value;
+  std::string read = value;
+  for (size_t pos = 0; pos < read.size(); pos = NextCharOffset(read, pos)) {
+    if (read[pos] == '/' && NextCharOffset(read, pos) == pos + 1) read[pos] = '\\';
+  }
+  return read;
 }
 
 }  // namespace velmora

@@ -136,7 +136,8 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
     view.ShowError(Message(MessageKey::MsgNoSource));
     return false;
   }
-  if (ScriptValue(script, "#SrcPath", true, &value) && !ResolveRelativePath(job.SourceDir, value)) {
+  if (ScriptValue(script, "#SrcPath", true, &value) &&
+      !ResolveRelativePath(job.SourceDir, FolderKeyValue(value))) {
     view.ShowError(Message(MessageKey::MsgSourcePathInvalid));
     return false;
   }
@@ -154,7 +155,7 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
   }
 
   if (ScriptValue(script, "#DestPath", true, &value) &&
-      !ResolveRelativePath(job.TargetDir, value)) {
+      !ResolveRelativePath(job.TargetDir, FolderKeyValue(value))) {
     view.ShowError(Message(MessageKey::MsgTargetPathInvalid));
     return false;
   }
