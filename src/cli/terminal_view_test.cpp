@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "msg/ansi_text.h"
 #include "testing/memory_console.h"
 
 namespace velmora {
@@ -44,7 +45,7 @@ TEST(TerminalViewTest, QuestionsAreAnsweredAsTheTerminalAllows) {
     SCOPED_TRACE(c.Name);
     MemoryConsole console;
     console.InTerminal = c.InTerminal;
-    console.Answers.assign(c.Lines.begin(), c.Lines.end());
+    for (const std::string& line : c.Lines) console.Answers.push_back(AnsiFromUtf8(line));
     JobState job;
     TerminalOptions options;
     options.AssumeYes = c.AssumeYes;
