@@ -37,7 +37,7 @@ const char kGeneralHelpEndEn[] =
     "\n"
     "Options:\n"
     "  -h, --help     show this help ('{tool} help COMMAND' shows a command's options)\n"
-    "  --version      show the version\n"
+    "  -V, --version  show the version\n"
     "\n"
     "Exit codes: 0 done; 1 refused, failed or cancelled; 2 wrong usage; 130 interrupted "
     "(Ctrl-C).\n";
@@ -45,7 +45,7 @@ const char kGeneralHelpEndZh[] =
     "\n"
     "选项：\n"
     "  -h, --help     显示本帮助（'{tool} help 命令' 显示该命令的选项）\n"
-    "  --version      显示版本\n"
+    "  -V, --version  显示版本\n"
     "\n"
     "退出码：0 完成；1 被拒绝、失败或取消；2 用法错误；130 被中断（Ctrl-C）。\n";
 
