@@ -64,11 +64,9 @@ std::string ArchiveFaultText(const Console& console, const OpenedArchive& archiv
     case ArchiveFault::kNone:
       return std::string();
     case ArchiveFault::kNoMagic:
-      return Localized(console, "the file does not begin with the bytes \"PFDW\"",
-                       "文件开头不是 \"PFDW\" 四个字节");
+      return ToolText(console, TextKey::TxtTheFileDoesNotBeginWith);
     case ArchiveFault::kHeaderTruncated:
-      return FormatText(Localized(console, "the file ends within its 12-byte header (%d bytes)",
-                                  "文件只有 %d 字节，不足 12 字节的文件头"),
+      return FormatText(ToolText(console, TextKey::TxtTheFileEndsWithinIts12),
                         {Signed(index.FileSize)});
     case ArchiveFault::kIndexBeyondEnd:
       return ToolText(
@@ -78,8 +76,7 @@ std::string ArchiveFaultText(const Console& console, const OpenedArchive& archiv
            Signed(index.Header.IndexOffset + uint64_t{16} * index.Header.EntryCount),
            CountText(console, Signed(index.FileSize), TextKey::TxtByteOne, TextKey::TxtByteMany)});
     case ArchiveFault::kReadFailed:
-      return Localized(console, "the file could not be read: ", "无法读取文件：") +
-             LastSystemErrorText();
+      return ToolText(console, TextKey::TxtTheFileCouldNotBeRead) + LastSystemErrorText();
   }
   return std::string();
 }
@@ -95,19 +92,14 @@ bool OpenReadableArchive(CommandCall& call, const std::string& path, OpenedArchi
 std::string EntryOutsideFileText(const Console& console, const OpenedArchive& archive,
                                  size_t entry) {
   const WdfEntry& e = archive.Index.Entries[entry];
-  return FormatText(Localized(console,
-                              "%s: entry %d (id %s, offset %d, size %d) does not lie within the "
-                              "file (%d bytes); its bytes cannot be read",
-                              "%s：第 %d 项（ID %s，偏移 %d，大小 %d）不在文件之内（文件 %d "
-                              "字节），无法读取其数据"),
+  return FormatText(ToolText(console, TextKey::TxtEntryIdOffsetSizeDoesNot),
                     {archive.Path, Signed(entry + 1), FormatId(e.Id), Signed(e.Offset),
                      Signed(e.Size), Signed(archive.Index.FileSize)});
 }
 
 std::string EntryUnreadableText(const Console& console, const OpenedArchive& archive,
                                 size_t entry) {
-  return FormatText(Localized(console, "%s: entry %d (id %s) could not be read: ",
-                              "%s：第 %d 项（ID %s）无法读取："),
+  return FormatText(ToolText(console, TextKey::TxtEntryIdCouldNotBeRead),
                     {archive.Path, Signed(entry + 1), FormatId(archive.Index.Entries[entry].Id)}) +
          LastSystemErrorText();
 }

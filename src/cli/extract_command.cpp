@@ -7,8 +7,8 @@
 // that name is replaced rather than followed.
 #include <set>
 
-#include "cli/commands.h"
 #include "cli/command_support.h"
+#include "cli/commands.h"
 #include "cli/terminal_texts.h"
 #include "cli/tool_paths.h"
 #include "msg/format.h"
@@ -47,8 +47,7 @@ std::vector<size_t> SelectEntries(const ArchiveIndex& index, const std::vector<u
 }
 
 std::string NoSuchIdText(const Console& console, const std::string& path, uint32_t id) {
-  return FormatText(Localized(console, "%s: no entry has the id %s", "%s：没有 ID 为 %s 的条目"),
-                    {path, FormatId(id)});
+  return FormatText(ToolText(console, TextKey::TxtNoEntryHasTheId), {path, FormatId(id)});
 }
 
 // Writes one entry to stdout.
@@ -65,12 +64,10 @@ int ExtractToStandardOutput(CommandCall& call, const OpenedArchive& archive, uin
         *archive.File, index.Entries[k],
         [&call](const char* data, size_t n) { return call.Terminal.OutBytes(data, n); });
     if (!read) {
-      PrintError(call.Terminal, FormatText(Localized(call.Terminal,
-                                                     "%s: entry %s could not be "
-                                                     "read or written: ",
-                                                     "%s：条目 %s 无法读取或写出："),
-                                           {archive.Path, FormatId(id)}) +
-                                    LastSystemErrorText());
+      PrintError(call.Terminal,
+                 FormatText(ToolText(call.Terminal, TextKey::TxtEntryCouldNotBeReadOr),
+                            {archive.Path, FormatId(id)}) +
+                     LastSystemErrorText());
       return kExitFailed;
     }
     return kExitOk;
@@ -97,8 +94,7 @@ bool WriteFiles(CommandCall& call, const OpenedArchive& archive,
   for (const PlannedFile& file : plan) {
     if (file.Replaces && !call.Files.RemoveFile(file.Path)) {
       return give_up(
-          FormatText(Localized(call.Terminal, "%s cannot be replaced: ", "无法替换 %s："),
-                     {file.Path}) +
+          FormatText(ToolText(call.Terminal, TextKey::TxtCannotBeReplaced), {file.Path}) +
           LastSystemErrorText());
     }
     std::unique_ptr<Stream> out = call.Files.CreateNewExclusive(file.Path);
@@ -132,24 +128,21 @@ int RunExtract(CommandCall& call) {
     return UsageError(call.Terminal, "extract", error);
   }
   if (parsed.Operands.empty()) {
-    return UsageError(call.Terminal, "extract",
-                      Localized(call.Terminal, "give an archive", "需要一个资源包"));
+    return UsageError(call.Terminal, "extract", ToolText(call.Terminal, TextKey::TxtGiveAnArchive));
   }
   std::vector<uint32_t> ids;
   for (size_t k = 1; k < parsed.Operands.size(); ++k) {
     uint32_t id = 0;
     if (!ParseIdArgument(parsed.Operands[k], &id)) {
-      return UsageError(
-          call.Terminal, "extract",
-          Localized(call.Terminal, "not an id: ", "不是有效的 ID：") + parsed.Operands[k]);
+      return UsageError(call.Terminal, "extract",
+                        ToolText(call.Terminal, TextKey::TxtNotAnId) + parsed.Operands[k]);
     }
     ids.push_back(id);
   }
   const bool to_stdout = parsed.Has("output") && parsed.Options.at("output") == "-";
   if (to_stdout && ids.size() != 1) {
     return UsageError(call.Terminal, "extract",
-                      Localized(call.Terminal, "-o - writes exactly one entry: give one id",
-                                "-o - 只能输出一个条目：请给出一个 ID"));
+                      ToolText(call.Terminal, TextKey::TxtOWritesExactlyOneEntryGive));
   }
   OpenedArchive archive;
   if (!OpenReadableArchive(call, parsed.Operands[0], &archive)) return kExitFailed;
@@ -163,8 +156,7 @@ int RunExtract(CommandCall& call) {
   const std::vector<size_t> selected = SelectEntries(index, ids, &missing);
   for (uint32_t id : missing) problems.push_back(NoSuchIdText(call.Terminal, archive.Path, id));
   if (call.Files.FileIsPresent(dir)) {
-    problems.push_back(FormatText(
-        Localized(call.Terminal, "%s is a file, not a folder", "%s 是一个文件，不是目录"), {dir}));
+    problems.push_back(FormatText(ToolText(call.Terminal, TextKey::TxtIsAFileNotAFolder), {dir}));
   }
   const std::vector<uint32_t> occurrences = IdOccurrences(index.Entries);
   // With --skip-bad a damaged archive gives what it still holds: the entries whose bytes cannot
@@ -189,18 +181,16 @@ int RunExtract(CommandCall& call) {
     const std::string path = JoinPath(dir, name);
     const bool exists = call.Files.FileIsPresent(path);
     if (call.Files.DirectoryExists(path)) {
-      problems.push_back(
-          FormatText(Localized(call.Terminal, "%s is a folder", "%s 是一个目录"), {path}));
+      problems.push_back(FormatText(ToolText(call.Terminal, TextKey::TxtIsAFolder), {path}));
     } else if (exists && !parsed.Has("force")) {
-      problems.push_back(FormatText(Localized(call.Terminal, "%s exists (--force replaces it)",
-                                              "%s 已存在（--force 可覆盖）"),
-                                    {path}));
+      problems.push_back(
+          FormatText(ToolText(call.Terminal, TextKey::TxtExistsForceReplacesIt), {path}));
     }
     plan.push_back({k, path, exists});
   }
   if (!problems.empty()) {
     for (const std::string& problem : problems) PrintError(call.Terminal, problem);
-    PrintError(call.Terminal, Localized(call.Terminal, "nothing was written", "没有写出任何文件"));
+    PrintError(call.Terminal, ToolText(call.Terminal, TextKey::TxtNothingWasWritten));
     return kExitFailed;
   }
   if (!MakeDirectories(call.Files, dir)) {

@@ -1,8 +1,9 @@
 // velmora help [COMMAND]: the general help, or one command's whole help.
 #include "cli/arguments.h"
 #include "cli/command_table.h"
-#include "cli/front_end.h"
 #include "cli/commands.h"
+#include "cli/front_end.h"
+#include "cli/terminal_texts.h"
 #include "msg/ansi_text.h"
 
 namespace velmora {
@@ -20,13 +21,12 @@ int RunHelp(CommandCall& call) {
     return kExitOk;
   }
   if (call.Args.size() > 1) {
-    return UsageError(console, "help", Localized(console, "too many arguments", "参数过多"));
+    return UsageError(console, "help", ToolText(console, TextKey::TxtTooManyArguments));
   }
   const CommandInfo* command = FindCommand(call.Args[0]);
   if (command == nullptr) {
-    return UsageError(
-        console, "help",
-        Localized(console, "unknown command", "未知命令") + " '" + call.Args[0] + "'");
+    return UsageError(console, "help",
+                      ToolText(console, TextKey::TxtUnknownCommand, {call.Args[0]}));
   }
   console.Out(AnsiFromUtf8(WithToolName(console.Chinese() ? command->HelpZh : command->HelpEn)));
   return kExitOk;

@@ -1,7 +1,8 @@
 // velmora list [--format text|tsv|json] ARCHIVE
-#include "cli/commands.h"
 #include "cli/command_support.h"
+#include "cli/commands.h"
 #include "cli/listing_format.h"
+#include "cli/terminal_texts.h"
 #include "msg/format.h"
 #include "sys/system_error.h"
 
@@ -25,12 +26,11 @@ int RunList(CommandCall& call) {
       form = ListingForm::kJson;
     } else if (name != "text") {
       return UsageError(call.Terminal, "list",
-                        Localized(call.Terminal, "unknown format ", "未知格式 ") + name);
+                        ToolText(call.Terminal, TextKey::TxtUnknownListFormat, {name}));
     }
   }
   if (parsed.Operands.size() != 1) {
-    return UsageError(call.Terminal, "list",
-                      Localized(call.Terminal, "give one archive", "需要一个资源包"));
+    return UsageError(call.Terminal, "list", ToolText(call.Terminal, TextKey::TxtGiveOneArchive));
   }
   OpenedArchive archive;
   if (!OpenReadableArchive(call, parsed.Operands[0], &archive)) return kExitFailed;
@@ -39,16 +39,14 @@ int RunList(CommandCall& call) {
   std::vector<EntryKind> kinds(index.Entries.size());
   for (size_t k = 0; k < index.Entries.size(); ++k) {
     if (!ReadEntryKind(*archive.File, index.Entries[k], index.FileSize, &kinds[k])) {
-      PrintError(call.Terminal,
-                 Message(MessageKey::MsgSourceNotWdf, {archive.Path}) + "\r" +
-                     Localized(call.Terminal, "an entry could not be read: ", "无法读取条目：") +
-                     FormatId(index.Entries[k].Id) + " " + LastSystemErrorText());
+      PrintError(call.Terminal, Message(MessageKey::MsgSourceNotWdf, {archive.Path}) + "\r" +
+                                    ToolText(call.Terminal, TextKey::TxtAnEntryCouldNotBeRead) +
+                                    FormatId(index.Entries[k].Id) + " " + LastSystemErrorText());
       return kExitFailed;
     }
   }
   const std::string summary = FormatText(
-      Localized(call.Terminal, "%d entries, index at offset %d, file size %d bytes",
-                "共 %d 项，索引位于偏移 %d，文件大小 %d 字节"),
+      ToolText(call.Terminal, TextKey::TxtEntriesIndexAtOffsetFileSize),
       {static_cast<int64_t>(index.Entries.size()), static_cast<int64_t>(index.Header.IndexOffset),
        static_cast<int64_t>(index.FileSize)});
   call.Terminal.Out(FormatListing(form, index, kinds, summary));

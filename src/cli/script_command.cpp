@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <map>
 
-#include "cli/commands.h"
 #include "cli/command_support.h"
+#include "cli/commands.h"
 #include "cli/script_from_dir.h"
 #include "cli/script_job.h"
 #include "cli/terminal_texts.h"
@@ -56,26 +56,17 @@ bool FileHoldsEntry(FileSystem& files, const std::string& path, Stream& archive,
 std::string ReasonText(const Console& console, const UnusableFile& file) {
   switch (file.Reason) {
     case UnusableReason::kNotAnId:
-      return Localized(console, "its name is not an entry's id", "文件名不是条目的 ID");
+      return ToolText(console, TextKey::TxtItsNameIsNotAnEntry);
     case UnusableReason::kNotInArchive:
-      return Localized(console, "the archive has no such entry (a script cannot add entries)",
-                       "资源包中没有这个条目（脚本不能增加条目）");
+      return ToolText(console, TextKey::TxtTheArchiveHasNoSuchEntry);
     case UnusableReason::kUnreachable:
-      return Localized(console,
-                       "a later entry of a repeated id, which no rule can reach (rules reach only "
-                       "the first)",
-                       "重复 ID 中靠后的条目，规则无法指向它（规则只能指向第一个）");
+      return ToolText(console, TextKey::TxtALaterEntryOfARepeated);
     case UnusableReason::kSecondFile:
-      return Localized(console, "names the same entry as ", "与另一个文件指向同一条目：") +
-             file.Other;
+      return ToolText(console, TextKey::TxtNamesTheSameEntryAs) + file.Other;
     case UnusableReason::kNoCp936Form:
-      return Localized(console, "its name has characters that code page 936 lacks",
-                       "文件名含有 936 代码页（GBK）中没有的字符");
+      return ToolText(console, TextKey::TxtItsNameHasCharactersThatCode);
     case UnusableReason::kNotWritable:
-      return Localized(console,
-                       "its path cannot stand in a script (a ';', a control character or a blank "
-                       "at its end)",
-                       "其路径无法写进脚本（含有 ';'、控制字符或首尾空格）");
+      return ToolText(console, TextKey::TxtItsPathCannotStandInA);
   }
   return std::string();
 }
@@ -88,22 +79,12 @@ bool ScriptPathTo(const Console& console, const PathParts& script_dir, const Pat
   PathRoute route;
   std::vector<std::string> names;
   if (!RouteBetween(script_dir, target, &route)) {
-    *problem = FormatText(Localized(console,
-                                    "%s cannot be reached from the script's folder: a script "
-                                    "names it relative to its own folder, on the same drive",
-                                    "从脚本所在的目录无法到达 %s：脚本只能用相对于自身目录、"
-                                    "在同一驱动器上的路径指明它"),
-                          {shown});
+    *problem = FormatText(ToolText(console, TextKey::TxtCannotBeReachedFromTheScript), {shown});
     return false;
   }
   if (!Cp936Names(route.Down, &names) || !RulePathValue(ScriptRouteText(0, names), down) ||
       route.Down.empty()) {
-    *problem = FormatText(Localized(console,
-                                    "the path of %s cannot be written in a script (characters "
-                                    "that code page 936 lacks, a ';' or a control character)",
-                                    "%s 的路径无法写进脚本（含有 936 代码页中没有的字符、';' 或"
-                                    "控制字符）"),
-                          {shown});
+    *problem = FormatText(ToolText(console, TextKey::TxtThePathOfCannotBeWritten), {shown});
     return false;
   }
   *up = route.Ups == 0 ? std::string() : ScriptRouteText(route.Ups, {}) + "\\";
@@ -161,16 +142,14 @@ int RunScript(CommandCall& call) {
     return UsageError(console, "script", error);
   }
   if (!parsed.Has("from-dir")) {
-    return UsageError(console, "script",
-                      Localized(console, "--from-dir DIR is required", "需要 --from-dir 目录"));
+    return UsageError(console, "script", ToolText(console, TextKey::TxtFromDirDIRIsRequired));
   }
   if (!parsed.Has("output") || parsed.Options.at("output").empty() ||
       parsed.Options.at("output") == "-") {
-    return UsageError(console, "script",
-                      Localized(console, "-o SCRIPT is required", "需要 -o 脚本文件"));
+    return UsageError(console, "script", ToolText(console, TextKey::TxtOSCRIPTIsRequired));
   }
   if (parsed.Operands.size() != 1) {
-    return UsageError(console, "script", Localized(console, "give one archive", "需要一个资源包"));
+    return UsageError(console, "script", ToolText(console, TextKey::TxtGiveOneArchive));
   }
   const std::string& script_path = parsed.Options.at("output");
   const std::string& dir = parsed.Options.at("from-dir");
@@ -179,13 +158,11 @@ int RunScript(CommandCall& call) {
   OpenedArchive archive;
   if (!OpenReadableArchive(call, parsed.Operands[0], &archive)) return kExitFailed;
   if (call.Files.DirectoryExists(script_path)) {
-    return Fail(console,
-                FormatText(Localized(console, "%s is a folder", "%s 是一个目录"), {script_path}));
+    return Fail(console, FormatText(ToolText(console, TextKey::TxtIsAFolder), {script_path}));
   }
   if (!force && call.Files.FileIsPresent(script_path)) {
-    return Fail(console, FormatText(Localized(console, "%s exists (--force replaces it)",
-                                              "%s 已存在（--force 可覆盖）"),
-                                    {script_path}));
+    return Fail(console,
+                FormatText(ToolText(console, TextKey::TxtExistsForceReplacesIt), {script_path}));
   }
 
   const std::string current = CurrentDirectory();
@@ -211,34 +188,22 @@ int RunScript(CommandCall& call) {
     target.Names.push_back(ReplaceExtension(script.Names.back(), Extension(source.Names.back())));
   }
   if (SamePath(target, source)) {
-    return Fail(console, FormatText(Localized(console,
-                                              "a run of this script would write its target over "
-                                              "%s, its own source: give another --dest TARGET",
-                                              "该脚本执行时的目标文件就是源文件 %s：请用 --dest "
-                                              "指定另一个目标文件"),
-                                    {archive.Path}));
+    return Fail(console,
+                FormatText(ToolText(console, TextKey::TxtARunOfThisScriptWould), {archive.Path}));
   }
 
   std::vector<std::string> names;
   if (!call.Files.ListFiles(dir, &names)) {
-    return Fail(
-        console,
-        FormatText(Localized(console, "the folder %s cannot be read: ", "无法读取目录 %s："),
-                   {dir}) +
-            LastSystemErrorText());
+    return Fail(console, FormatText(ToolText(console, TextKey::TxtTheFolderCannotBeRead), {dir}) +
+                             LastSystemErrorText());
   }
   const PathParts folder = AbsolutePathParts(dir, current);
   PathRoute folder_route;
   std::vector<std::string> folder_names;
   if (!RouteBetween(script_dir, folder, &folder_route) ||
       !Cp936Names(folder_route.Down, &folder_names)) {
-    return Fail(console, FormatText(Localized(console,
-                                              "the folder %s cannot be named in a script in the "
-                                              "script's folder (another drive, or characters that "
-                                              "code page 936 lacks)",
-                                              "无法在脚本中指明目录 %s（位于其他驱动器，或含有 "
-                                              "936 代码页中没有的字符）"),
-                                    {dir}));
+    return Fail(console,
+                FormatText(ToolText(console, TextKey::TxtTheFolderCannotBeNamedIn), {dir}));
   }
 
   FolderSorting sorting = SortFolderFiles(archive.Index, names);
@@ -275,7 +240,7 @@ int RunScript(CommandCall& call) {
     rules.push_back(rule);
   }
   for (const UnusableFile& file : sorting.Unusable) {
-    console.Err(Localized(console, "not usable: ", "无法使用：") + JoinPath(dir, file.Name) + ": " +
+    console.Err(ToolText(console, TextKey::TxtNotUsable) + JoinPath(dir, file.Name) + ": " +
                 ReasonText(console, file) + "\n");
   }
 
@@ -304,16 +269,11 @@ int RunScript(CommandCall& call) {
   const bool has_cp936 =
       std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; });
   if (has_cp936 && IsValidUtf8(text)) {
-    console.Err(Localized(console,
-                          "note: the script's code page 936 names also read as UTF-8; run it on "
-                          "Linux with --codepage gbk\n",
-                          "注意：脚本中 936 代码页的名称也能按 UTF-8 读出；在 Linux 上请用 "
-                          "--codepage gbk 执行\n"));
+    console.Err(ToolText(console, TextKey::TxtNoteTheScriptSCodePage));
   }
 #endif
   console.Out(
-      FormatText(Localized(console, "%s written: %d rules, %d files unchanged, %d not usable",
-                           "已写出 %s：%d 条规则，%d 个文件未改动，%d 个文件无法使用"),
+      FormatText(ToolText(console, TextKey::TxtWrittenRulesFilesUnchangedNotUsable),
                  {script_path, static_cast<int64_t>(rules.size()), static_cast<int64_t>(unchanged),
                   static_cast<int64_t>(sorting.Unusable.size())}) +
       "\n");

@@ -116,14 +116,12 @@ int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_op
     return UsageError(console, command.Name, complaint);
   }
   if (parsed.Operands.empty()) {
-    return UsageError(console, command.Name,
-                      Localized(console, "no script named", "未指定脚本文件"));
+    return UsageError(console, command.Name, ToolText(console, TextKey::TxtNoScriptNamed));
   }
   if (parsed.Operands.size() > 1) {
-    return UsageError(console, command.Name,
-                      Localized(console, "one script at a time; too many arguments from",
-                                "一次只能执行一个脚本；多余的参数从") +
-                          " '" + parsed.Operands[1] + "'");
+    return UsageError(
+        console, command.Name,
+        ToolText(console, TextKey::TxtOneScriptAtATimeToo) + " '" + parsed.Operands[1] + "'");
   }
   options->Script = parsed.Operands[0];
   options->Terminal.AssumeYes = parsed.Has("yes");
@@ -146,8 +144,7 @@ int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_op
     } else {
       return UsageError(
           console, command.Name,
-          Localized(console, "unknown code page (gbk or utf8):", "未知代码页（gbk 或 utf8）：") +
-              " '" + name + "'");
+          ToolText(console, TextKey::TxtUnknownCodePageGbkOrUtf8) + " '" + name + "'");
     }
     options->CodePageGiven = true;
   }

@@ -18,14 +18,14 @@ std::string RegionText(const Console& console, const OpenedArchive& archive,
                        const ArchiveRegion& region) {
   std::string what;
   if (region.Entry == ArchiveRegion::kHeader) {
-    what = Localized(console, "the header", "文件头");
+    what = ToolText(console, TextKey::TxtTheHeader);
   } else if (region.Entry == ArchiveRegion::kIndex) {
-    what = Localized(console, "the index", "索引");
+    what = ToolText(console, TextKey::TxtTheIndex);
   } else {
-    what = FormatText(Localized(console, "entry %d (id %s)", "第 %d 项（ID %s）"),
+    what = FormatText(ToolText(console, TextKey::TxtEntryId),
                       {region.Entry + 1, FormatId(archive.Index.Entries[region.Entry].Id)});
   }
-  return what + FormatText(Localized(console, " at bytes %d-%d", "（字节 %d-%d）"),
+  return what + FormatText(ToolText(console, TextKey::TxtAtBytes),
                            {Signed(region.Start), Signed(region.End)});
 }
 
@@ -38,40 +38,25 @@ std::string FindingText(const Console& console, const OpenedArchive& archive,
       return Message(MessageKey::MsgSourceNotWdf, {archive.Path}) + ": " +
              ArchiveFaultText(console, archive);
     case ArchiveFinding::Type::kEntryBeyondFile:
-      return FormatText(
-          Localized(console,
-                    "entry %d (id %s) ends at byte %d with its reserved space, "
-                    "beyond the end of the file (%d bytes)",
-                    "第 %d 项（ID %s）连同保留空间结束于第 %d 字节，超出文件末尾（文件 "
-                    "%d 字节）"),
-          {f.Region.Entry + 1, FormatId(index.Entries[f.Region.Entry].Id), Signed(f.Region.End),
-           Signed(index.FileSize)});
+      return FormatText(ToolText(console, TextKey::TxtEntryIdEndsAtByteWith),
+                        {f.Region.Entry + 1, FormatId(index.Entries[f.Region.Entry].Id),
+                         Signed(f.Region.End), Signed(index.FileSize)});
     case ArchiveFinding::Type::kEntryInIndexRoom:
       return FormatText(
-          Localized(
-              console,
-              "entry %d (id %s) ends at byte %d with its reserved space, inside the last "
-              "%d bytes of the file, which a run keeps for the index (entries must end by "
-              "byte %d)",
-              "第 %d 项（ID %s）连同保留空间结束于第 %d 字节，进入了文件最后 %d 字节；执行脚本时"
-              "这部分留给索引（条目须在第 %d 字节之前结束）"),
+          ToolText(console, TextKey::TxtEntryIdEndsAtByteWith2),
           {f.Region.Entry + 1, FormatId(index.Entries[f.Region.Entry].Id), Signed(f.Region.End),
            Signed(index_room), Signed(index.FileSize - index_room)});
     case ArchiveFinding::Type::kDuplicateId:
-      return FormatText(
-          Localized(console,
-                    "entry %d repeats id %s of entry %d; rules and references "
-                    "reach only entry %d",
-                    "第 %d 项重复了 ID %s（与第 %d 项相同）；规则和引用只能找到第 %d 项"),
-          {f.Region.Entry + 1, FormatId(index.Entries[f.Other.Entry].Id), f.Other.Entry + 1,
-           f.Other.Entry + 1});
+      return FormatText(ToolText(console, TextKey::TxtEntryRepeatsIdOfEntryRules),
+                        {f.Region.Entry + 1, FormatId(index.Entries[f.Other.Entry].Id),
+                         f.Other.Entry + 1, f.Other.Entry + 1});
     case ArchiveFinding::Type::kOverlap:
-      return RegionText(console, archive, f.Region) + Localized(console, " overlaps ", " 与 ") +
-             RegionText(console, archive, f.Other) + Localized(console, "", " 重叠");
+      return ToolText(
+          console, TextKey::TxtRegionsOverlap,
+          {RegionText(console, archive, f.Region), RegionText(console, archive, f.Other)});
     case ArchiveFinding::Type::kUncovered:
       return FormatText(
-          Localized(console, "bytes %d-%d (%d bytes) belong to no entry",
-                    "字节 %d-%d（%d 字节）不属于任何条目"),
+          ToolText(console, TextKey::TxtBytesBytesBelongToNoEntry),
           {Signed(f.Region.Start), Signed(f.Region.End), Signed(f.Region.End - f.Region.Start)});
   }
   return std::string();
