@@ -45,10 +45,13 @@ int RunList(CommandCall& call) {
       return kExitFailed;
     }
   }
-  const std::string summary = FormatText(
-      ToolText(call.Terminal, TextKey::TxtEntriesIndexAtOffsetFileSize),
-      {static_cast<int64_t>(index.Entries.size()), static_cast<int64_t>(index.Header.IndexOffset),
-       static_cast<int64_t>(index.FileSize)});
+  const std::string summary =
+      ToolText(call.Terminal, TextKey::TxtListingSummary,
+               {CountText(call.Terminal, static_cast<int64_t>(index.Entries.size()),
+                          TextKey::TxtEntryOne, TextKey::TxtEntryMany),
+                static_cast<int64_t>(index.Header.IndexOffset),
+                CountText(call.Terminal, static_cast<int64_t>(index.FileSize), TextKey::TxtByteOne,
+                          TextKey::TxtByteMany)});
   call.Terminal.Out(FormatListing(form, index, kinds, summary));
   return kExitOk;
 }
