@@ -64,7 +64,7 @@ class ToolkitTest(unittest.TestCase):
 
         code, _, err = self.velmora("extract", "-o", "all", "a.wdf")
         self.assertEqual(1, code)
-        self.assertIn(b"does not lie within the file", err)
+        self.assertIn(b"does not lie within the 216-byte file", err)
         self.assertFalse(os.path.exists(self.path("all")))
         code, _, err = self.velmora("extract", "-o", "out", "a.wdf", "@0000a1b3", "0x7", "9", "10")
         self.assertEqual(0, code, err)
