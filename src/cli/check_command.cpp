@@ -305,55 +305,10 @@ int Check(CommandCall& call) {
 const CommandInfo kCheckCommand = {
     "check",
     Check,
-    "check a script without writing anything: what run would do or why it would fail",
-    "检查脚本而不写入任何内容：run 会做什么，或为何会失败",
-    "Usage: {tool} check [--strict] [--format text|json] [--codepage gbk|utf8] SCRIPT.vlm\n"
-    "\n"
-    "Goes through the run of the script without creating, writing, renaming or deleting\n"
-    "anything and without asking: the paths, the source archive and every entry against its\n"
-    "rule (other archives and files are opened for reading only). Prints the source and the\n"
-    "target, how many entries each kind of rule gives, the new archive's entries and size and\n"
-    "the rule lines that match no entry; or, when the run would fail, exactly the message the\n"
-    "run would give, followed by every rule line that would fail, in script order. The free\n"
-    "disk space and whether folders and the new archive can be created are left to the run:\n"
-    "only writing can tell.\n"
-    "\n"
-    "Warnings name the lines that the run ignores or reads otherwise than meant: a UTF-8\n"
-    "byte-order mark at the start, a blank before a key or before its '=', an unknown # key\n"
-    "(with the key it probably means), a rule without its '@' or with an id of other than\n"
-    "eight digits, a key given twice (the first counts), and rules for ids the source lacks.\n"
-    "\n"
-    "Options:\n"
-    "  --strict         warnings fail the check too (exit code 1)\n"
-    "  --format FORM    text (the default) or json: one JSON document on standard output with\n"
-    "                   the result, the run's message, every failing rule line and every\n"
-    "                   warning, each with its line number\n"
-    "  --codepage CP    the script's code page on Linux: gbk or utf8 (as for run)\n"
-    "  -h, --help       show this help\n"
-    "\n"
-    "Exit codes: 0 the run would succeed; 1 it would be refused or fail, the script cannot be\n"
-    "read, or --strict found warnings; 2 wrong usage; 130 stopped by Ctrl-C.\n",
-    "用法：{tool} check [--strict] [--format text|json] [--codepage gbk|utf8] 脚本.vlm\n"
-    "\n"
-    "模拟执行脚本，但不创建、写入、改名或删除任何文件，也不询问：检查路径、源文件以及\n"
-    "每个条目对应的规则（其他资源包和文件只以只读方式打开）。输出源文件和目标文件、每种\n"
-    "规则产生的条目数、新资源包的条目数和大小，以及没有匹配任何条目的规则行；若执行会\n"
-    "失败，则输出与 run 完全相同的提示，再按脚本顺序列出所有会失败的规则行。磁盘剩余空间\n"
-    "以及能否创建目录和新资源包留给实际执行：只有写入才能知道。\n"
-    "\n"
-    "警告指出执行时会被忽略、或读法与本意不同的行：文件开头的 UTF-8 BOM、关键字前或“=”前\n"
-    "的空白、未知的 # 关键字（并给出最接近的关键字）、缺少“@”或 ID 不是 8 位的规则、重复的\n"
-    "关键字（第一个有效），以及源文件中没有的 ID 的规则。\n"
-    "\n"
-    "选项：\n"
-    "  --strict         有警告时也算检查失败（退出码 1）\n"
-    "  --format 格式    text（默认）或 json：在标准输出上输出一个 JSON 文档，包括结果、执行时\n"
-    "                   的提示、所有会失败的规则行和所有警告，各带行号\n"
-    "  --codepage CP    Linux 上脚本的代码页：gbk 或 utf8（同 run）\n"
-    "  -h, --help       显示本帮助\n"
-    "\n"
-    "退出码：0 执行会成功；1 执行会被拒绝或失败、脚本无法读取，或 --strict 发现了警告；\n"
-    "2 用法错误；130 被 Ctrl-C 停止。\n",
+    texts_en::TxtSummaryCheck,
+    texts_zh::TxtSummaryCheck,
+    texts_en::TxtHelpCheck,
+    texts_zh::TxtHelpCheck,
 };
 
 }  // namespace velmora

@@ -217,45 +217,10 @@ int RunExtract(CommandCall& call) {
 extern const CommandInfo kExtractCommand = {
     "extract",
     RunExtract,
-    "write entries of an archive to files",
-    "把资源包中的条目写成文件",
-    "Usage: {tool} extract [-o DIR] [--force] [--skip-bad] ARCHIVE [ID...]\n"
-    "\n"
-    "Writes the entries with the given ids (every entry when no id is given) to DIR, one file\n"
-    "each, named after the id as eight upper-case hexadecimal digits with the extension of its\n"
-    "kind (see '{tool} help list'; bin for data, txt for text, dat for an empty entry). When\n"
-    "an id occurs more than once, its first entry gets the plain name and the later ones\n"
-    "XXXXXXXX-2.ext, XXXXXXXX-3.ext, ... An id is written with one to eight hexadecimal\n"
-    "digits, with or without a leading @ or 0x.\n"
-    "\n"
-    "  -o DIR    the folder (created when missing); default: the archive's name without its\n"
-    "            extension, in the current directory\n"
-    "  -o -      write the bytes of the one entry given to standard output\n"
-    "  --force   replace files that exist already\n"
-    "  --skip-bad  write every entry that lies within the file and list the others\n"
-    "\n"
-    "Every id, every entry and every file name is checked before anything is written: a\n"
-    "missing id, an entry whose bytes do not lie within the file, or an existing file without\n"
-    "--force writes no file at all. With --skip-bad the entries that cannot be read are left\n"
-    "out and listed instead, and the others are written.\n"
-    "\n"
-    "Exit status: 0 written; 1 refused or failed, or an entry skipped; 2 wrong command line.\n",
-    "用法：{tool} extract [-o 目录] [--force] [--skip-bad] 资源包 [ID...]\n"
-    "\n"
-    "把给定 ID 的条目（未给 ID 时为全部条目）写到目录中，每个条目一个文件，文件名为 8 位\n"
-    "大写十六进制 ID 加上其种类的扩展名（参见 '{tool} help list'；data 为 bin，text 为 txt，\n"
-    "空条目为 dat）。同一 ID 出现多次时，第一个条目用普通文件名，其后的依次为\n"
-    "XXXXXXXX-2.ext、XXXXXXXX-3.ext……ID 可写 1 到 8 位十六进制数字，可带前缀 @ 或 0x。\n"
-    "\n"
-    "  -o 目录   输出目录（不存在时创建）；默认为当前目录下与资源包同名（去掉扩展名）的目录\n"
-    "  -o -        把所给的一个条目的数据写到标准输出\n"
-    "  --force     覆盖已存在的文件\n"
-    "  --skip-bad  写出数据在文件之内的每个条目，并列出其余的条目\n"
-    "\n"
-    "写出之前先检查所有 ID、条目和文件名：ID 不存在、条目数据不在文件之内，或文件已存在而未给\n"
-    "--force 时，不写出任何文件。给了 --skip-bad 时，无法读取的条目被跳过并列出，其余照常写出。\n"
-    "\n"
-    "退出码：0 成功；1 被拒绝或失败，或有条目被跳过；2 命令行有误。\n",
+    texts_en::TxtSummaryExtract,
+    texts_zh::TxtSummaryExtract,
+    texts_en::TxtHelpExtract,
+    texts_zh::TxtHelpExtract,
 };
 
 }  // namespace velmora

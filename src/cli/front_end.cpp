@@ -19,36 +19,6 @@
 namespace velmora {
 namespace {
 
-const char kGeneralHelpEn[] =
-    "Usage: {tool} COMMAND [OPTIONS] [ARGUMENTS]\n"
-    "       {tool} SCRIPT.vlm      (the same as: {tool} run SCRIPT.vlm)\n"
-    "\n"
-    "Rebuilds WDF resource archives from .vlm scripts.\n"
-    "\n"
-    "Commands:\n";
-const char kGeneralHelpZh[] =
-    "用法：{tool} 命令 [选项] [参数]\n"
-    "      {tool} 脚本.vlm      （等同于：{tool} run 脚本.vlm）\n"
-    "\n"
-    "按 .vlm 脚本重新生成 WDF 资源包。\n"
-    "\n"
-    "命令：\n";
-const char kGeneralHelpEndEn[] =
-    "\n"
-    "Options:\n"
-    "  -h, --help     show this help ('{tool} help COMMAND' shows a command's options)\n"
-    "  -V, --version  show the version\n"
-    "\n"
-    "Exit codes: 0 done; 1 refused, failed or cancelled; 2 wrong usage; 130 interrupted "
-    "(Ctrl-C).\n";
-const char kGeneralHelpEndZh[] =
-    "\n"
-    "选项：\n"
-    "  -h, --help     显示本帮助（'{tool} help 命令' 显示该命令的选项）\n"
-    "  -V, --version  显示版本\n"
-    "\n"
-    "退出码：0 完成；1 被拒绝、失败或取消；2 用法错误；130 被中断（Ctrl-C）。\n";
-
 bool EndsWithVlm(const std::string& word) {
   static const std::string kExtension = ".vlm";
   return word.size() > kExtension.size() &&
@@ -97,13 +67,13 @@ int RunCommand(const CommandInfo& command, std::vector<std::string> args, Consol
 
 std::string GeneralHelp(const Console& console) {
   const bool zh = console.Chinese();
-  std::string text = zh ? kGeneralHelpZh : kGeneralHelpEn;
+  std::string text = zh ? texts_zh::TxtGeneralHelpHead : texts_en::TxtGeneralHelpHead;
   for (const CommandInfo* command : Commands()) {
     std::string name = command->Name;
     name.resize(std::max<size_t>(name.size(), 9), ' ');
     text += "  " + name + (zh ? command->SummaryZh : command->SummaryEn) + "\n";
   }
-  text += zh ? kGeneralHelpEndZh : kGeneralHelpEndEn;
+  text += zh ? texts_zh::TxtGeneralHelpTail : texts_en::TxtGeneralHelpTail;
   return AnsiFromUtf8(WithToolName(text));
 }
 

@@ -37,14 +37,10 @@ int RunHelp(CommandCall& call) {
 const CommandInfo kHelpCommand = {
     "help",
     RunHelp,
-    "show the help of the tool or of one command",
-    "显示本工具或某个命令的帮助",
-    "Usage: {tool} help [COMMAND]\n"
-    "\n"
-    "Shows the list of commands, or the whole help of COMMAND.\n",
-    "用法：{tool} help [命令]\n"
-    "\n"
-    "显示命令列表，或某个命令的完整帮助。\n",
+    texts_en::TxtSummaryHelp,
+    texts_zh::TxtSummaryHelp,
+    texts_en::TxtHelpHelp,
+    texts_zh::TxtHelpHelp,
 };
 
 }  // namespace velmora

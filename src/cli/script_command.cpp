@@ -285,56 +285,10 @@ int RunScript(CommandCall& call) {
 extern const CommandInfo kScriptCommand = {
     "script",
     RunScript,
-    "write a script that puts a folder of edited entries into an archive",
-    "根据一个目录中改过的条目生成脚本",
-    "Usage: {tool} script --from-dir DIR [--all] [--dest TARGET] [--force] -o SCRIPT ARCHIVE\n"
-    "\n"
-    "Writes a script that rebuilds ARCHIVE with the files of DIR: one rule line\n"
-    "@XXXXXXXX=<path of the file> for each file whose name is an id of the archive (eight\n"
-    "hexadecimal digits, optionally followed by . and an extension, as '{tool} extract'\n"
-    "names them), in the archive's index order. Without --all only files whose bytes differ\n"
-    "from the entry's get a line.\n"
-    "\n"
-    "The script names ARCHIVE (#SrcFile, with #SrcPath where it lies above the script's\n"
-    "folder) and the files relative to the script's own folder, and is written as a script\n"
-    "written on Windows: code page 936, CR LF line ends, backslashes. Velmora.exe and\n"
-    "'{tool} run' both take it.\n"
-    "\n"
-    "Files that cannot be used are listed and do not stop the command: names that are not ids\n"
-    "of the archive (a script cannot add entries), XXXXXXXX-N names of later entries of a\n"
-    "repeated id (no rule can reach them), and names that cannot be written in code page 936.\n"
-    "\n"
-    "  --from-dir DIR   the folder of edited files\n"
-    "  --all            a line for every usable file, changed or not\n"
-    "  --dest TARGET    the archive the run writes (#DestFile); default: the script's name\n"
-    "                   with the archive's extension, beside the script\n"
-    "  -o SCRIPT        the script to write (its folder is created when missing)\n"
-    "  --force          replace SCRIPT when it exists\n"
-    "\n"
-    "Exit status: 0 written; 1 refused or failed; 2 wrong command line.\n",
-    "用法：{tool} script --from-dir 目录 [--all] [--dest 目标] [--force] -o 脚本 资源包\n"
-    "\n"
-    "生成一个用目录中的文件重建资源包的脚本：文件名是资源包中条目 ID 的每个文件（8 位十六进制\n"
-    "数字，后面可带 . 和扩展名，即 '{tool} extract' 所用的文件名）对应一行规则\n"
-    "@XXXXXXXX=<文件路径>，按资源包的索引顺序排列。不给 --all "
-    "时，只为内容与条目不同的文件写规则。\n"
-    "\n"
-    "脚本用相对于脚本所在目录的路径指明资源包（#SrcFile，资源包在上层目录时加上 #SrcPath）和\n"
-    "各个文件，并按 Windows 上写的脚本保存：936 代码页（GBK）、CR LF 换行、反斜杠。\n"
-    "Velmora.exe 和 '{tool} run' 都能执行它。\n"
-    "\n"
-    "无法使用的文件会被列出，但不会中止命令：文件名不是资源包中的 ID（脚本不能增加条目）、\n"
-    "重复 ID 中靠后条目的 XXXXXXXX-N 文件（规则无法指向它们），以及无法用 936 代码页写出的\n"
-    "文件名。\n"
-    "\n"
-    "  --from-dir 目录   改过的文件所在的目录\n"
-    "  --all               为每个可用的文件都写规则，无论是否改动\n"
-    "  --dest 目标         执行时写出的资源包（#DestFile）；默认为脚本旁边、与脚本同名并带资源包\n"
-    "                      扩展名的文件\n"
-    "  -o 脚本             要写出的脚本（所在目录不存在时创建）\n"
-    "  --force             脚本已存在时覆盖\n"
-    "\n"
-    "退出码：0 成功；1 被拒绝或失败；2 命令行有误。\n",
+    texts_en::TxtSummaryScript,
+    texts_zh::TxtSummaryScript,
+    texts_en::TxtHelpScript,
+    texts_zh::TxtHelpScript,
 };
 
 }  // namespace velmora

@@ -17,6 +17,19 @@ enum class TextKey : unsigned {
 #undef VELMORA_TEXT
 };
 
+// Each text as a named constant of its language (UTF-8), for the tables that hold both, such as
+// the commands' help.
+namespace texts_zh {
+#define VELMORA_TEXT(key, chinese, english) inline constexpr char key[] = chinese;
+#include "terminal_texts.def"
+#undef VELMORA_TEXT
+}  // namespace texts_zh
+namespace texts_en {
+#define VELMORA_TEXT(key, chinese, english) inline constexpr char key[] = english;
+#include "terminal_texts.def"
+#undef VELMORA_TEXT
+}  // namespace texts_en
+
 // Text `key` in the console's language, in the program's text encoding, with its placeholders
 // (as in the catalogue: %s, %d, %.8x, %%) filled by `args` and every "{tool}" replaced by the
 // tool's name.

@@ -137,36 +137,10 @@ int RunVerify(CommandCall& call) {
 extern const CommandInfo kVerifyCommand = {
     "verify",
     RunVerify,
-    "check that archives are sound",
-    "检查资源包是否完好",
-    "Usage: {tool} verify [--format text|json] ARCHIVE...\n"
-    "\n"
-    "Checks each archive as a run would take it as its source. Errors (a run refuses the\n"
-    "archive): the header is not \"PFDW\" with an index that ends within the file; an entry,\n"
-    "with its reserved space, does not end before the last 16 bytes per entry of the file,\n"
-    "which a run keeps for the index. Warnings (a run goes on): an id that occurs more than\n"
-    "once (only its first entry can be reached by a rule or a reference), entries that share\n"
-    "bytes with each other, the header or the index, and bytes that belong to nothing.\n"
-    "\n"
-    "The details come first, then one line per archive: OK, OK with N warnings, or INVALID.\n"
-    "An archive that cannot be read at all (missing, a folder) is reported on standard error.\n"
-    "--format json gives one JSON document instead: per archive its path, its verdict (ok,\n"
-    "invalid or unreadable), the numbers of errors and warnings and every finding.\n"
-    "\n"
-    "Exit status: 0 every archive is valid; 1 otherwise; 2 wrong command line.\n",
-    "用法：{tool} verify 资源包...\n"
-    "\n"
-    "按执行脚本时读取源文件的方式检查每个资源包。错误（执行时会拒绝该资源包）：文件头不是\n"
-    "\"PFDW\"，或索引超出文件末尾；某个条目连同保留空间没有在文件最后“条目数×16”字节之前\n"
-    "结束（这部分在执行时留给索引）。警告（执行仍可进行）：同一 ID 出现多次（规则和引用只能\n"
-    "找到第一个）、条目之间或与文件头、索引之间数据重叠、有字节不属于任何部分。\n"
-    "\n"
-    "先列出细节，再为每个资源包给出一行结论：OK、OK with N warnings 或 INVALID。\n"
-    "完全无法读取的资源包（不存在、是目录）在标准错误上报告。\n"
-    "--format json 改为输出一个 JSON 文档：每个资源包的路径、结论（ok、invalid 或\n"
-    "unreadable）、错误数和警告数以及每一项发现。\n"
-    "\n"
-    "退出码：0 所有资源包都有效；1 否则；2 命令行有误。\n",
+    texts_en::TxtSummaryVerify,
+    texts_zh::TxtSummaryVerify,
+    texts_en::TxtHelpVerify,
+    texts_zh::TxtHelpVerify,
 };
 
 }  // namespace velmora
