@@ -8,34 +8,8 @@
 #include "wdf/archive_index.h"
 
 namespace velmora {
-namespace {
-
-// Where the walk's bytes go: nowhere, every write succeeding.
-class DiscardingStream final : public Stream {
- public:
-  size_t Read(void*, size_t) override { return 0; }
-  bool Write(const void*, size_t n) override {
-    position_ += n;
-    return true;
-  }
-  bool Seek(uint64_t position) override {
-    position_ = position;
-    return true;
-  }
-  uint64_t Position() override { return position_; }
-  bool Size(uint64_t* size) override {
-    *size = position_;
-    return true;
-  }
-  bool Flush() override { return true; }
-
- private:
-  uint64_t position_ = 0;
-};
-
-}  // namespace
-
-std::vector<RuleFailure> FindEveryRuleFailure(JobState& job, FileSystem& files, RunView& view) {
+std::vector<RuleFailure> FindEveryRuleFailure(JobState& job, DryRunFileSystem& files,
+                                              RunView& view) {
   std::vector<RuleFailure> failures;
   if (!job.SourceStream || !job.Script) return failures;
   ArchiveIndex index;
@@ -48,9 +22,11 @@ std::vector<RuleFailure> FindEveryRuleFailure(JobState& job, FileSystem& files, 
 
   const std::string first_error = job.ErrorText;
   const std::string first_rule = job.ErrorRule;
-  DiscardingStream target;
+  // The bytes go to a file of the dry run, which only counts them.
+  std::unique_ptr<Stream> target = files.CreateExclusive(job.TargetWritePath);
+  if (!target) return failures;
   try {
-    RunBuffers buffers(target);
+    RunBuffers buffers(*target);
     for (uint32_t i = 0; i < count && !view.StopRequested(); ++i) {
       if (!EntryInBounds(job.SourceIndex[i], index.FileSize, count)) break;  // the source's fault
       const uint32_t id = job.SourceIndex[i].Id;

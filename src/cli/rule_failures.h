@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/dry_run_file_system.h"
 #include "job/job_state.h"
 #include "job/run_view.h"
 #include "sys/file_system.h"
@@ -20,9 +21,10 @@ struct RuleFailure {
 };
 
 // Walks every entry of the prepared `job`'s source against its rule, as the run does, but goes
-// on after a rule fails; the bytes go nowhere. Returns the failing rule lines in script order,
-// each once. The job's run must be over: its index buffers are made anew here and released.
-// `view` sees every entry begun; its stop request ends the walk.
-std::vector<RuleFailure> FindEveryRuleFailure(JobState& job, FileSystem& files, RunView& view);
+// on after a rule fails; the bytes go to a file of the dry run. Returns the failing rule lines in
+// script order, each once. The job's run must be over: its index buffers are made anew here and
+// released. `view` sees every entry begun; its stop request ends the walk.
+std::vector<RuleFailure> FindEveryRuleFailure(JobState& job, DryRunFileSystem& files,
+                                              RunView& view);
 
 }  // namespace velmora

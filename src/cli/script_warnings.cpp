@@ -13,14 +13,6 @@ const char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string Trimmed(const std::string& text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && IsBlank(text[begin])) ++begin;
-  while (end > begin && IsBlank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
-
 bool IsHexDigits(const std::string& text) {
   if (text.empty()) return false;
   for (char c : text) {
@@ -90,15 +82,16 @@ std::vector<ScriptWarning> FindScriptWarnings(const ScriptLines& script,
     warning.Line = i + 1;
     warning.Text = text;
     std::string name = ScriptNameAt(script, static_cast<int>(i));
-    warning.Key = Trimmed(name);
+    warning.Key = TrimBlanksAndControls(name);
     if (i == 0 && text.compare(0, 3, kByteOrderMark) == 0) {
       warning.Kind = ScriptWarningKind::kByteOrderMark;
-      warning.Key = warning.Detail = Trimmed(name.substr(name.size() < 3 ? name.size() : 3));
+      warning.Key = warning.Detail =
+          TrimBlanksAndControls(name.substr(name.size() < 3 ? name.size() : 3));
       warnings.push_back(warning);
       continue;
     }
     if (text.find('=') == std::string::npos) continue;
-    const std::string key = Trimmed(name);
+    const std::string key = TrimBlanksAndControls(name);
     if (KeyWarning(name, key, &warning)) {
       warnings.push_back(warning);
       continue;

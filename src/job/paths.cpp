@@ -72,6 +72,15 @@ namespace {
 
 bool paths_shown_with_slashes = false;
 
+// `text` with every `from` that is a character of its own turned into `to`.
+std::string WithSeparator(const std::string& text, char from, char to) {
+  std::string result = text;
+  for (size_t pos = 0; pos < result.size(); pos = NextCharOffset(result, pos)) {
+    if (result[pos] == from && NextCharOffset(result, pos) == pos + 1) result[pos] = to;
+  }
+  return result;
+}
+
 }  // namespace
 
 void SetSlashSeparatesFolders(bool slashes) { paths_shown_with_slashes = slashes; }
@@ -79,21 +88,11 @@ void SetSlashSeparatesFolders(bool slashes) { paths_shown_with_slashes = slashes
 bool SlashSeparatesFolders() { return paths_shown_with_slashes; }
 
 std::string ShownPath(const std::string& path) {
-  if (!paths_shown_with_slashes) return path;
-  std::string shown = path;
-  for (size_t pos = 0; pos < shown.size(); pos = NextCharOffset(shown, pos)) {
-    if (shown[pos] == '\\' && NextCharOffset(shown, pos) == pos + 1) shown[pos] = '/';
-  }
-  return shown;
+  return paths_shown_with_slashes ? WithSeparator(path, '\\', '/') : path;
 }
 
 std::string FolderKeyValue(const std::string& value) {
-  if (!paths_shown_with_slashes) return value;
-  std::string read = value;
-  for (size_t pos = 0; pos < read.size(); pos = NextCharOffset(read, pos)) {
-    if (read[pos] == '/' && NextCharOffset(read, pos) == pos + 1) read[pos] = '\\';
-  }
-  return read;
+  return paths_shown_with_slashes ? WithSeparator(value, '/', '\\') : value;
 }
 
 }  // namespace velmora
