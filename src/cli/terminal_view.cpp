@@ -6,6 +6,7 @@
 #include "cli/interrupt.h"
 #include "cli/terminal_texts.h"
 #include "msg/ansi_text.h"
+#include "msg/format.h"
 #include "sys/code_page.h"
 #include "sys/file_system.h"
 #include "job/progress_text.h"
@@ -102,14 +103,14 @@ std::string ProgressLine(uint32_t done, uint32_t count, uint64_t bytes, double s
   const int percent = count == 0 ? 100 : static_cast<int>(uint64_t{done} * 100 / count);
   char head[64];
   std::snprintf(head, sizeof head, "%3d%%  %u/%u", percent, done, count);
-  std::string line = head;
-  line += chinese ? " 个条目  已写 " : " entries  ";
-  line += Bytes(bytes);
-  if (!chinese) line += " written";
+  std::string line =
+      head + FormatText(chinese ? texts_zh::TxtProgressWritten : texts_en::TxtProgressWritten,
+                        {Bytes(bytes)});
   if (seconds >= kSecondsBeforeEstimates && done > 0) {
     line += "  " + Bytes(static_cast<uint64_t>(static_cast<double>(bytes) / seconds)) + "/s";
     const double left = seconds * (count - done) / done;
-    line += chinese ? "  剩余 " + Duration(left) : "  " + Duration(left) + " left";
+    line += FormatText(chinese ? texts_zh::TxtProgressLeft : texts_en::TxtProgressLeft,
+                       {Duration(left)});
   }
   return line;
 }
