@@ -101,6 +101,23 @@ TEST(LocaleTest, TheFirstNonEmptyVariableDecides) {
   EXPECT_FALSE(LocaleIsChinese({nullptr, "C.UTF-8", "zh_CN", "zh_CN"}));
   EXPECT_FALSE(LocaleIsChinese({"", "", "", ""}));
   EXPECT_FALSE(LocaleIsChinese({"z", nullptr, nullptr, nullptr}));
+  // The output's encoding: code page 936 only where the locale names it.
+  const struct {
+    const char* Locale;
+    bool Cp936;
+  } encodings[] = {{"zh_CN.GBK", true},
+                   {"zh_CN.gb2312", true},
+                   {"zh_CN.GB18030", true},
+                   {"zh_CN.cp936@euro", true},
+                   {"zh_CN.UTF-8", false},
+                   {"zh_CN", false},
+                   {"C", false},
+                   {"", false}};
+  for (const auto& e : encodings) {
+    EXPECT_EQ(LocaleUsesCodePage936({e.Locale, nullptr, "zh_CN.GBK"}),
+              e.Cp936 || e.Locale[0] == '\0')
+        << e.Locale;
+  }
 }
 
 }  // namespace
