@@ -51,6 +51,11 @@ endif()
 install(FILES ${velmora_man_page} DESTINATION share/man/man1)
 install(FILES ${velmora_packaging_dir}/copyright ${velmora_doc_files}
         DESTINATION ${velmora_doc_dir})
+# The example the guide walks through, ready to copy: cp -r /usr/share/doc/velmora/examples/demo .
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/demo DESTINATION ${velmora_doc_dir}/examples
+        FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
+        DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                              WORLD_READ WORLD_EXECUTE)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velmora)

@@ -68,7 +68,7 @@ def class_matches(expected, got):
 def catalogue():
     """{id: text} from the one catalogue list, with C escapes resolved."""
     texts = {}
-    pattern = re.compile(r'^VELMORA_MESSAGE\((\w+), (\d+), "(.*)"\)\s*$')
+    pattern = re.compile(r'^VELMORA_MESSAGE\((\w+), (\d+), "((?:[^"\\]|\\.)*)", "(?:[^"\\]|\\.)*"\)\s*$')
     with open(os.path.join(ROOT, "res", "catalogue.def"), encoding="utf-8") as f:
         for line in f:
             m = pattern.match(line)

@@ -44,12 +44,12 @@ SCRIPT = "\r\n".join([
     "#Author=",
     "#Date=",
     "#RunEnd=演示完成。\\n新文件已写好。",
-    "@00000001=                            ; keep: the entry's own bytes",
-    "@00000002=@00000001                   ; another entry of the same archive",
-    "@00000003=@Delete                     ; left out of the new archive",
-    "@00000004=extra\\icons.wdf/@00000010   ; an entry of another archive",
-    "@00000005=pictures\\title.bmp          ; the whole contents of a file",
-    "@0000FFFF=@Delete                     ; no such entry: reported as not executed",
+    "@00000001=                            ; 保留：条目原有的数据",
+    "@00000002=@00000001                   ; 取本资源包的另一个条目",
+    "@00000003=@Delete                     ; 从新资源包中删除",
+    "@00000004=extra\\icons.wdf/@00000010   ; 取另一个资源包的条目",
+    "@00000005=pictures\\title.bmp          ; 取整个文件的内容",
+    "@0000FFFF=@Delete                     ; 没有这个条目：报告为未执行",
     "",
 ])
 

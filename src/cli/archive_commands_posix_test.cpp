@@ -1,5 +1,6 @@
 // The archive commands over real files in a folder of their own.
 #include "cli/commands.h"
+#include "cli/front_end.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -54,10 +55,12 @@ class ArchiveCommandsTest : public ::testing::Test {
     SystemFileSystem().ListFiles(Path(folder), &names);
     return names;
   }
-  int Run(const CommandInfo& command, std::vector<std::string> args) {
+  // The command as a person calls it: through the tool's command line, in its language.
+  int Run(const CommandInfo& command, const std::vector<std::string>& args) {
     console_ = MemoryConsole();
-    CommandCall call{std::move(args), console_, SystemFileSystem()};
-    return command.Run(call);
+    std::vector<std::string> words = {command.Name};
+    words.insert(words.end(), args.begin(), args.end());
+    return RunCommandLine(words, console_, SystemFileSystem());
   }
 
   // Repeated id 0x10, an empty entry, a text, and a picture.
@@ -96,6 +99,20 @@ TEST_F(ArchiveCommandsTest, EntriesOutsideTheFileAreListedAsSuch) {
   EXPECT_EQ(console_.OutText,
             "id\toffset\tsize\tspace\tkind\n00000001\t40\t5\t0\tout-of-bounds\n"
             "00000002\t4294967280\t32\t0\tout-of-bounds\n");
+
+  // Extraction is all or nothing, unless --skip-bad asks for what the file still holds.
+  Put("part.wdf", "PFDW" + U32(2) + U32(17) + "hello" + U32(1) + U32(12) + U32(5) + U32(0) +
+                      U32(2) + U32(0xFFFFFFF0) + U32(0x20) + U32(0));
+  EXPECT_EQ(Run(kExtractCommand, {"-o", Path("all"), Path("part.wdf")}), kExitFailed);
+  EXPECT_FALSE(Exists("all"));
+  EXPECT_EQ(Run(kExtractCommand, {"--skip-bad", "-o", Path("some"), Path("part.wdf")}),
+            kExitFailed);
+  EXPECT_EQ(Get("some/00000001.txt"), "hello");
+  EXPECT_EQ(console_.OutText, "1 file written to " + Path("some") + "\n");
+  EXPECT_NE(console_.ErrText.find("entry 2 (id 00000002, offset 4294967280, size 32) does not lie"),
+            std::string::npos)
+      << console_.ErrText;
+  EXPECT_NE(console_.ErrText.find("1 entry skipped"), std::string::npos);
 }
 
 TEST_F(ArchiveCommandsTest, MalformedArchivesAreRefusedByEveryCommand) {
@@ -109,7 +126,7 @@ TEST_F(ArchiveCommandsTest, MalformedArchivesAreRefusedByEveryCommand) {
     SCOPED_TRACE(archive.first);
     Put("bad.wdf", archive.second);
     const std::string bad = Path("bad.wdf");
-    const std::string refusal = "源文件 " + bad + " 不是一个有效的WDF文件\n";
+    const std::string refusal = "The source archive " + bad + " is not a valid WDF archive\n";
     EXPECT_EQ(Run(kListCommand, {bad}), kExitFailed);
     EXPECT_EQ(console_.ErrText.substr(0, refusal.size()), refusal);
     EXPECT_EQ(Run(kExtractCommand, {"-o", Path("out"), bad}), kExitFailed);
@@ -159,13 +176,11 @@ TEST_F(ArchiveCommandsTest, ExtractRefusalsWriteNothing) {
       {"missing id",
        {"-o", Path("out"), Path("ui.wdf"), "10", "99"},
        "no entry has the id 00000099"},
-      {"entry outside the file",
-       {"-o", Path("out"), Path("far.wdf")},
-       "does not lie within the file"},
+      {"entry outside the file", {"-o", Path("out"), Path("far.wdf")}, "does not lie within the"},
       {"existing file", {"-o", Path("taken"), Path("ui.wdf")}, "exists (--force replaces it)"},
       {"archive missing",
        {"-o", Path("out"), Path("none.wdf")},
-       "源文件 " + Path("none.wdf") + " 不存在"},
+       "The source archive " + Path("none.wdf") + " does not exist"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Run(kExtractCommand, c.Args), kExitFailed) << c.Name;
@@ -214,17 +229,41 @@ TEST_F(ArchiveCommandsTest, VerifyVerdicts) {
   ASSERT_EQ(Run(kVerifyCommand, {Path("sound.wdf"), Path("ui.wdf")}), kExitOk);
   EXPECT_EQ(console_.OutText,
             Path("sound.wdf") + ": OK\n" + Path("ui.wdf") +
-                ": warning: entry 2 repeats id 00000010 of entry 0; rules and references reach "
-                "only entry 0\n" +
-                Path("ui.wdf") + ": OK with 1 warnings\n");
+                ": warning: entry 3 repeats id 00000010 of entry 1; rules and references reach "
+                "only entry 1\n" +
+                Path("ui.wdf") + ": OK with 1 warning\n");
   EXPECT_EQ(Run(kVerifyCommand, {Path("front.wdf"), Path("sound.wdf")}), kExitFailed);
   EXPECT_NE(
-      console_.OutText.find(Path("front.wdf") + ": error: entry 0 (id 00000001) ends at byte 32"),
+      console_.OutText.find(Path("front.wdf") + ": error: entry 1 (id 00000001) ends at byte 32"),
       std::string::npos)
       << console_.OutText;
   EXPECT_NE(console_.OutText.find(Path("front.wdf") + ": INVALID\n" + Path("sound.wdf") + ": OK\n"),
             std::string::npos);
   EXPECT_EQ(Run(kVerifyCommand, {}), kExitUsage);
+
+  // What cannot be read at all is said once, on standard error, and is no verdict.
+  const struct {
+    std::string Path;
+    const char* Said;
+  } unreadable[] = {{Path("none.wdf"), "does not exist"},
+                    {Path(""), "is a folder, not an archive"}};
+  for (const auto& u : unreadable) {
+    console_.OutText.clear();
+    console_.ErrText.clear();
+    EXPECT_EQ(Run(kVerifyCommand, {u.Path}), kExitFailed);
+    EXPECT_EQ(console_.OutText, "");
+    EXPECT_NE(console_.ErrText.find(u.Said), std::string::npos) << console_.ErrText;
+    EXPECT_EQ(console_.ErrText.find('\n'), console_.ErrText.size() - 1) << console_.ErrText;
+  }
+  console_.OutText.clear();
+  EXPECT_EQ(Run(kVerifyCommand, {"--format", "json", Path("ui.wdf"), Path("none.wdf")}),
+            kExitFailed);
+  EXPECT_EQ(console_.OutText, "{\"archives\":[{\"path\":\"" + Path("ui.wdf") +
+                                  "\",\"verdict\":\"ok\",\"errors\":0,\"warnings\":1,"
+                                  "\"findings\":[{\"severity\":\"warning\",\"message\":\"entry 3 "
+                                  "repeats id 00000010 of entry 1; rules and references reach only "
+                                  "entry 1\"}]},{\"path\":\"" +
+                                  Path("none.wdf") + "\",\"verdict\":\"unreadable\"}]}\n");
 }
 
 class ScriptCommandTest : public ArchiveCommandsTest {
@@ -257,7 +296,7 @@ TEST_F(ScriptCommandTest, OnlyChangedFilesInIndexOrder) {
         << console_.ErrText;
   }
   EXPECT_EQ(console_.OutText,
-            Path("ui.vlm") + " written: 2 rules, 1 files unchanged, 3 not usable\n");
+            Path("ui.vlm") + " written; rule lines: 2, files unchanged: 1, files not usable: 3\n");
 }
 
 TEST_F(ScriptCommandTest, AllFilesAndPathsAboveTheScript) {
@@ -329,6 +368,19 @@ TEST_F(ScriptCommandTest, Refusals) {
         << c.Name << ": " << console_.ErrText;
   }
   EXPECT_EQ(Get("taken.vlm"), "mine");
+  EXPECT_FALSE(Exists("n.vlm"));
+
+  // Two files for one entry: the edit in either could be lost, so nothing is written.
+  Put("edited/0000A1B3.bak", "name=hero\r\n");
+  Put("edited/00000020.png", "a picture");
+  EXPECT_EQ(
+      Run(kScriptCommand, {"--from-dir", Path("edited"), "-o", Path("n.vlm"), Path("ui.wdf")}),
+      kExitFailed);
+  for (const std::string& named :
+       {"0000A1B3: " + Path("edited/0000A1B3.bak") + ", " + Path("edited/0000A1B3.txt"),
+        "00000020: " + Path("edited/00000020.dat") + ", " + Path("edited/00000020.png")}) {
+    EXPECT_NE(console_.ErrText.find(named), std::string::npos) << console_.ErrText;
+  }
   EXPECT_FALSE(Exists("n.vlm"));
 }
 

@@ -1,6 +1,7 @@
 #include "cli/arguments.h"
 
 #include "cli/console.h"
+#include "cli/terminal_texts.h"
 #include "msg/ansi_text.h"
 
 namespace velmora {
@@ -20,9 +21,8 @@ const OptionForm* FindShort(const std::vector<OptionForm>& forms, char name) {
   return nullptr;
 }
 
-std::string Complaint(const Console& console, const char* english, const char* chinese,
-                      const std::string& word) {
-  return Localized(console, english, chinese) + " '" + word + "'";
+std::string Complaint(const Console& console, TextKey key, const std::string& word) {
+  return ToolText(console, key, {word});
 }
 
 }  // namespace
@@ -45,12 +45,12 @@ bool ParseArguments(const std::vector<std::string>& args, const std::vector<Opti
       const std::string name = word.substr(2, equals == std::string::npos ? equals : equals - 2);
       const OptionForm* form = FindLong(forms, name);
       if (form == nullptr) {
-        *complaint = Complaint(console, "unknown option", "未知选项", word);
+        *complaint = Complaint(console, TextKey::TxtUnknownOption, word);
         return false;
       }
       if (!form->TakesValue) {
         if (equals != std::string::npos) {
-          *complaint = Complaint(console, "option takes no value:", "选项不带值：", word);
+          *complaint = Complaint(console, TextKey::TxtOptionTakesNoValue, word);
           return false;
         }
         parsed->Options[form->LongName] = "";
@@ -59,7 +59,7 @@ bool ParseArguments(const std::vector<std::string>& args, const std::vector<Opti
       } else if (i + 1 < args.size()) {
         parsed->Options[form->LongName] = args[++i];
       } else {
-        *complaint = Complaint(console, "option needs a value:", "选项缺少值：", word);
+        *complaint = Complaint(console, TextKey::TxtOptionNeedsValue, word);
         return false;
       }
       continue;
@@ -69,7 +69,7 @@ bool ParseArguments(const std::vector<std::string>& args, const std::vector<Opti
     for (size_t k = 1; k < word.size(); ++k) {
       const OptionForm* form = FindShort(forms, word[k]);
       if (form == nullptr) {
-        *complaint = Complaint(console, "unknown option", "未知选项", std::string("-") + word[k]);
+        *complaint = Complaint(console, TextKey::TxtUnknownOption, std::string("-") + word[k]);
         return false;
       }
       if (!form->TakesValue) {
@@ -81,8 +81,7 @@ bool ParseArguments(const std::vector<std::string>& args, const std::vector<Opti
       } else if (i + 1 < args.size()) {
         parsed->Options[form->LongName] = args[++i];
       } else {
-        *complaint =
-            Complaint(console, "option needs a value:", "选项缺少值：", std::string("-") + word[k]);
+        *complaint = Complaint(console, TextKey::TxtOptionNeedsValue, std::string("-") + word[k]);
         return false;
       }
       break;
@@ -106,13 +105,10 @@ int UsageError(Console& console, const std::string& command, const std::string& 
     where += " " + command;
     help = std::string(ToolName()) + " help " + command;
   }
-  console.Err(AnsiFromUtf8(where + ": ") + complaint + Localized(console, " (see '", "（参见 '") +
-              AnsiFromUtf8(help) + Localized(console, "')\n", "'）\n"));
+  console.Err(ToolText(console, TextKey::TxtUsageError,
+                       {AnsiFromUtf8(where), complaint, AnsiFromUtf8(help)}) +
+              "\n");
   return kExitUsage;
-}
-
-std::string Localized(const Console& console, const char* english, const char* chinese) {
-  return AnsiFromUtf8(console.Chinese() ? chinese : english);
 }
 
 std::string WithToolName(const std::string& text) {

@@ -35,10 +35,6 @@ bool AsksForHelp(const std::vector<std::string>& args);
 // returns kExitUsage. `command` may be empty for the tool itself.
 int UsageError(Console& console, const std::string& command, const std::string& complaint);
 
-// The English or the Chinese text (both UTF-8) as the console's language says, in the program's
-// text encoding.
-std::string Localized(const Console& console, const char* english, const char* chinese);
-
 // `text` with every "{tool}" replaced by the tool's name.
 std::string WithToolName(const std::string& text);
 

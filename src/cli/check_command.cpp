@@ -2,18 +2,27 @@
 // go over a file system that changes nothing, so check refuses and fails exactly where run
 // would, with the same message, and otherwise says what the run would write.
 #include <cstdio>
+#include <unordered_set>
 #include <vector>
 
 #include "cli/arguments.h"
+#include "cli/commands.h"
 #include "cli/dry_run_file_system.h"
 #include "cli/interrupt.h"
-#include "cli/commands.h"
+#include "cli/json_text.h"
+#include "cli/rule_failures.h"
 #include "cli/script_job.h"
+#include "cli/script_warnings.h"
+#include "cli/terminal_texts.h"
 #include "cli/terminal_view.h"
 #include "job/entry_rules.h"
 #include "job/pack_run.h"
-#include "job/script.h"
+#include "job/paths.h"
 #include "job/run_report.h"
+#include "job/script.h"
+#include "msg/ansi_text.h"
+#include "sys/system_error.h"
+#include "wdf/archive_index.h"
 
 namespace velmora {
 namespace {
@@ -34,7 +43,10 @@ class CheckView final : public RunView {
   CheckView(Console& console, const JobState& job) : console_(console), job_(job) {}
 
   void ShowInfo(const std::string&) override {}
-  void ShowError(const std::string& text) override { console_.Err(TerminalText(text) + "\n"); }
+  void ShowError(const std::string& text) override {
+    errors_.push_back(text);
+    console_.Err(TerminalText(text) + "\n" + LetterCaseNote(console_));
+  }
   int AskOkCancel(const std::string& text) override {
     questions_.push_back(text);
     return 1;
@@ -75,6 +87,8 @@ class CheckView final : public RunView {
   const RuleCounts& Counts() const { return counts_; }
   // The questions the run asks, each answered OK here.
   const std::vector<std::string>& Questions() const { return questions_; }
+  // The refusals and failures shown, first first.
+  const std::vector<std::string>& Errors() const { return errors_; }
 
  private:
   Console& console_;
@@ -82,97 +96,214 @@ class CheckView final : public RunView {
   uint32_t entries_begun_ = 0;
   RuleCounts counts_;
   std::vector<std::string> questions_;
+  std::vector<std::string> errors_;
 };
 
-std::string Number(uint64_t n) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(n));
-  return text;
-}
+int64_t Count(uint64_t n) { return static_cast<int64_t>(n); }
 
 // The summary of a check that would succeed, on standard output.
 void PrintSummary(Console& console, const JobState& job, const CheckView& view,
                   const DryRunFileSystem& files, bool target_existed) {
-  const auto say = [&console](const char* english, const char* chinese) {
-    return Localized(console, english, chinese);
+  const auto say = [&console](TextKey key, std::initializer_list<FormatArg> args = {}) {
+    return ToolText(console, key, args);
   };
   const RuleCounts& counts = view.Counts();
   std::string text;
-  text += say("Source:  ", "源文件：  ") + job.SourcePath + say(" (", "（") +
-          Number(job.SourceCount) + say(" entries)", " 个条目）") + "\r";
-  text += say("Target:  ", "目标文件：") + job.TargetPath +
-          (job.InPlace ? say(" (the source itself, patched in place)", "（即源文件，原地修补）")
-           : target_existed ? say(" (exists; would be replaced)", "（已存在，将被替换）")
-                            : say(" (new)", "（新文件）")) +
+  text += say(TextKey::TxtCheckSource,
+              {ShownPath(job.SourcePath),
+               CountText(console, job.SourceCount, TextKey::TxtEntryOne, TextKey::TxtEntryMany)}) +
+          "\r";
+  text += say(job.InPlace      ? TextKey::TxtCheckTargetInPlace
+              : target_existed ? TextKey::TxtCheckTargetReplaced
+                               : TextKey::TxtCheckTargetNew,
+              {ShownPath(job.TargetPath)}) +
           "\r";
   if (!job.BackupPath.empty()) {
-    text += say("Would keep the old archive as ", "原资源包将保留为 ") + job.BackupPath + "\r";
+    text += say(TextKey::TxtCheckKeepsBackup, {ShownPath(job.BackupPath)}) + "\r";
   }
   for (const std::string& directory : files.MadeDirectories()) {
-    text += say("Would create the directory ", "将创建目录 ") + directory + "\r";
+    text += say(TextKey::TxtCheckMakesFolder, {ShownPath(directory)}) + "\r";
   }
-  text += say("Entries: ", "条目：    ") + Number(counts.Kept) + say(" kept, ", " 个保留，") +
-          Number(counts.SameArchive) + say(" from the same archive, ", " 个取自本资源包，") +
-          Number(counts.OtherArchive) + say(" from another archive, ", " 个取自其他资源包，") +
-          Number(counts.File) + say(" from a file, ", " 个取自文件，") + Number(counts.Deleted) +
-          say(" deleted", " 个删除") +
-          (job.AddedCount > 0 ? say(", ", "，") + Number(job.AddedCount) + say(" added", " 个新增")
-                              : std::string()) +
+  text += say(TextKey::TxtCheckRuleKinds,
+              {Count(counts.Kept), Count(counts.SameArchive), Count(counts.OtherArchive),
+               Count(counts.File), Count(counts.Deleted)}) +
           "\r";
-  text += say("New archive: ", "新资源包：") + Number(job.TargetCount) +
-          say(" entries, ", " 个条目，") + Number(files.CreatedSize(job.TargetPath)) +
-          say(" bytes", " 字节") + "\r";
+  if (job.AddedCount > 0) text += say(TextKey::TxtCheckAdded, {Count(job.AddedCount)}) + "\r";
+  text += say(TextKey::TxtCheckNewArchive,
+              {CountText(console, job.TargetCount, TextKey::TxtEntryOne, TextKey::TxtEntryMany),
+               CountText(console, Count(files.CreatedSize(job.TargetPath)), TextKey::TxtByteOne,
+                         TextKey::TxtByteMany)}) +
+          "\r";
   if (!view.Questions().empty()) {
-    text += say("Questions the run asks first: ", "执行前的询问：") +
-            Number(view.Questions().size()) +
-            say(" (answered Yes here; run answers them on a terminal or with --yes)",
-                "（此处按“是”继续；run 在终端上询问，或用 --yes 回答）") +
-            "\r";
+    text += say(TextKey::TxtCheckQuestions, {Count(view.Questions().size())}) + "\r";
   }
   const std::string unexecuted = job.Script ? UnexecutedRules(*job.Script) : std::string();
-  if (!unexecuted.empty()) {
-    text += say("Rule lines that match no entry:", "没有匹配任何条目的规则行：");
-    for (size_t pos = 0; pos < unexecuted.size();) {
-      const size_t next = unexecuted.find('\r', pos + 1);
-      text +=
-          "\r  " + unexecuted.substr(pos + 1, next == std::string::npos ? next : next - pos - 1);
-      pos = next == std::string::npos ? unexecuted.size() : next;
-    }
-    text += "\r";
+  if (!unexecuted.empty()) text += say(TextKey::TxtCheckUnmatchedRules) + unexecuted + "\r";
+  text += say(files.MadeDirectories().empty() ? TextKey::TxtCheckNotChecked
+                                              : TextKey::TxtCheckNotCheckedWithFolders) +
+          "\r";
+  // Rule lines are indented under their heading, as written.
+  std::string lines = TerminalText(text);
+  for (size_t pos = lines.find("\n@"); pos != std::string::npos; pos = lines.find("\n@", pos + 3)) {
+    lines.insert(pos + 1, "  ");
   }
-  text += say("Not checked, only writing can tell: the free space on the disk",
-              "未检查（只有实际写入才能知道）：磁盘剩余空间");
-  text += files.MadeDirectories().empty()
-              ? say(" and ", "以及")
-              : say(", that the directories can be created and ", "、能否创建目录以及");
-  text += say("that the new archive can be created and written.\r", "能否创建并写入新资源包。\r");
-  console.Out(TerminalText(text));
+  console.Out(lines);
+}
+
+// The text of one warning, in the console's language.
+std::string WarningText(const Console& console, const ScriptWarning& w) {
+  const int64_t line = static_cast<int64_t>(w.Line);
+  switch (w.Kind) {
+    case ScriptWarningKind::kByteOrderMark:
+      return ToolText(console, TextKey::TxtWarnByteOrderMark, {w.Key});
+    case ScriptWarningKind::kBlankBeforeKey:
+      return ToolText(console, TextKey::TxtWarnBlankBeforeKey, {line, w.Key});
+    case ScriptWarningKind::kBlankBeforeEquals:
+      return ToolText(console, TextKey::TxtWarnBlankBeforeEquals, {line, w.Key});
+    case ScriptWarningKind::kUnknownKey:
+      return w.Detail.empty()
+                 ? ToolText(console, TextKey::TxtWarnUnknownKey, {line, w.Key})
+                 : ToolText(console, TextKey::TxtWarnUnknownKeyMeant, {line, w.Key, w.Detail});
+    case ScriptWarningKind::kRuleWithoutAt:
+      return ToolText(console, TextKey::TxtWarnRuleWithoutAt, {line, w.Key, w.Detail});
+    case ScriptWarningKind::kShortRuleId:
+      return ToolText(console, TextKey::TxtWarnShortRuleId, {line, w.Key});
+    case ScriptWarningKind::kRepeatedKey:
+      return ToolText(console, TextKey::TxtWarnRepeatedKey,
+                      {line, w.Key, static_cast<int64_t>(w.Other), static_cast<int64_t>(w.Other)});
+    case ScriptWarningKind::kIdNotInSource:
+      return ToolText(console, TextKey::TxtWarnIdNotInSource, {line, w.Key});
+  }
+  return std::string();
+}
+
+const char* WarningKindName(ScriptWarningKind kind) {
+  switch (kind) {
+    case ScriptWarningKind::kByteOrderMark:
+      return "byte-order-mark";
+    case ScriptWarningKind::kBlankBeforeKey:
+      return "blank-before-key";
+    case ScriptWarningKind::kBlankBeforeEquals:
+      return "blank-before-equals";
+    case ScriptWarningKind::kUnknownKey:
+      return "unknown-key";
+    case ScriptWarningKind::kRuleWithoutAt:
+      return "rule-without-at";
+    case ScriptWarningKind::kShortRuleId:
+      return "rule-id-not-eight-digits";
+    case ScriptWarningKind::kRepeatedKey:
+      return "repeated-key";
+    case ScriptWarningKind::kIdNotInSource:
+      return "id-not-in-source";
+  }
+  return "";
+}
+
+// What a check found, for its text and its JSON forms.
+struct CheckFindings {
+  bool Loaded = false;     // the script could be read
+  bool Prepared = false;   // the preparation went through: the walk was made
+  bool Succeeded = false;  // the run would succeed
+  std::vector<RuleFailure> Failures;
+  std::vector<ScriptWarning> Warnings;
+};
+
+// A text of the program's encoding as JSON.
+std::string Json(const std::string& text) { return JsonString(Utf8FromAnsi(text)); }
+
+void PrintJson(Console& console, const std::string& script, const CheckFindings& found,
+               const CheckView& view, int exit_code) {
+  std::string json = "{\"script\":" + Json(script) + ",\"result\":\"";
+  json += found.Succeeded ? "ok" : found.Prepared ? "fails" : "refused";
+  json += "\",\"exit_code\":" + std::to_string(exit_code) + ",\"message\":";
+  json += view.Errors().empty() ? "null" : Json(TerminalText(view.Errors().front()));
+  json += ",\"failures\":[";
+  for (size_t k = 0; k < found.Failures.size(); ++k) {
+    const RuleFailure& f = found.Failures[k];
+    json += (k ? ",{\"line\":" : "{\"line\":") + std::to_string(f.Line) +
+            ",\"rule\":" + Json(f.Rule) + ",\"message\":" + Json(TerminalText(f.Reason)) + "}";
+  }
+  json += "],\"warnings\":[";
+  for (size_t k = 0; k < found.Warnings.size(); ++k) {
+    const ScriptWarning& w = found.Warnings[k];
+    json += (k ? ",{\"line\":" : "{\"line\":") + std::to_string(w.Line) + ",\"kind\":\"" +
+            WarningKindName(w.Kind) + "\",\"text\":" + Json(w.Text) +
+            ",\"message\":" + Json(WarningText(console, w)) + "}";
+  }
+  json += "]}\n";
+  console.OutBytes(json.data(), json.size());
 }
 
 int Check(CommandCall& call) {
   ScriptCommandOptions options;
   const int usage = ReadScriptCommand(call, kCheckCommand, false, &options);
   if (usage >= 0) return usage;
+  const int refused = CheckScriptInput(options, call.Files, call.Terminal);
+  if (refused >= 0) return refused;
 
   InterruptCatcher interrupt;
   ScriptCodePage code_page(options, call.Files);
+  const int same = RefuseTargetThatIsTheSource(code_page.ScriptPath(), call.Files, call.Terminal);
+  if (same >= 0) return same;
   DryRunFileSystem files(call.Files);
   JobState job;
   CheckView view(call.Terminal, job);
-  const bool succeeded =
-      RunScriptJob(code_page.ScriptPath(), job, files, view, call.Terminal,
-                   [&call, &view, &files](JobState& prepared) {
-                     const bool target_existed = prepared.OldTarget != nullptr;
-                     RunPack(prepared, files, view);
-                     if (!RunSucceeded(prepared, view.EntriesBegun())) {
-                       view.ShowError(FailureReport(prepared));
-                       return false;
-                     }
-                     PrintSummary(call.Terminal, prepared, view, files, target_existed);
-                     return true;
-                   });
-  if (succeeded) return kExitOk;
-  return InterruptRequested() ? kExitInterrupted : kExitFailed;
+  CheckFindings found;
+  std::unordered_set<uint32_t> source_ids;
+  found.Succeeded = RunScriptJob(
+      code_page.ScriptPath(), job, files, view, call.Terminal, [&](JobState& prepared) {
+        found.Prepared = true;
+        const bool target_existed = prepared.OldTarget != nullptr;
+        ArchiveIndex index;
+        if (ReadArchiveIndex(*prepared.SourceStream, &index) == ArchiveFault::kNone) {
+          for (const WdfEntry& e : index.Entries) source_ids.insert(e.Id);
+        }
+        RunPack(prepared, files, view);
+        if (!RunSucceeded(prepared, view.EntriesBegun())) {
+          view.ShowError(FailureReport(prepared));
+          found.Failures = FindEveryRuleFailure(prepared, files, view);
+          return false;
+        }
+        if (!options.Json) {
+          PrintSummary(call.Terminal, prepared, view, files, target_existed);
+        }
+        return true;
+      });
+  try {
+    const ScriptLines script = LoadScript(call.Files, code_page.ScriptPath());
+    found.Loaded = true;
+    found.Warnings = FindScriptWarnings(script, found.Prepared ? &source_ids : nullptr);
+  } catch (const AppFailure&) {
+    // The run has said why the script cannot be read.
+  }
+  if (!options.Json) {
+    std::string text;
+    if (found.Failures.size() > 1) {
+      text += ToolText(call.Terminal, TextKey::TxtCheckEveryFailure) + "\n";
+      for (const RuleFailure& f : found.Failures) {
+        text += ToolText(call.Terminal, TextKey::TxtCheckFailureAtLine,
+                         {static_cast<int64_t>(f.Line), TerminalText(f.Rule)}) +
+                "\n  " + TerminalText(f.Reason) + "\n";
+      }
+    }
+    for (const ScriptWarning& w : found.Warnings) {
+      text += ToolText(call.Terminal, TextKey::TxtWarning, {WarningText(call.Terminal, w)}) + "\n";
+    }
+    if (!text.empty()) call.Terminal.Err(WithoutTrailingBlanks(text));
+  }
+  int exit_code = kExitOk;
+  if (!found.Succeeded) {
+    exit_code = InterruptRequested() ? kExitInterrupted : kExitFailed;
+  } else if (options.Strict && !found.Warnings.empty()) {
+    call.Terminal.Err(
+        ToolText(call.Terminal, TextKey::TxtStrictWarningsFail,
+                 {CountText(call.Terminal, static_cast<int64_t>(found.Warnings.size()),
+                            TextKey::TxtWarningOne, TextKey::TxtWarningMany)}) +
+        "\n");
+    exit_code = kExitFailed;
+  }
+  if (options.Json) PrintJson(call.Terminal, options.Script, found, view, exit_code);
+  return exit_code;
 }
 
 }  // namespace
@@ -180,38 +311,10 @@ int Check(CommandCall& call) {
 const CommandInfo kCheckCommand = {
     "check",
     Check,
-    "check a script without writing anything: what run would do or why it would fail",
-    "检查脚本而不写入任何内容：run 会做什么，或为何会失败",
-    "Usage: {tool} check [--codepage gbk|utf8] SCRIPT.vlm\n"
-    "\n"
-    "Goes through the run of the script without creating, writing, renaming or deleting\n"
-    "anything and without asking: the paths, the source archive and every entry against its\n"
-    "rule (other archives and files are opened for reading only). Prints the source and the\n"
-    "target, how many entries each kind of rule gives, the new archive's entries and size and\n"
-    "the rule lines that match no entry; or, when the run would fail, exactly the message the\n"
-    "run would give. The free disk space and whether directories and the new archive can be\n"
-    "created are left to the run: only writing can tell.\n"
-    "\n"
-    "Options:\n"
-    "  --codepage CP    the script's code page on Linux: gbk or utf8 (as for run)\n"
-    "  -h, --help       show this help\n"
-    "\n"
-    "Exit codes: 0 the run would succeed; 1 it would be refused or fail, or the script cannot\n"
-    "be read; 2 wrong usage; 130 stopped by Ctrl-C.\n",
-    "用法：{tool} check [--codepage gbk|utf8] 脚本.vlm\n"
-    "\n"
-    "模拟执行脚本，但不创建、写入、改名或删除任何文件，也不询问：检查路径、源资源包以及\n"
-    "每个条目对应的规则（其他资源包和文件只以只读方式打开）。输出源文件和目标文件、每种\n"
-    "规则产生的条目数、新资源包的条目数和大小，以及没有匹配任何条目的规则行；若执行会\n"
-    "失败，则输出与 run 完全相同的提示。磁盘剩余空间以及能否创建目录和新资源包留给实际\n"
-    "执行：只有写入才能知道。\n"
-    "\n"
-    "选项：\n"
-    "  --codepage CP    Linux 上脚本的代码页：gbk 或 utf8（同 run）\n"
-    "  -h, --help       显示本帮助\n"
-    "\n"
-    "退出码：0 执行会成功；1 执行会被拒绝或失败，或脚本无法读取；2 用法错误；130 被 Ctrl-C "
-    "停止。\n",
+    texts_en::TxtSummaryCheck,
+    texts_zh::TxtSummaryCheck,
+    texts_en::TxtHelpCheck,
+    texts_zh::TxtHelpCheck,
 };
 
 }  // namespace velmora

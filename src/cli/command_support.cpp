@@ -4,6 +4,7 @@
 #include <new>
 
 #include "cli/arguments.h"
+#include "cli/terminal_texts.h"
 #include "cli/terminal_view.h"
 
 #include "msg/ansi_text.h"
@@ -28,11 +29,15 @@ bool ShowHelpWhenAsked(CommandCall& call, const CommandInfo& command) {
 void PrintError(Console& console, const std::string& message) {
   std::string lines = TerminalText(message);
   if (lines.empty() || lines.back() != '\n') lines += '\n';
-  console.Err(lines);
+  console.Err(lines + LetterCaseNote(console));
 }
 
 bool OpenArchive(CommandCall& call, const std::string& path, OpenedArchive* archive) {
   archive->Path = path;
+  if (call.Files.DirectoryExists(path)) {
+    PrintError(call.Terminal, ToolText(call.Terminal, TextKey::TxtArchiveIsFolder, {path}));
+    return false;
+  }
   if (!call.Files.FileIsPresent(path)) {
     PrintError(call.Terminal, Message(MessageKey::MsgSourceNotFound, {path}));
     return false;
@@ -59,24 +64,19 @@ std::string ArchiveFaultText(const Console& console, const OpenedArchive& archiv
     case ArchiveFault::kNone:
       return std::string();
     case ArchiveFault::kNoMagic:
-      return Localized(console, "the file does not begin with the bytes \"PFDW\"",
-                       "文件开头不是 \"PFDW\" 四个字节");
+      return ToolText(console, TextKey::TxtTheFileDoesNotBeginWith);
     case ArchiveFault::kHeaderTruncated:
-      return FormatText(Localized(console, "the file ends within its 12-byte header (%d bytes)",
-                                  "文件只有 %d 字节，不足 12 字节的文件头"),
+      return FormatText(ToolText(console, TextKey::TxtTheFileEndsWithinIts12),
                         {Signed(index.FileSize)});
     case ArchiveFault::kIndexBeyondEnd:
-      return FormatText(
-          Localized(console,
-                    "its index of %d entries at offset %d ends at byte %d, beyond the end of "
-                    "the file (%d bytes)",
-                    "索引共 %d 项，位于偏移 %d，结束于第 %d 字节，超出文件末尾（文件 %d 字节）"),
-          {Signed(index.Header.EntryCount), Signed(index.Header.IndexOffset),
+      return ToolText(
+          console, TextKey::TxtIndexBeyondEnd,
+          {CountText(console, index.Header.EntryCount, TextKey::TxtEntryOne, TextKey::TxtEntryMany),
+           Signed(index.Header.IndexOffset),
            Signed(index.Header.IndexOffset + uint64_t{16} * index.Header.EntryCount),
-           Signed(index.FileSize)});
+           CountText(console, Signed(index.FileSize), TextKey::TxtByteOne, TextKey::TxtByteMany)});
     case ArchiveFault::kReadFailed:
-      return Localized(console, "the file could not be read: ", "无法读取文件：") +
-             LastSystemErrorText();
+      return ToolText(console, TextKey::TxtTheFileCouldNotBeRead) + LastSystemErrorText();
   }
   return std::string();
 }
@@ -92,20 +92,15 @@ bool OpenReadableArchive(CommandCall& call, const std::string& path, OpenedArchi
 std::string EntryOutsideFileText(const Console& console, const OpenedArchive& archive,
                                  size_t entry) {
   const WdfEntry& e = archive.Index.Entries[entry];
-  return FormatText(Localized(console,
-                              "%s: entry %d (id %s, offset %d, size %d) does not lie within the "
-                              "file (%d bytes); its bytes cannot be read",
-                              "%s：第 %d 项（ID %s，偏移 %d，大小 %d）不在文件之内（文件 %d "
-                              "字节），无法读取其数据"),
-                    {archive.Path, Signed(entry), FormatId(e.Id), Signed(e.Offset), Signed(e.Size),
-                     Signed(archive.Index.FileSize)});
+  return FormatText(ToolText(console, TextKey::TxtEntryIdOffsetSizeDoesNot),
+                    {archive.Path, Signed(entry + 1), FormatId(e.Id), Signed(e.Offset),
+                     Signed(e.Size), Signed(archive.Index.FileSize)});
 }
 
 std::string EntryUnreadableText(const Console& console, const OpenedArchive& archive,
                                 size_t entry) {
-  return FormatText(Localized(console, "%s: entry %d (id %s) could not be read: ",
-                              "%s：第 %d 项（ID %s）无法读取："),
-                    {archive.Path, Signed(entry), FormatId(archive.Index.Entries[entry].Id)}) +
+  return FormatText(ToolText(console, TextKey::TxtEntryIdCouldNotBeRead),
+                    {archive.Path, Signed(entry + 1), FormatId(archive.Index.Entries[entry].Id)}) +
          LastSystemErrorText();
 }
 

@@ -1,5 +1,5 @@
-// The console on POSIX hosts: texts arrive in the active code page and leave in UTF-8, the
-// terminal's encoding.
+// The console on POSIX hosts: texts arrive in the active code page and leave in the encoding of
+// the locale (UTF-8, or code page 936 under zh_CN.GBK and its kin); answers arrive in it too.
 #include <poll.h>
 #include <unistd.h>
 
@@ -30,8 +30,10 @@ bool WriteAll(int fd, const void* data, size_t n) {
 class PosixConsole final : public Console {
  public:
   PosixConsole()
-      : chinese_(LocaleIsChinese({std::getenv("LANGUAGE"), std::getenv("LC_ALL"),
-                                  std::getenv("LC_MESSAGES"), std::getenv("LANG")})) {}
+      : chinese_(LocaleIsChinese(
+            {std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")})),
+        code_page_936_(LocaleUsesCodePage936(
+            {std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG")})) {}
 
   void Out(const std::string& text) override { Write(STDOUT_FILENO, text); }
   bool OutBytes(const void* data, size_t n) override { return WriteAll(STDOUT_FILENO, data, n); }
@@ -52,20 +54,28 @@ class PosixConsole final : public Console {
       if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
       char byte;
       const ssize_t got = read(STDIN_FILENO, &byte, 1);
-      if (got <= 0) return got == 0 && !line->empty();
-      if (byte == '\n') return true;
+      if (got <= 0) return got == 0 && !line->empty() && FromTerminal(line);
+      if (byte == '\n') return FromTerminal(line);
       *line += byte;
     }
   }
   bool Chinese() const override { return chinese_; }
 
  private:
-  static void Write(int fd, const std::string& text) {
-    const std::string utf8 = Utf8FromActiveCodePage(text);
-    WriteAll(fd, utf8.data(), utf8.size());
+  void Write(int fd, const std::string& text) const {
+    const std::string bytes =
+        code_page_936_ ? Cp936FromActiveCodePage(text) : Utf8FromActiveCodePage(text);
+    WriteAll(fd, bytes.data(), bytes.size());
+  }
+
+  // An answer typed in the terminal's encoding, in the active code page.
+  bool FromTerminal(std::string* line) const {
+    *line = code_page_936_ ? ActiveCodePageFromCp936(*line) : ActiveCodePageFromUtf8(*line);
+    return true;
   }
 
   bool chinese_;
+  bool code_page_936_;
 };
 
 }  // namespace

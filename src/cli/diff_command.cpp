@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/json_text.h"
+#include "cli/terminal_texts.h"
 #include "cli/command_support.h"
 #include "cli/listing_format.h"
 #include "cli/script_from_dir.h"
@@ -117,14 +119,12 @@ std::string Report(const Console& console, DiffForm form, bool all, const Compar
         line += "  " + SizeText(olds, pair.OldEntry);
         break;
     }
-    out += line + Localized(console, " bytes\n", " 字节\n");
+    out += line + ToolText(console, TextKey::TxtDiffBytesN);
   }
   if (order_differs && difference.Count(EntryChange::kSame) == difference.Pairs.size()) {
-    out += Localized(console, "The archives hold the same entries in another order.\n",
-                     "两个归档含有相同的条目，但顺序不同。\n");
+    out += ToolText(console, TextKey::TxtDiffTheArchivesHoldTheSame);
   }
-  out += FormatText(Localized(console, "%d changed, %d added, %d removed, %d same\n",
-                              "%d 个更改，%d 个新增，%d 个删除，%d 个相同\n"),
+  out += FormatText(ToolText(console, TextKey::TxtDiffDChangedDAddedD),
                     {Signed(difference.Count(EntryChange::kChanged)),
                      Signed(difference.Count(EntryChange::kAdded)),
                      Signed(difference.Count(EntryChange::kRemoved)),
@@ -172,7 +172,7 @@ struct PatchFile {
 
 int Fail(Console& console, const std::string& problem) {
   PrintError(console, problem);
-  PrintError(console, Localized(console, "no patch was written", "没有写出补丁"));
+  PrintError(console, ToolText(console, TextKey::TxtDiffNoPatchWasWritten));
   return kExitFailed;
 }
 
@@ -216,8 +216,7 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
   Console& console = call.Terminal;
   const ArchiveDifference& difference = compared.Result.Difference;
   if (difference.Identical()) {
-    console.Out(Localized(console, "The archives are identical: there is nothing to patch.\n",
-                          "两个归档完全相同：没有需要修补的内容。\n"));
+    console.Out(ToolText(console, TextKey::TxtDiffTheArchivesAreIdenticalThere));
     return kExitOk;
   }
   const ArchiveIndex& news = compared.NewArchive.Index;
@@ -226,26 +225,17 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
   if (!plan.Unreachable.empty()) {
     std::string ids;
     for (uint32_t id : plan.Unreachable) ids += (ids.empty() ? "" : ", ") + FormatId(id);
-    return Fail(console,
-                FormatText(Localized(console,
-                                     "no script can turn %s into %s: the entries %s would not "
-                                     "come out as in %s (a rule acts on every entry of its id; "
-                                     "new entries go by id into an archive whose ids ascend, "
-                                     "else behind the others)",
-                                     "没有脚本能把 %s 变成 %s：条目 %s 无法得到与 %s 相同的结果"
-                                     "（规则作用于同一 ID 的所有条目；新条目在 ID 递增的归档中按 "
-                                     "ID 排入，否则排在其他条目之后）"),
-                           {compared.OldArchive.Path, compared.NewArchive.Path, ids,
-                            compared.NewArchive.Path}));
+    return Fail(console, FormatText(ToolText(console, TextKey::TxtDiffNoScriptCanTurnS),
+                                    {compared.OldArchive.Path, compared.NewArchive.Path, ids,
+                                     compared.NewArchive.Path}));
   }
   const std::string archive_name = LastPathName(compared.OldArchive.Path);
   std::string archive_cp936;
   std::string checked;
   if (!Cp936FromPathText(archive_name, &archive_cp936) || !RulePathValue(archive_cp936, &checked) ||
       checked != archive_cp936) {
-    return Fail(console, FormatText(Localized(console, "the name %s cannot stand in a script",
-                                              "名称 %s 无法写入脚本"),
-                                    {archive_name}));
+    return Fail(console,
+                FormatText(ToolText(console, TextKey::TxtDiffTheNameSCannotStand), {archive_name}));
   }
 
   // Every file first: nothing is written while one of them is in the way.
@@ -254,17 +244,14 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
   std::vector<std::string> problems;
   const std::string script_path = JoinPath(dir, PatchScriptName(archive_name));
   if (call.Files.FileIsPresent(dir)) {
-    problems.push_back(FormatText(
-        Localized(console, "%s is a file, not a folder", "%s 是一个文件，不是文件夹"), {dir}));
+    problems.push_back(FormatText(ToolText(console, TextKey::TxtDiffSIsAFileNot), {dir}));
   }
   const auto check_free = [&](const std::string& path) {
     if (call.Files.DirectoryExists(path)) {
-      problems.push_back(
-          FormatText(Localized(console, "%s is a folder", "%s 是一个文件夹"), {path}));
+      problems.push_back(FormatText(ToolText(console, TextKey::TxtDiffSIsAFolder), {path}));
     } else if (!force && call.Files.FileIsPresent(path)) {
-      problems.push_back(FormatText(
-          Localized(console, "%s exists (--force replaces it)", "%s 已存在（--force 可覆盖）"),
-          {path}));
+      problems.push_back(
+          FormatText(ToolText(console, TextKey::TxtDiffSExistsForceReplacesIt), {path}));
     }
   };
   check_free(script_path);
@@ -297,9 +284,8 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
                    archive_name},
                   &question) ||
       !ScriptText("补丁已应用到 %s。", {archive_name}, &report)) {
-    return Fail(console, FormatText(Localized(console, "the name %s cannot stand in a script",
-                                              "名称 %s 无法写入脚本"),
-                                    {archive_name}));
+    return Fail(console,
+                FormatText(ToolText(console, TextKey::TxtDiffTheNameSCannotStand), {archive_name}));
   }
   const std::string script = PatchScript(archive_cp936, plan, rule_values, question, report);
 
@@ -321,11 +307,9 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
     call.Files.RemoveFile(script_path);
     return Fail(console, Message(MessageKey::MsgTargetWriteFailed, {script_path, reason}));
   }
-  console.Out(
-      FormatText(Localized(console, "%s written: %d changed, %d added, %d removed (%d files)\n",
-                           "已写出 %s：%d 个更改，%d 个新增，%d 个删除（%d 个文件）\n"),
-                 {script_path, Signed(plan.Changed), Signed(plan.Added), Signed(plan.Removed),
-                  Signed(files.size())}));
+  console.Out(FormatText(ToolText(console, TextKey::TxtDiffSWrittenDChangedD),
+                         {script_path, Signed(plan.Changed), Signed(plan.Added),
+                          Signed(plan.Removed), Signed(files.size())}));
   return kExitOk;
 }
 
@@ -348,18 +332,16 @@ int RunDiff(CommandCall& call) {
       form = DiffForm::kJson;
     } else if (name != "text") {
       return UsageError(call.Terminal, "diff",
-                        Localized(call.Terminal, "unknown format ", "未知格式 ") + name);
+                        ToolText(call.Terminal, TextKey::TxtDiffUnknownFormat) + name);
     }
   }
   if (parsed.Has("force") && !parsed.Has("patch")) {
-    return UsageError(
-        call.Terminal, "diff",
-        Localized(call.Terminal, "--force goes with --patch", "--force 需与 --patch 同用"));
+    return UsageError(call.Terminal, "diff",
+                      ToolText(call.Terminal, TextKey::TxtDiffForceGoesWithPatch));
   }
   if (parsed.Operands.size() != 2) {
-    return UsageError(
-        call.Terminal, "diff",
-        Localized(call.Terminal, "give two archives: OLD NEW", "需要两个归档：旧 新"));
+    return UsageError(call.Terminal, "diff",
+                      ToolText(call.Terminal, TextKey::TxtDiffGiveTwoArchivesOldNew));
   }
   Compared compared;
   if (!OpenReadableArchive(call, parsed.Operands[0], &compared.OldArchive) ||
@@ -385,7 +367,7 @@ extern const CommandInfo kDiffCommand = {
     "diff",
     RunDiff,
     "compare two archives, or make a patch that turns one into the other",
-    "比较两个归档，或生成把一个变成另一个的补丁",
+    "比较两个资源包，或生成把一个变成另一个的补丁",
     "Usage: {tool} diff [--all] [--format text|tsv|json] OLD NEW\n"
     "       {tool} diff --patch DIR [--force] OLD NEW\n"
     "\n"
@@ -411,25 +393,25 @@ extern const CommandInfo kDiffCommand = {
     "(with --patch: no patch could be written); 2 wrong command line, or an archive that\n"
     "cannot be read.\n",
     "用法：{tool} diff [--all] [--format text|tsv|json] 旧 新\n"
-    "      {tool} diff --patch 文件夹 [--force] 旧 新\n"
+    "      {tool} diff --patch 目录 [--force] 旧 新\n"
     "\n"
     "把“旧”中某个 ID 的第 k 个条目与“新”中同一 ID 的第 k 个条目配对，并报告每一对是\n"
     "changed（数据不同）、added（只在“新”中）还是 removed（只在“旧”中）。条目数据逐段比较，\n"
-    "不会把整个归档读入内存。\n"
+    "不会把整个资源包读入内存。\n"
     "\n"
     "  --all            同时列出相同的条目对\n"
     "  --format text    每对一行，最后给出各类的数目（默认）；条目相同但顺序不同时另有一行说明\n"
     "  --format tsv     一行表头 change、id、n、old_size、new_size，之后每对一行（n 为同一 ID\n"
     "                   的第几个条目，从 1 数起；不存在的大小为空）\n"
     "  --format json    一个对象，含 counts 和 entries\n"
-    "  --patch 文件夹   在文件夹中写出一个脚本，并为每个更改或新增的条目写出一个文件：把该文件夹\n"
-    "                   复制到“旧”归档所在的文件夹中并在那里执行脚本（{tool} run，或在 Windows\n"
-    "                   上双击），即可把该归档原地变成“新”；原归档保留为 名称.N.bak\n"
+    "  --patch 目录   在目录中写出一个脚本，并为每个更改或新增的条目写出一个文件：把该目录\n"
+    "                   复制到“旧”资源包所在的目录中并在那里执行脚本（{tool} run，或在 Windows\n"
+    "                   上双击），即可把该资源包原地变成“新”；原资源包保留为 名称.N.bak\n"
     "                   （{tool} restore 可恢复）\n"
-    "  --force          与 --patch 同用：覆盖文件夹中已有的文件\n"
+    "  --force          与 --patch 同用：覆盖目录中已有的文件\n"
     "\n"
-    "退出码：0 两个归档的条目、数据和顺序完全相同（使用 --patch 时：补丁已写出，或无需修补）；\n"
-    "1 两者不同（使用 --patch 时：无法写出补丁）；2 命令行有误，或有归档无法读取。\n",
+    "退出码：0 两个资源包的条目、数据和顺序完全相同（使用 --patch 时：补丁已写出，或无需修补）；\n"
+    "1 两者不同（使用 --patch 时：无法写出补丁）；2 命令行有误，或有资源包无法读取。\n",
 };
 
 }  // namespace velmora

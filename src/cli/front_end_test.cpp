@@ -32,7 +32,13 @@ const CommandLineCase kCommandLines[] = {
     {{"frob"}, kExitUsage, "", "{tool}: unknown command 'frob' (see '{tool} --help')\n"},
     {{"help", "frob"}, kExitUsage, "", "unknown command 'frob'"},
     {{"help", "run", "check"}, kExitUsage, "", "too many arguments"},
-    {{"--bogus"}, kExitUsage, "", "unknown option '--bogus' (see '{tool} help run')\n"},
+    {{"--bogus"}, kExitUsage, "", "{tool}: unknown option '--bogus' (see '{tool} --help')\n"},
+    {{"-v"}, kExitUsage, "", "{tool}: unknown option '-v' (see '{tool} --help')\n"},
+    {{"chekc", "a.vlm"}, kExitUsage, "", "unknown command 'chekc'; did you mean 'check'?"},
+    {{"--version", "x"}, kExitUsage, "", "--version takes nothing after it: 'x'"},
+    {{"-V"}, kExitOk, "{tool} 1.0.0.9\n", ""},
+    {{"help", "--help"}, kExitOk, "Usage: {tool} help [COMMAND]", ""},
+    {{"check", "--format", "xml", "a.vlm"}, kExitUsage, "", "unknown format 'xml' (text or json)"},
     {{"run"}, kExitUsage, "", "{tool} run: no script named"},
     {{"run", "-x", "a.vlm"}, kExitUsage, "", "unknown option '-x'"},
     {{"run", "--yes=1", "a.vlm"}, kExitUsage, "", "option takes no value: '--yes=1'"},
@@ -95,6 +101,23 @@ TEST(LocaleTest, TheFirstNonEmptyVariableDecides) {
   EXPECT_FALSE(LocaleIsChinese({nullptr, "C.UTF-8", "zh_CN", "zh_CN"}));
   EXPECT_FALSE(LocaleIsChinese({"", "", "", ""}));
   EXPECT_FALSE(LocaleIsChinese({"z", nullptr, nullptr, nullptr}));
+  // The output's encoding: code page 936 only where the locale names it.
+  const struct {
+    const char* Locale;
+    bool Cp936;
+  } encodings[] = {{"zh_CN.GBK", true},
+                   {"zh_CN.gb2312", true},
+                   {"zh_CN.GB18030", true},
+                   {"zh_CN.cp936@euro", true},
+                   {"zh_CN.UTF-8", false},
+                   {"zh_CN", false},
+                   {"C", false},
+                   {"", false}};
+  for (const auto& e : encodings) {
+    EXPECT_EQ(LocaleUsesCodePage936({e.Locale, nullptr, "zh_CN.GBK"}),
+              e.Cp936 || e.Locale[0] == '\0')
+        << e.Locale;
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/command_support.h"
+#include "cli/json_text.h"
 
 namespace velmora {
 
@@ -71,23 +72,6 @@ std::string FormatListing(ListingForm form, const ArchiveIndex& index,
       break;
   }
   return TextTable(index, kinds, summary);
-}
-
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c == 0x7F) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", c);
-      out += escape;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
 }
 
 }  // namespace velmora

@@ -17,7 +17,4 @@ enum class ListingForm { kText, kTsv, kJson };
 std::string FormatListing(ListingForm form, const ArchiveIndex& index,
                           const std::vector<EntryKind>& kinds, const std::string& summary);
 
-// `text` as a JSON string, quotes included; control characters, quotes and backslashes escaped.
-std::string JsonString(const std::string& text);
-
 }  // namespace velmora

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/terminal_texts.h"
 #include "cli/command_support.h"
 #include "job/archive_backups.h"
 #include "msg/format.h"
@@ -44,7 +45,7 @@ int ListArchiveBackups(CommandCall& call, const std::string& archive,
                        const std::vector<ArchiveBackup>& backups) {
   Console& console = call.Terminal;
   if (backups.empty()) {
-    console.Out(FormatText(Localized(console, "%s has no backups\n", "%s 没有备份\n"), {archive}));
+    console.Out(FormatText(ToolText(console, TextKey::TxtRestoreSHasNoBackupsN), {archive}));
     return kExitOk;
   }
   std::string out;
@@ -57,9 +58,8 @@ int ListArchiveBackups(CommandCall& call, const std::string& archive,
       written = WrittenText(*stream);
       if (ReadWdfHeader(*stream, &count, nullptr)) entries = std::to_string(count);
     }
-    out += FormatText(
-        Localized(console, "%s  %s  %d bytes  %s entries\n", "%s  %s  %d 字节  %s 个条目\n"),
-        {backup.Path, written, Signed(backup.Size), entries});
+    out += FormatText(ToolText(console, TextKey::TxtRestoreSSDBytesS),
+                      {backup.Path, written, Signed(backup.Size), entries});
   }
   console.Out(out);
   return kExitOk;
@@ -91,8 +91,7 @@ int RestoreNewest(CommandCall& call, const std::string& archive,
   FileSystem& files = call.Files;
   if (backups.empty()) {
     return Fail(console,
-                FormatText(Localized(console, "%s has no backup to restore", "%s 没有可恢复的备份"),
-                           {archive}));
+                FormatText(ToolText(console, TextKey::TxtRestoreSHasNoBackupTo), {archive}));
   }
   const ArchiveBackup& newest = backups.back();
   {
@@ -123,13 +122,10 @@ int RestoreNewest(CommandCall& call, const std::string& archive,
   }
   // The backup's bytes are the archive's now; should the removal fail, a copy too many remains.
   files.RemoveFile(newest.Path);
-  std::string text = FormatText(Localized(console, "%s restored from %s\n", "%s 已从 %s 恢复\n"),
-                                {archive, newest.Path});
+  std::string text =
+      FormatText(ToolText(console, TextKey::TxtRestoreSRestoredFromSN), {archive, newest.Path});
   if (!kept.empty()) {
-    text += FormatText(
-        Localized(console, "the archive it replaced is kept as %s (restore again to undo)\n",
-                  "被替换的归档保留为 %s（再次执行 restore 可撤销）\n"),
-        {kept});
+    text += FormatText(ToolText(console, TextKey::TxtRestoreTheArchiveItReplacedIs), {kept});
   }
   console.Out(text);
   return kExitOk;
@@ -144,16 +140,14 @@ int RunRestore(CommandCall& call) {
   }
   if (parsed.Operands.size() != 1) {
     return UsageError(call.Terminal, "restore",
-                      Localized(call.Terminal, "give one archive", "需要一个归档文件"));
+                      ToolText(call.Terminal, TextKey::TxtRestoreGiveOneArchive));
   }
   const std::string& archive = parsed.Operands[0];
   Console& console = call.Terminal;
   std::string completed;
   if (RecoverInterruptedSwap(call.Files, archive, &completed)) {
-    console.Err(
-        FormatText(Localized(console, "an interrupted patch was completed: %s took the name %s\n",
-                             "已完成被中断的修补：%s 已改名为 %s\n"),
-                   {completed, archive}));
+    console.Err(FormatText(ToolText(console, TextKey::TxtRestoreAnInterruptedPatchWasCompleted),
+                           {completed, archive}));
   }
   std::vector<ArchiveBackup> backups;
   if (!ListBackups(call.Files, archive, &backups)) {
@@ -170,7 +164,7 @@ extern const CommandInfo kRestoreCommand = {
     "restore",
     RunRestore,
     "put back the archive that a patch in place kept as a backup",
-    "恢复原地修补时保留的备份归档",
+    "恢复原地修补时保留的备份资源包",
     "Usage: {tool} restore [--list] ARCHIVE\n"
     "\n"
     "A script with #InPlace=yes (as '{tool} diff --patch' writes one) keeps the archive it\n"
@@ -183,16 +177,16 @@ extern const CommandInfo kRestoreCommand = {
     "\n"
     "Exit status: 0 done; 1 no backup, or it could not be put back (the archive is then as it\n"
     "was); 2 wrong command line.\n",
-    "用法：{tool} restore [--list] 归档\n"
+    "用法：{tool} restore [--list] 资源包\n"
     "\n"
-    "带 #InPlace=yes 的脚本（'{tool} diff --patch' 写出的就是）在修补归档时，会把原归档保留在\n"
-    "旁边，名为 归档.N.bak，N 比已有的所有备份编号都大。restore 把最新的备份放回归档的位置；\n"
-    "被替换的归档本身成为一个备份，因此再执行一次 restore 即可撤销。若修补在两次改名之间被\n"
+    "带 #InPlace=yes 的脚本（'{tool} diff --patch' 写出的就是）在修补资源包时，会把原资源包保留在\n"
+    "旁边，名为 资源包.N.bak，N 比已有的所有备份编号都大。restore 把最新的备份放回资源包的位置；\n"
+    "被替换的资源包本身成为一个备份，因此再执行一次 restore 即可撤销。若修补在两次改名之间被\n"
     "中断（被终止、断电），会先完成它。\n"
     "\n"
     "  --list    列出备份：名称、写入时间（UTC）、大小和条目数\n"
     "\n"
-    "退出码：0 成功；1 没有备份，或无法放回（归档保持原样）；2 命令行有误。\n",
+    "退出码：0 成功；1 没有备份，或无法放回（资源包保持原样）；2 命令行有误。\n",
 };
 
 }  // namespace velmora

@@ -1,6 +1,7 @@
 // run and check over real files: check changes nothing and ends as run ends, with the same
 // message; scripts in code page 936; Ctrl-C during a run.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <signal.h>
 #include <stdlib.h>
 
@@ -101,7 +102,8 @@ TEST_F(RunCheckCommandsTest, CheckChangesNothingAndEndsAsRunEnds) {
 
     MemoryConsole run;
     EXPECT_EQ(Velmora({"run", "--yes", "--quiet", Script()}, run), c.ExitCode);
-    EXPECT_EQ(check.ErrText, run.ErrText) << "the same message, or none";
+    // The same message, or none; check may add the rest of what it found.
+    EXPECT_EQ(check.ErrText.substr(0, run.ErrText.size()), run.ErrText) << check.ErrText;
     if (c.ExitCode != kExitOk) {
       EXPECT_NE(run.ErrText, "");
       EXPECT_EQ(check.OutText, "");
@@ -115,6 +117,83 @@ TEST_F(RunCheckCommandsTest, CheckChangesNothingAndEndsAsRunEnds) {
   }
 }
 
+// Everything a modder must mend before the next try, at once: every failing rule line in script
+// order after the run's own failure, the warnings, and the same as one JSON document.
+TEST_F(RunCheckCommandsTest, CheckReportsEveryFailureAndWarning) {
+  Put("src.wdf", kSource);
+  Put("job.vlm", kHead +
+                     "@00000030=gone\\c.bin\r\n#DestFlie=x.wdf\r\n@00000010=@00000077\r\n"
+                     "@00000020=gone\\b.bin\r\n");
+  MemoryConsole run;
+  ASSERT_EQ(Velmora({"run", "--yes", Script()}, run), kExitFailed);
+  MemoryConsole check;
+  ASSERT_EQ(Velmora({"check", Script()}, check), kExitFailed);
+  const std::string& err = check.ErrText;
+  EXPECT_EQ(err.substr(0, run.ErrText.size()), run.ErrText) << err;
+  const size_t list = err.find("Every rule line that would fail, in script order:\n");
+  ASSERT_NE(list, std::string::npos) << err;
+  const size_t third = err.find("line 3: @00000030=gone\\c.bin\n  The referenced file " + dir_ +
+                                "/gone/c.bin does not exist\n");
+  const size_t fifth = err.find("line 5: @00000010=@00000077\n  The referenced entry 00000077");
+  const size_t sixth = err.find("line 6: @00000020=gone\\b.bin\n");
+  EXPECT_TRUE(list < third && third < fifth && fifth < sixth) << err;
+  EXPECT_NE(err.find("warning: line 4: unknown key #DestFlie (did you mean #DestFile?)"),
+            std::string::npos);
+
+  MemoryConsole json;
+  ASSERT_EQ(Velmora({"check", "--format=json", Script()}, json), kExitFailed);
+  EXPECT_EQ(json.OutText.substr(0, 2), "{\"");
+  for (const char* piece :
+       {"\"result\":\"fails\",\"exit_code\":1,\"message\":\"Error in the script\\n\\n@00000",
+        "\"failures\":[{\"line\":3,\"rule\":\"@00000030=gone\\\\c.bin\"", "{\"line\":5,",
+        "{\"line\":6,", "\"warnings\":[{\"line\":4,\"kind\":\"unknown-key\""}) {
+    EXPECT_NE(json.OutText.find(piece), std::string::npos) << piece << "\n" << json.OutText;
+  }
+
+  // A script that would run, with a warning: --strict makes it fail.
+  Put("job.vlm", kHead + "@00000010 =@Delete\r\n");
+  MemoryConsole lenient;
+  EXPECT_EQ(Velmora({"check", Script()}, lenient), kExitOk);
+  MemoryConsole strict;
+  EXPECT_EQ(Velmora({"check", "--strict", Script()}, strict), kExitFailed);
+  EXPECT_NE(strict.ErrText.find("1 warning, which --strict"), std::string::npos) << strict.ErrText;
+}
+
+// A target that is the source under another name is refused before the first question, and the
+// source stays as it was; a default target that is the source says where its name came from.
+TEST_F(RunCheckCommandsTest, TargetThatIsTheSourceIsRefusedBeforeAnyQuestion) {
+  const struct {
+    const char* Name;
+    const char* Target;  // #DestFile, or nullptr for the default (the script is src.vlm)
+    const char* Said;
+  } cases[] = {
+      {"another spelling", ".\\src.wdf", "Both names lead to one file"},
+      {"a symbolic link", "link.wdf", "Both names lead to one file"},
+      {"a hard link", "hard.wdf", "Both names lead to one file"},
+      {"the default target", nullptr, "The script has no #DestFile"},
+  };
+  Put("src.wdf", kSource);
+  ASSERT_EQ(symlink("src.wdf", (dir_ + "/link.wdf").c_str()), 0);
+  ASSERT_EQ(link((dir_ + "/src.wdf").c_str(), (dir_ + "/hard.wdf").c_str()), 0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string script = dir_ + (c.Target ? "/job.vlm" : "/src.vlm");
+    Put(c.Target ? "job.vlm" : "src.vlm",
+        std::string("#RunBegin=go?\r\n#SrcFile=src.wdf\r\n") +
+            (c.Target ? "#DestFile=" + std::string(c.Target) + "\r\n" : ""));
+    for (const char* command : {"run", "check"}) {
+      MemoryConsole console;
+      console.InTerminal = true;
+      console.Answers = {"y"};
+      EXPECT_EQ(Velmora({command, script}, console), kExitFailed);
+      EXPECT_EQ(console.Answers.size(), 1u) << "a question was asked";
+      EXPECT_NE(console.ErrText.find("cannot be the source archive"), std::string::npos);
+      EXPECT_NE(console.ErrText.find(c.Said), std::string::npos) << console.ErrText;
+    }
+    EXPECT_EQ(Get("src.wdf"), kSource);
+  }
+}
+
 TEST_F(RunCheckCommandsTest, CheckSaysWhatTheRunWouldWrite) {
   Put("src.wdf", kSource);
   Put("other.wdf", MakeArchive({{0x01, "from another archive"}}));
@@ -123,12 +202,15 @@ TEST_F(RunCheckCommandsTest, CheckSaysWhatTheRunWouldWrite) {
   MemoryConsole check;
   ASSERT_EQ(Velmora({"check", Script()}, check), kExitOk) << check.ErrText;
   const std::string& out = check.OutText;
-  EXPECT_NE(out.find("Target:  " + dir_ + "/out/new.wdf (new)\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("Would create the directory " + dir_ + "/out\n"), std::string::npos);
-  EXPECT_NE(out.find("Entries: 0 kept, 0 from the same archive, 1 from another archive, 1 from "
-                     "a file, 1 deleted\n"),
+  EXPECT_NE(out.find("Target: " + dir_ + "/out/new.wdf (new)\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("Would create the folder " + dir_ + "/out\n"), std::string::npos);
+  EXPECT_NE(out.find("Entries kept: 0; from the same archive: 0; from another archive: 1; from "
+                     "a file: 1; deleted: 1\n"),
             std::string::npos)
       << out;
+  EXPECT_NE(check.ErrText.find("warning: line 7: the source archive holds no entry @00000099"),
+            std::string::npos)
+      << check.ErrText;
   MemoryConsole run;
   ASSERT_EQ(Velmora({"run", Script()}, run), kExitOk) << run.ErrText;
   EXPECT_NE(

@@ -1,16 +1,19 @@
 // velmora script --from-dir DIR [--all] [--dest TARGET] -o SCRIPT ARCHIVE
 #include <algorithm>
+#include <map>
 
-#include "cli/commands.h"
 #include "cli/command_support.h"
+#include "cli/commands.h"
 #include "cli/script_from_dir.h"
 #include "cli/script_job.h"
+#include "cli/terminal_texts.h"
 #include "job/path_route.h"
 #include "job/paths.h"
 #include "msg/format.h"
 #include "sys/cp936_text.h"
 #include "sys/process.h"
 #include "sys/system_error.h"
+#include "wdf/resource_id.h"
 
 namespace velmora {
 
@@ -53,26 +56,17 @@ bool FileHoldsEntry(FileSystem& files, const std::string& path, Stream& archive,
 std::string ReasonText(const Console& console, const UnusableFile& file) {
   switch (file.Reason) {
     case UnusableReason::kNotAnId:
-      return Localized(console, "its name is not an entry's id", "文件名不是条目的 ID");
+      return ToolText(console, TextKey::TxtItsNameIsNotAnEntry);
     case UnusableReason::kNotInArchive:
-      return Localized(console, "the archive has no such entry (--add adds it as a new entry)",
-                       "归档中没有这个条目（--add 可将其作为新条目加入）");
+      return ToolText(console, TextKey::TxtTheArchiveHasNoSuchEntry);
     case UnusableReason::kUnreachable:
-      return Localized(console,
-                       "a later entry of a repeated id, which no rule can reach (rules reach only "
-                       "the first)",
-                       "重复 ID 中靠后的条目，规则无法指向它（规则只能指向第一个）");
+      return ToolText(console, TextKey::TxtALaterEntryOfARepeated);
     case UnusableReason::kSecondFile:
-      return Localized(console, "names the same entry as ", "与另一个文件指向同一条目：") +
-             file.Other;
+      return ToolText(console, TextKey::TxtNamesTheSameEntryAs) + file.Other;
     case UnusableReason::kNoCp936Form:
-      return Localized(console, "its name has characters that code page 936 lacks",
-                       "文件名含有 936 代码页（GBK）中没有的字符");
+      return ToolText(console, TextKey::TxtItsNameHasCharactersThatCode);
     case UnusableReason::kNotWritable:
-      return Localized(console,
-                       "its path cannot stand in a script (a ';', a control character or a blank "
-                       "at its end)",
-                       "其路径无法写进脚本（含有 ';'、控制字符或首尾空格）");
+      return ToolText(console, TextKey::TxtItsPathCannotStandInA);
   }
   return std::string();
 }
@@ -86,22 +80,12 @@ bool ScriptPathTo(const Console& console, const PathParts& script_dir, const Pat
     case ScriptPathResult::kNamed:
       return true;
     case ScriptPathResult::kUnreachable:
-      *problem = FormatText(Localized(console,
-                                      "%s cannot be reached from the script's folder: a script "
-                                      "names it relative to its own folder, on the same drive",
-                                      "从脚本所在的文件夹无法到达 %s：脚本只能用相对于自身文件夹、"
-                                      "在同一驱动器上的路径指明它"),
-                            {shown});
+      *problem = FormatText(ToolText(console, TextKey::TxtCannotBeReachedFromTheScript), {shown});
       return false;
     case ScriptPathResult::kUnwritable:
       break;
   }
-  *problem = FormatText(Localized(console,
-                                  "the path of %s cannot be written in a script (characters "
-                                  "that code page 936 lacks, a ';' or a control character)",
-                                  "%s 的路径无法写进脚本（含有 936 代码页中没有的字符、';' 或"
-                                  "控制字符）"),
-                        {shown});
+  *problem = FormatText(ToolText(console, TextKey::TxtThePathOfCannotBeWritten), {shown});
   return false;
 }
 
@@ -114,6 +98,26 @@ bool SamePath(const PathParts& a, const PathParts& b) {
   PathRoute route;
   return RouteBetween(a, b, &route) && route.Ups == 0 && route.Down.empty() &&
          a.Names.size() == b.Names.size();
+}
+
+// Files that name one entry: whichever a script took, the edit in the others would be lost
+// without a word, so no script is written. The text names every such file, by entry; empty when
+// each entry has one file at most.
+std::string SameEntryFilesText(const Console& console, const std::string& dir,
+                               const FolderSorting& sorting) {
+  std::map<std::string, std::vector<std::string>> files_of;  // by the first file of the entry
+  for (const UnusableFile& file : sorting.Unusable) {
+    if (file.Reason == UnusableReason::kSecondFile) files_of[file.Other].push_back(file.Name);
+  }
+  if (files_of.empty()) return std::string();
+  std::string text = ToolText(console, TextKey::TxtFilesForOneEntry, {dir});
+  for (const auto& entry : files_of) {
+    EditedFileName id;
+    ParseEditedFileName(entry.first, &id);
+    text += "\r  " + FormatId(id.Id) + ": " + JoinPath(dir, entry.first);
+    for (const std::string& name : entry.second) text += ", " + JoinPath(dir, name);
+  }
+  return text;
 }
 
 int Fail(Console& console, const std::string& message) {
@@ -137,17 +141,14 @@ int RunScript(CommandCall& call) {
     return UsageError(console, "script", error);
   }
   if (!parsed.Has("from-dir")) {
-    return UsageError(console, "script",
-                      Localized(console, "--from-dir DIR is required", "需要 --from-dir 文件夹"));
+    return UsageError(console, "script", ToolText(console, TextKey::TxtFromDirDIRIsRequired));
   }
   if (!parsed.Has("output") || parsed.Options.at("output").empty() ||
       parsed.Options.at("output") == "-") {
-    return UsageError(console, "script",
-                      Localized(console, "-o SCRIPT is required", "需要 -o 脚本文件"));
+    return UsageError(console, "script", ToolText(console, TextKey::TxtOSCRIPTIsRequired));
   }
   if (parsed.Operands.size() != 1) {
-    return UsageError(console, "script",
-                      Localized(console, "give one archive", "需要一个归档文件"));
+    return UsageError(console, "script", ToolText(console, TextKey::TxtGiveOneArchive));
   }
   const std::string& script_path = parsed.Options.at("output");
   const std::string& dir = parsed.Options.at("from-dir");
@@ -156,13 +157,11 @@ int RunScript(CommandCall& call) {
   OpenedArchive archive;
   if (!OpenReadableArchive(call, parsed.Operands[0], &archive)) return kExitFailed;
   if (call.Files.DirectoryExists(script_path)) {
-    return Fail(console,
-                FormatText(Localized(console, "%s is a folder", "%s 是一个文件夹"), {script_path}));
+    return Fail(console, FormatText(ToolText(console, TextKey::TxtIsAFolder), {script_path}));
   }
   if (!force && call.Files.FileIsPresent(script_path)) {
-    return Fail(console, FormatText(Localized(console, "%s exists (--force replaces it)",
-                                              "%s 已存在（--force 可覆盖）"),
-                                    {script_path}));
+    return Fail(console,
+                FormatText(ToolText(console, TextKey::TxtExistsForceReplacesIt), {script_path}));
   }
 
   const std::string current = CurrentDirectory();
@@ -188,37 +187,27 @@ int RunScript(CommandCall& call) {
     target.Names.push_back(ReplaceExtension(script.Names.back(), Extension(source.Names.back())));
   }
   if (SamePath(target, source)) {
-    return Fail(console, FormatText(Localized(console,
-                                              "a run of this script would write its target over "
-                                              "%s, its own source: give another --dest TARGET",
-                                              "该脚本执行时的目标文件就是源文件 %s：请用 --dest "
-                                              "指定另一个目标文件"),
-                                    {archive.Path}));
+    return Fail(console,
+                FormatText(ToolText(console, TextKey::TxtARunOfThisScriptWould), {archive.Path}));
   }
 
   std::vector<std::string> names;
   if (!call.Files.ListFiles(dir, &names)) {
-    return Fail(
-        console,
-        FormatText(Localized(console, "the folder %s cannot be read: ", "无法读取文件夹 %s："),
-                   {dir}) +
-            LastSystemErrorText());
+    return Fail(console, FormatText(ToolText(console, TextKey::TxtTheFolderCannotBeRead), {dir}) +
+                             LastSystemErrorText());
   }
   const PathParts folder = AbsolutePathParts(dir, current);
   PathRoute folder_route;
   std::vector<std::string> folder_names;
   if (!RouteBetween(script_dir, folder, &folder_route) ||
       !Cp936Names(folder_route.Down, &folder_names)) {
-    return Fail(console, FormatText(Localized(console,
-                                              "the folder %s cannot be named in a script in the "
-                                              "script's folder (another drive, or characters that "
-                                              "code page 936 lacks)",
-                                              "无法在脚本中指明文件夹 %s（位于其他驱动器，或含有 "
-                                              "936 代码页中没有的字符）"),
-                                    {dir}));
+    return Fail(console,
+                FormatText(ToolText(console, TextKey::TxtTheFolderCannotBeNamedIn), {dir}));
   }
 
   FolderSorting sorting = SortFolderFiles(archive.Index, names, parsed.Has("add"));
+  const std::string clash = SameEntryFilesText(console, dir, sorting);
+  if (!clash.empty()) return Fail(console, clash);
   std::vector<ScriptRule> rules;
   size_t unchanged = 0;
   for (const EditedFile& file : sorting.Files) {
@@ -251,7 +240,7 @@ int RunScript(CommandCall& call) {
     header.AddEntries = header.AddEntries || file.Added;
   }
   for (const UnusableFile& file : sorting.Unusable) {
-    console.Err(Localized(console, "not usable: ", "无法使用：") + JoinPath(dir, file.Name) + ": " +
+    console.Err(ToolText(console, TextKey::TxtNotUsable) + JoinPath(dir, file.Name) + ": " +
                 ReasonText(console, file) + "\n");
   }
 
@@ -280,16 +269,11 @@ int RunScript(CommandCall& call) {
   const bool has_cp936 =
       std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; });
   if (has_cp936 && IsValidUtf8(text)) {
-    console.Err(Localized(console,
-                          "note: the script's code page 936 names also read as UTF-8; run it on "
-                          "Linux with --codepage gbk\n",
-                          "注意：脚本中 936 代码页的名称也能按 UTF-8 读出；在 Linux 上请用 "
-                          "--codepage gbk 执行\n"));
+    console.Err(ToolText(console, TextKey::TxtNoteTheScriptSCodePage));
   }
 #endif
   console.Out(
-      FormatText(Localized(console, "%s written: %d rules, %d files unchanged, %d not usable",
-                           "已写出 %s：%d 条规则，%d 个文件未改动，%d 个文件无法使用"),
+      FormatText(ToolText(console, TextKey::TxtWrittenRulesFilesUnchangedNotUsable),
                  {script_path, static_cast<int64_t>(rules.size()), static_cast<int64_t>(unchanged),
                   static_cast<int64_t>(sorting.Unusable.size())}) +
       "\n");
@@ -301,59 +285,10 @@ int RunScript(CommandCall& call) {
 extern const CommandInfo kScriptCommand = {
     "script",
     RunScript,
-    "write a script that puts a folder of edited entries into an archive",
-    "根据一个文件夹中改过的条目生成脚本",
-    "Usage: {tool} script --from-dir DIR [--all] [--add] [--dest TARGET] [--force] -o SCRIPT\n"
-    "       ARCHIVE\n"
-    "\n"
-    "Writes a script that rebuilds ARCHIVE with the files of DIR: one rule line\n"
-    "@XXXXXXXX=<path of the file> for each file whose name is an id of the archive (eight\n"
-    "hexadecimal digits, optionally followed by . and an extension, as '{tool} extract'\n"
-    "names them), in the archive's index order. Without --all only files whose bytes differ\n"
-    "from the entry's get a line.\n"
-    "\n"
-    "The script names ARCHIVE (#SrcFile, with #SrcPath where it lies above the script's\n"
-    "folder) and the files relative to the script's own folder, and is written as a script\n"
-    "written on Windows: code page 936, CR LF line ends, backslashes. Velmora.exe and\n"
-    "'{tool} run' both take it.\n"
-    "\n"
-    "Files that cannot be used are listed and do not stop the command: names that are not ids\n"
-    "of the archive (unless --add is given), XXXXXXXX-N names of later entries of a\n"
-    "repeated id (no rule can reach them), and names that cannot be written in code page 936.\n"
-    "\n"
-    "  --from-dir DIR   the folder of edited files\n"
-    "  --all            a line for every usable file, changed or not\n"
-    "  --add            a file named after an id the archive lacks becomes a new entry\n"
-    "                   (the script gets #AddEntries=yes)\n"
-    "  --dest TARGET    the archive the run writes (#DestFile); default: the script's name\n"
-    "                   with the archive's extension, beside the script\n"
-    "  -o SCRIPT        the script to write (its folder is created when missing)\n"
-    "  --force          replace SCRIPT when it exists\n"
-    "\n"
-    "Exit status: 0 written; 1 refused or failed; 2 wrong command line.\n",
-    "用法：{tool} script --from-dir 文件夹 [--all] [--add] [--dest 目标] [--force] -o 脚本 归档\n"
-    "\n"
-    "生成一个用文件夹中的文件重建归档的脚本：文件名是归档中条目 ID 的每个文件（8 位十六进制\n"
-    "数字，后面可带 . 和扩展名，即 '{tool} extract' 所用的文件名）对应一行规则\n"
-    "@XXXXXXXX=<文件路径>，按归档的索引顺序排列。不给 --all 时，只为内容与条目不同的文件写规则。\n"
-    "\n"
-    "脚本用相对于脚本所在文件夹的路径指明归档（#SrcFile，归档在上层目录时加上 #SrcPath）和\n"
-    "各个文件，并按 Windows 上写的脚本保存：936 代码页（GBK）、CR LF 换行、反斜杠。\n"
-    "Velmora.exe 和 '{tool} run' 都能执行它。\n"
-    "\n"
-    "无法使用的文件会被列出，但不会中止命令：文件名不是归档中的 ID（除非给出 --add）、\n"
-    "重复 ID 中靠后条目的 XXXXXXXX-N 文件（规则无法指向它们），以及无法用 936 代码页写出的\n"
-    "文件名。\n"
-    "\n"
-    "  --from-dir 文件夹   改过的文件所在的文件夹\n"
-    "  --all               为每个可用的文件都写规则，无论是否改动\n"
-    "  --add               以归档中没有的 ID 命名的文件作为新条目加入（脚本带 #AddEntries=yes）\n"
-    "  --dest 目标         执行时写出的归档（#DestFile）；默认为脚本旁边、与脚本同名并带归档\n"
-    "                      扩展名的文件\n"
-    "  -o 脚本             要写出的脚本（所在文件夹不存在时创建）\n"
-    "  --force             脚本已存在时覆盖\n"
-    "\n"
-    "退出码：0 成功；1 被拒绝或失败；2 命令行有误。\n",
+    texts_en::TxtSummaryScript,
+    texts_zh::TxtSummaryScript,
+    texts_en::TxtHelpScript,
+    texts_zh::TxtHelpScript,
 };
 
 }  // namespace velmora

@@ -1,9 +1,17 @@
 #include "cli/script_job.h"
 
+#include <filesystem>
+#include <optional>
+#include <system_error>
 #include <vector>
 
 #include "cli/arguments.h"
+#include "cli/dry_run_file_system.h"
+#include "cli/script_warnings.h"
+#include "cli/terminal_texts.h"
+#include "job/paths.h"
 #include "msg/ansi_text.h"
+#include "msg/format.h"
 #include "sys/code_page.h"
 #include "sys/system_error.h"
 
@@ -27,7 +35,62 @@ class ScriptFrontEnd final : public EntryFrontEnd {
   bool succeeded_ = false;
 };
 
+// A run's view that shows nothing and consents to everything: for finding the run's paths.
+class SilentView final : public RunView {
+ public:
+  void ShowInfo(const std::string&) override {}
+  void ShowError(const std::string&) override {}
+  int AskOkCancel(const std::string&) override { return 1; }
+  void ReportProgress(uint32_t, uint32_t) override {}
+  bool StopRequested() override { return true; }
+  void RunFinished() override {}
+};
+
+// Whether both paths name one existing file, by its identity on its volume.
+bool SameFile(FileSystem& files, const std::string& a, const std::string& b) {
+  std::unique_ptr<Stream> first = files.OpenShared(a);
+  std::unique_ptr<Stream> second = first ? files.OpenShared(b) : nullptr;
+  FileVersion one;
+  FileVersion two;
+  return second && first->Version(&one) && second->Version(&two) && one.Volume == two.Volume &&
+         one.File == two.File;
+}
+
 }  // namespace
+
+int RefuseTargetThatIsTheSource(const std::string& script_path, FileSystem& files,
+                                Console& console) {
+  JobState job;
+  SilentView view;
+  DryRunFileSystem dry(files);
+  const std::function<bool(JobState&)> stop = [](JobState&) { return false; };
+  ScriptFrontEnd front(stop);
+  job.ScriptPath = script_path;
+  try {
+    RunScriptEntry(job, dry, view, front);
+  } catch (const AppFailure&) {
+    return -1;  // the run says why the script cannot be read
+  }
+  if (job.SourcePath.empty() || job.TargetPath.empty()) return -1;
+  std::string explanation;
+  if (EqualFoldingAscii(job.SourcePath, job.TargetPath)) {
+    // The entry has released the script: its lines are read again.
+    try {
+      if (FindScriptKey(LoadScript(files, script_path), "#DestFile") >= 0) return -1;
+    } catch (const AppFailure&) {
+      return -1;
+    }
+    explanation = ToolText(console, TextKey::TxtDefaultTargetIsSource);
+  } else if (SameFile(files, job.SourcePath, job.TargetPath)) {
+    explanation = ToolText(console, TextKey::TxtTargetIsSourceByIdentity);
+  } else {
+    return -1;
+  }
+  console.Err(TerminalText(Message(MessageKey::MsgTargetSameAsSource,
+                                   {ShownPath(job.TargetPath), ShownPath(job.SourcePath)})) +
+              "\n" + explanation + "\n");
+  return kExitFailed;
+}
 
 int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_options,
                       ScriptCommandOptions* options) {
@@ -40,6 +103,9 @@ int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_op
   if (run_options) {
     forms.push_back({'y', "yes", false});
     forms.push_back({'q', "quiet", false});
+  } else {
+    forms.push_back({0, "strict", false});
+    forms.push_back({0, "format", true});
   }
 #if !defined(_WIN32)
   forms.push_back({0, "codepage", true});
@@ -50,18 +116,25 @@ int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_op
     return UsageError(console, command.Name, complaint);
   }
   if (parsed.Operands.empty()) {
-    return UsageError(console, command.Name,
-                      Localized(console, "no script named", "未指定脚本文件"));
+    return UsageError(console, command.Name, ToolText(console, TextKey::TxtNoScriptNamed));
   }
   if (parsed.Operands.size() > 1) {
-    return UsageError(console, command.Name,
-                      Localized(console, "one script at a time; too many arguments from",
-                                "一次只能执行一个脚本；多余的参数从") +
-                          " '" + parsed.Operands[1] + "'");
+    return UsageError(
+        console, command.Name,
+        ToolText(console, TextKey::TxtOneScriptAtATimeToo) + " '" + parsed.Operands[1] + "'");
   }
   options->Script = parsed.Operands[0];
   options->Terminal.AssumeYes = parsed.Has("yes");
   options->Terminal.Quiet = parsed.Has("quiet");
+  options->Strict = parsed.Has("strict");
+  if (parsed.Has("format")) {
+    const std::string& form = parsed.Options["format"];
+    if (form != "text" && form != "json") {
+      return UsageError(console, command.Name,
+                        ToolText(console, TextKey::TxtUnknownFormat, {AnsiFromUtf8(form)}));
+    }
+    options->Json = form == "json";
+  }
   if (parsed.Has("codepage")) {
     const std::string& name = parsed.Options["codepage"];
     if (EqualFoldingAscii(name, "gbk") || name == "936" || EqualFoldingAscii(name, "cp936")) {
@@ -71,12 +144,36 @@ int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_op
     } else {
       return UsageError(
           console, command.Name,
-          Localized(console, "unknown code page (gbk or utf8):", "未知代码页（gbk 或 utf8）：") +
-              " '" + name + "'");
+          ToolText(console, TextKey::TxtUnknownCodePageGbkOrUtf8) + " '" + name + "'");
     }
     options->CodePageGiven = true;
   }
   return -1;
+}
+
+int CheckScriptInput(const ScriptCommandOptions& options, FileSystem& files, Console& console) {
+  const std::string& word = options.Script;
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(word, error);
+  std::optional<TextKey> refusal;
+  if (error || status.type() == std::filesystem::file_type::not_found) {
+    return -1;  // the run says that the script does not exist
+  } else if (status.type() == std::filesystem::file_type::directory) {
+    refusal = TextKey::TxtScriptIsFolder;
+  } else if (status.type() != std::filesystem::file_type::regular) {
+    refusal = TextKey::TxtScriptNotRegular;
+  } else if (std::unique_ptr<Stream> stream = files.OpenShared(word)) {
+    std::string head(64, '\0');
+    head.resize(stream->Read(&head[0], head.size()));
+    if (head.compare(0, 4, "PFDW") == 0) {
+      refusal = TextKey::TxtScriptIsArchive;
+    } else if (LooksLikeUtf16(head)) {
+      refusal = TextKey::TxtScriptIsUtf16;
+    }
+  }
+  if (!refusal) return -1;
+  console.Err(ToolText(console, *refusal, {AnsiFromUtf8(word)}) + "\n");
+  return kExitFailed;
 }
 
 bool IsValidUtf8(const std::string& bytes) {

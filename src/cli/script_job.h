@@ -18,10 +18,13 @@ struct ScriptCommandOptions {
   bool CodePageGiven = false;
   std::string CodePage;  // "gbk" or "utf8" when given
   std::string Script;    // as the command line names it
+  bool Strict = false;   // check: warnings fail too
+  bool Json = false;     // check: the findings as one JSON document
 };
 
-// Reads the words of `call` for `command`; `run_options` adds --yes and --quiet. Returns -1 when
-// the command is to go on, or the exit code after the help or a usage error.
+// Reads the words of `call` for `command`; `run_options` adds --yes and --quiet, and without them
+// the check's --strict and --format text|json are known. Returns -1 when the command is to go on,
+// or the exit code after the help or a usage error.
 int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_options,
                       ScriptCommandOptions* options);
 
@@ -41,6 +44,20 @@ class ScriptCodePage {
  private:
   std::string script_path_;
 };
+
+// Looks at the file the command line names as the script before the run reads it: a folder, a
+// pipe or device (which a run could read only once), an archive named by mistake and a script
+// saved as UTF-16 are refused here in plain words. Returns -1 when the run is to go on, or the
+// exit code after the message.
+int CheckScriptInput(const ScriptCommandOptions& options, FileSystem& files, Console& console);
+
+// Refuses, before the run asks anything, a target that is the source: under the same name (the
+// default target, the script's name with the source's extension, says where its name came
+// from) or under another spelling or link (the files' identities are compared, not their
+// names). The paths come from a preparation that changes nothing. Returns -1 when the run is to
+// go on, or the exit code after the message.
+int RefuseTargetThatIsTheSource(const std::string& script_path, FileSystem& files,
+                                Console& console);
 
 // True when `bytes` are valid UTF-8 (no overlong forms, no surrogates, nothing beyond U+10FFFF).
 bool IsValidUtf8(const std::string& bytes);

@@ -4,8 +4,11 @@
 
 #include "cli/arguments.h"
 #include "cli/interrupt.h"
+#include "cli/terminal_texts.h"
 #include "msg/ansi_text.h"
+#include "msg/format.h"
 #include "sys/code_page.h"
+#include "sys/file_system.h"
 #include "job/progress_text.h"
 
 namespace velmora {
@@ -44,12 +47,15 @@ std::string Duration(double seconds) {
   return text;
 }
 
+// y and yes in any letter case, and the Chinese words for yes and OK, as typed (in the program's
+// text encoding); blanks around them do not count.
 bool IsYes(const std::string& answer) {
   std::string word;
   for (char c : answer) {
-    if (c != ' ' && c != '\t' && c != '\r') word += static_cast<char>(c | 0x20);
+    if (c == ' ' || c == '\t' || c == '\r') continue;
+    word += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   }
-  return word == "y" || word == "yes";
+  return word == "y" || word == "yes" || word == AnsiFromUtf8("是") || word == AnsiFromUtf8("确定");
 }
 
 }  // namespace
@@ -67,16 +73,29 @@ std::string TerminalText(const std::string& text) {
         pos = next + 1;
         continue;
       }
-#if !defined(_WIN32)
-    } else if (text[pos] == '\\') {
-      lines += '/';
-#endif
     } else {
       lines += text[pos];
     }
     pos = next;
   }
-  return lines;
+  return WithoutTrailingBlanks(lines);
+}
+
+std::string LetterCaseNote(const Console& console) {
+  std::string note;
+#if !defined(_WIN32)
+  for (const std::string& candidates : TakeLetterCaseCandidates()) {
+    std::string names = candidates;
+    for (size_t pos = names.find('\n'); pos != std::string::npos; pos = names.find('\n', pos)) {
+      names.replace(pos, 1, ", ");
+    }
+    note +=
+        ToolText(console, TextKey::TxtLetterCaseAmbiguous, {ActiveCodePageFromUtf8(names)}) + "\n";
+  }
+#else
+  (void)console;
+#endif
+  return note;
 }
 
 std::string ProgressLine(uint32_t done, uint32_t count, uint64_t bytes, double seconds,
@@ -84,14 +103,14 @@ std::string ProgressLine(uint32_t done, uint32_t count, uint64_t bytes, double s
   const int percent = count == 0 ? 100 : static_cast<int>(uint64_t{done} * 100 / count);
   char head[64];
   std::snprintf(head, sizeof head, "%3d%%  %u/%u", percent, done, count);
-  std::string line = head;
-  line += chinese ? " 个条目  已写 " : " entries  ";
-  line += Bytes(bytes);
-  if (!chinese) line += " written";
+  std::string line =
+      head + FormatText(chinese ? texts_zh::TxtProgressWritten : texts_en::TxtProgressWritten,
+                        {Bytes(bytes)});
   if (seconds >= kSecondsBeforeEstimates && done > 0) {
     line += "  " + Bytes(static_cast<uint64_t>(static_cast<double>(bytes) / seconds)) + "/s";
     const double left = seconds * (count - done) / done;
-    line += chinese ? "  剩余 " + Duration(left) : "  " + Duration(left) + " left";
+    line += FormatText(chinese ? texts_zh::TxtProgressLeft : texts_en::TxtProgressLeft,
+                       {Duration(left)});
   }
   return line;
 }
@@ -121,7 +140,7 @@ void TerminalView::ShowInfo(const std::string& text) {
 
 void TerminalView::ShowError(const std::string& text) {
   ClearProgress();
-  console_.Err(TerminalText(text) + "\n");
+  console_.Err(TerminalText(text) + "\n" + LetterCaseNote(console_));
 }
 
 int TerminalView::AskOkCancel(const std::string& text) {
@@ -131,21 +150,22 @@ int TerminalView::AskOkCancel(const std::string& text) {
     if (!options_.Quiet) console_.Err(question + "y\n");
     return kOk;
   }
+  // Every question comes before the run changes anything, so a No leaves all as it was.
+  const std::string nothing_changed = ToolText(console_, TextKey::TxtNothingChanged) + "\n";
   if (!console_.InIsTerminal()) {
-    console_.Err(question + "n\n" +
-                 Localized(console_,
-                           "No terminal to answer on, so the answer is No; --yes answers Yes "
-                           "to every question.\n",
-                           "没有可以回答的终端，因此回答为“否”；--yes 对每个问题回答“是”。\n"));
+    console_.Err(WithoutTrailingBlanks(question) + "n\n" +
+                 ToolText(console_, TextKey::TxtNoTerminalToAnswer) + "\n" + nothing_changed);
     return kCancel;
   }
   console_.Err(question);
   std::string answer;
   if (!console_.ReadLine(&answer)) {
-    console_.Err("\n");
+    console_.Err("\n" + nothing_changed);
     return kCancel;
   }
-  return IsYes(answer) ? kOk : kCancel;
+  if (IsYes(answer)) return kOk;
+  console_.Err(nothing_changed);
+  return kCancel;
 }
 
 void TerminalView::ReportProgress(uint32_t index, uint32_t count) {

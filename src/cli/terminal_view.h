@@ -53,6 +53,11 @@ class TerminalView : public RunView {
 // the texts quote.
 std::string TerminalText(const std::string& text);
 
+// For each name that the file system could not take because two names on the disk differ from
+// it only in letter case: a line naming them, for the message of the failure it caused. Empty
+// when there was none since the last call.
+std::string LetterCaseNote(const Console& console);
+
 // The progress line: percentage, entries done of all, bytes written, rate and time left (both
 // only once `seconds` is long enough to tell).
 std::string ProgressLine(uint32_t done, uint32_t count, uint64_t bytes, double seconds,

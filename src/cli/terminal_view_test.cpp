@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "msg/ansi_text.h"
 #include "testing/memory_console.h"
 
 namespace velmora {
@@ -9,12 +10,12 @@ namespace {
 
 TEST(TerminalTextTest, LineBreaksBecomeLineFeeds) {
   EXPECT_EQ(TerminalText("a\r\rb"), "a\n\nb");
-  EXPECT_EQ(TerminalText("failed    \r\rAccess is denied.\r\n"),
-            "failed    \n\nAccess is denied.\n");
+  EXPECT_EQ(TerminalText("failed    \r\rAccess is denied.\r\n"), "failed\n\nAccess is denied.\n");
   EXPECT_EQ(TerminalText("\n\r"), "\n\n");
-#if !defined(_WIN32)
-  EXPECT_EQ(TerminalText("\\tmp\\demo\\ui.wdf"), "/tmp/demo/ui.wdf");
-#endif
+  // Texts the script wrote keep their backslashes; only paths are shown with the system's '/'.
+  EXPECT_EQ(TerminalText("Saved to D:\\Game\\data \t\r@00000001=ext\\gone.bin"),
+            "Saved to D:\\Game\\data\n@00000001=ext\\gone.bin");
+  EXPECT_EQ(TerminalText("[y/N] "), "[y/N] ");  // a question's blank before its answer stays
 }
 
 struct AnswerCase {
@@ -33,8 +34,10 @@ const AnswerCase kAnswers[] = {
     {"YES with blanks", false, true, {" YES "}, 1, "[y/N]"},
     {"n", false, true, {"n"}, 2, "[y/N]"},
     {"an empty line takes the default", false, true, {""}, 2, "[y/N]"},
-    {"ok is no yes", false, true, {"ok"}, 2, "[y/N]"},
-    {"end of input", false, true, {}, 2, "[y/N] \n"},
+    {"ok is no yes", false, true, {"ok"}, 2, "[y/N] Nothing was changed.\n"},
+    {"是 is yes", false, true, {"是"}, 1, "[y/N] "},
+    {"确定 is yes", false, true, {" 确定"}, 1, "[y/N] "},
+    {"end of input", false, true, {}, 2, "[y/N] \nNothing was changed.\n"},
 };
 
 TEST(TerminalViewTest, QuestionsAreAnsweredAsTheTerminalAllows) {
@@ -42,7 +45,7 @@ TEST(TerminalViewTest, QuestionsAreAnsweredAsTheTerminalAllows) {
     SCOPED_TRACE(c.Name);
     MemoryConsole console;
     console.InTerminal = c.InTerminal;
-    console.Answers.assign(c.Lines.begin(), c.Lines.end());
+    for (const std::string& line : c.Lines) console.Answers.push_back(AnsiFromUtf8(line));
     JobState job;
     TerminalOptions options;
     options.AssumeYes = c.AssumeYes;

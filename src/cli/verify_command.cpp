@@ -1,6 +1,9 @@
 // velmora verify ARCHIVE...
-#include "cli/commands.h"
 #include "cli/command_support.h"
+#include "cli/commands.h"
+#include "cli/json_text.h"
+#include "cli/terminal_texts.h"
+#include "msg/ansi_text.h"
 #include "msg/format.h"
 #include "wdf/archive_check.h"
 
@@ -15,14 +18,14 @@ std::string RegionText(const Console& console, const OpenedArchive& archive,
                        const ArchiveRegion& region) {
   std::string what;
   if (region.Entry == ArchiveRegion::kHeader) {
-    what = Localized(console, "the header", "文件头");
+    what = ToolText(console, TextKey::TxtTheHeader);
   } else if (region.Entry == ArchiveRegion::kIndex) {
-    what = Localized(console, "the index", "索引");
+    what = ToolText(console, TextKey::TxtTheIndex);
   } else {
-    what = FormatText(Localized(console, "entry %d (id %s)", "第 %d 项（ID %s）"),
-                      {region.Entry, FormatId(archive.Index.Entries[region.Entry].Id)});
+    what = FormatText(ToolText(console, TextKey::TxtEntryId),
+                      {region.Entry + 1, FormatId(archive.Index.Entries[region.Entry].Id)});
   }
-  return what + FormatText(Localized(console, " at bytes %d-%d", "（字节 %d-%d）"),
+  return what + FormatText(ToolText(console, TextKey::TxtAtBytes),
                            {Signed(region.Start), Signed(region.End)});
 }
 
@@ -35,66 +38,65 @@ std::string FindingText(const Console& console, const OpenedArchive& archive,
       return Message(MessageKey::MsgSourceNotWdf, {archive.Path}) + ": " +
              ArchiveFaultText(console, archive);
     case ArchiveFinding::Type::kEntryBeyondFile:
-      return FormatText(
-          Localized(console,
-                    "entry %d (id %s) ends at byte %d with its reserved space, "
-                    "beyond the end of the file (%d bytes)",
-                    "第 %d 项（ID %s）连同保留空间结束于第 %d 字节，超出文件末尾（文件 "
-                    "%d 字节）"),
-          {f.Region.Entry, FormatId(index.Entries[f.Region.Entry].Id), Signed(f.Region.End),
-           Signed(index.FileSize)});
+      return FormatText(ToolText(console, TextKey::TxtEntryIdEndsAtByteWith),
+                        {f.Region.Entry + 1, FormatId(index.Entries[f.Region.Entry].Id),
+                         Signed(f.Region.End), Signed(index.FileSize)});
     case ArchiveFinding::Type::kEntryInIndexRoom:
       return FormatText(
-          Localized(
-              console,
-              "entry %d (id %s) ends at byte %d with its reserved space, inside the last "
-              "%d bytes of the file, which a run keeps for the index (entries must end by "
-              "byte %d)",
-              "第 %d 项（ID %s）连同保留空间结束于第 %d 字节，进入了文件最后 %d 字节；执行脚本时"
-              "这部分留给索引（条目须在第 %d 字节之前结束）"),
-          {f.Region.Entry, FormatId(index.Entries[f.Region.Entry].Id), Signed(f.Region.End),
+          ToolText(console, TextKey::TxtEntryIdEndsAtByteWith2),
+          {f.Region.Entry + 1, FormatId(index.Entries[f.Region.Entry].Id), Signed(f.Region.End),
            Signed(index_room), Signed(index.FileSize - index_room)});
     case ArchiveFinding::Type::kDuplicateId:
-      return FormatText(
-          Localized(console,
-                    "entry %d repeats id %s of entry %d; rules and references "
-                    "reach only entry %d",
-                    "第 %d 项重复了 ID %s（与第 %d 项相同）；规则和引用只能找到第 %d 项"),
-          {f.Region.Entry, FormatId(index.Entries[f.Other.Entry].Id), f.Other.Entry,
-           f.Other.Entry});
+      return FormatText(ToolText(console, TextKey::TxtEntryRepeatsIdOfEntryRules),
+                        {f.Region.Entry + 1, FormatId(index.Entries[f.Other.Entry].Id),
+                         f.Other.Entry + 1, f.Other.Entry + 1});
     case ArchiveFinding::Type::kOverlap:
-      return RegionText(console, archive, f.Region) + Localized(console, " overlaps ", " 与 ") +
-             RegionText(console, archive, f.Other) + Localized(console, "", " 重叠");
+      return ToolText(
+          console, TextKey::TxtRegionsOverlap,
+          {RegionText(console, archive, f.Region), RegionText(console, archive, f.Other)});
     case ArchiveFinding::Type::kUncovered:
       return FormatText(
-          Localized(console, "bytes %d-%d (%d bytes) belong to no entry",
-                    "字节 %d-%d（%d 字节）不属于任何条目"),
+          ToolText(console, TextKey::TxtBytesBytesBelongToNoEntry),
           {Signed(f.Region.Start), Signed(f.Region.End), Signed(f.Region.End - f.Region.Start)});
   }
   return std::string();
 }
 
-// Judges one archive, printing the details and its summary line; true when it is valid.
-bool VerifyArchive(CommandCall& call, const std::string& path) {
+// Judges one archive, printing the details and its summary line (or, for `json`, appending its
+// verdict to the document); true when it is valid. An archive that cannot be read at all has
+// been reported on standard error, once.
+bool VerifyArchive(CommandCall& call, const std::string& path, std::string* json) {
   OpenedArchive archive;
   if (!OpenArchive(call, path, &archive)) {
-    call.Terminal.Out(path + ": INVALID\n");
+    if (json)
+      *json += "{\"path\":" + JsonString(Utf8FromAnsi(path)) + ",\"verdict\":\"unreadable\"}";
     return false;
   }
   const ArchiveCheck check = CheckArchive(archive.Index, archive.Fault);
   std::string out;
+  std::string findings;
   for (const ArchiveFinding& finding : check.Findings) {
-    out += path + (finding.IsError() ? ": error: " : ": warning: ") +
-           FindingText(call.Terminal, archive, finding) + "\n";
+    const std::string text = FindingText(call.Terminal, archive, finding);
+    out += path + (finding.IsError() ? ": error: " : ": warning: ") + text + "\n";
+    findings += std::string(findings.empty() ? "" : ",") + "{\"severity\":\"" +
+                (finding.IsError() ? "error" : "warning") +
+                "\",\"message\":" + JsonString(Utf8FromAnsi(text)) + "}";
   }
+  std::string verdict = "OK";
   if (check.Errors > 0) {
-    out += path + ": INVALID\n";
+    verdict = "INVALID";
   } else if (check.Warnings > 0) {
-    out += path + ": OK with " + std::to_string(check.Warnings) + " warnings\n";
-  } else {
-    out += path + ": OK\n";
+    verdict = "OK with " + std::to_string(check.Warnings) +
+              (check.Warnings == 1 ? " warning" : " warnings");
   }
-  call.Terminal.Out(out);
+  if (json) {
+    *json +=
+        "{\"path\":" + JsonString(Utf8FromAnsi(path)) + ",\"verdict\":\"" +
+        (check.Errors > 0 ? "invalid" : "ok") + "\",\"errors\":" + std::to_string(check.Errors) +
+        ",\"warnings\":" + std::to_string(check.Warnings) + ",\"findings\":[" + findings + "]}";
+  } else {
+    call.Terminal.Out(out + path + ": " + verdict + "\n");
+  }
   return check.Errors == 0;
 }
 
@@ -102,17 +104,31 @@ int RunVerify(CommandCall& call) {
   if (ShowHelpWhenAsked(call, kVerifyCommand)) return kExitOk;
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(call.Args, {}, call.Terminal, &parsed, &error)) {
+  if (!ParseArguments(call.Args, {{0, "format", true}}, call.Terminal, &parsed, &error)) {
     return UsageError(call.Terminal, "verify", error);
   }
+  bool as_json = false;
+  if (parsed.Has("format")) {
+    const std::string& form = parsed.Options["format"];
+    if (form != "text" && form != "json") {
+      return UsageError(call.Terminal, "verify",
+                        ToolText(call.Terminal, TextKey::TxtUnknownFormat, {AnsiFromUtf8(form)}));
+    }
+    as_json = form == "json";
+  }
   if (parsed.Operands.empty()) {
-    return UsageError(
-        call.Terminal, "verify",
-        Localized(call.Terminal, "give at least one archive", "至少需要一个归档文件"));
+    return UsageError(call.Terminal, "verify", ToolText(call.Terminal, TextKey::TxtGiveArchives));
   }
   bool all_valid = true;
-  for (const std::string& path : parsed.Operands)
-    all_valid = VerifyArchive(call, path) && all_valid;
+  std::string json;
+  for (const std::string& path : parsed.Operands) {
+    if (as_json) json += json.empty() ? "{\"archives\":[" : ",";
+    all_valid = VerifyArchive(call, path, as_json ? &json : nullptr) && all_valid;
+  }
+  if (as_json) {
+    json += "]}\n";
+    call.Terminal.OutBytes(json.data(), json.size());
+  }
   return all_valid ? kExitOk : kExitFailed;
 }
 
@@ -121,30 +137,10 @@ int RunVerify(CommandCall& call) {
 extern const CommandInfo kVerifyCommand = {
     "verify",
     RunVerify,
-    "check that archives are sound",
-    "检查归档是否完好",
-    "Usage: {tool} verify ARCHIVE...\n"
-    "\n"
-    "Checks each archive as a run would take it as its source. Errors (a run refuses the\n"
-    "archive): the header is not \"PFDW\" with an index that ends within the file; an entry,\n"
-    "with its reserved space, does not end before the last 16 bytes per entry of the file,\n"
-    "which a run keeps for the index. Warnings (a run goes on): an id that occurs more than\n"
-    "once (only its first entry can be reached by a rule or a reference), entries that share\n"
-    "bytes with each other, the header or the index, and bytes that belong to nothing.\n"
-    "\n"
-    "The details come first, then one line per archive: OK, OK with N warnings, or INVALID.\n"
-    "\n"
-    "Exit status: 0 every archive is valid; 1 otherwise; 2 wrong command line.\n",
-    "用法：{tool} verify 归档...\n"
-    "\n"
-    "按执行脚本时读取源文件的方式检查每个归档。错误（执行时会拒绝该归档）：文件头不是\n"
-    "\"PFDW\"，或索引超出文件末尾；某个条目连同保留空间没有在文件最后“条目数×16”字节之前\n"
-    "结束（这部分在执行时留给索引）。警告（执行仍可进行）：同一 ID 出现多次（规则和引用只能\n"
-    "找到第一个）、条目之间或与文件头、索引之间数据重叠、有字节不属于任何部分。\n"
-    "\n"
-    "先列出细节，再为每个归档给出一行结论：OK、OK with N warnings 或 INVALID。\n"
-    "\n"
-    "退出码：0 所有归档都有效；1 否则；2 命令行有误。\n",
+    texts_en::TxtSummaryVerify,
+    texts_zh::TxtSummaryVerify,
+    texts_en::TxtHelpVerify,
+    texts_zh::TxtHelpVerify,
 };
 
 }  // namespace velmora

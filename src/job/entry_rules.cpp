@@ -172,19 +172,20 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
   const std::string path = DirectoryPart(job_.SourcePath) + PathBeforeLastSlash(value);
   uint32_t id = 0;
   if (!ParseHexId(rule.IdText, &id)) {
-    return Fail(MessageKey::MsgExternalIdInvalid, {path, rule.IdText});
+    return Fail(MessageKey::MsgExternalIdInvalid, {ShownPath(path), rule.IdText});
   }
   if (NamesTheTarget(path)) {
-    return Fail(MessageKey::MsgRefArchiveOpenFailed, {path, HeldFileText()});
+    return Fail(MessageKey::MsgRefArchiveOpenFailed, {ShownPath(path), HeldFileText()});
   }
   // An archive held from an earlier reference is still there and would open again.
   Stream* archive = buffers_.Archives.Held(path);
   std::unique_ptr<Stream> opened;
   if (!archive) {
-    if (!files_.FileIsPresent(path)) return Fail(MessageKey::MsgRefArchiveNotFound, {path});
+    if (!files_.FileIsPresent(path))
+      return Fail(MessageKey::MsgRefArchiveNotFound, {ShownPath(path)});
     opened = files_.OpenShared(path);
     if (!opened) {
-      return Fail(MessageKey::MsgRefArchiveOpenFailed, {path, LastSystemErrorText()});
+      return Fail(MessageKey::MsgRefArchiveOpenFailed, {ShownPath(path), LastSystemErrorText()});
     }
     archive = opened.get();
   }
@@ -193,10 +194,10 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
     case ArchiveLookup::kFound:
       break;
     case ArchiveLookup::kNotFound:
-      return Fail(MessageKey::MsgRefArchiveIdNotFound, {path, rule.IdText});
+      return Fail(MessageKey::MsgRefArchiveIdNotFound, {ShownPath(path), rule.IdText});
     case ArchiveLookup::kNotWdf:
     case ArchiveLookup::kReadFailed:
-      return Fail(MessageKey::MsgRefArchiveNotWdf, {path});
+      return Fail(MessageKey::MsgRefArchiveNotWdf, {ShownPath(path)});
   }
   const bool copied =
       AppendBytes(size, MessageKey::MsgRefArchiveNotWdf, path,
@@ -207,14 +208,16 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
 
 bool EntryResolver::TakeExternalFile(const std::string& value) {
   const std::string path = job_.ScriptDir + value;
-  if (NamesTheTarget(path)) return Fail(MessageKey::MsgRefFileOpenFailed, {path, HeldFileText()});
-  if (!files_.FileIsPresent(path)) return Fail(MessageKey::MsgRefFileNotFound, {path});
+  if (NamesTheTarget(path))
+    return Fail(MessageKey::MsgRefFileOpenFailed, {ShownPath(path), HeldFileText()});
+  if (!files_.FileIsPresent(path)) return Fail(MessageKey::MsgRefFileNotFound, {ShownPath(path)});
   std::unique_ptr<Stream> file = files_.OpenShared(path);
-  if (!file) return Fail(MessageKey::MsgRefFileOpenFailed, {path, LastSystemErrorText()});
+  if (!file)
+    return Fail(MessageKey::MsgRefFileOpenFailed, {ShownPath(path), LastSystemErrorText()});
   uint64_t size = 0;
-  if (!file->Size(&size)) return Fail(MessageKey::MsgRefFileReadFailed, {path});
+  if (!file->Size(&size)) return Fail(MessageKey::MsgRefFileReadFailed, {ShownPath(path)});
   // A 32-bit Size cannot describe the file; cutting it would store a wrong part of it.
-  if (size > 0xFFFFFFFFu) return Fail(MessageKey::MsgRefFileTooLarge, {path});
+  if (size > 0xFFFFFFFFu) return Fail(MessageKey::MsgRefFileTooLarge, {ShownPath(path)});
   return AppendBytes(size, MessageKey::MsgRefFileReadFailed, path,
                      [&file, size](EntryCopier& copier) { return copier.CopyFrom(*file, size); });
 }
@@ -225,17 +228,17 @@ bool EntryResolver::AppendBytes(uint64_t size, MessageKey read_failure,
   // Offsets of the format are 32-bit: an entry that would end beyond them is refused before a
   // byte of it is written.
   if (!EntryFitsWdf(target_position_, size)) {
-    return Fail(MessageKey::MsgTargetTooLarge, {job_.TargetPath});
+    return Fail(MessageKey::MsgTargetTooLarge, {ShownPath(job_.TargetPath)});
   }
   Reserved().Size = static_cast<uint32_t>(size);
   switch (copy(buffers_.Copier)) {
     case CopyResult::kDone:
       return true;
     case CopyResult::kReadShort:
-      return Fail(read_failure, {read_path});
+      return Fail(read_failure, {ShownPath(read_path)});
     case CopyResult::kWriteFailed:
-      job_.ErrorText =
-          Message(MessageKey::MsgTargetWriteFailed, {job_.TargetPath, LastSystemErrorText()});
+      job_.ErrorText = Message(MessageKey::MsgTargetWriteFailed,
+                               {ShownPath(job_.TargetPath), LastSystemErrorText()});
       return false;
   }
   return false;
@@ -297,7 +300,7 @@ bool ResolveNewEntry(JobState& job, FileSystem& files, RunBuffers& buffers, Stre
 bool WriteHeldBytes(JobState& job, RunBuffers& buffers) {
   if (buffers.Target.WriteHeld()) return true;
   job.ErrorText =
-      Message(MessageKey::MsgTargetWriteFailed, {job.TargetPath, LastSystemErrorText()});
+      Message(MessageKey::MsgTargetWriteFailed, {ShownPath(job.TargetPath), LastSystemErrorText()});
   return false;
 }
 

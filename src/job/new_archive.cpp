@@ -1,3 +1,4 @@
+#include "job/paths.h"
 #include "job/new_archive.h"
 
 #include "job/archive_backups.h"
@@ -34,8 +35,8 @@ bool SwapInPlace(JobState& job, FileSystem& files, const std::string& written,
   }
   const std::string reason = LastSystemErrorText();
   *failure = failed == SwapStep::kPlaceNew
-                 ? Message(MessageKey::MsgTargetReplaceFailed, {job.TargetPath, reason})
-                 : Message(MessageKey::MsgBackupFailed, {job.TargetPath, reason});
+                 ? Message(MessageKey::MsgTargetReplaceFailed, {ShownPath(job.TargetPath), reason})
+                 : Message(MessageKey::MsgBackupFailed, {ShownPath(job.TargetPath), reason});
   job.BackupPath.clear();
   if (!files.FileIsPresent(job.TargetPath)) job.TargetWritePath.clear();
   DiscardNewArchive(job, files);
@@ -47,7 +48,8 @@ bool SwapInPlace(JobState& job, FileSystem& files, const std::string& written,
 bool CommitNewArchive(JobState& job, FileSystem& files, std::string* failure) {
   const std::string written = job.TargetWritePath.empty() ? job.TargetPath : job.TargetWritePath;
   if (!job.TargetStream || !job.TargetStream->Flush()) {
-    *failure = Message(MessageKey::MsgTargetWriteFailed, {job.TargetPath, LastSystemErrorText()});
+    *failure = Message(MessageKey::MsgTargetWriteFailed,
+                       {ShownPath(job.TargetPath), LastSystemErrorText()});
     DiscardNewArchive(job, files);
     return false;
   }
@@ -55,7 +57,8 @@ bool CommitNewArchive(JobState& job, FileSystem& files, std::string* failure) {
   job.OldTarget.reset();  // a file held open cannot be replaced
   if (job.InPlace) return SwapInPlace(job, files, written, failure);
   if (written != job.TargetPath && !files.RenameReplacing(written, job.TargetPath)) {
-    *failure = Message(MessageKey::MsgTargetReplaceFailed, {job.TargetPath, LastSystemErrorText()});
+    *failure = Message(MessageKey::MsgTargetReplaceFailed,
+                       {ShownPath(job.TargetPath), LastSystemErrorText()});
     DiscardNewArchive(job, files);
     return false;
   }

@@ -1,5 +1,6 @@
 // The pack run: writes the new archive of a prepared job on the worker thread, and leaves
 // either a complete archive in place of the target or no trace of the attempt.
+#include "job/paths.h"
 #include "job/pack_run.h"
 
 #include <cstring>
@@ -40,7 +41,8 @@ void RecordFailure(JobState& job, MakeText make_text) noexcept {
 
 void RecordTargetWriteFailure(JobState& job) noexcept {
   RecordFailure(job, [&job] {
-    return Message(MessageKey::MsgTargetWriteFailed, {job.TargetPath, LastSystemErrorText()});
+    return Message(MessageKey::MsgTargetWriteFailed,
+                   {ShownPath(job.TargetPath), LastSystemErrorText()});
   });
 }
 
@@ -51,11 +53,12 @@ void RecordUnexpectedFailure(JobState& job, const std::exception_ptr& failure) n
     try {
       std::rethrow_exception(failure);
     } catch (const std::bad_alloc&) {
-      return Message(MessageKey::MsgOutOfMemory, {job.SourcePath});
+      return Message(MessageKey::MsgOutOfMemory, {ShownPath(job.SourcePath)});
     } catch (const std::exception& other) {
-      return Message(MessageKey::MsgTargetWriteFailed, {job.TargetPath, other.what()});
+      return Message(MessageKey::MsgTargetWriteFailed, {ShownPath(job.TargetPath), other.what()});
     } catch (...) {
-      return Message(MessageKey::MsgTargetWriteFailed, {job.TargetPath, LastSystemErrorText()});
+      return Message(MessageKey::MsgTargetWriteFailed,
+                     {ShownPath(job.TargetPath), LastSystemErrorText()});
     }
   });
 }
@@ -109,7 +112,8 @@ bool WriteNewArchive(JobState& job, FileSystem& files, RunView& view) {
   }
   AllocateIndexBuffers(job);
   if (!ReadSourceIndex(job)) {
-    RecordFailure(job, [&job] { return Message(MessageKey::MsgSourceNotWdf, {job.SourcePath}); });
+    RecordFailure(
+        job, [&job] { return Message(MessageKey::MsgSourceNotWdf, {ShownPath(job.SourcePath)}); });
     return false;
   }
   BuildSourceIdLookup(job);
@@ -149,8 +153,9 @@ bool WriteNewArchive(JobState& job, FileSystem& files, RunView& view) {
   bool too_large = false;
   if (!writer.Finish(job.TargetIndex.data(), job.TargetCount, &too_large)) {
     if (too_large) {
-      RecordFailure(job,
-                    [&job] { return Message(MessageKey::MsgTargetTooLarge, {job.TargetPath}); });
+      RecordFailure(job, [&job] {
+        return Message(MessageKey::MsgTargetTooLarge, {ShownPath(job.TargetPath)});
+      });
     } else {
       RecordTargetWriteFailure(job);
     }
@@ -180,7 +185,7 @@ void SettleTargetFile(JobState& job, FileSystem& files, bool complete) noexcept 
 bool WalkSourceIndex(JobState& job, RunView& view, const EntryStep& step, uint32_t count) {
   if (count == 0) return true;
   const auto source_not_wdf = [&job] {
-    return Message(MessageKey::MsgSourceNotWdf, {job.SourcePath});
+    return Message(MessageKey::MsgSourceNotWdf, {ShownPath(job.SourcePath)});
   };
   if (!job.SourceStream || job.SourceIndex.size() < count) {
     RecordFailure(job, source_not_wdf);

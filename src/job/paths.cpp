@@ -68,4 +68,31 @@ bool ResolveRelativePath(std::string& base_dir, const std::string& relative) {
   return true;
 }
 
+namespace {
+
+bool paths_shown_with_slashes = false;
+
+// `text` with every `from` that is a character of its own turned into `to`.
+std::string WithSeparator(const std::string& text, char from, char to) {
+  std::string result = text;
+  for (size_t pos = 0; pos < result.size(); pos = NextCharOffset(result, pos)) {
+    if (result[pos] == from && NextCharOffset(result, pos) == pos + 1) result[pos] = to;
+  }
+  return result;
+}
+
+}  // namespace
+
+void SetSlashSeparatesFolders(bool slashes) { paths_shown_with_slashes = slashes; }
+
+bool SlashSeparatesFolders() { return paths_shown_with_slashes; }
+
+std::string ShownPath(const std::string& path) {
+  return paths_shown_with_slashes ? WithSeparator(path, '\\', '/') : path;
+}
+
+std::string FolderKeyValue(const std::string& value) {
+  return paths_shown_with_slashes ? WithSeparator(value, '/', '\\') : value;
+}
+
 }  // namespace velmora

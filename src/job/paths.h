@@ -23,4 +23,17 @@ std::string OneLevelUp(const std::string& dir);
 // it is left as it was.
 bool ResolveRelativePath(std::string& base_dir, const std::string& relative);
 
+// A front-end on a system whose separator is '/' says so (Velmora.exe never does): paths the run
+// built are then shown with '/', and the folder keys #SrcPath and #DestPath accept '/' as every
+// other path does. Texts the script wrote (rule lines, #RunBegin, #RunEnd) are shown as written.
+void SetSlashSeparatesFolders(bool slashes);
+bool SlashSeparatesFolders();
+
+// A path the run built, as messages show it: as it is, or with '/' for every backslash that is a
+// character of its own while a slash separates folders.
+std::string ShownPath(const std::string& path);
+
+// The value of #SrcPath or #DestPath with every '/' read as '\' while a slash separates folders.
+std::string FolderKeyValue(const std::string& value);
+
 }  // namespace velmora

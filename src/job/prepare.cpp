@@ -116,9 +116,9 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
 
   // The confirmation comes before anything is touched.
   if (ScriptValue(script, "#RunBegin", false, &value)) {
-    const std::string question = value.empty()
-                                     ? Message(MessageKey::MsgConfirmScript, {job.ScriptPath})
-                                     : value + Message(MessageKey::MsgConfirmScriptSuffix);
+    const std::string question =
+        value.empty() ? Message(MessageKey::MsgConfirmScript, {ShownPath(job.ScriptPath)})
+                      : value + Message(MessageKey::MsgConfirmScriptSuffix);
     if (!Confirmed(view, question)) return false;
   }
 
@@ -130,7 +130,8 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
     view.ShowError(Message(MessageKey::MsgNoSource));
     return false;
   }
-  if (ScriptValue(script, "#SrcPath", true, &value) && !ResolveRelativePath(job.SourceDir, value)) {
+  if (ScriptValue(script, "#SrcPath", true, &value) &&
+      !ResolveRelativePath(job.SourceDir, FolderKeyValue(value))) {
     view.ShowError(Message(MessageKey::MsgSourcePathInvalid));
     return false;
   }
@@ -144,18 +145,18 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
     RecoverInterruptedSwap(files, job.SourcePath, &completed);
   }
   if (!files.FileIsPresent(job.SourcePath)) {
-    view.ShowError(Message(MessageKey::MsgSourceNotFound, {job.SourcePath}));
+    view.ShowError(Message(MessageKey::MsgSourceNotFound, {ShownPath(job.SourcePath)}));
     return false;
   }
   job.SourceStream = files.OpenShared(job.SourcePath);
   if (!job.SourceStream) {
     const std::string reason = LastSystemErrorText();
-    view.ShowError(Message(MessageKey::MsgSourceOpenFailed, {job.SourcePath, reason}));
+    view.ShowError(Message(MessageKey::MsgSourceOpenFailed, {ShownPath(job.SourcePath), reason}));
     return false;
   }
 
   if (ScriptValue(script, "#DestPath", true, &value) &&
-      !ResolveRelativePath(job.TargetDir, value)) {
+      !ResolveRelativePath(job.TargetDir, FolderKeyValue(value))) {
     view.ShowError(Message(MessageKey::MsgTargetPathInvalid));
     return false;
   }
@@ -167,7 +168,8 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
   job.TargetPath = job.TargetDir + target_name;
   if (EqualFoldingAscii(job.SourcePath, job.TargetPath)) {
     if (!in_place_allowed) {
-      view.ShowError(Message(MessageKey::MsgTargetSameAsSource, {job.TargetPath, job.SourcePath}));
+      view.ShowError(Message(MessageKey::MsgTargetSameAsSource,
+                             {ShownPath(job.TargetPath), ShownPath(job.SourcePath)}));
       return false;
     }
     job.InPlace = true;
@@ -175,18 +177,18 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
   const bool target_exists = files.FileIsPresent(job.TargetPath);
   // Nothing is overwritten in place: the old archive is kept as a backup.
   if (target_exists && !job.InPlace &&
-      !Confirmed(view, Message(MessageKey::MsgTargetExists, {job.TargetPath}))) {
+      !Confirmed(view, Message(MessageKey::MsgTargetExists, {ShownPath(job.TargetPath)}))) {
     return false;
   }
 
   std::string reason;
   const std::string target_dir = DirectoryPart(job.TargetPath);
   if (!target_dir.empty() && !EnsureDirectory(files, target_dir, &reason)) {
-    view.ShowError(Message(MessageKey::MsgTargetDirFailed, {target_dir, reason}));
+    view.ShowError(Message(MessageKey::MsgTargetDirFailed, {ShownPath(target_dir), reason}));
     return false;
   }
   if (!CreateTarget(job, files, target_exists, &reason)) {
-    view.ShowError(Message(MessageKey::MsgTargetCreateFailed, {job.TargetPath, reason}));
+    view.ShowError(Message(MessageKey::MsgTargetCreateFailed, {ShownPath(job.TargetPath), reason}));
     return false;
   }
 
@@ -194,7 +196,7 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
   // takes back what was created for it, and an existing target was never touched.
   if (!ReadWdfHeader(*job.SourceStream, &job.SourceCount, &job.SourceIndexOffset)) {
     DiscardNewArchive(job, files);
-    view.ShowError(Message(MessageKey::MsgSourceNotWdf, {job.SourcePath}));
+    view.ShowError(Message(MessageKey::MsgSourceNotWdf, {ShownPath(job.SourcePath)}));
     return false;
   }
 

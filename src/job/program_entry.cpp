@@ -42,7 +42,7 @@ EntryEnd RunEntry(int argument_count, const std::string& argument1, JobState& jo
 
 EntryEnd RunScriptEntry(JobState& job, FileSystem& files, RunView& view, EntryFrontEnd& front) {
   if (!files.FileIsPresent(job.ScriptPath)) {
-    view.ShowError(Message(MessageKey::MsgScriptNotFound, {job.ScriptPath}));
+    view.ShowError(Message(MessageKey::MsgScriptNotFound, {ShownPath(job.ScriptPath)}));
     return EntryEnd::kScriptMissing;
   }
   job.ScriptDir = DirectoryPart(job.ScriptPath);

@@ -1,3 +1,4 @@
+#include "job/paths.h"
 #include "job/run_report.h"
 
 #include "job/script.h"
@@ -36,7 +37,7 @@ std::string FailureReport(const JobState& job) {
   if (!job.ErrorText.empty()) {
     return Message(MessageKey::MsgScriptError, {job.ErrorRule, job.ErrorText});
   }
-  return Message(MessageKey::MsgPackFailed, {job.SourcePath, job.TargetPath});
+  return Message(MessageKey::MsgPackFailed, {ShownPath(job.SourcePath), ShownPath(job.TargetPath)});
 }
 
 std::optional<std::string> SuccessReport(const JobState& job) {
@@ -47,7 +48,8 @@ std::optional<std::string> SuccessReport(const JobState& job) {
 
   std::string report = CleanScriptValue(ScriptValueAt(script, run_end), false);
   if (report.empty()) {
-    report = Message(MessageKey::MsgPackSucceeded, {job.SourcePath, job.TargetPath});
+    report = Message(MessageKey::MsgPackSucceeded,
+                     {ShownPath(job.SourcePath), ShownPath(job.TargetPath)});
   }
   const int64_t deleted = static_cast<int64_t>(job.SourceCount) + job.AddedCount -
                           static_cast<int64_t>(job.TargetCount);
@@ -61,7 +63,7 @@ std::optional<std::string> SuccessReport(const JobState& job) {
   }
   if (!job.BackupPath.empty()) {
     report += "\r\r";
-    report += Message(MessageKey::MsgBackupKept, {job.BackupPath});
+    report += Message(MessageKey::MsgBackupKept, {ShownPath(job.BackupPath)});
   }
   std::string unexecuted = UnexecutedRules(script);
   if (!unexecuted.empty()) {

@@ -39,16 +39,6 @@ int LineOf(const std::unordered_map<std::string, int>& names, const std::string&
   return hit == names.end() ? -1 : hit->second;
 }
 
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string TrimBlanksAndControls(const std::string& text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && IsBlankOrControl(text[begin])) ++begin;
-  while (end > begin && IsBlankOrControl(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
-
 // Each backslash-n becomes a carriage return. Steps by characters, so a backslash byte that
 // ends a double-byte character never starts an escape.
 std::string ReplaceLineEscapes(const std::string& text) {
@@ -70,6 +60,15 @@ std::string ReplaceLineEscapes(const std::string& text) {
 }
 
 }  // namespace
+
+std::string TrimBlanksAndControls(const std::string& text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+  while (begin < end && blank(text[begin])) ++begin;
+  while (end > begin && blank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
 
 ScriptLines::ScriptLines(const std::string& bytes) {
   size_t pos = 0;

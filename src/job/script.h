@@ -69,6 +69,9 @@ inline std::string ScriptNameAt(const ScriptLines& script, int index) {
   return script.NameAt(index);
 }
 
+// `text` without bytes 0 to 32 (blanks and control bytes) at either end.
+std::string TrimBlanksAndControls(const std::string& text);
+
 // Trims bytes 0 to 32 from both ends, cuts at the first ';', trims again and, only when
 // `keep_escapes` is false, turns each backslash-n into a carriage return (character-aware).
 std::string CleanScriptValue(const std::string& value, bool keep_escapes);

@@ -10,4 +10,8 @@ namespace velmora {
 // hosts (unchanged while it is UTF-8). Characters the code page lacks become its default character.
 std::string AnsiFromUtf8(const std::string& utf8);
 
+// The other way: a text of the program (ANSI or active code page) in UTF-8, for output that must
+// be UTF-8 whatever the system's code page.
+std::string Utf8FromAnsi(const std::string& text);
+
 }  // namespace velmora

@@ -8,4 +8,6 @@ namespace velmora {
 // the paths it quotes are in one encoding.
 std::string AnsiFromUtf8(const std::string& utf8) { return ActiveCodePageFromUtf8(utf8); }
 
+std::string Utf8FromAnsi(const std::string& text) { return Utf8FromActiveCodePage(text); }
+
 }  // namespace velmora

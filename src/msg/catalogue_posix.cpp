@@ -6,10 +6,11 @@
 namespace velmora {
 
 std::string LoadMessage(MessageKey key) {
+  if (CurrentMessageLanguage() == MessageLanguage::kEnglish) return EnglishMessage(key);
   switch (key) {
-#define VELMORA_MESSAGE(name, id, text) \
-  case MessageKey::name:                \
-    return AnsiFromUtf8(text);
+#define VELMORA_MESSAGE(name, id, chinese, english) \
+  case MessageKey::name:                            \
+    return AnsiFromUtf8(chinese);
 #include "catalogue.def"
 #undef VELMORA_MESSAGE
   }

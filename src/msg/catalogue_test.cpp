@@ -17,11 +17,12 @@ struct CatalogueEntry {
   const char* Name;
   unsigned Id;
   const char* Utf8Text;
+  const char* utf8_english;
 };
 
 const std::vector<CatalogueEntry>& CatalogueList() {
   static const std::vector<CatalogueEntry> list = {
-#define VELMORA_MESSAGE(key, id, text) {MessageKey::key, #key, id, text},
+#define VELMORA_MESSAGE(key, id, chinese, english) {MessageKey::key, #key, id, chinese, english},
 #include "catalogue.def"
 #undef VELMORA_MESSAGE
   };
@@ -90,6 +91,26 @@ TEST(Catalogue, EveryKeyHasItsTextWithTheExpectedPlaceholders) {
     EXPECT_FALSE(loaded.empty());
     EXPECT_EQ(ExpectedPlaceholders(entry.Key), Placeholders(loaded));
   }
+}
+
+// The terminal tool's language: the same keys and placeholders, one language per text, and no
+// line ending in blanks (the Chinese texts keep the blanks Velmora.exe's boxes show).
+TEST(Catalogue, EnglishTextsMatchTheChineseOnesInPlaceholdersAndAreShownWhenChosen) {
+  SetMessageLanguage(MessageLanguage::kEnglish);
+  for (const CatalogueEntry& entry : CatalogueList()) {
+    SCOPED_TRACE(entry.Name);
+    const std::string english = LoadMessage(entry.Key);
+    EXPECT_EQ(AnsiFromUtf8(entry.utf8_english), english);
+    EXPECT_EQ(ExpectedPlaceholders(entry.Key), Placeholders(english));
+    for (unsigned char c : english) EXPECT_LT(c, 0x80u) << english;
+    for (size_t cr = english.find('\r'); cr != std::string::npos; cr = english.find('\r', cr + 1)) {
+      EXPECT_TRUE(cr == 0 || english[cr - 1] != ' ') << english;
+    }
+  }
+  EXPECT_EQ("Entries in the new archive: 8; deleted: 2",
+            Message(MessageKey::MsgDeletedCount, {8, 2}));
+  SetMessageLanguage(MessageLanguage::kChinese);
+  EXPECT_EQ(AnsiFromUtf8("脚本文件 a 不存在"), Message(MessageKey::MsgScriptNotFound, {"a"}));
 }
 
 TEST(Catalogue, KeysAndIdsAreDistinct) {

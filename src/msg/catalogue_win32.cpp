@@ -9,6 +9,7 @@
 namespace velmora {
 
 std::string LoadMessage(MessageKey key) {
+  if (CurrentMessageLanguage() == MessageLanguage::kEnglish) return EnglishMessage(key);
   HINSTANCE module = GetModuleHandleA(nullptr);
   // Most texts outgrow the first buffer, so the growing below is the path every message takes.
   std::vector<char> buffer(16);

@@ -41,7 +41,7 @@ TEST_F(CatalogueInCodePage936, EveryTextArrivesInGbk) {
     const char* Utf8;
   };
   const std::vector<Entry> entries = {
-#define VELMORA_MESSAGE(key, id, text) {MessageKey::key, #key, text},
+#define VELMORA_MESSAGE(key, id, chinese, english) {MessageKey::key, #key, chinese},
 #include "catalogue.def"
 #undef VELMORA_MESSAGE
   };

@@ -59,6 +59,9 @@ CodePage ActiveCodePage();
 // sequence that does not convert is kept as it is, so that nothing of a name is dropped.
 std::string Utf8FromActiveCodePage(const std::string& text);
 std::string ActiveCodePageFromUtf8(const std::string& utf8);
+// The same between the active code page and code page 936 (a terminal of a zh_CN.GBK locale).
+std::string Cp936FromActiveCodePage(const std::string& text);
+std::string ActiveCodePageFromCp936(const std::string& cp936);
 
 #endif
 

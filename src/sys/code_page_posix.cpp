@@ -64,6 +64,16 @@ std::string ActiveCodePageFromUtf8(const std::string& utf8) {
   return Convert(utf8, "GBK", "UTF-8");
 }
 
+std::string Cp936FromActiveCodePage(const std::string& text) {
+  if (ActiveCodePage() == CodePage::kGbk) return text;
+  return Convert(text, "GBK", "UTF-8");
+}
+
+std::string ActiveCodePageFromCp936(const std::string& cp936) {
+  if (ActiveCodePage() == CodePage::kGbk) return cp936;
+  return Convert(cp936, "UTF-8", "GBK");
+}
+
 bool IsLeadByte(unsigned char byte) {
   unsigned range = lead_byte_range.load();
   return byte >= (range >> 8) && byte <= (range & 0xFFu);

@@ -97,6 +97,15 @@ class FileSystem {
 // The operating system's files.
 FileSystem& SystemFileSystem();
 
+#if !defined(_WIN32)
+// Scripts written on Windows name files in any letter case, and Windows finds them. So does the
+// system file system here: a path that does not exist as written is looked up part by part
+// among its folder's names without regard to ASCII letter case, and a part is taken when exactly
+// one name matches. When two or more match, nothing is taken; each such lookup of this thread is
+// kept, its candidates as paths of the system (UTF-8) joined by line breaks, until taken here.
+std::vector<std::string> TakeLetterCaseCandidates();
+#endif
+
 // Creates the directory `dir` and every missing directory above it, outermost first, where
 // `parent` names the directory above a level (itself, or empty, above a root). Stops at the
 // first directory that cannot be created, keeping those created so far; the system's reason

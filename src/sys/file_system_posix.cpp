@@ -38,12 +38,60 @@ namespace velmora {
 
 namespace {
 
+thread_local std::vector<std::string> letter_case_candidates;
+
+// The names in `dir` equal to `name` apart from ASCII letter case.
+std::vector<std::string> NamesFoldingCase(const std::string& dir, const std::string& name) {
+  std::vector<std::string> found;
+  DIR* listing = opendir(dir.empty() ? "." : dir.c_str());
+  if (listing == nullptr) return found;
+  while (const dirent* entry = readdir(listing)) {
+    if (EqualFoldingAscii(entry->d_name, name)) found.push_back(entry->d_name);
+  }
+  closedir(listing);
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+// `path` (UTF-8, '/') with each part that does not exist as written replaced by the one name of
+// its folder that matches it without regard to letter case; from the first part that has none,
+// or more than one, the rest stays as written.
+std::string WithLetterCaseOnDisk(const std::string& path) {
+  struct stat st;
+  if (path.empty() || lstat(path.c_str(), &st) == 0) return path;
+  std::string resolved = path[0] == '/' ? "/" : "";
+  size_t pos = resolved.size();
+  while (pos < path.size()) {
+    size_t end = path.find('/', pos);
+    if (end == std::string::npos) end = path.size();
+    const std::string part = path.substr(pos, end - pos);
+    const std::string rest = path.substr(std::min(end + 1, path.size()));
+    const std::string tail = end < path.size() ? "/" : "";
+    if (part.empty() || lstat((resolved + part).c_str(), &st) == 0) {
+      resolved += part + tail;
+    } else {
+      const std::vector<std::string> names = NamesFoldingCase(resolved, part);
+      if (names.size() != 1) {
+        if (names.size() > 1) {
+          std::string all;
+          for (const std::string& name : names) all += (all.empty() ? "" : "\n") + resolved + name;
+          letter_case_candidates.push_back(all);
+        }
+        return resolved + part + tail + rest;
+      }
+      resolved += names[0] + tail;
+    }
+    pos = end + 1;
+  }
+  return resolved;
+}
+
 std::string ToPosixPath(const std::string& path) {
   std::string result = path;
   for (size_t pos = 0; pos < result.size(); pos = NextCharOffset(result, pos)) {
     if (result[pos] == '\\' && NextCharOffset(result, pos) == pos + 1) result[pos] = '/';
   }
-  return Utf8FromActiveCodePage(result);
+  return WithLetterCaseOnDisk(Utf8FromActiveCodePage(result));
 }
 
 bool Fail(int code) {
@@ -303,6 +351,14 @@ class PosixFileSystem final : public FileSystem {
 };
 
 }  // namespace
+
+std::vector<std::string> TakeLetterCaseCandidates() {
+  std::vector<std::string> taken;
+  taken.swap(letter_case_candidates);
+  std::sort(taken.begin(), taken.end());
+  taken.erase(std::unique(taken.begin(), taken.end()), taken.end());
+  return taken;
+}
 
 FileSystem& SystemFileSystem() {
   static PosixFileSystem* file_system = new PosixFileSystem;

@@ -109,6 +109,44 @@ TEST_F(PosixFiles, TheSameFileUnderAnotherNameIsRecognised) {
   EXPECT_EQ("source bytes", Get("src.wdf"));
 }
 
+// A script written on Windows names files in any letter case: one name that matches is taken,
+// two are taken as neither and named; a name written as it is on the disk always wins.
+TEST_F(PosixFiles, NamesAreFoundWithoutRegardToLetterCaseWhenOneMatches) {
+  ASSERT_EQ(mkdir(Path("Pictures").c_str(), 0777), 0);
+  Put("Pictures/Title.BMP", "picture");
+  Put("Pictures/exact.txt", "exact");
+  Put("Pictures/EXACT.txt", "upper");
+  Put("Two.bin", "a");
+  Put("TWO.bin", "b");
+  const struct {
+    const char* Written;
+    const char* Read;  // nullptr: not found
+    size_t Ambiguous;
+  } cases[] = {
+      {"pictures\\title.bmp", "picture", 0},
+      {"PICTURES/TITLE.BMP", "picture", 0},
+      {"pictures\\exact.txt", "exact", 0},
+      {"pictures\\Exact.txt", nullptr, 1},
+      {"two.bin", nullptr, 1},
+      {"pictures\\gone.bmp", nullptr, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Written);
+    const std::string path = dir_ + "/" + c.Written;
+    EXPECT_EQ(fs_.FileIsPresent(path), c.Read != nullptr);
+    std::unique_ptr<Stream> stream = fs_.OpenShared(path);
+    ASSERT_EQ(stream != nullptr, c.Read != nullptr);
+    EXPECT_EQ(stream ? ReadAll(*stream, 100) : "", c.Read ? c.Read : "");
+    const std::vector<std::string> ambiguous = TakeLetterCaseCandidates();
+    ASSERT_EQ(ambiguous.size(), c.Ambiguous);
+    for (const std::string& both : ambiguous) EXPECT_NE(both.find('\n'), std::string::npos);
+  }
+  // A new file goes into the folder as the disk writes it, under the name as written.
+  std::unique_ptr<Stream> made = fs_.CreateNewExclusive(dir_ + "/PICTURES/New.bin");
+  ASSERT_TRUE(made);
+  EXPECT_TRUE(fs_.FileIsPresent(dir_ + "/Pictures/New.bin"));
+}
+
 TEST_F(PosixFiles, AnotherProcessCannotTruncateAFileHeldWithoutWriteSharing) {
   Put("src.wdf", "source bytes");
   int ready[2];

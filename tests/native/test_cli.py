@@ -37,13 +37,40 @@ class VelmoraTest(unittest.TestCase):
         self.assertEqual((0, b""), (code, err))
         self.assertIn(b"Usage: velmora COMMAND", out)
         self.assertIn(b"check", out)
-        code, out, _ = self.velmora("--help", env={"LANGUAGE": "zh_CN"})
+        code, out, _ = self.velmora("--help", env={"LC_ALL": "zh_CN.UTF-8"})
         self.assertIn("用法".encode(), out)
         self.assertEqual((0, b"velmora 1.0.0.9\n", b""), self.velmora("--version"))
         code, out, err = self.velmora("run", "--frob", "x.vlm")
         self.assertEqual((2, b""), (code, out))
         self.assertEqual(1, err.count(b"\n"))
         self.assertIn(b"--frob", err)
+
+    def test_one_language_per_locale_in_its_encoding_without_trailing_blanks(self):
+        """Every line in the locale's language and encoding; the script's own texts (Chinese in
+        the example) and paths aside, an English line holds no Chinese and a Chinese one no
+        English words of the tool; no line ends in blanks."""
+        shutil.copytree(EXAMPLE, os.path.join(self.dir, "demo"))
+        os.remove(os.path.join(self.dir, "demo", "extra", "icons.wdf"))  # a failing rule
+        cases = [("C", "utf-8", b"Error in the script"), ("zh_CN.UTF-8", "utf-8", None),
+                 ("zh_CN.GBK", "gbk", None)]
+        for locale, encoding, english in cases:
+            with self.subTest(locale=locale):
+                words = {}
+                for command in (["check", "demo/demo.vlm"], ["run", "--yes", "demo/demo.vlm"],
+                                ["verify", "demo/ui.wdf", "demo"], ["chekc"]):
+                    _, out, err = self.velmora(*command, env={"LC_ALL": locale})
+                    text = (out + err).decode(encoding)
+                    for line in text.split("\n"):
+                        self.assertEqual(line, line.rstrip(" \t"), (command, line))
+                    words[command[0]] = text
+                if english:
+                    self.assertIn(english.decode(), words["run"])
+                    self.assertNotIn("脚本执行错误", words["run"])
+                else:
+                    self.assertIn("脚本执行错误", words["run"])
+                    self.assertNotIn("Error in the script", words["run"])
+                    self.assertIn("未知命令", words["chekc"])
+                    self.assertIn("是一个目录", words["verify"])
 
     def test_example_script_makes_the_archive_of_its_rules(self):
         shutil.copytree(EXAMPLE, os.path.join(self.dir, "demo"))
@@ -58,7 +85,7 @@ class VelmoraTest(unittest.TestCase):
         self.assertIn(b"--yes", err)
         code, out, err = self.velmora("run", "--yes", "demo/demo.vlm")
         self.assertEqual(0, code, err)
-        self.assertIn("新文件中资源数共 5 个".encode(), out)
+        self.assertIn(b"Entries in the new archive: 5; deleted: 1", out)
         self.assertIn(b"@0000FFFF=@Delete", out)
 
         def read(*parts):

@@ -197,7 +197,9 @@ class DebianPackageTest(unittest.TestCase):
             self.assertIn(library, depends)
         for path in ("usr/share/man/man1/velmora.1.gz", "usr/share/doc/velmora/copyright",
                      "usr/share/doc/velmora/changelog.gz", "usr/share/doc/velmora/guide.en.md.gz",
-                     "usr/share/doc/velmora/guide.zh.md.gz"):
+                     "usr/share/doc/velmora/guide.zh.md.gz",
+                     "usr/share/doc/velmora/examples/demo/demo.vlm",
+                     "usr/share/doc/velmora/examples/demo/extra/icons.wdf"):
             self.assertTrue(os.path.isfile(os.path.join(self.root, path)), path)
 
     def test_version(self):
@@ -208,13 +210,15 @@ class DebianPackageTest(unittest.TestCase):
         work = tempfile.mkdtemp(prefix="velmora-example-")
         try:
             example = os.path.join(work, "example")
-            shutil.copytree(os.path.join(TOP, "examples", "demo"), example)
+            # The example as the package installs it, copied as the manual page says.
+            shutil.copytree(os.path.join(self.root, "usr/share/doc/velmora/examples/demo"), example)
             checked = subprocess.run([self.velmora, "check", "example/demo.vlm"], cwd=work,
                                      stdin=subprocess.DEVNULL, capture_output=True)
             self.assertEqual(0, checked.returncode, checked.stderr.decode(errors="replace"))
             self.assertFalse(os.path.exists(os.path.join(example, "out")), "check wrote something")
             ran = subprocess.run([self.velmora, "run", "--yes", "example/demo.vlm"], cwd=work,
-                                 stdin=subprocess.DEVNULL, capture_output=True)
+                                 stdin=subprocess.DEVNULL, capture_output=True,
+                                 env=dict(os.environ, LC_ALL="zh_CN.UTF-8"))
             self.assertEqual(0, ran.returncode, ran.stderr.decode(errors="replace"))
             self.assertIn("新文件中资源数共 5 个，被删除 1 个", ran.stdout.decode("utf-8"))
             written = read(os.path.join(example, "out", "ui-new.wdf"))

@@ -28,7 +28,7 @@ def read(relative):
 
 def catalogue_texts():
     """Every message of res/catalogue.def as the guides write it."""
-    entries = re.findall(r'^VELMORA_MESSAGE\((\w+),\s*\d+,\s*"((?:[^"\\]|\\.)*)"\)\s*$',
+    entries = re.findall(r'^VELMORA_MESSAGE\((\w+),\s*\d+,\s*"((?:[^"\\]|\\.)*)",\s*"(?:[^"\\]|\\.)*"\)\s*$',
                          read("res/catalogue.def"), re.MULTILINE)
     escapes = {"r": "\r", "n": "\n", "t": "\t", "\\": "\\", '"': '"'}
     texts = {}
