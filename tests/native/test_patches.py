@@ -137,7 +137,7 @@ class PatchesTest(unittest.TestCase):
                 shutil.copytree(self.path("patch"), self.path("game", "patch"))
                 code, out, err = self.velmora("run", "--yes", "game/patch/ui-patch.vlm")
                 self.assertEqual(0, code, err)
-                self.assertIn("原文件已备份为".encode(), out)
+                self.assertIn(b"The old archive is kept as", out)
                 self.assertEqual((0, b""), self.velmora("diff", "game/ui.wdf", "mod.wdf")[0:3:2])
                 self.assertEqual(old_bytes, self.read("game/ui.wdf.1.bak"))
                 code, out, err = self.velmora("restore", "--list", "game/ui.wdf")
