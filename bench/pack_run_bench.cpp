@@ -20,7 +20,7 @@
 #include "job/job_state.h"
 #include "job/pack_run.h"
 #include "job/script.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "wdf/wdf.h"
 
 namespace velmora {
@@ -29,12 +29,12 @@ namespace {
 // The files of one measurement, all in one directory (its path ends with a backslash).
 struct BenchFiles {
   explicit BenchFiles(const std::string& dir)
-      : script_dir(dir),
-        source(dir + "source.wdf"),
-        other(dir + "other.wdf"),
-        target(dir + "target.wdf"),
-        copy(dir + "copy.bin") {}
-  std::string script_dir, source, other, target, copy;
+      : ScriptDir(dir),
+        Source(dir + "source.wdf"),
+        Other(dir + "other.wdf"),
+        Target(dir + "target.wdf"),
+        Copy(dir + "copy.bin") {}
+  std::string ScriptDir, Source, Other, Target, Copy;
 };
 
 class SilentView : public RunView {
@@ -70,8 +70,8 @@ std::string MakeArchive(const std::vector<uint32_t>& ids, std::mt19937& random) 
 }
 
 struct Workload {
-  std::string name;
-  std::string script;
+  std::string Name;
+  std::string Script;
 };
 
 // Rules for `rules` distinct entries: internal references (to anywhere in the index, so that a
@@ -164,30 +164,30 @@ using Runner = std::function<void(JobState&, FileSystem&, RunView&)>;
 // One run over a freshly prepared job; returns seconds.
 double TimeRun(FileSystem& files, const BenchFiles& at, const std::string& script,
                const Runner& run, std::string* outcome) {
-  files.RemoveFile(at.target);
+  files.RemoveFile(at.Target);
   JobState job;
-  job.ScriptDir = at.script_dir;
-  job.SourcePath = at.source;
-  job.TargetPath = job.TargetWritePath = at.target;
+  job.ScriptDir = at.ScriptDir;
+  job.SourcePath = at.Source;
+  job.TargetPath = job.TargetWritePath = at.Target;
   job.Script = std::make_unique<ScriptLines>(script);
-  job.SourceStream = files.OpenShared(at.source);
-  job.TargetStream = files.CreateExclusive(at.target);
+  job.SourceStream = files.OpenShared(at.Source);
+  job.TargetStream = files.CreateExclusive(at.Target);
   ReadWdfHeader(*job.SourceStream, &job.SourceCount, &job.SourceIndexOffset);
   SilentView view;
   const auto start = std::chrono::steady_clock::now();
   run(job, files, view);
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
   *outcome = job.ErrorText.empty() ? "ok, " + std::to_string(job.TargetCount) + " entries, " +
-                                         std::to_string(FileSize(files, at.target)) + " bytes"
+                                         std::to_string(FileSize(files, at.Target)) + " bytes"
                                    : "FAILED";
   return took.count();
 }
 
 // The baseline: the source's bytes copied to another file through the same size of buffer.
 double TimePlainCopy(FileSystem& files, const BenchFiles& at) {
-  files.RemoveFile(at.copy);
-  auto from = files.OpenShared(at.source);
-  auto to = files.CreateExclusive(at.copy);
+  files.RemoveFile(at.Copy);
+  auto from = files.OpenShared(at.Source);
+  auto to = files.CreateExclusive(at.Copy);
   std::vector<unsigned char> buffer(kRunBufferSize);
   const auto start = std::chrono::steady_clock::now();
   for (;;) {
@@ -211,13 +211,13 @@ void Measure(FileSystem& files, const BenchFiles& at, uint32_t entries, uint32_t
   std::mt19937 random(20261207);
   std::vector<uint32_t> ids(entries);
   for (uint32_t k = 0; k < entries; ++k) ids[k] = 0x10000 + k;
-  PutFile(files, at.source, MakeArchive(ids, random));
+  PutFile(files, at.Source, MakeArchive(ids, random));
   std::vector<uint32_t> other_ids(other_entries);
   for (uint32_t k = 0; k < other_entries; ++k) other_ids[k] = k;
-  PutFile(files, at.other, MakeArchive(other_ids, random));
-  files.MakeDirectory(at.script_dir + "pictures");
+  PutFile(files, at.Other, MakeArchive(other_ids, random));
+  files.MakeDirectory(at.ScriptDir + "pictures");
   for (int k = 0; k < 50; ++k) {
-    PutFile(files, at.script_dir + "pictures\\picture" + std::to_string(k) + ".bmp",
+    PutFile(files, at.ScriptDir + "pictures\\picture" + std::to_string(k) + ".bmp",
             std::string(2000 + 100 * k, 'p'));
   }
   const Workload keep_all{"no rules", "#SrcFile=source.wdf\r\n"};
@@ -225,15 +225,15 @@ void Measure(FileSystem& files, const BenchFiles& at, uint32_t entries, uint32_t
   const Workload internal = InternalReferences(entries, rules, random);
 
   std::printf("source: %u entries, %llu bytes; script: %u rules\n", entries,
-              static_cast<unsigned long long>(FileSize(files, at.source)),
+              static_cast<unsigned long long>(FileSize(files, at.Source)),
               std::min(rules, entries));
   const double copy = Best(repeats, [&] { return TimePlainCopy(files, at); });
   std::printf("%-40s %9.2f ms   1.00x\n", "plain copy of the source's bytes", copy * 1e3);
 
   struct Case {
-    const char* name;
-    const Workload* workload;
-    Runner run;
+    const char* Name;
+    const Workload* Load;
+    Runner Run;
   } cases[] = {
       {"RunPack, no rules", &keep_all, RunPack},
       {"RunPack, mixed rules", &mixed, RunPack},
@@ -244,8 +244,8 @@ void Measure(FileSystem& files, const BenchFiles& at, uint32_t entries, uint32_t
   for (const Case& c : cases) {
     std::string outcome;
     const double took =
-        Best(repeats, [&] { return TimeRun(files, at, c.workload->script, c.run, &outcome); });
-    std::printf("%-40s %9.2f ms %6.2fx   (%s)\n", c.name, took * 1e3, took / copy, outcome.c_str());
+        Best(repeats, [&] { return TimeRun(files, at, c.Load->Script, c.Run, &outcome); });
+    std::printf("%-40s %9.2f ms %6.2fx   (%s)\n", c.Name, took * 1e3, took / copy, outcome.c_str());
   }
 }
 

@@ -14,8 +14,8 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-import velmora_e2e as e2e  # noqa: E402  (the archive helpers)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+import wdf  # noqa: E402
 
 
 def timed(function):
@@ -30,8 +30,7 @@ def main():
     runs = int(sys.argv[3]) if len(sys.argv) > 3 else 5
     work = tempfile.mkdtemp(prefix="velmora-bench-")
     os.chdir(work)
-    with open("big.wdf", "wb") as f:
-        f.write(e2e.wdf_archive([(n, (b"%07d" % n) * 64) for n in range(count)]))
+    wdf.write_file("big.wdf", ((n, (b"%07d" % n) * 64) for n in range(count)))
     with open("big.vlm", "wb") as f:
         f.write(b"#SrcFile=big.wdf\r\n#DestFile=new.wdf\r\n")
 

@@ -11,22 +11,17 @@ with `cp -r` of a folder holding the same files, which writes the same bytes the
 import os
 import shutil
 import statistics
-import struct
 import subprocess
 import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+import wdf  # noqa: E402
+
 
 def make_archive(path, count):
-    data = bytearray()
-    index = bytearray()
-    for k in range(count):
-        size = 1 + (k * 7919) % 2000
-        index += struct.pack("<IIII", k, 12 + len(data), size, 0)
-        data += bytes([k % 251]) * size
-    with open(path, "wb") as f:
-        f.write(b"PFDW" + struct.pack("<II", count, 12 + len(data)) + data + index)
+    wdf.write_file(path, ((k, bytes([k % 251]) * (1 + (k * 7919) % 2000)) for k in range(count)))
 
 
 def median_seconds(command, runs, cwd, before=None):

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "plain_model.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "wdf/archive_check.h"
 #include "wdf/archive_index.h"
 #include "wdf/entry_kind.h"
@@ -49,8 +49,8 @@ uint64_t PlainUncoveredBytes(const std::string& bytes, uint32_t index_offset,
   cover(0, 12);
   cover(index_offset, index_offset + 16ull * entries.size());
   for (const PlainEntry& entry : entries) {
-    cover(entry.offset,
-          std::min<uint64_t>(covered.size(), uint64_t{entry.offset} + entry.size + entry.space));
+    cover(entry.Offset,
+          std::min<uint64_t>(covered.size(), uint64_t{entry.Offset} + entry.Size + entry.Space));
   }
   return static_cast<uint64_t>(std::count(covered.begin(), covered.end(), false));
 }
@@ -67,10 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const ArchiveFault fault = ReadArchiveIndex(*stream, &index);
   FUZZ_CHECK(fault == PlainFault(bytes), "fault %d, expected %d", static_cast<int>(fault),
              static_cast<int>(PlainFault(bytes)));
-  FUZZ_CHECK(index.file_size == size, "file size %llu",
-             static_cast<unsigned long long>(index.file_size));
-  FUZZ_CHECK(index.entries.capacity() <= size / 16 + 4096, "room for %zu entries in %zu bytes",
-             index.entries.capacity(), size);
+  FUZZ_CHECK(index.FileSize == size, "file size %llu",
+             static_cast<unsigned long long>(index.FileSize));
+  FUZZ_CHECK(index.Entries.capacity() <= size / 16 + 4096, "room for %zu entries in %zu bytes",
+             index.Entries.capacity(), size);
 
   std::vector<PlainEntry> plain;
   uint32_t count = 0, index_offset = 0;
@@ -78,12 +78,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PlainHeader(bytes, &count, &index_offset);
     for (uint32_t k = 0; k < count; ++k)
       plain.push_back(PlainRecord(bytes, index_offset + 16ull * k));
-    FUZZ_CHECK(index.entries.size() == plain.size(), "%zu entries, expected %zu",
-               index.entries.size(), plain.size());
+    FUZZ_CHECK(index.Entries.size() == plain.size(), "%zu entries, expected %zu",
+               index.Entries.size(), plain.size());
     for (size_t k = 0; k < plain.size(); ++k) {
-      const WdfEntry& entry = index.entries[k];
-      FUZZ_CHECK(entry.Id == plain[k].id && entry.Offset == plain[k].offset &&
-                     entry.Size == plain[k].size && entry.Space == plain[k].space,
+      const WdfEntry& entry = index.Entries[k];
+      FUZZ_CHECK(entry.Id == plain[k].Id && entry.Offset == plain[k].Offset &&
+                     entry.Size == plain[k].Size && entry.Space == plain[k].Space,
                  "entry %zu read wrongly", k);
     }
   }
@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const ArchiveCheck check = CheckArchive(index, fault);
   uint64_t errors = 0, warnings = 0, duplicates = 0, uncovered = 0;
   bool warning_seen = false;
-  for (const ArchiveFinding& finding : check.findings) {
+  for (const ArchiveFinding& finding : check.Findings) {
     if (finding.IsError()) {
       FUZZ_CHECK(!warning_seen, "an error after a warning");
       ++errors;
@@ -100,30 +100,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       warning_seen = true;
       ++warnings;
     }
-    if (finding.type == ArchiveFinding::Type::kDuplicateId) ++duplicates;
-    if (finding.type == ArchiveFinding::Type::kUncovered) {
-      uncovered += finding.region.end - finding.region.start;
+    if (finding.Kind == ArchiveFinding::Type::kDuplicateId) ++duplicates;
+    if (finding.Kind == ArchiveFinding::Type::kUncovered) {
+      uncovered += finding.Region.End - finding.Region.Start;
     }
-    if (finding.type == ArchiveFinding::Type::kOverlap) {
+    if (finding.Kind == ArchiveFinding::Type::kOverlap) {
       FUZZ_CHECK(
-          finding.other.start <= finding.region.start && finding.region.start < finding.other.end,
+          finding.Other.Start <= finding.Region.Start && finding.Region.Start < finding.Other.End,
           "overlap of regions that do not meet");
     }
   }
-  FUZZ_CHECK(errors == check.errors && warnings == check.warnings, "counts %llu/%llu",
-             static_cast<unsigned long long>(check.errors),
-             static_cast<unsigned long long>(check.warnings));
+  FUZZ_CHECK(errors == check.Errors && warnings == check.Warnings, "counts %llu/%llu",
+             static_cast<unsigned long long>(check.Errors),
+             static_cast<unsigned long long>(check.Warnings));
   uint64_t plain_errors = fault == ArchiveFault::kNone ? 0 : 1;
   uint64_t plain_duplicates = 0;
   for (size_t k = 0; k < plain.size(); ++k) {
     if (!PlainInBounds(plain[k], size, count)) ++plain_errors;
     bool repeated = false;
     for (size_t before = 0; before < k && !repeated; ++before)
-      repeated = plain[before].id == plain[k].id;
+      repeated = plain[before].Id == plain[k].Id;
     if (repeated) ++plain_duplicates;
   }
-  FUZZ_CHECK(check.errors == plain_errors, "%llu errors, expected %llu",
-             static_cast<unsigned long long>(check.errors),
+  FUZZ_CHECK(check.Errors == plain_errors, "%llu errors, expected %llu",
+             static_cast<unsigned long long>(check.Errors),
              static_cast<unsigned long long>(plain_errors));
   FUZZ_CHECK(duplicates == plain_duplicates, "%llu duplicate ids, expected %llu",
              static_cast<unsigned long long>(duplicates),
@@ -135,16 +135,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                static_cast<unsigned long long>(plain_uncovered));
   }
 
-  const std::vector<uint32_t> occurrences = IdOccurrences(index.entries);
+  const std::vector<uint32_t> occurrences = IdOccurrences(index.Entries);
   for (size_t k = 0; k < plain.size(); ++k) {
     uint32_t occurrence = 1;
-    for (size_t before = 0; before < k; ++before) occurrence += plain[before].id == plain[k].id;
+    for (size_t before = 0; before < k; ++before) occurrence += plain[before].Id == plain[k].Id;
     FUZZ_CHECK(occurrences[k] == occurrence, "entry %zu is occurrence %u, expected %u", k,
                occurrences[k], occurrence);
   }
 
   for (size_t k = 0; k < plain.size() && k < kEntriesRead; ++k) {
-    const WdfEntry& entry = index.entries[k];
+    const WdfEntry& entry = index.Entries[k];
     // The commands take an entry as in the file when Offset + Size does not pass its end.
     const bool in_file = uint64_t{entry.Offset} + entry.Size <= size;
     const std::string expected = in_file ? bytes.substr(entry.Offset, entry.Size) : "";

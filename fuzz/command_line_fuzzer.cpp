@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/fake_current_directory.h"
-#include "app/script_path.h"
+#include "job/command_line.h"
+#include "testing/fake_current_directory.h"
+#include "job/script_path.h"
 #include "plain_model.h"
 #include "sys/code_page.h"
 
@@ -112,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const uint8_t flags = data[0];
   const bool double_byte = (flags & 1) != 0;
-  SetLeadByteRangeForTesting(double_byte ? 0x81 : 1, double_byte ? 0xFE : 0);
+  SetActiveCodePage(double_byte ? CodePage::kGbk : CodePage::kUtf8);
   const PlainText text(double_byte);
   const std::string raw(reinterpret_cast<const char*>(data) + 1, size - 1);
 

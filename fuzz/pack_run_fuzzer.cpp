@@ -23,11 +23,11 @@
 #include "job/job_state.h"
 #include "job/pack_run.h"
 #include "job/prepare.h"
-#include "job/recording_view.h"
+#include "testing/recording_view.h"
 #include "job/script.h"
 #include "plain_model.h"
 #include "sys/code_page.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 using namespace velmora;
 using namespace velmora::fuzzing;
@@ -63,8 +63,8 @@ std::vector<std::string> SplitParts(const std::string& bytes) {
 // What the rules say a prepared run ends with.
 struct Expected {
   enum Result { kWritten, kFailed, kStopped } result = kWritten;
-  std::string archive;       // when written
-  std::set<size_t> reached;  // rule lines marked as used
+  std::string Archive;       // when written
+  std::set<size_t> Reached;  // rule lines marked as used
 };
 
 // The plain model of the run, from the rules as stated: the walk over the source index with the
@@ -107,9 +107,9 @@ class PlainRun {
       }
       if (!PlainInBounds(index[i], source_.size(), count)) return Failed(expected);
       std::string value;
-      const int line = RuleLine(index[i].id);
+      const int line = RuleLine(index[i].Id);
       if (line >= 0) {
-        expected.reached.insert(static_cast<size_t>(line));
+        expected.Reached.insert(static_cast<size_t>(line));
         value = text_.Clean(values_[static_cast<size_t>(line)], true);
       }
       std::string id_text, bytes;
@@ -117,15 +117,15 @@ class PlainRun {
       bool taken = false;
       switch (ClassifyPlainRule(value, &id_text)) {
         case PlainRule::kKeep:
-          taken = PlainSlice(source_, index[i].offset, index[i].size, &bytes);
+          taken = PlainSlice(source_, index[i].Offset, index[i].Size, &bytes);
           break;
         case PlainRule::kInternalReference:
           PlainHexId(id_text, &id);
           for (const PlainEntry& other : index) {
-            if (other.id != id) continue;
-            index[i].offset = other.offset;
-            index[i].size = other.size;
-            taken = PlainSlice(source_, index[i].offset, index[i].size, &bytes);
+            if (other.Id != id) continue;
+            index[i].Offset = other.Offset;
+            index[i].Size = other.Size;
+            taken = PlainSlice(source_, index[i].Offset, index[i].Size, &bytes);
             break;
           }
           break;
@@ -148,10 +148,10 @@ class PlainRun {
       }
       if (!taken) return Failed(expected);
       bytes_written += bytes.size();
-      written.emplace_back(index[i].id, bytes);
+      written.emplace_back(index[i].Id, bytes);
     }
-    expected.archive = PlainArchive(written);
-    if (expected.archive.size() + 8 > write_limit_) return Failed(expected);  // the header patch
+    expected.Archive = PlainArchive(written);
+    if (expected.Archive.size() + 8 > write_limit_) return Failed(expected);  // the header patch
     return expected;
   }
 
@@ -176,7 +176,7 @@ class PlainRun {
     if (file == readable_.end() || !PlainHeader(file->second, &count, &index_offset)) return false;
     for (uint32_t k = 0; k < count; ++k) {
       const PlainEntry entry = PlainRecord(file->second, index_offset + 16ull * k);
-      if (entry.id == id) return PlainSlice(file->second, entry.offset, entry.size, bytes);
+      if (entry.Id == id) return PlainSlice(file->second, entry.Offset, entry.Size, bytes);
     }
     return false;
   }
@@ -204,7 +204,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t flags = data[0];
   const uint8_t parameter = data[1];
   const bool double_byte = (flags & 1) != 0;
-  SetLeadByteRangeForTesting(double_byte ? 0x81 : 1, double_byte ? 0xFE : 0);
+  SetActiveCodePage(double_byte ? CodePage::kGbk : CodePage::kUtf8);
   const PlainText text(double_byte);
   const std::vector<std::string> parts =
       SplitParts(std::string(reinterpret_cast<const char*>(data) + 2, size - 2));
@@ -219,7 +219,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Files before = Snapshot(files);
 
   RecordingView view;
-  view.stop_after_reports = stop_after;
+  view.StopAfterReports = stop_after;
   {
     JobState job;
     job.ScriptPath = kScriptPath;
@@ -228,7 +228,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!PrepareJob(job, files, view)) {
       FUZZ_CHECK(Snapshot(files) == before, "a refused preparation changed the files:%s",
                  Describe(Snapshot(files)).c_str());
-      FUZZ_CHECK(!view.boxes.empty() && view.boxes.back().kind == RecordingView::Box::kError,
+      FUZZ_CHECK(!view.Boxes.empty() && view.Boxes.back().Kind == RecordingView::Box::kError,
                  "refused without a message");
       return 0;
     }
@@ -241,9 +241,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             .Run();
 
     RunPack(job, files, view);
-    FUZZ_CHECK(view.finished_calls == 1, "the view was told %d times", view.finished_calls);
+    FUZZ_CHECK(view.FinishedCalls == 1, "the view was told %d times", view.FinishedCalls);
     Files wanted = before;
-    if (expected.result == Expected::kWritten) wanted[job.TargetPath] = expected.archive;
+    if (expected.result == Expected::kWritten) wanted[job.TargetPath] = expected.Archive;
     const Files after = Snapshot(files);
     FUZZ_CHECK(after == wanted,
                "run ended as %d (expected %d), error \"%s\"; files:%s\n  expected:%s",
@@ -253,7 +253,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                "error \"%s\" where the run %s", Shown(job.ErrorText).c_str(),
                expected.result == Expected::kFailed ? "fails" : "does not fail");
     for (size_t i = 0; i < job.Script->Count(); ++i) {
-      FUZZ_CHECK(job.Script->UsedMarkAt(i) == (expected.reached.count(i) ? 1 : 0),
+      FUZZ_CHECK(job.Script->UsedMarkAt(i) == (expected.Reached.count(i) ? 1 : 0),
                  "mark of line %zu is %d", i, job.Script->UsedMarkAt(i));
     }
   }

@@ -221,7 +221,7 @@ inline PlainRule ClassifyPlainRule(const std::string& value, std::string* id_tex
 // --- Archives -------------------------------------------------------------------------------
 
 struct PlainEntry {
-  uint32_t id = 0, offset = 0, size = 0, space = 0;
+  uint32_t Id = 0, offset = 0, size = 0, space = 0;
 };
 
 inline uint32_t PlainLe32(const std::string& bytes, uint64_t at) {
@@ -246,8 +246,8 @@ inline bool PlainHeader(const std::string& bytes, uint32_t* count, uint32_t* ind
 
 // The entry with its reserved space ends before the last `count` * 16 bytes of the file.
 inline bool PlainInBounds(const PlainEntry& entry, uint64_t file_size, uint32_t count) {
-  const unsigned __int128 end = static_cast<unsigned __int128>(entry.offset) + entry.size +
-                                entry.space + static_cast<unsigned __int128>(count) * 16;
+  const unsigned __int128 end = static_cast<unsigned __int128>(entry.Offset) + entry.Size +
+                                entry.Space + static_cast<unsigned __int128>(count) * 16;
   return end <= file_size;
 }
 

@@ -13,12 +13,13 @@
 #include "job/entry_rules.h"
 #include "job/job_state.h"
 #include "job/pack_run.h"
-#include "job/recording_view.h"
+#include "testing/recording_view.h"
 #include "job/script.h"
 #include "msg/format.h"
 #include "plain_model.h"
 #include "sys/code_page.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
+#include "wdf/resource_id.h"
 #include "sys/system_error.h"
 
 using namespace velmora;
@@ -40,8 +41,8 @@ const std::string kFileBytes = "whole file";
 
 // What the run gives with `value` as the rule of entry 1: the entries written, or the message.
 struct Outcome {
-  Entries written;
-  std::string error;
+  Entries Written;
+  std::string Error;
 };
 
 Outcome WithFirstEntry(const std::string& bytes) {
@@ -136,20 +137,20 @@ void CheckRun(const std::string& value, bool double_byte) {
 
   const Outcome expected = PlainOutcome(value, double_byte);
   const std::string shown_value = Shown(value);
-  if (expected.error == "?") {
+  if (expected.Error == "?") {
     FUZZ_CHECK(!job.ErrorText.empty() && !files.HasFile(kTarget), "\"%s\" must fail",
                shown_value.c_str());
-  } else if (!expected.error.empty()) {
-    FUZZ_CHECK(job.ErrorText == expected.error, "\"%s\" gave \"%s\", expected \"%s\"",
-               shown_value.c_str(), Shown(job.ErrorText).c_str(), Shown(expected.error).c_str());
+  } else if (!expected.Error.empty()) {
+    FUZZ_CHECK(job.ErrorText == expected.Error, "\"%s\" gave \"%s\", expected \"%s\"",
+               shown_value.c_str(), Shown(job.ErrorText).c_str(), Shown(expected.Error).c_str());
     FUZZ_CHECK(!files.HasFile(kTarget), "\"%s\" failed and left its target", shown_value.c_str());
   } else {
     FUZZ_CHECK(job.ErrorText.empty(), "\"%s\" gave \"%s\"", shown_value.c_str(),
                Shown(job.ErrorText).c_str());
-    FUZZ_CHECK(files.FileBytes(kTarget) == PlainArchive(expected.written),
+    FUZZ_CHECK(files.FileBytes(kTarget) == PlainArchive(expected.Written),
                "\"%s\" wrote \"%s\", expected \"%s\"", shown_value.c_str(),
                Shown(files.FileBytes(kTarget)).c_str(),
-               Shown(PlainArchive(expected.written)).c_str());
+               Shown(PlainArchive(expected.Written)).c_str());
   }
   FUZZ_CHECK(job.Script->UsedMarkAt(1) == 1, "the rule line was not marked");
 }
@@ -159,7 +160,7 @@ void CheckRun(const std::string& value, bool double_byte) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const bool double_byte = (data[0] & 1) != 0;
-  SetLeadByteRangeForTesting(double_byte ? 0x81 : 1, double_byte ? 0xFE : 0);
+  SetActiveCodePage(double_byte ? CodePage::kGbk : CodePage::kUtf8);
   const std::string value(reinterpret_cast<const char*>(data) + 1, size - 1);
 
   uint32_t id = 0xDEADBEEF, plain_id = 0;

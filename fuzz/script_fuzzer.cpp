@@ -11,7 +11,7 @@
 #include "job/script.h"
 #include "plain_model.h"
 #include "sys/code_page.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 using namespace velmora;
 using namespace velmora::fuzzing;
@@ -38,7 +38,7 @@ std::string SwappedCase(const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const bool double_byte = (data[0] & 1) != 0;
-  SetLeadByteRangeForTesting(double_byte ? 0x81 : 1, double_byte ? 0xFE : 0);
+  SetActiveCodePage(double_byte ? CodePage::kGbk : CodePage::kUtf8);
   const PlainText plain(double_byte);
   const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "plain_model.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "wdf/wdf.h"
 
 using namespace velmora;
@@ -28,7 +28,7 @@ IndexSearch PlainSearch(const std::string& bytes, uint32_t count, uint32_t index
     const uint64_t at = index_offset + 16 * k;
     if (at + 16 > bytes.size()) return IndexSearch::kReadFailed;
     const PlainEntry entry = PlainRecord(bytes, at);
-    if (entry.id == id) {
+    if (entry.Id == id) {
       *found = entry;
       return IndexSearch::kFound;
     }
@@ -46,9 +46,9 @@ void CheckSearch(MemoryFileSystem& files, const std::string& bytes, uint32_t cou
   FUZZ_CHECK(result == plain, "search for %08X in %u entries at %u: %d, expected %d", id, count,
              index_offset, static_cast<int>(result), static_cast<int>(plain));
   if (result == IndexSearch::kFound) {
-    FUZZ_CHECK(size == expected.size, "size %u, expected %u", size, expected.size);
-    FUZZ_CHECK(stream->Position() == expected.offset, "positioned at %llu, expected %u",
-               static_cast<unsigned long long>(stream->Position()), expected.offset);
+    FUZZ_CHECK(size == expected.Size, "size %u, expected %u", size, expected.Size);
+    FUZZ_CHECK(stream->Position() == expected.Offset, "positioned at %llu, expected %u",
+               static_cast<unsigned long long>(stream->Position()), expected.Offset);
   } else {
     FUZZ_CHECK(size == 0xDEADBEEF, "size changed by a failed search");
   }
@@ -76,11 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                index_offset);
     for (uint32_t k = 0; k < count && k < kEntriesPerInput; ++k) {
       const PlainEntry plain = PlainRecord(bytes, index_offset + 16ull * k);
-      const WdfEntry entry{plain.id, plain.offset, plain.size, plain.space};
+      const WdfEntry entry{plain.Id, plain.Offset, plain.Size, plain.Space};
       FUZZ_CHECK(EntryInBounds(entry, size, count) == PlainInBounds(plain, size, count),
                  "bounds of entry %u", k);
-      CheckSearch(files, bytes, count, index_offset, plain.id);
-      CheckSearch(files, bytes, count, index_offset, plain.id ^ 0x80000000u);
+      CheckSearch(files, bytes, count, index_offset, plain.Id);
+      CheckSearch(files, bytes, count, index_offset, plain.Id ^ 0x80000000u);
     }
   }
 
@@ -90,12 +90,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const PlainEntry plain = PlainRecord(bytes, at);
     const uint32_t any_count = PlainLe32(bytes, at + 16);
     const uint64_t any_size = static_cast<uint64_t>(PlainLe32(bytes, at + 20)) << (at % 33);
-    const WdfEntry entry{plain.id, plain.offset, plain.size, plain.space};
+    const WdfEntry entry{plain.Id, plain.Offset, plain.Size, plain.Space};
     FUZZ_CHECK(
         EntryInBounds(entry, any_size, any_count) == PlainInBounds(plain, any_size, any_count),
-        "bounds of %u+%u+%u in %llu bytes with %u entries", plain.offset, plain.size, plain.space,
+        "bounds of %u+%u+%u in %llu bytes with %u entries", plain.Offset, plain.Size, plain.Space,
         static_cast<unsigned long long>(any_size), any_count);
-    CheckSearch(files, bytes, any_count, plain.offset, plain.id);
+    CheckSearch(files, bytes, any_count, plain.Offset, plain.Id);
   }
 
   // The records survive their encoding byte for byte.
@@ -106,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(std::string(reinterpret_cast<char*>(out), 16) == bytes.substr(0, 16),
                "entry record changed by decoding and encoding");
     const WdfEntry entry = DecodeWdfEntry(data);
-    FUZZ_CHECK(entry.Id == plain.id && entry.Offset == plain.offset && entry.Size == plain.size &&
-                   entry.Space == plain.space,
+    FUZZ_CHECK(entry.Id == plain.Id && entry.Offset == plain.Offset && entry.Size == plain.Size &&
+                   entry.Space == plain.Space,
                "entry decoded wrongly");
   }
   return 0;

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The headless half of tools/demo.sh: runs the example script through Velmora.exe under the UI
 driver, answers every box with OK, prints what the program showed, keeps a screenshot of the
-progress dialog and lists the new archive."""
+progress dialog and lists the new archive with the terminal tool.
+
+    tools/demo.py EXAMPLE_DIR VELMORA"""
 import glob
 import os
 import shutil
@@ -42,7 +44,7 @@ def png_from_bmp(bmp_path):
     return png_path
 
 
-def main(example_dir):
+def main(example_dir, velmora):
     e2e.check_environment()
     e2e.map_scenario_drive()
     scenario = e2e.Scenario("demo")
@@ -64,10 +66,12 @@ def main(example_dir):
     archive = scenario.path("out/ui-new.wdf")
     if os.path.exists(archive):
         print()
-        subprocess.run([sys.executable, os.path.join(HERE, "wdf-list.py"), archive], check=True)
+        subprocess.run([velmora, "list", archive], check=True)
     else:
         sys.exit("no new archive was written")
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    if len(sys.argv) != 3:
+        sys.exit("usage: tools/demo.py EXAMPLE_DIR VELMORA")
+    main(sys.argv[1], sys.argv[2])

@@ -2,12 +2,13 @@
 # The main job, shown on the shipped example: builds Velmora.exe and runs examples/demo/demo.vlm
 # through it under Wine. With a display the person sees the dialog and answers the boxes;
 # without one it runs under Xvfb, answers the boxes itself and prints them, saves a screenshot
-# of the progress dialog, and prints the entries of the new archive. The terminal tool `velmora`
-# is built and installed on the way, so that it is at hand afterwards.
+# of the progress dialog, and lists the entries of the new archive with `velmora list`. The
+# terminal tool `velmora` is built and installed on the way, so that it is at hand afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
 build=$top/build/win32
+velmora=$top/build/native-release/velmora  # built by install-velmora.sh
 
 tools/install-deps.sh
 tools/install-velmora.sh
@@ -24,7 +25,7 @@ if [ -n "${DISPLAY:-}" ] && [ "${VELMORA_DEMO_HEADLESS:-0}" != 1 ]; then
   VELMORA_BUILD_DIR="$build" VELMORA_WINE_DISPLAY="$DISPLAY" \
     tests/wine/wine-run.sh "$build/Velmora.exe" "$script" || true
   if [ -f "$work/out/ui-new.wdf" ]; then
-    python3 tools/wdf-list.py "$work/out/ui-new.wdf"
+    "$velmora" list "$work/out/ui-new.wdf"
   else
     echo "No new archive was written (the run was refused or cancelled)."
   fi
@@ -32,5 +33,5 @@ else
   tests/wine/session.sh start "$build" >/dev/null
   VELMORA_BUILD_DIR="$build" VELMORA_WINE_RUN="$top/tests/wine/wine-run.sh" \
     VELMORA_UI_DRIVER="$build/tests/ui_driver.exe" VELMORA_EXE="$build/Velmora.exe" \
-    python3 tools/demo.py "$top/examples/demo"
+    python3 tools/demo.py "$top/examples/demo" "$velmora"
 fi

@@ -7,20 +7,10 @@ import os
 import struct
 import zlib
 
+import wdf
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "..", "examples", "demo")
-
-
-def wdf(entries):
-    """entries: list of (id, bytes). Returns an archive in the writer layout."""
-    data = b""
-    index = b""
-    offset = 12
-    for ident, payload in entries:
-        index += struct.pack("<IIII", ident, offset, len(payload), 0)
-        data += payload
-        offset += len(payload)
-    return b"PFDW" + struct.pack("<II", len(entries), offset) + data + index
 
 
 def title_bmp(width=48, height=24):
@@ -68,11 +58,9 @@ def main():
     os.makedirs(os.path.join(OUT, "extra"), exist_ok=True)
     os.makedirs(os.path.join(OUT, "pictures"), exist_ok=True)
     source = [(i, ("resource %d of ui.wdf\n" % i).encode() * i) for i in range(1, 7)]
-    with open(os.path.join(OUT, "ui.wdf"), "wb") as f:
-        f.write(wdf(source))
+    wdf.write_file(os.path.join(OUT, "ui.wdf"), source)
     icons = [(0x10, zlib.compress(b"icon sixteen " * 20)), (0x11, b"icon seventeen")]
-    with open(os.path.join(OUT, "extra", "icons.wdf"), "wb") as f:
-        f.write(wdf(icons))
+    wdf.write_file(os.path.join(OUT, "extra", "icons.wdf"), icons)
     with open(os.path.join(OUT, "pictures", "title.bmp"), "wb") as f:
         f.write(title_bmp())
     with open(os.path.join(OUT, "demo.vlm"), "wb") as f:

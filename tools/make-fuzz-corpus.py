@@ -12,30 +12,19 @@ import re
 import struct
 import sys
 
+import wdf
+
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fuzz", "corpus")
 PART = b"\0part\0"
-
-
-def le32(*values):
-    return b"".join(struct.pack("<I", v & 0xFFFFFFFF) for v in values)
-
-
-def archive(entries):
-    """An archive in the writer layout from (id, bytes) pairs."""
-    data, index = b"", b""
-    for entry_id, payload in entries:
-        index += le32(entry_id, 12 + len(data), len(payload), 0)
-        data += payload
-    return b"PFDW" + le32(len(entries), 12 + len(data)) + data + index
 
 
 def lines(*texts, eol=b"\r\n"):
     return b"".join(t + eol for t in texts)
 
 
-SOURCE = archive([(0xA1B2, b"first"), (0xA1B3, b"second"), (0xA1B4, b"third"),
+SOURCE = wdf.archive([(0xA1B2, b"first"), (0xA1B3, b"second"), (0xA1B4, b"third"),
                   (0xA1B5, b"fourth"), (0xA1B6, b"fifth")])
-OTHER = archive([(0x10, b"from the other archive"), (0x11, b"")])
+OTHER = wdf.archive([(0x10, b"from the other archive"), (0x11, b"")])
 PICTURE = b"BM picture bytes"
 
 WORKED_SCRIPT = lines(
@@ -75,21 +64,21 @@ def script_seeds():
 
 
 def wdf_seeds():
-    three = archive([(1, b"12345"), (2, b""), (3, b"1234567")])
+    three = wdf.archive([(1, b"12345"), (2, b""), (3, b"1234567")])
     return {
         "three-entries": three,
-        "empty-index": archive([]),
-        "duplicate-ids": archive([(7, b"a"), (7, b"bb"), (0x80000007, b"c")]),
+        "empty-index": wdf.archive([]),
+        "duplicate-ids": wdf.archive([(7, b"a"), (7, b"bb"), (0x80000007, b"c")]),
         "other-byte-order": b"WDFP" + three[4:],
-        "short-header": b"PFDW" + le32(0),
+        "short-header": wdf.header(0, 0)[:8],
         "index-one-byte-short": three[:-1],
-        "index-at-file-end": b"PFDW" + le32(0, 12),
-        "index-beyond-file": b"PFDW" + le32(0, 13),
-        "count-2-pow-28": b"PFDW" + le32(0x10000000, 0) + bytes(20),
-        "count-all-ones": b"PFDW" + le32(0xFFFFFFFF, 0xFFFFFFFF) + bytes(20),
-        "entry-with-space": b"PFDW" + le32(1, 16) + b"data" + le32(9, 12, 2, 2),
-        "entry-beyond-32-bits": b"PFDW" + le32(1, 12) + le32(5, 0x10, 0xFFFFFFF0, 0),
-        "index-inside-header": b"PFDW" + le32(1, 0) + bytes(4),
+        "index-at-file-end": wdf.header(0, 12),
+        "index-beyond-file": wdf.header(0, 13),
+        "count-2-pow-28": wdf.header(0x10000000, 0) + bytes(20),
+        "count-all-ones": wdf.header(0xFFFFFFFF, 0xFFFFFFFF) + bytes(20),
+        "entry-with-space": wdf.header(1, 16) + b"data" + wdf.index_entry(9, 12, 2, 2),
+        "entry-beyond-32-bits": wdf.header(1, 12) + wdf.index_entry(5, 0x10, 0xFFFFFFF0),
+        "index-inside-header": wdf.header(1, 0) + bytes(4),
     }
 
 
@@ -102,7 +91,7 @@ def pack_run_seeds():
     return {
         "worked-example": run_input(WORKED_SCRIPT, SOURCE, OTHER, PICTURE),
         "copy-without-rules": run_input(basic, SOURCE),
-        "empty-source": run_input(basic, archive([])),
+        "empty-source": run_input(basic, wdf.archive([])),
         "delete-everything": run_input(
             basic + lines(*(b"@0000A1B%d=@Delete" % k for k in range(2, 7))), SOURCE),
         "internal-chain": run_input(
@@ -119,11 +108,11 @@ def pack_run_seeds():
         "wildcard-file": run_input(basic + lines(b"@0000A1B2=*.bin"), SOURCE, OTHER, PICTURE),
         "script-as-file": run_input(basic + lines(b"@0000A1B2=ui.vlm"), SOURCE),
         "third-entry-out-of-bounds": run_input(
-            basic, b"PFDW" + le32(3, 12) + le32(1, 0, 4, 0) + le32(2, 0, 4, 0)
-            + le32(3, 0, 49, 0)),
+            basic, wdf.header(3, 12) + wdf.index_entry(1, 0, 4) + wdf.index_entry(2, 0, 4)
+            + wdf.index_entry(3, 0, 49)),
         "reference-beyond-file": run_input(
             basic + lines(b"@00000001=@2"),
-            b"PFDW" + le32(2, 12) + le32(1, 0, 4, 0) + le32(2, 4096, 4, 0)),
+            wdf.header(2, 12) + wdf.index_entry(1, 0, 4) + wdf.index_entry(2, 4096, 4)),
         "old-target-replaced": run_input(WORKED_SCRIPT, SOURCE, OTHER, PICTURE, flags=2),
         "old-target-kept-on-failure": run_input(basic + lines(b"@0000A1B4=@xyz"), SOURCE,
                                                 flags=2),
@@ -152,6 +141,9 @@ def rule_value_seeds():
         seeds["value-%02d" % k] = bytes([0]) + value
     seeds["gbk-trail-slash"] = bytes([1]) + b"\x81/@10"
     seeds["gbk-trail-at"] = bytes([1]) + b"b.wdf/\x81@10"
+    # Found by the fuzzer (flags byte "w", bit 0 set: the double-byte code page): the target's
+    # name in another letter case is still the target.
+    seeds["target-in-other-letter-case"] = b"w" + b"oUt.wdf"
     return seeds
 
 
@@ -177,14 +169,15 @@ def command_line_seeds():
 
 def archive_seeds():
     seeds = dict(wdf_seeds())
-    seeds["entry-kinds"] = archive([
+    seeds["entry-kinds"] = wdf.archive([
         (1, b"BM" + bytes(60)), (2, b"\x89PNG\r\n\x1a\n" + bytes(8)), (3, b"\xff\xd8\xff\xe0JFIF"),
-        (4, b"GIF89a" + bytes(6)), (5, b"RIFF" + le32(12) + b"WAVEfmt "), (6, b"OggS" + bytes(8)),
-        (7, b"ID3\x03" + bytes(8)), (8, archive([(9, b"nested")])), (9, b"plain text\r\n"),
+        (4, b"GIF89a" + bytes(6)), (5, b"RIFF" + struct.pack("<I", 12) + b"WAVEfmt "), (6, b"OggS" + bytes(8)),
+        (7, b"ID3\x03" + bytes(8)), (8, wdf.archive([(9, b"nested")])), (9, b"plain text\r\n"),
         (10, bytes(range(256))), (11, b"")])
-    seeds["overlapping-and-uncovered"] = (b"PFDW" + le32(3, 40) + b"0123456789" + b"gap!" * 4
-                                          + b"tail" + le32(1, 12, 8, 0) + le32(1, 16, 8, 2)
-                                          + le32(2, 100, 0, 0))
+    seeds["overlapping-and-uncovered"] = (wdf.header(3, 40) + b"0123456789" + b"gap!" * 4
+                                          + b"tail" + wdf.index_entry(1, 12, 8)
+                                          + wdf.index_entry(1, 16, 8, 2)
+                                          + wdf.index_entry(2, 100, 0))
     return seeds
 
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/last_resort_report.h"
-#include "job/paths.h"
+#include "msg/last_resort_report.h"
+#include "sys/code_location.h"
 
 namespace velmora {
 namespace {
@@ -25,32 +25,10 @@ void EnterReport() {
   for (;;) Sleep(INFINITE);
 }
 
-struct CodeLocation {
-  std::string module_name;  // file name without directory
-  uintptr_t offset = 0;     // from the start of that module
-};
-
-CodeLocation LocationOf(const void* address) {
-  HMODULE module = nullptr;
-  if (address == nullptr || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                                    GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                                static_cast<LPCSTR>(address), &module)) {
-    module = GetModuleHandleA(nullptr);
-  }
-  char path[MAX_PATH + 1] = {};
-  GetModuleFileNameA(module, path, MAX_PATH);
-  CodeLocation location;
-  location.module_name = FileNamePart(path);
-  const uintptr_t base = reinterpret_cast<uintptr_t>(module);
-  const uintptr_t code = reinterpret_cast<uintptr_t>(address);
-  location.offset = code >= base ? code - base : 0;
-  return location;
-}
-
 [[noreturn]] void ShowReportAndExit(const FailureFacts& facts) {
-  const CodeLocation location = LocationOf(facts.code_address);
+  const CodeLocation location = LocateCode(facts.CodeAddress);
   const std::string text =
-      LastResortReportText(facts.type_name, location.module_name, location.offset, facts.message);
+      LastResortReportText(facts.TypeName, location.ModuleName, location.Offset, facts.Message);
   MessageBoxA(nullptr, text.c_str(), LastResortReportCaption(),
               MB_OK | MB_ICONERROR | MB_TASKMODAL);
   ExitProcess(1);
@@ -58,7 +36,7 @@ CodeLocation LocationOf(const void* address) {
 
 FailureFacts FactsOfStructuredException(const EXCEPTION_RECORD& record) {
   FailureFacts facts;
-  facts.code_address = record.ExceptionAddress;
+  facts.CodeAddress = record.ExceptionAddress;
   char text[160];
   switch (record.ExceptionCode) {
     case EXCEPTION_ACCESS_VIOLATION: {
@@ -69,24 +47,24 @@ FailureFacts FactsOfStructuredException(const EXCEPTION_RECORD& record) {
           text, sizeof text, "Access violation at address %08lX. %s of address %08lX",
           static_cast<unsigned long>(reinterpret_cast<uintptr_t>(record.ExceptionAddress)), access,
           static_cast<unsigned long>(target));
-      facts.type_name = "EAccessViolation";
+      facts.TypeName = "EAccessViolation";
       break;
     }
     case EXCEPTION_STACK_OVERFLOW:
-      facts.type_name = "EStackOverflow";
+      facts.TypeName = "EStackOverflow";
       std::snprintf(text, sizeof text, "Stack overflow");
       break;
     case EXCEPTION_INT_DIVIDE_BY_ZERO:
-      facts.type_name = "EDivByZero";
+      facts.TypeName = "EDivByZero";
       std::snprintf(text, sizeof text, "Division by zero");
       break;
     default:
-      facts.type_name = "EExternalException";
+      facts.TypeName = "EExternalException";
       std::snprintf(text, sizeof text, "External exception %08lX",
                     static_cast<unsigned long>(record.ExceptionCode));
       break;
   }
-  facts.message = text;
+  facts.Message = text;
   return facts;
 }
 

@@ -6,12 +6,12 @@
 #include <exception>
 #include <string>
 
-#include "app/command_line.h"
+#include "job/command_line.h"
 #include "app/last_resort_report_win32.h"
-#include "app/program_entry.h"
+#include "job/program_entry.h"
 #include "app/registration.h"
 #include "app/registry.h"
-#include "app/script_path.h"
+#include "job/script_path.h"
 #include "job/job_state.h"
 #include "sys/file_system.h"
 #include "sys/process.h"

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/memory_registry.h"
+#include "testing/memory_registry.h"
 #include "sys/system_error.h"
 
 namespace velmora {
@@ -61,8 +61,8 @@ TEST_F(RegisterTest, FirstStartWritesTheLayoutWithAQuotedCommand) {
 // Associations that already say what the program wants: nothing is written, no notice is sent.
 TEST(RegisterUnchangedTest, MatchingAssociationIsLeftAsStored) {
   const struct {
-    const char* name;
-    std::function<void(MemoryRegistry&)> arrange;
+    const char* Name;
+    std::function<void(MemoryRegistry&)> Arrange;
   } cases[] = {
       {"second start", [](MemoryRegistry& r) { RegisterVelmoraScriptType(r, kProgram); }},
       {"key names in another letter case",
@@ -87,9 +87,9 @@ TEST(RegisterUnchangedTest, MatchingAssociationIsLeftAsStored) {
        }},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.Name);
     MemoryRegistry registry;
-    c.arrange(registry);
+    c.Arrange(registry);
     const std::string before = registry.Dump();
     const int writes = registry.Modifications(), notices = registry.ChangeNotices();
 
@@ -220,14 +220,14 @@ TEST_F(RegisterTest, KeyThatCannotBeOpenedAfterCreationCountsAsAChange) {
 // Each failure ends the operation where it happens: the keys after it are not touched and the
 // shell is not told, although the extension's key was already written.
 struct FailureCase {
-  const char* name;
-  std::function<void(MemoryRegistry&)> arrange;
-  const char* message;
-  const char* untouched_key;
+  const char* Name;
+  std::function<void(MemoryRegistry&)> Arrange;
+  const char* Message;
+  const char* UntouchedKey;
 };
 
 // Names the case in the list of tests and in a failure's report.
-void PrintTo(const FailureCase& failure, std::ostream* out) { *out << failure.name; }
+void PrintTo(const FailureCase& failure, std::ostream* out) { *out << failure.Name; }
 
 class RegisterFailureTest : public ::testing::TestWithParam<FailureCase> {};
 
@@ -235,12 +235,12 @@ TEST_P(RegisterFailureTest, EndsTheOperationAtOnceWithoutANotice) {
   const FailureCase& failure = GetParam();
   MemoryRegistry registry;
   registry.PutDefaultText(".vlm", "otherfile");
-  failure.arrange(registry);
+  failure.Arrange(registry);
 
-  EXPECT_EQ(failure.message, FailureOf([&] { RegisterVelmoraScriptType(registry, kProgram); }));
+  EXPECT_EQ(failure.Message, FailureOf([&] { RegisterVelmoraScriptType(registry, kProgram); }));
 
   EXPECT_EQ(Text("vlmfile"), registry.DefaultBytes(".vlm")) << "the first step did write";
-  EXPECT_FALSE(registry.HasKey(failure.untouched_key));
+  EXPECT_FALSE(registry.HasKey(failure.UntouchedKey));
   EXPECT_EQ(0, registry.ChangeNotices());
   EXPECT_EQ(0, registry.OpenKeyCount());
 }
@@ -262,7 +262,7 @@ INSTANTIATE_TEST_SUITE_P(
                           "NumberOnTheProgId",
                           [](MemoryRegistry& r) { r.PutDefault("vlmfile", kRegBinary, "\x01"); },
                           "Invalid data type for ''", "vlmfile\\DefaultIcon"}),
-    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.Name; });
 
 class UnregisterTest : public RegisterTest {};
 

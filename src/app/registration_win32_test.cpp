@@ -21,14 +21,14 @@ const std::string kProgram = "C:\\Program Files\\Velmora\\Velmora.exe";
 const std::string kMovedProgram = "D:\\Tools\\Velmora.exe";
 
 struct StoredValue {
-  bool present = false;
-  DWORD type = REG_NONE;
-  std::string bytes;
+  bool Present = false;
+  DWORD Type = REG_NONE;
+  std::string Bytes;
 };
 
 std::ostream& operator<<(std::ostream& out, const StoredValue& value) {
-  if (!value.present) return out << "(no value)";
-  return out << "type " << value.type << " \"" << value.bytes << "\" (" << value.bytes.size()
+  if (!value.Present) return out << "(no value)";
+  return out << "type " << value.Type << " \"" << value.Bytes << "\" (" << value.Bytes.size()
              << " bytes)";
 }
 
@@ -42,10 +42,10 @@ StoredValue StoredDefault(const std::string& key_path) {
   }
   char data[1024];
   DWORD size = sizeof data;
-  if (RegQueryValueExA(key, "", nullptr, &value.type, reinterpret_cast<BYTE*>(data), &size) ==
+  if (RegQueryValueExA(key, "", nullptr, &value.Type, reinterpret_cast<BYTE*>(data), &size) ==
       ERROR_SUCCESS) {
-    value.present = true;
-    value.bytes.assign(data, size);
+    value.Present = true;
+    value.Bytes.assign(data, size);
   }
   RegCloseKey(key);
   return value;
@@ -60,7 +60,7 @@ StoredValue ExpandableText(const std::string& text) {
 }
 
 bool operator==(const StoredValue& a, const StoredValue& b) {
-  return a.present == b.present && a.type == b.type && a.bytes == b.bytes;
+  return a.Present == b.Present && a.Type == b.Type && a.Bytes == b.Bytes;
 }
 
 bool KeyExists(const std::string& key_path) {
@@ -107,7 +107,7 @@ TEST_F(SystemRegistrationTest, WritesTheLayoutAsTextsWithTheirZeroByte) {
   EXPECT_EQ(Text("\"C:\\Program Files\\Velmora\\Velmora.exe\" \"%1\""),
             StoredDefault(Key("\\Shell\\Open\\Command")));
   EXPECT_TRUE(KeyExists(Key("\\Shell\\Open")));
-  EXPECT_FALSE(StoredDefault(Key("\\Shell")).present);
+  EXPECT_FALSE(StoredDefault(Key("\\Shell")).Present);
 }
 
 TEST_F(SystemRegistrationTest, ValuesInPlaceAreNotWrittenAgain) {
@@ -146,7 +146,7 @@ TEST_F(SystemRegistrationTest, NumberOnTheExtensionStopsBeforeAnythingIsWritten)
   }
 
   EXPECT_EQ("Invalid data type for ''", message);
-  EXPECT_EQ(REG_DWORD, StoredDefault(kExtension).type);
+  EXPECT_EQ(REG_DWORD, StoredDefault(kExtension).Type);
   EXPECT_FALSE(KeyExists(kProgId));
 }
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/memory_registry.h"
+#include "testing/memory_registry.h"
 #include "sys/system_error.h"
 
 namespace velmora {

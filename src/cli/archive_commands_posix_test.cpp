@@ -1,5 +1,5 @@
 // The archive commands over real files in a folder of their own.
-#include "cli/archive_commands.h"
+#include "cli/commands.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -19,8 +19,8 @@ namespace velmora {
 namespace {
 
 struct Resource {
-  uint32_t id;
-  std::string bytes;
+  uint32_t Id;
+  std::string Bytes;
 };
 
 std::string U32(uint32_t v) {
@@ -32,9 +32,9 @@ std::string U32(uint32_t v) {
 std::string ArchiveOf(const std::vector<Resource>& resources) {
   std::string data, index;
   for (const Resource& r : resources) {
-    index += U32(r.id) + U32(static_cast<uint32_t>(12 + data.size())) +
-             U32(static_cast<uint32_t>(r.bytes.size())) + U32(0);
-    data += r.bytes;
+    index += U32(r.Id) + U32(static_cast<uint32_t>(12 + data.size())) +
+             U32(static_cast<uint32_t>(r.Bytes.size())) + U32(0);
+    data += r.Bytes;
   }
   return "PFDW" + U32(static_cast<uint32_t>(resources.size())) +
          U32(static_cast<uint32_t>(12 + data.size())) + data + index;
@@ -57,7 +57,7 @@ class ArchiveCommandsTest : public ::testing::Test {
   int Run(const CommandInfo& command, std::vector<std::string> args) {
     console_ = MemoryConsole();
     CommandCall call{std::move(args), console_, SystemFileSystem()};
-    return command.run(call);
+    return command.Run(call);
   }
 
   // Repeated id 0x10, an empty entry, a text, and a picture.
@@ -73,26 +73,27 @@ class ArchiveCommandsTest : public ::testing::Test {
 TEST_F(ArchiveCommandsTest, ListInEachForm) {
   PutSample();
   ASSERT_EQ(Run(kListCommand, {"--format", "tsv", Path("ui.wdf")}), kExitOk);
-  EXPECT_EQ(console_.out,
+  EXPECT_EQ(console_.OutText,
             "id\toffset\tsize\tspace\tkind\n"
             "00000010\t12\t24\t0\tbmp\n"
             "0000A1B3\t36\t11\t0\ttext\n"
             "00000010\t47\t6\t0\ttext\n"
             "00000020\t53\t0\t0\tempty\n");
   ASSERT_EQ(Run(kListCommand, {Path("ui.wdf")}), kExitOk);
-  EXPECT_NE(console_.out.find("\n4 entries, index at offset 53, file size 117 bytes\n"),
+  EXPECT_NE(console_.OutText.find("\n4 entries, index at offset 53, file size 117 bytes\n"),
             std::string::npos)
-      << console_.out;
+      << console_.OutText;
   Put("empty.wdf", ArchiveOf({}));
   ASSERT_EQ(Run(kListCommand, {"--format=json", Path("empty.wdf")}), kExitOk);
-  EXPECT_EQ(console_.out, "{\"count\":0,\"index_offset\":12,\"file_size\":12,\"entries\":[]}\n");
+  EXPECT_EQ(console_.OutText,
+            "{\"count\":0,\"index_offset\":12,\"file_size\":12,\"entries\":[]}\n");
 }
 
 TEST_F(ArchiveCommandsTest, EntriesOutsideTheFileAreListedAsSuch) {
   Put("far.wdf", "PFDW" + U32(2) + U32(12) + U32(1) + U32(40) + U32(5) + U32(0) + U32(2) +
                      U32(0xFFFFFFF0) + U32(0x20) + U32(0));
   ASSERT_EQ(Run(kListCommand, {"--format", "tsv", Path("far.wdf")}), kExitOk);
-  EXPECT_EQ(console_.out,
+  EXPECT_EQ(console_.OutText,
             "id\toffset\tsize\tspace\tkind\n00000001\t40\t5\t0\tout-of-bounds\n"
             "00000002\t4294967280\t32\t0\tout-of-bounds\n");
 }
@@ -110,26 +111,26 @@ TEST_F(ArchiveCommandsTest, MalformedArchivesAreRefusedByEveryCommand) {
     const std::string bad = Path("bad.wdf");
     const std::string refusal = "源文件 " + bad + " 不是一个有效的WDF文件\n";
     EXPECT_EQ(Run(kListCommand, {bad}), kExitFailed);
-    EXPECT_EQ(console_.err.substr(0, refusal.size()), refusal);
+    EXPECT_EQ(console_.ErrText.substr(0, refusal.size()), refusal);
     EXPECT_EQ(Run(kExtractCommand, {"-o", Path("out"), bad}), kExitFailed);
-    EXPECT_EQ(console_.err.substr(0, refusal.size()), refusal);
+    EXPECT_EQ(console_.ErrText.substr(0, refusal.size()), refusal);
     EXPECT_FALSE(Exists("out"));
     EXPECT_EQ(Run(kScriptCommand, {"--from-dir", dir_, "-o", Path("s.vlm"), bad}), kExitFailed);
     EXPECT_FALSE(Exists("s.vlm"));
     EXPECT_EQ(Run(kVerifyCommand, {bad}), kExitFailed);
-    EXPECT_NE(console_.out.find(bad + ": INVALID\n"), std::string::npos) << console_.out;
+    EXPECT_NE(console_.OutText.find(bad + ": INVALID\n"), std::string::npos) << console_.OutText;
   }
 }
 
 TEST_F(ArchiveCommandsTest, ExtractNamesRepeatsAndKinds) {
   PutSample();
-  ASSERT_EQ(Run(kExtractCommand, {"-o", Path("out"), Path("ui.wdf")}), kExitOk) << console_.err;
+  ASSERT_EQ(Run(kExtractCommand, {"-o", Path("out"), Path("ui.wdf")}), kExitOk) << console_.ErrText;
   EXPECT_EQ(Files("out"), (std::vector<std::string>{"00000010-2.txt", "00000010.bmp",
                                                     "00000020.dat", "0000A1B3.txt"}));
   EXPECT_EQ(Get("out/00000010.bmp"), kBmp);
   EXPECT_EQ(Get("out/00000010-2.txt"), "second");
   EXPECT_EQ(Get("out/00000020.dat"), "");
-  EXPECT_EQ(console_.out, "4 files written to " + Path("out") + "\n");
+  EXPECT_EQ(console_.OutText, "4 files written to " + Path("out") + "\n");
 }
 
 TEST_F(ArchiveCommandsTest, ExtractTakesIdsInEveryForm) {
@@ -137,7 +138,7 @@ TEST_F(ArchiveCommandsTest, ExtractTakesIdsInEveryForm) {
   const std::vector<std::string> forms = {"a1b3", "@0000A1B3", "0xA1B3", "0000a1b3"};
   for (const std::string& form : forms) {
     ASSERT_EQ(Run(kExtractCommand, {"--force", "-o", Path("out"), Path("ui.wdf"), form}), kExitOk)
-        << form << console_.err;
+        << form << console_.ErrText;
     EXPECT_EQ(Files("out"), std::vector<std::string>{"0000A1B3.txt"}) << form;
   }
   EXPECT_EQ(Run(kExtractCommand, {Path("ui.wdf"), "xyz"}), kExitUsage);
@@ -150,9 +151,9 @@ TEST_F(ArchiveCommandsTest, ExtractRefusalsWriteNothing) {
   mkdir(Path("taken").c_str(), 0777);
   Put("taken/0000A1B3.txt", "mine");
   struct Case {
-    const char* name;
-    std::vector<std::string> args;
-    std::string message;
+    const char* Name;
+    std::vector<std::string> Args;
+    std::string Message;
   };
   const std::vector<Case> cases = {
       {"missing id",
@@ -167,11 +168,12 @@ TEST_F(ArchiveCommandsTest, ExtractRefusalsWriteNothing) {
        "源文件 " + Path("none.wdf") + " 不存在"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Run(kExtractCommand, c.args), kExitFailed) << c.name;
-    EXPECT_NE(console_.err.find(c.message), std::string::npos) << c.name << ": " << console_.err;
-    EXPECT_FALSE(Exists("out")) << c.name;
-    EXPECT_EQ(Files("taken"), std::vector<std::string>{"0000A1B3.txt"}) << c.name;
-    EXPECT_EQ(Get("taken/0000A1B3.txt"), "mine") << c.name;
+    EXPECT_EQ(Run(kExtractCommand, c.Args), kExitFailed) << c.Name;
+    EXPECT_NE(console_.ErrText.find(c.Message), std::string::npos)
+        << c.Name << ": " << console_.ErrText;
+    EXPECT_FALSE(Exists("out")) << c.Name;
+    EXPECT_EQ(Files("taken"), std::vector<std::string>{"0000A1B3.txt"}) << c.Name;
+    EXPECT_EQ(Get("taken/0000A1B3.txt"), "mine") << c.Name;
   }
 }
 
@@ -188,7 +190,7 @@ TEST_F(ArchiveCommandsTest, ExtractWithForceReplacesALinkInsteadOfFollowingIt) {
 TEST_F(ArchiveCommandsTest, ExtractOneEntryToStandardOutput) {
   PutSample();
   ASSERT_EQ(Run(kExtractCommand, {"-o", "-", Path("ui.wdf"), "10"}), kExitOk);
-  EXPECT_EQ(console_.out, kBmp);  // the first entry with the id, as rules find it
+  EXPECT_EQ(console_.OutText, kBmp);  // the first entry with the id, as rules find it
   EXPECT_EQ(Run(kExtractCommand, {"-o", "-", Path("ui.wdf"), "10", "20"}), kExitUsage);
   EXPECT_EQ(Run(kExtractCommand, {"-o", "-", Path("ui.wdf")}), kExitUsage);
 }
@@ -210,16 +212,17 @@ TEST_F(ArchiveCommandsTest, VerifyVerdicts) {
   // The index at the front: the entry lies in the file but a run refuses it.
   Put("front.wdf", "PFDW" + U32(1) + U32(12) + U32(1) + U32(28) + U32(4) + U32(0) + "data");
   ASSERT_EQ(Run(kVerifyCommand, {Path("sound.wdf"), Path("ui.wdf")}), kExitOk);
-  EXPECT_EQ(console_.out,
+  EXPECT_EQ(console_.OutText,
             Path("sound.wdf") + ": OK\n" + Path("ui.wdf") +
                 ": warning: entry 2 repeats id 00000010 of entry 0; rules and references reach "
                 "only entry 0\n" +
                 Path("ui.wdf") + ": OK with 1 warnings\n");
   EXPECT_EQ(Run(kVerifyCommand, {Path("front.wdf"), Path("sound.wdf")}), kExitFailed);
-  EXPECT_NE(console_.out.find(Path("front.wdf") + ": error: entry 0 (id 00000001) ends at byte 32"),
-            std::string::npos)
-      << console_.out;
-  EXPECT_NE(console_.out.find(Path("front.wdf") + ": INVALID\n" + Path("sound.wdf") + ": OK\n"),
+  EXPECT_NE(
+      console_.OutText.find(Path("front.wdf") + ": error: entry 0 (id 00000001) ends at byte 32"),
+      std::string::npos)
+      << console_.OutText;
+  EXPECT_NE(console_.OutText.find(Path("front.wdf") + ": INVALID\n" + Path("sound.wdf") + ": OK\n"),
             std::string::npos);
   EXPECT_EQ(Run(kVerifyCommand, {}), kExitUsage);
 }
@@ -243,17 +246,18 @@ TEST_F(ScriptCommandTest, OnlyChangedFilesInIndexOrder) {
   ASSERT_EQ(Run(kScriptCommand, {"--from-dir", Path("edited"), "-o", Path("ui.vlm"), Path("ui.wdf"),
                                  "--dest", Path("out/ui.wdf")}),
             kExitOk)
-      << console_.err;
+      << console_.ErrText;
   EXPECT_EQ(Get("ui.vlm"),
             "#SrcFile=ui.wdf\r\n#DestFile=out\\ui.wdf\r\n@0000A1B3=edited\\0000A1B3.txt\r\n"
             "@00000020=edited\\00000020.dat\r\n");
   for (const char* name : {"00000010-2.txt", "00000099.bin", "notes.md"}) {
-    EXPECT_NE(console_.err.find(std::string("not usable: ") + Path("edited/") + name),
+    EXPECT_NE(console_.ErrText.find(std::string("not usable: ") + Path("edited/") + name),
               std::string::npos)
         << name << "\n"
-        << console_.err;
+        << console_.ErrText;
   }
-  EXPECT_EQ(console_.out, Path("ui.vlm") + " written: 2 rules, 1 files unchanged, 3 not usable\n");
+  EXPECT_EQ(console_.OutText,
+            Path("ui.vlm") + " written: 2 rules, 1 files unchanged, 3 not usable\n");
 }
 
 TEST_F(ScriptCommandTest, AllFilesAndPathsAboveTheScript) {
@@ -261,7 +265,7 @@ TEST_F(ScriptCommandTest, AllFilesAndPathsAboveTheScript) {
   ASSERT_EQ(Run(kScriptCommand, {"--all", "--from-dir", Path("edited"), "-o", Path("mods/ui/s.vlm"),
                                  Path("ui.wdf")}),
             kExitOk)
-      << console_.err;
+      << console_.ErrText;
   EXPECT_EQ(Get("mods/ui/s.vlm"),
             "#SrcPath=..\\..\\\r\n#SrcFile=ui.wdf\r\n@00000010=..\\..\\edited\\00000010.bmp\r\n"
             "@0000A1B3=..\\..\\edited\\0000A1B3.txt\r\n@00000020=..\\..\\edited\\00000020.dat\r\n");
@@ -274,11 +278,11 @@ TEST_F(ScriptCommandTest, NamesBecomeCodePage936OrAreReportedUnusable) {
   Put("改过/00000020.\xF0\x9F\x98\x80", "changed");  // a character without a GBK form
   ASSERT_EQ(Run(kScriptCommand, {"--from-dir", Path("改过"), "-o", Path("s.vlm"), Path("ui.wdf")}),
             kExitOk)
-      << console_.err;
+      << console_.ErrText;
   EXPECT_EQ(Get("s.vlm"),
             "#SrcFile=ui.wdf\r\n@0000A1B3=\xB8\xC4\xB9\xFD\\0000A1B3.\xD0\xC2.txt\r\n");
-  EXPECT_NE(console_.err.find("code page 936 lacks"), std::string::npos) << console_.err;
-  EXPECT_EQ(console_.err.find("--codepage gbk"), std::string::npos) << console_.err;
+  EXPECT_NE(console_.ErrText.find("code page 936 lacks"), std::string::npos) << console_.ErrText;
+  EXPECT_EQ(console_.ErrText.find("--codepage gbk"), std::string::npos) << console_.ErrText;
 
   // The name's code page 936 bytes C3 A9 also read as UTF-8 (as another name).
   mkdir(Path("茅").c_str(), 0777);
@@ -286,17 +290,17 @@ TEST_F(ScriptCommandTest, NamesBecomeCodePage936OrAreReportedUnusable) {
   ASSERT_EQ(Run(kScriptCommand, {"--from-dir", Path("茅"), "-o", Path("t.vlm"), Path("ui.wdf")}),
             kExitOk);
   EXPECT_EQ(Get("t.vlm"), "#SrcFile=ui.wdf\r\n@0000A1B3=\xC3\xA9\\0000A1B3.txt\r\n");
-  EXPECT_NE(console_.err.find("--codepage gbk"), std::string::npos) << console_.err;
+  EXPECT_NE(console_.ErrText.find("--codepage gbk"), std::string::npos) << console_.ErrText;
 }
 
 TEST_F(ScriptCommandTest, Refusals) {
   PutEditedFolder();
   Put("taken.vlm", "mine");
   struct Case {
-    const char* name;
-    std::vector<std::string> args;
-    int code;
-    std::string message;
+    const char* Name;
+    std::vector<std::string> Args;
+    int Code;
+    std::string Message;
   };
   const std::vector<Case> cases = {
       {"existing script",
@@ -320,8 +324,9 @@ TEST_F(ScriptCommandTest, Refusals) {
       {"no --from-dir", {"-o", Path("n.vlm"), Path("ui.wdf")}, kExitUsage, "--from-dir"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Run(kScriptCommand, c.args), c.code) << c.name << ": " << console_.err;
-    EXPECT_NE(console_.err.find(c.message), std::string::npos) << c.name << ": " << console_.err;
+    EXPECT_EQ(Run(kScriptCommand, c.Args), c.Code) << c.Name << ": " << console_.ErrText;
+    EXPECT_NE(console_.ErrText.find(c.Message), std::string::npos)
+        << c.Name << ": " << console_.ErrText;
   }
   EXPECT_EQ(Get("taken.vlm"), "mine");
   EXPECT_FALSE(Exists("n.vlm"));

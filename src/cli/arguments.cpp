@@ -8,14 +8,14 @@ namespace {
 
 const OptionForm* FindLong(const std::vector<OptionForm>& forms, const std::string& name) {
   for (const OptionForm& form : forms) {
-    if (name == form.long_name) return &form;
+    if (name == form.LongName) return &form;
   }
   return nullptr;
 }
 
 const OptionForm* FindShort(const std::vector<OptionForm>& forms, char name) {
   for (const OptionForm& form : forms) {
-    if (form.short_name != 0 && form.short_name == name) return &form;
+    if (form.ShortName != 0 && form.ShortName == name) return &form;
   }
   return nullptr;
 }
@@ -33,7 +33,7 @@ bool ParseArguments(const std::vector<std::string>& args, const std::vector<Opti
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& word = args[i];
     if (options_ended || word.size() < 2 || word[0] != '-') {
-      parsed->operands.push_back(word);
+      parsed->Operands.push_back(word);
       continue;
     }
     if (word == "--") {
@@ -48,16 +48,16 @@ bool ParseArguments(const std::vector<std::string>& args, const std::vector<Opti
         *complaint = Complaint(console, "unknown option", "未知选项", word);
         return false;
       }
-      if (!form->takes_value) {
+      if (!form->TakesValue) {
         if (equals != std::string::npos) {
           *complaint = Complaint(console, "option takes no value:", "选项不带值：", word);
           return false;
         }
-        parsed->options[form->long_name] = "";
+        parsed->Options[form->LongName] = "";
       } else if (equals != std::string::npos) {
-        parsed->options[form->long_name] = word.substr(equals + 1);
+        parsed->Options[form->LongName] = word.substr(equals + 1);
       } else if (i + 1 < args.size()) {
-        parsed->options[form->long_name] = args[++i];
+        parsed->Options[form->LongName] = args[++i];
       } else {
         *complaint = Complaint(console, "option needs a value:", "选项缺少值：", word);
         return false;
@@ -72,14 +72,14 @@ bool ParseArguments(const std::vector<std::string>& args, const std::vector<Opti
         *complaint = Complaint(console, "unknown option", "未知选项", std::string("-") + word[k]);
         return false;
       }
-      if (!form->takes_value) {
-        parsed->options[form->long_name] = "";
+      if (!form->TakesValue) {
+        parsed->Options[form->LongName] = "";
         continue;
       }
       if (k + 1 < word.size()) {
-        parsed->options[form->long_name] = word.substr(k + 1);
+        parsed->Options[form->LongName] = word.substr(k + 1);
       } else if (i + 1 < args.size()) {
-        parsed->options[form->long_name] = args[++i];
+        parsed->Options[form->LongName] = args[++i];
       } else {
         *complaint =
             Complaint(console, "option needs a value:", "选项缺少值：", std::string("-") + word[k]);

@@ -11,16 +11,16 @@
 namespace velmora {
 
 struct OptionForm {
-  char short_name;        // 0 when the option has no short form
-  const char* long_name;  // without the leading dashes
-  bool takes_value;
+  char ShortName;        // 0 when the option has no short form
+  const char* LongName;  // without the leading dashes
+  bool TakesValue;
 };
 
 struct ParsedArguments {
-  std::map<std::string, std::string> options;  // by long name; the value, or "" for a switch
-  std::vector<std::string> operands;
+  std::map<std::string, std::string> Options;  // by long name; the value, or "" for a switch
+  std::vector<std::string> Operands;
 
-  bool Has(const std::string& long_name) const { return options.count(long_name) != 0; }
+  bool Has(const std::string& long_name) const { return Options.count(long_name) != 0; }
 };
 
 // Splits `args` by `forms`. False with `*complaint` set (one line, in the console's language)

@@ -7,24 +7,24 @@
 #include "cli/arguments.h"
 #include "cli/dry_run_file_system.h"
 #include "cli/interrupt.h"
-#include "cli/script_commands.h"
+#include "cli/commands.h"
 #include "cli/script_job.h"
 #include "cli/terminal_view.h"
 #include "job/entry_rules.h"
 #include "job/pack_run.h"
 #include "job/script.h"
-#include "ui/run_report.h"
+#include "job/run_report.h"
 
 namespace velmora {
 namespace {
 
 // What each kind of rule produced, counted while the entries are begun.
 struct RuleCounts {
-  uint64_t kept = 0;
-  uint64_t same_archive = 0;
-  uint64_t other_archive = 0;
-  uint64_t file = 0;
-  uint64_t deleted = 0;
+  uint64_t Kept = 0;
+  uint64_t SameArchive = 0;
+  uint64_t OtherArchive = 0;
+  uint64_t File = 0;
+  uint64_t Deleted = 0;
 };
 
 // The run's view for a check: no question is asked (every one is answered OK and remembered),
@@ -47,22 +47,22 @@ class CheckView final : public RunView {
     const int line = FindScriptKey(script, EntryKey(job_.SourceIndex[index].Id));
     const RuleKind kind =
         line < 0 ? RuleKind::kKeep
-                 : ClassifyRuleValue(CleanScriptValue(ScriptValueAt(script, line), true)).kind;
+                 : ClassifyRuleValue(CleanScriptValue(ScriptValueAt(script, line), true)).Kind;
     switch (kind) {
       case RuleKind::kKeep:
-        ++counts_.kept;
+        ++counts_.Kept;
         break;
       case RuleKind::kInternalReference:
-        ++counts_.same_archive;
+        ++counts_.SameArchive;
         break;
       case RuleKind::kDelete:
-        ++counts_.deleted;
+        ++counts_.Deleted;
         break;
       case RuleKind::kArchiveEntry:
-        ++counts_.other_archive;
+        ++counts_.OtherArchive;
         break;
       case RuleKind::kExternalFile:
-        ++counts_.file;
+        ++counts_.File;
         break;
       default:
         break;  // the run fails at this entry
@@ -107,10 +107,10 @@ void PrintSummary(Console& console, const JobState& job, const CheckView& view,
   for (const std::string& directory : files.MadeDirectories()) {
     text += say("Would create the directory ", "将创建目录 ") + directory + "\r";
   }
-  text += say("Entries: ", "条目：    ") + Number(counts.kept) + say(" kept, ", " 个保留，") +
-          Number(counts.same_archive) + say(" from the same archive, ", " 个取自本资源包，") +
-          Number(counts.other_archive) + say(" from another archive, ", " 个取自其他资源包，") +
-          Number(counts.file) + say(" from a file, ", " 个取自文件，") + Number(counts.deleted) +
+  text += say("Entries: ", "条目：    ") + Number(counts.Kept) + say(" kept, ", " 个保留，") +
+          Number(counts.SameArchive) + say(" from the same archive, ", " 个取自本资源包，") +
+          Number(counts.OtherArchive) + say(" from another archive, ", " 个取自其他资源包，") +
+          Number(counts.File) + say(" from a file, ", " 个取自文件，") + Number(counts.Deleted) +
           say(" deleted", " 个删除") + "\r";
   text += say("New archive: ", "新资源包：") + Number(job.TargetCount) +
           say(" entries, ", " 个条目，") + Number(files.CreatedSize(job.TargetPath)) +
@@ -148,12 +148,12 @@ int Check(CommandCall& call) {
   if (usage >= 0) return usage;
 
   InterruptCatcher interrupt;
-  ScriptCodePage code_page(options, call.files);
-  DryRunFileSystem files(call.files);
+  ScriptCodePage code_page(options, call.Files);
+  DryRunFileSystem files(call.Files);
   JobState job;
-  CheckView view(call.console, job);
+  CheckView view(call.Terminal, job);
   const bool succeeded =
-      RunScriptJob(code_page.ScriptPath(), job, files, view, call.console,
+      RunScriptJob(code_page.ScriptPath(), job, files, view, call.Terminal,
                    [&call, &view, &files](JobState& prepared) {
                      const bool target_existed = prepared.OldTarget != nullptr;
                      RunPack(prepared, files, view);
@@ -161,7 +161,7 @@ int Check(CommandCall& call) {
                        view.ShowError(FailureReport(prepared));
                        return false;
                      }
-                     PrintSummary(call.console, prepared, view, files, target_existed);
+                     PrintSummary(call.Terminal, prepared, view, files, target_existed);
                      return true;
                    });
   if (succeeded) return kExitOk;

@@ -40,19 +40,19 @@ class Console {
 
 // What a command is called with: the words after its name, the console and the files.
 struct CommandCall {
-  std::vector<std::string> args;
-  Console& console;
-  FileSystem& files;
+  std::vector<std::string> Args;
+  Console& Terminal;
+  FileSystem& Files;
 };
 
 // A command of the tool. `run` returns the process's exit code.
 struct CommandInfo {
-  const char* name;
-  int (*run)(CommandCall& call);
-  const char* summary_en;  // one line for the command list
-  const char* summary_zh;
-  const char* help_en;  // the whole text of `velmora help NAME` (UTF-8)
-  const char* help_zh;
+  const char* Name;
+  int (*Run)(CommandCall& call);
+  const char* SummaryEn;  // one line for the command list
+  const char* SummaryZh;
+  const char* HelpEn;  // the whole text of `velmora help NAME` (UTF-8)
+  const char* HelpZh;
 };
 
 }  // namespace velmora

@@ -16,20 +16,12 @@ namespace {
 
 int64_t Signed(uint64_t value) { return static_cast<int64_t>(value); }
 
-// The value of a hexadecimal digit, or -1.
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 }  // namespace
 
 bool ShowHelpWhenAsked(CommandCall& call, const CommandInfo& command) {
-  if (!AsksForHelp(call.args)) return false;
-  call.console.Out(
-      AnsiFromUtf8(WithToolName(call.console.Chinese() ? command.help_zh : command.help_en)));
+  if (!AsksForHelp(call.Args)) return false;
+  call.Terminal.Out(
+      AnsiFromUtf8(WithToolName(call.Terminal.Chinese() ? command.HelpZh : command.HelpEn)));
   return true;
 }
 
@@ -39,56 +31,31 @@ void PrintError(Console& console, const std::string& message) {
   console.Err(lines);
 }
 
-bool ParseIdArgument(const std::string& text, uint32_t* id) {
-  size_t start = 0;
-  if (text.compare(0, 1, "@") == 0) {
-    start = 1;
-  } else if (text.compare(0, 2, "0x") == 0 || text.compare(0, 2, "0X") == 0) {
-    start = 2;
-  }
-  const size_t digits = text.size() - start;
-  if (digits == 0 || digits > 8) return false;
-  uint32_t value = 0;
-  for (size_t i = start; i < text.size(); ++i) {
-    const int digit = HexDigitValue(text[i]);
-    if (digit < 0) return false;
-    value = value << 4 | static_cast<uint32_t>(digit);
-  }
-  *id = value;
-  return true;
-}
-
-std::string IdText(uint32_t id) {
-  char text[9];
-  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(id));
-  return text;
-}
-
 bool OpenArchive(CommandCall& call, const std::string& path, OpenedArchive* archive) {
-  archive->path = path;
-  if (!call.files.FileIsPresent(path)) {
-    PrintError(call.console, Message(MessageKey::MsgSourceNotFound, {path}));
+  archive->Path = path;
+  if (!call.Files.FileIsPresent(path)) {
+    PrintError(call.Terminal, Message(MessageKey::MsgSourceNotFound, {path}));
     return false;
   }
-  archive->stream = call.files.OpenShared(path);
-  if (!archive->stream) {
-    PrintError(call.console,
+  archive->File = call.Files.OpenShared(path);
+  if (!archive->File) {
+    PrintError(call.Terminal,
                Message(MessageKey::MsgSourceOpenFailed, {path, LastSystemErrorText()}));
     return false;
   }
   try {
-    archive->fault = ReadArchiveIndex(*archive->stream, &archive->index);
+    archive->Fault = ReadArchiveIndex(*archive->File, &archive->Index);
   } catch (const std::bad_alloc&) {
-    archive->index = ArchiveIndex();
-    PrintError(call.console, Message(MessageKey::MsgOutOfMemory, {path}));
+    archive->Index = ArchiveIndex();
+    PrintError(call.Terminal, Message(MessageKey::MsgOutOfMemory, {path}));
     return false;
   }
   return true;
 }
 
 std::string ArchiveFaultText(const Console& console, const OpenedArchive& archive) {
-  const ArchiveIndex& index = archive.index;
-  switch (archive.fault) {
+  const ArchiveIndex& index = archive.Index;
+  switch (archive.Fault) {
     case ArchiveFault::kNone:
       return std::string();
     case ArchiveFault::kNoMagic:
@@ -97,16 +64,16 @@ std::string ArchiveFaultText(const Console& console, const OpenedArchive& archiv
     case ArchiveFault::kHeaderTruncated:
       return FormatText(Localized(console, "the file ends within its 12-byte header (%d bytes)",
                                   "文件只有 %d 字节，不足 12 字节的文件头"),
-                        {Signed(index.file_size)});
+                        {Signed(index.FileSize)});
     case ArchiveFault::kIndexBeyondEnd:
       return FormatText(
           Localized(console,
                     "its index of %d entries at offset %d ends at byte %d, beyond the end of "
                     "the file (%d bytes)",
                     "索引共 %d 项，位于偏移 %d，结束于第 %d 字节，超出文件末尾（文件 %d 字节）"),
-          {Signed(index.header.EntryCount), Signed(index.header.IndexOffset),
-           Signed(index.header.IndexOffset + uint64_t{16} * index.header.EntryCount),
-           Signed(index.file_size)});
+          {Signed(index.Header.EntryCount), Signed(index.Header.IndexOffset),
+           Signed(index.Header.IndexOffset + uint64_t{16} * index.Header.EntryCount),
+           Signed(index.FileSize)});
     case ArchiveFault::kReadFailed:
       return Localized(console, "the file could not be read: ", "无法读取文件：") +
              LastSystemErrorText();
@@ -116,29 +83,29 @@ std::string ArchiveFaultText(const Console& console, const OpenedArchive& archiv
 
 bool OpenReadableArchive(CommandCall& call, const std::string& path, OpenedArchive* archive) {
   if (!OpenArchive(call, path, archive)) return false;
-  if (archive->fault == ArchiveFault::kNone) return true;
-  PrintError(call.console, Message(MessageKey::MsgSourceNotWdf, {path}) + "\r" +
-                               ArchiveFaultText(call.console, *archive));
+  if (archive->Fault == ArchiveFault::kNone) return true;
+  PrintError(call.Terminal, Message(MessageKey::MsgSourceNotWdf, {path}) + "\r" +
+                                ArchiveFaultText(call.Terminal, *archive));
   return false;
 }
 
 std::string EntryOutsideFileText(const Console& console, const OpenedArchive& archive,
                                  size_t entry) {
-  const WdfEntry& e = archive.index.entries[entry];
+  const WdfEntry& e = archive.Index.Entries[entry];
   return FormatText(Localized(console,
                               "%s: entry %d (id %s, offset %d, size %d) does not lie within the "
                               "file (%d bytes); its bytes cannot be read",
                               "%s：第 %d 项（ID %s，偏移 %d，大小 %d）不在文件之内（文件 %d "
                               "字节），无法读取其数据"),
-                    {archive.path, Signed(entry), IdText(e.Id), Signed(e.Offset), Signed(e.Size),
-                     Signed(archive.index.file_size)});
+                    {archive.Path, Signed(entry), FormatId(e.Id), Signed(e.Offset), Signed(e.Size),
+                     Signed(archive.Index.FileSize)});
 }
 
 std::string EntryUnreadableText(const Console& console, const OpenedArchive& archive,
                                 size_t entry) {
   return FormatText(Localized(console, "%s: entry %d (id %s) could not be read: ",
                               "%s：第 %d 项（ID %s）无法读取："),
-                    {archive.path, Signed(entry), IdText(archive.index.entries[entry].Id)}) +
+                    {archive.Path, Signed(entry), FormatId(archive.Index.Entries[entry].Id)}) +
          LastSystemErrorText();
 }
 

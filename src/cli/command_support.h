@@ -10,6 +10,7 @@
 #include "cli/arguments.h"
 #include "cli/command.h"
 #include "wdf/archive_index.h"
+#include "wdf/resource_id.h"
 
 namespace velmora {
 
@@ -20,18 +21,12 @@ bool ShowHelpWhenAsked(CommandCall& call, const CommandInfo& command);
 // error.
 void PrintError(Console& console, const std::string& message);
 
-// An id as the person writes it: one to eight hexadecimal digits in either case, with or
-// without a leading "@" or "0x".
-bool ParseIdArgument(const std::string& text, uint32_t* id);
-// The id as eight upper-case hexadecimal digits.
-std::string IdText(uint32_t id);
-
 // An archive opened for reading (others may read and write it meanwhile) with its index read.
 struct OpenedArchive {
-  std::string path;
-  std::unique_ptr<Stream> stream;
-  ArchiveIndex index;
-  ArchiveFault fault = ArchiveFault::kNone;
+  std::string Path;
+  std::unique_ptr<Stream> File;
+  ArchiveIndex Index;
+  ArchiveFault Fault = ArchiveFault::kNone;
 };
 
 // Opens `path` and reads its index. False after printing why the file could not be read at all

@@ -1,7 +1,7 @@
 #include "cli/command_table.h"
 
-#include "cli/archive_commands.h"
-#include "cli/script_commands.h"
+#include "cli/commands.h"
+#include "cli/commands.h"
 
 namespace velmora {
 
@@ -19,7 +19,7 @@ const std::vector<const CommandInfo*>& Commands() {
 
 const CommandInfo* FindCommand(const std::string& name) {
   for (const CommandInfo* command : Commands()) {
-    if (name == command->name) return command;
+    if (name == command->Name) return command;
   }
   return nullptr;
 }

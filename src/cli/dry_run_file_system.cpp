@@ -8,8 +8,8 @@
 namespace velmora {
 
 struct DryRunFileSystem::Sink {
-  uint64_t size = 0;
-  bool open = true;
+  uint64_t Size = 0;
+  bool Open = true;
 };
 
 namespace {
@@ -40,11 +40,11 @@ std::string ParentOf(const std::string& path) {
 class SinkStream final : public Stream {
  public:
   explicit SinkStream(std::shared_ptr<DryRunFileSystem::Sink> sink) : sink_(std::move(sink)) {}
-  ~SinkStream() override { sink_->open = false; }
+  ~SinkStream() override { sink_->Open = false; }
   size_t Read(void*, size_t) override { return 0; }
   bool Write(const void*, size_t n) override {
     position_ += n;
-    sink_->size = std::max(sink_->size, position_);
+    sink_->Size = std::max(sink_->Size, position_);
     return true;
   }
   bool Seek(uint64_t position) override {
@@ -53,7 +53,7 @@ class SinkStream final : public Stream {
   }
   uint64_t Position() override { return position_; }
   bool Size(uint64_t* size) override {
-    *size = sink_->size;
+    *size = sink_->Size;
     return true;
   }
   // Nothing reaches a disk in a dry run, so there is nothing to wait for.
@@ -83,12 +83,12 @@ class ReadOnlyStream final : public Stream {
 
 bool DryRunFileSystem::HeldBySink(const std::string& path) const {
   auto found = sinks_.find(path);
-  return found != sinks_.end() && found->second->open;
+  return found != sinks_.end() && found->second->Open;
 }
 
 uint64_t DryRunFileSystem::CreatedSize(const std::string& path) const {
   auto found = sinks_.find(path);
-  return found == sinks_.end() ? 0 : found->second->size;
+  return found == sinks_.end() ? 0 : found->second->Size;
 }
 
 std::unique_ptr<Stream> DryRunFileSystem::OpenShared(const std::string& path) {

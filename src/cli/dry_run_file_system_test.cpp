@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "sys/system_error.h"
 
 namespace velmora {

@@ -7,7 +7,7 @@
 // that name is replaced rather than followed.
 #include <set>
 
-#include "cli/archive_commands.h"
+#include "cli/commands.h"
 #include "cli/command_support.h"
 #include "cli/tool_paths.h"
 #include "msg/format.h"
@@ -34,10 +34,10 @@ std::vector<size_t> SelectEntries(const ArchiveIndex& index, const std::vector<u
   std::vector<size_t> selected;
   const std::set<uint32_t> wanted(ids.begin(), ids.end());
   std::set<uint32_t> found;
-  for (size_t k = 0; k < index.entries.size(); ++k) {
-    if (!ids.empty() && wanted.count(index.entries[k].Id) == 0) continue;
+  for (size_t k = 0; k < index.Entries.size(); ++k) {
+    if (!ids.empty() && wanted.count(index.Entries[k].Id) == 0) continue;
     selected.push_back(k);
-    found.insert(index.entries[k].Id);
+    found.insert(index.Entries[k].Id);
   }
   for (uint32_t id : wanted) {
     if (found.count(id) == 0) missing->push_back(id);
@@ -47,41 +47,41 @@ std::vector<size_t> SelectEntries(const ArchiveIndex& index, const std::vector<u
 
 std::string NoSuchIdText(const Console& console, const std::string& path, uint32_t id) {
   return FormatText(Localized(console, "%s: no entry has the id %s", "%s：没有 ID 为 %s 的条目"),
-                    {path, IdText(id)});
+                    {path, FormatId(id)});
 }
 
 // Writes one entry to stdout.
 int ExtractToStandardOutput(CommandCall& call, const OpenedArchive& archive, uint32_t id) {
-  const ArchiveIndex& index = archive.index;
-  for (size_t k = 0; k < index.entries.size(); ++k) {
-    if (index.entries[k].Id != id) continue;
+  const ArchiveIndex& index = archive.Index;
+  for (size_t k = 0; k < index.Entries.size(); ++k) {
+    if (index.Entries[k].Id != id) continue;
     // The first entry with the id, as a rule or a reference finds it.
-    if (!EntryBytesInFile(index.entries[k], index.file_size)) {
-      PrintError(call.console, EntryOutsideFileText(call.console, archive, k));
+    if (!EntryBytesInFile(index.Entries[k], index.FileSize)) {
+      PrintError(call.Terminal, EntryOutsideFileText(call.Terminal, archive, k));
       return kExitFailed;
     }
     const bool read = ReadEntryBytes(
-        *archive.stream, index.entries[k],
-        [&call](const char* data, size_t n) { return call.console.OutBytes(data, n); });
+        *archive.File, index.Entries[k],
+        [&call](const char* data, size_t n) { return call.Terminal.OutBytes(data, n); });
     if (!read) {
-      PrintError(call.console, FormatText(Localized(call.console,
-                                                    "%s: entry %s could not be "
-                                                    "read or written: ",
-                                                    "%s：条目 %s 无法读取或写出："),
-                                          {archive.path, IdText(id)}) +
-                                   LastSystemErrorText());
+      PrintError(call.Terminal, FormatText(Localized(call.Terminal,
+                                                     "%s: entry %s could not be "
+                                                     "read or written: ",
+                                                     "%s：条目 %s 无法读取或写出："),
+                                           {archive.Path, FormatId(id)}) +
+                                    LastSystemErrorText());
       return kExitFailed;
     }
     return kExitOk;
   }
-  PrintError(call.console, NoSuchIdText(call.console, archive.path, id));
+  PrintError(call.Terminal, NoSuchIdText(call.Terminal, archive.Path, id));
   return kExitFailed;
 }
 
 struct PlannedFile {
-  size_t entry;
-  std::string path;
-  bool replaces;  // an existing file of the name is replaced (--force)
+  size_t Entry;
+  std::string Path;
+  bool Replaces;  // an existing file of the name is replaced (--force)
 };
 
 // Writes every planned file. On a failure the files this run created are removed again.
@@ -89,30 +89,31 @@ bool WriteFiles(CommandCall& call, const OpenedArchive& archive,
                 const std::vector<PlannedFile>& plan) {
   std::vector<std::string> created;
   auto give_up = [&](const std::string& message) {
-    PrintError(call.console, message);
-    for (const std::string& path : created) call.files.RemoveFile(path);
+    PrintError(call.Terminal, message);
+    for (const std::string& path : created) call.Files.RemoveFile(path);
     return false;
   };
   for (const PlannedFile& file : plan) {
-    if (file.replaces && !call.files.RemoveFile(file.path)) {
-      return give_up(FormatText(Localized(call.console, "%s cannot be replaced: ", "无法替换 %s："),
-                                {file.path}) +
-                     LastSystemErrorText());
+    if (file.Replaces && !call.Files.RemoveFile(file.Path)) {
+      return give_up(
+          FormatText(Localized(call.Terminal, "%s cannot be replaced: ", "无法替换 %s："),
+                     {file.Path}) +
+          LastSystemErrorText());
     }
-    std::unique_ptr<Stream> out = call.files.CreateNewExclusive(file.path);
+    std::unique_ptr<Stream> out = call.Files.CreateNewExclusive(file.Path);
     if (!out) {
       return give_up(
-          Message(MessageKey::MsgTargetCreateFailed, {file.path, LastSystemErrorText()}));
+          Message(MessageKey::MsgTargetCreateFailed, {file.Path, LastSystemErrorText()}));
     }
-    created.push_back(file.path);
+    created.push_back(file.Path);
     bool written = true;
     const bool read =
-        ReadEntryBytes(*archive.stream, archive.index.entries[file.entry],
+        ReadEntryBytes(*archive.File, archive.Index.Entries[file.Entry],
                        [&](const char* data, size_t n) { return written = out->Write(data, n); });
     if (!read) {
       const std::string message =
-          written ? EntryUnreadableText(call.console, archive, file.entry)
-                  : Message(MessageKey::MsgTargetWriteFailed, {file.path, LastSystemErrorText()});
+          written ? EntryUnreadableText(call.Terminal, archive, file.Entry)
+                  : Message(MessageKey::MsgTargetWriteFailed, {file.Path, LastSystemErrorText()});
       out.reset();
       return give_up(message);
     }
@@ -124,85 +125,87 @@ int RunExtract(CommandCall& call) {
   if (ShowHelpWhenAsked(call, kExtractCommand)) return kExitOk;
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(call.args, {{'o', "output", true}, {0, "force", false}}, call.console,
+  if (!ParseArguments(call.Args, {{'o', "output", true}, {0, "force", false}}, call.Terminal,
                       &parsed, &error)) {
-    return UsageError(call.console, "extract", error);
+    return UsageError(call.Terminal, "extract", error);
   }
-  if (parsed.operands.empty()) {
-    return UsageError(call.console, "extract",
-                      Localized(call.console, "give an archive", "需要一个归档文件"));
+  if (parsed.Operands.empty()) {
+    return UsageError(call.Terminal, "extract",
+                      Localized(call.Terminal, "give an archive", "需要一个归档文件"));
   }
   std::vector<uint32_t> ids;
-  for (size_t k = 1; k < parsed.operands.size(); ++k) {
+  for (size_t k = 1; k < parsed.Operands.size(); ++k) {
     uint32_t id = 0;
-    if (!ParseIdArgument(parsed.operands[k], &id)) {
+    if (!ParseIdArgument(parsed.Operands[k], &id)) {
       return UsageError(
-          call.console, "extract",
-          Localized(call.console, "not an id: ", "不是有效的 ID：") + parsed.operands[k]);
+          call.Terminal, "extract",
+          Localized(call.Terminal, "not an id: ", "不是有效的 ID：") + parsed.Operands[k]);
     }
     ids.push_back(id);
   }
-  const bool to_stdout = parsed.Has("output") && parsed.options.at("output") == "-";
+  const bool to_stdout = parsed.Has("output") && parsed.Options.at("output") == "-";
   if (to_stdout && ids.size() != 1) {
-    return UsageError(call.console, "extract",
-                      Localized(call.console, "-o - writes exactly one entry: give one id",
+    return UsageError(call.Terminal, "extract",
+                      Localized(call.Terminal, "-o - writes exactly one entry: give one id",
                                 "-o - 只能输出一个条目：请给出一个 ID"));
   }
   OpenedArchive archive;
-  if (!OpenReadableArchive(call, parsed.operands[0], &archive)) return kExitFailed;
+  if (!OpenReadableArchive(call, parsed.Operands[0], &archive)) return kExitFailed;
   if (to_stdout) return ExtractToStandardOutput(call, archive, ids[0]);
 
-  const ArchiveIndex& index = archive.index;
+  const ArchiveIndex& index = archive.Index;
   const std::string dir =
-      parsed.Has("output") ? parsed.options.at("output") : DefaultFolder(archive.path);
+      parsed.Has("output") ? parsed.Options.at("output") : DefaultFolder(archive.Path);
   std::vector<std::string> problems;
   std::vector<uint32_t> missing;
   const std::vector<size_t> selected = SelectEntries(index, ids, &missing);
-  for (uint32_t id : missing) problems.push_back(NoSuchIdText(call.console, archive.path, id));
-  if (call.files.FileIsPresent(dir)) {
+  for (uint32_t id : missing) problems.push_back(NoSuchIdText(call.Terminal, archive.Path, id));
+  if (call.Files.FileIsPresent(dir)) {
     problems.push_back(FormatText(
-        Localized(call.console, "%s is a file, not a folder", "%s 是一个文件，不是文件夹"), {dir}));
+        Localized(call.Terminal, "%s is a file, not a folder", "%s 是一个文件，不是文件夹"),
+        {dir}));
   }
-  const std::vector<uint32_t> occurrences = IdOccurrences(index.entries);
+  const std::vector<uint32_t> occurrences = IdOccurrences(index.Entries);
   std::vector<PlannedFile> plan;
   for (size_t k : selected) {
-    const WdfEntry& entry = index.entries[k];
+    const WdfEntry& entry = index.Entries[k];
     EntryKind kind = EntryKind::kData;
-    if (!EntryBytesInFile(entry, index.file_size)) {
-      problems.push_back(EntryOutsideFileText(call.console, archive, k));
+    if (!EntryBytesInFile(entry, index.FileSize)) {
+      problems.push_back(EntryOutsideFileText(call.Terminal, archive, k));
       continue;
     }
-    if (!ReadEntryKind(*archive.stream, entry, index.file_size, &kind)) {
-      problems.push_back(EntryUnreadableText(call.console, archive, k));
+    if (!ReadEntryKind(*archive.File, entry, index.FileSize, &kind)) {
+      problems.push_back(EntryUnreadableText(call.Terminal, archive, k));
       continue;
     }
-    std::string name = IdText(entry.Id);
+    std::string name = FormatId(entry.Id);
     if (occurrences[k] > 1) name += "-" + std::to_string(occurrences[k]);
     name += std::string(".") + EntryKindExtension(kind);
     const std::string path = JoinPath(dir, name);
-    const bool exists = call.files.FileIsPresent(path);
-    if (call.files.DirectoryExists(path)) {
+    const bool exists = call.Files.FileIsPresent(path);
+    if (call.Files.DirectoryExists(path)) {
       problems.push_back(
-          FormatText(Localized(call.console, "%s is a folder", "%s 是一个文件夹"), {path}));
+          FormatText(Localized(call.Terminal, "%s is a folder", "%s 是一个文件夹"), {path}));
     } else if (exists && !parsed.Has("force")) {
-      problems.push_back(FormatText(
-          Localized(call.console, "%s exists (--force replaces it)", "%s 已存在（--force 可覆盖）"),
-          {path}));
+      problems.push_back(FormatText(Localized(call.Terminal, "%s exists (--force replaces it)",
+                                              "%s 已存在（--force 可覆盖）"),
+                                    {path}));
     }
     plan.push_back({k, path, exists});
   }
   if (!problems.empty()) {
-    for (const std::string& problem : problems) PrintError(call.console, problem);
-    PrintError(call.console, Localized(call.console, "nothing was written", "没有写出任何文件"));
+    for (const std::string& problem : problems) PrintError(call.Terminal, problem);
+    PrintError(call.Terminal, Localized(call.Terminal, "nothing was written", "没有写出任何文件"));
     return kExitFailed;
   }
-  if (!MakeDirectories(call.files, dir)) {
-    PrintError(call.console, Message(MessageKey::MsgTargetDirFailed, {dir, LastSystemErrorText()}));
+  if (!MakeDirectories(call.Files, dir)) {
+    PrintError(call.Terminal,
+               Message(MessageKey::MsgTargetDirFailed, {dir, LastSystemErrorText()}));
     return kExitFailed;
   }
   if (!WriteFiles(call, archive, plan)) return kExitFailed;
-  call.console.Out(
-      FormatText(Localized(call.console, "%d files written to %s", "已写出 %d 个文件到 %s"),
+  call.Terminal.Out(
+      FormatText(Localized(call.Terminal, "%d files written to %s", "已写出 %d 个文件到 %s"),
                  {static_cast<int64_t>(plan.size()), dir}) +
       "\n");
   return kExitOk;

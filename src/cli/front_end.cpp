@@ -54,7 +54,7 @@ bool EndsWithVlm(const std::string& word) {
 int RunCommand(const CommandInfo& command, std::vector<std::string> args, Console& console,
                FileSystem& files) {
   CommandCall call{std::move(args), console, files};
-  return command.run(call);
+  return command.Run(call);
 }
 
 }  // namespace
@@ -63,9 +63,9 @@ std::string GeneralHelp(const Console& console) {
   const bool zh = console.Chinese();
   std::string text = zh ? kGeneralHelpZh : kGeneralHelpEn;
   for (const CommandInfo* command : Commands()) {
-    std::string name = command->name;
+    std::string name = command->Name;
     name.resize(std::max<size_t>(name.size(), 9), ' ');
-    text += "  " + name + (zh ? command->summary_zh : command->summary_en) + "\n";
+    text += "  " + name + (zh ? command->SummaryZh : command->SummaryEn) + "\n";
   }
   text += zh ? kGeneralHelpEndZh : kGeneralHelpEndEn;
   return AnsiFromUtf8(WithToolName(text));

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "cli/arguments.h"
 #include "cli/console.h"
 #include "msg/ansi_text.h"
@@ -13,10 +13,10 @@ namespace velmora {
 namespace {
 
 struct CommandLineCase {
-  std::vector<std::string> words;
-  int exit_code;
-  const char* out_starts;    // what standard output starts with ("" for nothing at all)
-  const char* err_contains;  // a piece of standard error ("" for nothing at all)
+  std::vector<std::string> Words;
+  int ExitCode;
+  const char* OutStarts;    // what standard output starts with ("" for nothing at all)
+  const char* ErrContains;  // a piece of standard error ("" for nothing at all)
 };
 
 const CommandLineCase kCommandLines[] = {
@@ -53,37 +53,40 @@ const CommandLineCase kCommandLines[] = {
     {{"check", "missing.vlm"}, kExitFailed, "", "missing.vlm"},
 };
 
-TEST(CommandLineTest, EachFormPrintsWhereItShouldWithItsExitCode) {
+TEST(FrontEndTest, EachFormPrintsWhereItShouldWithItsExitCode) {
   for (const CommandLineCase& c : kCommandLines) {
     std::string line;
-    for (const std::string& word : c.words) line += " " + word;
+    for (const std::string& word : c.Words) line += " " + word;
     SCOPED_TRACE(ToolName() + line);
     MemoryConsole console;
     MemoryFileSystem files;
-    EXPECT_EQ(RunCommandLine(c.words, console, files), c.exit_code);
-    EXPECT_EQ(console.out.rfind(WithToolName(c.out_starts), 0), 0u) << console.out;
-    if (*c.out_starts == '\0') {
-      EXPECT_EQ(console.out, "");
+    EXPECT_EQ(RunCommandLine(c.Words, console, files), c.ExitCode);
+    EXPECT_EQ(console.OutText.rfind(WithToolName(c.OutStarts), 0), 0u) << console.OutText;
+    if (*c.OutStarts == '\0') {
+      EXPECT_EQ(console.OutText, "");
     }
-    EXPECT_NE(console.err.find(WithToolName(c.err_contains)), std::string::npos) << console.err;
-    if (*c.err_contains == '\0') {
-      EXPECT_EQ(console.err, "");
+    EXPECT_NE(console.ErrText.find(WithToolName(c.ErrContains)), std::string::npos)
+        << console.ErrText;
+    if (*c.ErrContains == '\0') {
+      EXPECT_EQ(console.ErrText, "");
     }
-    if (c.exit_code == kExitUsage) {
-      EXPECT_EQ(console.err.find('\n'), console.err.size() - 1) << "one line: " << console.err;
+    if (c.ExitCode == kExitUsage) {
+      EXPECT_EQ(console.ErrText.find('\n'), console.ErrText.size() - 1)
+          << "one line: " << console.ErrText;
     }
   }
 }
 
-TEST(CommandLineTest, HelpAndComplaintsFollowTheLanguage) {
+TEST(FrontEndTest, HelpAndComplaintsFollowTheLanguage) {
   MemoryConsole console;
-  console.chinese = true;
+  console.UsesChinese = true;
   MemoryFileSystem files;
   EXPECT_EQ(RunCommandLine({"help", "run"}, console, files), kExitOk);
-  EXPECT_EQ(console.out.rfind(AnsiFromUtf8(WithToolName("用法：{tool} run")), 0), 0u)
-      << console.out;
+  EXPECT_EQ(console.OutText.rfind(AnsiFromUtf8(WithToolName("用法：{tool} run")), 0), 0u)
+      << console.OutText;
   EXPECT_EQ(RunCommandLine({"run", "--nope", "a.vlm"}, console, files), kExitUsage);
-  EXPECT_NE(console.err.find(AnsiFromUtf8("未知选项 '--nope'")), std::string::npos) << console.err;
+  EXPECT_NE(console.ErrText.find(AnsiFromUtf8("未知选项 '--nope'")), std::string::npos)
+      << console.ErrText;
 }
 
 TEST(LocaleTest, TheFirstNonEmptyVariableDecides) {

@@ -2,28 +2,28 @@
 #include "cli/arguments.h"
 #include "cli/command_table.h"
 #include "cli/front_end.h"
-#include "cli/script_commands.h"
+#include "cli/commands.h"
 #include "msg/ansi_text.h"
 
 namespace velmora {
 namespace {
 
 int RunHelp(CommandCall& call) {
-  Console& console = call.console;
-  if (call.args.empty()) {
+  Console& console = call.Terminal;
+  if (call.Args.empty()) {
     console.Out(GeneralHelp(console));
     return kExitOk;
   }
-  if (call.args.size() > 1) {
+  if (call.Args.size() > 1) {
     return UsageError(console, "help", Localized(console, "too many arguments", "参数过多"));
   }
-  const CommandInfo* command = FindCommand(call.args[0]);
+  const CommandInfo* command = FindCommand(call.Args[0]);
   if (command == nullptr) {
     return UsageError(
         console, "help",
-        Localized(console, "unknown command", "未知命令") + " '" + call.args[0] + "'");
+        Localized(console, "unknown command", "未知命令") + " '" + call.Args[0] + "'");
   }
-  console.Out(AnsiFromUtf8(WithToolName(console.Chinese() ? command->help_zh : command->help_en)));
+  console.Out(AnsiFromUtf8(WithToolName(console.Chinese() ? command->HelpZh : command->HelpEn)));
   return kExitOk;
 }
 

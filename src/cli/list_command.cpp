@@ -1,5 +1,5 @@
 // velmora list [--format text|tsv|json] ARCHIVE
-#include "cli/archive_commands.h"
+#include "cli/commands.h"
 #include "cli/command_support.h"
 #include "cli/listing_format.h"
 #include "msg/format.h"
@@ -13,45 +13,45 @@ int RunList(CommandCall& call) {
   if (ShowHelpWhenAsked(call, kListCommand)) return kExitOk;
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(call.args, {{0, "format", true}}, call.console, &parsed, &error)) {
-    return UsageError(call.console, "list", error);
+  if (!ParseArguments(call.Args, {{0, "format", true}}, call.Terminal, &parsed, &error)) {
+    return UsageError(call.Terminal, "list", error);
   }
   ListingForm form = ListingForm::kText;
   if (parsed.Has("format")) {
-    const std::string& name = parsed.options.at("format");
+    const std::string& name = parsed.Options.at("format");
     if (name == "tsv") {
       form = ListingForm::kTsv;
     } else if (name == "json") {
       form = ListingForm::kJson;
     } else if (name != "text") {
-      return UsageError(call.console, "list",
-                        Localized(call.console, "unknown format ", "未知格式 ") + name);
+      return UsageError(call.Terminal, "list",
+                        Localized(call.Terminal, "unknown format ", "未知格式 ") + name);
     }
   }
-  if (parsed.operands.size() != 1) {
-    return UsageError(call.console, "list",
-                      Localized(call.console, "give one archive", "需要一个归档文件"));
+  if (parsed.Operands.size() != 1) {
+    return UsageError(call.Terminal, "list",
+                      Localized(call.Terminal, "give one archive", "需要一个归档文件"));
   }
   OpenedArchive archive;
-  if (!OpenReadableArchive(call, parsed.operands[0], &archive)) return kExitFailed;
+  if (!OpenReadableArchive(call, parsed.Operands[0], &archive)) return kExitFailed;
 
-  const ArchiveIndex& index = archive.index;
-  std::vector<EntryKind> kinds(index.entries.size());
-  for (size_t k = 0; k < index.entries.size(); ++k) {
-    if (!ReadEntryKind(*archive.stream, index.entries[k], index.file_size, &kinds[k])) {
-      PrintError(call.console,
-                 Message(MessageKey::MsgSourceNotWdf, {archive.path}) + "\r" +
-                     Localized(call.console, "an entry could not be read: ", "无法读取条目：") +
-                     IdText(index.entries[k].Id) + " " + LastSystemErrorText());
+  const ArchiveIndex& index = archive.Index;
+  std::vector<EntryKind> kinds(index.Entries.size());
+  for (size_t k = 0; k < index.Entries.size(); ++k) {
+    if (!ReadEntryKind(*archive.File, index.Entries[k], index.FileSize, &kinds[k])) {
+      PrintError(call.Terminal,
+                 Message(MessageKey::MsgSourceNotWdf, {archive.Path}) + "\r" +
+                     Localized(call.Terminal, "an entry could not be read: ", "无法读取条目：") +
+                     FormatId(index.Entries[k].Id) + " " + LastSystemErrorText());
       return kExitFailed;
     }
   }
   const std::string summary = FormatText(
-      Localized(call.console, "%d entries, index at offset %d, file size %d bytes",
+      Localized(call.Terminal, "%d entries, index at offset %d, file size %d bytes",
                 "共 %d 项，索引位于偏移 %d，文件大小 %d 字节"),
-      {static_cast<int64_t>(index.entries.size()), static_cast<int64_t>(index.header.IndexOffset),
-       static_cast<int64_t>(index.file_size)});
-  call.console.Out(FormatListing(form, index, kinds, summary));
+      {static_cast<int64_t>(index.Entries.size()), static_cast<int64_t>(index.Header.IndexOffset),
+       static_cast<int64_t>(index.FileSize)});
+  call.Terminal.Out(FormatListing(form, index, kinds, summary));
   return kExitOk;
 }
 

@@ -18,16 +18,16 @@ std::string PadLeft(const std::string& text, size_t width) {
 std::string TextTable(const ArchiveIndex& index, const std::vector<EntryKind>& kinds,
                       const std::string& summary) {
   size_t widths[3] = {6, 4, 5};  // "offset", "size", "space"
-  for (const WdfEntry& e : index.entries) {
+  for (const WdfEntry& e : index.Entries) {
     widths[0] = std::max(widths[0], Number(e.Offset).size());
     widths[1] = std::max(widths[1], Number(e.Size).size());
     widths[2] = std::max(widths[2], Number(e.Space).size());
   }
   std::string out = "id        " + PadLeft("offset", widths[0]) + "  " +
                     PadLeft("size", widths[1]) + "  " + PadLeft("space", widths[2]) + "  kind\n";
-  for (size_t k = 0; k < index.entries.size(); ++k) {
-    const WdfEntry& e = index.entries[k];
-    out += IdText(e.Id) + "  " + PadLeft(Number(e.Offset), widths[0]) + "  " +
+  for (size_t k = 0; k < index.Entries.size(); ++k) {
+    const WdfEntry& e = index.Entries[k];
+    out += FormatId(e.Id) + "  " + PadLeft(Number(e.Offset), widths[0]) + "  " +
            PadLeft(Number(e.Size), widths[1]) + "  " + PadLeft(Number(e.Space), widths[2]) + "  " +
            EntryKindName(kinds[k]) + "\n";
   }
@@ -36,21 +36,21 @@ std::string TextTable(const ArchiveIndex& index, const std::vector<EntryKind>& k
 
 std::string Tsv(const ArchiveIndex& index, const std::vector<EntryKind>& kinds) {
   std::string out = "id\toffset\tsize\tspace\tkind\n";
-  for (size_t k = 0; k < index.entries.size(); ++k) {
-    const WdfEntry& e = index.entries[k];
-    out += IdText(e.Id) + "\t" + Number(e.Offset) + "\t" + Number(e.Size) + "\t" + Number(e.Space) +
-           "\t" + EntryKindName(kinds[k]) + "\n";
+  for (size_t k = 0; k < index.Entries.size(); ++k) {
+    const WdfEntry& e = index.Entries[k];
+    out += FormatId(e.Id) + "\t" + Number(e.Offset) + "\t" + Number(e.Size) + "\t" +
+           Number(e.Space) + "\t" + EntryKindName(kinds[k]) + "\n";
   }
   return out;
 }
 
 std::string Json(const ArchiveIndex& index, const std::vector<EntryKind>& kinds) {
-  std::string out = "{\"count\":" + Number(index.entries.size()) +
-                    ",\"index_offset\":" + Number(index.header.IndexOffset) +
-                    ",\"file_size\":" + Number(index.file_size) + ",\"entries\":[";
-  for (size_t k = 0; k < index.entries.size(); ++k) {
-    const WdfEntry& e = index.entries[k];
-    out += (k ? ",{\"id\":" : "{\"id\":") + JsonString(IdText(e.Id)) +
+  std::string out = "{\"count\":" + Number(index.Entries.size()) +
+                    ",\"index_offset\":" + Number(index.Header.IndexOffset) +
+                    ",\"file_size\":" + Number(index.FileSize) + ",\"entries\":[";
+  for (size_t k = 0; k < index.Entries.size(); ++k) {
+    const WdfEntry& e = index.Entries[k];
+    out += (k ? ",{\"id\":" : "{\"id\":") + JsonString(FormatId(e.Id)) +
            ",\"offset\":" + Number(e.Offset) + ",\"size\":" + Number(e.Size) +
            ",\"space\":" + Number(e.Space) + ",\"kind\":" + JsonString(EntryKindName(kinds[k])) +
            "}";

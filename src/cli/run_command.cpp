@@ -1,10 +1,10 @@
 // velmora run [-y] [-q] SCRIPT: the script's run as Velmora.exe makes it, on the terminal.
 #include "cli/interrupt.h"
-#include "cli/script_commands.h"
+#include "cli/commands.h"
 #include "cli/script_job.h"
 #include "cli/terminal_view.h"
 #include "job/pack_run.h"
-#include "ui/run_report.h"
+#include "job/run_report.h"
 
 namespace velmora {
 namespace {
@@ -28,12 +28,12 @@ int Run(CommandCall& call) {
   if (usage >= 0) return usage;
 
   InterruptCatcher interrupt;
-  ScriptCodePage code_page(options, call.files);
+  ScriptCodePage code_page(options, call.Files);
   JobState job;
-  TerminalView view(call.console, job, options.terminal);
+  TerminalView view(call.Terminal, job, options.Terminal);
   const bool succeeded = RunScriptJob(
-      code_page.ScriptPath(), job, call.files, view, call.console,
-      [&call, &view](JobState& prepared) { return RunAndReport(prepared, call.files, view); });
+      code_page.ScriptPath(), job, call.Files, view, call.Terminal,
+      [&call, &view](JobState& prepared) { return RunAndReport(prepared, call.Files, view); });
   // A run that was complete when Ctrl-C came has still replaced the target: it succeeded.
   if (succeeded) return kExitOk;
   return InterruptRequested() ? kExitInterrupted : kExitFailed;

@@ -37,15 +37,15 @@ std::string ScriptBytes(FileSystem& files, const std::string& path) {
 ScriptCodePage::ScriptCodePage(const ScriptCommandOptions& options, FileSystem& files) {
   SetActiveCodePage(CodePage::kUtf8);
   CodePage code_page = CodePage::kUtf8;
-  if (options.code_page_given) {
-    code_page = options.code_page == "gbk" ? CodePage::kGbk : CodePage::kUtf8;
-  } else if (!IsValidUtf8(ScriptBytes(files, options.script))) {
+  if (options.CodePageGiven) {
+    code_page = options.CodePage == "gbk" ? CodePage::kGbk : CodePage::kUtf8;
+  } else if (!IsValidUtf8(ScriptBytes(files, options.Script))) {
     code_page = CodePage::kGbk;
   }
   // The path rules of a run know backslashes only (the file layer turns them back into
   // slashes), so the script's directory, and with it the source's and the target's, is found
   // only when the separators are backslashes.
-  std::string path = options.script;
+  std::string path = options.Script;
   if (path.empty() || path[0] != '/') {
     const std::string current = WorkingDirectory();
     if (!current.empty()) path = current + (current.back() == '/' ? "" : "/") + path;

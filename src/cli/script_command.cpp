@@ -1,11 +1,12 @@
 // velmora script --from-dir DIR [--all] [--dest TARGET] -o SCRIPT ARCHIVE
 #include <algorithm>
 
-#include "cli/archive_commands.h"
+#include "cli/commands.h"
 #include "cli/command_support.h"
 #include "cli/script_from_dir.h"
 #include "cli/script_job.h"
 #include "cli/tool_paths.h"
+#include "job/paths.h"
 #include "msg/format.h"
 #include "sys/cp936_text.h"
 #include "sys/process.h"
@@ -50,7 +51,7 @@ bool FileHoldsEntry(FileSystem& files, const std::string& path, Stream& archive,
 }
 
 std::string ReasonText(const Console& console, const UnusableFile& file) {
-  switch (file.reason) {
+  switch (file.Reason) {
     case UnusableReason::kNotAnId:
       return Localized(console, "its name is not an entry's id", "文件名不是条目的 ID");
     case UnusableReason::kNotInArchive:
@@ -63,7 +64,7 @@ std::string ReasonText(const Console& console, const UnusableFile& file) {
                        "重复 ID 中靠后的条目，规则无法指向它（规则只能指向第一个）");
     case UnusableReason::kSecondFile:
       return Localized(console, "names the same entry as ", "与另一个文件指向同一条目：") +
-             file.other;
+             file.Other;
     case UnusableReason::kNoCp936Form:
       return Localized(console, "its name has characters that code page 936 lacks",
                        "文件名含有 936 代码页（GBK）中没有的字符");
@@ -92,8 +93,8 @@ bool ScriptPathTo(const Console& console, const PathParts& script_dir, const Pat
                           {shown});
     return false;
   }
-  if (!Cp936Names(route.down, &names) || !RulePathValue(ScriptRouteText(0, names), down) ||
-      route.down.empty()) {
+  if (!Cp936Names(route.Down, &names) || !RulePathValue(ScriptRouteText(0, names), down) ||
+      route.Down.empty()) {
     *problem = FormatText(Localized(console,
                                     "the path of %s cannot be written in a script (characters "
                                     "that code page 936 lacks, a ';' or a control character)",
@@ -102,29 +103,19 @@ bool ScriptPathTo(const Console& console, const PathParts& script_dir, const Pat
                           {shown});
     return false;
   }
-  *up = route.ups == 0 ? std::string() : ScriptRouteText(route.ups, {}) + "\\";
+  *up = route.Ups == 0 ? std::string() : ScriptRouteText(route.Ups, {}) + "\\";
   return true;
 }
 
 PathParts DirectoryOf(PathParts path) {
-  if (!path.names.empty()) path.names.pop_back();
+  if (!path.Names.empty()) path.Names.pop_back();
   return path;
-}
-
-std::string WithoutExtension(const std::string& name) {
-  const size_t dot = name.rfind('.');
-  return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
-std::string ExtensionOf(const std::string& name) {
-  const size_t dot = name.rfind('.');
-  return dot == std::string::npos ? std::string() : name.substr(dot);
 }
 
 bool SamePath(const PathParts& a, const PathParts& b) {
   PathRoute route;
-  return RouteBetween(a, b, &route) && route.ups == 0 && route.down.empty() &&
-         a.names.size() == b.names.size();
+  return RouteBetween(a, b, &route) && route.Ups == 0 && route.Down.empty() &&
+         a.Names.size() == b.Names.size();
 }
 
 int Fail(Console& console, const std::string& message) {
@@ -134,42 +125,42 @@ int Fail(Console& console, const std::string& message) {
 
 int RunScript(CommandCall& call) {
   if (ShowHelpWhenAsked(call, kScriptCommand)) return kExitOk;
-  Console& console = call.console;
+  Console& console = call.Terminal;
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(call.args,
+  if (!ParseArguments(call.Args,
                       {{0, "from-dir", true},
                        {0, "all", false},
                        {0, "dest", true},
                        {'o', "output", true},
                        {0, "force", false}},
-                      call.console, &parsed, &error)) {
+                      call.Terminal, &parsed, &error)) {
     return UsageError(console, "script", error);
   }
   if (!parsed.Has("from-dir")) {
     return UsageError(console, "script",
                       Localized(console, "--from-dir DIR is required", "需要 --from-dir 文件夹"));
   }
-  if (!parsed.Has("output") || parsed.options.at("output").empty() ||
-      parsed.options.at("output") == "-") {
+  if (!parsed.Has("output") || parsed.Options.at("output").empty() ||
+      parsed.Options.at("output") == "-") {
     return UsageError(console, "script",
                       Localized(console, "-o SCRIPT is required", "需要 -o 脚本文件"));
   }
-  if (parsed.operands.size() != 1) {
+  if (parsed.Operands.size() != 1) {
     return UsageError(console, "script",
                       Localized(console, "give one archive", "需要一个归档文件"));
   }
-  const std::string& script_path = parsed.options.at("output");
-  const std::string& dir = parsed.options.at("from-dir");
+  const std::string& script_path = parsed.Options.at("output");
+  const std::string& dir = parsed.Options.at("from-dir");
   const bool force = parsed.Has("force");
 
   OpenedArchive archive;
-  if (!OpenReadableArchive(call, parsed.operands[0], &archive)) return kExitFailed;
-  if (call.files.DirectoryExists(script_path)) {
+  if (!OpenReadableArchive(call, parsed.Operands[0], &archive)) return kExitFailed;
+  if (call.Files.DirectoryExists(script_path)) {
     return Fail(console,
                 FormatText(Localized(console, "%s is a folder", "%s 是一个文件夹"), {script_path}));
   }
-  if (!force && call.files.FileIsPresent(script_path)) {
+  if (!force && call.Files.FileIsPresent(script_path)) {
     return Fail(console, FormatText(Localized(console, "%s exists (--force replaces it)",
                                               "%s 已存在（--force 可覆盖）"),
                                     {script_path}));
@@ -178,10 +169,10 @@ int RunScript(CommandCall& call) {
   const std::string current = CurrentDirectory();
   const PathParts script = AbsolutePathParts(script_path, current);
   const PathParts script_dir = DirectoryOf(script);
-  const PathParts source = AbsolutePathParts(archive.path, current);
+  const PathParts source = AbsolutePathParts(archive.Path, current);
   ScriptHeader header;
   std::string problem;
-  if (!ScriptPathTo(console, script_dir, source, archive.path, &header.src_path, &header.src_file,
+  if (!ScriptPathTo(console, script_dir, source, archive.Path, &header.SrcPath, &header.SrcFile,
                     &problem)) {
     return Fail(console, problem);
   }
@@ -189,14 +180,13 @@ int RunScript(CommandCall& call) {
   // extension beside the script. A run refuses a target that is its own source.
   PathParts target = script_dir;
   if (parsed.Has("dest")) {
-    target = AbsolutePathParts(parsed.options.at("dest"), current);
-    if (!ScriptPathTo(console, script_dir, target, parsed.options.at("dest"), &header.dest_path,
-                      &header.dest_file, &problem)) {
+    target = AbsolutePathParts(parsed.Options.at("dest"), current);
+    if (!ScriptPathTo(console, script_dir, target, parsed.Options.at("dest"), &header.DestPath,
+                      &header.DestFile, &problem)) {
       return Fail(console, problem);
     }
-  } else if (!script.names.empty() && !source.names.empty()) {
-    target.names.push_back(WithoutExtension(script.names.back()) +
-                           ExtensionOf(source.names.back()));
+  } else if (!script.Names.empty() && !source.Names.empty()) {
+    target.Names.push_back(ReplaceExtension(script.Names.back(), Extension(source.Names.back())));
   }
   if (SamePath(target, source)) {
     return Fail(console, FormatText(Localized(console,
@@ -204,11 +194,11 @@ int RunScript(CommandCall& call) {
                                               "%s, its own source: give another --dest TARGET",
                                               "该脚本执行时的目标文件就是源文件 %s：请用 --dest "
                                               "指定另一个目标文件"),
-                                    {archive.path}));
+                                    {archive.Path}));
   }
 
   std::vector<std::string> names;
-  if (!call.files.ListFiles(dir, &names)) {
+  if (!call.Files.ListFiles(dir, &names)) {
     return Fail(
         console,
         FormatText(Localized(console, "the folder %s cannot be read: ", "无法读取文件夹 %s："),
@@ -219,7 +209,7 @@ int RunScript(CommandCall& call) {
   PathRoute folder_route;
   std::vector<std::string> folder_names;
   if (!RouteBetween(script_dir, folder, &folder_route) ||
-      !Cp936Names(folder_route.down, &folder_names)) {
+      !Cp936Names(folder_route.Down, &folder_names)) {
     return Fail(console, FormatText(Localized(console,
                                               "the folder %s cannot be named in a script in the "
                                               "script's folder (another drive, or characters that "
@@ -229,15 +219,15 @@ int RunScript(CommandCall& call) {
                                     {dir}));
   }
 
-  FolderSorting sorting = SortFolderFiles(archive.index, names);
+  FolderSorting sorting = SortFolderFiles(archive.Index, names);
   std::vector<ScriptRule> rules;
   size_t unchanged = 0;
-  for (const EditedFile& file : sorting.files) {
-    const std::string path = JoinPath(dir, file.name);
+  for (const EditedFile& file : sorting.Files) {
+    const std::string path = JoinPath(dir, file.Name);
     if (!parsed.Has("all")) {
       bool same = false;
-      if (!FileHoldsEntry(call.files, path, *archive.stream, archive.index.entries[file.entry],
-                          archive.index.file_size, &same)) {
+      if (!FileHoldsEntry(call.Files, path, *archive.File, archive.Index.Entries[file.Entry],
+                          archive.Index.FileSize, &same)) {
         return Fail(console,
                     Message(MessageKey::MsgRefFileOpenFailed, {path, LastSystemErrorText()}));
       }
@@ -247,33 +237,33 @@ int RunScript(CommandCall& call) {
       }
     }
     std::string name;
-    if (!Cp936FromPathText(file.name, &name)) {
-      sorting.unusable.push_back({file.name, UnusableReason::kNoCp936Form, {}});
+    if (!Cp936FromPathText(file.Name, &name)) {
+      sorting.Unusable.push_back({file.Name, UnusableReason::kNoCp936Form, {}});
       continue;
     }
     std::vector<std::string> route_names = folder_names;
     route_names.push_back(name);
-    ScriptRule rule{file.id, {}};
-    if (!RulePathValue(ScriptRouteText(folder_route.ups, route_names), &rule.value)) {
-      sorting.unusable.push_back({file.name, UnusableReason::kNotWritable, {}});
+    ScriptRule rule{file.Id, {}};
+    if (!RulePathValue(ScriptRouteText(folder_route.Ups, route_names), &rule.Value)) {
+      sorting.Unusable.push_back({file.Name, UnusableReason::kNotWritable, {}});
       continue;
     }
     rules.push_back(rule);
   }
-  for (const UnusableFile& file : sorting.unusable) {
-    console.Err(Localized(console, "not usable: ", "无法使用：") + JoinPath(dir, file.name) + ": " +
+  for (const UnusableFile& file : sorting.Unusable) {
+    console.Err(Localized(console, "not usable: ", "无法使用：") + JoinPath(dir, file.Name) + ": " +
                 ReasonText(console, file) + "\n");
   }
 
   const std::string text = RebuildScriptText(header, rules);
   const size_t name_at = script_path.size() - LastPathName(script_path).size();
   const std::string script_folder = script_path.substr(0, name_at);
-  if (!MakeDirectories(call.files, script_folder)) {
+  if (!MakeDirectories(call.Files, script_folder)) {
     return Fail(console,
                 Message(MessageKey::MsgTargetDirFailed, {script_folder, LastSystemErrorText()}));
   }
   std::unique_ptr<Stream> out =
-      force ? call.files.CreateExclusive(script_path) : call.files.CreateNewExclusive(script_path);
+      force ? call.Files.CreateExclusive(script_path) : call.Files.CreateNewExclusive(script_path);
   if (!out) {
     return Fail(console,
                 Message(MessageKey::MsgTargetCreateFailed, {script_path, LastSystemErrorText()}));
@@ -281,7 +271,7 @@ int RunScript(CommandCall& call) {
   if (!out->Write(text.data(), text.size())) {
     const std::string reason = LastSystemErrorText();
     out.reset();
-    call.files.RemoveFile(script_path);
+    call.Files.RemoveFile(script_path);
     return Fail(console, Message(MessageKey::MsgTargetWriteFailed, {script_path, reason}));
   }
 #if !defined(_WIN32)
@@ -301,7 +291,7 @@ int RunScript(CommandCall& call) {
       FormatText(Localized(console, "%s written: %d rules, %d files unchanged, %d not usable",
                            "已写出 %s：%d 条规则，%d 个文件未改动，%d 个文件无法使用"),
                  {script_path, static_cast<int64_t>(rules.size()), static_cast<int64_t>(unchanged),
-                  static_cast<int64_t>(sorting.unusable.size())}) +
+                  static_cast<int64_t>(sorting.Unusable.size())}) +
       "\n");
   return kExitOk;
 }

@@ -4,24 +4,17 @@
 #include <unordered_map>
 
 #include "job/script.h"
+#include "wdf/resource_id.h"
 
 namespace velmora {
-
-namespace {
-
-bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-}  // namespace
 
 bool ParseEditedFileName(const std::string& name, EditedFileName* parsed) {
   if (name.size() < 8) return false;
   for (size_t i = 0; i < 8; ++i) {
-    if (!IsHexDigit(name[i])) return false;
+    if (HexDigitValue(name[i]) < 0) return false;
   }
   EditedFileName result;
-  result.id = static_cast<uint32_t>(std::stoul(name.substr(0, 8), nullptr, 16));
+  result.Id = static_cast<uint32_t>(std::stoul(name.substr(0, 8), nullptr, 16));
   size_t pos = 8;
   if (pos < name.size() && name[pos] == '-') {
     const size_t digits_start = ++pos;
@@ -33,7 +26,7 @@ bool ParseEditedFileName(const std::string& name, EditedFileName* parsed) {
     if (pos == digits_start || name[digits_start] == '0' || n < 2 || n > 0xFFFFFFFFu) {
       return false;
     }
-    result.occurrence = static_cast<uint32_t>(n);
+    result.Occurrence = static_cast<uint32_t>(n);
   }
   if (pos < name.size() && name[pos] != '.') return false;
   *parsed = result;
@@ -43,37 +36,37 @@ bool ParseEditedFileName(const std::string& name, EditedFileName* parsed) {
 FolderSorting SortFolderFiles(const ArchiveIndex& index, const std::vector<std::string>& names) {
   // Per id: the first entry with it and how many entries have it.
   struct IdEntries {
-    size_t first = 0;
-    uint32_t count = 0;
+    size_t First = 0;
+    uint32_t Count = 0;
   };
   std::unordered_map<uint32_t, IdEntries> ids;
-  for (size_t k = 0; k < index.entries.size(); ++k) {
-    IdEntries& e = ids[index.entries[k].Id];
-    if (e.count++ == 0) e.first = k;
+  for (size_t k = 0; k < index.Entries.size(); ++k) {
+    IdEntries& e = ids[index.Entries[k].Id];
+    if (e.Count++ == 0) e.First = k;
   }
   FolderSorting sorting;
   std::map<size_t, EditedFile> by_entry;  // keeps the index order
   for (const std::string& name : names) {
     EditedFileName parsed;
     if (!ParseEditedFileName(name, &parsed)) {
-      sorting.unusable.push_back({name, UnusableReason::kNotAnId, {}});
+      sorting.Unusable.push_back({name, UnusableReason::kNotAnId, {}});
       continue;
     }
-    auto found = ids.find(parsed.id);
-    if (found == ids.end() || parsed.occurrence > found->second.count) {
-      sorting.unusable.push_back({name, UnusableReason::kNotInArchive, {}});
-    } else if (parsed.occurrence > 1) {
-      sorting.unusable.push_back({name, UnusableReason::kUnreachable, {}});
+    auto found = ids.find(parsed.Id);
+    if (found == ids.end() || parsed.Occurrence > found->second.Count) {
+      sorting.Unusable.push_back({name, UnusableReason::kNotInArchive, {}});
+    } else if (parsed.Occurrence > 1) {
+      sorting.Unusable.push_back({name, UnusableReason::kUnreachable, {}});
     } else {
       auto inserted =
-          by_entry.emplace(found->second.first, EditedFile{found->second.first, parsed.id, name});
+          by_entry.emplace(found->second.First, EditedFile{found->second.First, parsed.Id, name});
       if (!inserted.second) {
-        sorting.unusable.push_back(
-            {name, UnusableReason::kSecondFile, inserted.first->second.name});
+        sorting.Unusable.push_back(
+            {name, UnusableReason::kSecondFile, inserted.first->second.Name});
       }
     }
   }
-  for (auto& file : by_entry) sorting.files.push_back(std::move(file.second));
+  for (auto& file : by_entry) sorting.Files.push_back(std::move(file.second));
   return sorting;
 }
 
@@ -98,11 +91,11 @@ std::string RebuildScriptText(const ScriptHeader& header, const std::vector<Scri
   auto line = [&text](const std::string& name, const std::string& value) {
     text += name + "=" + value + "\r\n";
   };
-  if (!header.src_path.empty()) line("#SrcPath", header.src_path);
-  line("#SrcFile", header.src_file);
-  if (!header.dest_path.empty()) line("#DestPath", header.dest_path);
-  if (!header.dest_file.empty()) line("#DestFile", header.dest_file);
-  for (const ScriptRule& rule : rules) line(EntryKey(rule.id), rule.value);
+  if (!header.SrcPath.empty()) line("#SrcPath", header.SrcPath);
+  line("#SrcFile", header.SrcFile);
+  if (!header.DestPath.empty()) line("#DestPath", header.DestPath);
+  if (!header.DestFile.empty()) line("#DestFile", header.DestFile);
+  for (const ScriptRule& rule : rules) line(EntryKey(rule.Id), rule.Value);
   return text;
 }
 

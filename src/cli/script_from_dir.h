@@ -16,8 +16,8 @@ namespace velmora {
 // "." and an extension, or "-N" (N from 2, the N-th entry of a repeated id) with or without an
 // extension.
 struct EditedFileName {
-  uint32_t id = 0;
-  uint32_t occurrence = 1;
+  uint32_t Id = 0;
+  uint32_t Occurrence = 1;
 };
 bool ParseEditedFileName(const std::string& name, EditedFileName* parsed);
 
@@ -31,21 +31,21 @@ enum class UnusableReason {
 };
 
 struct UnusableFile {
-  std::string name;
-  UnusableReason reason;
-  std::string other;  // kSecondFile: the file that names the entry first
+  std::string Name;
+  UnusableReason Reason;
+  std::string Other;  // kSecondFile: the file that names the entry first
 };
 
 // A file that names an entry a rule can reach.
 struct EditedFile {
-  size_t entry = 0;  // the first entry with the id, in index order
-  uint32_t id = 0;
-  std::string name;
+  size_t Entry = 0;  // the first entry with the id, in index order
+  uint32_t Id = 0;
+  std::string Name;
 };
 
 struct FolderSorting {
-  std::vector<EditedFile> files;  // in the archive's index order
-  std::vector<UnusableFile> unusable;
+  std::vector<EditedFile> Files;  // in the archive's index order
+  std::vector<UnusableFile> Unusable;
 };
 
 // Sorts the names of the folder's files (sorted by their bytes) against the archive's index.
@@ -63,15 +63,15 @@ bool RulePathValue(const std::string& path, std::string* value);
 // The header keys of the script, values in code page 936. An empty `src_path` or `dest_path`
 // leaves its key out; `dest_file` empty leaves the target to the run's default.
 struct ScriptHeader {
-  std::string src_path;
-  std::string src_file;
-  std::string dest_path;
-  std::string dest_file;
+  std::string SrcPath;
+  std::string SrcFile;
+  std::string DestPath;
+  std::string DestFile;
 };
 
 struct ScriptRule {
-  uint32_t id = 0;
-  std::string value;  // code page 936
+  uint32_t Id = 0;
+  std::string Value;  // code page 936
 };
 
 // The script's bytes: header keys, then one rule line per entry, each line ending in CR LF.

@@ -10,10 +10,10 @@ namespace {
 
 TEST(ScriptFromDirTest, FileNamesAsExtractionWritesThem) {
   struct Case {
-    const char* name;
-    bool ok;
-    uint32_t id;
-    uint32_t occurrence;
+    const char* Name;
+    bool Ok;
+    uint32_t Id;
+    uint32_t Occurrence;
   };
   const std::vector<Case> cases = {
       {"0000A1B3.bmp", true, 0xA1B3, 1},     {"0000a1b3.BMP", true, 0xA1B3, 1},
@@ -26,24 +26,24 @@ TEST(ScriptFromDirTest, FileNamesAsExtractionWritesThem) {
   };
   for (const Case& c : cases) {
     EditedFileName parsed;
-    EXPECT_EQ(ParseEditedFileName(c.name, &parsed), c.ok) << c.name;
-    if (!c.ok) continue;
-    EXPECT_EQ(parsed.id, c.id) << c.name;
-    EXPECT_EQ(parsed.occurrence, c.occurrence) << c.name;
+    EXPECT_EQ(ParseEditedFileName(c.Name, &parsed), c.Ok) << c.Name;
+    if (!c.Ok) continue;
+    EXPECT_EQ(parsed.Id, c.Id) << c.Name;
+    EXPECT_EQ(parsed.Occurrence, c.Occurrence) << c.Name;
   }
 }
 
 TEST(ScriptFromDirTest, FolderFilesSortedAgainstTheIndex) {
   ArchiveIndex index;
-  index.entries = {{0x30, 0, 0, 0}, {0x10, 0, 0, 0}, {0x20, 0, 0, 0}, {0x10, 0, 0, 0}};
+  index.Entries = {{0x30, 0, 0, 0}, {0x10, 0, 0, 0}, {0x20, 0, 0, 0}, {0x10, 0, 0, 0}};
   const FolderSorting sorting =
       SortFolderFiles(index, {"00000010-2.bin", "00000010-3.bin", "00000010.bin", "00000020.bmp",
                               "00000020.png", "00000030.txt", "00000040.bin", "readme.txt"});
-  ASSERT_EQ(sorting.files.size(), 3u);
-  EXPECT_EQ(sorting.files[0].name, "00000030.txt");  // the index's order, not the names'
-  EXPECT_EQ(sorting.files[1].name, "00000010.bin");
-  EXPECT_EQ(sorting.files[1].entry, 1u);
-  EXPECT_EQ(sorting.files[2].name, "00000020.bmp");
+  ASSERT_EQ(sorting.Files.size(), 3u);
+  EXPECT_EQ(sorting.Files[0].Name, "00000030.txt");  // the index's order, not the names'
+  EXPECT_EQ(sorting.Files[1].Name, "00000010.bin");
+  EXPECT_EQ(sorting.Files[1].Entry, 1u);
+  EXPECT_EQ(sorting.Files[2].Name, "00000020.bmp");
   const std::vector<std::pair<std::string, UnusableReason>> unusable = {
       {"00000010-2.bin", UnusableReason::kUnreachable},
       {"00000010-3.bin", UnusableReason::kNotInArchive},
@@ -51,12 +51,12 @@ TEST(ScriptFromDirTest, FolderFilesSortedAgainstTheIndex) {
       {"00000040.bin", UnusableReason::kNotInArchive},
       {"readme.txt", UnusableReason::kNotAnId},
   };
-  ASSERT_EQ(sorting.unusable.size(), unusable.size());
+  ASSERT_EQ(sorting.Unusable.size(), unusable.size());
   for (size_t k = 0; k < unusable.size(); ++k) {
-    EXPECT_EQ(sorting.unusable[k].name, unusable[k].first);
-    EXPECT_EQ(sorting.unusable[k].reason, unusable[k].second) << unusable[k].first;
+    EXPECT_EQ(sorting.Unusable[k].Name, unusable[k].first);
+    EXPECT_EQ(sorting.Unusable[k].Reason, unusable[k].second) << unusable[k].first;
   }
-  EXPECT_EQ(sorting.unusable[2].other, "00000020.bmp");
+  EXPECT_EQ(sorting.Unusable[2].Other, "00000020.bmp");
 }
 
 TEST(ScriptFromDirTest, PathsAsRuleValues) {
@@ -75,12 +75,12 @@ TEST(ScriptFromDirTest, PathsAsRuleValues) {
 
 TEST(ScriptFromDirTest, ScriptTextWithCrLfAndOptionalKeys) {
   ScriptHeader header;
-  header.src_file = "ui.wdf";
+  header.SrcFile = "ui.wdf";
   EXPECT_EQ(RebuildScriptText(header, {{0xA1B3, "edited\\0000A1B3.bmp"}}),
             "#SrcFile=ui.wdf\r\n@0000A1B3=edited\\0000A1B3.bmp\r\n");
-  header.src_path = "..\\";
-  header.dest_path = "..\\..\\";
-  header.dest_file = "out\\ui.wdf";
+  header.SrcPath = "..\\";
+  header.DestPath = "..\\..\\";
+  header.DestFile = "out\\ui.wdf";
   EXPECT_EQ(RebuildScriptText(header, {}),
             "#SrcPath=..\\\r\n#SrcFile=ui.wdf\r\n#DestPath=..\\..\\\r\n#DestFile=out\\ui.wdf\r\n");
 }

@@ -31,9 +31,9 @@ class ScriptFrontEnd final : public EntryFrontEnd {
 
 int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_options,
                       ScriptCommandOptions* options) {
-  Console& console = call.console;
-  if (AsksForHelp(call.args)) {
-    console.Out(AnsiFromUtf8(WithToolName(console.Chinese() ? command.help_zh : command.help_en)));
+  Console& console = call.Terminal;
+  if (AsksForHelp(call.Args)) {
+    console.Out(AnsiFromUtf8(WithToolName(console.Chinese() ? command.HelpZh : command.HelpEn)));
     return kExitOk;
   }
   std::vector<OptionForm> forms;
@@ -46,35 +46,35 @@ int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_op
 #endif
   ParsedArguments parsed;
   std::string complaint;
-  if (!ParseArguments(call.args, forms, console, &parsed, &complaint)) {
-    return UsageError(console, command.name, complaint);
+  if (!ParseArguments(call.Args, forms, console, &parsed, &complaint)) {
+    return UsageError(console, command.Name, complaint);
   }
-  if (parsed.operands.empty()) {
-    return UsageError(console, command.name,
+  if (parsed.Operands.empty()) {
+    return UsageError(console, command.Name,
                       Localized(console, "no script named", "未指定脚本文件"));
   }
-  if (parsed.operands.size() > 1) {
-    return UsageError(console, command.name,
+  if (parsed.Operands.size() > 1) {
+    return UsageError(console, command.Name,
                       Localized(console, "one script at a time; too many arguments from",
                                 "一次只能执行一个脚本；多余的参数从") +
-                          " '" + parsed.operands[1] + "'");
+                          " '" + parsed.Operands[1] + "'");
   }
-  options->script = parsed.operands[0];
-  options->terminal.assume_yes = parsed.Has("yes");
-  options->terminal.quiet = parsed.Has("quiet");
+  options->Script = parsed.Operands[0];
+  options->Terminal.AssumeYes = parsed.Has("yes");
+  options->Terminal.Quiet = parsed.Has("quiet");
   if (parsed.Has("codepage")) {
-    const std::string& name = parsed.options["codepage"];
+    const std::string& name = parsed.Options["codepage"];
     if (EqualFoldingAscii(name, "gbk") || name == "936" || EqualFoldingAscii(name, "cp936")) {
-      options->code_page = "gbk";
+      options->CodePage = "gbk";
     } else if (EqualFoldingAscii(name, "utf8") || EqualFoldingAscii(name, "utf-8")) {
-      options->code_page = "utf8";
+      options->CodePage = "utf8";
     } else {
       return UsageError(
-          console, command.name,
+          console, command.Name,
           Localized(console, "unknown code page (gbk or utf8):", "未知代码页（gbk 或 utf8）：") +
               " '" + name + "'");
     }
-    options->code_page_given = true;
+    options->CodePageGiven = true;
   }
   return -1;
 }

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "app/program_entry.h"
+#include "job/program_entry.h"
 #include "cli/command.h"
 #include "cli/terminal_view.h"
 #include "job/job_state.h"
@@ -14,10 +14,10 @@
 namespace velmora {
 
 struct ScriptCommandOptions {
-  TerminalOptions terminal;
-  bool code_page_given = false;
-  std::string code_page;  // "gbk" or "utf8" when given
-  std::string script;     // as the command line names it
+  TerminalOptions Terminal;
+  bool CodePageGiven = false;
+  std::string CodePage;  // "gbk" or "utf8" when given
+  std::string Script;    // as the command line names it
 };
 
 // Reads the words of `call` for `command`; `run_options` adds --yes and --quiet. Returns -1 when

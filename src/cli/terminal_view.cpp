@@ -6,7 +6,7 @@
 #include "cli/interrupt.h"
 #include "msg/ansi_text.h"
 #include "sys/code_page.h"
-#include "ui/progress_text.h"
+#include "job/progress_text.h"
 
 namespace velmora {
 namespace {
@@ -112,11 +112,11 @@ TerminalView::TerminalView(Console& console, const JobState& job, TerminalOption
     : console_(console),
       job_(job),
       options_(options),
-      show_progress_(!options.quiet && console.ErrIsTerminal()) {}
+      show_progress_(!options.Quiet && console.ErrIsTerminal()) {}
 
 void TerminalView::ShowInfo(const std::string& text) {
   ClearProgress();
-  if (!options_.quiet) console_.Out(TerminalText(text) + "\n");
+  if (!options_.Quiet) console_.Out(TerminalText(text) + "\n");
 }
 
 void TerminalView::ShowError(const std::string& text) {
@@ -127,8 +127,8 @@ void TerminalView::ShowError(const std::string& text) {
 int TerminalView::AskOkCancel(const std::string& text) {
   ClearProgress();
   const std::string question = TerminalText(text) + " [y/N] ";
-  if (options_.assume_yes) {
-    if (!options_.quiet) console_.Err(question + "y\n");
+  if (options_.AssumeYes) {
+    if (!options_.Quiet) console_.Err(question + "y\n");
     return kOk;
   }
   if (!console_.InIsTerminal()) {

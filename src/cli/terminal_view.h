@@ -14,8 +14,8 @@
 namespace velmora {
 
 struct TerminalOptions {
-  bool assume_yes = false;  // every question answered OK without asking
-  bool quiet = false;       // no progress, no success report, no questions shown
+  bool AssumeYes = false;  // every question answered OK without asking
+  bool Quiet = false;      // no progress, no success report, no questions shown
 };
 
 class TerminalView : public RunView {

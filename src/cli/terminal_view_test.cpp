@@ -18,12 +18,12 @@ TEST(TerminalTextTest, LineBreaksBecomeLineFeeds) {
 }
 
 struct AnswerCase {
-  const char* name;
-  bool assume_yes;
-  bool in_terminal;
-  std::vector<std::string> lines;
-  int answer;
-  const char* err_contains;
+  const char* Name;
+  bool AssumeYes;
+  bool InTerminal;
+  std::vector<std::string> Lines;
+  int Answer;
+  const char* ErrContains;
 };
 
 const AnswerCase kAnswers[] = {
@@ -39,18 +39,18 @@ const AnswerCase kAnswers[] = {
 
 TEST(TerminalViewTest, QuestionsAreAnsweredAsTheTerminalAllows) {
   for (const AnswerCase& c : kAnswers) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.Name);
     MemoryConsole console;
-    console.in_terminal = c.in_terminal;
-    console.answers.assign(c.lines.begin(), c.lines.end());
+    console.InTerminal = c.InTerminal;
+    console.Answers.assign(c.Lines.begin(), c.Lines.end());
     JobState job;
     TerminalOptions options;
-    options.assume_yes = c.assume_yes;
+    options.AssumeYes = c.AssumeYes;
     TerminalView view(console, job, options);
-    EXPECT_EQ(view.AskOkCancel("Overwrite?\rreally"), c.answer);
-    EXPECT_NE(console.err.find(c.err_contains), std::string::npos) << console.err;
-    EXPECT_EQ(console.out, "") << "questions go to standard error";
-    EXPECT_EQ(console.answers.size(), c.in_terminal && !c.assume_yes ? 0u : c.lines.size())
+    EXPECT_EQ(view.AskOkCancel("Overwrite?\rreally"), c.Answer);
+    EXPECT_NE(console.ErrText.find(c.ErrContains), std::string::npos) << console.ErrText;
+    EXPECT_EQ(console.OutText, "") << "questions go to standard error";
+    EXPECT_EQ(console.Answers.size(), c.InTerminal && !c.AssumeYes ? 0u : c.Lines.size())
         << "read only when asked on a terminal";
   }
 }
@@ -60,42 +60,44 @@ TEST(TerminalViewTest, ReportsGoToTheirStreamsAndQuietDropsOnlySuccess) {
     MemoryConsole console;
     JobState job;
     TerminalOptions options;
-    options.quiet = quiet;
+    options.Quiet = quiet;
     TerminalView view(console, job, options);
     view.ShowInfo("done\rall");
     view.ShowError("failed");
-    EXPECT_EQ(console.out, quiet ? "" : "done\nall\n");
-    EXPECT_EQ(console.err, "failed\n");
+    EXPECT_EQ(console.OutText, quiet ? "" : "done\nall\n");
+    EXPECT_EQ(console.ErrText, "failed\n");
   }
 }
 
 TEST(TerminalViewTest, ProgressOnlyOnATerminalAndNotWhenQuiet) {
   struct {
-    bool err_terminal;
-    bool quiet;
-    bool shown;
+    bool ErrTerminal;
+    bool Quiet;
+    bool Shown;
   } cases[] = {{true, false, true}, {false, false, false}, {true, true, false}};
   for (const auto& c : cases) {
     MemoryConsole console;
-    console.err_terminal = c.err_terminal;
+    console.ErrTerminal = c.ErrTerminal;
     JobState job;
     TerminalOptions options;
-    options.quiet = c.quiet;
+    options.Quiet = c.Quiet;
     TerminalView view(console, job, options);
     for (uint32_t i = 0; i < 5000; ++i) view.ReportProgress(i, 5000);
     EXPECT_EQ(view.EntriesBegun(), 5000u);
-    if (!c.shown) {
-      EXPECT_EQ(console.err, "");
+    if (!c.Shown) {
+      EXPECT_EQ(console.ErrText, "");
       continue;
     }
     // Drawn at the first and the last entry; within a tenth of a second nothing between.
-    EXPECT_EQ(console.err.rfind("\r  0%  1/5000 entries  0.0 KiB written", 0), 0u) << console.err;
-    EXPECT_NE(console.err.find("\r100%  5000/5000 entries"), std::string::npos) << console.err;
-    EXPECT_LE(std::count(console.err.begin(), console.err.end(), '\r'), 4);
-    EXPECT_EQ(console.err.find('\n'), std::string::npos) << "redrawn in place";
-    const size_t before = console.err.size();
+    EXPECT_EQ(console.ErrText.rfind("\r  0%  1/5000 entries  0.0 KiB written", 0), 0u)
+        << console.ErrText;
+    EXPECT_NE(console.ErrText.find("\r100%  5000/5000 entries"), std::string::npos)
+        << console.ErrText;
+    EXPECT_LE(std::count(console.ErrText.begin(), console.ErrText.end(), '\r'), 4);
+    EXPECT_EQ(console.ErrText.find('\n'), std::string::npos) << "redrawn in place";
+    const size_t before = console.ErrText.size();
     view.ShowError("x");
-    const std::string cleared = console.err.substr(before);
+    const std::string cleared = console.ErrText.substr(before);
     EXPECT_EQ(cleared.rfind("\r    ", 0), 0u) << "the line is blanked before the report";
     EXPECT_EQ(cleared.substr(cleared.size() - 3), "\rx\n");
   }

@@ -87,55 +87,55 @@ std::string LastPathName(const std::string& path) {
 PathParts AbsolutePathParts(const std::string& path, const std::string& current_dir) {
   size_t current_start = 0;
   PathParts parts;
-  parts.root = RootOf(current_dir, &current_start);
+  parts.Root = RootOf(current_dir, &current_start);
   const bool from_root = !path.empty() && IsSeparator(path[0]);
   if (kFoldCase && path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
     size_t start = 0;
-    parts.root = RootOf(path, &start);
-    AppendNames(path.substr(start), &parts.names);
+    parts.Root = RootOf(path, &start);
+    AppendNames(path.substr(start), &parts.Names);
   } else if (kFoldCase && HasDrive(path)) {
-    const bool current_drive = EqualFoldingAscii(path.substr(0, 2), parts.root);
+    const bool current_drive = EqualFoldingAscii(path.substr(0, 2), parts.Root);
     const bool rooted = path.size() > 2 && IsSeparator(path[2]);
     if (!current_drive || rooted) {
-      parts.root = path.substr(0, 2);
+      parts.Root = path.substr(0, 2);
     } else {
-      AppendNames(current_dir.substr(current_start), &parts.names);
+      AppendNames(current_dir.substr(current_start), &parts.Names);
     }
-    AppendNames(path.substr(2), &parts.names);
+    AppendNames(path.substr(2), &parts.Names);
   } else {
-    if (!from_root) AppendNames(current_dir.substr(current_start), &parts.names);
-    AppendNames(path, &parts.names);
+    if (!from_root) AppendNames(current_dir.substr(current_start), &parts.Names);
+    AppendNames(path, &parts.Names);
   }
   return parts;
 }
 
 bool RouteBetween(const PathParts& from, const PathParts& to, PathRoute* route) {
-  if (!SameName(from.root, to.root)) return false;
+  if (!SameName(from.Root, to.Root)) return false;
   size_t common = 0;
-  while (common < from.names.size() && common < to.names.size() &&
-         SameName(from.names[common], to.names[common])) {
+  while (common < from.Names.size() && common < to.Names.size() &&
+         SameName(from.Names[common], to.Names[common])) {
     ++common;
   }
-  route->ups = from.names.size() - common;
-  route->down.assign(to.names.begin() + common, to.names.end());
+  route->Ups = from.Names.size() - common;
+  route->Down.assign(to.Names.begin() + common, to.Names.end());
   return true;
 }
 
 bool MakeDirectories(FileSystem& files, const std::string& dir) {
-  if (dir.empty() || files.DirectoryExists(dir)) return true;
-  // Every prefix that ends before a separator names a directory above `dir`.
-  for (size_t pos = 0; pos < dir.size();) {
-    const size_t next = NextCharOffset(dir, pos);
-    if (next == pos + 1 && IsSeparator(dir[pos]) && pos > 0) {
-      const std::string above = dir.substr(0, pos);
-      if (!(kFoldCase && above.size() == 2 && above[1] == ':') && !files.DirectoryExists(above) &&
-          !files.MakeDirectory(above)) {
-        return false;
-      }
-    }
-    pos = next;
+  // The directory above ends before the last separator; nothing is above a root ("/", "C:").
+  const auto parent = [](const std::string& level) {
+    const size_t last = FindLastCharOf(level, "/\\");
+    if (last == std::string::npos || last == 0) return level;
+    const std::string above = level.substr(0, last);
+    return kFoldCase && above.size() == 2 && above[1] == ':' ? level : above;
+  };
+  // A closing separator names the same directory.
+  std::string level = dir;
+  while (level.size() > 1 && level[level.size() - 2] != ':' &&
+         FindLastCharOf(level, "/\\") == level.size() - 1) {
+    level.pop_back();
   }
-  return files.DirectoryExists(dir) || files.MakeDirectory(dir);
+  return MakeMissingDirectories(files, level, parent);
 }
 
 }  // namespace velmora

@@ -22,8 +22,8 @@ std::string LastPathName(const std::string& path);
 // An absolute path taken apart: its root ("/", "C:", "\\server\share") and its names, with "."
 // dropped and ".." applied to the names before it (never above the root).
 struct PathParts {
-  std::string root;
-  std::vector<std::string> names;
+  std::string Root;
+  std::vector<std::string> Names;
 };
 
 // `path` made absolute against `current_dir` (itself absolute) and taken apart. On Windows a
@@ -35,8 +35,8 @@ PathParts AbsolutePathParts(const std::string& path, const std::string& current_
 // when `to` lies under another root (another drive), which no relative path can reach. Names
 // compare with the ASCII letters folded where the file system ignores case (Windows).
 struct PathRoute {
-  size_t ups = 0;
-  std::vector<std::string> down;
+  size_t Ups = 0;
+  std::vector<std::string> Down;
 };
 bool RouteBetween(const PathParts& from, const PathParts& to, PathRoute* route);
 

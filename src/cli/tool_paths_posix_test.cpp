@@ -8,7 +8,7 @@
 namespace velmora {
 namespace {
 
-std::vector<std::string> Names(const PathParts& parts) { return parts.names; }
+std::vector<std::string> Names(const PathParts& parts) { return parts.Names; }
 
 TEST(ToolPathsPosixTest, AbsolutePathsTakenApart) {
   EXPECT_EQ(Names(AbsolutePathParts("mods/ui.vlm", "/home/me")),
@@ -17,15 +17,15 @@ TEST(ToolPathsPosixTest, AbsolutePathsTakenApart) {
             (std::vector<std::string>{"home", "x", "ui.wdf"}));
   EXPECT_EQ(Names(AbsolutePathParts("/../../a//b\\c", "/home/me")),
             (std::vector<std::string>{"a", "b", "c"}));
-  EXPECT_EQ(AbsolutePathParts("a", "/").root, "/");
+  EXPECT_EQ(AbsolutePathParts("a", "/").Root, "/");
 }
 
 TEST(ToolPathsPosixTest, RoutesBetweenFolders) {
   struct Case {
-    const char* from;
-    const char* to;
-    size_t ups;
-    std::vector<std::string> down;
+    const char* From;
+    const char* To;
+    size_t Ups;
+    std::vector<std::string> Down;
   };
   const std::vector<Case> cases = {
       {"/p", "/p/ui.wdf", 0, {"ui.wdf"}},
@@ -36,9 +36,9 @@ TEST(ToolPathsPosixTest, RoutesBetweenFolders) {
   };
   for (const Case& c : cases) {
     PathRoute route;
-    ASSERT_TRUE(RouteBetween(AbsolutePathParts(c.from, "/"), AbsolutePathParts(c.to, "/"), &route));
-    EXPECT_EQ(route.ups, c.ups) << c.from << " -> " << c.to;
-    EXPECT_EQ(route.down, c.down) << c.from << " -> " << c.to;
+    ASSERT_TRUE(RouteBetween(AbsolutePathParts(c.From, "/"), AbsolutePathParts(c.To, "/"), &route));
+    EXPECT_EQ(route.Ups, c.Ups) << c.From << " -> " << c.To;
+    EXPECT_EQ(route.Down, c.Down) << c.From << " -> " << c.To;
   }
 }
 

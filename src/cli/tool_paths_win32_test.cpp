@@ -9,9 +9,9 @@ namespace velmora {
 namespace {
 
 struct PartsCase {
-  const char* path;
-  const char* root;
-  std::vector<std::string> names;
+  const char* Path;
+  const char* Root;
+  std::vector<std::string> Names;
 };
 
 TEST(ToolPathsWin32Test, AbsolutePathsOfEveryForm) {
@@ -25,9 +25,9 @@ TEST(ToolPathsWin32Test, AbsolutePathsOfEveryForm) {
       {"\\\\srv\\share\\a\\ui.wdf", "\\\\srv\\share", {"a", "ui.wdf"}},
   };
   for (const PartsCase& c : cases) {
-    const PathParts parts = AbsolutePathParts(c.path, "C:\\work");
-    EXPECT_EQ(parts.root, c.root) << c.path;
-    EXPECT_EQ(parts.names, c.names) << c.path;
+    const PathParts parts = AbsolutePathParts(c.Path, "C:\\work");
+    EXPECT_EQ(parts.Root, c.Root) << c.Path;
+    EXPECT_EQ(parts.Names, c.Names) << c.Path;
   }
 }
 
@@ -35,8 +35,8 @@ TEST(ToolPathsWin32Test, RoutesFoldCaseAndStopAtOtherDrives) {
   PathRoute route;
   ASSERT_TRUE(RouteBetween(AbsolutePathParts("C:\\Proj\\Scripts", "C:\\"),
                            AbsolutePathParts("c:\\proj\\data\\ui.wdf", "C:\\"), &route));
-  EXPECT_EQ(route.ups, 1u);
-  EXPECT_EQ(route.down, (std::vector<std::string>{"data", "ui.wdf"}));
+  EXPECT_EQ(route.Ups, 1u);
+  EXPECT_EQ(route.Down, (std::vector<std::string>{"data", "ui.wdf"}));
   EXPECT_FALSE(RouteBetween(AbsolutePathParts("C:\\proj", "C:\\"),
                             AbsolutePathParts("D:\\proj\\ui.wdf", "C:\\"), &route));
   EXPECT_EQ(JoinPath("out", "a.bin"), "out\\a.bin");

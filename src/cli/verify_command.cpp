@@ -1,5 +1,5 @@
 // velmora verify ARCHIVE...
-#include "cli/archive_commands.h"
+#include "cli/commands.h"
 #include "cli/command_support.h"
 #include "msg/format.h"
 #include "wdf/archive_check.h"
@@ -14,25 +14,25 @@ int64_t Signed(uint64_t value) { return static_cast<int64_t>(value); }
 std::string RegionText(const Console& console, const OpenedArchive& archive,
                        const ArchiveRegion& region) {
   std::string what;
-  if (region.entry == ArchiveRegion::kHeader) {
+  if (region.Entry == ArchiveRegion::kHeader) {
     what = Localized(console, "the header", "文件头");
-  } else if (region.entry == ArchiveRegion::kIndex) {
+  } else if (region.Entry == ArchiveRegion::kIndex) {
     what = Localized(console, "the index", "索引");
   } else {
     what = FormatText(Localized(console, "entry %d (id %s)", "第 %d 项（ID %s）"),
-                      {region.entry, IdText(archive.index.entries[region.entry].Id)});
+                      {region.Entry, FormatId(archive.Index.Entries[region.Entry].Id)});
   }
   return what + FormatText(Localized(console, " at bytes %d-%d", "（字节 %d-%d）"),
-                           {Signed(region.start), Signed(region.end)});
+                           {Signed(region.Start), Signed(region.End)});
 }
 
 std::string FindingText(const Console& console, const OpenedArchive& archive,
                         const ArchiveFinding& f) {
-  const ArchiveIndex& index = archive.index;
-  const uint64_t index_room = uint64_t{16} * index.entries.size();
-  switch (f.type) {
+  const ArchiveIndex& index = archive.Index;
+  const uint64_t index_room = uint64_t{16} * index.Entries.size();
+  switch (f.Kind) {
     case ArchiveFinding::Type::kFault:
-      return Message(MessageKey::MsgSourceNotWdf, {archive.path}) + ": " +
+      return Message(MessageKey::MsgSourceNotWdf, {archive.Path}) + ": " +
              ArchiveFaultText(console, archive);
     case ArchiveFinding::Type::kEntryBeyondFile:
       return FormatText(
@@ -41,8 +41,8 @@ std::string FindingText(const Console& console, const OpenedArchive& archive,
                     "beyond the end of the file (%d bytes)",
                     "第 %d 项（ID %s）连同保留空间结束于第 %d 字节，超出文件末尾（文件 "
                     "%d 字节）"),
-          {f.region.entry, IdText(index.entries[f.region.entry].Id), Signed(f.region.end),
-           Signed(index.file_size)});
+          {f.Region.Entry, FormatId(index.Entries[f.Region.Entry].Id), Signed(f.Region.End),
+           Signed(index.FileSize)});
     case ArchiveFinding::Type::kEntryInIndexRoom:
       return FormatText(
           Localized(
@@ -52,23 +52,24 @@ std::string FindingText(const Console& console, const OpenedArchive& archive,
               "byte %d)",
               "第 %d 项（ID %s）连同保留空间结束于第 %d 字节，进入了文件最后 %d 字节；执行脚本时"
               "这部分留给索引（条目须在第 %d 字节之前结束）"),
-          {f.region.entry, IdText(index.entries[f.region.entry].Id), Signed(f.region.end),
-           Signed(index_room), Signed(index.file_size - index_room)});
+          {f.Region.Entry, FormatId(index.Entries[f.Region.Entry].Id), Signed(f.Region.End),
+           Signed(index_room), Signed(index.FileSize - index_room)});
     case ArchiveFinding::Type::kDuplicateId:
       return FormatText(
           Localized(console,
                     "entry %d repeats id %s of entry %d; rules and references "
                     "reach only entry %d",
                     "第 %d 项重复了 ID %s（与第 %d 项相同）；规则和引用只能找到第 %d 项"),
-          {f.region.entry, IdText(index.entries[f.other.entry].Id), f.other.entry, f.other.entry});
+          {f.Region.Entry, FormatId(index.Entries[f.Other.Entry].Id), f.Other.Entry,
+           f.Other.Entry});
     case ArchiveFinding::Type::kOverlap:
-      return RegionText(console, archive, f.region) + Localized(console, " overlaps ", " 与 ") +
-             RegionText(console, archive, f.other) + Localized(console, "", " 重叠");
+      return RegionText(console, archive, f.Region) + Localized(console, " overlaps ", " 与 ") +
+             RegionText(console, archive, f.Other) + Localized(console, "", " 重叠");
     case ArchiveFinding::Type::kUncovered:
       return FormatText(
           Localized(console, "bytes %d-%d (%d bytes) belong to no entry",
                     "字节 %d-%d（%d 字节）不属于任何条目"),
-          {Signed(f.region.start), Signed(f.region.end), Signed(f.region.end - f.region.start)});
+          {Signed(f.Region.Start), Signed(f.Region.End), Signed(f.Region.End - f.Region.Start)});
   }
   return std::string();
 }
@@ -77,39 +78,40 @@ std::string FindingText(const Console& console, const OpenedArchive& archive,
 bool VerifyArchive(CommandCall& call, const std::string& path) {
   OpenedArchive archive;
   if (!OpenArchive(call, path, &archive)) {
-    call.console.Out(path + ": INVALID\n");
+    call.Terminal.Out(path + ": INVALID\n");
     return false;
   }
-  const ArchiveCheck check = CheckArchive(archive.index, archive.fault);
+  const ArchiveCheck check = CheckArchive(archive.Index, archive.Fault);
   std::string out;
-  for (const ArchiveFinding& finding : check.findings) {
+  for (const ArchiveFinding& finding : check.Findings) {
     out += path + (finding.IsError() ? ": error: " : ": warning: ") +
-           FindingText(call.console, archive, finding) + "\n";
+           FindingText(call.Terminal, archive, finding) + "\n";
   }
-  if (check.errors > 0) {
+  if (check.Errors > 0) {
     out += path + ": INVALID\n";
-  } else if (check.warnings > 0) {
-    out += path + ": OK with " + std::to_string(check.warnings) + " warnings\n";
+  } else if (check.Warnings > 0) {
+    out += path + ": OK with " + std::to_string(check.Warnings) + " warnings\n";
   } else {
     out += path + ": OK\n";
   }
-  call.console.Out(out);
-  return check.errors == 0;
+  call.Terminal.Out(out);
+  return check.Errors == 0;
 }
 
 int RunVerify(CommandCall& call) {
   if (ShowHelpWhenAsked(call, kVerifyCommand)) return kExitOk;
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(call.args, {}, call.console, &parsed, &error)) {
-    return UsageError(call.console, "verify", error);
+  if (!ParseArguments(call.Args, {}, call.Terminal, &parsed, &error)) {
+    return UsageError(call.Terminal, "verify", error);
   }
-  if (parsed.operands.empty()) {
-    return UsageError(call.console, "verify",
-                      Localized(call.console, "give at least one archive", "至少需要一个归档文件"));
+  if (parsed.Operands.empty()) {
+    return UsageError(
+        call.Terminal, "verify",
+        Localized(call.Terminal, "give at least one archive", "至少需要一个归档文件"));
   }
   bool all_valid = true;
-  for (const std::string& path : parsed.operands)
+  for (const std::string& path : parsed.Operands)
     all_valid = VerifyArchive(call, path) && all_valid;
   return all_valid ? kExitOk : kExitFailed;
 }

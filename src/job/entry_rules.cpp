@@ -10,6 +10,7 @@
 #include "job/paths.h"
 #include "job/script.h"
 #include "msg/format.h"
+#include "wdf/resource_id.h"
 #include "sys/code_page.h"
 #include "sys/system_error.h"
 
@@ -19,26 +20,26 @@ Rule ClassifyRuleValue(const std::string& value) {
   Rule rule;
   if (value.empty()) return rule;
   if (value[0] == '@') {
-    rule.id_text = value.substr(1);
+    rule.IdText = value.substr(1);
     uint32_t id = 0;
     // A hexadecimal id comes before the word, so that "@DE" is the id 0xDE.
-    if (ParseHexId(rule.id_text, &id)) {
-      rule.kind = RuleKind::kInternalReference;
-    } else if (EqualFoldingAscii(rule.id_text, "Delete")) {
-      rule.kind = RuleKind::kDelete;
+    if (ParseHexId(rule.IdText, &id)) {
+      rule.Kind = RuleKind::kInternalReference;
+    } else if (EqualFoldingAscii(rule.IdText, "Delete")) {
+      rule.Kind = RuleKind::kDelete;
     } else {
-      rule.kind = RuleKind::kInternalIdInvalid;
+      rule.Kind = RuleKind::kInternalIdInvalid;
     }
     return rule;
   }
   const std::string segment = LastPathSegment(value);
   if (segment.empty()) {
-    rule.kind = RuleKind::kExternalRefInvalid;
+    rule.Kind = RuleKind::kExternalRefInvalid;
   } else if (segment[0] == '@') {
-    rule.kind = RuleKind::kArchiveEntry;
-    rule.id_text = segment.substr(1);
+    rule.Kind = RuleKind::kArchiveEntry;
+    rule.IdText = segment.substr(1);
   } else {
-    rule.kind = RuleKind::kExternalFile;
+    rule.Kind = RuleKind::kExternalFile;
   }
   return rule;
 }
@@ -128,7 +129,7 @@ bool EntryResolver::Resolve() {
 
   const std::string value = CleanScriptValue(ScriptValueAt(*script, line), true);
   const Rule rule = ClassifyRuleValue(value);
-  switch (rule.kind) {
+  switch (rule.Kind) {
     case RuleKind::kKeep:
       return CopyKept(true);
     case RuleKind::kInternalReference:
@@ -137,7 +138,7 @@ bool EntryResolver::Resolve() {
       --job_.TargetCount;  // the reservation goes back to the next entry
       return true;
     case RuleKind::kInternalIdInvalid:
-      return Fail(MessageKey::MsgInternalIdInvalid, {rule.id_text});
+      return Fail(MessageKey::MsgInternalIdInvalid, {rule.IdText});
     case RuleKind::kExternalRefInvalid:
       return Fail(MessageKey::MsgExternalRefInvalid, {value});
     case RuleKind::kArchiveEntry:
@@ -158,11 +159,11 @@ bool EntryResolver::CopyKept(bool own_bytes) {
 
 bool EntryResolver::TakeInternalReference(const Rule& rule) {
   uint32_t id = 0;
-  ParseHexId(rule.id_text, &id);
+  ParseHexId(rule.IdText, &id);
   // The found entry's Offset and Size replace this entry's own inside SourceIndex, for the rest
   // of the run: a later reference to this entry's Id takes the bytes it was given here.
   if (!FindEntryInSource(job_, entry_, count_, id)) {
-    return Fail(MessageKey::MsgInternalIdNotFound, {rule.id_text});
+    return Fail(MessageKey::MsgInternalIdNotFound, {rule.IdText});
   }
   return CopyKept(false);
 }
@@ -170,8 +171,8 @@ bool EntryResolver::TakeInternalReference(const Rule& rule) {
 bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule) {
   const std::string path = DirectoryPart(job_.SourcePath) + PathBeforeLastSlash(value);
   uint32_t id = 0;
-  if (!ParseHexId(rule.id_text, &id)) {
-    return Fail(MessageKey::MsgExternalIdInvalid, {path, rule.id_text});
+  if (!ParseHexId(rule.IdText, &id)) {
+    return Fail(MessageKey::MsgExternalIdInvalid, {path, rule.IdText});
   }
   if (NamesTheTarget(path)) {
     return Fail(MessageKey::MsgRefArchiveOpenFailed, {path, HeldFileText()});
@@ -192,7 +193,7 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
     case ArchiveLookup::kFound:
       break;
     case ArchiveLookup::kNotFound:
-      return Fail(MessageKey::MsgRefArchiveIdNotFound, {path, rule.id_text});
+      return Fail(MessageKey::MsgRefArchiveIdNotFound, {path, rule.IdText});
     case ArchiveLookup::kNotWdf:
     case ArchiveLookup::kReadFailed:
       return Fail(MessageKey::MsgRefArchiveNotWdf, {path});
@@ -240,29 +241,7 @@ bool EntryResolver::AppendBytes(uint64_t size, MessageKey read_failure,
   return false;
 }
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 }  // namespace
-
-bool ParseHexId(const std::string& text, uint32_t* id) {
-  if (text.empty()) return false;
-  uint32_t value = 0;
-  int significant_digits = 0;
-  for (char c : text) {
-    const int digit = HexDigitValue(c);
-    if (digit < 0) return false;
-    if (significant_digits == 0 && digit == 0) continue;  // leading zeros
-    if (++significant_digits > 8) return false;
-    value = (value << 4) | static_cast<uint32_t>(digit);
-  }
-  *id = value;
-  return true;
-}
 
 void BuildSourceIdLookup(JobState& job) {
   std::vector<std::pair<uint32_t, uint32_t>>& first = job.SourceIds.FirstIndexOfId;

@@ -27,8 +27,8 @@ enum class RuleKind {
 };
 
 struct Rule {
-  RuleKind kind = RuleKind::kKeep;
-  std::string id_text;  // the text after '@' (internal reference, other archive)
+  RuleKind Kind = RuleKind::kKeep;
+  std::string IdText;  // the text after '@' (internal reference, other archive)
 };
 
 // Decides the kind of a cleaned rule value.
@@ -62,9 +62,5 @@ bool FindEntryInSource(const JobState& job, WdfEntry& entry, uint32_t count, uin
 // Builds job.SourceIds from the Ids of SourceIndex (once per run, after the index is loaded).
 // May throw std::bad_alloc.
 void BuildSourceIdLookup(JobState& job);
-
-// Parses the text of a hexadecimal id: one or more of 0-9, A-F, a-f, value at most 0xFFFFFFFF
-// (leading zeros allowed). No sign, blank or prefix.
-bool ParseHexId(const std::string& text, uint32_t* id);
 
 }  // namespace velmora

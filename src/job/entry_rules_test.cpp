@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <random>
 
-#include "job/pack_run_fixture.h"
+#include "testing/pack_run_fixture.h"
 
 namespace velmora {
 namespace {
@@ -18,33 +18,6 @@ using pack_run_testing::Le32;
 using pack_run_testing::MakeArchive;
 using pack_run_testing::PackRunFixture;
 using pack_run_testing::SystemText;
-
-TEST(ParseHexIdTest, AcceptsHexadecimalIdsOfAtMostEightSignificantDigits) {
-  const struct {
-    const char* text;
-    uint32_t id;
-  } accepted[] = {{"0000A1B2", 0xA1B2},
-                  {"a1b2", 0xA1B2},
-                  {"000000000000A1B2", 0xA1B2},
-                  {"FFFFFFFF", 0xFFFFFFFF},
-                  {"0", 0},
-                  {"00000000000", 0},
-                  {"DE", 0xDE},
-                  {"12345678", 0x12345678},
-                  {"0fFfFfFfF", 0xFFFFFFFF}};
-  for (const auto& c : accepted) {
-    uint32_t id = 7;
-    EXPECT_TRUE(ParseHexId(c.text, &id)) << c.text;
-    EXPECT_EQ(id, c.id) << c.text;
-  }
-  const char* refused[] = {"",      "1A2B3C4D5", "100000000", "-1",     "+1", " A1B2",
-                           "A1B2 ", "0xA1B2",    "$A1B2",     "Delete", "G",  "1 2"};
-  for (const char* text : refused) {
-    uint32_t id = 7;
-    EXPECT_FALSE(ParseHexId(text, &id)) << '"' << text << '"';
-    EXPECT_EQ(id, 7u) << "refused text changed the id: " << text;
-  }
-}
 
 TEST(FindEntryInSourceTest, TheLookupAnswersAsTheScanFromTheStart) {
   std::mt19937 random(12345);
@@ -215,8 +188,8 @@ TEST_F(EntryRulesTest, ArchiveThatCannotBeOpenedGivesTheSystemsReason) {
 // the run; a rule naming it, as an archive or as a whole file, is still refused as an open of a
 // held file.
 struct TargetReference {
-  const char* rule;
-  MessageKey refusal;
+  const char* Rule;
+  MessageKey Refusal;
 };
 
 class TargetReferenceTest : public PackRunFixture,
@@ -224,14 +197,14 @@ class TargetReferenceTest : public PackRunFixture,
 
 TEST_P(TargetReferenceTest, TheTargetBeingWrittenCannotBeReferenced) {
   const std::string target = "D:\\proj\\data\\new.wdf";
-  SetUpJob(MakeArchive({{0x10, "ten"}}), GetParam().rule);
+  SetUpJob(MakeArchive({{0x10, "ten"}}), GetParam().Rule);
   job.ScriptDir = "D:\\proj\\data\\";
   job.TargetPath = target;
   Run();
   const std::string named =
-      GetParam().refusal == MessageKey::MsgRefFileOpenFailed ? "D:\\proj\\data\\NEW.WDF" : target;
+      GetParam().Refusal == MessageKey::MsgRefFileOpenFailed ? "D:\\proj\\data\\NEW.WDF" : target;
   ExpectNothingWritten(
-      Message(GetParam().refusal, {named, SystemText(SystemErrorSharingViolation())}));
+      Message(GetParam().Refusal, {named, SystemText(SystemErrorSharingViolation())}));
   EXPECT_FALSE(files.HasFile(target));
 }
 
@@ -352,7 +325,7 @@ TEST_F(EntryRulesTest, EveryReferencedFileIsClosedAgain) {
   files.PutFile("D:\\proj\\data\\x.wdf", MakeArchive({{1, "one"}}));
   files.PutFile("D:\\proj\\a.bmp", "bmp");
   std::vector<int> open_at_report;
-  view.on_report = [this, &open_at_report](uint32_t) {
+  view.OnReport = [this, &open_at_report](uint32_t) {
     open_at_report.push_back(files.OpenStreamCount());
   };
   SetUpJob(MakeArchive(kSource), "@00000010=x.wdf/@1\n@00000020=a.bmp\n@00000030=x.wdf/@5\n");

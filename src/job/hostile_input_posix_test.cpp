@@ -16,12 +16,12 @@
 
 #include "job/job_state.h"
 #include "job/pack_run.h"
-#include "job/pack_run_fixture.h"
+#include "testing/pack_run_fixture.h"
 #include "job/prepare.h"
-#include "job/recording_view.h"
+#include "testing/recording_view.h"
 #include "job/script.h"
 #include "msg/format.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VELMORA_ALLOCATOR_HOOKS 1
@@ -93,9 +93,9 @@ const char kOldTarget[] = "the archive that was there before";
 // How a run ends: refused by preparation (its box), failed in the pack run (its message), or a
 // new archive with these entries.
 struct Outcome {
-  enum Kind { kRefused, kFailed, kWritten } kind;
-  std::string message;
-  Entries entries;
+  enum Ending { kRefused, kFailed, kWritten } Kind;
+  std::string Message;
+  Entries Written;
 };
 Outcome Refused(MessageKey key, std::initializer_list<FormatArg> args = {}) {
   return {Outcome::kRefused, Message(key, args), {}};
@@ -107,11 +107,11 @@ Outcome Written(Entries entries) { return {Outcome::kWritten, "", std::move(entr
 
 void PrintTo(const Outcome& outcome, std::ostream* out) {
   static const char* const kKinds[] = {"refused", "failed", "written"};
-  *out << kKinds[outcome.kind] << " \"" << outcome.message.substr(0, 200) << "\"";
-  for (const auto& entry : outcome.entries) *out << " " << entry.first << ":" << entry.second;
+  *out << kKinds[outcome.Kind] << " \"" << outcome.Message.substr(0, 200) << "\"";
+  for (const auto& entry : outcome.Written) *out << " " << entry.first << ":" << entry.second;
 }
 bool operator==(const Outcome& a, const Outcome& b) {
-  return a.kind == b.kind && a.message == b.message && a.entries == b.entries;
+  return a.Kind == b.Kind && a.Message == b.Message && a.Written == b.Written;
 }
 
 // A script, a source archive, another archive and a file in the folder D:\p, and an old target
@@ -137,17 +137,17 @@ class HostileRun {
       job.ScriptDir = "D:\\p\\";
       job.Script = std::make_unique<ScriptLines>(LoadScript(files_, kScriptPath));
       if (!PrepareJob(job, files_, view_)) {
-        EXPECT_FALSE(view_.boxes.empty());
-        if (!view_.boxes.empty()) outcome.message = view_.boxes.back().text;
+        EXPECT_FALSE(view_.Boxes.empty());
+        if (!view_.Boxes.empty()) outcome.Message = view_.Boxes.back().Text;
       } else {
         RunPack(job, files_, view_);
-        outcome.kind = job.ErrorText.empty() ? Outcome::kWritten : Outcome::kFailed;
-        outcome.message = job.ErrorText;
+        outcome.Kind = job.ErrorText.empty() ? Outcome::kWritten : Outcome::kFailed;
+        outcome.Message = job.ErrorText;
       }
     }
     EXPECT_EQ(files_.OpenStreamCount(), 0);
-    if (outcome.kind == Outcome::kWritten) {
-      EXPECT_TRUE(ReadWrittenArchive(files_.FileBytes(kTarget), &outcome.entries));
+    if (outcome.Kind == Outcome::kWritten) {
+      EXPECT_TRUE(ReadWrittenArchive(files_.FileBytes(kTarget), &outcome.Written));
     } else {
       EXPECT_EQ(files_.FileBytes(kTarget), kOldTarget);
       EXPECT_EQ(files_.FilePaths(), paths_before) << "a file was left behind";
@@ -185,17 +185,17 @@ constexpr size_t kArchiveSize = 78;
 Entries RuledEntries() { return {{1, "alpha"}, {2, "alpha"}, {3, "charlie"}}; }
 
 struct ArchiveCase {
-  std::string name;
-  std::function<void(std::string&)> mutate;
-  Outcome expected;
+  std::string Name;
+  std::function<void(std::string&)> Mutate;
+  Outcome Expected;
 };
-void PrintTo(const ArchiveCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ArchiveCase& c, std::ostream* out) { *out << c.Name; }
 
 std::function<void(std::string&)> Put32(size_t at, uint32_t value) {
   return [at, value](std::string& bytes) { bytes.replace(at, 4, Le32(value)); };
 }
 
-Outcome SourceNotWdf(Outcome::Kind kind) {
+Outcome SourceNotWdf(Outcome::Ending kind) {
   return {kind, Message(MessageKey::MsgSourceNotWdf, {kSource}), {}};
 }
 
@@ -204,7 +204,7 @@ Outcome SourceNotWdf(Outcome::Kind kind) {
 // 2, those of the first entry with the id 1.
 Outcome ExpectedRun(const std::string& source) {
   struct Entry {
-    uint32_t id, offset, size, space;
+    uint32_t Id, Offset, Size, Space;
   };
   std::vector<Entry> index;
   for (size_t e = 0; e < 3; ++e) {
@@ -215,20 +215,20 @@ Outcome ExpectedRun(const std::string& source) {
   }
   Entries written;
   for (Entry& entry : index) {
-    if (uint64_t{entry.offset} + entry.size + entry.space > kIndexOffset) {
+    if (uint64_t{entry.Offset} + entry.Size + entry.Space > kIndexOffset) {
       return SourceNotWdf(Outcome::kFailed);
     }
-    if (entry.id == 2) {
+    if (entry.Id == 2) {
       const auto first = std::find_if(index.begin(), index.end(),
-                                      [](const Entry& other) { return other.id == 1; });
+                                      [](const Entry& other) { return other.Id == 1; });
       if (first == index.end()) return Failed(MessageKey::MsgInternalIdNotFound, {"00000001"});
-      entry.offset = first->offset;
-      entry.size = first->size;
+      entry.Offset = first->Offset;
+      entry.Size = first->Size;
     }
-    if (entry.size != 0 && uint64_t{entry.offset} + entry.size > source.size()) {
+    if (entry.Size != 0 && uint64_t{entry.Offset} + entry.Size > source.size()) {
       return SourceNotWdf(Outcome::kFailed);
     }
-    written.emplace_back(entry.id, entry.size == 0 ? "" : source.substr(entry.offset, entry.size));
+    written.emplace_back(entry.Id, entry.Size == 0 ? "" : source.substr(entry.Offset, entry.Size));
   }
   return Written(written);
 }
@@ -281,16 +281,16 @@ class HostileArchiveTest : public ::testing::TestWithParam<ArchiveCase> {};
 TEST_P(HostileArchiveTest, EndsWithTheRulesArchiveOrAMessage) {
   std::string source = MakeArchive(kEntries);
   ASSERT_EQ(source.size(), kArchiveSize);
-  GetParam().mutate(source);
+  GetParam().Mutate(source);
   HostileRun run(kArchiveScript, source);
   // The files are a few hundred bytes: nothing read from them may make the run hold more than
   // the same small amount whatever they claim.
-  ExpectRun(run, GetParam().expected, 1 << 20);
+  ExpectRun(run, GetParam().Expected, 1 << 20);
 }
 
 INSTANTIATE_TEST_SUITE_P(Mutations, HostileArchiveTest, ::testing::ValuesIn(ArchiveCases()),
                          [](const auto& info) {
-                           std::string name = info.param.name;
+                           std::string name = info.param.Name;
                            for (char& c : name) {
                              if (!isalnum(static_cast<unsigned char>(c))) c = '_';
                            }
@@ -307,11 +307,11 @@ TEST(HostileArchiveCheck, UnmutatedArchiveFollowsItsRule) {
 const Entries kTwo = {{1, "one"}, {2, "two"}};
 
 struct ScriptCase {
-  std::string name;
-  std::function<std::string()> script;
-  std::function<Outcome()> expected;
+  std::string Name;
+  std::function<std::string()> Script;
+  std::function<Outcome()> Expected;
 };
-void PrintTo(const ScriptCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ScriptCase& c, std::ostream* out) { *out << c.Name; }
 
 std::string Repeat(const std::string& text, size_t times) {
   std::string out;
@@ -395,15 +395,15 @@ std::vector<ScriptCase> ScriptCases() {
 class HostileScriptTest : public ::testing::TestWithParam<ScriptCase> {};
 
 TEST_P(HostileScriptTest, EndsWithTheRulesArchiveOrAMessage) {
-  const std::string script = GetParam().script();
+  const std::string script = GetParam().Script();
   HostileRun run(script, MakeArchive(kTwo));
   // Lines, names and values are copies of the script's text, each held a few times over.
-  ExpectRun(run, GetParam().expected(), 32 * uint64_t{script.size()} + (16 << 20));
+  ExpectRun(run, GetParam().Expected(), 32 * uint64_t{script.size()} + (16 << 20));
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, HostileScriptTest, ::testing::ValuesIn(ScriptCases()),
                          [](const auto& info) {
-                           std::string name = info.param.name;
+                           std::string name = info.param.Name;
                            for (char& c : name) {
                              if (!isalnum(static_cast<unsigned char>(c))) c = '_';
                            }

@@ -19,9 +19,9 @@
 #include <thread>
 
 #include "job/pack_run.h"
-#include "job/pack_run_fixture.h"
+#include "testing/pack_run_fixture.h"
 #include "job/prepare.h"
-#include "job/recording_view.h"
+#include "testing/recording_view.h"
 #include "msg/format.h"
 #include "sys/file_system.h"
 #include "sys/system_error.h"
@@ -75,7 +75,7 @@ class KilledRunTest : public ::testing::Test {
     const pid_t child = fork();
     if (child == 0) {
       RecordingView view;
-      view.on_report = on_report;
+      view.OnReport = on_report;
       _exit(RunScript(view) ? 0 : 1);
     }
     return child;
@@ -91,8 +91,8 @@ class KilledRunTest : public ::testing::Test {
 // soon as it exists; below 0: at once, during preparation), then after this many microseconds.
 // A share of 1 puts the kill among the last steps: the header's counts, the flush, the rename.
 struct KillPoint {
-  double share;
-  int delay_us;
+  double Share;
+  int DelayUs;
 };
 
 TEST_F(KilledRunTest, KillAtAnyMomentLeavesTheOldTargetOrTheCompleteNewArchive) {
@@ -104,17 +104,17 @@ TEST_F(KilledRunTest, KillAtAnyMomentLeavesTheOldTargetOrTheCompleteNewArchive) 
   for (size_t k = 0; k < sizeof kPoints / sizeof kPoints[0]; ++k) {
     const KillPoint point = kPoints[k];
     const bool target_existed = k % 2 == 0;
-    SCOPED_TRACE(::testing::Message() << "kill at share " << point.share << " + " << point.delay_us
+    SCOPED_TRACE(::testing::Message() << "kill at share " << point.Share << " + " << point.DelayUs
                                       << " us, old target " << target_existed);
     if (target_existed) Write("new.wdf", kOldTarget);
     const pid_t child = StartRun();
     ASSERT_GT(child, 0);
     // Waits for the kill point; a run that ends first is simply complete.
     const uint64_t threshold =
-        point.share <= 0 ? 0 : static_cast<uint64_t>(point.share * new_archive_.size());
+        point.Share <= 0 ? 0 : static_cast<uint64_t>(point.Share * new_archive_.size());
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     bool ended = false;
-    while (point.share >= 0 && std::chrono::steady_clock::now() < give_up) {
+    while (point.Share >= 0 && std::chrono::steady_clock::now() < give_up) {
       int status = 0;
       if (waitpid(child, &status, WNOHANG) == child) {
         ended = true;
@@ -133,7 +133,7 @@ TEST_F(KilledRunTest, KillAtAnyMomentLeavesTheOldTargetOrTheCompleteNewArchive) 
       std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
     if (!ended) {
-      std::this_thread::sleep_for(std::chrono::microseconds(point.delay_us));
+      std::this_thread::sleep_for(std::chrono::microseconds(point.DelayUs));
       kill(child, SIGKILL);
       waitpid(child, nullptr, 0);
     }
@@ -176,11 +176,11 @@ TEST_F(KilledRunTest, SecondRunOnTheSameTargetIsRefusedAndTheFirstCompletes) {
 
     RecordingView second;
     EXPECT_FALSE(RunScript(second));
-    ASSERT_FALSE(second.boxes.empty());
+    ASSERT_FALSE(second.Boxes.empty());
     SetLastSystemError(SystemErrorSharingViolation());
-    EXPECT_EQ(second.boxes.back().text, Message(MessageKey::MsgTargetCreateFailed,
+    EXPECT_EQ(second.Boxes.back().Text, Message(MessageKey::MsgTargetCreateFailed,
                                                 {ProgramPath("new.wdf"), LastSystemErrorText()}));
-    EXPECT_EQ(second.boxes.size(), target_existed ? 2u : 1u) << "only the overwrite question";
+    EXPECT_EQ(second.Boxes.size(), target_existed ? 2u : 1u) << "only the overwrite question";
 
     ASSERT_EQ(write(resume[1], &byte, 1), 1);
     int status = 0;

@@ -7,7 +7,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "job/pack_run_fixture.h"
+#include "testing/pack_run_fixture.h"
 
 namespace velmora {
 namespace {
@@ -42,7 +42,7 @@ TEST_F(PackRunTest, CopiesEveryEntryWithoutRules) {
   SetUpJob(MakeArchive(kThreeEntries), "#SrcFile=ui.wdf\r\n");
   Run();
   EXPECT_EQ(ExpectWritten(), kThreeEntries);
-  EXPECT_EQ(view.progress, (std::vector<uint32_t>{0, 1, 2}));
+  EXPECT_EQ(view.Progress, (std::vector<uint32_t>{0, 1, 2}));
   EXPECT_EQ(job.TargetCount, 3u);
 }
 
@@ -52,7 +52,7 @@ TEST_F(PackRunTest, EmptySourceGivesTheTwelveByteArchive) {
   Run();
   ExpectWritten();
   EXPECT_EQ(files.FileBytes(kTargetPath), empty_archive);
-  EXPECT_TRUE(view.progress.empty());
+  EXPECT_TRUE(view.Progress.empty());
 }
 
 TEST_F(PackRunTest, DeletingEveryEntryGivesTheTwelveByteArchive) {
@@ -66,7 +66,7 @@ TEST_F(PackRunTest, DeletingEveryEntryGivesTheTwelveByteArchive) {
 TEST_F(PackRunTest, SourceSizeIsAskedAnewForEveryEntry) {
   SetUpJob(SixtyFourByteArchive(), "");
   // The file grows while the first entry is copied: the second entry is then in bounds.
-  view.on_report = [this](uint32_t index) {
+  view.OnReport = [this](uint32_t index) {
     if (index == 0) files.SetApparentSize(kSourcePath, 96);
   };
   Run();
@@ -81,7 +81,7 @@ TEST_F(PackRunTest, ThirdEntryOutOfBoundsEndsTheRunAfterTwoEntriesWereProcessed)
            true);
   Run();
   ExpectNothingWritten(SourceNotWdf(), true);
-  EXPECT_EQ(view.progress, (std::vector<uint32_t>{0, 1}));
+  EXPECT_EQ(view.Progress, (std::vector<uint32_t>{0, 1}));
   EXPECT_EQ(job.Script->UsedMarkAt(0), 1);
   EXPECT_EQ(job.Script->UsedMarkAt(1), 1);
   EXPECT_EQ(job.Script->UsedMarkAt(2), 0);
@@ -90,24 +90,24 @@ TEST_F(PackRunTest, ThirdEntryOutOfBoundsEndsTheRunAfterTwoEntriesWereProcessed)
 
 TEST_F(PackRunTest, StopBeforeTheFirstEntryRunsNoStepAndLeavesNoTarget) {
   SetUpJob(MakeArchive(kThreeEntries), "@00000010=@Delete\n");
-  view.stop_after_reports = 0;
+  view.StopAfterReports = 0;
   Run();
   ExpectNothingWritten("");
-  EXPECT_TRUE(view.progress.empty());
+  EXPECT_TRUE(view.Progress.empty());
   EXPECT_EQ(job.Script->UsedMarkAt(0), 0);
 }
 
 TEST_F(PackRunTest, StopInTheMiddleFinishesTheEntryThenRemovesTheNewArchive) {
   SetUpJob(MakeArchive(kThreeEntries), "", true);
-  view.stop_after_reports = 2;
+  view.StopAfterReports = 2;
   Run();
   ExpectNothingWritten("", true);
-  EXPECT_EQ(view.progress, (std::vector<uint32_t>{0, 1}));
+  EXPECT_EQ(view.Progress, (std::vector<uint32_t>{0, 1}));
 }
 
 TEST_F(PackRunTest, StopDuringTheLastEntryStillCompletesTheArchive) {
   SetUpJob(MakeArchive(kThreeEntries), "", true);
-  view.stop_after_reports = 3;  // asked while the last entry is being copied
+  view.StopAfterReports = 3;  // asked while the last entry is being copied
   Run();
   EXPECT_EQ(ExpectWritten(), kThreeEntries);
 }
@@ -157,7 +157,7 @@ TEST_F(PackRunTest, ShortReadOfTheSourceIndexIsAnInvalidSource) {
   files.FailReadsOfFrom(kSourcePath, source.size() - 20);
   Run();
   ExpectNothingWritten(SourceNotWdf(), true);
-  EXPECT_TRUE(view.progress.empty());
+  EXPECT_TRUE(view.Progress.empty());
 }
 
 TEST_F(PackRunTest, ShortReadOfAnEntryIsAnInvalidSource) {
@@ -169,7 +169,7 @@ TEST_F(PackRunTest, ShortReadOfAnEntryIsAnInvalidSource) {
   files.FailReadsOfFrom(kSourcePath, 60 + 5 + 3);  // inside the second entry
   Run();
   ExpectNothingWritten(SourceNotWdf());
-  EXPECT_EQ(view.progress, (std::vector<uint32_t>{0, 1}));
+  EXPECT_EQ(view.Progress, (std::vector<uint32_t>{0, 1}));
 }
 
 TEST_F(PackRunTest, InternalReferenceToAnEntryBeyondTheFileIsAnInvalidSource) {
@@ -205,7 +205,7 @@ TEST_P(PackRunWriteLimitTest, FullDiskAtAnyByteLosesNothing) {
   Run();
   ExpectNothingWritten(WriteFailed(SystemErrorDiskFull()), true);
   if (GetParam() < 12) {
-    EXPECT_TRUE(view.progress.empty()) << "an entry begun without a header";
+    EXPECT_TRUE(view.Progress.empty()) << "an entry begun without a header";
   }
 }
 
@@ -255,7 +255,7 @@ TEST_F(PackRunTest, IndexBuffersBeyondTheAddressSpaceAreALackOfMemory) {
 
 TEST_F(PackRunTest, LackOfMemoryDuringTheWalkIsAFailureNotACrash) {
   SetUpJob(MakeArchive(kThreeEntries), "", true);
-  view.on_report = [](uint32_t index) {
+  view.OnReport = [](uint32_t index) {
     if (index == 1) throw std::bad_alloc();
   };
   Run();
@@ -264,7 +264,7 @@ TEST_F(PackRunTest, LackOfMemoryDuringTheWalkIsAFailureNotACrash) {
 
 TEST_F(PackRunTest, AnyOtherExceptionStillReportsAFailure) {
   SetUpJob(MakeArchive(kThreeEntries), "");
-  view.on_report = [](uint32_t) { throw 42; };
+  view.OnReport = [](uint32_t) { throw 42; };
   Run();
   EXPECT_NE(job.ErrorText, "");
   ExpectNothingWritten(job.ErrorText);

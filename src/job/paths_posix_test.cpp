@@ -7,7 +7,7 @@
 #include <string>
 
 #include "job/paths.h"
-#include "sys/gbk_lead_bytes.h"
+#include "testing/gbk_lead_bytes.h"
 
 namespace velmora {
 namespace {

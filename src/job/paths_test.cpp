@@ -37,7 +37,7 @@ TEST(PathPartsTest, ReplaceExtension) {
   EXPECT_EQ(ReplaceExtension("job.vlm", ".wdf"), "job.wdf");
   EXPECT_EQ(ReplaceExtension("job.vlm", ""), "job");
   EXPECT_EQ(ReplaceExtension("job", ".wdf"), "job.wdf");
-  EXPECT_EQ(ReplaceExtension("job.a.vlm", ".wdf"), "job.a.wdf");
+  EXPECT_EQ(ReplaceExtension("job.A.vlm", ".wdf"), "job.A.wdf");
   EXPECT_EQ(ReplaceExtension("", ".wdf"), ".wdf");
 }
 
@@ -55,8 +55,8 @@ TEST(PathPartsTest, OneLevelUpDropsTheLastNameAndKeepsRoots) {
 }
 
 struct Resolved {
-  bool ok;
-  std::string dir;
+  bool Ok;
+  std::string Dir;
 };
 
 Resolved Resolve(const std::string& base, const std::string& relative) {
@@ -68,14 +68,14 @@ Resolved Resolve(const std::string& base, const std::string& relative) {
 void ExpectMovesTo(const std::string& base, const std::string& relative,
                    const std::string& expected) {
   Resolved r = Resolve(base, relative);
-  EXPECT_TRUE(r.ok) << "\"" << relative << "\" from " << base << " refused";
-  EXPECT_EQ(r.dir, expected) << "\"" << relative << "\" from " << base;
+  EXPECT_TRUE(r.Ok) << "\"" << relative << "\" from " << base << " refused";
+  EXPECT_EQ(r.Dir, expected) << "\"" << relative << "\" from " << base;
 }
 
 void ExpectRefused(const std::string& base, const std::string& relative) {
   Resolved r = Resolve(base, relative);
-  EXPECT_FALSE(r.ok) << "\"" << relative << "\" from " << base << " accepted as " << r.dir;
-  EXPECT_EQ(r.dir, base) << "base changed by the refused \"" << relative << "\"";
+  EXPECT_FALSE(r.Ok) << "\"" << relative << "\" from " << base << " accepted as " << r.Dir;
+  EXPECT_EQ(r.Dir, base) << "base changed by the refused \"" << relative << "\"";
 }
 
 TEST(ResolveRelativePathTest, AcceptedFormsMoveUpOnTheTextAloneAndStopAtARoot) {

@@ -39,21 +39,15 @@ std::string DirectoryName(const std::string& dir) {
 // and every missing parent, outermost first, stopping at the first failure and leaving the
 // parents created so far.
 bool EnsureDirectory(FileSystem& files, const std::string& dir, std::string* reason) {
-  std::vector<std::string> missing;  // innermost first
-  for (std::string level = dir; !level.empty();) {
-    if (files.DirectoryExists(DirectoryName(level))) break;
-    missing.push_back(level);
-    const std::string up = OneLevelUp(level);
-    if (up == level) break;  // a root that does not exist: creating it reports why
-    level = up;
-  }
-  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    if (!files.MakeDirectory(DirectoryName(*it))) {
-      *reason = LastSystemErrorText();
-      return false;
-    }
-  }
-  return true;
+  const auto parent = [](const std::string& level) {
+    const std::string with_separator =
+        FindLastCharOf(level, "\\") + 1 == level.size() ? level : level + "\\";
+    const std::string up = OneLevelUp(with_separator);
+    return up == with_separator ? level : DirectoryName(up);
+  };
+  if (MakeMissingDirectories(files, DirectoryName(dir), parent)) return true;
+  *reason = LastSystemErrorText();
+  return false;
 }
 
 // The temporary names beside the target: TargetPath + ".vlmtmp", then ".vlmtmp1", ...

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "job/prepare.h"
-#include "job/recording_view.h"
+#include "testing/recording_view.h"
 #include "msg/format.h"
 #include "sys/file_system.h"
 #include "sys/system_error.h"
@@ -50,10 +50,10 @@ TEST_F(PrepareOnDiskTest, TargetNamingTheOpenSourceInAnotherFormCannotTouchIt) {
   Write("gfx.wdf", std::string(kArchive, sizeof kArchive));
   ASSERT_EQ(mkdir((dir_ + "/sub").c_str(), 0755), 0);
   EXPECT_FALSE(Prepare("#SrcFile=gfx.wdf\n#DestFile=sub\\..\\gfx.wdf\n"));
-  ASSERT_EQ(view_.boxes.size(), 2u);
-  EXPECT_EQ(view_.boxes[0].kind, RecordingView::Box::kQuestion);
+  ASSERT_EQ(view_.Boxes.size(), 2u);
+  EXPECT_EQ(view_.Boxes[0].Kind, RecordingView::Box::kQuestion);
   SetLastSystemError(SystemErrorSharingViolation());
-  EXPECT_EQ(view_.boxes[1].text, Message(MessageKey::MsgTargetCreateFailed,
+  EXPECT_EQ(view_.Boxes[1].Text, Message(MessageKey::MsgTargetCreateFailed,
                                          {ProgramPath("sub\\..\\gfx.wdf"), LastSystemErrorText()}));
   EXPECT_EQ(Read("gfx.wdf"), std::string(kArchive, sizeof kArchive));
   EXPECT_EQ(scratch_.Names(), (std::set<std::string>{"gfx.wdf", "job.vlm", "sub"}));
@@ -63,8 +63,8 @@ TEST_F(PrepareOnDiskTest, RefusedSourceLeavesAnExistingTargetAndNoTemporaryFile)
   Write("gfx.wdf", "not an archive");
   Write("out.wdf", "keep me");
   EXPECT_FALSE(Prepare("#SrcFile=gfx.wdf\n#DestFile=out.wdf\n"));
-  ASSERT_EQ(view_.boxes.size(), 2u);
-  EXPECT_EQ(view_.boxes[1].text, Message(MessageKey::MsgSourceNotWdf, {ProgramPath("gfx.wdf")}));
+  ASSERT_EQ(view_.Boxes.size(), 2u);
+  EXPECT_EQ(view_.Boxes[1].Text, Message(MessageKey::MsgSourceNotWdf, {ProgramPath("gfx.wdf")}));
   EXPECT_EQ(Read("out.wdf"), "keep me");
   EXPECT_EQ(scratch_.Names(), (std::set<std::string>{"gfx.wdf", "job.vlm", "out.wdf"}));
   EXPECT_EQ(job_.OldTarget, nullptr);

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "job/recording_view.h"
+#include "testing/recording_view.h"
 #include "msg/ansi_text.h"
 #include "msg/format.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "sys/system_error.h"
 #include "wdf/wdf.h"
 
@@ -68,11 +68,11 @@ class PrepareJobTest : public ::testing::Test {
 
   Lines Boxes() const {
     Lines boxes;
-    for (const auto& box : view_.boxes) {
-      const char* kind = box.kind == RecordingView::Box::kError      ? "error: "
-                         : box.kind == RecordingView::Box::kQuestion ? "question: "
+    for (const auto& box : view_.Boxes) {
+      const char* kind = box.Kind == RecordingView::Box::kError      ? "error: "
+                         : box.Kind == RecordingView::Box::kQuestion ? "question: "
                                                                      : "info: ";
-      boxes.push_back(kind + box.text);
+      boxes.push_back(kind + box.Text);
     }
     return boxes;
   }
@@ -92,10 +92,10 @@ class PrepareJobTest : public ::testing::Test {
 
 TEST_F(PrepareJobTest, EmptyRunBeginAsksAboutTheScriptAndCancelTouchesNothing) {
   ScriptAndSource("#RunBegin=\r\n#SrcFile=gfx.wdf\r\n#DestFile=out.wdf\r\n");
-  view_.answers = {2};
+  view_.Answers = {2};
   EXPECT_FALSE(Prepare());
   EXPECT_EQ(Boxes(), Lines{Question(Message(MessageKey::MsgConfirmScript, {kScriptPath}))});
-  EXPECT_EQ(view_.boxes[0].text, AnsiFromUtf8("确定要执行脚本 C:\\work\\job.vlm 吗？"));
+  EXPECT_EQ(view_.Boxes[0].Text, AnsiFromUtf8("确定要执行脚本 C:\\work\\job.vlm 吗？"));
   EXPECT_EQ(Held(), "- - -");
   EXPECT_EQ(files_.OpenStreamCount(), 0);
   EXPECT_EQ(files_.FilePaths(), (Lines{kSource, kScriptPath}));
@@ -109,14 +109,14 @@ TEST_F(PrepareJobTest, RunBeginTextWithALineBreakEscapeIsFollowedByTheStandardQu
   const std::string expected = "Replace the title pictures.\rBack up the archive first!" +
                                Message(MessageKey::MsgConfirmScriptSuffix);
   EXPECT_EQ(Boxes(), Lines{Question(expected)});
-  EXPECT_EQ(view_.boxes[0].text, "Replace the title pictures.\rBack up the archive first!\r\r" +
+  EXPECT_EQ(view_.Boxes[0].Text, "Replace the title pictures.\rBack up the archive first!\r\r" +
                                      AnsiFromUtf8("确定执行这个脚本吗？"));
 }
 
 TEST_F(PrepareJobTest, OnlyOkIsConsent) {
   ScriptAndSource("#RunBegin=Go?\r\n#SrcFile=gfx.wdf\r\n");
   for (int answer : {0, 2, 6, 7, -1}) {
-    view_.answers = {answer};
+    view_.Answers = {answer};
     EXPECT_FALSE(Prepare()) << "answer " << answer;
     EXPECT_EQ(Held(), "- - -") << "answer " << answer;
   }
@@ -124,10 +124,10 @@ TEST_F(PrepareJobTest, OnlyOkIsConsent) {
 
 TEST_F(PrepareJobTest, QuestionComesBeforeTheSourceIsLookedFor) {
   Script("#RunBegin=\r\n#SrcFile=gfx.wdf\r\n");
-  view_.answers = {2};
+  view_.Answers = {2};
   EXPECT_FALSE(Prepare());
-  EXPECT_EQ(view_.boxes.size(), 1u);
-  EXPECT_EQ(view_.boxes[0].kind, RecordingView::Box::kQuestion);
+  EXPECT_EQ(view_.Boxes.size(), 1u);
+  EXPECT_EQ(view_.Boxes[0].Kind, RecordingView::Box::kQuestion);
 }
 
 // --- The source ------------------------------------------------------------------------------
@@ -157,10 +157,10 @@ TEST_F(PrepareJobTest, InvalidSrcPathIsRefused) {
 
 // Where the source is looked for and where the target goes, from the script's settings.
 struct LayoutCase {
-  const char* script_path;
-  const char* script;
-  const char* source_on_disk;
-  const char* expected;  // "SourceDir|SourceName > TargetDir|target name"
+  const char* ScriptPath;
+  const char* Script;
+  const char* SourceOnDisk;
+  const char* Expected;  // "SourceDir|SourceName > TargetDir|target name"
 };
 
 class PrepareLayoutTest : public PrepareJobTest,
@@ -168,15 +168,15 @@ class PrepareLayoutTest : public PrepareJobTest,
 
 TEST_P(PrepareLayoutTest, SourceAndTargetPaths) {
   const LayoutCase& c = GetParam();
-  Script(c.script, c.script_path);
-  files_.PutFile(c.source_on_disk, SourceArchive());
-  ASSERT_TRUE(Prepare()) << c.script << testing::PrintToString(Boxes());
-  EXPECT_EQ(job_.SourcePath, job_.SourceDir + job_.SourceName) << c.script;
+  Script(c.Script, c.ScriptPath);
+  files_.PutFile(c.SourceOnDisk, SourceArchive());
+  ASSERT_TRUE(Prepare()) << c.Script << testing::PrintToString(Boxes());
+  EXPECT_EQ(job_.SourcePath, job_.SourceDir + job_.SourceName) << c.Script;
   ASSERT_EQ(job_.TargetPath.rfind(job_.TargetDir, 0), 0u) << job_.TargetPath;
   EXPECT_EQ(job_.SourceDir + "|" + job_.SourceName + " > " + job_.TargetDir + "|" +
                 job_.TargetPath.substr(job_.TargetDir.size()),
-            c.expected)
-      << c.script;
+            c.Expected)
+      << c.Script;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -205,7 +205,7 @@ TEST_F(PrepareJobTest, MissingSourceIsNamed) {
   Script("#SrcFile=gfx.wdf\r\n#DestPath=nonsense\r\n");
   EXPECT_FALSE(Prepare());
   EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgSourceNotFound, {kSource})});
-  EXPECT_EQ(view_.boxes[0].text, AnsiFromUtf8("源文件 C:\\work\\gfx.wdf 不存在"));
+  EXPECT_EQ(view_.Boxes[0].Text, AnsiFromUtf8("源文件 C:\\work\\gfx.wdf 不存在"));
   EXPECT_EQ(Held(), "- - -");
 }
 
@@ -222,7 +222,7 @@ TEST_F(PrepareJobTest, SourceLockedByAnotherProgramGivesTheSystemsReason) {
   EXPECT_FALSE(Prepare());
   const std::string reason = SystemText(SystemErrorSharingViolation());
   EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgSourceOpenFailed, {kSource, reason})});
-  EXPECT_EQ(view_.boxes[0].text,
+  EXPECT_EQ(view_.Boxes[0].Text,
             AnsiFromUtf8("打开源文件 C:\\work\\gfx.wdf 失败    \r\r") + reason);
   EXPECT_EQ(Held(), "- - -");
 }
@@ -251,7 +251,7 @@ TEST_F(PrepareJobTest, TargetEqualToTheSourceUpToAsciiCaseIsRefusedNamingTheTarg
   EXPECT_FALSE(Prepare());
   EXPECT_EQ(Boxes(),
             Lines{Error(MessageKey::MsgTargetSameAsSource, {"C:\\work\\GFX.WDF", kSource})});
-  EXPECT_EQ(view_.boxes[0].text,
+  EXPECT_EQ(view_.Boxes[0].Text,
             AnsiFromUtf8("目标文件 C:\\work\\GFX.WDF \r与源文件 C:\\work\\gfx.wdf 不能相同"));
   EXPECT_EQ(Held(), "source - -");
   EXPECT_EQ(files_.FileBytes(kSource), SourceArchive());
@@ -283,10 +283,10 @@ class ExistingTargetTest : public PrepareJobTest {
 };
 
 TEST_F(ExistingTargetTest, CancelLeavesTheTargetUntouched) {
-  view_.answers = {2};
+  view_.Answers = {2};
   EXPECT_FALSE(Prepare());
   EXPECT_EQ(Boxes(), Lines{Question(Message(MessageKey::MsgTargetExists, {kTarget}))});
-  EXPECT_EQ(view_.boxes[0].text,
+  EXPECT_EQ(view_.Boxes[0].Text,
             AnsiFromUtf8("目标文件 C:\\work\\out.wdf 已存在    \r\r是否覆盖？"));
   EXPECT_EQ(Held(), "source - -");
   ExpectTargetUntouchedAndNothingLeft();
@@ -323,7 +323,7 @@ TEST_F(ExistingTargetTest, TargetHeldByAnotherProgramIsRefusedWithTheSystemsReas
   EXPECT_FALSE(Prepare());
   const std::string reason = SystemText(SystemErrorSharingViolation());
   EXPECT_EQ(Boxes(), AskedThenRefused(Error(MessageKey::MsgTargetCreateFailed, {kTarget, reason})));
-  EXPECT_EQ(view_.boxes[1].text,
+  EXPECT_EQ(view_.Boxes[1].Text,
             AnsiFromUtf8("创建目标文件 C:\\work\\out.wdf 失败    \r\r") + reason);
   EXPECT_EQ(Held(), "source - -");
   ExpectTargetUntouchedAndNothingLeft();
@@ -343,11 +343,11 @@ TEST_F(ExistingTargetTest, TemporaryFileThatCannotBeCreatedReleasesTheTarget) {
 // takes: a file left by a killed run is removed and its name reused, a directory is kept and
 // skipped, and a file that a stream holds belongs to a run writing the same target now.
 struct TemporaryNamesCase {
-  const char* name;
-  std::vector<std::string> leftovers;  // suffixes of files left beside the target
-  std::vector<std::string> directories;
-  std::string held;   // suffix of a leftover that another stream holds
-  std::string taken;  // suffix taken for the new archive; empty when refused
+  const char* Name;
+  std::vector<std::string> Leftovers;  // suffixes of files left beside the target
+  std::vector<std::string> Directories;
+  std::string Held;   // suffix of a leftover that another stream holds
+  std::string Taken;  // suffix taken for the new archive; empty when refused
 };
 
 class TemporaryNamesTest : public ExistingTargetTest,
@@ -356,25 +356,25 @@ class TemporaryNamesTest : public ExistingTargetTest,
 TEST_P(TemporaryNamesTest, LeftoversAreRemovedAndAHeldNameRefusesTheRun) {
   const TemporaryNamesCase& c = GetParam();
   const std::string target = kTarget;
-  for (const std::string& suffix : c.leftovers) files_.PutFile(target + suffix, "PFDW partial");
-  for (const std::string& suffix : c.directories) files_.PutDirectory(target + suffix);
+  for (const std::string& suffix : c.Leftovers) files_.PutFile(target + suffix, "PFDW partial");
+  for (const std::string& suffix : c.Directories) files_.PutDirectory(target + suffix);
   std::unique_ptr<Stream> other_run;
-  if (!c.held.empty()) other_run = files_.OpenExclusive(target + c.held);
+  if (!c.Held.empty()) other_run = files_.OpenExclusive(target + c.Held);
   const bool prepared = Prepare();
-  EXPECT_EQ(prepared, !c.taken.empty());
+  EXPECT_EQ(prepared, !c.Taken.empty());
   if (prepared) {
-    EXPECT_EQ(job_.TargetWritePath, target + c.taken);
-    EXPECT_EQ(files_.FileBytes(target + c.taken), "");
-    for (const std::string& suffix : c.leftovers) {
-      EXPECT_EQ(files_.HasFile(target + suffix), suffix == c.taken) << suffix;
+    EXPECT_EQ(job_.TargetWritePath, target + c.Taken);
+    EXPECT_EQ(files_.FileBytes(target + c.Taken), "");
+    for (const std::string& suffix : c.Leftovers) {
+      EXPECT_EQ(files_.HasFile(target + suffix), suffix == c.Taken) << suffix;
     }
   } else {
     const std::string held = SystemText(SystemErrorSharingViolation());
     EXPECT_EQ(Boxes(), AskedThenRefused(Error(MessageKey::MsgTargetCreateFailed, {kTarget, held})));
     EXPECT_EQ(Held(), "source - -");
-    EXPECT_EQ(files_.FileBytes(target + c.held), "PFDW partial");
+    EXPECT_EQ(files_.FileBytes(target + c.Held), "PFDW partial");
   }
-  for (const std::string& suffix : c.directories) EXPECT_TRUE(files_.HasDirectory(target + suffix));
+  for (const std::string& suffix : c.Directories) EXPECT_TRUE(files_.HasDirectory(target + suffix));
   EXPECT_EQ(files_.FileBytes(kTarget), kOldTarget);
 }
 
@@ -386,7 +386,7 @@ INSTANTIATE_TEST_SUITE_P(
         TemporaryNamesCase{"HeldRefuses", {".vlmtmp"}, {}, ".vlmtmp", ""},
         TemporaryNamesCase{
             "HeldBehindADirectoryRefuses", {".vlmtmp1"}, {".vlmtmp"}, ".vlmtmp1", ""}),
-    [](const ::testing::TestParamInfo<TemporaryNamesCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<TemporaryNamesCase>& info) { return info.param.Name; });
 
 TEST_F(ExistingTargetTest, NoFreeTemporaryNameIsRefused) {
   files_.PutDirectory(std::string(kTemporary));
@@ -418,7 +418,7 @@ TEST_F(PrepareJobTest, SourceThatIsNoArchiveLeavesNoNewTargetBehind) {
   files_.PutFile(kSource, "PFDW");
   EXPECT_FALSE(Prepare());
   EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgSourceNotWdf, {kSource})});
-  EXPECT_EQ(view_.boxes[0].text, AnsiFromUtf8("源文件 C:\\work\\gfx.wdf 不是一个有效的WDF文件"));
+  EXPECT_EQ(view_.Boxes[0].Text, AnsiFromUtf8("源文件 C:\\work\\gfx.wdf 不是一个有效的WDF文件"));
   EXPECT_EQ(Held(), "source - -");
   EXPECT_FALSE(files_.HasFile(kTarget));
   EXPECT_EQ(job_.SourceCount, 0u);
@@ -447,7 +447,7 @@ TEST_F(PrepareJobTest, DirectoryCreationStopsAtTheFirstFailureKeepingTheParentsM
   const std::string reason = SystemText(SystemErrorAccessDenied());
   EXPECT_EQ(Boxes(), Lines{Error(MessageKey::MsgTargetDirFailed,
                                  {"C:\\work\\out\\deep\\deeper\\", reason})});
-  EXPECT_EQ(view_.boxes[0].text,
+  EXPECT_EQ(view_.Boxes[0].Text,
             AnsiFromUtf8("创建目标目录 C:\\work\\out\\deep\\deeper\\ 失败    \r\r") + reason);
   EXPECT_EQ(files_.CreatedDirectories(), Lines{"C:\\work\\out"});
   EXPECT_EQ(Held(), "source - -");

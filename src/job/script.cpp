@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "sys/code_page.h"
+#include "wdf/resource_id.h"
 #include "sys/system_error.h"
 
 namespace velmora {
@@ -172,11 +173,7 @@ std::string CleanScriptValue(const std::string& value, bool keep_escapes) {
   return cleaned;
 }
 
-std::string EntryKey(uint32_t id) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "@%08lX", static_cast<unsigned long>(id));
-  return buffer;
-}
+std::string EntryKey(uint32_t id) { return "@" + FormatId(id); }
 
 std::string LastPathSegment(const std::string& text) {
   size_t slash = text.rfind('/');

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "job/script.h"
-#include "sys/gbk_lead_bytes.h"
+#include "testing/gbk_lead_bytes.h"
 
 namespace velmora {
 namespace {

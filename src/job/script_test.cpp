@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sys/code_page.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "sys/system_error.h"
 
 namespace velmora {
@@ -32,8 +32,8 @@ std::string Bytes(const char (&literal)[N]) {
 TEST(ScriptLines, SplitsAtEveryLineBreakAndEndsAtTheFirstZeroByte) {
   const Texts four = {"#SrcFile=a.wdf", "", "@00000001=", "x"};
   const struct {
-    std::string bytes;
-    Texts lines;
+    std::string Bytes;
+    Texts Lines;
   } cases[] = {
       {"#SrcFile=a.wdf\r\n\r\n@00000001=\r\nx\r\n", four},
       {"#SrcFile=a.wdf\r\r@00000001=\rx\r", four},
@@ -55,7 +55,7 @@ TEST(ScriptLines, SplitsAtEveryLineBreakAndEndsAtTheFirstZeroByte) {
       {Bytes("a\r\n\0b"), {"a"}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(c.lines, LinesOf(c.bytes)) << "script " << testing::PrintToString(c.bytes);
+    EXPECT_EQ(c.Lines, LinesOf(c.Bytes)) << "script " << testing::PrintToString(c.Bytes);
   }
   EXPECT_EQ(-1, ScriptLines(Bytes("#SrcFile=a.wdf\n\0#DestFile=b.wdf\n")).FindKey("#DestFile"));
 }
@@ -199,9 +199,9 @@ TEST(FindKey, AgreesWithAPlainScanOverGeneratedScripts) {
 
 TEST(CleanScriptValue, TrimsCutsAtSemicolonTrimsAgainAndReplacesBackslashN) {
   const struct {
-    std::string value;
-    bool keep_escapes;
-    const char* expected;
+    std::string Value;
+    bool KeepEscapes;
+    const char* Expected;
   } cases[] = {
       {"  a.wdf ; old name  ", true, "a.wdf"},
       {"\t a.wdf\x01\x1F \r", true, "a.wdf"},
@@ -221,8 +221,8 @@ TEST(CleanScriptValue, TrimsCutsAtSemicolonTrimsAgainAndReplacesBackslashN) {
       {"n", false, "n"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(c.expected, CleanScriptValue(c.value, c.keep_escapes))
-        << testing::PrintToString(c.value) << (c.keep_escapes ? " keeping escapes" : "");
+    EXPECT_EQ(c.Expected, CleanScriptValue(c.Value, c.KeepEscapes))
+        << testing::PrintToString(c.Value) << (c.KeepEscapes ? " keeping escapes" : "");
   }
 }
 

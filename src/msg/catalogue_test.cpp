@@ -13,10 +13,10 @@ namespace velmora {
 namespace {
 
 struct CatalogueEntry {
-  MessageKey key;
-  const char* name;
-  unsigned id;
-  const char* utf8_text;
+  MessageKey Key;
+  const char* Name;
+  unsigned Id;
+  const char* Utf8Text;
 };
 
 const std::vector<CatalogueEntry>& CatalogueList() {
@@ -81,11 +81,11 @@ std::string ExpectedPlaceholders(MessageKey key) {
 
 TEST(Catalogue, EveryKeyHasItsTextWithTheExpectedPlaceholders) {
   for (const CatalogueEntry& entry : CatalogueList()) {
-    SCOPED_TRACE(entry.name);
-    const std::string loaded = LoadMessage(entry.key);
-    EXPECT_EQ(AnsiFromUtf8(entry.utf8_text), loaded);
+    SCOPED_TRACE(entry.Name);
+    const std::string loaded = LoadMessage(entry.Key);
+    EXPECT_EQ(AnsiFromUtf8(entry.Utf8Text), loaded);
     EXPECT_FALSE(loaded.empty());
-    EXPECT_EQ(ExpectedPlaceholders(entry.key), Placeholders(loaded));
+    EXPECT_EQ(ExpectedPlaceholders(entry.Key), Placeholders(loaded));
   }
 }
 
@@ -93,10 +93,10 @@ TEST(Catalogue, KeysAndIdsAreDistinct) {
   std::set<unsigned> ids;
   std::set<std::string> names;
   for (const CatalogueEntry& entry : CatalogueList()) {
-    EXPECT_TRUE(ids.insert(entry.id).second) << "id " << entry.id << " twice";
-    EXPECT_TRUE(names.insert(entry.name).second) << entry.name << " twice";
-    EXPECT_EQ(entry.id, static_cast<unsigned>(entry.key)) << entry.name;
-    EXPECT_EQ(0, std::string(entry.name).compare(0, 3, "Msg")) << entry.name;
+    EXPECT_TRUE(ids.insert(entry.Id).second) << "id " << entry.Id << " twice";
+    EXPECT_TRUE(names.insert(entry.Name).second) << entry.Name << " twice";
+    EXPECT_EQ(entry.Id, static_cast<unsigned>(entry.Key)) << entry.Name;
+    EXPECT_EQ(0, std::string(entry.Name).compare(0, 3, "Msg")) << entry.Name;
   }
   EXPECT_EQ(36u, CatalogueList().size());
 }

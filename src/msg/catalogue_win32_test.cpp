@@ -36,9 +36,9 @@ class CatalogueInCodePage936 : public ::testing::Test {
 
 TEST_F(CatalogueInCodePage936, EveryTextArrivesInGbk) {
   struct Entry {
-    MessageKey key;
-    const char* name;
-    const char* utf8;
+    MessageKey Key;
+    const char* Name;
+    const char* Utf8;
   };
   const std::vector<Entry> entries = {
 #define VELMORA_MESSAGE(key, id, text) {MessageKey::key, #key, text},
@@ -46,11 +46,11 @@ TEST_F(CatalogueInCodePage936, EveryTextArrivesInGbk) {
 #undef VELMORA_MESSAGE
   };
   for (const Entry& entry : entries) {
-    SCOPED_TRACE(entry.name);
-    const std::string loaded = LoadMessage(entry.key);
-    EXPECT_EQ(SystemAnsiFromUtf8(entry.utf8), loaded);
+    SCOPED_TRACE(entry.Name);
+    const std::string loaded = LoadMessage(entry.Key);
+    EXPECT_EQ(SystemAnsiFromUtf8(entry.Utf8), loaded);
     // Fetched anew each time, with the same result.
-    EXPECT_EQ(loaded, LoadMessage(entry.key));
+    EXPECT_EQ(loaded, LoadMessage(entry.Key));
   }
 }
 

@@ -11,8 +11,8 @@ enum class Placeholder { kNone, kText, kDecimal, kHex8, kPercent };
 
 Placeholder PlaceholderAt(const std::string& format, size_t pos, size_t* length) {
   static const struct {
-    const char* spelling;
-    Placeholder kind;
+    const char* Spelling;
+    Placeholder Kind;
   } kPlaceholders[] = {
       {"%s", Placeholder::kText},
       {"%d", Placeholder::kDecimal},
@@ -20,9 +20,9 @@ Placeholder PlaceholderAt(const std::string& format, size_t pos, size_t* length)
       {"%%", Placeholder::kPercent},
   };
   for (const auto& p : kPlaceholders) {
-    if (format.compare(pos, std::char_traits<char>::length(p.spelling), p.spelling) == 0) {
-      *length = std::char_traits<char>::length(p.spelling);
-      return p.kind;
+    if (format.compare(pos, std::char_traits<char>::length(p.Spelling), p.Spelling) == 0) {
+      *length = std::char_traits<char>::length(p.Spelling);
+      return p.Kind;
     }
   }
   *length = 1;

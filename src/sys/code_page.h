@@ -60,9 +60,6 @@ CodePage ActiveCodePage();
 std::string Utf8FromActiveCodePage(const std::string& text);
 std::string ActiveCodePageFromUtf8(const std::string& utf8);
 
-// Tests install a lead-byte range (GBK: 0x81 to 0xFE) to exercise the double-byte rules without
-// changing the active code page's texts. first > last clears the range.
-void SetLeadByteRangeForTesting(unsigned char first, unsigned char last);
 #endif
 
 }  // namespace velmora

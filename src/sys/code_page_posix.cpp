@@ -48,11 +48,8 @@ std::string Convert(const std::string& text, const char* to, const char* from) {
 
 void SetActiveCodePage(CodePage code_page) {
   active_code_page.store(code_page);
-  if (code_page == CodePage::kGbk) {
-    SetLeadByteRangeForTesting(kGbkFirstLead, kGbkLastLead);
-  } else {
-    SetLeadByteRangeForTesting(1, 0);
-  }
+  // UTF-8 has no lead bytes in this sense: no continuation byte is ASCII, so byte steps do.
+  lead_byte_range.store(code_page == CodePage::kGbk ? (kGbkFirstLead << 8 | kGbkLastLead) : 0x100u);
 }
 
 CodePage ActiveCodePage() { return active_code_page.load(); }
@@ -65,10 +62,6 @@ std::string Utf8FromActiveCodePage(const std::string& text) {
 std::string ActiveCodePageFromUtf8(const std::string& utf8) {
   if (ActiveCodePage() == CodePage::kUtf8) return utf8;
   return Convert(utf8, "GBK", "UTF-8");
-}
-
-void SetLeadByteRangeForTesting(unsigned char first, unsigned char last) {
-  lead_byte_range.store(static_cast<unsigned>(first) << 8 | last);
 }
 
 bool IsLeadByte(unsigned char byte) {

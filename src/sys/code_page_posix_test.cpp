@@ -1,7 +1,6 @@
 // The code page a script chose: its lead bytes, and its texts at the edges in UTF-8.
 #include <gtest/gtest.h>
 
-#include "msg/catalogue.h"
 #include "sys/code_page.h"
 
 namespace velmora {
@@ -33,14 +32,6 @@ TEST_F(ActiveCodePageTest, Utf8StepsByteWiseAndConvertsNothing) {
   EXPECT_FALSE(IsLeadByte(0xE8));
   EXPECT_EQ(Utf8FromActiveCodePage("\xD5\x5C"), "\xD5\x5C");
   EXPECT_EQ(FindChar("\xD5\x5C", '\\'), 1u);
-}
-
-TEST_F(ActiveCodePageTest, CatalogueTextsFollowTheCodePage) {
-  const std::string utf8 = LoadMessage(MessageKey::MsgNoSource);
-  SetActiveCodePage(CodePage::kGbk);
-  const std::string gbk = LoadMessage(MessageKey::MsgNoSource);
-  EXPECT_NE(gbk, utf8);
-  EXPECT_EQ(Utf8FromActiveCodePage(gbk), utf8);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "sys/gbk_lead_bytes.h"
+#include "testing/gbk_lead_bytes.h"
 #include "sys/code_page.h"
 
 #include <gtest/gtest.h>
@@ -44,9 +44,9 @@ TEST(CodePage, ComparisonsIgnoringCase) {
 TEST(CodePage, AsciiFoldingStepsOverDoubleByteCharacters) {
   [[maybe_unused]] GbkLeadBytes gbk;
   const struct {
-    const char* a;
-    const char* b;
-    bool equal;
+    const char* A;
+    const char* B;
+    bool Equal;
   } kCases[] = {{"D:\\\xB0\x61.wdf", "D:\\\xB0\x41.wdf", false},
                 {"\xB0\x41", "\xB0\x61", false},
                 {"\x81\x5A.wdf", "\x81\x7A.wdf", false},
@@ -56,8 +56,8 @@ TEST(CodePage, AsciiFoldingStepsOverDoubleByteCharacters) {
                 {"\xB0\x61z\\g", "\xB0\x61Z\\G", true},
                 {"\xB0", "\xB0", true}};
   for (const auto& c : kCases) {
-    EXPECT_EQ(EqualFoldingAscii(c.a, c.b), c.equal)
-        << testing::PrintToString(c.a) << " " << testing::PrintToString(c.b);
+    EXPECT_EQ(EqualFoldingAscii(c.A, c.B), c.Equal)
+        << testing::PrintToString(c.A) << " " << testing::PrintToString(c.B);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -95,5 +96,12 @@ class FileSystem {
 
 // The operating system's files.
 FileSystem& SystemFileSystem();
+
+// Creates the directory `dir` and every missing directory above it, outermost first, where
+// `parent` names the directory above a level (itself, or empty, above a root). Stops at the
+// first directory that cannot be created, keeping those created so far; the system's reason
+// stays in the last error.
+bool MakeMissingDirectories(FileSystem& files, const std::string& dir,
+                            const std::function<std::string(const std::string&)>& parent);
 
 }  // namespace velmora

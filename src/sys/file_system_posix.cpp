@@ -111,7 +111,7 @@ class PosixStream final : public Stream {
   }
 
   bool Write(const void* data, size_t n) override {
-    if (!mode_.write) return Fail(EBADF);
+    if (!mode_.Write) return Fail(EBADF);
     size_t done = 0;
     while (done < n) {
       ssize_t put = pwrite(fd_, static_cast<const char*>(data) + done, n - done,
@@ -172,7 +172,7 @@ enum class Disposition { kOpenExisting, kCreateAlways, kCreateNew };
 // Opens like the target system: the file is opened without truncation, checked against the
 // sharing of the other opens, locked, and only then truncated when it is to be created anew.
 std::unique_ptr<Stream> OpenFile(const std::string& path, OpenMode mode, Disposition disposition) {
-  int flags = (mode.write ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+  int flags = (mode.Write ? O_RDWR : O_RDONLY) | O_CLOEXEC;
   if (disposition == Disposition::kCreateAlways) flags |= O_CREAT;
   if (disposition == Disposition::kCreateNew) flags |= O_CREAT | O_EXCL;
   int fd;
@@ -190,7 +190,7 @@ std::unique_ptr<Stream> OpenFile(const std::string& path, OpenMode mode, Disposi
   if (S_ISDIR(st.st_mode)) return fail(EACCES);
   FileId id{st.st_dev, st.st_ino};
   if (!TheOpenFiles().TryAdd(id, mode)) return fail(EBUSY);
-  int lock = mode.share_write ? 0 : mode.share_read ? LOCK_SH : LOCK_EX;
+  int lock = mode.ShareWrite ? 0 : mode.ShareRead ? LOCK_SH : LOCK_EX;
   if (lock != 0 && flock(fd, lock | LOCK_NB) != 0) {
     int code = errno == EWOULDBLOCK ? EBUSY : errno;
     TheOpenFiles().Remove(id, mode);

@@ -7,10 +7,10 @@ namespace velmora {
 
 // Access wanted and sharing granted by one open.
 struct OpenMode {
-  bool read;
-  bool write;
-  bool share_read;
-  bool share_write;
+  bool Read;
+  bool Write;
+  bool ShareRead;
+  bool ShareWrite;
 };
 
 constexpr OpenMode kSharedRead{true, false, true, true};
@@ -19,23 +19,23 @@ constexpr OpenMode kExclusive{true, true, false, false};
 
 // How many open streams of one file want each access and deny each sharing.
 struct SharingCounts {
-  int opens = 0;
-  int readers = 0;
-  int writers = 0;
-  int deny_read = 0;
-  int deny_write = 0;
+  int Opens = 0;
+  int Readers = 0;
+  int Writers = 0;
+  int DenyRead = 0;
+  int DenyWrite = 0;
 
-  bool IsOpen() const { return opens > 0; }
+  bool IsOpen() const { return Opens > 0; }
   bool ConflictsWith(const OpenMode& mode) const {
-    return (mode.read && deny_read > 0) || (mode.write && deny_write > 0) ||
-           (readers > 0 && !mode.share_read) || (writers > 0 && !mode.share_write);
+    return (mode.Read && DenyRead > 0) || (mode.Write && DenyWrite > 0) ||
+           (Readers > 0 && !mode.ShareRead) || (Writers > 0 && !mode.ShareWrite);
   }
   void Count(const OpenMode& mode, int delta) {
-    opens += delta;
-    readers += mode.read ? delta : 0;
-    writers += mode.write ? delta : 0;
-    deny_read += mode.share_read ? 0 : delta;
-    deny_write += mode.share_write ? 0 : delta;
+    Opens += delta;
+    Readers += mode.Read ? delta : 0;
+    Writers += mode.Write ? delta : 0;
+    DenyRead += mode.ShareRead ? 0 : delta;
+    DenyWrite += mode.ShareWrite ? 0 : delta;
   }
 };
 

@@ -10,30 +10,30 @@ namespace velmora {
 
 class MemoryConsole : public Console {
  public:
-  std::string out;
-  std::string err;
-  bool out_terminal = false;
-  bool err_terminal = false;
-  bool in_terminal = false;
-  bool chinese = false;
-  std::deque<std::string> answers;  // lines to be read, first first
+  std::string OutText;
+  std::string ErrText;
+  bool OutTerminal = false;
+  bool ErrTerminal = false;
+  bool InTerminal = false;
+  bool UsesChinese = false;
+  std::deque<std::string> Answers;  // lines to be read, first first
 
-  void Out(const std::string& text) override { out += text; }
+  void Out(const std::string& text) override { OutText += text; }
   bool OutBytes(const void* data, size_t n) override {
-    out.append(static_cast<const char*>(data), n);
+    OutText.append(static_cast<const char*>(data), n);
     return true;
   }
-  void Err(const std::string& text) override { err += text; }
-  bool OutIsTerminal() const override { return out_terminal; }
-  bool ErrIsTerminal() const override { return err_terminal; }
-  bool InIsTerminal() const override { return in_terminal; }
+  void Err(const std::string& text) override { ErrText += text; }
+  bool OutIsTerminal() const override { return OutTerminal; }
+  bool ErrIsTerminal() const override { return ErrTerminal; }
+  bool InIsTerminal() const override { return InTerminal; }
   bool ReadLine(std::string* line) override {
-    if (answers.empty()) return false;
-    *line = answers.front();
-    answers.pop_front();
+    if (Answers.empty()) return false;
+    *line = Answers.front();
+    Answers.pop_front();
     return true;
   }
-  bool Chinese() const override { return chinese; }
+  bool Chinese() const override { return UsesChinese; }
 };
 
 }  // namespace velmora

@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "job/pack_run.h"
-#include "job/pack_run_fixture.h"
+#include "testing/pack_run_fixture.h"
 #include "sys/code_page.h"
-#include "sys/gbk_lead_bytes.h"
-#include "sys/memory_file_system.h"
+#include "testing/gbk_lead_bytes.h"
+#include "testing/memory_file_system.h"
 #include "testing/reference_pack_run.h"
-#include "ui/run_report.h"
+#include "job/run_report.h"
 
 namespace velmora {
 namespace {
@@ -34,17 +34,17 @@ const std::string kTarget = kDataDir + "new.wdf";  // beside the source: rules c
 
 // One random case, as data, so that both runs start from exactly the same state.
 struct Case {
-  std::vector<std::pair<std::string, std::string>> files;
-  std::string script;
-  bool target_exists = false;
-  bool held_files_stay = false;
-  int64_t stop_after = -1;
-  int64_t write_limit = -1;
-  std::string fail_reads_of;
-  uint64_t fail_reads_from = 0;
+  std::vector<std::pair<std::string, std::string>> Files;
+  std::string Script;
+  bool TargetExists = false;
+  bool HeldFilesStay = false;
+  int64_t StopAfter = -1;
+  int64_t WriteLimit = -1;
+  std::string FailReadsOf;
+  uint64_t FailReadsFrom = 0;
   // Replaced with new contents when the entry with this index is begun.
-  int64_t change_at = -1;
-  std::pair<std::string, std::string> change;
+  int64_t ChangeAt = -1;
+  std::pair<std::string, std::string> Change;
 };
 
 class CaseMaker {
@@ -64,28 +64,28 @@ class CaseMaker {
         source.replace(at, 4, Le32(static_cast<uint32_t>(Pick(4) == 0 ? random_() : 500)));
       }
     }
-    c.files.push_back({kSource, source});
-    c.files.push_back({kDataDir + "other.wdf", MakeArchive(RandomEntries(Pick(40), false))});
-    c.files.push_back({kDataDir + "sub\\x.wdf", MakeArchive(RandomEntries(Pick(5), false))});
-    c.files.push_back({kDataDir + "bad.wdf", "this is no archive"});
-    c.files.push_back({kDataDir + "short.wdf", "PFDW" + Le32(1000) + Le32(12)});
-    c.files.push_back({kDir + "pic.bin", Bytes(Pick(300))});
-    c.files.push_back({kDir + "pics\\a.bmp", Bytes(Pick(3) == 0 ? 0 : Pick(100))});
-    c.target_exists = Pick(3) == 0;
-    c.held_files_stay = Pick(2) == 0;
+    c.Files.push_back({kSource, source});
+    c.Files.push_back({kDataDir + "other.wdf", MakeArchive(RandomEntries(Pick(40), false))});
+    c.Files.push_back({kDataDir + "sub\\x.wdf", MakeArchive(RandomEntries(Pick(5), false))});
+    c.Files.push_back({kDataDir + "bad.wdf", "this is no archive"});
+    c.Files.push_back({kDataDir + "short.wdf", "PFDW" + Le32(1000) + Le32(12)});
+    c.Files.push_back({kDir + "pic.bin", Bytes(Pick(300))});
+    c.Files.push_back({kDir + "pics\\a.bmp", Bytes(Pick(3) == 0 ? 0 : Pick(100))});
+    c.TargetExists = Pick(3) == 0;
+    c.HeldFilesStay = Pick(2) == 0;
     const int lines = Pick(25);
-    for (int k = 0; k < lines; ++k) c.script += Line() + (Pick(6) == 0 ? "\n" : "\r\n");
-    if (Pick(10) == 0) c.stop_after = Pick(30);
-    if (Pick(10) == 0) c.write_limit = Pick(static_cast<uint32_t>(source.size() + 400));
+    for (int k = 0; k < lines; ++k) c.Script += Line() + (Pick(6) == 0 ? "\n" : "\r\n");
+    if (Pick(10) == 0) c.StopAfter = Pick(30);
+    if (Pick(10) == 0) c.WriteLimit = Pick(static_cast<uint32_t>(source.size() + 400));
     if (Pick(20) == 0) {
-      c.fail_reads_of = kDataDir + "other.wdf";
-      c.fail_reads_from = Pick(400);
+      c.FailReadsOf = kDataDir + "other.wdf";
+      c.FailReadsFrom = Pick(400);
     }
     // A full disk may be found some entries after the write that met it, so a change made at an
     // entry would then reach one run and not the other.
-    if (Pick(6) == 0 && c.write_limit < 0) {
-      c.change_at = Pick(20);
-      c.change = Pick(2) == 0 ? std::make_pair(kDataDir + "other.wdf",
+    if (Pick(6) == 0 && c.WriteLimit < 0) {
+      c.ChangeAt = Pick(20);
+      c.Change = Pick(2) == 0 ? std::make_pair(kDataDir + "other.wdf",
                                                MakeArchive(RandomEntries(Pick(40), false)))
                               : std::make_pair(kDataDir + "other.wdf", std::string("gone bad"));
     }
@@ -215,30 +215,30 @@ class CaseMaker {
 
 // Everything a run leaves that anyone can see.
 struct Outcome {
-  std::string error_text, error_rule, report;
-  bool succeeded = false;
-  uint32_t target_count = 0;
-  std::vector<int> marks;
-  std::vector<std::pair<std::string, std::string>> files;
-  std::vector<uint32_t> progress;
-  int finished_calls = 0;
-  int open_streams = 0;
+  std::string ErrorText, ErrorRule, Report;
+  bool Succeeded = false;
+  uint32_t TargetCount = 0;
+  std::vector<int> Marks;
+  std::vector<std::pair<std::string, std::string>> Files;
+  std::vector<uint32_t> Progress;
+  int FinishedCalls = 0;
+  int OpenStreams = 0;
 };
 
 using Runner = std::function<void(JobState&, FileSystem&, RunView&)>;
 
 Outcome RunCase(const Case& c, const Runner& run) {
   MemoryFileSystem files;
-  files.SetHeldFilesStayInPlace(c.held_files_stay);
-  for (const auto& file : c.files) files.PutFile(file.first, file.second);
+  files.SetHeldFilesStayInPlace(c.HeldFilesStay);
+  for (const auto& file : c.Files) files.PutFile(file.first, file.second);
   JobState job;
   job.ScriptPath = kDir + "ui.vlm";
   job.ScriptDir = kDir;
-  job.Script = std::make_unique<ScriptLines>(c.script);
+  job.Script = std::make_unique<ScriptLines>(c.Script);
   job.SourcePath = kSource;
   job.TargetPath = kTarget;
   job.SourceStream = files.OpenShared(kSource);
-  if (c.target_exists) {
+  if (c.TargetExists) {
     files.PutFile(kTarget, "the old archive");
     job.OldTarget = files.OpenExclusive(kTarget);
     job.TargetWritePath = kTarget + ".vlmtmp";
@@ -249,31 +249,31 @@ Outcome RunCase(const Case& c, const Runner& run) {
   if (!ReadWdfHeader(*job.SourceStream, &job.SourceCount, &job.SourceIndexOffset)) {
     ADD_FAILURE() << "the generated source is no archive";
   }
-  if (!c.fail_reads_of.empty()) files.FailReadsOfFrom(c.fail_reads_of, c.fail_reads_from);
-  if (c.write_limit >= 0) files.LimitWrittenBytes(static_cast<uint64_t>(c.write_limit));
+  if (!c.FailReadsOf.empty()) files.FailReadsOfFrom(c.FailReadsOf, c.FailReadsFrom);
+  if (c.WriteLimit >= 0) files.LimitWrittenBytes(static_cast<uint64_t>(c.WriteLimit));
   RecordingView view;
-  view.stop_after_reports = c.stop_after;
-  view.on_report = [&files, &c](uint32_t index) {
-    if (static_cast<int64_t>(index) == c.change_at) files.PutFile(c.change.first, c.change.second);
+  view.StopAfterReports = c.StopAfter;
+  view.OnReport = [&files, &c](uint32_t index) {
+    if (static_cast<int64_t>(index) == c.ChangeAt) files.PutFile(c.Change.first, c.Change.second);
   };
   run(job, files, view);
 
   Outcome out;
-  out.error_text = job.ErrorText;
-  out.error_rule = job.ErrorRule;
-  out.succeeded = RunSucceeded(job, static_cast<uint32_t>(view.progress.size()));
-  if (out.succeeded) {
-    out.target_count = job.TargetCount;
-    out.report = SuccessReport(job).value_or("(no report)");
+  out.ErrorText = job.ErrorText;
+  out.ErrorRule = job.ErrorRule;
+  out.Succeeded = RunSucceeded(job, static_cast<uint32_t>(view.Progress.size()));
+  if (out.Succeeded) {
+    out.TargetCount = job.TargetCount;
+    out.Report = SuccessReport(job).value_or("(no report)");
   } else {
-    out.report = FailureReport(job);
+    out.Report = FailureReport(job);
   }
-  for (size_t k = 0; k < job.Script->Count(); ++k) out.marks.push_back(job.Script->UsedMarkAt(k));
+  for (size_t k = 0; k < job.Script->Count(); ++k) out.Marks.push_back(job.Script->UsedMarkAt(k));
   for (const std::string& path : files.FilePaths())
-    out.files.push_back({path, files.FileBytes(path)});
-  out.progress = view.progress;
-  out.finished_calls = view.finished_calls;
-  out.open_streams = files.OpenStreamCount();
+    out.Files.push_back({path, files.FileBytes(path)});
+  out.Progress = view.Progress;
+  out.FinishedCalls = view.FinishedCalls;
+  out.OpenStreams = files.OpenStreamCount();
   return out;
 }
 
@@ -288,22 +288,22 @@ std::string FileList(const std::vector<std::pair<std::string, std::string>>& fil
 void ExpectSameOutcome(const Case& c, uint32_t seed) {
   const Outcome fast = RunCase(c, RunPack);
   const Outcome plain = RunCase(c, ReferenceRunPack);
-  SCOPED_TRACE("case seed " + std::to_string(seed) + ", script:\n" + c.script);
-  EXPECT_EQ(fast.error_text, plain.error_text);
-  EXPECT_EQ(fast.error_rule, plain.error_rule);
-  EXPECT_EQ(fast.succeeded, plain.succeeded);
-  EXPECT_EQ(fast.report, plain.report);
-  EXPECT_EQ(fast.target_count, plain.target_count);
-  EXPECT_EQ(fast.marks, plain.marks);
-  EXPECT_TRUE(fast.files == plain.files) << "the files after the run differ:\n"
-                                         << FileList(fast.files) << "against\n"
-                                         << FileList(plain.files);
-  EXPECT_EQ(fast.finished_calls, plain.finished_calls);
-  EXPECT_EQ(fast.open_streams, plain.open_streams);
+  SCOPED_TRACE("case seed " + std::to_string(seed) + ", script:\n" + c.Script);
+  EXPECT_EQ(fast.ErrorText, plain.ErrorText);
+  EXPECT_EQ(fast.ErrorRule, plain.ErrorRule);
+  EXPECT_EQ(fast.Succeeded, plain.Succeeded);
+  EXPECT_EQ(fast.Report, plain.Report);
+  EXPECT_EQ(fast.TargetCount, plain.TargetCount);
+  EXPECT_EQ(fast.Marks, plain.Marks);
+  EXPECT_TRUE(fast.Files == plain.Files) << "the files after the run differ:\n"
+                                         << FileList(fast.Files) << "against\n"
+                                         << FileList(plain.Files);
+  EXPECT_EQ(fast.FinishedCalls, plain.FinishedCalls);
+  EXPECT_EQ(fast.OpenStreams, plain.OpenStreams);
   // A full disk is found where the held bytes are written, which may be some entries later; it
   // changes nothing else.
-  if (c.write_limit < 0) {
-    EXPECT_EQ(fast.progress, plain.progress);
+  if (c.WriteLimit < 0) {
+    EXPECT_EQ(fast.Progress, plain.Progress);
   }
 }
 

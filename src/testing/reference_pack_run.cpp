@@ -12,6 +12,7 @@
 #include "msg/format.h"
 #include "sys/code_page.h"
 #include "sys/system_error.h"
+#include "wdf/resource_id.h"
 #include "wdf/wdf.h"
 
 namespace velmora {

@@ -1,11 +1,10 @@
 // A fresh directory of real files for a test, removed with everything in it when the test ends.
 #pragma once
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -15,13 +14,18 @@ namespace velmora {
 
 class ScratchDirectory {
  public:
-  // A new directory below $TMPDIR (or /tmp) whose name starts with velmora-`purpose`-.
+  // A new directory in the system's folder for temporary files ($TMPDIR, or /tmp; %TEMP% on
+  // Windows) whose name starts with velmora-`purpose`-.
   explicit ScratchDirectory(const std::string& purpose) {
-    const char* tmp = getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp && *tmp ? tmp : "/tmp") + "/velmora-" + purpose + "-XXXXXX";
-    if (mkdtemp(&pattern[0]) == nullptr) throw std::runtime_error("cannot make " + pattern);
-    path_ = pattern;
+    std::random_device seed;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      const std::filesystem::path candidate =
+          temp / ("velmora-" + purpose + "-" + std::to_string(seed()));
+      if (std::filesystem::create_directory(candidate)) path_ = candidate.string();
+    }
+    if (path_.empty())
+      throw std::runtime_error("cannot make a scratch directory in " + temp.string());
   }
   ~ScratchDirectory() {
     std::error_code ignored;  // links inside are removed, never followed
@@ -31,7 +35,9 @@ class ScratchDirectory {
   ScratchDirectory& operator=(const ScratchDirectory&) = delete;
 
   const std::string& path() const { return path_; }
-  std::string Path(const std::string& name) const { return path_ + "/" + name; }
+  std::string Path(const std::string& name) const {
+    return (std::filesystem::path(path_) / name).make_preferred().string();
+  }
 
   // Writes `bytes` as the file `name` (directories on the way are made).
   void Put(const std::string& name, const std::string& bytes) const {

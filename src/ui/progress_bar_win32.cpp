@@ -14,8 +14,4 @@ void SetProgressPos(HWND bar, uint32_t position) {
   SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
-uint32_t GetProgressPos(HWND bar) {
-  return static_cast<uint32_t>(SendMessageA(bar, PBM_GETPOS, 0, 0));
-}
-
 }  // namespace velmora

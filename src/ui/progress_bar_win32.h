@@ -11,6 +11,5 @@ namespace velmora {
 
 void SetProgressRange(HWND bar, uint32_t maximum);
 void SetProgressPos(HWND bar, uint32_t position);
-uint32_t GetProgressPos(HWND bar);
 
 }  // namespace velmora

@@ -6,7 +6,7 @@
 #include "job/pack_run.h"
 #include "ui/progress_bar_win32.h"
 #include "resource_ids.h"
-#include "ui/run_report.h"
+#include "job/run_report.h"
 
 namespace velmora {
 namespace {
@@ -16,18 +16,18 @@ namespace {
 constexpr UINT_PTR kDisplayTimer = 1;
 
 struct ProgressDialogContext {
-  JobState& job;
-  FileSystem& files;
-  WindowsView& view;
-  WorkerBody worker_body;
-  HANDLE worker = nullptr;  // kept so that nobody frees the job while the worker still uses it
-  bool run_started = false;
-  bool closing = false;
+  JobState& Job;
+  FileSystem& Files;
+  WindowsView& View;
+  WorkerBody Body;
+  HANDLE Worker = nullptr;  // kept so that nobody frees the job while the worker still uses it
+  bool RunStarted = false;
+  bool Closing = false;
 };
 
 DWORD WINAPI WorkerThread(LPVOID parameter) {
   auto* context = static_cast<ProgressDialogContext*>(parameter);
-  context->worker_body(context->job, context->files, context->view);
+  context->Body(context->Job, context->Files, context->View);
   return 0;
 }
 
@@ -44,8 +44,8 @@ void WaitForWorker(HANDLE worker) {
 }
 
 void InitProgressDialog(HWND dialog, ProgressDialogContext& context) {
-  JobState& job = context.job;
-  DialogHandles& handles = context.view.Handles;
+  JobState& job = context.Job;
+  DialogHandles& handles = context.View.Handles;
   handles.DialogWindow = dialog;
   SetWindowTextA(dialog, job.Texts.Title.c_str());
   HICON icon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
@@ -59,13 +59,13 @@ void InitProgressDialog(HWND dialog, ProgressDialogContext& context) {
   SetProgressRange(handles.ProgressBar, job.SourceCount);
   ShowWindow(dialog, SW_SHOW);
   SetTimer(dialog, kDisplayTimer, WindowsView::kDisplayInterval, nullptr);
-  context.run_started = true;
-  context.worker = CreateThread(nullptr, 0, WorkerThread, &context, 0, nullptr);
-  if (!context.worker) {
+  context.RunStarted = true;
+  context.Worker = CreateThread(nullptr, 0, WorkerThread, &context, 0, nullptr);
+  if (!context.Worker) {
     // No thread could be started: the run happens here instead. The window does not answer
     // meanwhile, but the archive is written or removed as in any run, and the run's own
     // WM_CLOSE then reports it.
-    context.worker_body(job, context.files, context.view);
+    context.Body(job, context.Files, context.View);
   }
 }
 
@@ -73,10 +73,10 @@ void InitProgressDialog(HWND dialog, ProgressDialogContext& context) {
 // worker's own WM_CLOSE all lead here; once it has begun, further close requests (such as a
 // WM_CLOSE that arrives while the report box is open) change nothing.
 void CloseProgressDialog(HWND dialog, ProgressDialogContext& context) {
-  if (context.closing) return;
-  context.closing = true;
-  JobState& job = context.job;
-  WindowsView& view = context.view;
+  if (context.Closing) return;
+  context.Closing = true;
+  JobState& job = context.Job;
+  WindowsView& view = context.View;
   view.RequestStop();
   KillTimer(dialog, kDisplayTimer);
   // The run is judged by the entries begun, and the display shows that state first, whatever
@@ -87,7 +87,7 @@ void CloseProgressDialog(HWND dialog, ProgressDialogContext& context) {
     // Every entry has been begun, so the worker looks at the window no more: it finishes the
     // archive. Whether that succeeds (the index and header written, an old target replaced) is
     // known only once it has ended, which follows at once when it posted this WM_CLOSE itself.
-    WaitForWorker(context.worker);
+    WaitForWorker(context.Worker);
   }
   if (RunSucceeded(job, entries_begun)) {
     if (std::optional<std::string> report = SuccessReport(job)) view.ShowInfo(*report);
@@ -109,11 +109,11 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wparam, LP
   if (message == WM_COMMAND && wparam == IDCANCEL) {
     // The dialog manager sends IDCANCEL for the Esc key (and posts it after every WM_CLOSE);
     // once the close handler has begun there is nothing more to ask.
-    if (!context->closing) PostMessageA(dialog, WM_CLOSE, 0, 0);
+    if (!context->Closing) PostMessageA(dialog, WM_CLOSE, 0, 0);
   } else if (message == WM_CLOSE) {
     CloseProgressDialog(dialog, *context);
   } else if (message == WM_TIMER && wparam == kDisplayTimer) {
-    if (!context->closing) context->view.RefreshProgress();
+    if (!context->Closing) context->View.RefreshProgress();
   }
   return 0;
 }
@@ -127,11 +127,11 @@ INT_PTR RunDialog(ProgressDialogContext& context, ShowModal show) {
   controls.dwICC = ICC_PROGRESS_CLASS;
   InitCommonControlsEx(&controls);
   INT_PTR result = show(reinterpret_cast<LPARAM>(&context));
-  WaitForWorker(context.worker);
-  if (context.worker) CloseHandle(context.worker);
+  WaitForWorker(context.Worker);
+  if (context.Worker) CloseHandle(context.Worker);
   // A dialog that could not be shown never started the run: the file made for the new archive
   // goes, and an existing target stays as it was.
-  if (!context.run_started) DiscardNewArchive(context.job, context.files);
+  if (!context.RunStarted) DiscardNewArchive(context.Job, context.Files);
   return result;
 }
 

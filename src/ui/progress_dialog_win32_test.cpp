@@ -10,12 +10,16 @@
 #include "job/script.h"
 #include "msg/format.h"
 #include "resource_ids.h"
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "ui/progress_bar_win32.h"
-#include "ui/run_report.h"
+#include "job/run_report.h"
 
 namespace velmora {
 namespace {
+
+uint32_t GetProgressPos(HWND bar) {
+  return static_cast<uint32_t>(SendMessageA(bar, PBM_GETPOS, 0, 0));
+}
 
 // The progress dialog's template built in memory: the test program has no resources of its own.
 class DialogTemplate {
@@ -74,13 +78,13 @@ class RecordingWindowsView : public WindowsView {
  public:
   using WindowsView::WindowsView;
   struct Box {
-    bool error;
-    std::string text;
+    bool Error;
+    std::string Text;
     // The dialog as the person sees it under the box.
-    std::string title, caption;
-    uint32_t position;
+    std::string Title, Caption;
+    uint32_t Position;
   };
-  std::vector<Box> boxes;
+  std::vector<Box> Boxes;
 
   void ShowInfo(const std::string& text) override { Record(false, text); }
   void ShowError(const std::string& text) override { Record(true, text); }
@@ -90,7 +94,7 @@ class RecordingWindowsView : public WindowsView {
     char title[512] = {}, caption[512] = {};
     GetWindowTextA(Handles.DialogWindow, title, sizeof title);
     GetDlgItemTextA(Handles.DialogWindow, IDC_PROGRESS_CAPTION, caption, sizeof caption);
-    boxes.push_back({error, text, title, caption, GetProgressPos(Handles.ProgressBar)});
+    Boxes.push_back({error, text, title, caption, GetProgressPos(Handles.ProgressBar)});
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
   }
@@ -106,36 +110,36 @@ std::string ControlText(HWND dialog, int id) { return WindowText(GetDlgItem(dial
 
 // What a stand-in worker saw of the dialog, read on the worker thread.
 struct Seen {
-  std::string title, author, date, caption, credit;
-  uint32_t position = 0, range = 0;
-  bool stopped = false;
+  std::string Title, Author, Date, Caption, Credit;
+  uint32_t Position = 0, range = 0;
+  bool Stopped = false;
 };
 
 void See(RunView& view, Seen* seen) {
   HWND dialog = static_cast<WindowsView&>(view).Handles.DialogWindow;
   HWND bar = static_cast<WindowsView&>(view).Handles.ProgressBar;
-  seen->title = WindowText(dialog);
-  seen->author = ControlText(dialog, IDC_AUTHOR_LINE);
-  seen->date = ControlText(dialog, IDC_DATE_LINE);
-  seen->caption = ControlText(dialog, IDC_PROGRESS_CAPTION);
-  seen->credit = ControlText(dialog, IDC_CREDIT_LINE);
-  seen->position = GetProgressPos(bar);
+  seen->Title = WindowText(dialog);
+  seen->Author = ControlText(dialog, IDC_AUTHOR_LINE);
+  seen->Date = ControlText(dialog, IDC_DATE_LINE);
+  seen->Caption = ControlText(dialog, IDC_PROGRESS_CAPTION);
+  seen->Credit = ControlText(dialog, IDC_CREDIT_LINE);
+  seen->Position = GetProgressPos(bar);
   seen->range = static_cast<uint32_t>(SendMessageA(bar, PBM_GETRANGE, FALSE, 0));
-  seen->stopped = view.StopRequested();
+  seen->Stopped = view.StopRequested();
 }
 
 // The scenario a stand-in worker plays; a worker body is a plain function, so it lives here.
 struct Scenario {
-  Seen at_start, after_first, after_last;
-  uint32_t first_reported = 0;  // entries before this one are skipped (long archives)
-  bool press_esc_after_last = false;
-  bool press_esc_after_first = false;
-  std::string error_after_stop;  // recorded once the stop has been seen
-  bool post_extra_close = false;
-  bool stop_seen = false;
-  bool ended = false;
-  bool count_bar_updates = false;
-  int bar_updates = 0;
+  Seen AtStart, AfterFirst, AfterLast;
+  uint32_t FirstReported = 0;  // entries before this one are skipped (long archives)
+  bool PressEscAfterLast = false;
+  bool PressEscAfterFirst = false;
+  std::string ErrorAfterStop;  // recorded once the stop has been seen
+  bool PostExtraClose = false;
+  bool StopSeen = false;
+  bool Ended = false;
+  bool CountBarUpdates = false;
+  int BarUpdates = 0;
 };
 Scenario g_scenario;
 
@@ -143,7 +147,7 @@ WNDPROC g_bar_procedure = nullptr;
 
 // Counts the positions the dialog gives its bar, then lets the bar handle them.
 LRESULT CALLBACK CountingBarProcedure(HWND bar, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == PBM_SETPOS) ++g_scenario.bar_updates;
+  if (message == PBM_SETPOS) ++g_scenario.BarUpdates;
   return CallWindowProcA(g_bar_procedure, bar, message, wparam, lparam);
 }
 
@@ -152,34 +156,34 @@ void PressEscAndWaitForStop(RunView& view) {
   HWND dialog = static_cast<WindowsView&>(view).Handles.DialogWindow;
   PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
   for (int k = 0; k < 500 && !view.StopRequested(); ++k) Sleep(10);
-  g_scenario.stop_seen = view.StopRequested();
+  g_scenario.StopSeen = view.StopRequested();
   Sleep(100);  // the worker is still busy when the dialog has ended
 }
 
 void StandInWorker(JobState& job, FileSystem&, RunView& view) {
   Scenario& s = g_scenario;
-  See(view, &s.at_start);
-  if (s.count_bar_updates) {
+  See(view, &s.AtStart);
+  if (s.CountBarUpdates) {
     HWND bar = static_cast<WindowsView&>(view).Handles.ProgressBar;
     g_bar_procedure = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingBarProcedure)));
   }
-  for (uint32_t i = s.first_reported; i < job.SourceCount; ++i) {
+  for (uint32_t i = s.FirstReported; i < job.SourceCount; ++i) {
     view.ReportProgress(i, job.SourceCount);
-    if (i == s.first_reported) See(view, &s.after_first);
-    if (i == s.first_reported && s.press_esc_after_first) {
+    if (i == s.FirstReported) See(view, &s.AfterFirst);
+    if (i == s.FirstReported && s.PressEscAfterFirst) {
       PressEscAndWaitForStop(view);
       break;
     }
   }
-  if (job.SourceCount > 0) See(view, &s.after_last);
-  if (s.press_esc_after_last) PressEscAndWaitForStop(view);
-  job.ErrorText = s.error_after_stop;
-  if (s.post_extra_close) {
+  if (job.SourceCount > 0) See(view, &s.AfterLast);
+  if (s.PressEscAfterLast) PressEscAndWaitForStop(view);
+  job.ErrorText = s.ErrorAfterStop;
+  if (s.PostExtraClose) {
     PostMessageA(static_cast<WindowsView&>(view).Handles.DialogWindow, WM_CLOSE, 0, 0);
   }
   view.RunFinished();
-  s.ended = true;
+  s.Ended = true;
 }
 
 class ProgressDialogTest : public ::testing::Test {
@@ -204,14 +208,14 @@ class ProgressDialogTest : public ::testing::Test {
     INT_PTR result =
         ShowProgressDialogFromTemplate(dialog_template.Get(), job, files, view, StandInWorker);
     ASSERT_EQ(result, 0) << "the dialog could not be shown: error " << GetLastError();
-    EXPECT_TRUE(g_scenario.ended) << "returned before the worker had ended";
+    EXPECT_TRUE(g_scenario.Ended) << "returned before the worker had ended";
     EXPECT_FALSE(IsWindow(view.Handles.DialogWindow));
   }
 
   void ExpectOneBox(bool error, const std::string& text) {
-    ASSERT_EQ(view.boxes.size(), 1u);
-    EXPECT_EQ(view.boxes[0].error, error);
-    EXPECT_EQ(view.boxes[0].text, text);
+    ASSERT_EQ(view.Boxes.size(), 1u);
+    EXPECT_EQ(view.Boxes[0].Error, error);
+    EXPECT_EQ(view.Boxes[0].Text, text);
   }
 };
 
@@ -225,8 +229,8 @@ TEST_F(ProgressDialogTest, DialogThatCannotBeShownStartsNoRunAndLeavesNoNewArchi
   job.TargetStream = files.OpenExclusive(temporary);
   DialogTemplate broken(L"no_such_window_class");
   EXPECT_EQ(ShowProgressDialogFromTemplate(broken.Get(), job, files, view, StandInWorker), -1);
-  EXPECT_FALSE(g_scenario.ended) << "a run started without its dialog";
-  EXPECT_TRUE(view.boxes.empty());
+  EXPECT_FALSE(g_scenario.Ended) << "a run started without its dialog";
+  EXPECT_TRUE(view.Boxes.empty());
   EXPECT_FALSE(files.HasFile(temporary));
   EXPECT_EQ(files.FileBytes(target), "old archive");
   EXPECT_EQ(files.OpenStreamCount(), 0);
@@ -234,101 +238,101 @@ TEST_F(ProgressDialogTest, DialogThatCannotBeShownStartsNoRunAndLeavesNoNewArchi
 
 TEST_F(ProgressDialogTest, ShowsTheRunsTextsThenTitleCaptionAndBarPerEntry) {
   Show(3);
-  const Seen& start = g_scenario.at_start;
-  EXPECT_EQ(start.title, job.Texts.Title);
-  EXPECT_EQ(start.author, "from here");
-  EXPECT_EQ(start.date, "to there");
-  EXPECT_EQ(start.caption, job.Texts.ProgressCaption);
-  EXPECT_EQ(start.credit, job.Texts.CreditLine);
-  EXPECT_EQ(start.position, 0u);
+  const Seen& start = g_scenario.AtStart;
+  EXPECT_EQ(start.Title, job.Texts.Title);
+  EXPECT_EQ(start.Author, "from here");
+  EXPECT_EQ(start.Date, "to there");
+  EXPECT_EQ(start.Caption, job.Texts.ProgressCaption);
+  EXPECT_EQ(start.Credit, job.Texts.CreditLine);
+  EXPECT_EQ(start.Position, 0u);
   EXPECT_EQ(start.range, 3u);
-  EXPECT_FALSE(start.stopped);
+  EXPECT_FALSE(start.Stopped);
 
-  EXPECT_EQ(g_scenario.after_first.title, "Velmora 0%");
-  EXPECT_EQ(g_scenario.after_first.caption, job.Texts.ProgressCaption + " 1/3");
-  EXPECT_EQ(g_scenario.after_first.position, 1u);
-  EXPECT_EQ(g_scenario.after_last.title, "Velmora 100%");
-  EXPECT_EQ(g_scenario.after_last.caption, job.Texts.ProgressCaption + " 3/3");
-  EXPECT_EQ(g_scenario.after_last.position, 3u);
+  EXPECT_EQ(g_scenario.AfterFirst.Title, "Velmora 0%");
+  EXPECT_EQ(g_scenario.AfterFirst.Caption, job.Texts.ProgressCaption + " 1/3");
+  EXPECT_EQ(g_scenario.AfterFirst.Position, 1u);
+  EXPECT_EQ(g_scenario.AfterLast.Title, "Velmora 100%");
+  EXPECT_EQ(g_scenario.AfterLast.Caption, job.Texts.ProgressCaption + " 3/3");
+  EXPECT_EQ(g_scenario.AfterLast.Position, 3u);
 
   ExpectOneBox(false, "Done.");
 }
 
 TEST_F(ProgressDialogTest, OneEntryShowsHundredPercent) {
   Show(1);
-  EXPECT_EQ(g_scenario.after_first.title, "Velmora 100%");
-  EXPECT_EQ(g_scenario.after_first.caption, job.Texts.ProgressCaption + " 1/1");
+  EXPECT_EQ(g_scenario.AfterFirst.Title, "Velmora 100%");
+  EXPECT_EQ(g_scenario.AfterFirst.Caption, job.Texts.ProgressCaption + " 1/1");
   ExpectOneBox(false, "Done.");
 }
 
 TEST_F(ProgressDialogTest, ArchiveWithoutEntriesSucceedsWithTheTextsUnchanged) {
   Show(0);
-  EXPECT_EQ(g_scenario.at_start.title, job.Texts.Title);
-  EXPECT_EQ(g_scenario.at_start.caption, job.Texts.ProgressCaption);
+  EXPECT_EQ(g_scenario.AtStart.Title, job.Texts.Title);
+  EXPECT_EQ(g_scenario.AtStart.Caption, job.Texts.ProgressCaption);
   ExpectOneBox(false, "Done.");
 }
 
 TEST_F(ProgressDialogTest, MoreThan65535EntriesAreJudgedByTheEntriesBegun) {
-  g_scenario.first_reported = 69999;  // only the last entry is reported: the bar must hold it
+  g_scenario.FirstReported = 69999;  // only the last entry is reported: the bar must hold it
   Show(70000);
-  EXPECT_EQ(g_scenario.at_start.range, 70000u);
-  EXPECT_EQ(g_scenario.after_last.position, 70000u);
+  EXPECT_EQ(g_scenario.AtStart.range, 70000u);
+  EXPECT_EQ(g_scenario.AfterLast.Position, 70000u);
   ExpectOneBox(false, "Done.");
 }
 
 // Entries begun faster than a person can read are shown at a human rate, and the report is
 // shown over the dialog's true final state.
 TEST_F(ProgressDialogTest, ManyQuickEntriesUpdateTheDisplayRarelyAndEndOnTheFinalState) {
-  g_scenario.count_bar_updates = true;
+  g_scenario.CountBarUpdates = true;
   Show(20000);
-  EXPECT_GE(g_scenario.bar_updates, 1);
-  EXPECT_LT(g_scenario.bar_updates, 2000) << "the display followed every entry";
-  ASSERT_EQ(view.boxes.size(), 1u);
-  EXPECT_EQ(view.boxes[0].title, "Velmora 100%");
-  EXPECT_EQ(view.boxes[0].caption, job.Texts.ProgressCaption + " 20000/20000");
-  EXPECT_EQ(view.boxes[0].position, 20000u);
+  EXPECT_GE(g_scenario.BarUpdates, 1);
+  EXPECT_LT(g_scenario.BarUpdates, 2000) << "the display followed every entry";
+  ASSERT_EQ(view.Boxes.size(), 1u);
+  EXPECT_EQ(view.Boxes[0].Title, "Velmora 100%");
+  EXPECT_EQ(view.Boxes[0].Caption, job.Texts.ProgressCaption + " 20000/20000");
+  EXPECT_EQ(view.Boxes[0].Position, 20000u);
 }
 
 TEST_F(ProgressDialogTest, CancelShowsTheEntriesBegunUnderItsReport) {
-  g_scenario.press_esc_after_first = true;
+  g_scenario.PressEscAfterFirst = true;
   Show(300);
-  ASSERT_EQ(view.boxes.size(), 1u);
-  EXPECT_EQ(view.boxes[0].caption, job.Texts.ProgressCaption + " 1/300");
-  EXPECT_EQ(view.boxes[0].position, 1u);
+  ASSERT_EQ(view.Boxes.size(), 1u);
+  EXPECT_EQ(view.Boxes[0].Caption, job.Texts.ProgressCaption + " 1/300");
+  EXPECT_EQ(view.Boxes[0].Position, 1u);
 }
 
 TEST_F(ProgressDialogTest, NoRunEndLineClosesWithoutABox) {
   job.Script = std::make_unique<ScriptLines>("@00000001=@Delete\r\n");
   Show(2);
-  EXPECT_TRUE(view.boxes.empty());
+  EXPECT_TRUE(view.Boxes.empty());
 }
 
 TEST_F(ProgressDialogTest, EscDuringTheRunStopsTheWorkerAndReportsTheInterruption) {
-  g_scenario.press_esc_after_first = true;
+  g_scenario.PressEscAfterFirst = true;
   Show(3);
-  EXPECT_TRUE(g_scenario.stop_seen);
+  EXPECT_TRUE(g_scenario.StopSeen);
   ExpectOneBox(true, Message(MessageKey::MsgPackFailed, {job.SourcePath, job.TargetPath}));
 }
 
 TEST_F(ProgressDialogTest, EscDuringTheLastEntryWaitsForTheWorkersOutcome) {
   // Every entry was begun when Esc came, but the worker then failed to finish the archive: the
   // report must not call that a success.
-  g_scenario.press_esc_after_last = true;
-  g_scenario.error_after_stop = "index not written";
+  g_scenario.PressEscAfterLast = true;
+  g_scenario.ErrorAfterStop = "index not written";
   Show(3);
-  EXPECT_TRUE(g_scenario.stop_seen);
+  EXPECT_TRUE(g_scenario.StopSeen);
   ExpectOneBox(true, Message(MessageKey::MsgScriptError, {"", "index not written"}));
 }
 
 TEST_F(ProgressDialogTest, WorkerFailureIsReportedWhateverTheBarShows) {
-  g_scenario.error_after_stop = "rule failed";
+  g_scenario.ErrorAfterStop = "rule failed";
   job.ErrorRule = "@00000002=x.bmp";
   Show(3);
   ExpectOneBox(true, Message(MessageKey::MsgScriptError, {"@00000002=x.bmp", "rule failed"}));
 }
 
 TEST_F(ProgressDialogTest, ASecondCloseRequestDuringTheReportShowsNothingMore) {
-  g_scenario.post_extra_close = true;
+  g_scenario.PostExtraClose = true;
   Show(2);
   ExpectOneBox(false, "Done.");
 }

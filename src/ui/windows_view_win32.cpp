@@ -2,7 +2,7 @@
 
 #include "ui/progress_bar_win32.h"
 #include "resource_ids.h"
-#include "ui/progress_text.h"
+#include "job/progress_text.h"
 
 namespace velmora {
 

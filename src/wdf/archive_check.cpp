@@ -8,7 +8,7 @@ namespace velmora {
 namespace {
 
 ArchiveRegion EntryRegion(const ArchiveIndex& index, size_t k) {
-  const WdfEntry& entry = index.entries[k];
+  const WdfEntry& entry = index.Entries[k];
   const uint64_t end = static_cast<uint64_t>(entry.Offset) + entry.Size + entry.Space;
   return {static_cast<int64_t>(k), entry.Offset, end};
 }
@@ -17,25 +17,25 @@ ArchiveRegion EntryRegion(const ArchiveIndex& index, size_t k) {
 // the index before an entry that starts at the same byte).
 std::vector<ArchiveRegion> RegionsInFile(const ArchiveIndex& index) {
   std::vector<ArchiveRegion> regions;
-  regions.reserve(index.entries.size() + 2);
-  const uint64_t index_start = index.header.IndexOffset;
+  regions.reserve(index.Entries.size() + 2);
+  const uint64_t index_start = index.Header.IndexOffset;
   regions.push_back({ArchiveRegion::kHeader, 0, kWdfHeaderSize});
   regions.push_back({ArchiveRegion::kIndex, index_start,
-                     index_start + static_cast<uint64_t>(index.entries.size()) * kWdfEntrySize});
-  for (size_t k = 0; k < index.entries.size(); ++k) regions.push_back(EntryRegion(index, k));
-  for (ArchiveRegion& region : regions) region.end = std::min(region.end, index.file_size);
+                     index_start + static_cast<uint64_t>(index.Entries.size()) * kWdfEntrySize});
+  for (size_t k = 0; k < index.Entries.size(); ++k) regions.push_back(EntryRegion(index, k));
+  for (ArchiveRegion& region : regions) region.End = std::min(region.End, index.FileSize);
   regions.erase(std::remove_if(regions.begin(), regions.end(),
-                               [](const ArchiveRegion& r) { return r.start >= r.end; }),
+                               [](const ArchiveRegion& r) { return r.Start >= r.End; }),
                 regions.end());
   std::stable_sort(
       regions.begin(), regions.end(),
-      [](const ArchiveRegion& a, const ArchiveRegion& b) { return a.start < b.start; });
+      [](const ArchiveRegion& a, const ArchiveRegion& b) { return a.Start < b.Start; });
   return regions;
 }
 
 void Add(ArchiveCheck& check, ArchiveFinding finding) {
-  (finding.IsError() ? check.errors : check.warnings) += 1;
-  check.findings.push_back(finding);
+  (finding.IsError() ? check.Errors : check.Warnings) += 1;
+  check.Findings.push_back(finding);
 }
 
 }  // namespace
@@ -44,28 +44,28 @@ ArchiveCheck CheckArchive(const ArchiveIndex& index, ArchiveFault fault) {
   ArchiveCheck check;
   if (fault != ArchiveFault::kNone) {
     ArchiveFinding finding;
-    finding.fault = fault;
+    finding.Fault = fault;
     Add(check, finding);
     return check;
   }
-  const uint32_t count = static_cast<uint32_t>(index.entries.size());
-  for (size_t k = 0; k < index.entries.size(); ++k) {
-    if (EntryInBounds(index.entries[k], index.file_size, count)) continue;
+  const uint32_t count = static_cast<uint32_t>(index.Entries.size());
+  for (size_t k = 0; k < index.Entries.size(); ++k) {
+    if (EntryInBounds(index.Entries[k], index.FileSize, count)) continue;
     ArchiveFinding finding;
-    finding.region = EntryRegion(index, k);
-    finding.type = finding.region.end > index.file_size ? ArchiveFinding::Type::kEntryBeyondFile
-                                                        : ArchiveFinding::Type::kEntryInIndexRoom;
+    finding.Region = EntryRegion(index, k);
+    finding.Kind = finding.Region.End > index.FileSize ? ArchiveFinding::Type::kEntryBeyondFile
+                                                       : ArchiveFinding::Type::kEntryInIndexRoom;
     Add(check, finding);
   }
 
   std::unordered_map<uint32_t, size_t> first_with_id;
-  for (size_t k = 0; k < index.entries.size(); ++k) {
-    auto inserted = first_with_id.emplace(index.entries[k].Id, k);
+  for (size_t k = 0; k < index.Entries.size(); ++k) {
+    auto inserted = first_with_id.emplace(index.Entries[k].Id, k);
     if (inserted.second) continue;
     ArchiveFinding finding;
-    finding.type = ArchiveFinding::Type::kDuplicateId;
-    finding.region = EntryRegion(index, k);
-    finding.other = EntryRegion(index, inserted.first->second);
+    finding.Kind = ArchiveFinding::Type::kDuplicateId;
+    finding.Region = EntryRegion(index, k);
+    finding.Other = EntryRegion(index, inserted.first->second);
     Add(check, finding);
   }
 
@@ -75,27 +75,27 @@ ArchiveCheck CheckArchive(const ArchiveIndex& index, ArchiveFault fault) {
   ArchiveRegion furthest;
   std::vector<ArchiveFinding> gaps;
   for (const ArchiveRegion& region : RegionsInFile(index)) {
-    if (region.start < covered_to) {
+    if (region.Start < covered_to) {
       ArchiveFinding finding;
-      finding.type = ArchiveFinding::Type::kOverlap;
-      finding.region = region;
-      finding.other = furthest;
+      finding.Kind = ArchiveFinding::Type::kOverlap;
+      finding.Region = region;
+      finding.Other = furthest;
       Add(check, finding);
-    } else if (region.start > covered_to) {
+    } else if (region.Start > covered_to) {
       ArchiveFinding gap;
-      gap.type = ArchiveFinding::Type::kUncovered;
-      gap.region = {0, covered_to, region.start};
+      gap.Kind = ArchiveFinding::Type::kUncovered;
+      gap.Region = {0, covered_to, region.Start};
       gaps.push_back(gap);
     }
-    if (region.end > covered_to) {
-      covered_to = region.end;
+    if (region.End > covered_to) {
+      covered_to = region.End;
       furthest = region;
     }
   }
-  if (covered_to < index.file_size) {
+  if (covered_to < index.FileSize) {
     ArchiveFinding gap;
-    gap.type = ArchiveFinding::Type::kUncovered;
-    gap.region = {0, covered_to, index.file_size};
+    gap.Kind = ArchiveFinding::Type::kUncovered;
+    gap.Region = {0, covered_to, index.FileSize};
     gaps.push_back(gap);
   }
   for (const ArchiveFinding& gap : gaps) Add(check, gap);

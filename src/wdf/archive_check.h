@@ -15,9 +15,9 @@ namespace velmora {
 struct ArchiveRegion {
   static constexpr int64_t kHeader = -1;
   static constexpr int64_t kIndex = -2;
-  int64_t entry = 0;  // index of the entry, or kHeader / kIndex
-  uint64_t start = 0;
-  uint64_t end = 0;  // exclusive
+  int64_t Entry = 0;  // index of the entry, or kHeader / kIndex
+  uint64_t Start = 0;
+  uint64_t End = 0;  // exclusive
 };
 
 struct ArchiveFinding {
@@ -25,25 +25,25 @@ struct ArchiveFinding {
     kFault,             // error: the header check fails or the index cannot be read (`fault`)
     kEntryBeyondFile,   // error: `region` (an entry) ends beyond the end of the file
     kEntryInIndexRoom,  // error: `region` ends within the last EntryCount * 16 bytes of the file
-    kDuplicateId,       // warning: entry `region.entry` repeats the Id of entry `other.entry`
+    kDuplicateId,       // warning: entry `Region.Entry` repeats the Id of entry `Other.Entry`
     kOverlap,           // warning: `region` shares bytes with `other`, which starts before it
-    kUncovered,         // warning: the bytes of `region` belong to nothing (region.entry unused)
+    kUncovered,         // warning: the bytes of `region` belong to nothing (region.Entry unused)
   };
-  Type type = Type::kFault;
-  ArchiveFault fault = ArchiveFault::kNone;
-  ArchiveRegion region;
-  ArchiveRegion other;
+  Type Kind = Type::kFault;
+  ArchiveFault Fault = ArchiveFault::kNone;
+  ArchiveRegion Region;
+  ArchiveRegion Other;
   bool IsError() const {
-    return type == Type::kFault || type == Type::kEntryBeyondFile ||
-           type == Type::kEntryInIndexRoom;
+    return Kind == Type::kFault || Kind == Type::kEntryBeyondFile ||
+           Kind == Type::kEntryInIndexRoom;
   }
 };
 
 struct ArchiveCheck {
   // Errors in index order, then the warnings: repeated ids, shared bytes, bytes of nothing.
-  std::vector<ArchiveFinding> findings;
-  uint64_t errors = 0;
-  uint64_t warnings = 0;
+  std::vector<ArchiveFinding> Findings;
+  uint64_t Errors = 0;
+  uint64_t Warnings = 0;
 };
 
 // Judges an archive that ReadArchiveIndex read with the result `fault`.

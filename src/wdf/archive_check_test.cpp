@@ -13,23 +13,23 @@ using Type = ArchiveFinding::Type;
 // An index over a file of `file_size` bytes whose index lies at `index_offset`.
 ArchiveIndex IndexOf(uint64_t file_size, uint32_t index_offset, std::vector<WdfEntry> entries) {
   ArchiveIndex index;
-  index.file_size = file_size;
-  index.header.EntryCount = static_cast<uint32_t>(entries.size());
-  index.header.IndexOffset = index_offset;
-  index.entries = std::move(entries);
+  index.FileSize = file_size;
+  index.Header.EntryCount = static_cast<uint32_t>(entries.size());
+  index.Header.IndexOffset = index_offset;
+  index.Entries = std::move(entries);
   return index;
 }
 
 std::vector<Type> Types(const ArchiveCheck& check) {
   std::vector<Type> types;
-  for (const ArchiveFinding& f : check.findings) types.push_back(f.type);
+  for (const ArchiveFinding& f : check.Findings) types.push_back(f.Kind);
   return types;
 }
 
 struct CheckCase {
-  const char* name;
-  ArchiveIndex index;
-  std::vector<Type> findings;
+  const char* Name;
+  ArchiveIndex Index;
+  std::vector<Type> Findings;
 };
 
 TEST(ArchiveCheckTest, ErrorsAreTheRunsRefusalsAndWarningsTheRest) {
@@ -54,35 +54,35 @@ TEST(ArchiveCheckTest, ErrorsAreTheRunsRefusalsAndWarningsTheRest) {
       {"in the index's room", IndexOf(40, 12, {{1, 28, 12, 0}}), {Type::kEntryInIndexRoom}},
   };
   for (const CheckCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    const ArchiveCheck check = CheckArchive(c.index, ArchiveFault::kNone);
-    EXPECT_EQ(Types(check), c.findings);
+    SCOPED_TRACE(c.Name);
+    const ArchiveCheck check = CheckArchive(c.Index, ArchiveFault::kNone);
+    EXPECT_EQ(Types(check), c.Findings);
     uint64_t errors = 0;
-    for (size_t k = 0; k < c.index.entries.size(); ++k) {
-      errors += !EntryInBounds(c.index.entries[k], c.index.file_size, c.index.header.EntryCount);
+    for (size_t k = 0; k < c.Index.Entries.size(); ++k) {
+      errors += !EntryInBounds(c.Index.Entries[k], c.Index.FileSize, c.Index.Header.EntryCount);
     }
-    EXPECT_EQ(check.errors, errors) << "errors must be the entries a run refuses";
-    EXPECT_EQ(check.errors + check.warnings, check.findings.size());
+    EXPECT_EQ(check.Errors, errors) << "errors must be the entries a run refuses";
+    EXPECT_EQ(check.Errors + check.Warnings, check.Findings.size());
   }
 }
 
 TEST(ArchiveCheckTest, AFaultIsTheOnlyFinding) {
   const ArchiveCheck check = CheckArchive(ArchiveIndex(), ArchiveFault::kIndexBeyondEnd);
-  ASSERT_EQ(check.findings.size(), 1u);
-  EXPECT_EQ(check.findings[0].fault, ArchiveFault::kIndexBeyondEnd);
-  EXPECT_EQ(check.errors, 1u);
+  ASSERT_EQ(check.Findings.size(), 1u);
+  EXPECT_EQ(check.Findings[0].Fault, ArchiveFault::kIndexBeyondEnd);
+  EXPECT_EQ(check.Errors, 1u);
 }
 
 TEST(ArchiveCheckTest, OverlapsAndGapsNameTheirRegions) {
   const ArchiveCheck check =
       CheckArchive(IndexOf(70, 38, {{1, 8, 10, 0}, {2, 30, 4, 0}}), ArchiveFault::kNone);
   ASSERT_EQ(Types(check), (std::vector<Type>{Type::kOverlap, Type::kUncovered, Type::kUncovered}));
-  EXPECT_EQ(check.findings[0].region.entry, 0);
-  EXPECT_EQ(check.findings[0].other.entry, ArchiveRegion::kHeader);
-  EXPECT_EQ(check.findings[1].region.start, 18u);
-  EXPECT_EQ(check.findings[1].region.end, 30u);
-  EXPECT_EQ(check.findings[2].region.start, 34u);
-  EXPECT_EQ(check.findings[2].region.end, 38u);
+  EXPECT_EQ(check.Findings[0].Region.Entry, 0);
+  EXPECT_EQ(check.Findings[0].Other.Entry, ArchiveRegion::kHeader);
+  EXPECT_EQ(check.Findings[1].Region.Start, 18u);
+  EXPECT_EQ(check.Findings[1].Region.End, 30u);
+  EXPECT_EQ(check.Findings[2].Region.Start, 34u);
+  EXPECT_EQ(check.Findings[2].Region.End, 38u);
 }
 
 }  // namespace

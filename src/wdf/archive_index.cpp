@@ -15,7 +15,7 @@ const unsigned char kMagicBytes[4] = {'P', 'F', 'D', 'W'};
 
 ArchiveFault ReadArchiveIndex(Stream& stream, ArchiveIndex* index) {
   *index = ArchiveIndex();
-  if (!stream.Size(&index->file_size)) return ArchiveFault::kReadFailed;
+  if (!stream.Size(&index->FileSize)) return ArchiveFault::kReadFailed;
   unsigned char header[kWdfHeaderSize];
   if (!stream.Seek(0)) return ArchiveFault::kReadFailed;
   const size_t got = stream.Read(header, sizeof header);
@@ -25,27 +25,27 @@ ArchiveFault ReadArchiveIndex(Stream& stream, ArchiveIndex* index) {
     return ArchiveFault::kNoMagic;
   }
   if (got < sizeof header) {
-    if (got < index->file_size) return ArchiveFault::kReadFailed;
+    if (got < index->FileSize) return ArchiveFault::kReadFailed;
     return got == 0 ? ArchiveFault::kNoMagic : ArchiveFault::kHeaderTruncated;
   }
-  index->header = DecodeWdfHeader(header);
+  index->Header = DecodeWdfHeader(header);
   const uint64_t index_end =
-      static_cast<uint64_t>(index->header.EntryCount) * kWdfEntrySize + index->header.IndexOffset;
-  if (index_end > index->file_size) return ArchiveFault::kIndexBeyondEnd;
+      static_cast<uint64_t>(index->Header.EntryCount) * kWdfEntrySize + index->Header.IndexOffset;
+  if (index_end > index->FileSize) return ArchiveFault::kIndexBeyondEnd;
 
-  const uint32_t count = index->header.EntryCount;
+  const uint32_t count = index->Header.EntryCount;
   std::vector<unsigned char> buffer(static_cast<size_t>(std::min(count, kEntriesPerRead)) *
                                     kWdfEntrySize);
   for (uint32_t first = 0; first < count;) {
     const uint32_t n = std::min(count - first, kEntriesPerRead);
     const size_t bytes = static_cast<size_t>(n) * kWdfEntrySize;
-    const uint64_t at = index->header.IndexOffset + static_cast<uint64_t>(first) * kWdfEntrySize;
+    const uint64_t at = index->Header.IndexOffset + static_cast<uint64_t>(first) * kWdfEntrySize;
     if (!stream.Seek(at) || stream.Read(buffer.data(), bytes) != bytes) {
-      index->entries.clear();
+      index->Entries.clear();
       return ArchiveFault::kReadFailed;
     }
     for (uint32_t k = 0; k < n; ++k) {
-      index->entries.push_back(
+      index->Entries.push_back(
           DecodeWdfEntry(buffer.data() + static_cast<size_t>(k) * kWdfEntrySize));
     }
     first += n;

@@ -25,9 +25,9 @@ enum class ArchiveFault {
 };
 
 struct ArchiveIndex {
-  uint64_t file_size = 0;
-  WdfHeader header;
-  std::vector<WdfEntry> entries;  // header.EntryCount entries, in index order
+  uint64_t FileSize = 0;
+  WdfHeader Header;
+  std::vector<WdfEntry> Entries;  // header.EntryCount entries, in index order
 };
 
 // Reads the header and the whole index of `stream`. On a fault, `index` holds what was learnt

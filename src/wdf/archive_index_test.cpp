@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 namespace velmora {
 namespace {
@@ -21,9 +21,9 @@ std::string Entry(uint32_t id, uint32_t offset, uint32_t size, uint32_t space = 
 }
 
 struct HostileCase {
-  const char* name;
-  std::string bytes;
-  ArchiveFault fault;
+  const char* Name;
+  std::string Bytes;
+  ArchiveFault Fault;
 };
 
 // Every way a header can fail, and each agrees with the header check a run makes.
@@ -45,18 +45,18 @@ TEST(ArchiveIndexTest, HostileArchivesGiveTheirFaultAndMatchTheRunsHeaderCheck) 
       {"two entries", "PFDW" + U32(2) + U32(12) + two + "abc", ArchiveFault::kNone},
   };
   for (const HostileCase& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.Name);
     MemoryFileSystem files;
-    files.PutFile(kArchive, c.bytes);
+    files.PutFile(kArchive, c.Bytes);
     auto stream = files.OpenShared(kArchive);
     ArchiveIndex index;
-    EXPECT_EQ(ReadArchiveIndex(*stream, &index), c.fault);
-    EXPECT_EQ(ReadWdfHeader(*stream, nullptr, nullptr), c.fault == ArchiveFault::kNone);
-    EXPECT_EQ(index.file_size, c.bytes.size());
-    if (c.fault == ArchiveFault::kNone) {
-      EXPECT_EQ(index.entries.size(), index.header.EntryCount);
+    EXPECT_EQ(ReadArchiveIndex(*stream, &index), c.Fault);
+    EXPECT_EQ(ReadWdfHeader(*stream, nullptr, nullptr), c.Fault == ArchiveFault::kNone);
+    EXPECT_EQ(index.FileSize, c.Bytes.size());
+    if (c.Fault == ArchiveFault::kNone) {
+      EXPECT_EQ(index.Entries.size(), index.Header.EntryCount);
     } else {
-      EXPECT_TRUE(index.entries.empty());
+      EXPECT_TRUE(index.Entries.empty());
     }
   }
 }
@@ -69,9 +69,9 @@ TEST(ArchiveIndexTest, ReadsEveryEntryInIndexOrderAcrossReadPieces) {
   auto stream = files.OpenShared(kArchive);
   ArchiveIndex index;
   ASSERT_EQ(ReadArchiveIndex(*stream, &index), ArchiveFault::kNone);
-  ASSERT_EQ(index.entries.size(), 5000u);
-  EXPECT_EQ(index.entries[4999].Id, 4999u * 7);
-  EXPECT_EQ(index.entries[4097].Offset, 4097u);
+  ASSERT_EQ(index.Entries.size(), 5000u);
+  EXPECT_EQ(index.Entries[4999].Id, 4999u * 7);
+  EXPECT_EQ(index.Entries[4097].Offset, 4097u);
 }
 
 TEST(ArchiveIndexTest, AnIndexTheSystemCannotDeliverIsAReadFault) {
@@ -81,7 +81,7 @@ TEST(ArchiveIndexTest, AnIndexTheSystemCannotDeliverIsAReadFault) {
   auto stream = files.OpenShared(kArchive);
   ArchiveIndex index;
   EXPECT_EQ(ReadArchiveIndex(*stream, &index), ArchiveFault::kReadFailed);
-  EXPECT_TRUE(index.entries.empty());
+  EXPECT_TRUE(index.Entries.empty());
 }
 
 TEST(ArchiveIndexTest, EntryBytesInFileCountsSizeButNotSpaceAndNeverWraps) {

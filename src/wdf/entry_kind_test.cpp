@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 namespace velmora {
 namespace {
@@ -22,10 +22,10 @@ std::string TgaHeader(int type, int w, int h) {
 }
 
 struct KindCase {
-  const char* name;
-  std::string head;
-  uint64_t size;  // 0: the head's own size
-  EntryKind kind;
+  const char* Name;
+  std::string Head;
+  uint64_t Size;  // 0: the head's own size
+  EntryKind Kind;
 };
 
 TEST(EntryKindTest, KindsFromTheFirstBytes) {
@@ -56,8 +56,8 @@ TEST(EntryKindTest, KindsFromTheFirstBytes) {
       {"empty", "", 0, EntryKind::kEmpty},
   };
   for (const KindCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(DetectEntryKind(c.head, c.size ? c.size : c.head.size()), c.kind);
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(DetectEntryKind(c.Head, c.Size ? c.Size : c.Head.size()), c.Kind);
   }
 }
 

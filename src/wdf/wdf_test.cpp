@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sys/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 namespace velmora {
 namespace {
@@ -190,9 +190,9 @@ TEST(WdfBoundsTest, FileSmallerThanTheIndexPutsEveryEntryOutOfBounds) {
 class WdfSearchTest : public WdfTest {
  protected:
   struct Result {
-    IndexSearch search;
-    uint32_t size;
-    std::string bytes;  // the `size` bytes from where the stream stands on kFound
+    IndexSearch Search;
+    uint32_t Size;
+    std::string Bytes;  // the `size` bytes from where the stream stands on kFound
   };
   Result Find(Stream& stream, uint32_t id) {
     uint32_t count = 0, index_offset = 0;
@@ -201,12 +201,12 @@ class WdfSearchTest : public WdfTest {
   }
   Result FindIn(Stream& stream, uint32_t count, uint32_t index_offset, uint32_t id) {
     Result result{IndexSearch::kNotFound, 0xDEADBEEF, ""};
-    result.search = FindEntryInArchive(stream, count, index_offset, &result.size, id);
-    if (result.search == IndexSearch::kFound) {
-      result.bytes.resize(result.size);
-      result.bytes.resize(stream.Read(&result.bytes[0], result.size));
+    result.Search = FindEntryInArchive(stream, count, index_offset, &result.Size, id);
+    if (result.Search == IndexSearch::kFound) {
+      result.Bytes.resize(result.Size);
+      result.Bytes.resize(stream.Read(&result.Bytes[0], result.Size));
     } else {
-      EXPECT_EQ(result.size, 0xDEADBEEFu) << "size changed by a search that found nothing";
+      EXPECT_EQ(result.Size, 0xDEADBEEFu) << "size changed by a search that found nothing";
     }
     return result;
   }
@@ -216,26 +216,26 @@ TEST_F(WdfSearchTest, FindsTheFirstEntryInIndexOrderAndStandsAtItsBytes) {
   Stream& stream = Archive(ArchiveOf(
       {{0x300, "ccc"}, {0x12345678, "first"}, {0x100, "a"}, {0x12345678, "second"}, {0, ""}}));
   Result found = Find(stream, 0x12345678);
-  EXPECT_EQ(found.search, IndexSearch::kFound);
-  EXPECT_EQ(found.size, 5u);
-  EXPECT_EQ(found.bytes, "first");
-  EXPECT_EQ(Find(stream, 0x300).bytes, "ccc");
+  EXPECT_EQ(found.Search, IndexSearch::kFound);
+  EXPECT_EQ(found.Size, 5u);
+  EXPECT_EQ(found.Bytes, "first");
+  EXPECT_EQ(Find(stream, 0x300).Bytes, "ccc");
   Result empty = Find(stream, 0);
-  EXPECT_EQ(empty.search, IndexSearch::kFound);
-  EXPECT_EQ(empty.size, 0u);
+  EXPECT_EQ(empty.Search, IndexSearch::kFound);
+  EXPECT_EQ(empty.Size, 0u);
 }
 
 TEST_F(WdfSearchTest, ComparesAll32Bits) {
   Stream& stream = Archive(ArchiveOf({{0x12345678, "x"}}));
-  EXPECT_EQ(Find(stream, 0x02345678).search, IndexSearch::kNotFound);
-  EXPECT_EQ(Find(stream, 0x92345678).search, IndexSearch::kNotFound);
-  EXPECT_EQ(Find(stream, 0x12345679).search, IndexSearch::kNotFound);
-  EXPECT_EQ(Find(stream, 0x12345678).search, IndexSearch::kFound);
+  EXPECT_EQ(Find(stream, 0x02345678).Search, IndexSearch::kNotFound);
+  EXPECT_EQ(Find(stream, 0x92345678).Search, IndexSearch::kNotFound);
+  EXPECT_EQ(Find(stream, 0x12345679).Search, IndexSearch::kNotFound);
+  EXPECT_EQ(Find(stream, 0x12345678).Search, IndexSearch::kFound);
 }
 
 TEST_F(WdfSearchTest, EmptyIndexFindsNothing) {
   Stream& stream = Archive(ArchiveOf({}));
-  EXPECT_EQ(Find(stream, 0).search, IndexSearch::kNotFound);
+  EXPECT_EQ(Find(stream, 0).Search, IndexSearch::kNotFound);
 }
 
 TEST_F(WdfSearchTest, LongIndexIsSearchedAcrossItsWholeLength) {
@@ -247,11 +247,11 @@ TEST_F(WdfSearchTest, LongIndexIsSearchedAcrossItsWholeLength) {
   resources[8191].first = 0xAAAA0000;
   resources[9999].first = 0xCCCC0000;
   Stream& stream = Archive(ArchiveOf(resources));
-  EXPECT_EQ(Find(stream, 0xAAAA0000).bytes, "4095");
-  EXPECT_EQ(Find(stream, 0xBBBB0000).bytes, "4096");
-  EXPECT_EQ(Find(stream, 0xCCCC0000).bytes, "9999");
-  EXPECT_EQ(Find(stream, 5000).bytes, "5000");
-  EXPECT_EQ(Find(stream, 10000).search, IndexSearch::kNotFound);
+  EXPECT_EQ(Find(stream, 0xAAAA0000).Bytes, "4095");
+  EXPECT_EQ(Find(stream, 0xBBBB0000).Bytes, "4096");
+  EXPECT_EQ(Find(stream, 0xCCCC0000).Bytes, "9999");
+  EXPECT_EQ(Find(stream, 5000).Bytes, "5000");
+  EXPECT_EQ(Find(stream, 10000).Search, IndexSearch::kNotFound);
 }
 
 TEST_F(WdfSearchTest, IndexThatCannotBeReadWholeIsAReadFailure) {
@@ -263,12 +263,12 @@ TEST_F(WdfSearchTest, IndexThatCannotBeReadWholeIsAReadFailure) {
   // The device fails in the middle of entry 5000.
   files_.FailReadsOfFrom(kArchive, index_offset + 5000 * kWdfEntrySize + 7);
   // An entry before the fault is found as an entry-by-entry search would find it...
-  EXPECT_EQ(FindIn(stream, count, index_offset, 4999).search, IndexSearch::kFound);
-  EXPECT_EQ(FindIn(stream, count, index_offset, 100).search, IndexSearch::kFound);
+  EXPECT_EQ(FindIn(stream, count, index_offset, 4999).Search, IndexSearch::kFound);
+  EXPECT_EQ(FindIn(stream, count, index_offset, 100).Search, IndexSearch::kFound);
   // ...while one at or behind it, or none at all, cannot be told.
-  EXPECT_EQ(FindIn(stream, count, index_offset, 5000).search, IndexSearch::kReadFailed);
-  EXPECT_EQ(FindIn(stream, count, index_offset, 5999).search, IndexSearch::kReadFailed);
-  EXPECT_EQ(FindIn(stream, count, index_offset, 7000).search, IndexSearch::kReadFailed);
+  EXPECT_EQ(FindIn(stream, count, index_offset, 5000).Search, IndexSearch::kReadFailed);
+  EXPECT_EQ(FindIn(stream, count, index_offset, 5999).Search, IndexSearch::kReadFailed);
+  EXPECT_EQ(FindIn(stream, count, index_offset, 7000).Search, IndexSearch::kReadFailed);
 }
 
 TEST_F(WdfSearchTest, IndexPositionsAreComputedBeyond32Bits) {
@@ -277,11 +277,11 @@ TEST_F(WdfSearchTest, IndexPositionsAreComputedBeyond32Bits) {
   const uint32_t index_offset = static_cast<uint32_t>(k4GiB - 4096 * kWdfEntrySize);
   const std::string header = HeaderBytes(kWdfMagic, 4097, index_offset);
   Stream& stream = ArchiveOfApparentSize(header, index_offset + 4097ULL * kWdfEntrySize);
-  EXPECT_EQ(Find(stream, kWdfMagic).search, IndexSearch::kNotFound);
+  EXPECT_EQ(Find(stream, kWdfMagic).Search, IndexSearch::kNotFound);
   // Bytes beyond those stored read as zeros: every entry is {0, 0, 0, 0}.
   Result found = Find(stream, 0);
-  EXPECT_EQ(found.search, IndexSearch::kFound);
-  EXPECT_EQ(found.size, 0u);
+  EXPECT_EQ(found.Search, IndexSearch::kFound);
+  EXPECT_EQ(found.Size, 0u);
   EXPECT_EQ(stream.Position(), 0u);
 }
 

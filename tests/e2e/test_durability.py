@@ -6,7 +6,9 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 import velmora_e2e as e2e  # noqa: E402
+import wdf  # noqa: E402
 
 # Enough entries that kills land while the archive is being written (a run of small entries
 # takes well under a second per 100,000); fewer where Wine runs under a CPU emulator, which
@@ -32,7 +34,7 @@ class DurabilityTest(e2e.E2eTestCase):
     def test_killed_runs_leave_the_old_target_or_the_complete_archive(self):
         job = self.job("@00000002=@Delete\r\n")
         source = self.scenario.read("gfx.wdf")
-        complete = e2e.wdf_archive([e for e in source_entries() if e[0] != 2])
+        complete = wdf.archive([e for e in source_entries() if e[0] != 2])
         killed_mid_run = 0
         # The first kill finds no target; the others an old one. The last point is the end of
         # the walk, where the index, the flush and the rename follow.

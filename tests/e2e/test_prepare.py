@@ -5,9 +5,11 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 import velmora_e2e as e2e  # noqa: E402
+import wdf  # noqa: E402
 
-SOURCE = e2e.wdf_archive([(1, b"first"), (2, b"second")])
+SOURCE = wdf.archive([(1, b"first"), (2, b"second")])
 
 
 def filled(template, *values):

@@ -3,9 +3,12 @@ a Chinese name, writes a script from the edited folder, and Velmora.exe runs tha
 
 import os
 import shutil
+import sys
 
-import test_cli  # its batch-file runner
-import velmora_e2e as e2e
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+import test_cli  # noqa: E402  (its batch-file runner)
+import velmora_e2e as e2e  # noqa: E402
+import wdf  # noqa: E402
 
 EXAMPLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples", "demo")
 
@@ -16,7 +19,7 @@ class ToolkitTest(e2e.E2eTestCase):
 
     def test_script_from_an_edited_folder_runs_in_velmora_exe(self):
         shutil.copytree(EXAMPLE, self.scenario.path("demo"))
-        source = e2e.read_wdf(self.scenario.read("demo/ui.wdf"))
+        source = wdf.entries(self.scenario.read("demo/ui.wdf"))
         codes = self.run_batch([
             e2e.gbk("CLI extract -o 改过 demo\\ui.wdf > extract.txt 2>&1"),
             b"echo extract=%ERRORLEVEL%> codes.txt",
@@ -42,7 +45,7 @@ class ToolkitTest(e2e.E2eTestCase):
         edited = dict(source)
         edited[2] = e2e.gbk("第二项，改过\r\n")
         edited[5] = b"five, edited\n"
-        self.assertEqual(e2e.wdf_archive([(i, edited[i]) for i, _ in source]),
+        self.assertEqual(wdf.archive([(i, edited[i]) for i, _ in source]),
                          self.scenario.read("out/new.wdf"))
 
 

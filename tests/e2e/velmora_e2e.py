@@ -13,9 +13,12 @@ VELMORA_UI_DRIVER, VELMORA_SAMPLE_APP, and VELMORA_EXE when the program is built
 import os
 import re
 import shutil
-import struct
 import subprocess
+import sys
 import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+import wdf  # noqa: E402
 
 BUILD_DIR = os.environ.get("VELMORA_BUILD_DIR", "")
 WINE_RUN = os.environ.get("VELMORA_WINE_RUN", "")
@@ -87,34 +90,6 @@ def map_scenario_drive():
     if os.path.lexists(link):
         os.remove(link)
     os.symlink(target, link)
-
-
-# ---- WDF archives ---------------------------------------------------------------------------
-
-def wdf_archive(entries, space=0):
-    """An archive: "PFDW", entry count, index offset; the entries' bytes; the index of 16-byte
-    entries (id, offset, size, space), all little-endian. entries: list of (id, bytes)."""
-    data = bytearray()
-    index = bytearray()
-    offset = 12
-    for entry_id, content in entries:
-        content = gbk(content)
-        index += struct.pack("<IIII", entry_id, offset, len(content), space)
-        data += content
-        offset += len(content)
-    return b"PFDW" + struct.pack("<II", len(entries), offset) + bytes(data) + bytes(index)
-
-
-def read_wdf(blob):
-    """The entries of an archive as a list of (id, bytes), in index order."""
-    if blob[:4] != b"PFDW":
-        raise AssertionError("not a WDF archive: starts with %r" % blob[:4])
-    count, index_offset = struct.unpack_from("<II", blob, 4)
-    entries = []
-    for n in range(count):
-        entry_id, offset, size, _ = struct.unpack_from("<IIII", blob, index_offset + 16 * n)
-        entries.append((entry_id, blob[offset:offset + size]))
-    return entries
 
 
 # ---- What the driver saw ----------------------------------------------------------------------
@@ -239,7 +214,7 @@ class Scenario:
         return path
 
     def write_wdf(self, relative, entries):
-        return self.write(relative, wdf_archive(entries))
+        return self.write(relative, wdf.archive(entries))
 
     def read(self, relative):
         with open(self.path(relative), "rb") as f:

@@ -13,8 +13,8 @@ import tempfile
 import time
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-import velmora_e2e as e2e  # noqa: E402  (the archive helpers)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+import wdf  # noqa: E402
 
 VELMORA = os.environ.get("VELMORA", "")
 EXAMPLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples", "demo")
@@ -100,16 +100,16 @@ class VelmoraTest(unittest.TestCase):
         def read(*parts):
             with open(os.path.join(self.dir, "demo", *parts), "rb") as f:
                 return f.read()
-        source = dict(e2e.read_wdf(read("ui.wdf")))
-        icons = dict(e2e.read_wdf(read("extra", "icons.wdf")))
+        source = dict(wdf.entries(read("ui.wdf")))
+        icons = dict(wdf.entries(read("extra", "icons.wdf")))
         expected = [(1, source[1]), (2, source[1]), (4, icons[0x10]),
                     (5, read("pictures", "title.bmp")), (6, source[6])]
-        self.assertEqual(e2e.wdf_archive(expected), read("out", "ui-new.wdf"))
+        self.assertEqual(wdf.archive(expected), read("out", "ui-new.wdf"))
 
     def test_ctrl_c_in_a_long_run_keeps_the_old_target(self):
         entries = [(n, b"%07d" % n * 10) for n in range(200000)]
         with open(os.path.join(self.dir, "big.wdf"), "wb") as f:
-            f.write(e2e.wdf_archive(entries))
+            f.write(wdf.archive(entries))
         with open(os.path.join(self.dir, "big.vlm"), "wb") as f:
             f.write(b"#SrcFile=big.wdf\r\n#DestFile=new.wdf\r\n")
         with open(os.path.join(self.dir, "new.wdf"), "wb") as f:
@@ -130,7 +130,7 @@ class VelmoraTest(unittest.TestCase):
 
     def test_ctrl_c_at_a_question_cancels_it(self):
         with open(os.path.join(self.dir, "src.wdf"), "wb") as f:
-            f.write(e2e.wdf_archive([(1, b"one")]))
+            f.write(wdf.archive([(1, b"one")]))
         with open(os.path.join(self.dir, "job.vlm"), "wb") as f:
             f.write(b"#SrcFile=src.wdf\r\n#DestFile=new.wdf\r\n")
         with open(os.path.join(self.dir, "new.wdf"), "wb") as f:

@@ -4,27 +4,20 @@ loop: extract, edit, script --from-dir, check, run, verify."""
 
 import os
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-import velmora_e2e as e2e  # noqa: E402  (the archive helpers)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+import wdf  # noqa: E402
 
 VELMORA = os.environ.get("VELMORA", "")
 EXAMPLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples", "demo")
 
 PNG = b"\x89PNG\r\n\x1a\n" + b"\0" * 24
 WAV = b"RIFF\x24\0\0\0WAVEfmt " + b"\0" * 20
-NESTED = e2e.wdf_archive([(1, b"inner")])
-
-
-def index_entries(blob):
-    """(id, offset, size, space) of every index entry, read here independently."""
-    count, index_offset = struct.unpack_from("<II", blob, 4)
-    return [struct.unpack_from("<IIII", blob, index_offset + 16 * k) for k in range(count)]
+NESTED = wdf.archive([(1, b"inner")])
 
 
 class ToolkitTest(unittest.TestCase):
@@ -56,16 +49,16 @@ class ToolkitTest(unittest.TestCase):
     def test_list_and_extract_agree_with_an_independent_reading(self):
         # Repeated ids, a zero-size entry, a nested archive, a picture, a sound, and an entry
         # whose bytes lie beyond the end of the file.
-        blob = bytearray(e2e.wdf_archive([(0xA1B3, PNG), (7, b"x=1\r\n"), (0xA1B3, WAV),
-                                           (9, b""), (0x10, NESTED), (0xFFFFFFFF, b"\x00\x01")]))
-        struct.pack_into("<I", blob, len(blob) - 12, 0xFFFFFFF0)  # the last entry's offset
-        self.write("a.wdf", bytes(blob))
+        blob = wdf.archive([(0xA1B3, PNG), (7, b"x=1\r\n"), (0xA1B3, WAV), (9, b""),
+                            (0x10, NESTED), (0xFFFFFFFF, b"\x00\x01")])
+        blob = blob[:-wdf.INDEX_ENTRY_SIZE] + wdf.index_entry(0xFFFFFFFF, 0xFFFFFFF0, 2)
+        self.write("a.wdf", blob)
         code, out, err = self.velmora("list", "--format", "tsv", "a.wdf")
         self.assertEqual(0, code, err)
         lines = out.decode().splitlines()
         self.assertEqual("id\toffset\tsize\tspace\tkind", lines[0])
         kinds = ["png", "text", "wav", "empty", "wdf", "out-of-bounds"]
-        for line, entry, kind in zip(lines[1:], index_entries(bytes(blob)), kinds, strict=True):
+        for line, entry, kind in zip(lines[1:], wdf.read(blob).index, kinds, strict=True):
             self.assertEqual(["%08X" % entry[0]] + [str(v) for v in entry[1:]] + [kind],
                              line.split("\t"))
 
@@ -86,14 +79,14 @@ class ToolkitTest(unittest.TestCase):
         self.assertIn(b"exists", err)
 
     def test_hostile_archives_are_refused_by_every_command(self):
-        header = b"PFDW" + struct.pack("<II", 1, 12)
+        header = wdf.header(1, 12)
         archives = {
             "empty": b"",
             "cut magic": b"PF",
             "cut count": b"PFDW\x01\x00",
             "cut offset": b"PFDW\x01\x00\x00\x00\x0c",
-            "count 0xFFFFFFFF": b"PFDW" + struct.pack("<II", 0xFFFFFFFF, 12) + b"\0" * 64,
-            "index beyond the end": b"PFDW" + struct.pack("<II", 1, 0xFFFFFFF0) + b"\0" * 16,
+            "count 0xFFFFFFFF": wdf.header(0xFFFFFFFF, 12) + b"\0" * 64,
+            "index beyond the end": wdf.header(1, 0xFFFFFFF0) + b"\0" * 16,
             "cut index": header + b"\0" * 15,
         }
         for name, data in archives.items():
@@ -110,7 +103,7 @@ class ToolkitTest(unittest.TestCase):
                 self.assertTrue(out.endswith(b"bad.wdf: INVALID\n"), out)
                 self.assertEqual(["bad.wdf"], os.listdir(self.dir))
         # Entries beyond the end: listed and judged, never read.
-        self.write("far.wdf", header + struct.pack("<IIII", 5, 1000, 10, 0))
+        self.write("far.wdf", header + wdf.index_entry(5, 1000, 10))
         self.assertEqual(0, self.velmora("list", "far.wdf")[0])
         code, out, _ = self.velmora("verify", "far.wdf")
         self.assertEqual(1, code)
@@ -118,7 +111,7 @@ class ToolkitTest(unittest.TestCase):
 
     def test_extract_edit_script_check_run_verify(self):
         shutil.copytree(EXAMPLE, self.path("demo"))
-        source = e2e.read_wdf(self.read("demo", "ui.wdf"))
+        source = wdf.entries(self.read("demo", "ui.wdf"))
         code, _, err = self.velmora("extract", "-o", "改过", "demo/ui.wdf")
         self.assertEqual(0, code, err)
         self.write("改过/00000002.txt", "第二项，改过\r\n".encode("gbk"))
@@ -147,7 +140,7 @@ class ToolkitTest(unittest.TestCase):
         edited = dict(source)
         edited[2] = self.read("改过", "00000002.txt")
         edited[5] = self.read("改过", "00000005.txt")
-        self.assertEqual(e2e.wdf_archive([(i, edited[i]) for i, _ in source]),
+        self.assertEqual(wdf.archive([(i, edited[i]) for i, _ in source]),
                          self.read("out", "new.wdf"))
 
 

@@ -24,8 +24,9 @@ import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.abspath(os.path.join(HERE, "..", ".."))
-sys.path.insert(0, os.path.join(TOP, "tests", "e2e"))
+sys.path[:0] = [os.path.join(TOP, "tests", "e2e"), os.path.join(TOP, "tools")]
 import velmora_e2e as e2e  # noqa: E402
+import wdf  # noqa: E402
 
 DIST = os.environ.get("VELMORA_DIST", os.path.join(TOP, "dist"))
 VERSION = re.search(r"project\(Velmora VERSION ([0-9.]+)",
@@ -43,8 +44,8 @@ def read(path):
 def expected_example_archive():
     """The entries the example script makes of examples/demo, from the example's own files."""
     example = os.path.join(TOP, "examples", "demo")
-    source = dict(e2e.read_wdf(read(os.path.join(example, "ui.wdf"))))
-    icons = dict(e2e.read_wdf(read(os.path.join(example, "extra", "icons.wdf"))))
+    source = dict(wdf.entries(read(os.path.join(example, "ui.wdf"))))
+    icons = dict(wdf.entries(read(os.path.join(example, "extra", "icons.wdf"))))
     return [(1, source[1]), (2, source[1]), (4, icons[0x10]),
             (5, read(os.path.join(example, "pictures", "title.bmp"))), (6, source[6])]
 
@@ -136,7 +137,7 @@ class WindowsZipTest(e2e.E2eTestCase):
                        (e2e.IDOK, e2e.IDCANCEL))
         self.assertBox(result, result.boxes[1], EXAMPLE_REPORT, "information")
         written = self.scenario.read(self.folder + "/example/out/ui-new.wdf")
-        self.assertEqual(expected_example_archive(), e2e.read_wdf(written))
+        self.assertEqual(expected_example_archive(), wdf.entries(written))
 
     def test_cli_checks_the_example(self):
         cli = self.scenario.path(self.folder + "/velmora-cli.exe")
@@ -168,7 +169,7 @@ class WindowsZipTest(e2e.E2eTestCase):
         self.assertEqual(0, completed.returncode, shown)
         self.assertEqual("Done.", shown.strip())
         written = self.scenario.read(self.folder + "/example/out/ui-new.wdf")
-        self.assertEqual(expected_example_archive(), e2e.read_wdf(written))
+        self.assertEqual(expected_example_archive(), wdf.entries(written))
 
 
 class DebianPackageTest(unittest.TestCase):
@@ -217,7 +218,7 @@ class DebianPackageTest(unittest.TestCase):
             self.assertEqual(0, ran.returncode, ran.stderr.decode(errors="replace"))
             self.assertIn("新文件中资源数共 5 个，被删除 1 个", ran.stdout.decode("utf-8"))
             written = read(os.path.join(example, "out", "ui-new.wdf"))
-            self.assertEqual(expected_example_archive(), e2e.read_wdf(written))
+            self.assertEqual(expected_example_archive(), wdf.entries(written))
         finally:
             shutil.rmtree(work, ignore_errors=True)
 

@@ -1,0 +1,70 @@
+#include "job/program_entry.h"
+
+#include <memory>
+#include <vector>
+
+#include "job/script_path.h"
+#include "job/paths.h"
+#include "job/prepare.h"
+#include "job/script.h"
+#include "msg/format.h"
+
+namespace velmora {
+namespace {
+
+void ReleaseIndex(std::vector<WdfEntry>& index) { std::vector<WdfEntry>().swap(index); }
+
+// Removes or writes the script file type registration. Nothing the shell refuses stops a run.
+// True when the process is done because the registration was removed.
+bool RemoveOrRegister(int argument_count, const std::string& argument1,
+                      const std::string& script_path, EntryFrontEnd& front) {
+  try {
+    if (argument_count >= 1 && IsRemovalRequest(argument1, script_path)) {
+      front.UnregisterScriptType();
+      return true;
+    }
+    front.RegisterScriptType();
+  } catch (...) {
+    // The association is a convenience for the shell; the run goes on without it.
+  }
+  return false;
+}
+
+}  // namespace
+
+EntryEnd RunEntry(int argument_count, const std::string& argument1, JobState& job,
+                  FileSystem& files, RunView& view, EntryFrontEnd& front) {
+  if (argument_count >= 1) job.ScriptPath = front.MakeAbsolute(argument1);
+  if (RemoveOrRegister(argument_count, argument1, job.ScriptPath, front)) return EntryEnd::kRemoved;
+  if (argument_count < 1) return EntryEnd::kNoArgument;
+  return RunScriptEntry(job, files, view, front);
+}
+
+EntryEnd RunScriptEntry(JobState& job, FileSystem& files, RunView& view, EntryFrontEnd& front) {
+  if (!files.FileIsPresent(job.ScriptPath)) {
+    view.ShowError(Message(MessageKey::MsgScriptNotFound, {job.ScriptPath}));
+    return EntryEnd::kScriptMissing;
+  }
+  job.ScriptDir = DirectoryPart(job.ScriptPath);
+  job.Script = std::make_unique<ScriptLines>(LoadScript(files, job.ScriptPath));
+
+  try {
+    if (PrepareJob(job, files, view)) front.RunWithProgress(job);
+  } catch (...) {
+    ReleaseRun(job);
+    throw;
+  }
+  ReleaseRun(job);
+  return EntryEnd::kScriptRunEnded;
+}
+
+void ReleaseRun(JobState& job) {
+  ReleaseIndex(job.SourceIndex);
+  ReleaseIndex(job.TargetIndex);
+  job.Script.reset();
+  job.SourceStream.reset();
+  job.TargetStream.reset();
+  job.OldTarget.reset();
+}
+
+}  // namespace velmora

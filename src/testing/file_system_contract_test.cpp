@@ -1,0 +1,196 @@
+// The contract of the file-system seam, held against the memory file system that tests use and
+// against this platform's own, with the same cases: a difference between the double and the
+// real thing fails here.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sys/file_system.h"
+#include "sys/system_error.h"
+#include "testing/memory_file_system.h"
+#include "testing/scratch_directory.h"
+
+namespace velmora {
+namespace {
+
+// Paths are written with backslashes, as scripts name them; every file system takes that form.
+class MemoryFiles {
+ public:
+  MemoryFiles() { files_.PutDirectory("D:\\w"); }
+  FileSystem& Files() { return files_; }
+  std::string Path(const std::string& name) const { return "D:\\w\\" + name; }
+  void Put(const std::string& name, const std::string& bytes) { files_.PutFile(Path(name), bytes); }
+  std::string Get(const std::string& name) const { return files_.FileBytes(Path(name)); }
+
+ private:
+  MemoryFileSystem files_;
+};
+
+class SystemFiles {
+ public:
+  FileSystem& Files() { return SystemFileSystem(); }
+  std::string Path(const std::string& name) const { return scratch_.path() + "\\" + name; }
+  void Put(const std::string& name, const std::string& bytes) { scratch_.Put(Native(name), bytes); }
+  std::string Get(const std::string& name) const { return scratch_.Get(Native(name)); }
+
+ private:
+  // The name with the platform's own separator, for the checks made beside the seam.
+  static std::string Native(std::string name) {
+    for (char& c : name) {
+      if (c == '\\') c = static_cast<char>(std::filesystem::path::preferred_separator);
+    }
+    return name;
+  }
+
+  ScratchDirectory scratch_{"contract"};
+};
+
+template <typename World>
+class FileSystemContract : public ::testing::Test {
+ protected:
+  FileSystem& fs() { return world_.Files(); }
+  std::string Path(const std::string& name) const { return world_.Path(name); }
+  void Put(const std::string& name, const std::string& bytes) { world_.Put(name, bytes); }
+  std::string Get(const std::string& name) const { return world_.Get(name); }
+
+  // The last error is the system's code for `expected` (compared by their texts, which is what
+  // a person sees).
+  static void ExpectLastError(unsigned long expected, const char* what) {
+    const std::string got = LastSystemErrorText();
+    SetLastSystemError(expected);
+    EXPECT_EQ(LastSystemErrorText(), got) << what;
+  }
+
+ private:
+  World world_;
+};
+
+using Worlds = ::testing::Types<MemoryFiles, SystemFiles>;
+struct WorldNames {
+  template <typename World>
+  static std::string GetName(int) {
+    return std::is_same<World, MemoryFiles>() ? "Memory" : "System";
+  }
+};
+TYPED_TEST_SUITE(FileSystemContract, Worlds, WorldNames);
+
+using Opener = std::unique_ptr<Stream> (FileSystem::*)(const std::string&);
+const struct {
+  const char* Name;
+  Opener Open;
+} kOpens[] = {
+    {"OpenShared", &FileSystem::OpenShared},
+    {"OpenDenyWrite", &FileSystem::OpenDenyWrite},
+    {"OpenExclusive", &FileSystem::OpenExclusive},
+    {"CreateExclusive", &FileSystem::CreateExclusive},
+};
+
+TYPED_TEST(FileSystemContract, CreationAndItsRefusals) {
+  FileSystem& fs = this->fs();
+  this->Put("a.wdf", "keep");
+  ASSERT_TRUE(fs.MakeDirectory(this->Path("dir")));
+
+  EXPECT_EQ(nullptr, fs.OpenShared(this->Path("none.wdf")));
+  this->ExpectLastError(SystemErrorNotFound(), "a missing file");
+  EXPECT_EQ(nullptr, fs.CreateNewExclusive(this->Path("a.wdf")));
+  this->ExpectLastError(SystemErrorAlreadyExists(), "a new file over an existing one");
+  EXPECT_EQ("keep", this->Get("a.wdf"));
+  EXPECT_EQ(nullptr, fs.CreateExclusive(this->Path("missing\\a.wdf")));
+  this->ExpectLastError(SystemErrorPathNotFound(), "a file in a missing folder");
+  EXPECT_EQ(nullptr, fs.OpenShared(this->Path("dir")));
+  this->ExpectLastError(SystemErrorAccessDenied(), "a folder opened as a file");
+
+  {
+    auto created = fs.CreateNewExclusive(this->Path("dir\\new.wdf"));
+    ASSERT_NE(nullptr, created);
+    EXPECT_TRUE(created->Write("new bytes", 9));
+    EXPECT_TRUE(created->Flush());
+  }
+  EXPECT_EQ("new bytes", this->Get("dir\\new.wdf"));
+  auto truncated = fs.CreateExclusive(this->Path("a.wdf"));
+  ASSERT_NE(nullptr, truncated);
+  uint64_t size = 99;
+  ASSERT_TRUE(truncated->Size(&size));
+  EXPECT_EQ(0u, size) << "CreateExclusive truncates";
+}
+
+TYPED_TEST(FileSystemContract, SecondOpensFollowTheSharingRules) {
+  // Rows: the open already made; columns: the second open of the same file. Readers share a
+  // file when neither denies reading; nobody joins a writer or an open that denies writing.
+  const bool allowed[4][4] = {
+      {true, true, false, false},    // OpenShared
+      {true, true, false, false},    // OpenDenyWrite
+      {false, false, false, false},  // OpenExclusive
+      {false, false, false, false},  // CreateExclusive
+  };
+  FileSystem& fs = this->fs();
+  for (int first = 0; first < 4; ++first) {
+    for (int second = 0; second < 4; ++second) {
+      this->Put("a.wdf", "abc");
+      {
+        auto held = (fs.*kOpens[first].Open)(this->Path("a.wdf"));
+        ASSERT_NE(nullptr, held) << kOpens[first].Name;
+        auto other = (fs.*kOpens[second].Open)(this->Path("a.wdf"));
+        const std::string pair = std::string(kOpens[first].Name) + " then " + kOpens[second].Name;
+        EXPECT_EQ(allowed[first][second], other != nullptr) << pair;
+        if (!other) this->ExpectLastError(SystemErrorSharingViolation(), pair.c_str());
+      }
+      const bool truncated = first == 3 || (allowed[first][second] && second == 3);
+      EXPECT_EQ(truncated ? "" : "abc", this->Get("a.wdf"))
+          << "a refused " << kOpens[second].Name << " must not truncate";
+    }
+  }
+  EXPECT_NE(nullptr, fs.OpenExclusive(this->Path("a.wdf"))) << "closing releases the file";
+}
+
+TYPED_TEST(FileSystemContract, RenameAndRemovalRefuseHeldFiles) {
+  FileSystem& fs = this->fs();
+  this->Put("t.tmp", "new");
+  this->Put("t.wdf", "old");
+  for (const char* held : {"t.tmp", "t.wdf"}) {
+    auto open = fs.OpenShared(this->Path(held));
+    ASSERT_NE(nullptr, open);
+    EXPECT_FALSE(fs.RenameReplacing(this->Path("t.tmp"), this->Path("t.wdf"))) << held;
+    this->ExpectLastError(SystemErrorSharingViolation(), held);
+    EXPECT_FALSE(fs.RemoveFile(this->Path(held))) << held;
+    this->ExpectLastError(SystemErrorSharingViolation(), held);
+  }
+  EXPECT_EQ("old", this->Get("t.wdf"));
+  EXPECT_TRUE(fs.RenameReplacing(this->Path("t.tmp"), this->Path("t.wdf")));
+  EXPECT_EQ("new", this->Get("t.wdf"));
+  EXPECT_FALSE(fs.FileIsPresent(this->Path("t.tmp")));
+  EXPECT_FALSE(fs.RemoveFile(this->Path("t.tmp")));
+  this->ExpectLastError(SystemErrorNotFound(), "removing a missing file");
+  EXPECT_TRUE(fs.RemoveFile(this->Path("t.wdf")));
+  EXPECT_FALSE(fs.FileIsPresent(this->Path("t.wdf")));
+}
+
+TYPED_TEST(FileSystemContract, FoldersParentsAndListing) {
+  FileSystem& fs = this->fs();
+  this->Put("d\\b.bin", "");
+  this->Put("d\\a.txt", "");
+  this->Put("d\\sub\\deep.bin", "");
+  this->Put("dx\\other.bin", "");
+  EXPECT_FALSE(fs.MakeDirectory(this->Path("x\\y")));
+  this->ExpectLastError(SystemErrorPathNotFound(), "a folder whose parent is missing");
+  EXPECT_FALSE(fs.MakeDirectory(this->Path("d\\a.txt")));
+  this->ExpectLastError(SystemErrorAlreadyExists(), "a folder over a file");
+  EXPECT_TRUE(fs.MakeDirectory(this->Path("x")));
+  EXPECT_TRUE(fs.DirectoryExists(this->Path("x")));
+  EXPECT_TRUE(fs.DirectoryExists(this->Path("d\\")));
+  EXPECT_FALSE(fs.DirectoryExists(this->Path("d\\a.txt")));
+  EXPECT_TRUE(fs.FileIsPresent(this->Path("d\\a.txt")));
+  EXPECT_FALSE(fs.FileIsPresent(this->Path("d\\sub"))) << "a folder is no file";
+  EXPECT_FALSE(fs.FileIsPresent(this->Path("d\\none")));
+
+  std::vector<std::string> names = {"stale"};
+  ASSERT_TRUE(fs.ListFiles(this->Path("d\\"), &names));
+  EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "b.bin"})) << "files only, sorted";
+  EXPECT_FALSE(fs.ListFiles(this->Path("none"), &names));
+}
+
+}  // namespace
+}  // namespace velmora
