@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "testing/pack_run_fixture.h"
@@ -52,7 +53,11 @@ TEST_P(ReferencedArchivesTest, ArchiveRewrittenDuringTheRunIsReadAnewAndOtherwis
 
 INSTANTIATE_TEST_SUITE_P(SameOrOtherSize, ReferencedArchivesTest,
                          ::testing::Values(Rewrite{true, false}, Rewrite{false, false},
-                                           Rewrite{true, true}, Rewrite{false, true}));
+                                           Rewrite{true, true}, Rewrite{false, true}),
+                         [](const ::testing::TestParamInfo<Rewrite>& info) {
+                           return std::string(info.param.SameSize ? "SameSize" : "OtherSize") +
+                                  (info.param.HeldFilesStay ? "HeldOpen" : "OpenedAnew");
+                         });
 
 }  // namespace
 }  // namespace velmora
