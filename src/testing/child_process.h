@@ -6,6 +6,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #ifdef __linux__
@@ -22,11 +23,12 @@ namespace velmora {
 // How long a test waits for its child to answer or to end before it calls that a failure.
 constexpr std::chrono::milliseconds kChildPatience{30000};
 
-// One byte at a time from one process to the other: "go on", "I am here".
+// One byte at a time from one process to the other: "go on", "I am here". A socket pair, so
+// that sending to a process that has ended fails instead of raising SIGPIPE.
 class Pipe {
  public:
   Pipe() {
-    if (pipe(fds_) != 0) fds_[0] = fds_[1] = -1;
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds_) != 0) fds_[0] = fds_[1] = -1;
   }
   ~Pipe() {
     CloseReadEnd();
@@ -38,10 +40,11 @@ class Pipe {
   bool IsOpen() const { return fds_[0] >= 0 && fds_[1] >= 0; }
   bool Send() {
     const char byte = 0;
-    return fds_[1] >= 0 && write(fds_[1], &byte, 1) == 1;
+    return fds_[1] >= 0 && send(fds_[1], &byte, 1, MSG_NOSIGNAL) == 1;
   }
   // False when nothing came within `patience`, or the other side closed its end.
   bool Receive(std::chrono::milliseconds patience = kChildPatience) {
+    if (fds_[0] < 0) return false;
     pollfd ready{fds_[0], POLLIN, 0};
     int polled;
     do {
