@@ -221,7 +221,7 @@ inline PlainRule ClassifyPlainRule(const std::string& value, std::string* id_tex
 // --- Archives -------------------------------------------------------------------------------
 
 struct PlainEntry {
-  uint32_t Id = 0, offset = 0, size = 0, space = 0;
+  uint32_t Id = 0, Offset = 0, Size = 0, Space = 0;
 };
 
 inline uint32_t PlainLe32(const std::string& bytes, uint64_t at) {

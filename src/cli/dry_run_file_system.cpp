@@ -175,7 +175,8 @@ bool DryRunFileSystem::RemoveFile(const std::string& path) {
 }
 
 bool DryRunFileSystem::RenameReplacing(const std::string& from, const std::string& to) {
-  if (HeldBySink(from) || HeldBySink(to)) return Fail(SystemErrorSharingViolation());
+  if (HeldBySink(from)) return Fail(SystemErrorSharingViolation());
+  if (HeldBySink(to)) return Fail(SystemErrorAccessDenied());
   if (!FileIsPresent(from)) return Fail(SystemErrorNotFound());
   if (created_.erase(from) == 0) removed_.insert(from);
   auto sink = sinks_.find(from);

@@ -79,7 +79,7 @@ class FileSystem {
   // process or, where the system can tell, in another.
   virtual bool RemoveFile(const std::string& path) = 0;
   // Renames `from` to `to` in one step, replacing an existing `to`; refused while either is
-  // held open. Durable: when it returns true the new name survives a power cut (flush the
+  // held open: a held `from` with a sharing violation, a held `to` with access denied. Durable: when it returns true the new name survives a power cut (flush the
   // file's bytes first, so that the name does not arrive before them). Where the system makes
   // the name durable in a second step, a failure of that step is reported too, although the
   // rename itself has happened.

@@ -274,7 +274,10 @@ class PosixFileSystem final : public FileSystem {
   bool RenameReplacing(const std::string& from, const std::string& to) override {
     std::string posix_from = ToPosixPath(from);
     std::string posix_to = ToPosixPath(to);
-    if (HeldOpen(posix_from) || HeldOpen(posix_to)) return Fail(EBUSY);
+    // As the target systems answer: a held file to be moved is a sharing violation, a held
+    // file to be replaced refuses access.
+    if (HeldOpen(posix_from)) return Fail(EBUSY);
+    if (HeldOpen(posix_to)) return Fail(EACCES);
     return rename(posix_from.c_str(), posix_to.c_str()) == 0 && SyncDirectoryOf(posix_to);
   }
   bool ListFiles(const std::string& directory, std::vector<std::string>* names) override {

@@ -429,7 +429,8 @@ bool MemoryFileSystem::RenameReplacing(const std::string& from, const std::strin
   }
   auto target = files_.find(to);
   if (target != files_.end()) {
-    if (target->second->IsOpen()) return Fail(SystemErrorSharingViolation());
+    // The system refuses to replace a file in use as it refuses to write over a protected one.
+    if (target->second->IsOpen()) return Fail(SystemErrorAccessDenied());
     files_.erase(target);
   }
   std::shared_ptr<File> file = source->second;
