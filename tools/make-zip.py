@@ -38,6 +38,7 @@ def contents(build_dir):
     files = {
         "Velmora.exe": read(os.path.join(build_dir, "Velmora.exe")),
         "velmora-cli.exe": read(os.path.join(build_dir, "velmora-cli.exe")),
+        "VelmoraStudio.exe": read(os.path.join(build_dir, "VelmoraStudio.exe")),
         "使用说明.txt": windows_text(os.path.join(TOP, "docs", "guide.zh.md"), "gbk"),
         "README-en.txt": windows_text(os.path.join(TOP, "docs", "guide.en.md"), "utf-8",
                                       b"\xef\xbb\xbf"),

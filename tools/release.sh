@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release from the checked-out commit into dist/ and prints the SHA-256 of each file:
-#   dist/Velmora-<version>-win32.zip    Velmora.exe, velmora-cli.exe, the guide, the license and
-#                                       the example folder
+#   dist/Velmora-<version>-win32.zip    Velmora.exe, VelmoraStudio.exe, velmora-cli.exe, the
+#                                       guide, the license and the example folder
 #   dist/velmora_<version>_amd64.deb    the terminal tool with its manual page and the guide
 # The same commit gives the same bytes: every time stamp is the last commit's time
 # (SOURCE_DATE_EPOCH), archive members are sorted, and the programs carry neither build paths
@@ -38,7 +38,7 @@ cmake --preset release-win32 >/dev/null
 ninja -C "$win32" -t query velmora-cli >/dev/null 2>&1 ||
   die "this tree has no velmora-cli target: the terminal tool for Windows is not built here" \
     "(it comes with the terminal tool's branch); no release is made without it"
-cmake --build --preset release-win32 --target Velmora velmora-cli
+cmake --build --preset release-win32 --target Velmora velmora-cli VelmoraStudio
 
 echo "== Linux program and package ($native)"
 cmake --preset release-native >/dev/null
@@ -56,7 +56,8 @@ lintian_output=$(lintian --fail-on error "dist/$deb" 2>&1) || lintian_status=$?
 grep -v 'running with root privileges' <<<"$lintian_output" >&2 || true
 [ "$lintian_status" = 0 ] || die "lintian found errors in dist/$deb"
 
-for program in "$win32/Velmora.exe" "$win32/velmora-cli.exe" "$native/velmora"; do
+for program in "$win32/Velmora.exe" "$win32/velmora-cli.exe" "$win32/VelmoraStudio.exe" \
+  "$native/velmora"; do
   ! grep -q "$top" "$program" || die "$program holds the build path $top"
 done
 

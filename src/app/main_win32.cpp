@@ -7,7 +7,7 @@
 #include <string>
 
 #include "job/command_line.h"
-#include "app/last_resort_report_win32.h"
+#include "ui/last_resort_report_win32.h"
 #include "job/program_entry.h"
 #include "app/registration.h"
 #include "app/registry.h"

@@ -9,10 +9,11 @@
 
 #include "cli/commands.h"
 #include "cli/command_support.h"
-#include "cli/tool_paths.h"
+#include "job/path_route.h"
 #include "msg/format.h"
 #include "sys/system_error.h"
 #include "wdf/entry_kind.h"
+#include "wdf/extracted_name.h"
 
 namespace velmora {
 
@@ -178,9 +179,7 @@ int RunExtract(CommandCall& call) {
       problems.push_back(EntryUnreadableText(call.Terminal, archive, k));
       continue;
     }
-    std::string name = FormatId(entry.Id);
-    if (occurrences[k] > 1) name += "-" + std::to_string(occurrences[k]);
-    name += std::string(".") + EntryKindExtension(kind);
+    const std::string name = ExtractedFileName(entry.Id, occurrences[k], kind);
     const std::string path = JoinPath(dir, name);
     const bool exists = call.Files.FileIsPresent(path);
     if (call.Files.DirectoryExists(path)) {

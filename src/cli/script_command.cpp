@@ -5,7 +5,7 @@
 #include "cli/command_support.h"
 #include "cli/script_from_dir.h"
 #include "cli/script_job.h"
-#include "cli/tool_paths.h"
+#include "job/path_route.h"
 #include "job/paths.h"
 #include "msg/format.h"
 #include "sys/cp936_text.h"
@@ -82,29 +82,27 @@ std::string ReasonText(const Console& console, const UnusableFile& file) {
 bool ScriptPathTo(const Console& console, const PathParts& script_dir, const PathParts& target,
                   const std::string& shown, std::string* up, std::string* down,
                   std::string* problem) {
-  PathRoute route;
-  std::vector<std::string> names;
-  if (!RouteBetween(script_dir, target, &route)) {
-    *problem = FormatText(Localized(console,
-                                    "%s cannot be reached from the script's folder: a script "
-                                    "names it relative to its own folder, on the same drive",
-                                    "从脚本所在的文件夹无法到达 %s：脚本只能用相对于自身文件夹、"
-                                    "在同一驱动器上的路径指明它"),
-                          {shown});
-    return false;
+  switch (ScriptKeyPath(script_dir, target, up, down)) {
+    case ScriptPathResult::kNamed:
+      return true;
+    case ScriptPathResult::kUnreachable:
+      *problem = FormatText(Localized(console,
+                                      "%s cannot be reached from the script's folder: a script "
+                                      "names it relative to its own folder, on the same drive",
+                                      "从脚本所在的文件夹无法到达 %s：脚本只能用相对于自身文件夹、"
+                                      "在同一驱动器上的路径指明它"),
+                            {shown});
+      return false;
+    case ScriptPathResult::kUnwritable:
+      break;
   }
-  if (!Cp936Names(route.Down, &names) || !RulePathValue(ScriptRouteText(0, names), down) ||
-      route.Down.empty()) {
-    *problem = FormatText(Localized(console,
-                                    "the path of %s cannot be written in a script (characters "
-                                    "that code page 936 lacks, a ';' or a control character)",
-                                    "%s 的路径无法写进脚本（含有 936 代码页中没有的字符、';' 或"
-                                    "控制字符）"),
-                          {shown});
-    return false;
-  }
-  *up = route.Ups == 0 ? std::string() : ScriptRouteText(route.Ups, {}) + "\\";
-  return true;
+  *problem = FormatText(Localized(console,
+                                  "the path of %s cannot be written in a script (characters "
+                                  "that code page 936 lacks, a ';' or a control character)",
+                                  "%s 的路径无法写进脚本（含有 936 代码页中没有的字符、';' 或"
+                                  "控制字符）"),
+                        {shown});
+  return false;
 }
 
 PathParts DirectoryOf(PathParts path) {

@@ -70,33 +70,4 @@ FolderSorting SortFolderFiles(const ArchiveIndex& index, const std::vector<std::
   return sorting;
 }
 
-std::string ScriptRouteText(size_t ups, const std::vector<std::string>& names) {
-  std::string text;
-  for (size_t k = 0; k < ups; ++k) text += k + 1 < ups || !names.empty() ? "..\\" : "..";
-  for (size_t k = 0; k < names.size(); ++k) text += (k ? "\\" : "") + names[k];
-  return text;
-}
-
-bool RulePathValue(const std::string& path, std::string* value) {
-  if (path.empty() || path.front() == ' ' || path.back() == ' ') return false;
-  for (unsigned char c : path) {
-    if (c < 0x20 || c == ';' || c == 0x7F || c == '/') return false;
-  }
-  *value = path.front() == '@' ? ".\\" + path : path;
-  return true;
-}
-
-std::string RebuildScriptText(const ScriptHeader& header, const std::vector<ScriptRule>& rules) {
-  std::string text;
-  auto line = [&text](const std::string& name, const std::string& value) {
-    text += name + "=" + value + "\r\n";
-  };
-  if (!header.SrcPath.empty()) line("#SrcPath", header.SrcPath);
-  line("#SrcFile", header.SrcFile);
-  if (!header.DestPath.empty()) line("#DestPath", header.DestPath);
-  if (!header.DestFile.empty()) line("#DestFile", header.DestFile);
-  for (const ScriptRule& rule : rules) line(EntryKey(rule.Id), rule.Value);
-  return text;
-}
-
 }  // namespace velmora

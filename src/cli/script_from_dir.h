@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/tool_paths.h"
+#include "job/path_route.h"
+#include "job/script_text.h"
 #include "wdf/archive_index.h"
 
 namespace velmora {
@@ -50,31 +51,5 @@ struct FolderSorting {
 
 // Sorts the names of the folder's files (sorted by their bytes) against the archive's index.
 FolderSorting SortFolderFiles(const ArchiveIndex& index, const std::vector<std::string>& names);
-
-// A route as a script's path text: ".." for each level up, then the names, joined by
-// backslashes. `names` are already in code page 936.
-std::string ScriptRouteText(size_t ups, const std::vector<std::string>& names);
-
-// A rule value for a file path: a path that begins with "@" would read as a reference to an
-// entry, so it is written from "." on. False when no value can carry the path: it holds ';' (the
-// start of a comment), a control byte, or a blank at its start or end, which cleaning removes.
-bool RulePathValue(const std::string& path, std::string* value);
-
-// The header keys of the script, values in code page 936. An empty `src_path` or `dest_path`
-// leaves its key out; `dest_file` empty leaves the target to the run's default.
-struct ScriptHeader {
-  std::string SrcPath;
-  std::string SrcFile;
-  std::string DestPath;
-  std::string DestFile;
-};
-
-struct ScriptRule {
-  uint32_t Id = 0;
-  std::string Value;  // code page 936
-};
-
-// The script's bytes: header keys, then one rule line per entry, each line ending in CR LF.
-std::string RebuildScriptText(const ScriptHeader& header, const std::vector<ScriptRule>& rules);
 
 }  // namespace velmora

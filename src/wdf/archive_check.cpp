@@ -1,7 +1,6 @@
 #include "wdf/archive_check.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 namespace velmora {
 
@@ -58,15 +57,34 @@ ArchiveCheck CheckArchive(const ArchiveIndex& index, ArchiveFault fault) {
     Add(check, finding);
   }
 
-  std::unordered_map<uint32_t, size_t> first_with_id;
-  for (size_t k = 0; k < index.Entries.size(); ++k) {
-    auto inserted = first_with_id.emplace(index.Entries[k].Id, k);
-    if (inserted.second) continue;
-    ArchiveFinding finding;
-    finding.Kind = ArchiveFinding::Type::kDuplicateId;
-    finding.Region = EntryRegion(index, k);
-    finding.Other = EntryRegion(index, inserted.first->second);
-    Add(check, finding);
+  // Repeated ids from the entries sorted by id (8 bytes an entry, where a hash map of a million
+  // ids costs several times that); each later entry names the first one with its id.
+  {
+    std::vector<std::pair<uint32_t, uint32_t>> by_id;
+    by_id.reserve(index.Entries.size());
+    for (size_t k = 0; k < index.Entries.size(); ++k) {
+      by_id.emplace_back(index.Entries[k].Id, static_cast<uint32_t>(k));
+    }
+    std::sort(by_id.begin(), by_id.end());
+    std::vector<std::pair<uint32_t, uint32_t>> repeats;  // (entry, first entry with its id)
+    size_t first = 0;                                    // where the run of the current id begins
+    for (size_t k = 1; k < by_id.size(); ++k) {
+      if (by_id[k].first != by_id[first].first) {
+        first = k;
+      } else {
+        repeats.emplace_back(by_id[k].second, by_id[first].second);
+      }
+    }
+    by_id.clear();
+    by_id.shrink_to_fit();
+    std::sort(repeats.begin(), repeats.end());  // index order, as the findings are listed
+    for (const auto& repeat : repeats) {
+      ArchiveFinding finding;
+      finding.Kind = ArchiveFinding::Type::kDuplicateId;
+      finding.Region = EntryRegion(index, repeat.first);
+      finding.Other = EntryRegion(index, repeat.second);
+      Add(check, finding);
+    }
   }
 
   // One sweep in file order finds each region that starts inside an earlier one (reported with

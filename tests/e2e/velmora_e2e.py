@@ -13,6 +13,7 @@ VELMORA_UI_DRIVER, VELMORA_SAMPLE_APP, and VELMORA_EXE when the program is built
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import unittest
@@ -186,6 +187,38 @@ class Result:
         return "\n".join(lines)
 
 
+def event_fields(result, kind):
+    """The fields of every event of one kind in a run's result (list, text, waited, memory ...),
+    as dicts: name=value fields by name, plain fields by their position."""
+    found = []
+    for line in result.raw.decode("ascii", errors="replace").splitlines():
+        name, _, rest = line.partition("\t")
+        if name != kind:
+            continue
+        fields = {}
+        for n, field in enumerate(rest.split("\t")):
+            key, equal, value = field.partition("=")
+            fields[key if equal else n] = value if equal else field
+        found.append(fields)
+    return found
+
+
+def read_bmp(path):
+    """(width, height, pixel) of a 32-bit BMP the driver saved; pixel(x, y) gives (r, g, b)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height = struct.unpack_from("<ii", data, 18)
+    top_down = height < 0
+    height = abs(height)
+
+    def pixel(x, y):
+        at = offset + ((y if top_down else height - 1 - y) * width + x) * 4
+        b, g, r = data[at:at + 3]
+        return r, g, b
+    return width, height, pixel
+
+
 # ---- Scenarios ----------------------------------------------------------------------------
 
 class Scenario:
@@ -236,7 +269,8 @@ class Scenario:
     def run(self, arguments=b"", program=None, directory=None, answers=(), default_answer="ok",
             esc_after_ms=None, close_after_ms=None, lock=None, lock_exclusive=None,
             kill_at_progress=None, esc_at_progress=None, close_at_progress=None,
-            timeout_ms=60000, screenshots=False, command_line=None):
+            timeout_ms=60000, screenshots=False, command_line=None, main_window=None,
+            steps=(), dialog_inputs=()):
         """Runs program (Velmora.exe by default) with the raw argument text after its quoted
         name, in directory (relative to the scenario; default the scenario itself). Returns the
         Result. answers: "ok", "cancel" or "close" for successive boxes. lock: a file held open
@@ -244,7 +278,10 @@ class Scenario:
         without any sharing. kill_at_progress: the bar position at which the program is ended
         without warning (TerminateProcess); esc_at_progress, close_at_progress: the bar position
         at which Esc or the close box is pressed. command_line: the whole command line instead
-        (program name first), as the shell starts a registered command."""
+        (program name first), as the shell starts a registered command. main_window: the class of
+        the program's main window, on which the steps (UI driver step lines) act in turn;
+        dialog_inputs: the texts for successive dialogs that are not message boxes (file
+        dialogs), "-" to press OK as they stand."""
         program = program or VELMORA_EXE
         if not program:
             raise unittest.SkipTest("Velmora.exe is not built")
@@ -279,6 +316,10 @@ class Scenario:
             lines.append(b"lock-file-exclusive " + self.win(lock_exclusive))
         if screenshots:
             lines.append(b"screenshots " + self.win())
+        if main_window:
+            lines.append(b"main-window " + gbk(main_window))
+        lines += [b"step " + gbk(step) for step in steps]
+        lines += [b"dialog-input " + gbk(text) for text in dialog_inputs]
         self.write("driver-scenario.txt", b"\r\n".join(lines) + b"\r\n")
         result_path = self.path("driver-result.txt")
         if os.path.exists(result_path):

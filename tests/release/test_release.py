@@ -107,7 +107,8 @@ class WindowsZipTest(e2e.E2eTestCase):
         names = [name for name, _ in members]
         texts = {name[len(FOLDER) + 1:]: data for name, data in members}
         files = sorted(name[len(FOLDER) + 1:] for name, data in members if data is not None)
-        self.assertEqual(["LICENSE", "README-en.txt", "Velmora.exe", "example/demo.vlm",
+        self.assertEqual(["LICENSE", "README-en.txt", "Velmora.exe", "VelmoraStudio.exe",
+                          "example/demo.vlm",
                           "example/extra/icons.wdf", "example/pictures/title.bmp",
                           "example/ui.wdf", "velmora-cli.exe", "使用说明.txt"], files)
         self.assertEqual(sorted(names), names, "members are not sorted")

@@ -11,7 +11,7 @@
 //   command-line <text>           the whole command line, program name first (required)
 //   directory <path>              the working directory of the program
 //   timeout-ms <n>                overall limit; then the program is killed (default 60000)
-//   answer ok|cancel|close        the answer to the next message box; one line per box, in order
+//   answer ok|cancel|close|yes|no the answer to the next message box; one line per box, in order
 //   default-answer ok|cancel|close   for boxes beyond the listed answers (default ok)
 //   esc-dialog-after-ms <n>       press Esc on the progress dialog n ms after it first appears
 //   close-dialog-after-ms <n>     click the progress dialog's close box n ms after it appears
@@ -23,6 +23,28 @@
 //   lock-file <path>              hold this file open for writing, sharing it for reading only,
 //                                 while the program runs (as an editor that keeps it open would)
 //   lock-file-exclusive <path>    hold this file open without any sharing while the program runs
+//   dialog-input <text>           for the next dialog that is not a message box (a file dialog, a
+//                                 question of the program's own): its file name or text field
+//                                 gets <text> ("-" leaves them alone), then OK is pressed
+//   main-window <class>           the program's main window; the steps below work on it
+//   step <action> [arguments]     one step against the main window, in order, each once the
+//                                 previous one is done and no box or dialog is open:
+//       list <rows>               event "list": the list view's item count and the texts of its
+//                                 first <rows> rows, every column
+//       wait-count <n>            until the list view holds n items; event with the time taken
+//       select <row>              selects and focuses that row of the list view
+//       select-wait <row> <id>    selects the row, then waits until the child control <id> has a
+//                                 text; event with the time taken
+//       command <id>              sends WM_COMMAND <id> (a menu item) to the main window
+//       drop <row> <path>         drops the file on that row of the list view (WM_DROPFILES)
+//       drop-window <path>        drops the file on the main window outside the list
+//       text <id>                 event "text": the text of the child control <id>
+//       set-text <id> <text>      sets the text of the child control <id> (as typing would)
+//       screenshot <name>         saves the main window as <screenshots>\<name>.bmp
+//       screenshot-child <id> <name>   saves the child control <id> alone
+//       memory                    event "memory": the program's private bytes and working set
+//       wait-ms <n>               waits n ms
+//       close                     posts WM_CLOSE to the main window
 //
 // The result file holds one event per line, fields separated by tabs, texts hex-encoded so that
 // the exact bytes reach the test:
@@ -34,12 +56,18 @@
 //   dialog-key esc | dialog-key close
 //   dialog-gone
 //   window class=<hex> title=<hex>           (a top-level window of another kind)
+//   dialog-answered title=<hex> input=<hex>  (a dialog-input was used)
+//   step <n> <action> ms=<since start>       (a step begins)
+//   list count=<n> rows=<hex>|<hex>...;...   (columns separated by '|', rows by ';')
+//   waited <ms>   text id=<n> text=<hex>   memory private=<n> working=<n>
 //   killed <bar position>                    (kill-at-progress ended the program)
 //   exit <code>            or   timeout <ms>   (the program was killed)
 // Results go to a file, not to standard output: under Wine, pipes of the starting process may
 // stay open long after the program ended.
 #include <windows.h>
 #include <commctrl.h>
+#include <psapi.h>
+#include <shlobj.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -72,6 +100,9 @@ struct Scenario {
   long kill_at_progress = -1;
   long esc_at_progress = -1;
   long close_at_progress = -1;
+  std::vector<std::string> dialog_inputs;
+  std::string main_window_class;
+  std::vector<std::string> steps;
 };
 
 FILE* g_result = nullptr;
@@ -142,6 +173,12 @@ bool ReadScenario(const char* path, Scenario& scenario) {
     } else if (key == "lock-file" || key == "lock-file-exclusive") {
       scenario.lock_file = value;
       scenario.lock_sharing = key == "lock-file" ? FILE_SHARE_READ : 0;
+    } else if (key == "dialog-input") {
+      scenario.dialog_inputs.push_back(value);
+    } else if (key == "main-window") {
+      scenario.main_window_class = value;
+    } else if (key == "step") {
+      scenario.steps.push_back(value);
     } else if (!key.empty() && key[0] != '#') {
       std::fprintf(stderr, "ui_driver: unknown instruction '%s'\n", key.c_str());
       return false;
@@ -380,6 +417,96 @@ std::string IconKindOf(HWND box) {
   return kind;
 }
 
+// ---- Another process's memory and its list view -----------------------------------------
+
+// Memory in the program's address space: list-view messages carry pointers that the program
+// itself dereferences, and a dropped file list must be readable there.
+class RemoteMemory {
+ public:
+  RemoteMemory(HANDLE process, size_t size) : process_(process) {
+    at_ = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  }
+  ~RemoteMemory() {
+    if (at_) VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
+  }
+  RemoteMemory(const RemoteMemory&) = delete;
+  RemoteMemory& operator=(const RemoteMemory&) = delete;
+  bool Ok() const { return at_ != nullptr; }
+  char* At(size_t offset = 0) const { return static_cast<char*>(at_) + offset; }
+  bool Write(size_t offset, const void* data, size_t n) {
+    SIZE_T written = 0;
+    return WriteProcessMemory(process_, At(offset), data, n, &written) && written == n;
+  }
+  bool Read(size_t offset, void* data, size_t n) {
+    SIZE_T read = 0;
+    return ReadProcessMemory(process_, At(offset), data, n, &read) && read == n;
+  }
+
+ private:
+  HANDLE process_;
+  void* at_ = nullptr;
+};
+
+HWND ChildWithId(HWND window, int id) {
+  for (HWND child : ChildrenOf(window)) {
+    if (GetDlgCtrlID(child) == id) return child;
+  }
+  return nullptr;
+}
+
+HWND ListViewOf(HWND window) {
+  for (HWND child : ChildrenOf(window)) {
+    if (ClassOf(child) == WC_LISTVIEWA) return child;
+  }
+  return nullptr;
+}
+
+std::string ListCellText(HANDLE process, HWND list, int row, int column) {
+  constexpr size_t kTextRoom = 1024;
+  RemoteMemory memory(process, sizeof(LVITEMA) + kTextRoom);
+  if (!memory.Ok()) return std::string();
+  LVITEMA item = {};
+  item.iSubItem = column;
+  item.pszText = memory.At(sizeof item);
+  item.cchTextMax = kTextRoom;
+  memory.Write(0, &item, sizeof item);
+  const LRESULT length =
+      SendBounded(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(memory.At()));
+  std::string text(kTextRoom, '\0');
+  memory.Read(sizeof item, &text[0], kTextRoom);
+  text.resize(std::min<size_t>(static_cast<size_t>(length), std::strlen(text.c_str())));
+  return text;
+}
+
+bool ListRowRect(HANDLE process, HWND list, int row, RECT* rect) {
+  RemoteMemory memory(process, sizeof(RECT));
+  RECT asked = {};
+  asked.left = LVIR_BOUNDS;
+  if (!memory.Ok() || !memory.Write(0, &asked, sizeof asked)) return false;
+  if (!SendBounded(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(memory.At()))) return false;
+  return memory.Read(0, rect, sizeof *rect);
+}
+
+// Posts WM_DROPFILES with a DROPFILES block in the program's memory, as the shell leaves one:
+// `point` in the client coordinates of `window`. The block stays, as the program's DragFinish
+// cannot free memory it did not allocate; a test program leaks a few bytes per drop.
+bool DropFile(HANDLE process, HWND window, POINT point, const std::string& path) {
+  std::string block(sizeof(DROPFILES), '\0');
+  DROPFILES header = {};
+  header.pFiles = sizeof header;
+  header.pt = point;
+  header.fNC = FALSE;
+  header.fWide = FALSE;
+  std::memcpy(&block[0], &header, sizeof header);
+  block += path;
+  block.append(2, '\0');
+  void* at =
+      VirtualAllocEx(process, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  SIZE_T written = 0;
+  if (!at || !WriteProcessMemory(process, at, block.data(), block.size(), &written)) return false;
+  return PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(at), 0) != 0;
+}
+
 // ---- Boxes and the dialog ---------------------------------------------------------------
 
 std::string ButtonsOf(HWND box) {
@@ -398,7 +525,10 @@ void Answer(HWND box, int number, const std::string& answer) {
     PostMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0);
     return;
   }
-  const int id = answer == "cancel" ? IDCANCEL : IDOK;
+  const int id = answer == "cancel" ? IDCANCEL
+                 : answer == "yes"  ? IDYES
+                 : answer == "no"   ? IDNO
+                                    : IDOK;
   HWND button = GetDlgItem(box, id);
   if (button) {
     PostMessageA(button, BM_CLICK, 0, 0);
@@ -455,6 +585,7 @@ class Driver {
     process_id_ = process.dwProcessId;
     Event("started\t%lu", process_id_);
     const DWORD start = GetTickCount();
+    start_ = start;
     for (;;) {
       const DWORD waited = WaitForSingleObject(process.hProcess, kPollMs);
       if (waited == WAIT_OBJECT_0) break;
@@ -489,6 +620,16 @@ class Driver {
         LookAtDialog(window);
       } else if (IsMessageBox(window)) {
         if (handled_.insert(window).second) HandleBox(window);
+      } else if (!scenario_.main_window_class.empty() &&
+                 ClassOf(window) == scenario_.main_window_class) {
+        if (!main_) {
+          main_ = window;
+          Event("window\tclass=%s\ttitle=%s", Hex(ClassOf(window)).c_str(),
+                Hex(TextOf(window)).c_str());
+        }
+      } else if (ClassOf(window) == "#32770" &&
+                 dialog_inputs_used_ < scenario_.dialog_inputs.size()) {
+        if (handled_.insert(window).second) AnswerDialog(window);
       } else if (others_.insert(window).second) {
         Event("window\tclass=%s\ttitle=%s", Hex(ClassOf(window)).c_str(),
               Hex(TextOf(window)).c_str());
@@ -498,6 +639,140 @@ class Driver {
       Event("dialog-gone");
       dialog_ = nullptr;
     }
+    if (main_ && next_step_ < scenario_.steps.size() && Idle(list.windows)) {
+      RunStep(scenario_.steps[next_step_++]);
+    }
+  }
+
+  // The main window takes input: nothing else of the program is open, and it has handled
+  // everything posted to it so far.
+  bool Idle(const std::vector<HWND>& windows) {
+    for (HWND window : windows) {
+      if (window != main_ && IsWindowVisible(window)) return false;
+    }
+    if (!IsWindow(main_) || !IsWindowEnabled(main_)) return false;
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutA(main_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored) !=
+           0;
+  }
+
+  // Fills the dialog's text field (a file name, an id) and presses OK.
+  void AnswerDialog(HWND dialog) {
+    const std::string input = scenario_.dialog_inputs[dialog_inputs_used_++];
+    for (int i = 0; i < 50 && !GetDlgItem(dialog, IDOK); ++i) Sleep(kPollMs);
+    Sleep(100);  // a file dialog fills its fields after it appears
+    if (input != "-") {
+      // The file name field of a file dialog (a combo box, or an edit in older ones) or the
+      // first edit field of any other dialog.
+      HWND field = ChildWithId(dialog, 0x47C);
+      if (!field) field = ChildWithId(dialog, 0x480);
+      if (!field) {
+        for (HWND child : ChildrenOf(dialog)) {
+          if (ClassOf(child) == "Edit") {
+            field = child;
+            break;
+          }
+        }
+      }
+      if (field) SendBounded(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(input.c_str()));
+    }
+    Event("dialog-answered\ttitle=%s\tinput=%s", Hex(TextOf(dialog)).c_str(), Hex(input).c_str());
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+  }
+
+  void RunStep(const std::string& step) {
+    const size_t blank = step.find(' ');
+    const std::string action = step.substr(0, blank);
+    const std::string rest = blank == std::string::npos ? "" : step.substr(blank + 1);
+    const size_t second = rest.find(' ');
+    const std::string first_argument = rest.substr(0, second);
+    const std::string remainder = second == std::string::npos ? "" : rest.substr(second + 1);
+    const int number = std::atoi(first_argument.c_str());
+    Event("step\t%u\t%s\tms=%lu", static_cast<unsigned>(next_step_), action.c_str(),
+          GetTickCount() - start_);
+    HWND list = ListViewOf(main_);
+    if (action == "list") {
+      const int count = static_cast<int>(SendBounded(list, LVM_GETITEMCOUNT, 0, 0));
+      const int columns = static_cast<int>(SendBounded(
+          reinterpret_cast<HWND>(SendBounded(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0));
+      std::string rows;
+      for (int row = 0; row < count && row < number; ++row) {
+        if (row) rows += ';';
+        for (int column = 0; column < columns; ++column) {
+          if (column) rows += '|';
+          rows += Hex(ListCellText(process_, list, row, column));
+        }
+      }
+      Event("list\tcount=%d\trows=%s", count, rows.c_str());
+    } else if (action == "wait-count") {
+      const DWORD since = GetTickCount();
+      while (SendBounded(list, LVM_GETITEMCOUNT, 0, 0) != number &&
+             GetTickCount() - since < 60000) {
+        Sleep(1);
+      }
+      Event("waited\t%lu\tsince-start=%lu", GetTickCount() - since, GetTickCount() - start_);
+    } else if (action == "select" || action == "select-wait") {
+      const DWORD since = GetTickCount();
+      Select(list, number);
+      if (action == "select-wait") {
+        HWND control = ChildWithId(main_, std::atoi(remainder.c_str()));
+        while (control && TextOf(control).empty() && GetTickCount() - since < 60000) Sleep(1);
+        Event("waited\t%lu", GetTickCount() - since);
+      }
+    } else if (action == "command") {
+      // Sent, not posted: the step ends when the command has been carried out, or once it has
+      // opened something modal (a dialog, a box), which the next look then sees.
+      DWORD_PTR ignored = 0;
+      SendMessageTimeoutA(main_, WM_COMMAND, MAKEWPARAM(number, 0), 0, SMTO_NORMAL, 500, &ignored);
+    } else if (action == "drop" || action == "drop-window") {
+      POINT point = {2, 2};
+      const std::string& path = action == "drop" ? remainder : rest;
+      RECT row = {};
+      if (action == "drop" && ListRowRect(process_, list, number, &row)) {
+        point = {(row.left + row.right) / 2, (row.top + row.bottom) / 2};
+        MapWindowPoints(list, main_, &point, 1);
+      }
+      if (!DropFile(process_, main_, point, path)) Event("error\tdrop %lu", GetLastError());
+    } else if (action == "text") {
+      Event("text\tid=%d\ttext=%s", number, Hex(TextOf(ChildWithId(main_, number))).c_str());
+    } else if (action == "set-text") {
+      SendBounded(ChildWithId(main_, number), WM_SETTEXT, 0,
+                  reinterpret_cast<LPARAM>(remainder.c_str()));
+    } else if (action == "screenshot") {
+      Screenshot(main_, rest);
+    } else if (action == "screenshot-child") {
+      Screenshot(ChildWithId(main_, number), remainder);
+    } else if (action == "memory") {
+      PROCESS_MEMORY_COUNTERS_EX counters = {};
+      counters.cb = sizeof counters;
+      GetProcessMemoryInfo(process_, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                           sizeof counters);
+      Event("memory\tprivate=%lu\tworking=%lu\tpeak=%lu",
+            static_cast<unsigned long>(counters.PrivateUsage),
+            static_cast<unsigned long>(counters.WorkingSetSize),
+            static_cast<unsigned long>(counters.PeakWorkingSetSize));
+    } else if (action == "wait-ms") {
+      Sleep(static_cast<DWORD>(number));
+    } else if (action == "close") {
+      PostMessageA(main_, WM_CLOSE, 0, 0);
+    } else {
+      Event("error\tunknown step %s", action.c_str());
+    }
+  }
+
+  void Select(HWND list, int row) {
+    RemoteMemory memory(process_, sizeof(LVITEMA));
+    LVITEMA item = {};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = 0;
+    memory.Write(0, &item, sizeof item);
+    SendBounded(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                reinterpret_cast<LPARAM>(memory.At()));
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    memory.Write(0, &item, sizeof item);
+    SendBounded(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(memory.At()));
+    SendBounded(list, LVM_ENSUREVISIBLE, row, FALSE);
   }
 
   void LookAtDialog(HWND dialog) {
@@ -606,6 +881,10 @@ class Driver {
   DWORD dialog_since_ = 0;
   bool key_sent_ = false;
   std::string last_sample_;
+  HWND main_ = nullptr;
+  size_t next_step_ = 0;
+  size_t dialog_inputs_used_ = 0;
+  DWORD start_ = 0;
 };
 
 }  // namespace

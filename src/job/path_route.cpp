@@ -1,4 +1,4 @@
-#include "cli/tool_paths.h"
+#include "job/path_route.h"
 
 #include "sys/code_page.h"
 

@@ -1,6 +1,6 @@
-// Paths as the terminal tool takes them from the person: relative to the current directory,
-// with either separator ('/' or '\'; the file layer takes both), and the routes between them
-// that a script can express.
+// Paths as a person gives them to the terminal tool or the Studio: relative to the current
+// directory, with either separator ('/' or '\'; the file layer takes both), and the routes
+// between them that a script can express.
 #pragma once
 
 #include <string>

@@ -1,4 +1,4 @@
-#include "app/last_resort_report_win32.h"
+#include "ui/last_resort_report_win32.h"
 
 #include <windows.h>
 

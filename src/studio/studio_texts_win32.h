@@ -1,0 +1,25 @@
+// The Studio's texts from the string table: Chinese when the person's interface language is
+// Chinese, English otherwise; in the ANSI code page, as every text of the program.
+#pragma once
+
+#include <string>
+#include <initializer_list>
+
+#include "msg/format.h"
+
+namespace velmora {
+
+enum class StudioText {
+#define STUDIO_TEXT(key, id, zh, en) key = id,
+#include "studio_texts.def"
+#undef STUDIO_TEXT
+};
+
+// The English text of a key lies this far above the Chinese one in the string table.
+constexpr int kEnglishTextOffset = 1000;
+
+std::string Text(StudioText key);
+// The text with its %s filled in order.
+std::string TextOf(StudioText key, std::initializer_list<FormatArg> args);
+
+}  // namespace velmora

@@ -1,0 +1,88 @@
+// The Studio's main window: the entry list of the open archive, the filter box, the findings
+// bar, the preview pane, the status bar, and the commands of the menus, each a thin call into
+// the document.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "studio/entry_rows.h"
+#include "studio/preview_pane_win32.h"
+#include "studio/studio_document.h"
+#include "studio/studio_settings_win32.h"
+#include "studio/studio_texts_win32.h"
+
+namespace velmora {
+
+class StudioWindow {
+ public:
+  StudioWindow();
+
+  // Creates and shows the window; opens `path` when it is not empty.
+  HWND Create(const std::string& path, int show);
+  HWND Window() const { return window_; }
+  HACCEL Accelerators() const { return accelerators_; }
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l);
+  LRESULT Handle(UINT message, WPARAM w, LPARAM l);
+  LRESULT HandleNotify(NMHDR* header);
+  void Command(int id);
+
+  void BuildMenu();
+  void Layout();
+  bool OnSplitter(int x, int y) const;
+  void OpenPath(const std::string& path);
+  bool OfferToSave();  // false: the person cancelled
+  bool Save(bool choose_name);
+  bool SaveScriptTo(const std::string& path, const ScriptTarget& target);
+  void Rebuild();
+  void Compare();
+  void Extract(bool all);
+  void EditSelected(const PendingChange& change);
+  void ReplaceSelected(const std::string& path);
+  void TakeEntry();
+  void TakeOtherArchive();
+  void AddEntry();
+  void OpenNested();
+  void Undo(bool redo);
+  void DropFiles(HDROP drop);
+
+  void RefreshRows();
+  void RefreshAfterEdit();
+  void ShowSelected();
+  void UpdateStatus();
+  void UpdateTitle();
+  void UpdateMenu();
+  void ShowError(const std::string& text);
+
+  std::vector<uint32_t> SelectedPositions() const;
+  int FocusedRow() const;
+  std::string CellText(uint32_t position, int column);
+  std::string ChooseFile(bool save, const std::string& filter, const std::string& extension);
+  std::string ChooseFolder();
+  bool AskId(StudioText prompt, uint32_t* id);
+
+  HWND window_ = nullptr;
+  HWND filter_ = nullptr;
+  HWND findings_ = nullptr;
+  HWND list_ = nullptr;
+  HWND status_ = nullptr;
+  HMENU recent_menu_ = nullptr;
+  HACCEL accelerators_ = nullptr;
+  HFONT font_ = nullptr;
+  PreviewPane preview_;
+  StudioSettings settings_;
+  StudioDocument document_;
+  std::vector<uint32_t> rows_;
+  RowFilter filter_value_;
+  EntryColumn sort_column_ = EntryColumn::kPosition;
+  bool sort_descending_ = false;
+  bool dragging_splitter_ = false;
+  std::string cell_;  // the text a list cell shows, kept alive for the list view
+};
+
+}  // namespace velmora

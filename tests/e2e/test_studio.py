@@ -1,0 +1,245 @@
+"""VelmoraStudio.exe as a modder meets it: an archive opened and listed, a picture previewed, an
+entry replaced by dropping a file on it and another deleted, the script saved and compared with
+what velmora-cli.exe writes, the archive rebuilt under the progress dialog and compared with a
+run of the terminal tool, unsaved changes offered for saving, a damaged archive opened."""
+
+import os
+import re
+import shutil
+import struct
+import unittest
+import zlib
+
+import test_cli  # its batch-file runner
+import velmora_e2e as e2e
+import wdf  # tools/wdf.py, on the path through velmora_e2e
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+EXAMPLE = os.path.join(HERE, "..", "..", "examples", "demo")
+STUDIO = os.environ.get("VELMORA_STUDIO", "")
+
+
+def studio_ids():
+    """The command and control ids of res/studio_ids.h, by name."""
+    ids = {}
+    with open(os.path.join(HERE, "..", "..", "res", "studio_ids.h")) as header:
+        for line in header:
+            match = re.match(r"#define (ID\w+) (\d+)", line)
+            if match:
+                ids[match.group(1)] = int(match.group(2))
+    return ids
+
+
+ID = studio_ids()
+
+
+def bmp_picture(width, height, bgr):
+    """A 24-bit BMP of one colour."""
+    row = bytes(bgr) * width
+    row += b"\0" * ((4 - len(row) % 4) % 4)
+    pixels = row * height
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    return header + info + pixels
+
+
+def tga_picture(width, height, bgra):
+    """A 32-bit TGA of one colour with its alpha, stored from the top."""
+    header = struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, width, height, 32, 0x28)
+    return header + bytes(bgra) * (width * height)
+
+
+def png_picture(width, height, rgb):
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    raw = (b"\0" + bytes(rgb) * width) * height
+    return (b"\x89PNG\r\n\x1a\n" +
+            chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+
+
+def list_rows(fields):
+    """The rows of a list event as lists of texts (bytes)."""
+    if not fields["rows"]:
+        return []
+    return [[bytes.fromhex(cell) for cell in row.split("|")] for row in fields["rows"].split(";")]
+
+
+class StudioTest(e2e.E2eTestCase):
+
+    run_batch = test_cli.CliTest.run_batch
+
+    def setUp(self):
+        super().setUp()
+        if not STUDIO:
+            raise unittest.SkipTest("VelmoraStudio.exe is not built")
+
+    def studio(self, arguments, steps, answers=(), dialog_inputs=(), screenshots=False):
+        result = self.scenario.run(arguments, program=STUDIO, main_window="VelmoraStudio",
+                                   steps=list(steps), answers=answers,
+                                   dialog_inputs=dialog_inputs, screenshots=screenshots,
+                                   timeout_ms=120000)
+        self.assertExit(result, 0)
+        return result
+
+    def test_an_archive_opens_as_a_list_and_pictures_preview_over_a_checkerboard(self):
+        self.scenario.write_wdf("art.wdf", [
+            (0x10, e2e.gbk("标题\r\n")),
+            (0xA1B2, bmp_picture(40, 20, (0, 0, 255))),        # red
+            (0xA1B3, tga_picture(40, 20, (255, 0, 0, 0))),     # blue, wholly transparent
+            (0xA1B4, png_picture(40, 20, (0, 255, 0))),        # green
+            (0xA1B2, b""),
+        ])
+        result = self.studio(b'"' + self.scenario.win("art.wdf") + b'"', [
+            "list 10",
+            "text %d" % ID["IDC_STATUS"],
+            "select-wait 1 %d" % ID["IDC_PREVIEW_INFO"],
+            "screenshot-child %d bmp" % ID["IDC_PREVIEW"],
+            "select-wait 2 %d" % ID["IDC_PREVIEW_INFO"],
+            "screenshot-child %d tga" % ID["IDC_PREVIEW"],
+            "select-wait 3 %d" % ID["IDC_PREVIEW_INFO"],
+            "screenshot-child %d png" % ID["IDC_PREVIEW"],
+            "text %d" % ID["IDC_PREVIEW_INFO"],
+            "close",
+        ], screenshots=True)
+        listing = e2e.event_fields(result, "list")[0]
+        self.assertEqual("5", listing["count"], result.describe())
+        rows = list_rows(listing)
+        self.assertEqual([e2e.gbk(c) for c in ("0", "00000010", "6", "text", "未改动", "")], rows[0])
+        self.assertEqual([r[3] for r in rows], [b"text", b"bmp", b"tga", b"png", b"empty"])
+        self.assertEqual([r[1] for r in rows][4], b"0000A1B2")
+        status = bytes.fromhex(e2e.event_fields(result, "text")[0]["text"])
+        self.assertEqual(e2e.gbk("5 个条目，0 处改动，共 %s 字节" %
+                                 "{:,}".format(len(self.scenario.read("art.wdf")) - 12 - 5 * 16)),
+                         status)
+        self.assertEqual(e2e.gbk("40 × 20 像素"), bytes.fromhex(e2e.event_fields(result, "text")[1]["text"]))
+
+        # Each picture at 100 % in the middle of the pane's picture area.
+        for name, expected in (("bmp", (255, 0, 0)), ("png", (0, 255, 0))):
+            width, height, pixel = e2e.read_bmp(self.scenario.path(name + ".bmp"))
+            centre = pixel(width // 2, (height + 30) // 2)
+            self.assertEqual(expected, centre, "%s preview, centre pixel" % name)
+        width, height, pixel = e2e.read_bmp(self.scenario.path("tga.bmp"))
+        checker = {pixel(width // 2 + dx, (height + 30) // 2 + dy) for dx in range(-16, 16, 2)
+                   for dy in range(-8, 8, 2)}
+        self.assertEqual({(0xCC, 0xCC, 0xCC), (0x99, 0x99, 0x99)}, checker,
+                         "a transparent picture shows the checkerboard")
+
+    def test_a_dropped_file_and_a_delete_are_saved_and_rebuilt_as_the_terminal_tool_does(self):
+        shutil.copytree(EXAMPLE, self.scenario.path("demo"))
+        self.scenario.write("edited/00000002.txt", "第二项，改过\r\n")
+        steps = [
+            "drop 1 " + self.scenario.win("edited\\00000002.txt").decode("gbk"),
+            "select 3",
+            "command %d" % ID["IDM_DELETE"],
+            "list 4",
+            "command %d" % ID["IDM_UNDO"],
+            "command %d" % ID["IDM_REDO"],
+            "command %d" % ID["IDM_SAVE"],
+            "text %d" % ID["IDC_STATUS"],
+            "command %d" % ID["IDM_REBUILD"],
+            "wait-ms 200",
+            "close",
+        ]
+        script = self.scenario.win("scripts\\mod.vlm").decode("gbk")
+        os.makedirs(self.scenario.path("scripts"))
+        result = self.studio(b'"' + self.scenario.win("demo\\ui.wdf") + b'"', steps,
+                             answers=("no",), dialog_inputs=(script, "-"))
+        rows = list_rows(e2e.event_fields(result, "list")[0])
+        self.assertEqual(e2e.gbk("替换为文件 ") + self.scenario.win("edited\\00000002.txt"),
+                         rows[1][4], result.describe())
+        self.assertEqual(e2e.gbk("删除"), rows[3][4])
+        self.assertEqual(e2e.gbk("6 个条目，2 处改动，共 441 字节"),
+                         bytes.fromhex(e2e.event_fields(result, "text")[0]["text"]))
+        # The rebuild ran, and the question to open the result was answered No.
+        self.assertEqual(1, len(result.boxes), result.describe())
+        self.assertEqual(e2e.gbk("已生成 ") + self.scenario.win("scripts\\mod.wdf") +
+                         e2e.gbk("。现在打开它吗？"), result.boxes[0].text)
+
+        studio_script = self.scenario.read("scripts/mod.vlm")
+        built = self.scenario.read("scripts/mod.wdf")
+        os.remove(self.scenario.path("scripts/mod.wdf"))
+        codes = self.run_batch([
+            b"CLI script --from-dir edited -o scripts\\cli.vlm demo\\ui.wdf > script.txt 2>&1",
+            b"echo script=%ERRORLEVEL%> codes.txt",
+            b"CLI run --yes scripts\\mod.vlm > run.txt 2>&1",
+            b"echo run=%ERRORLEVEL%>> codes.txt",
+        ])
+        self.assertEqual({"script": 0, "run": 0}, codes, self.scenario.read("run.txt"))
+        self.assertEqual(self.scenario.read("scripts/cli.vlm") + b"@00000004=@Delete\r\n",
+                         studio_script)
+        self.assertEqual(self.scenario.read("scripts/mod.wdf"), built)
+        source = dict(wdf.entries(self.scenario.read("demo/ui.wdf")))
+        self.assertEqual([(1, source[1]), (2, e2e.gbk("第二项，改过\r\n")), (3, source[3]),
+                          (5, source[5]), (6, source[6])], wdf.entries(built))
+
+    def test_closing_with_unsaved_changes_asks_and_cancel_keeps_the_window(self):
+        shutil.copytree(EXAMPLE, self.scenario.path("demo"))
+        before = self.scenario.read("demo/ui.wdf")
+        result = self.studio(b'"' + self.scenario.win("demo\\ui.wdf") + b'"', [
+            "select 0",
+            "command %d" % ID["IDM_DELETE"],
+            "close",
+            "list 1",  # runs only once the question is answered Cancel: the window is still there
+            "close",
+        ], answers=("cancel", "no"))
+        self.assertEqual(2, len(result.boxes), result.describe())
+        for box in result.boxes:
+            self.assertEqual(e2e.gbk("是否保存对 未保存的脚本 的改动？"), box.text)
+            self.assertEqual(sorted([6, 7, 2]), box.button_ids)
+            self.assertEqual("question", box.icon)
+        self.assertEqual("6", e2e.event_fields(result, "list")[0]["count"])
+        self.assertEqual(["demo/demo.vlm", "demo/extra/icons.wdf", "demo/pictures/title.bmp",
+                          "demo/ui.wdf"], [f for f in self.scenario.files() if f.startswith("demo")])
+        self.assertEqual(before, self.scenario.read("demo/ui.wdf"))
+
+    def test_a_damaged_archive_opens_with_its_findings_and_its_bad_entry_marked(self):
+        # Entry 2's size reaches far beyond the end of the file.
+        self.scenario.write("broken.wdf", wdf.header(3, 12 + 17) + b"goodbad entryfine" +
+                            wdf.index_entry(1, 12, 4) + wdf.index_entry(2, 16, 0x7FFFFFF0) +
+                            wdf.index_entry(3, 25, 4))
+        self.scenario.write("not-an-archive.wdf", b"hello")
+        result = self.studio(b'"' + self.scenario.win("broken.wdf") + b'"', [
+            "text %d" % ID["IDC_FINDINGS"],
+            "list 3",
+            "select 1",
+            "select 2",
+            "drop-window " + self.scenario.win("not-an-archive.wdf").decode("gbk"),
+            "text %d" % ID["IDC_FINDINGS"],
+            "list 3",
+            "close",
+        ])
+        findings = [bytes.fromhex(f["text"]) for f in e2e.event_fields(result, "text")]
+        self.assertTrue(findings[0].startswith(e2e.gbk("检查发现 1 个错误、")), shown_all(findings))
+        self.assertTrue(findings[0].endswith(b"@00000002 (1)"), shown_all(findings))
+        rows = list_rows(e2e.event_fields(result, "list")[0])
+        self.assertEqual(e2e.gbk("条目的内容不在文件之内，无法读取"), rows[1][4])
+        self.assertEqual(b"out-of-bounds", rows[1][3])
+        self.assertEqual(e2e.gbk("未改动"), rows[2][4])
+        self.assertTrue(findings[1].endswith(e2e.gbk("not-an-archive.wdf 不是一个有效的WDF文件")),
+                        shown_all(findings))
+        self.assertEqual("0", e2e.event_fields(result, "list")[1]["count"])
+
+    def test_compare_marks_the_entries_that_differ_from_another_archive(self):
+        self.scenario.write_wdf("old.wdf", [(1, b"one"), (2, b"two"), (2, b"two again")])
+        self.scenario.write_wdf("new.wdf", [(2, b"two"), (1, b"ONE"), (9, b"nine")])
+        result = self.studio(b'"' + self.scenario.win("old.wdf") + b'"', [
+            "command %d" % ID["IDM_COMPARE"],
+            "text %d" % ID["IDC_FINDINGS"],
+            "list 3",
+            "close",
+        ], dialog_inputs=(self.scenario.win("new.wdf").decode("gbk"),))
+        self.assertEqual(e2e.gbk("与 ") + self.scenario.win("new.wdf") +
+                         e2e.gbk(" 比较：2 个条目不同，1 个条目只在对方中"),
+                         bytes.fromhex(e2e.event_fields(result, "text")[0]["text"]), result.describe())
+        self.assertEqual([e2e.gbk(t) for t in ("不同", "相同", "对方没有")],
+                         [row[5] for row in list_rows(e2e.event_fields(result, "list")[0])])
+
+
+def shown_all(texts):
+    return "\n".join(e2e.shown(text) for text in texts)
+
+
+if __name__ == "__main__":
+    e2e.main()
