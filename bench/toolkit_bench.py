@@ -6,7 +6,9 @@
 Makes an archive of ENTRIES entries (default 70,000) of 1 to 2,000 bytes each in a temporary
 folder, then runs each command RUNS times (default 5) and prints the median time and its ratio
 to the median time of `cat ARCHIVE > /dev/null` measured in the same run. extract is compared
-with `cp -r` of a folder holding the same files, which writes the same bytes the same way."""
+with `cp -r` of a folder holding the same files, which writes the same bytes the same way. diff
+compares the archive with a copy in which every 500th entry differs, against `cat` of both
+archives, and reports its peak memory beside the archives' size."""
 
 import os
 import shutil
@@ -20,8 +22,13 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import wdf  # noqa: E402
 
 
-def make_archive(path, count):
-    wdf.write_file(path, ((k, bytes([k % 251]) * (1 + (k * 7919) % 2000)) for k in range(count)))
+def make_archive(path, count, changed_every=0):
+    """Entries of 1 to 2,000 bytes; with changed_every, every changed_every-th entry holds other
+    bytes of the same size."""
+    def changed(k):
+        return 1 if changed_every and k % changed_every == changed_every - 1 else 0
+    wdf.write_file(path, ((k, bytes([(k + changed(k)) % 251]) * (1 + (k * 7919) % 2000))
+                          for k in range(count)))
 
 
 def median_seconds(command, runs, cwd, before=None):
@@ -54,6 +61,18 @@ def main():
                               ("verify", "verify big.wdf")):
             t = median_seconds("%s %s" % (velmora, command), runs, work)
             print("%-28s %8.3f s  %6.1f x cat" % (name, t, t / cat))
+        make_archive(os.path.join(work, "big2.wdf"), count, changed_every=500)
+        both = median_seconds("cat big.wdf big2.wdf > /dev/null", runs, work)
+        print("%-28s %8.3f s" % ("cat of both (baseline)", both))
+        for name, command in (("diff", "diff big.wdf big2.wdf"),
+                              ("diff --patch", "diff --patch p --force big.wdf big2.wdf")):
+            t = median_seconds("%s %s || test $? = 1" % (velmora, command), runs, work)
+            print("%-28s %8.3f s  %6.1f x cat" % (name, t, t / both))
+        measured = subprocess.run(["/usr/bin/time", "-f", "%M", velmora, "diff", "big.wdf",
+                                   "big2.wdf"], cwd=work, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.PIPE)
+        peak = measured.stderr.decode().split()[-1] if measured.stderr else "?"
+        print("diff peak memory: %s KiB (archives: %d KiB each)" % (peak, size // 1024))
         print("%-28s %8.3f s" % ("cp -r of the files (baseline)", copy))
         t = median_seconds("%s extract -o out big.wdf" % velmora, runs, work, clear)
         print("%-28s %8.3f s  %6.1f x cp -r" % ("extract", t, t / copy))

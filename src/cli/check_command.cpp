@@ -101,9 +101,13 @@ void PrintSummary(Console& console, const JobState& job, const CheckView& view,
   text += say("Source:  ", "源文件：  ") + job.SourcePath + say(" (", "（") +
           Number(job.SourceCount) + say(" entries)", " 个条目）") + "\r";
   text += say("Target:  ", "目标文件：") + job.TargetPath +
-          (target_existed ? say(" (exists; would be replaced)", "（已存在，将被替换）")
-                          : say(" (new)", "（新文件）")) +
+          (job.InPlace ? say(" (the source itself, patched in place)", "（即源文件，原地修补）")
+           : target_existed ? say(" (exists; would be replaced)", "（已存在，将被替换）")
+                            : say(" (new)", "（新文件）")) +
           "\r";
+  if (!job.BackupPath.empty()) {
+    text += say("Would keep the old archive as ", "原资源包将保留为 ") + job.BackupPath + "\r";
+  }
   for (const std::string& directory : files.MadeDirectories()) {
     text += say("Would create the directory ", "将创建目录 ") + directory + "\r";
   }
@@ -111,7 +115,10 @@ void PrintSummary(Console& console, const JobState& job, const CheckView& view,
           Number(counts.SameArchive) + say(" from the same archive, ", " 个取自本资源包，") +
           Number(counts.OtherArchive) + say(" from another archive, ", " 个取自其他资源包，") +
           Number(counts.File) + say(" from a file, ", " 个取自文件，") + Number(counts.Deleted) +
-          say(" deleted", " 个删除") + "\r";
+          say(" deleted", " 个删除") +
+          (job.AddedCount > 0 ? say(", ", "，") + Number(job.AddedCount) + say(" added", " 个新增")
+                              : std::string()) +
+          "\r";
   text += say("New archive: ", "新资源包：") + Number(job.TargetCount) +
           say(" entries, ", " 个条目，") + Number(files.CreatedSize(job.TargetPath)) +
           say(" bytes", " 字节") + "\r";

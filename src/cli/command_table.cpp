@@ -7,8 +7,8 @@ namespace velmora {
 
 // One line per command; the help lists them in this order.
 static const CommandInfo* const kCommandTable[] = {
-    &kRunCommand,    &kCheckCommand,  &kListCommand, &kExtractCommand,
-    &kVerifyCommand, &kScriptCommand, &kHelpCommand,
+    &kRunCommand,    &kCheckCommand, &kListCommand,    &kExtractCommand, &kVerifyCommand,
+    &kScriptCommand, &kDiffCommand,  &kRestoreCommand, &kHelpCommand,
 };
 
 const std::vector<const CommandInfo*>& Commands() {

@@ -12,6 +12,8 @@ extern const CommandInfo kListCommand;     // what an archive holds
 extern const CommandInfo kExtractCommand;  // entries taken out as files
 extern const CommandInfo kVerifyCommand;   // an archive judged
 extern const CommandInfo kScriptCommand;   // a script made from a folder of edited entries
+extern const CommandInfo kDiffCommand;     // two archives compared, or a patch made of them
+extern const CommandInfo kRestoreCommand;  // an archive's backup put back
 extern const CommandInfo kHelpCommand;     // the tool's own help
 
 }  // namespace velmora

@@ -5,6 +5,7 @@
 #include "cli/terminal_view.h"
 #include "job/pack_run.h"
 #include "job/run_report.h"
+#include "msg/format.h"
 
 namespace velmora {
 namespace {
@@ -18,7 +19,12 @@ bool RunAndReport(JobState& job, FileSystem& files, TerminalView& view) {
     view.ShowError(FailureReport(job));
     return false;
   }
-  if (std::optional<std::string> report = SuccessReport(job)) view.ShowInfo(*report);
+  if (std::optional<std::string> report = SuccessReport(job)) {
+    view.ShowInfo(*report);
+  } else if (!job.BackupPath.empty()) {
+    // Without #RunEnd the run is silent, but where the old archive went must not be.
+    view.ShowInfo(Message(MessageKey::MsgBackupKept, {job.BackupPath}));
+  }
   return true;
 }
 

@@ -55,8 +55,8 @@ std::string ReasonText(const Console& console, const UnusableFile& file) {
     case UnusableReason::kNotAnId:
       return Localized(console, "its name is not an entry's id", "文件名不是条目的 ID");
     case UnusableReason::kNotInArchive:
-      return Localized(console, "the archive has no such entry (a script cannot add entries)",
-                       "归档中没有这个条目（脚本不能增加条目）");
+      return Localized(console, "the archive has no such entry (--add adds it as a new entry)",
+                       "归档中没有这个条目（--add 可将其作为新条目加入）");
     case UnusableReason::kUnreachable:
       return Localized(console,
                        "a later entry of a repeated id, which no rule can reach (rules reach only "
@@ -129,6 +129,7 @@ int RunScript(CommandCall& call) {
   if (!ParseArguments(call.Args,
                       {{0, "from-dir", true},
                        {0, "all", false},
+                       {0, "add", false},
                        {0, "dest", true},
                        {'o', "output", true},
                        {0, "force", false}},
@@ -217,12 +218,12 @@ int RunScript(CommandCall& call) {
                                     {dir}));
   }
 
-  FolderSorting sorting = SortFolderFiles(archive.Index, names);
+  FolderSorting sorting = SortFolderFiles(archive.Index, names, parsed.Has("add"));
   std::vector<ScriptRule> rules;
   size_t unchanged = 0;
   for (const EditedFile& file : sorting.Files) {
     const std::string path = JoinPath(dir, file.Name);
-    if (!parsed.Has("all")) {
+    if (!parsed.Has("all") && !file.Added) {
       bool same = false;
       if (!FileHoldsEntry(call.Files, path, *archive.File, archive.Index.Entries[file.Entry],
                           archive.Index.FileSize, &same)) {
@@ -247,6 +248,7 @@ int RunScript(CommandCall& call) {
       continue;
     }
     rules.push_back(rule);
+    header.AddEntries = header.AddEntries || file.Added;
   }
   for (const UnusableFile& file : sorting.Unusable) {
     console.Err(Localized(console, "not usable: ", "无法使用：") + JoinPath(dir, file.Name) + ": " +
@@ -301,7 +303,8 @@ extern const CommandInfo kScriptCommand = {
     RunScript,
     "write a script that puts a folder of edited entries into an archive",
     "根据一个文件夹中改过的条目生成脚本",
-    "Usage: {tool} script --from-dir DIR [--all] [--dest TARGET] [--force] -o SCRIPT ARCHIVE\n"
+    "Usage: {tool} script --from-dir DIR [--all] [--add] [--dest TARGET] [--force] -o SCRIPT\n"
+    "       ARCHIVE\n"
     "\n"
     "Writes a script that rebuilds ARCHIVE with the files of DIR: one rule line\n"
     "@XXXXXXXX=<path of the file> for each file whose name is an id of the archive (eight\n"
@@ -315,18 +318,20 @@ extern const CommandInfo kScriptCommand = {
     "'{tool} run' both take it.\n"
     "\n"
     "Files that cannot be used are listed and do not stop the command: names that are not ids\n"
-    "of the archive (a script cannot add entries), XXXXXXXX-N names of later entries of a\n"
+    "of the archive (unless --add is given), XXXXXXXX-N names of later entries of a\n"
     "repeated id (no rule can reach them), and names that cannot be written in code page 936.\n"
     "\n"
     "  --from-dir DIR   the folder of edited files\n"
     "  --all            a line for every usable file, changed or not\n"
+    "  --add            a file named after an id the archive lacks becomes a new entry\n"
+    "                   (the script gets #AddEntries=yes)\n"
     "  --dest TARGET    the archive the run writes (#DestFile); default: the script's name\n"
     "                   with the archive's extension, beside the script\n"
     "  -o SCRIPT        the script to write (its folder is created when missing)\n"
     "  --force          replace SCRIPT when it exists\n"
     "\n"
     "Exit status: 0 written; 1 refused or failed; 2 wrong command line.\n",
-    "用法：{tool} script --from-dir 文件夹 [--all] [--dest 目标] [--force] -o 脚本 归档\n"
+    "用法：{tool} script --from-dir 文件夹 [--all] [--add] [--dest 目标] [--force] -o 脚本 归档\n"
     "\n"
     "生成一个用文件夹中的文件重建归档的脚本：文件名是归档中条目 ID 的每个文件（8 位十六进制\n"
     "数字，后面可带 . 和扩展名，即 '{tool} extract' 所用的文件名）对应一行规则\n"
@@ -336,12 +341,13 @@ extern const CommandInfo kScriptCommand = {
     "各个文件，并按 Windows 上写的脚本保存：936 代码页（GBK）、CR LF 换行、反斜杠。\n"
     "Velmora.exe 和 '{tool} run' 都能执行它。\n"
     "\n"
-    "无法使用的文件会被列出，但不会中止命令：文件名不是归档中的 ID（脚本不能增加条目）、\n"
+    "无法使用的文件会被列出，但不会中止命令：文件名不是归档中的 ID（除非给出 --add）、\n"
     "重复 ID 中靠后条目的 XXXXXXXX-N 文件（规则无法指向它们），以及无法用 936 代码页写出的\n"
     "文件名。\n"
     "\n"
     "  --from-dir 文件夹   改过的文件所在的文件夹\n"
     "  --all               为每个可用的文件都写规则，无论是否改动\n"
+    "  --add               以归档中没有的 ID 命名的文件作为新条目加入（脚本带 #AddEntries=yes）\n"
     "  --dest 目标         执行时写出的归档（#DestFile）；默认为脚本旁边、与脚本同名并带归档\n"
     "                      扩展名的文件\n"
     "  -o 脚本             要写出的脚本（所在文件夹不存在时创建）\n"

@@ -33,7 +33,8 @@ bool ParseEditedFileName(const std::string& name, EditedFileName* parsed) {
   return true;
 }
 
-FolderSorting SortFolderFiles(const ArchiveIndex& index, const std::vector<std::string>& names) {
+FolderSorting SortFolderFiles(const ArchiveIndex& index, const std::vector<std::string>& names,
+                              bool add) {
   // Per id: the first entry with it and how many entries have it.
   struct IdEntries {
     size_t First = 0;
@@ -46,6 +47,7 @@ FolderSorting SortFolderFiles(const ArchiveIndex& index, const std::vector<std::
   }
   FolderSorting sorting;
   std::map<size_t, EditedFile> by_entry;  // keeps the index order
+  std::map<uint32_t, EditedFile> added;   // new entries, by id
   for (const std::string& name : names) {
     EditedFileName parsed;
     if (!ParseEditedFileName(name, &parsed)) {
@@ -53,7 +55,13 @@ FolderSorting SortFolderFiles(const ArchiveIndex& index, const std::vector<std::
       continue;
     }
     auto found = ids.find(parsed.Id);
-    if (found == ids.end() || parsed.Occurrence > found->second.Count) {
+    if (add && found == ids.end() && parsed.Occurrence == 1) {
+      auto inserted = added.emplace(parsed.Id, EditedFile{0, parsed.Id, name, true});
+      if (!inserted.second) {
+        sorting.Unusable.push_back(
+            {name, UnusableReason::kSecondFile, inserted.first->second.Name});
+      }
+    } else if (found == ids.end() || parsed.Occurrence > found->second.Count) {
       sorting.Unusable.push_back({name, UnusableReason::kNotInArchive, {}});
     } else if (parsed.Occurrence > 1) {
       sorting.Unusable.push_back({name, UnusableReason::kUnreachable, {}});
@@ -67,6 +75,7 @@ FolderSorting SortFolderFiles(const ArchiveIndex& index, const std::vector<std::
     }
   }
   for (auto& file : by_entry) sorting.Files.push_back(std::move(file.second));
+  for (auto& file : added) sorting.Files.push_back(std::move(file.second));
   return sorting;
 }
 

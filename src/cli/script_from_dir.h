@@ -24,7 +24,7 @@ bool ParseEditedFileName(const std::string& name, EditedFileName* parsed);
 
 enum class UnusableReason {
   kNotAnId,       // the name is not an entry's name
-  kNotInArchive,  // no entry has that id (or that many entries with it): a script cannot add one
+  kNotInArchive,  // no entry has that id (or that many entries with it), and no entry is added
   kUnreachable,   // a later entry of a repeated id, which no rule can reach
   kSecondFile,    // another file already names the same entry
   kNoCp936Form,   // the name has a character that code page 936 lacks
@@ -42,6 +42,7 @@ struct EditedFile {
   size_t Entry = 0;  // the first entry with the id, in index order
   uint32_t Id = 0;
   std::string Name;
+  bool Added = false;  // an id the archive lacks, to be added as a new entry
 };
 
 struct FolderSorting {
@@ -50,6 +51,8 @@ struct FolderSorting {
 };
 
 // Sorts the names of the folder's files (sorted by their bytes) against the archive's index.
-FolderSorting SortFolderFiles(const ArchiveIndex& index, const std::vector<std::string>& names);
+// With `add`, a file named after an id the archive lacks is a new entry, placed after the others.
+FolderSorting SortFolderFiles(const ArchiveIndex& index, const std::vector<std::string>& names,
+                              bool add = false);
 
 }  // namespace velmora

@@ -57,6 +57,21 @@ TEST(ScriptFromDirTest, FolderFilesSortedAgainstTheIndex) {
     EXPECT_EQ(sorting.Unusable[k].Reason, unusable[k].second) << unusable[k].first;
   }
   EXPECT_EQ(sorting.Unusable[2].Other, "00000020.bmp");
+
+  // With --add, ids the archive lacks become new entries behind the others; later entries of
+  // an id the archive lacks, and a second file for one, stay unusable.
+  const FolderSorting adding = SortFolderFiles(
+      index, {"00000005.bin", "00000005.txt", "00000010.bin", "00000040-2.bin", "00000040.bin"},
+      true);
+  ASSERT_EQ(adding.Files.size(), 3u);
+  EXPECT_EQ(adding.Files[0].Name, "00000010.bin");
+  EXPECT_FALSE(adding.Files[0].Added);
+  EXPECT_EQ(adding.Files[1].Name, "00000005.bin");
+  EXPECT_TRUE(adding.Files[1].Added);
+  EXPECT_EQ(adding.Files[2].Name, "00000040.bin");
+  ASSERT_EQ(adding.Unusable.size(), 2u);
+  EXPECT_EQ(adding.Unusable[0].Reason, UnusableReason::kSecondFile);
+  EXPECT_EQ(adding.Unusable[1].Reason, UnusableReason::kNotInArchive);
 }
 
 TEST(ScriptFromDirTest, PathsAsRuleValues) {

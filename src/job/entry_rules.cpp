@@ -280,6 +280,20 @@ bool FindEntryInSource(const JobState& job, WdfEntry& entry, uint32_t count, uin
   return true;
 }
 
+bool ResolveNewEntry(JobState& job, FileSystem& files, RunBuffers& buffers, Stream& source,
+                     uint32_t count, uint32_t id) {
+  const int line = job.Script ? FindScriptKey(*job.Script, EntryKey(id)) : -1;
+  if (line < 0) return true;
+  const RuleKind kind =
+      ClassifyRuleValue(CleanScriptValue(ScriptValueAt(*job.Script, line), true)).Kind;
+  if (kind == RuleKind::kKeep || kind == RuleKind::kDelete) return true;
+  WdfEntry entry;
+  entry.Id = id;
+  if (!EntryResolver(job, files, buffers, source, count, entry).Resolve()) return false;
+  ++job.AddedCount;
+  return true;
+}
+
 bool WriteHeldBytes(JobState& job, RunBuffers& buffers) {
   if (buffers.Target.WriteHeld()) return true;
   job.ErrorText =

@@ -50,6 +50,13 @@ struct RunBuffers {
 bool ResolveEntry(JobState& job, FileSystem& files, RunView& view, RunBuffers& buffers,
                   Stream& source, uint32_t count, uint32_t i, WdfEntry& entry);
 
+// Appends the new entry `id` that a rule line names and the source lacks (#AddEntries=yes), its
+// bytes taken as the line's value says. A line that asks to keep or delete is left as it is:
+// there is nothing to keep or delete, and it stays not executed. False with ErrorText set when
+// the rule cannot be carried out.
+bool ResolveNewEntry(JobState& job, FileSystem& files, RunBuffers& buffers, Stream& source,
+                     uint32_t count, uint32_t id);
+
 // Writes the bytes `buffers` still hold; when that fails, the run's failure is the write's
 // (recorded in ErrorText) and the result is false.
 bool WriteHeldBytes(JobState& job, RunBuffers& buffers);

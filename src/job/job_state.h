@@ -48,12 +48,17 @@ struct JobState {
   // An existing target, held open without sharing for the whole run so that it stays as it was
   // until the new archive replaces it; empty when the target did not exist.
   std::unique_ptr<Stream> OldTarget;
+  // The run writes its source anew in place (#InPlace=yes and the target is the source): the old
+  // archive is kept under BackupPath when the new one takes its name.
+  bool InPlace = false;
+  std::string BackupPath;
 
   uint32_t SourceCount = 0;
   uint32_t SourceIndexOffset = 0;
   std::vector<WdfEntry> SourceIndex;
   std::vector<WdfEntry> TargetIndex;
   uint32_t TargetCount = 0;
+  uint32_t AddedCount = 0;  // entries of TargetIndex that no source entry stands for
   // The first index in SourceIndex of every Id, built once per run by the worker. Ids in
   // SourceIndex never change during a run (internal references redirect only Offset and Size),
   // so it answers "the first entry with this Id" as a scan from the start would. Released with

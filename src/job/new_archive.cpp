@@ -1,5 +1,6 @@
 #include "job/new_archive.h"
 
+#include "job/archive_backups.h"
 #include "msg/format.h"
 #include "sys/system_error.h"
 
@@ -18,6 +19,31 @@ void DiscardNewArchive(JobState& job, FileSystem& files) noexcept {
   job.OldTarget.reset();
 }
 
+namespace {
+
+// The new archive takes the name of its own source, whose old bytes are kept as a backup. A
+// failed step leaves the old archive under its name; should even that be out of reach, the new
+// archive is kept where it is, so that the next run or restore finishes the swap.
+bool SwapInPlace(JobState& job, FileSystem& files, const std::string& written,
+                 std::string* failure) {
+  job.SourceStream.reset();  // the source is the archive renamed: it cannot stay open
+  SwapStep failed = SwapStep::kNone;
+  if (SwapInNewArchive(files, job.TargetPath, written, &job.BackupPath, &failed)) {
+    job.TargetWritePath.clear();
+    return true;
+  }
+  const std::string reason = LastSystemErrorText();
+  *failure = failed == SwapStep::kPlaceNew
+                 ? Message(MessageKey::MsgTargetReplaceFailed, {job.TargetPath, reason})
+                 : Message(MessageKey::MsgBackupFailed, {job.TargetPath, reason});
+  job.BackupPath.clear();
+  if (!files.FileIsPresent(job.TargetPath)) job.TargetWritePath.clear();
+  DiscardNewArchive(job, files);
+  return false;
+}
+
+}  // namespace
+
 bool CommitNewArchive(JobState& job, FileSystem& files, std::string* failure) {
   const std::string written = job.TargetWritePath.empty() ? job.TargetPath : job.TargetWritePath;
   if (!job.TargetStream || !job.TargetStream->Flush()) {
@@ -27,6 +53,7 @@ bool CommitNewArchive(JobState& job, FileSystem& files, std::string* failure) {
   }
   job.TargetStream.reset();
   job.OldTarget.reset();  // a file held open cannot be replaced
+  if (job.InPlace) return SwapInPlace(job, files, written, failure);
   if (written != job.TargetPath && !files.RenameReplacing(written, job.TargetPath)) {
     *failure = Message(MessageKey::MsgTargetReplaceFailed, {job.TargetPath, LastSystemErrorText()});
     DiscardNewArchive(job, files);

@@ -21,6 +21,10 @@ void DiscardNewArchive(JobState& job, FileSystem& files) noexcept;
 // the new archive is given up (DiscardNewArchive), the old target stays, and `*failure` is the
 // run's message: the target-write failure when the bytes could not be flushed, the replacement
 // failure when the name could not be taken, each with the system's reason.
+//
+// In place (job.InPlace) the source is closed and the old archive is kept under a new backup
+// name (BackupPath) before the new one takes its name (SwapInNewArchive); the backup's failure
+// is MsgBackupFailed.
 bool CommitNewArchive(JobState& job, FileSystem& files, std::string* failure);
 
 }  // namespace velmora

@@ -9,6 +9,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "job/added_entries.h"
 #include "job/entry_rules.h"
 #include "job/new_archive.h"
 #include "msg/format.h"
@@ -113,12 +114,29 @@ bool WriteNewArchive(JobState& job, FileSystem& files, RunView& view) {
   }
   BuildSourceIdLookup(job);
 
+  // New entries (#AddEntries=yes) go in among the source's entries, or behind them all.
+  NewEntries added;
+  if (job.Script && ScriptKeySaysYes(*job.Script, "#AddEntries")) {
+    added = FindNewEntries(*job.Script, job.SourceIndex, job.SourceIds);
+  }
+  size_t next_added = 0;
   RunBuffers buffers(*job.TargetStream);
-  const EntryStep step = [&job, &files, &view, &buffers](Stream& source, uint32_t count, uint32_t i,
-                                                         WdfEntry& entry) {
-    return ResolveEntry(job, files, view, buffers, source, count, i, entry);
+  const auto add_before = [&](Stream& source, uint32_t count, const WdfEntry* entry) {
+    while (next_added < added.Ids.size() &&
+           (!entry || NewEntryGoesBefore(added, added.Ids[next_added], entry->Id))) {
+      if (!ResolveNewEntry(job, files, buffers, source, count, added.Ids[next_added++])) {
+        return false;
+      }
+    }
+    return true;
   };
-  const bool walked = WalkSourceIndex(job, view, step, job.SourceCount);
+  const EntryStep step = [&job, &files, &view, &buffers, &add_before](
+                             Stream& source, uint32_t count, uint32_t i, WdfEntry& entry) {
+    return add_before(source, count, &entry) &&
+           ResolveEntry(job, files, view, buffers, source, count, i, entry);
+  };
+  const bool walked = WalkSourceIndex(job, view, step, job.SourceCount) &&
+                      add_before(*job.SourceStream, job.SourceCount, nullptr);
   // Whatever ended the walk, bytes it held back are written first: a write that fails then is
   // the run's failure, as it would have been at the entry those bytes belong to. No rule line
   // has been reached since they were taken, so the failing rule stays the same.

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "job/archive_backups.h"
 #include "job/new_archive.h"
 #include "job/paths.h"
 #include "msg/format.h"
@@ -13,10 +14,6 @@
 namespace velmora {
 
 namespace {
-
-// How many names beside an existing target are tried for the new archive before giving up.
-constexpr int kTemporaryNameAttempts = 100;
-constexpr char kTemporarySuffix[] = ".vlmtmp";
 
 // The cleaned value of `key` when the script has that key.
 bool ScriptValue(const ScriptLines& script, const char* key, bool keep_escapes,
@@ -50,13 +47,6 @@ bool EnsureDirectory(FileSystem& files, const std::string& dir, std::string* rea
   return false;
 }
 
-// The temporary names beside the target: TargetPath + ".vlmtmp", then ".vlmtmp1", ...
-std::string TemporaryName(const std::string& target_path, int attempt) {
-  std::string path = target_path + kTemporarySuffix;
-  if (attempt > 0) path += std::to_string(attempt);
-  return path;
-}
-
 // Creates the temporary file for the new archive under the first name that can be had. A file
 // already under a name is what a run left when it was killed, and is removed; one that a stream
 // still holds belongs to a run writing the same target right now, which refuses this run with
@@ -65,7 +55,7 @@ std::string TemporaryName(const std::string& target_path, int attempt) {
 bool CreateTemporaryFile(JobState& job, FileSystem& files, std::string* reason) {
   int removed = 0;
   for (int attempt = 0; attempt < kTemporaryNameAttempts;) {
-    const std::string path = TemporaryName(job.TargetPath, attempt);
+    const std::string path = TemporaryArchiveName(job.TargetPath, attempt);
     job.TargetStream = files.CreateNewExclusive(path);
     if (job.TargetStream) {
       job.TargetWritePath = path;
@@ -95,7 +85,11 @@ bool CreateTemporaryFile(JobState& job, FileSystem& files, std::string* reason) 
 // for the whole run: nothing else may change it meanwhile, a second run on the same target is
 // refused, and a target that names the open source in another form, or a directory, cannot be
 // opened at all. Only a name under which nothing exists is left free.
+//
+// A run in place writes over its own source, which it holds open itself and which is kept as a
+// backup when the run succeeds (CommitNewArchive): it only needs the temporary file.
 bool CreateTarget(JobState& job, FileSystem& files, bool target_exists, std::string* reason) {
+  if (job.InPlace) return CreateTemporaryFile(job, files, reason);
   job.OldTarget = files.OpenExclusive(job.TargetPath);
   if (!job.OldTarget) {
     const unsigned long code = LastSystemError();
@@ -142,6 +136,13 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
   }
   job.SourceName = source_name;
   job.SourcePath = job.SourceDir + job.SourceName;
+  const bool in_place_allowed = ScriptKeySaysYes(script, "#InPlace");
+  if (in_place_allowed) {
+    // A run in place that was cut short between its two renames left the archive's name free
+    // and the complete new archive beside it: that is finished first.
+    std::string completed;
+    RecoverInterruptedSwap(files, job.SourcePath, &completed);
+  }
   if (!files.FileIsPresent(job.SourcePath)) {
     view.ShowError(Message(MessageKey::MsgSourceNotFound, {job.SourcePath}));
     return false;
@@ -165,11 +166,16 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
   }
   job.TargetPath = job.TargetDir + target_name;
   if (EqualFoldingAscii(job.SourcePath, job.TargetPath)) {
-    view.ShowError(Message(MessageKey::MsgTargetSameAsSource, {job.TargetPath, job.SourcePath}));
-    return false;
+    if (!in_place_allowed) {
+      view.ShowError(Message(MessageKey::MsgTargetSameAsSource, {job.TargetPath, job.SourcePath}));
+      return false;
+    }
+    job.InPlace = true;
   }
   const bool target_exists = files.FileIsPresent(job.TargetPath);
-  if (target_exists && !Confirmed(view, Message(MessageKey::MsgTargetExists, {job.TargetPath}))) {
+  // Nothing is overwritten in place: the old archive is kept as a backup.
+  if (target_exists && !job.InPlace &&
+      !Confirmed(view, Message(MessageKey::MsgTargetExists, {job.TargetPath}))) {
     return false;
   }
 

@@ -49,10 +49,19 @@ std::optional<std::string> SuccessReport(const JobState& job) {
   if (report.empty()) {
     report = Message(MessageKey::MsgPackSucceeded, {job.SourcePath, job.TargetPath});
   }
-  if (job.TargetCount != job.SourceCount) {
+  const int64_t deleted = static_cast<int64_t>(job.SourceCount) + job.AddedCount -
+                          static_cast<int64_t>(job.TargetCount);
+  if (deleted > 0) {
     report += "\r\r";
-    report += Message(MessageKey::MsgDeletedCount,
-                      {job.TargetCount, static_cast<int64_t>(job.SourceCount) - job.TargetCount});
+    report += Message(MessageKey::MsgDeletedCount, {job.TargetCount, deleted});
+  }
+  if (job.AddedCount > 0) {
+    report += deleted > 0 ? "\r" : "\r\r";
+    report += Message(MessageKey::MsgAddedCount, {job.AddedCount});
+  }
+  if (!job.BackupPath.empty()) {
+    report += "\r\r";
+    report += Message(MessageKey::MsgBackupKept, {job.BackupPath});
   }
   std::string unexecuted = UnexecutedRules(script);
   if (!unexecuted.empty()) {

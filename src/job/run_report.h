@@ -20,7 +20,8 @@ std::string FailureReport(const JobState& job);
 
 // The information report of a successful run, or nothing when the script has no #RunEnd line:
 // the script's own end text (or the standard success message), then the number of deleted
-// entries when any were deleted, then the rule lines that no entry reached.
+// entries when any were deleted, the number of added entries when any were added, the backup a
+// run in place kept, then the rule lines that no entry reached.
 std::optional<std::string> SuccessReport(const JobState& job);
 
 // "\r" and one cleaned line for every rule line that no entry reached, in script order.

@@ -173,6 +173,11 @@ std::string CleanScriptValue(const std::string& value, bool keep_escapes) {
   return cleaned;
 }
 
+bool ScriptKeySaysYes(const ScriptLines& script, const char* key) {
+  const int line = FindScriptKey(script, key);
+  return line >= 0 && EqualFoldingAscii(CleanScriptValue(ScriptValueAt(script, line), true), "yes");
+}
+
 std::string EntryKey(uint32_t id) { return "@" + FormatId(id); }
 
 std::string LastPathSegment(const std::string& text) {

@@ -73,6 +73,10 @@ inline std::string ScriptNameAt(const ScriptLines& script, int index) {
 // `keep_escapes` is false, turns each backslash-n into a carriage return (character-aware).
 std::string CleanScriptValue(const std::string& value, bool keep_escapes);
 
+// True when the script has the line `key`=yes (the value in any letter case). Such switches are
+// how new behaviour is asked for: earlier versions ignore keys they do not know.
+bool ScriptKeySaysYes(const ScriptLines& script, const char* key);
+
 // '@' and the eight upper-case hexadecimal digits of `id`.
 std::string EntryKey(uint32_t id);
 

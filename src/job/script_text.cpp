@@ -47,6 +47,7 @@ std::string RebuildScriptText(const ScriptHeader& header, const std::vector<Scri
   line("#SrcFile", header.SrcFile);
   if (!header.DestPath.empty()) line("#DestPath", header.DestPath);
   if (!header.DestFile.empty()) line("#DestFile", header.DestFile);
+  if (header.AddEntries) line("#AddEntries", "yes");
   for (const ScriptRule& rule : rules) line(EntryKey(rule.Id), rule.Value);
   return text;
 }

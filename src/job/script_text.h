@@ -29,6 +29,7 @@ struct ScriptHeader {
   std::string SrcFile;
   std::string DestPath;
   std::string DestFile;
+  bool AddEntries = false;  // #AddEntries=yes
 };
 
 struct ScriptRule {

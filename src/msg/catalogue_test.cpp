@@ -71,9 +71,12 @@ std::string ExpectedPlaceholders(MessageKey key) {
     case MessageKey::MsgScriptError:
     case MessageKey::MsgTargetWriteFailed:
     case MessageKey::MsgTargetReplaceFailed:
+    case MessageKey::MsgBackupFailed:
       return "ss";
     case MessageKey::MsgDeletedCount:
       return "dd";
+    case MessageKey::MsgAddedCount:
+      return "d";
     default:
       return "s";
   }
@@ -98,7 +101,7 @@ TEST(Catalogue, KeysAndIdsAreDistinct) {
     EXPECT_EQ(entry.Id, static_cast<unsigned>(entry.Key)) << entry.Name;
     EXPECT_EQ(0, std::string(entry.Name).compare(0, 3, "Msg")) << entry.Name;
   }
-  EXPECT_EQ(36u, CatalogueList().size());
+  EXPECT_EQ(39u, CatalogueList().size());
 }
 
 TEST(Catalogue, KeyMissingFromTheResourcesGivesTheEmptyText) {

@@ -66,7 +66,12 @@ TEST_F(CatalogueInCodePage936, KnownGbkBytes) {
 
 TEST_F(CatalogueInCodePage936, MissingKeyGivesTheEmptyText) {
   EXPECT_EQ("", LoadMessage(static_cast<MessageKey>(1000)));
-  EXPECT_EQ("", LoadMessage(static_cast<MessageKey>(1037)));
+  // One past the last message of the list.
+  unsigned last = 0;
+#define VELMORA_MESSAGE(key, id, text) last = id > last ? id : last;
+#include "catalogue.def"
+#undef VELMORA_MESSAGE
+  EXPECT_EQ("", LoadMessage(static_cast<MessageKey>(last + 1)));
   EXPECT_EQ("", LoadMessage(static_cast<MessageKey>(40000)));
 }
 

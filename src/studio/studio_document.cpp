@@ -163,12 +163,12 @@ bool StudioDocument::CompareWith(const std::string& path, std::string* problem) 
   }
   auto marks = std::make_unique<ComparisonMarks>();
   marks->Entries.assign(mine.Entries.size(), EntryChange::kSame);
-  for (const EntryPair& pair : result.difference.pairs) {
-    if (pair.old_entry == EntryPair::kNoEntry) {
+  for (const EntryPair& pair : result.Difference.Pairs) {
+    if (pair.OldEntry == EntryPair::kNoEntry) {
       ++marks->OnlyThere;
       continue;
     }
-    marks->Entries[pair.old_entry] = pair.Change;
+    marks->Entries[pair.OldEntry] = pair.Change;
     if (pair.Change != EntryChange::kSame) ++marks->Differing;
   }
   comparison_ = std::move(marks);

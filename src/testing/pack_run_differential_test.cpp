@@ -188,11 +188,13 @@ class CaseMaker {
   }
 
   std::string Line() {
-    switch (Pick(14)) {
+    switch (Pick(15)) {
       case 0:
         return "";
       case 1:
         return "no separator here";
+      case 5:
+        return Pick(2) == 0 ? "#AddEntries=yes" : "#AddEntries=no";
       case 2:
         return "#RunEnd=Done.\\nAll of it.";
       case 3:

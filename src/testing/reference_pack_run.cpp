@@ -168,6 +168,54 @@ class PlainStep {
   size_t slot_ = 0;
 };
 
+// The new entries of a script with #AddEntries=yes, found the plain way: each line in order
+// whose name is '@' and eight hexadecimal digits, whose id no source entry has, and which is the
+// first line of its name. Sorted when the source's ids ascend strictly.
+struct PlainNewEntries {
+  bool ById = true;
+  std::vector<uint32_t> Ids;
+};
+
+PlainNewEntries FindNewEntriesByScan(const JobState& job) {
+  PlainNewEntries found;
+  const ScriptLines& script = *job.Script;
+  const int key = FindKeyByScan(script, "#AddEntries");
+  if (key < 0 || !EqualFoldingAscii(CleanScriptValue(ScriptValueAt(script, key), true), "yes")) {
+    return found;
+  }
+  for (size_t k = 1; k < job.SourceIndex.size(); ++k) {
+    if (job.SourceIndex[k - 1].Id >= job.SourceIndex[k].Id) found.ById = false;
+  }
+  for (size_t i = 0; i < script.Count(); ++i) {
+    const std::string& text = script.TextAt(i);
+    const size_t separator = FindChar(text, '=');
+    uint32_t id = 0;
+    if (separator != 9 || text[0] != '@' || !ParseHexId(text.substr(1, 8), &id)) continue;
+    WdfEntry probe;
+    if (FindInSourceByScan(job, probe, job.SourceCount, id)) continue;
+    if (FindKeyByScan(script, EntryKey(id)) != static_cast<int>(i)) continue;
+    found.Ids.push_back(id);
+  }
+  if (found.ById) std::sort(found.Ids.begin(), found.Ids.end());
+  return found;
+}
+
+// A new entry is written as its line says, unless the line asks to keep or delete: there is
+// nothing to keep or delete, and the line stays not executed.
+bool AddPlainEntry(JobState& job, FileSystem& files, Stream& source, uint32_t count, uint32_t id) {
+  const int line = FindKeyByScan(*job.Script, EntryKey(id));
+  const std::string value = CleanScriptValue(ScriptValueAt(*job.Script, line), true);
+  uint32_t ignored = 0;
+  if (value.empty() || (value[0] == '@' && !ParseHexId(value.substr(1), &ignored) &&
+                        EqualFoldingAscii(value.substr(1), "Delete"))) {
+    return true;
+  }
+  WdfEntry entry{id, 0, 0, 0};
+  if (!PlainStep(job, files, source, count, entry).Run()) return false;
+  ++job.AddedCount;
+  return true;
+}
+
 bool WriteArchive(JobState& job, FileSystem& files, RunView& view) {
   const auto write_failed = [&job] {
     job.ErrorText =
@@ -189,6 +237,9 @@ bool WriteArchive(JobState& job, FileSystem& files, RunView& view) {
   for (uint32_t k = 0; k < count; ++k) {
     job.SourceIndex[k] = DecodeWdfEntry(bytes.data() + size_t{k} * kWdfEntrySize);
   }
+  const PlainNewEntries added = FindNewEntriesByScan(job);
+  job.TargetIndex.resize(count + added.Ids.size());  // room for every entry that may be written
+  size_t next = 0;
   for (uint32_t i = 0; i < count; ++i) {
     if (view.StopRequested()) return false;
     uint64_t size = 0;
@@ -196,8 +247,14 @@ bool WriteArchive(JobState& job, FileSystem& files, RunView& view) {
       job.ErrorText = Message(MessageKey::MsgSourceNotWdf, {job.SourcePath});
       return false;
     }
+    while (added.ById && next < added.Ids.size() && added.Ids[next] < job.SourceIndex[i].Id) {
+      if (!AddPlainEntry(job, files, source, count, added.Ids[next++])) return false;
+    }
     view.ReportProgress(i, job.SourceCount);
     if (!PlainStep(job, files, source, count, job.SourceIndex[i]).Run()) return false;
+  }
+  while (next < added.Ids.size()) {
+    if (!AddPlainEntry(job, files, source, count, added.Ids[next++])) return false;
   }
   bool too_large = false;
   if (writer.Finish(job.TargetIndex.data(), job.TargetCount, &too_large)) return true;

@@ -9,8 +9,8 @@ namespace velmora {
 namespace {
 
 void Tally(ArchiveDifference* difference, EntryPair pair) {
-  ++difference->counts[static_cast<size_t>(pair.Change)];
-  difference->pairs.push_back(pair);
+  ++difference->Counts[static_cast<size_t>(pair.Change)];
+  difference->Pairs.push_back(pair);
 }
 
 // Reads `n` bytes at `offset`; false when fewer arrive.
@@ -33,15 +33,15 @@ ArchiveDifference PairEntries(const ArchiveIndex& old_index, const ArchiveIndex&
     EntryPair pair;
     pair.Id = olds[k].Id;
     pair.Occurrence = ++seen[pair.Id];
-    pair.old_entry = k;
+    pair.OldEntry = k;
     const auto found = new_by_id.find(pair.Id);
     if (found == new_by_id.end() || found->second.size() < pair.Occurrence) {
       pair.Change = EntryChange::kRemoved;
     } else {
-      pair.new_entry = found->second[pair.Occurrence - 1];
-      paired[pair.new_entry] = true;
+      pair.NewEntry = found->second[pair.Occurrence - 1];
+      paired[pair.NewEntry] = true;
       pair.Change =
-          olds[k].Size == news[pair.new_entry].Size ? EntryChange::kSame : EntryChange::kChanged;
+          olds[k].Size == news[pair.NewEntry].Size ? EntryChange::kSame : EntryChange::kChanged;
     }
     Tally(&difference, pair);
   }
@@ -53,12 +53,12 @@ ArchiveDifference PairEntries(const ArchiveIndex& old_index, const ArchiveIndex&
     pair.Change = EntryChange::kAdded;
     pair.Id = news[k].Id;
     pair.Occurrence = occurrence;
-    pair.new_entry = k;
+    pair.NewEntry = k;
     Tally(&difference, pair);
   }
-  difference.same_order = olds.size() == news.size();
-  for (size_t k = 0; difference.same_order && k < olds.size(); ++k) {
-    difference.same_order = olds[k].Id == news[k].Id;
+  difference.SameOrder = olds.size() == news.size();
+  for (size_t k = 0; difference.SameOrder && k < olds.size(); ++k) {
+    difference.SameOrder = olds[k].Id == news[k].Id;
   }
   return difference;
 }
@@ -87,35 +87,35 @@ bool SameBytes(Stream& old_stream, uint32_t old_offset, Stream& new_stream, uint
 DiffResult CompareArchives(Stream& old_stream, const ArchiveIndex& old_index, Stream& new_stream,
                            const ArchiveIndex& new_index) {
   DiffResult result;
-  result.difference = PairEntries(old_index, new_index);
-  ArchiveDifference& difference = result.difference;
+  result.Difference = PairEntries(old_index, new_index);
+  ArchiveDifference& difference = result.Difference;
   const auto fail = [&result](DiffFault fault, size_t entry) {
     result.Fault = fault;
-    result.fault_entry = entry;
+    result.FaultEntry = entry;
     return result;
   };
-  for (EntryPair& pair : difference.pairs) {
-    if (pair.old_entry != EntryPair::kNoEntry &&
-        !EntryBytesInFile(old_index.Entries[pair.old_entry], old_index.FileSize)) {
-      return fail(DiffFault::kOldEntryOutside, pair.old_entry);
+  for (EntryPair& pair : difference.Pairs) {
+    if (pair.OldEntry != EntryPair::kNoEntry &&
+        !EntryBytesInFile(old_index.Entries[pair.OldEntry], old_index.FileSize)) {
+      return fail(DiffFault::kOldEntryOutside, pair.OldEntry);
     }
-    if (pair.new_entry != EntryPair::kNoEntry &&
-        !EntryBytesInFile(new_index.Entries[pair.new_entry], new_index.FileSize)) {
-      return fail(DiffFault::kNewEntryOutside, pair.new_entry);
+    if (pair.NewEntry != EntryPair::kNoEntry &&
+        !EntryBytesInFile(new_index.Entries[pair.NewEntry], new_index.FileSize)) {
+      return fail(DiffFault::kNewEntryOutside, pair.NewEntry);
     }
     if (pair.Change != EntryChange::kSame) continue;
-    const WdfEntry& old_entry = old_index.Entries[pair.old_entry];
-    const WdfEntry& new_entry = new_index.Entries[pair.new_entry];
+    const WdfEntry& old_entry = old_index.Entries[pair.OldEntry];
+    const WdfEntry& new_entry = new_index.Entries[pair.NewEntry];
     int failed_side = 0;
     if (SameBytes(old_stream, old_entry.Offset, new_stream, new_entry.Offset, old_entry.Size,
                   &failed_side)) {
       continue;
     }
-    if (failed_side == 1) return fail(DiffFault::kOldReadFailed, pair.old_entry);
-    if (failed_side == 2) return fail(DiffFault::kNewReadFailed, pair.new_entry);
+    if (failed_side == 1) return fail(DiffFault::kOldReadFailed, pair.OldEntry);
+    if (failed_side == 2) return fail(DiffFault::kNewReadFailed, pair.NewEntry);
     pair.Change = EntryChange::kChanged;
-    --difference.counts[static_cast<size_t>(EntryChange::kSame)];
-    ++difference.counts[static_cast<size_t>(EntryChange::kChanged)];
+    --difference.Counts[static_cast<size_t>(EntryChange::kSame)];
+    ++difference.Counts[static_cast<size_t>(EntryChange::kChanged)];
   }
   return result;
 }

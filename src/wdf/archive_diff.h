@@ -21,21 +21,21 @@ struct EntryPair {
   EntryChange Change = EntryChange::kSame;
   uint32_t Id = 0;
   uint32_t Occurrence = 1;  // which entry of its id, counted from 1
-  size_t old_entry = kNoEntry;
-  size_t new_entry = kNoEntry;
+  size_t OldEntry = kNoEntry;
+  size_t NewEntry = kNoEntry;
 };
 
 struct ArchiveDifference {
   // Pairs in the old archive's index order, then the entries only the new archive has, in its
   // index order.
-  std::vector<EntryPair> pairs;
-  size_t counts[4] = {0, 0, 0, 0};  // by EntryChange
+  std::vector<EntryPair> Pairs;
+  size_t Counts[4] = {0, 0, 0, 0};  // by EntryChange
   // Both archives hold the same ids in the same order (every pair at the same position).
-  bool same_order = true;
+  bool SameOrder = true;
 
-  size_t Count(EntryChange change) const { return counts[static_cast<size_t>(change)]; }
+  size_t Count(EntryChange change) const { return Counts[static_cast<size_t>(change)]; }
   // Same entries, same bytes, same order.
-  bool Identical() const { return same_order && Count(EntryChange::kSame) == pairs.size(); }
+  bool Identical() const { return SameOrder && Count(EntryChange::kSame) == Pairs.size(); }
 };
 
 // Why a comparison stopped: an entry whose bytes do not lie within its file, or bytes the
@@ -43,9 +43,9 @@ struct ArchiveDifference {
 enum class DiffFault { kNone, kOldEntryOutside, kNewEntryOutside, kOldReadFailed, kNewReadFailed };
 
 struct DiffResult {
-  ArchiveDifference difference;
+  ArchiveDifference Difference;
   DiffFault Fault = DiffFault::kNone;
-  size_t fault_entry = 0;  // the entry of the archive the fault names
+  size_t FaultEntry = 0;  // the entry of the archive the fault names
 };
 
 // Pairs the entries of two indexes by id and occurrence, without reading any bytes: pairs of

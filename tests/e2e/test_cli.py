@@ -4,8 +4,6 @@ Velmora.exe."""
 
 import os
 import shutil
-import subprocess
-import unittest
 
 import velmora_e2e as e2e
 
@@ -19,24 +17,7 @@ class CliTest(e2e.E2eTestCase):
         shutil.copytree(EXAMPLE, self.scenario.path(relative))
 
     def run_batch(self, lines):
-        """Runs the lines as a batch file in the scenario directory; returns the codes it
-        echoed, by name."""
-        if not CLI:
-            raise unittest.SkipTest("velmora-cli.exe is not built")
-        cli = e2e.windows_path(CLI)
-        body = [b"@echo off", b"cd /d " + self.scenario.win()]
-        for line in lines:
-            body.append(line.replace(b"CLI", b'"' + cli + b'"'))
-        self.scenario.write("job.bat", b"\r\n".join(body) + b"\r\n")
-        with open(self.scenario.path("cmd-output.txt"), "wb") as output:
-            subprocess.run([e2e.WINE_RUN, "cmd", "/c", self.scenario.win("job.bat").decode("gbk")],
-                           stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT,
-                           timeout=600, env=dict(os.environ, VELMORA_BUILD_DIR=e2e.BUILD_DIR))
-        codes = {}
-        for line in self.scenario.read("codes.txt").decode("ascii").split():
-            name, _, code = line.partition("=")
-            codes[name] = int(code)
-        return codes
+        return e2e.run_cli_batch(self.scenario, CLI, lines)
 
     def test_batch_file_sees_exit_codes_and_the_same_archive_as_the_gui(self):
         self.copy_example("cli")

@@ -345,6 +345,28 @@ class Scenario:
         return result
 
 
+def run_cli_batch(scenario, cli, lines):
+    """Runs the lines as a batch file in the scenario directory, with CLI standing for the
+    terminal tool velmora-cli.exe; returns the codes the lines echoed into codes.txt
+    ("name=%ERRORLEVEL%"), by name."""
+    if not cli:
+        raise unittest.SkipTest("velmora-cli.exe is not built")
+    program = windows_path(cli)
+    body = [b"@echo off", b"cd /d " + scenario.win()]
+    for line in lines:
+        body.append(line.replace(b"CLI", b'"' + program + b'"'))
+    scenario.write("job.bat", b"\r\n".join(body) + b"\r\n")
+    with open(scenario.path("cmd-output.txt"), "wb") as output:
+        subprocess.run([WINE_RUN, "cmd", "/c", scenario.win("job.bat").decode("gbk")],
+                       stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT,
+                       timeout=600, env=dict(os.environ, VELMORA_BUILD_DIR=BUILD_DIR))
+    codes = {}
+    for line in scenario.read("codes.txt").decode("ascii").split():
+        name, _, code = line.partition("=")
+        codes[name] = int(code)
+    return codes
+
+
 # ---- The prefix's registry ------------------------------------------------------------------
 
 def reg(*arguments):

@@ -17,7 +17,7 @@ import unittest
 
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 GUIDES = ("docs/guide.en.md", "docs/guide.zh.md")
-COMMANDS = ("run", "check", "list", "extract", "verify", "script", "help")
+COMMANDS = ("run", "check", "list", "extract", "verify", "script", "diff", "restore", "help")
 EXIT_CODES = ("0", "1", "2", "130")
 
 

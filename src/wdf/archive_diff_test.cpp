@@ -1,0 +1,122 @@
+#include "wdf/archive_diff.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "testing/memory_file_system.h"
+#include "testing/archive_bytes.h"
+
+namespace velmora {
+namespace {
+
+const char kOld[] = "C:\\old.wdf";
+const char kNew[] = "C:\\new.wdf";
+
+struct Opened {
+  std::unique_ptr<Stream> OldStream;
+  std::unique_ptr<Stream> NewStream;
+  ArchiveIndex OldIndex;
+  ArchiveIndex NewIndex;
+};
+
+Opened Open(MemoryFileSystem& files) {
+  Opened opened;
+  opened.OldStream = files.OpenShared(kOld);
+  opened.NewStream = files.OpenShared(kNew);
+  EXPECT_EQ(ReadArchiveIndex(*opened.OldStream, &opened.OldIndex), ArchiveFault::kNone);
+  EXPECT_EQ(ReadArchiveIndex(*opened.NewStream, &opened.NewIndex), ArchiveFault::kNone);
+  return opened;
+}
+
+// "changed 00000002#1" and so on, one per pair, in the comparison's order.
+std::vector<std::string> Described(const ArchiveDifference& difference) {
+  static const char* const kNames[] = {"same", "changed", "added", "removed"};
+  std::vector<std::string> out;
+  for (const EntryPair& pair : difference.Pairs) {
+    out.push_back(std::string(kNames[static_cast<int>(pair.Change)]) + " " +
+                  std::to_string(pair.Id) + "#" + std::to_string(pair.Occurrence));
+  }
+  return out;
+}
+
+struct DiffCase {
+  const char* Name;
+  std::vector<TestResource> OldArchive;
+  std::vector<TestResource> NewArchive;
+  std::vector<std::string> Pairs;
+  bool SameOrder;
+  bool Identical;
+};
+
+TEST(ArchiveDiffTest, PairsTheKthEntryOfAnIdAndComparesTheirBytes) {
+  const std::string big_a(200000, 'a');
+  std::string big_b = big_a;
+  big_b[150000] = 'b';  // differs only in a later piece
+  const std::vector<DiffCase> cases = {
+      {"both empty", {}, {}, {}, true, true},
+      {"identical", {{1, "a"}, {2, ""}}, {{1, "a"}, {2, ""}}, {"same 1#1", "same 2#1"}, true, true},
+      {"only in the new one", {}, {{5, "x"}}, {"added 5#1"}, false, false},
+      {"only in the old one", {{5, "x"}}, {}, {"removed 5#1"}, false, false},
+      {"same size, other bytes", {{1, "ab"}}, {{1, "ax"}}, {"changed 1#1"}, true, false},
+      {"other size", {{1, "ab"}}, {{1, "abc"}}, {"changed 1#1"}, true, false},
+      {"zero size becomes some", {{1, ""}}, {{1, "a"}}, {"changed 1#1"}, true, false},
+      {"difference past the first piece", {{1, big_a}}, {{1, big_b}}, {"changed 1#1"}, true, false},
+      {"repeated id: second entry changed, third only in the new one",
+       {{7, "a"}, {7, "b"}},
+       {{7, "a"}, {7, "c"}, {7, "d"}},
+       {"same 7#1", "changed 7#2", "added 7#3"},
+       false,
+       false},
+      {"same entries, other order",
+       {{1, "a"}, {2, "b"}},
+       {{2, "b"}, {1, "a"}},
+       {"same 1#1", "same 2#1"},
+       false,
+       false},
+      {"removed and added around a kept one",
+       {{1, "a"}, {2, "b"}},
+       {{2, "b"}, {3, "c"}},
+       {"removed 1#1", "same 2#1", "added 3#1"},
+       false,
+       false},
+  };
+  for (const DiffCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    MemoryFileSystem files;
+    files.PutFile(kOld, ArchiveOf(c.OldArchive));
+    files.PutFile(kNew, ArchiveOf(c.NewArchive));
+    Opened opened = Open(files);
+    const DiffResult result =
+        CompareArchives(*opened.OldStream, opened.OldIndex, *opened.NewStream, opened.NewIndex);
+    EXPECT_EQ(result.Fault, DiffFault::kNone);
+    EXPECT_EQ(Described(result.Difference), c.Pairs);
+    EXPECT_EQ(result.Difference.SameOrder, c.SameOrder);
+    EXPECT_EQ(result.Difference.Identical(), c.Identical);
+    size_t total = 0;
+    for (size_t count : result.Difference.Counts) total += count;
+    EXPECT_EQ(total, c.Pairs.size());
+  }
+}
+
+TEST(ArchiveDiffTest, UnreadableBytesStopTheComparisonNamingTheEntry) {
+  MemoryFileSystem files;
+  files.PutFile(kOld, ArchiveOf({{1, "aaaa"}, {2, "bbbb"}}));
+  files.PutFile(kNew, ArchiveOf({{1, "aaaa"}, {2, "bbbb"}}));
+  Opened opened = Open(files);
+  files.FailReadsOfFrom(kNew, 12 + 4 + 2);  // inside the second entry
+  DiffResult result =
+      CompareArchives(*opened.OldStream, opened.OldIndex, *opened.NewStream, opened.NewIndex);
+  EXPECT_EQ(result.Fault, DiffFault::kNewReadFailed);
+  EXPECT_EQ(result.FaultEntry, 1u);
+
+  // An entry that claims bytes beyond the end of its file is never read.
+  opened.OldIndex.Entries[0].Size = 1000;
+  result = CompareArchives(*opened.OldStream, opened.OldIndex, *opened.NewStream, opened.NewIndex);
+  EXPECT_EQ(result.Fault, DiffFault::kOldEntryOutside);
+  EXPECT_EQ(result.FaultEntry, 0u);
+}
+
+}  // namespace
+}  // namespace velmora
