@@ -86,4 +86,5 @@ if(VELMORA_TESTS)
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
   add_test(NAME release_texts
            COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/release/test_texts.py)
+  set_tests_properties(release_texts PROPERTIES TIMEOUT 120)
 endif()

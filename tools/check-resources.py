@@ -84,7 +84,7 @@ def compile_rc():
     out = os.path.join(tempfile.mkdtemp(), "velmora.res")
     subprocess.run(["i686-w64-mingw32-windres", "-c", "65001", "-I", os.path.join(ROOT, "res"),
                     "-I", os.path.join(ROOT, "src"), os.path.join(ROOT, "res", "velmora.rc"),
-                    "-O", "res", "-o", out], check=True)
+                    "-O", "res", "-o", out], check=True, timeout=120)
     return out
 
 

@@ -2,8 +2,6 @@
 // byte for byte, or the complete new archive stands in the target's place; the next run on the
 // same target removes what the killed one left beside it; and a second run on a target that a
 // run is writing is refused without harming the first.
-#include <dirent.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,12 +17,13 @@
 #include <thread>
 
 #include "job/pack_run.h"
-#include "testing/pack_run_fixture.h"
 #include "job/prepare.h"
-#include "testing/recording_view.h"
 #include "msg/format.h"
 #include "sys/file_system.h"
 #include "sys/system_error.h"
+#include "testing/child_process.h"
+#include "testing/pack_run_fixture.h"
+#include "testing/recording_view.h"
 #include "testing/scratch_directory.h"
 
 namespace velmora {
@@ -70,15 +69,11 @@ class KilledRunTest : public ::testing::Test {
     return job.ErrorText.empty();
   }
 
-  // The same run in a process of its own.
-  pid_t StartRun(const std::function<void(uint32_t)>& on_report = nullptr) {
-    const pid_t child = fork();
-    if (child == 0) {
-      RecordingView view;
-      view.OnReport = on_report;
-      _exit(RunScript(view) ? 0 : 1);
-    }
-    return child;
+  // The same run as the body of a process of its own: its exit code.
+  int RunAlone(const std::function<void(uint32_t)>& on_report = nullptr) {
+    RecordingView view;
+    view.OnReport = on_report;
+    return RunScript(view) ? 0 : 1;
   }
 
   ScratchDirectory scratch_{"killed"};
@@ -107,16 +102,15 @@ TEST_F(KilledRunTest, KillAtAnyMomentLeavesTheOldTargetOrTheCompleteNewArchive) 
     SCOPED_TRACE(::testing::Message() << "kill at share " << point.Share << " + " << point.DelayUs
                                       << " us, old target " << target_existed);
     if (target_existed) Write("new.wdf", kOldTarget);
-    const pid_t child = StartRun();
-    ASSERT_GT(child, 0);
+    ChildProcess run([this] { return RunAlone(); });
+    ASSERT_TRUE(run.Started());
     // Waits for the kill point; a run that ends first is simply complete.
     const uint64_t threshold =
         point.Share <= 0 ? 0 : static_cast<uint64_t>(point.Share * new_archive_.size());
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     bool ended = false;
     while (point.Share >= 0 && std::chrono::steady_clock::now() < give_up) {
-      int status = 0;
-      if (waitpid(child, &status, WNOHANG) == child) {
+      if (run.Ended()) {
         ended = true;
         break;
       }
@@ -134,8 +128,7 @@ TEST_F(KilledRunTest, KillAtAnyMomentLeavesTheOldTargetOrTheCompleteNewArchive) 
     }
     if (!ended) {
       std::this_thread::sleep_for(std::chrono::microseconds(point.DelayUs));
-      kill(child, SIGKILL);
-      waitpid(child, nullptr, 0);
+      run.Kill();
     }
 
     EXPECT_EQ(Read("gfx.wdf"), source_) << "the source changed";
@@ -160,19 +153,20 @@ TEST_F(KilledRunTest, SecondRunOnTheSameTargetIsRefusedAndTheFirstCompletes) {
   for (const bool target_existed : {false, true}) {
     SCOPED_TRACE(target_existed ? "old target" : "no target");
     if (target_existed) Write("new.wdf", kOldTarget);
-    int paused[2], resume[2];
-    ASSERT_EQ(pipe(paused), 0);
-    ASSERT_EQ(pipe(resume), 0);
+    Pipe paused, resume;
+    ASSERT_TRUE(paused.IsOpen() && resume.IsOpen());
     // The first run waits in the middle of its walk until the second has been tried.
-    const pid_t first = StartRun([&](uint32_t index) {
-      char byte = 0;
-      if (index == 100 && (write(paused[1], &byte, 1) != 1 || read(resume[0], &byte, 1) != 1)) {
-        _exit(3);
-      }
+    ChildProcess first([&] {
+      paused.CloseReadEnd();
+      resume.CloseWriteEnd();
+      return RunAlone([&](uint32_t index) {
+        if (index == 100 && !(paused.Send() && resume.Receive())) _exit(3);
+      });
     });
-    ASSERT_GT(first, 0);
-    char byte = 0;
-    ASSERT_EQ(read(paused[0], &byte, 1), 1);
+    ASSERT_TRUE(first.Started());
+    paused.CloseWriteEnd();
+    resume.CloseReadEnd();
+    ASSERT_TRUE(paused.Receive()) << "the first run did not reach its pause";
 
     RecordingView second;
     EXPECT_FALSE(RunScript(second));
@@ -182,13 +176,12 @@ TEST_F(KilledRunTest, SecondRunOnTheSameTargetIsRefusedAndTheFirstCompletes) {
                                                 {ProgramPath("new.wdf"), LastSystemErrorText()}));
     EXPECT_EQ(second.Boxes.size(), target_existed ? 2u : 1u) << "only the overwrite question";
 
-    ASSERT_EQ(write(resume[1], &byte, 1), 1);
+    ASSERT_TRUE(resume.Send());
     int status = 0;
-    ASSERT_EQ(waitpid(first, &status, 0), first);
+    ASSERT_TRUE(first.Wait(&status)) << "the first run did not end";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
     EXPECT_EQ(Read("new.wdf"), new_archive_);
     EXPECT_EQ(Names(), (std::set<std::string>{"gfx.wdf", "job.vlm", "new.wdf"}));
-    for (int fd : {paused[0], paused[1], resume[0], resume[1]}) close(fd);
     unlink((dir_ + "/new.wdf").c_str());
   }
 }

@@ -14,6 +14,7 @@
 #include "sys/file_system.h"
 #include "sys/process.h"
 #include "sys/system_error.h"
+#include "testing/child_process.h"
 #include "testing/scratch_directory.h"
 
 namespace velmora {
@@ -149,26 +150,23 @@ TEST_F(PosixFiles, NamesAreFoundWithoutRegardToLetterCaseWhenOneMatches) {
 
 TEST_F(PosixFiles, AnotherProcessCannotTruncateAFileHeldWithoutWriteSharing) {
   Put("src.wdf", "source bytes");
-  int ready[2];
-  ASSERT_EQ(0, pipe(ready));
+  Pipe ready;
+  ASSERT_TRUE(ready.IsOpen());
   // The other process starts before the file is opened, so it knows nothing of this open but
   // what the system tells it.
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    char byte;
-    close(ready[1]);
-    if (read(ready[0], &byte, 1) != 1) _exit(2);
+  ChildProcess other([&] {
+    ready.CloseWriteEnd();
+    if (!ready.Receive()) return 2;
     auto target = fs_.CreateExclusive(Path("src.wdf"));
-    _exit(target == nullptr && errno == EBUSY ? 0 : 1);
-  }
-  close(ready[0]);
+    return target == nullptr && errno == EBUSY ? 0 : 1;
+  });
+  ASSERT_TRUE(other.Started());
+  ready.CloseReadEnd();
   auto source = fs_.OpenDenyWrite(Path("src.wdf"));
   ASSERT_NE(nullptr, source);
-  ASSERT_EQ(1, write(ready[1], "x", 1));
-  close(ready[1]);
+  ASSERT_TRUE(ready.Send());
   int status = 0;
-  ASSERT_EQ(child, waitpid(child, &status, 0));
+  ASSERT_TRUE(other.Wait(&status)) << "the other process did not end";
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
       << "the other process's open was not refused, status " << status;
   EXPECT_EQ("source bytes", Get("src.wdf"));

@@ -93,6 +93,7 @@ struct MemoryFileSystem::File : SharingCounts {
   uint64_t ReadsFailFrom = 0;
   // Moves on every change of what the file reads as, so that a stream's version tells it.
   uint64_t Version = 0;
+  uint64_t BytesRead = 0;
 
   uint64_t Size() const { return std::max<uint64_t>(Bytes.size(), ApparentSize); }
 };
@@ -132,6 +133,7 @@ class MemoryFileSystem::MemoryStream final : public Stream {
     if (count > from_store)
       std::memset(static_cast<char*>(buffer) + from_store, 0, count - from_store);
     position_ += count;
+    file_->BytesRead += count;
     if (count < n && fault) SetLastSystemError(SystemErrorReadFault());
     return count;
   }
@@ -265,6 +267,11 @@ void MemoryFileSystem::FailMakeDirectory(const std::string& path) {
 }
 
 int MemoryFileSystem::OpenStreamCount() const { return shared_->OpenStreams; }
+
+uint64_t MemoryFileSystem::BytesReadFrom(const std::string& path) const {
+  auto found = files_.find(path);
+  return found == files_.end() ? 0 : found->second->BytesRead;
+}
 
 // --- Opening -------------------------------------------------------------------------------
 

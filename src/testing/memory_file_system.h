@@ -58,6 +58,9 @@ class MemoryFileSystem final : public FileSystem {
 
   // --- Observation ---------------------------------------------------------------------------
   int OpenStreamCount() const;
+  // Bytes delivered by reads of `path` so far, over all its streams (0 when there is no file):
+  // shows whether a reader went back to the file or used what it had kept.
+  uint64_t BytesReadFrom(const std::string& path) const;
   // Paths of the directories created through MakeDirectory, in order.
   const std::vector<std::string>& CreatedDirectories() const { return created_directories_; }
 

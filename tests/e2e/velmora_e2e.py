@@ -81,7 +81,8 @@ def map_scenario_drive():
     os.makedirs(SCENARIO_ROOT, exist_ok=True)
     devices = os.path.join(BUILD_DIR, "wine", "prefix", "dosdevices")
     if not os.path.isdir(devices):
-        subprocess.run([WINE_RUN, "--prepare-only"], check=True,
+        # A new prefix takes minutes where Wine's 32-bit code runs under a CPU emulator.
+        subprocess.run([WINE_RUN, "--prepare-only"], check=True, timeout=1800,
                        env=dict(os.environ, VELMORA_BUILD_DIR=BUILD_DIR))
     link = os.path.join(devices, DRIVE.lower())
     target = os.path.abspath(SCENARIO_ROOT)
@@ -374,7 +375,7 @@ def reg(*arguments):
     os.makedirs(SCENARIO_ROOT, exist_ok=True)
     with open(output_path, "wb") as output:
         completed = subprocess.run([WINE_RUN, "reg"] + list(arguments), stdin=subprocess.DEVNULL,
-                                   stdout=output, stderr=subprocess.STDOUT,
+                                   stdout=output, stderr=subprocess.STDOUT, timeout=120,
                                    env=dict(os.environ, VELMORA_BUILD_DIR=BUILD_DIR))
     with open(output_path, "rb") as f:
         return completed.returncode, f.read().decode("gbk", errors="replace")

@@ -4,11 +4,13 @@ in a long run."""
 
 import os
 import pty
+import select
 import shutil
 import signal
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
@@ -18,6 +20,33 @@ VELMORA = os.environ.get("VELMORA", "")
 EXAMPLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples", "demo")
 
 
+def read_terminal(fd, until=None, seconds=60):
+    """What a terminal shows until `until` appears (or, with None, until the program closes
+    it); fails after `seconds` rather than waiting on a program that hangs."""
+    seen = b""
+    deadline = time.monotonic() + seconds
+    while until is None or until not in seen:
+        ready, _, _ = select.select([fd], [], [], max(0, deadline - time.monotonic()))
+        if not ready:
+            raise AssertionError("after %d s the terminal shows %r" % (seconds, seen[-200:]))
+        try:
+            chunk = os.read(fd, 4096)
+        except OSError:  # the program's end of the terminal is closed
+            chunk = b""
+        if not chunk:
+            if until is None:
+                return seen
+            raise AssertionError("the program closed the terminal after %r" % seen[-200:])
+        seen += chunk
+    return seen
+
+
+def end_process(process):
+    if process.poll() is None:
+        process.kill()
+    process.wait()
+
+
 class VelmoraTest(unittest.TestCase):
 
     def setUp(self):
@@ -25,6 +54,13 @@ class VelmoraTest(unittest.TestCase):
             raise unittest.SkipTest("run through ctest; VELMORA names the program")
         self.dir = tempfile.mkdtemp(prefix="velmora-native-")
         self.addCleanup(shutil.rmtree, self.dir)
+
+    def start(self, *words, stdin, stderr):
+        """velmora in the background; killed at the test's end should it still run."""
+        process = subprocess.Popen([VELMORA] + list(words), cwd=self.dir, stdin=stdin,
+                                   stdout=subprocess.DEVNULL, stderr=stderr)
+        self.addCleanup(end_process, process)
+        return process
 
     def velmora(self, *words, env=None):
         completed = subprocess.run([VELMORA] + list(words), cwd=self.dir, capture_output=True,
@@ -107,24 +143,14 @@ class VelmoraTest(unittest.TestCase):
             f.write(b"the old target")
         # Standard error on a terminal: the progress line tells that the run has begun.
         master, slave = pty.openpty()
-        process = subprocess.Popen([VELMORA, "run", "--yes", "big.vlm"], cwd=self.dir,
-                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                   stderr=slave)
+        self.addCleanup(os.close, master)
+        process = self.start("run", "--yes", "big.vlm", stdin=subprocess.DEVNULL, stderr=slave)
         os.close(slave)
-        seen = b""
-        while b"entries" not in seen:
-            chunk = os.read(master, 4096)
-            self.assertTrue(chunk, "no progress line")
-            seen += chunk
+        read_terminal(master, b"entries")
         process.send_signal(signal.SIGINT)
         process.send_signal(signal.SIGINT)
-        try:
-            while os.read(master, 4096):
-                pass
-        except OSError:
-            pass
-        self.assertEqual(130, process.wait(timeout=300))
-        os.close(master)
+        read_terminal(master, seconds=300)
+        self.assertEqual(130, process.wait(timeout=60))
         with open(os.path.join(self.dir, "new.wdf"), "rb") as f:
             self.assertEqual(b"the old target", f.read())
         self.assertEqual(["big.vlm", "big.wdf", "new.wdf"], sorted(os.listdir(self.dir)))
@@ -138,21 +164,12 @@ class VelmoraTest(unittest.TestCase):
             f.write(b"the old target")
         # The question waits on a terminal for its answer.
         master, slave = pty.openpty()
-        process = subprocess.Popen([VELMORA, "run", "job.vlm"], cwd=self.dir, stdin=slave,
-                                   stdout=subprocess.DEVNULL, stderr=slave)
+        self.addCleanup(os.close, master)
+        process = self.start("run", "job.vlm", stdin=slave, stderr=slave)
         os.close(slave)
-        seen = b""
-        while b"[y/N]" not in seen:
-            chunk = os.read(master, 4096)
-            self.assertTrue(chunk, "no question")
-            seen += chunk
+        read_terminal(master, b"[y/N]")
         process.send_signal(signal.SIGINT)
-        try:
-            self.assertEqual(130, process.wait(timeout=60))
-        finally:
-            if process.poll() is None:
-                process.kill()
-            os.close(master)
+        self.assertEqual(130, process.wait(timeout=60))
         with open(os.path.join(self.dir, "new.wdf"), "rb") as f:
             self.assertEqual(b"the old target", f.read())
         self.assertEqual(["job.vlm", "new.wdf", "src.wdf"], sorted(os.listdir(self.dir)))

@@ -90,7 +90,7 @@ class ZippedProgramsTest(unittest.TestCase):
                 f.write(self.programs["Velmora.exe"])
             checked = subprocess.run([sys.executable, os.path.join(TOP, "tools",
                                                                    "check-resources.py"), exe],
-                                     capture_output=True, text=True)
+                                     capture_output=True, text=True, timeout=120)
         self.assertEqual(0, checked.returncode, checked.stdout + checked.stderr)
 
 
@@ -147,7 +147,7 @@ class WindowsZipTest(e2e.E2eTestCase):
         with open(output_path, "wb") as output:
             completed = subprocess.run([e2e.WINE_RUN, cli, "check", script],
                                        stdin=subprocess.DEVNULL, stdout=output,
-                                       stderr=subprocess.STDOUT,
+                                       stderr=subprocess.STDOUT, timeout=300,
                                        env=dict(os.environ, VELMORA_BUILD_DIR=e2e.BUILD_DIR))
         shown = read(output_path).decode("gbk", errors="replace")
         self.assertEqual(0, completed.returncode, shown)
@@ -164,7 +164,7 @@ class WindowsZipTest(e2e.E2eTestCase):
         with open(output_path, "wb") as output:
             completed = subprocess.run(
                 [e2e.WINE_RUN, "cmd", "/c", "cd /d %s && rebuild.bat" % folder],
-                stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT,
+                stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT, timeout=600,
                 env=dict(os.environ, VELMORA_BUILD_DIR=e2e.BUILD_DIR))
         shown = read(output_path).decode("gbk", errors="replace")
         self.assertEqual(0, completed.returncode, shown)
@@ -177,7 +177,7 @@ class DebianPackageTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.root = tempfile.mkdtemp(prefix="velmora-root-")
-        subprocess.run(["dpkg-deb", "-x", DEB, cls.root], check=True)
+        subprocess.run(["dpkg-deb", "-x", DEB, cls.root], check=True, timeout=120)
         cls.velmora = os.path.join(cls.root, "usr", "bin", "velmora")
 
     @classmethod
@@ -186,7 +186,7 @@ class DebianPackageTest(unittest.TestCase):
 
     def field(self, name):
         return subprocess.run(["dpkg-deb", "-f", DEB, name], check=True, capture_output=True,
-                              text=True).stdout.strip()
+                              text=True, timeout=60).stdout.strip()
 
     def test_metadata_and_files(self):
         self.assertEqual("velmora", self.field("Package"))
@@ -203,7 +203,8 @@ class DebianPackageTest(unittest.TestCase):
             self.assertTrue(os.path.isfile(os.path.join(self.root, path)), path)
 
     def test_version(self):
-        completed = subprocess.run([self.velmora, "--version"], capture_output=True, text=True)
+        completed = subprocess.run([self.velmora, "--version"], capture_output=True, text=True,
+                                   timeout=60)
         self.assertEqual((0, "velmora %s\n" % VERSION), (completed.returncode, completed.stdout))
 
     def test_runs_the_example(self):
@@ -213,11 +214,11 @@ class DebianPackageTest(unittest.TestCase):
             # The example as the package installs it, copied as the manual page says.
             shutil.copytree(os.path.join(self.root, "usr/share/doc/velmora/examples/demo"), example)
             checked = subprocess.run([self.velmora, "check", "example/demo.vlm"], cwd=work,
-                                     stdin=subprocess.DEVNULL, capture_output=True)
+                                     stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
             self.assertEqual(0, checked.returncode, checked.stderr.decode(errors="replace"))
             self.assertFalse(os.path.exists(os.path.join(example, "out")), "check wrote something")
             ran = subprocess.run([self.velmora, "run", "--yes", "example/demo.vlm"], cwd=work,
-                                 stdin=subprocess.DEVNULL, capture_output=True,
+                                 stdin=subprocess.DEVNULL, capture_output=True, timeout=120,
                                  env=dict(os.environ, LC_ALL="zh_CN.UTF-8"))
             self.assertEqual(0, ran.returncode, ran.stderr.decode(errors="replace"))
             self.assertIn("新文件中资源数共 5 个，被删除 1 个", ran.stdout.decode("utf-8"))
@@ -229,7 +230,7 @@ class DebianPackageTest(unittest.TestCase):
     def test_manual_page_renders(self):
         page = subprocess.run(["man", "--warnings", "-E", "UTF-8", "-l",
                                os.path.join(self.root, "usr/share/man/man1/velmora.1.gz")],
-                              capture_output=True, text=True,
+                              capture_output=True, text=True, timeout=120,
                               env=dict(os.environ, MANWIDTH="80", MANPAGER="cat"))
         self.assertEqual((0, ""), (page.returncode, page.stderr))
         self.assertIn("velmora - rebuild WDF resource archives from a script", page.stdout)

@@ -87,8 +87,8 @@ class ManualPageTest(unittest.TestCase):
     def test_renders_without_warnings_and_names_commands_and_exit_codes(self):
         page = subprocess.run(
             ["man", "--warnings", "-E", "UTF-8", "-l", os.path.join(TOP, "docs", "velmora.1")],
-            capture_output=True, text=True, env=dict(os.environ, MANWIDTH="80", MANPAGER="cat",
-                                                     LC_ALL="C.UTF-8"))
+            capture_output=True, text=True, timeout=120,
+            env=dict(os.environ, MANWIDTH="80", MANPAGER="cat", LC_ALL="C.UTF-8"))
         self.assertEqual(0, page.returncode, page.stderr)
         self.assertEqual("", page.stderr)
         for command in COMMANDS:
