@@ -366,52 +366,10 @@ int RunDiff(CommandCall& call) {
 extern const CommandInfo kDiffCommand = {
     "diff",
     RunDiff,
-    "compare two archives, or make a patch that turns one into the other",
-    "比较两个资源包，或生成把一个变成另一个的补丁",
-    "Usage: {tool} diff [--all] [--format text|tsv|json] OLD NEW\n"
-    "       {tool} diff --patch DIR [--force] OLD NEW\n"
-    "\n"
-    "Pairs the k-th entry of an id in OLD with the k-th entry of that id in NEW and reports\n"
-    "each pair as changed (the bytes differ), added (only in NEW) or removed (only in OLD).\n"
-    "Entry bytes are compared piece by piece; neither archive is read into memory whole.\n"
-    "\n"
-    "  --all            also list the pairs that are the same\n"
-    "  --format text    one line per pair and a count per kind (the default); a line says\n"
-    "                   when the entries are the same but in another order\n"
-    "  --format tsv     a header line change, id, n, old_size, new_size, then one line per\n"
-    "                   pair (n counts the entries of an id from 1; an absent size is empty)\n"
-    "  --format json    one object with counts and entries\n"
-    "  --patch DIR      write into DIR a script and one file per changed or added entry:\n"
-    "                   copy DIR into the folder of OLD's file and run the script there\n"
-    "                   ({tool} run, or a double-click on Windows) to turn that archive into\n"
-    "                   NEW in place; the old archive is kept as NAME.N.bak\n"
-    "                   ({tool} restore puts it back)\n"
-    "  --force          with --patch: replace files that exist in DIR\n"
-    "\n"
-    "Exit status: 0 the archives hold the same entries with the same bytes in the same order\n"
-    "(with --patch: the patch was written, or there was nothing to patch); 1 they differ\n"
-    "(with --patch: no patch could be written); 2 wrong command line, or an archive that\n"
-    "cannot be read.\n",
-    "用法：{tool} diff [--all] [--format text|tsv|json] 旧 新\n"
-    "      {tool} diff --patch 目录 [--force] 旧 新\n"
-    "\n"
-    "把“旧”中某个 ID 的第 k 个条目与“新”中同一 ID 的第 k 个条目配对，并报告每一对是\n"
-    "changed（数据不同）、added（只在“新”中）还是 removed（只在“旧”中）。条目数据逐段比较，\n"
-    "不会把整个资源包读入内存。\n"
-    "\n"
-    "  --all            同时列出相同的条目对\n"
-    "  --format text    每对一行，最后给出各类的数目（默认）；条目相同但顺序不同时另有一行说明\n"
-    "  --format tsv     一行表头 change、id、n、old_size、new_size，之后每对一行（n 为同一 ID\n"
-    "                   的第几个条目，从 1 数起；不存在的大小为空）\n"
-    "  --format json    一个对象，含 counts 和 entries\n"
-    "  --patch 目录   在目录中写出一个脚本，并为每个更改或新增的条目写出一个文件：把该目录\n"
-    "                   复制到“旧”资源包所在的目录中并在那里执行脚本（{tool} run，或在 Windows\n"
-    "                   上双击），即可把该资源包原地变成“新”；原资源包保留为 名称.N.bak\n"
-    "                   （{tool} restore 可恢复）\n"
-    "  --force          与 --patch 同用：覆盖目录中已有的文件\n"
-    "\n"
-    "退出码：0 两个资源包的条目、数据和顺序完全相同（使用 --patch 时：补丁已写出，或无需修补）；\n"
-    "1 两者不同（使用 --patch 时：无法写出补丁）；2 命令行有误，或有资源包无法读取。\n",
+    texts_en::TxtSummaryDiff,
+    texts_zh::TxtSummaryDiff,
+    texts_en::TxtHelpDiff,
+    texts_zh::TxtHelpDiff,
 };
 
 }  // namespace velmora

@@ -163,30 +163,10 @@ int RunRestore(CommandCall& call) {
 extern const CommandInfo kRestoreCommand = {
     "restore",
     RunRestore,
-    "put back the archive that a patch in place kept as a backup",
-    "恢复原地修补时保留的备份资源包",
-    "Usage: {tool} restore [--list] ARCHIVE\n"
-    "\n"
-    "A script with #InPlace=yes (as '{tool} diff --patch' writes one) keeps the archive it\n"
-    "patches as ARCHIVE.N.bak beside it, N one above every backup already there. restore\n"
-    "puts the newest backup back in ARCHIVE's place; the archive it replaces becomes a backup\n"
-    "itself, so a second restore undoes the first. A patch that was cut short between its two\n"
-    "renames (a kill, a power cut) is completed first.\n"
-    "\n"
-    "  --list    list the backups: name, date written (UTC), size and entry count\n"
-    "\n"
-    "Exit status: 0 done; 1 no backup, or it could not be put back (the archive is then as it\n"
-    "was); 2 wrong command line.\n",
-    "用法：{tool} restore [--list] 资源包\n"
-    "\n"
-    "带 #InPlace=yes 的脚本（'{tool} diff --patch' 写出的就是）在修补资源包时，会把原资源包保留在\n"
-    "旁边，名为 资源包.N.bak，N 比已有的所有备份编号都大。restore 把最新的备份放回资源包的位置；\n"
-    "被替换的资源包本身成为一个备份，因此再执行一次 restore 即可撤销。若修补在两次改名之间被\n"
-    "中断（被终止、断电），会先完成它。\n"
-    "\n"
-    "  --list    列出备份：名称、写入时间（UTC）、大小和条目数\n"
-    "\n"
-    "退出码：0 成功；1 没有备份，或无法放回（资源包保持原样）；2 命令行有误。\n",
+    texts_en::TxtSummaryRestore,
+    texts_zh::TxtSummaryRestore,
+    texts_en::TxtHelpRestore,
+    texts_zh::TxtHelpRestore,
 };
 
 }  // namespace velmora
