@@ -12,9 +12,8 @@ bool MakeMissingDirectories(FileSystem& files, const std::string& dir,
     if (up == level) break;  // a root that does not exist: creating it reports why
     level = up;
   }
-  // A path that ends with a separator names the directory the level before it made.
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    if (!files.DirectoryExists(*it) && !files.MakeDirectory(*it)) return false;
+    if (!files.MakeDirectory(*it)) return false;
   }
   return true;
 }
