@@ -49,6 +49,17 @@ class Stream {
   // The file's current version, asked of the system anew each time. A stream that cannot tell
   // answers false, and nothing read from it is then kept for later use.
   virtual bool Version(FileVersion* /*version*/) { return false; }
+  // The file's identity on its volume (FileVersion's Volume and File; the rest stays 0): two
+  // streams with equal identities hold one file, whatever names they were opened by. False when
+  // the system cannot tell.
+  virtual bool Identity(FileVersion* identity) {
+    FileVersion version;
+    if (!Version(&version)) return false;
+    *identity = FileVersion();
+    identity->Volume = version.Volume;
+    identity->File = version.File;
+    return true;
+  }
 };
 
 class FileSystem {
@@ -79,10 +90,10 @@ class FileSystem {
   // process or, where the system can tell, in another.
   virtual bool RemoveFile(const std::string& path) = 0;
   // Renames `from` to `to` in one step, replacing an existing `to`; refused while either is
-  // held open: a held `from` with a sharing violation, a held `to` with access denied. Durable: when it returns true the new name survives a power cut (flush the
-  // file's bytes first, so that the name does not arrive before them). Where the system makes
-  // the name durable in a second step, a failure of that step is reported too, although the
-  // rename itself has happened.
+  // held open: a held `from` with a sharing violation, a held `to` with access denied. Durable:
+  // when it returns true the new name survives a power cut (flush the file's bytes first, so that
+  // the name does not arrive before them). Where the system makes the name durable in a second
+  // step, a failure of that step is reported too, although the rename itself has happened.
   virtual bool RenameReplacing(const std::string& from, const std::string& to) = 0;
   // The names of the files (not the directories) directly inside `directory`, sorted by their
   // bytes, in the form the other calls take them. False when the directory cannot be read.
