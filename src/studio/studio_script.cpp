@@ -192,11 +192,9 @@ bool NewScriptText(const std::string& script_path, const StudioArchive& archive,
     if (!RuleValueOfChange(change.second, folders, &rule.Value, problem)) return false;
     rules.push_back(rule);
   }
-  *text = RebuildScriptText(header, rules);
-  std::string extra;
-  if (target.InPlace) extra += "#InPlace=yes\r\n";
-  if (changes.AddedCount() > 0) extra += "#AddEntries=yes\r\n";
-  text->insert(RebuildScriptText(header, {}).size(), extra);
+  header.InPlace = target.InPlace;
+  header.AddEntries = changes.AddedCount() > 0;
+  *text = WriteScriptText(header, rules);
   return true;
 }
 
