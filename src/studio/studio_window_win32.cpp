@@ -663,12 +663,10 @@ bool StudioWindow::AskId(StudioText prompt, uint32_t* id) {
       },
       [&answer](HWND dialog) { answer = WindowText(GetDlgItem(dialog, IDC_ASK_EDIT)); }};
   if (!RunSmallDialog(window_, IDD_ASK_ID, ask)) return false;
-  RowFilter parsed;
-  if (!ParseRowFilter(answer, &parsed) || parsed.Kind != RowFilter::Type::kIdPrefix) {
+  if (!ParseIdArgument(TrimBlanksAndControls(answer), id)) {
     ShowError(TextOf(StudioText::TxtBadId, {answer}));
     return false;
   }
-  *id = parsed.Prefix;
   return true;
 }
 
@@ -791,9 +789,7 @@ void StudioWindow::DropFiles(HDROP drop) {
 void StudioWindow::RefreshRows() {
   if (!document_.IsOpen()) return;
   HCURSOR old = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-  rows_ = BuildRows(document_.Archive(), document_.Changes(), filter_value_, sort_column_,
-                    sort_descending_,
-                    document_.Comparison() ? &document_.Comparison()->Entries : nullptr);
+  rows_ = document_.Rows(filter_value_, sort_column_, sort_descending_);
   SetCursor(old);
   ListView_SetItemCountEx(list_, static_cast<int>(rows_.size()), 0);
   InvalidateRect(list_, nullptr, FALSE);
