@@ -150,6 +150,12 @@ bool DryRunFileSystem::FileIsPresent(const std::string& path) {
   return real_.FileIsPresent(path);
 }
 
+bool DryRunFileSystem::FileIsPresentForReading(const std::string& path) {
+  if (created_.count(path) != 0) return true;
+  if (removed_.count(path) != 0) return false;
+  return real_.FileIsPresentForReading(path);
+}
+
 bool DryRunFileSystem::DirectoryExists(const std::string& path) {
   std::string trimmed = path;
   if (trimmed.size() > 1 && (trimmed.back() == '\\' || trimmed.back() == '/')) trimmed.pop_back();

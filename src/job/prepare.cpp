@@ -144,7 +144,7 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
     std::string completed;
     RecoverInterruptedSwap(files, job.SourcePath, &completed);
   }
-  if (!files.FileIsPresent(job.SourcePath)) {
+  if (!files.FileIsPresentForReading(job.SourcePath)) {
     view.ShowError(Message(MessageKey::MsgSourceNotFound, {ShownPath(job.SourcePath)}));
     return false;
   }
