@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "sys/system_error.h"
 #include "testing/memory_console.h"
 #include "wdf/wdf.h"
 #include "testing/scratch_directory.h"
@@ -460,6 +461,109 @@ TEST_F(ScriptCommandTest, Refusals) {
     EXPECT_NE(console_.ErrText.find(named), std::string::npos) << console_.ErrText;
   }
   EXPECT_FALSE(Exists("n.vlm"));
+}
+
+// A file system that carries out `budget` creates and renames and then fails every other one, as
+// a disk that fills or a folder that turns read-only part-way does. Everything else goes through.
+class FailingWrites final : public FileSystem {
+ public:
+  FailingWrites(FileSystem& real, int budget) : real_(real), budget_(budget) {}
+  bool Failed() const { return failed_; }
+
+  std::unique_ptr<Stream> OpenShared(const std::string& p) override { return real_.OpenShared(p); }
+  std::unique_ptr<Stream> OpenDenyWrite(const std::string& p) override {
+    return real_.OpenDenyWrite(p);
+  }
+  std::unique_ptr<Stream> OpenExclusive(const std::string& p) override {
+    return real_.OpenExclusive(p);
+  }
+  std::unique_ptr<Stream> CreateExclusive(const std::string& p) override {
+    return Go() ? real_.CreateExclusive(p) : nullptr;
+  }
+  std::unique_ptr<Stream> CreateNewExclusive(const std::string& p) override {
+    return Go() ? real_.CreateNewExclusive(p) : nullptr;
+  }
+  bool FileIsPresent(const std::string& p) override { return real_.FileIsPresent(p); }
+  bool DirectoryExists(const std::string& p) override { return real_.DirectoryExists(p); }
+  bool MakeDirectory(const std::string& p) override { return real_.MakeDirectory(p); }
+  bool RemoveFile(const std::string& p) override { return real_.RemoveFile(p); }
+  bool RenameReplacing(const std::string& from, const std::string& to) override {
+    return Go() && real_.RenameReplacing(from, to);
+  }
+  bool ListFiles(const std::string& d, std::vector<std::string>* names) override {
+    return real_.ListFiles(d, names);
+  }
+
+ private:
+  bool Go() {
+    if (budget_-- > 0) return true;
+    failed_ = true;
+    SetLastSystemError(SystemErrorDiskFull());
+    return false;
+  }
+  FileSystem& real_;
+  int budget_;
+  bool failed_ = false;
+};
+
+class DiffPatchTest : public ArchiveCommandsTest {
+ protected:
+  // ui.wdf and its edited form: one entry changed, one removed, one added.
+  void PutArchives() {
+    PutSample();
+    Put("new.wdf", ArchiveOf({{0x10, kBmp},
+                              {0xA1B3, "\x01\x02 changed"},
+                              {0x10, "second"},
+                              {0x30, std::string("\x00\x07 new", 6)}}));
+  }
+  std::vector<std::string> PatchArgs(std::vector<std::string> more = {}) {
+    more.insert(more.end(), {"--patch", Path("patch"), Path("ui.wdf"), Path("new.wdf")});
+    return more;
+  }
+};
+
+TEST_F(DiffPatchTest, APatchThatFailsPartWayLeavesNoneOfItsFiles) {
+  PutArchives();
+  int failed_runs = 0;
+  for (int budget = 0;; ++budget) {
+    ASSERT_LT(budget, 20) << "the patch never completes";
+    console_ = MemoryConsole();
+    FailingWrites files(SystemFileSystem(), budget);
+    const int code = RunCommandLine(
+        {"diff", "--patch", Path("patch"), Path("ui.wdf"), Path("new.wdf")}, console_, files);
+    if (!files.Failed()) {
+      ASSERT_EQ(code, kExitOk) << console_.ErrText;
+      EXPECT_EQ(Files("patch"),
+                (std::vector<std::string>{"00000030.bin", "0000A1B3.bin", "ui-patch.vlm"}));
+      break;
+    }
+    ++failed_runs;
+    EXPECT_EQ(code, kExitFailed) << budget;
+    EXPECT_NE(console_.ErrText.find("no patch was written"), std::string::npos) << console_.ErrText;
+    EXPECT_EQ(Files("patch"), std::vector<std::string>{}) << "budget " << budget;
+  }
+  EXPECT_GE(failed_runs, 5);  // two entry files and the script, created and renamed
+}
+
+TEST_F(DiffPatchTest, AnEntryFileInTheWayRefusesThePatchUnlessReplacingIsAsked) {
+  PutArchives();
+  Put("patch/0000A1B3.bin", "mine");
+  EXPECT_EQ(Run(kDiffCommand, PatchArgs()), kExitFailed);
+  EXPECT_NE(console_.ErrText.find(Path("patch/0000A1B3.bin")), std::string::npos)
+      << console_.ErrText;
+  EXPECT_EQ(Files("patch"), std::vector<std::string>{"0000A1B3.bin"});
+  EXPECT_EQ(Get("patch/0000A1B3.bin"), "mine");
+
+  ASSERT_EQ(Run(kDiffCommand, PatchArgs({"--force"})), kExitOk) << console_.ErrText;
+  EXPECT_EQ(Get("patch/0000A1B3.bin"), "\x01\x02 changed");
+
+  // A folder under an entry file's name is never replaced, asked or not.
+  Put("patch2/00000030.bin/inside", "x");
+  EXPECT_EQ(
+      Run(kDiffCommand, {"--patch", Path("patch2"), "--force", Path("ui.wdf"), Path("new.wdf")}),
+      kExitFailed);
+  EXPECT_EQ(Files("patch2"), std::vector<std::string>{});
+  EXPECT_EQ(Get("patch2/00000030.bin/inside"), "x");
 }
 
 }  // namespace
