@@ -39,8 +39,6 @@ CODE_PAGE = {"zh": "gbk", "en": "cp1252"}[LANGUAGE]
 # checks; the entry goes when the feature lands.
 PENDING = {
     "same-file": ("velmora-cli.exe refusing only a target that is really the source", "zh en"),
-    "utf8-script": ("Velmora.exe reading a script saved as UTF-8", "zh en"),
-    "english-velmora": ("Velmora.exe showing its texts in English outside Chinese", "en"),
     "studio-in-place": ("the Studio letting go of the archive for its in-place rebuild", "zh en"),
     "studio-backups": ("File > Backups... of the Studio (IDM_BACKUPS)", "zh en"),
     "undo-script": ("the undo script that velmora diff --patch writes beside the patch", "zh en"),
