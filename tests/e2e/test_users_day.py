@@ -228,6 +228,10 @@ class UsersDayTest(e2e.E2eTestCase):
         self.assertTrue(question.text.endswith(say("MsgConfirmScriptSuffix") + e2e.BLANKS),
                         result.describe())
         self.assertIn(say("MsgDeletedCount", 5, 1), report.text, result.describe())
+        # The progress window speaks the same language: nothing in it the code page lacks.
+        for sample in result.dialog_samples:
+            for text in [sample.title] + list(sample.texts.values()):
+                self.assertNotIn(b"?", text, result.describe())
         if LANGUAGE == "zh":
             self.assertTrue(question.text.startswith(e2e.gbk("演示：从 ui.wdf 生成 out\\ui-new.wdf\r")),
                             result.describe())
