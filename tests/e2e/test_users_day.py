@@ -38,11 +38,9 @@ CODE_PAGE = {"zh": "gbk", "en": "cp1252"}[LANGUAGE]
 # prefixes it shows. A case that needs one is skipped with the reason, never passed without its
 # checks; the entry goes when the feature lands.
 PENDING = {
-    "same-file": ("velmora-cli.exe refusing only a target that is really the source", "zh en"),
     "studio-in-place": ("the Studio letting go of the archive for its in-place rebuild", "zh en"),
     "studio-backups": ("File > Backups... of the Studio (IDM_BACKUPS)", "zh en"),
     "undo-script": ("the undo script that velmora diff --patch writes beside the patch", "zh en"),
-    "file-in-use": ("the message that names a file another program holds", "zh en"),
 }
 
 
