@@ -1,15 +1,26 @@
 #include "credit.h"
 #include "job/job_state.h"
 #include "msg/ansi_text.h"
+#include "msg/catalogue.h"
 
 namespace velmora {
 
-// The defaults are written in UTF-8 and shown in the ANSI code page, like the string table.
-DialogTexts::DialogTexts()
-    : Title("Velmora"),
-      AuthorLine(AnsiFromUtf8(std::string("作者：") + VELMORA_CREDIT)),
-      DateLine(AnsiFromUtf8("日期：")),
-      ProgressCaption(AnsiFromUtf8("正在生成文件...")),
-      CreditLine(AnsiFromUtf8(VELMORA_CREDIT)) {}
+namespace {
+
+// The credit in the catalogue's language: outside Chinese the maker's name without its Chinese
+// word for team, which an English Windows could not show.
+const char* Credit(bool chinese) { return chinese ? VELMORA_CREDIT : "Velmora team"; }
+
+}  // namespace
+
+// The defaults are written in UTF-8 and shown in the code page of the run, like the catalogue, and
+// in its language.
+DialogTexts::DialogTexts() : Title("Velmora") {
+  const bool chinese = CurrentMessageLanguage() == MessageLanguage::kChinese;
+  AuthorLine = AnsiFromUtf8(std::string(chinese ? "作者：" : "Author: ") + Credit(chinese));
+  DateLine = AnsiFromUtf8(chinese ? "日期：" : "Date: ");
+  ProgressCaption = AnsiFromUtf8(chinese ? "正在生成文件..." : "Writing the archive...");
+  CreditLine = AnsiFromUtf8(Credit(chinese));
+}
 
 }  // namespace velmora
