@@ -23,8 +23,6 @@ namespace {
 
 class WindowsFrontEnd final : public EntryFrontEnd {
  public:
-  explicit WindowsFrontEnd(WindowsView& view) : view_(view) {}
-
   std::string MakeAbsolute(const std::string& argument) override {
     return MakeAbsoluteScriptPath(argument, ProcessCurrentDirectory());
   }
@@ -37,11 +35,10 @@ class WindowsFrontEnd final : public EntryFrontEnd {
     // The dialog's progress bar is a common control; its window class must exist first.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    ShowProgressDialog(job, SystemFileSystem(), view_);
+    // Each dialog has a view of its own: a mod shows one dialog after another.
+    WindowsView dialog_view(job);
+    ShowProgressDialog(job, SystemFileSystem(), dialog_view);
   }
-
- private:
-  WindowsView& view_;
 };
 
 // The whole run. A script run ends the process here; the other runs return to leave through
@@ -50,7 +47,7 @@ int RunProgram() {
   const CommandLine arguments = ProcessCommandLine();
   JobState job;
   WindowsView view(job);
-  WindowsFrontEnd front(view);
+  WindowsFrontEnd front;
   const EntryEnd end = RunEntry(arguments.ArgumentCount(), arguments.ArgumentAt(1), job,
                                 SystemFileSystem(), view, front);
   if (end == EntryEnd::kScriptRunEnded) ExitProcess(0);
