@@ -217,7 +217,10 @@ void RunModEntry(JobState& job, FileSystem& files, RunView& view, EntryFrontEnd&
 }
 
 bool CompleteModAround(FileSystem& files, const std::string& archive_path, std::string* message) {
-  for (std::string dir = DirectoryPart(archive_path);; dir = OneLevelUp(dir)) {
+  // Either separator: the terminal tool takes paths as the person types them.
+  std::string dir = archive_path;
+  for (size_t cut; (cut = FindLastCharOf(dir, "\\/")) != std::string::npos || !dir.empty();) {
+    dir = cut == std::string::npos ? std::string() : dir.substr(0, cut + 1);
     const std::string journal_path = ModJournalPath(dir);
     if (files.FileIsPresent(journal_path)) {
       std::string failure;
@@ -227,8 +230,10 @@ bool CompleteModAround(FileSystem& files, const std::string& archive_path, std::
                      : Message(MessageKey::MsgModRecovered);
       return true;
     }
-    if (dir.empty() || OneLevelUp(dir) == dir) return false;
+    if (!dir.empty()) dir.pop_back();              // the folder's own name is next
+    if (!dir.empty() && dir.back() == ':') break;  // a drive: nothing is above its root
   }
+  return false;
 }
 
 }  // namespace velmora

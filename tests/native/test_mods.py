@@ -119,6 +119,30 @@ class ModsTest(unittest.TestCase):
                 self.assertIn(b"no patch was written", err)
                 self.assertFalse(os.path.exists(self.path("my-mod")))
 
+    def test_restore_completes_a_mod_cut_short_between_its_renames(self):
+        # As a kill leaves it: gfx.wdf renamed to its backup, its new bytes still under the
+        # temporary name; snd.wdf not yet touched, its backup name reserved.
+        self.put("game", {"gfx.wdf": OLD["gfx.wdf"], "data/snd.wdf": OLD["data/snd.wdf"]})
+        gfx, snd = self.path("game", "gfx.wdf"), self.path("game", "data", "snd.wdf")
+        os.rename(gfx, gfx + ".1.bak")
+        wdf.write_file(gfx + ".vlmtmp", NEW["gfx.wdf"])
+        wdf.write_file(snd + ".vlmtmp", NEW["data/snd.wdf"])
+        open(snd + ".1.bak", "wb").close()
+        lines = ["velmora mod journal 1", "record\t" + self.path("game", "mod.vlm.applied"),
+                 "retire\t"]
+        lines += ["archive\t%s\t%s.1.bak\t%s.vlmtmp" % (a, a, a) for a in (gfx, snd)]
+        with open(self.path("game", "velmora-mod.vlmjournal"), "w") as f:
+            f.write("\n".join(lines + ["end", ""]))
+        code, out, err = self.velmora("restore", "--list", "game/data/snd.wdf")
+        self.assertEqual(0, code, err)
+        self.assertIn(b"has been completed", err)
+        self.assertEqual(wdf.archive(NEW["gfx.wdf"]), self.read("game", "gfx.wdf"))
+        self.assertEqual(wdf.archive(NEW["data/snd.wdf"]), self.read("game", "data", "snd.wdf"))
+        self.assertEqual(wdf.archive(OLD["data/snd.wdf"]),
+                         self.read("game", "data", "snd.wdf.1.bak"))
+        self.assertFalse(os.path.exists(self.path("game", "velmora-mod.vlmjournal")))
+        self.assertTrue(os.path.exists(self.path("game", "mod.vlm.applied")))
+
 
 if __name__ == "__main__":
     unittest.main()
