@@ -66,6 +66,13 @@ bool ScriptText(const char* utf8_format, std::initializer_list<FormatArg> args,
   return Cp936FromPathText(FormatText(AnsiFromUtf8(utf8_format), args), cp936);
 }
 
+// The name diff gives the patch script of one archive: its name without the extension.
+std::string PatchScriptName(const std::string& archive_name) {
+  const size_t dot = archive_name.rfind('.');
+  return (dot == std::string::npos || dot == 0 ? archive_name : archive_name.substr(0, dot)) +
+         "-patch.vlm";
+}
+
 // A console that keeps what a part's patch prints as data, and passes its errors on.
 class PartConsole final : public Console {
  public:
@@ -177,34 +184,40 @@ int WriteModPatch(CommandCall& call, const std::string& dir, bool force, const s
     std::vector<std::string> before;
     call.Files.ListFiles(part_dir, &before);
     if (kDiffCommand.Run(part_call) != kExitOk) return write.Fail(std::string());
+    if (part_console.kept == ToolText(console, TextKey::TxtDiffTheArchivesAreIdenticalThere)) {
+      continue;  // the archives are the same: nothing of it is in the mod
+    }
+    const std::string script = PatchScriptName(old.first.back());
     std::vector<std::string> after;
     call.Files.ListFiles(part_dir, &after);
-    std::string script;
     for (const std::string& name : after) {
-      if (std::find(before.begin(), before.end(), name) == before.end()) {
+      const bool is_new = std::find(before.begin(), before.end(), name) == before.end();
+      if (name != script && name.size() > 4 && name.compare(name.size() - 4, 4, ".vlm") == 0 &&
+          (is_new || force)) {
+        // A script that undoes one archive alone would undo part of the mod: the mod's own undo
+        // takes every archive back together.
+        call.Files.RemoveFile(JoinPath(part_dir, name));
+      } else if (is_new) {
         write.Written.push_back(JoinPath(part_dir, name));
       }
-      if (name.size() > 10 && name.compare(name.size() - 10, 10, "-patch.vlm") == 0) {
-        script = name;
-      }
     }
-    if (script.empty()) continue;  // the archives are the same: nothing of it is in the mod
     const RelativeName folders(old.first.begin(), old.first.end() - 1);
     std::string folders_cp936;
+    std::string script_cp936;
     if (!Cp936FromPathText(folders.empty() ? std::string() : Joined(folders, "\\") + "\\",
                            &folders_cp936) ||
-        !Cp936FromPathText(script, &script)) {
+        !Cp936FromPathText(script, &script_cp936)) {
       return write.Fail(FormatText(ToolText(console, TextKey::TxtDiffTheNameSCannotStand),
                                    {PathBelow(old_dir, old.first)}));
     }
-    if (!MakePart(call.Files, JoinPath(part_dir, LastPathName(script)), folders_cp936)) {
+    if (!MakePart(call.Files, JoinPath(part_dir, script), folders_cp936)) {
       return write.Fail(Message(MessageKey::MsgTargetWriteFailed,
                                 {JoinPath(part_dir, script), LastSystemErrorText()}));
     }
     console.Out(part_console.kept);
     ++count;
-    parts +=
-        "#ModPart" + std::to_string(count) + "=" + std::to_string(count) + "\\" + script + "\r\n";
+    parts += "#ModPart" + std::to_string(count) + "=" + std::to_string(count) + "\\" +
+             script_cp936 + "\r\n";
     names += (names.empty() ? "" : ", ") + Joined(old.first, "\\");
   }
   if (count == 0) {
