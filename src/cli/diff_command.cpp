@@ -9,6 +9,7 @@
 #include "cli/terminal_texts.h"
 #include "cli/command_support.h"
 #include "cli/listing_format.h"
+#include "cli/mod_patch.h"
 #include "cli/script_from_dir.h"
 #include "job/path_route.h"
 #include "job/patch_plan.h"
@@ -409,6 +410,11 @@ int RunDiff(CommandCall& call) {
   if (parsed.Operands.size() != 2) {
     return UsageError(call.Terminal, "diff",
                       ToolText(call.Terminal, TextKey::TxtDiffGiveTwoArchivesOldNew));
+  }
+  if (parsed.Has("patch") && (call.Files.DirectoryExists(parsed.Operands[0]) ||
+                              call.Files.DirectoryExists(parsed.Operands[1]))) {
+    return WriteModPatch(call, parsed.Options.at("patch"), parsed.Has("force"), parsed.Operands[0],
+                         parsed.Operands[1]);
   }
   Compared compared;
   if (!OpenReadableArchive(call, parsed.Operands[0], &compared.OldArchive) ||
