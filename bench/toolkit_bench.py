@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """Times the archive commands on a large archive against reading the same bytes with cat.
 
-    bench/toolkit_bench.py build/native-release/velmora [ENTRIES] [RUNS]
+    bench/toolkit_bench.py build/native-release/velmora [ENTRIES] [RUNS] [CHANGED_EVERY]
 
 Makes an archive of ENTRIES entries (default 70,000) of 1 to 2,000 bytes each in a temporary
 folder, then runs each command RUNS times (default 5) and prints the median time and its ratio
 to the median time of `cat ARCHIVE > /dev/null` measured in the same run. extract is compared
 with `cp -r` of a folder holding the same files, which writes the same bytes the same way. diff
-compares the archive with a copy in which every 500th entry differs, against `cat` of both
-archives, and reports its peak memory beside the archives' size."""
+compares the archive with a copy in which every CHANGED_EVERY-th entry (default 500th) differs,
+against `cat` of both archives, and reports its peak memory beside the archives' size. diff
+--patch is compared with bench/entry_files_baseline, a plain program that writes the same entry
+files (built beside velmora: build/native-release/bench/entry_files_baseline)."""
 
 import os
 import shutil
@@ -42,10 +44,44 @@ def median_seconds(command, runs, cwd, before=None):
     return statistics.median(times)
 
 
+def patch_bench(velmora, baseline, work, runs):
+    """diff --patch against the plain program writing the same entry files (the patch's files,
+    at their entries' places in the new archive), flushed each as the patch flushes them, and
+    not flushed."""
+    patch = os.path.join(work, "p")
+    subprocess.run([velmora, "diff", "--patch", patch, "--force", "big.wdf", "big2.wdf"],
+                   cwd=work, check=True, stdout=subprocess.DEVNULL)
+    with open(os.path.join(work, "big2.wdf"), "rb") as f:
+        index = {entry.id: entry for entry in wdf.read(f.read()).index}
+    list_path = os.path.join(work, "entry-files.txt")
+    files = [n for n in sorted(os.listdir(patch)) if not n.endswith(".vlm")]
+    with open(list_path, "w") as f:
+        for name in files:
+            entry = index[int(name[:8], 16)]
+            f.write("%d %d %s\n" % (entry.offset, entry.size, name))
+    plain_dir = os.path.join(work, "plain")
+    clear = lambda: (shutil.rmtree(plain_dir, ignore_errors=True), os.mkdir(plain_dir))  # noqa
+    plain = {}
+    for flush in ("--flush", ""):
+        plain[flush] = median_seconds("%s %s big2.wdf %s %s" % (baseline, flush, list_path,
+                                                                plain_dir), runs, work, clear)
+    t = median_seconds("%s diff --patch p --force big.wdf big2.wdf" % velmora, runs, work)
+    print("%-28s %8.3f s  (%d entry files)" % ("plain write, flushed", plain["--flush"],
+                                                len(files)))
+    print("%-28s %8.3f s" % ("plain write, not flushed", plain[""]))
+    print("%-28s %8.3f s  %6.1f x the flushed plain write  %6.1f x the unflushed one" % (
+        "diff --patch", t, t / plain["--flush"], t / plain[""]))
+
+
 def main():
     velmora = os.path.abspath(sys.argv[1])
     count = int(sys.argv[2]) if len(sys.argv) > 2 else 70000
     runs = int(sys.argv[3]) if len(sys.argv) > 3 else 5
+    changed_every = int(sys.argv[4]) if len(sys.argv) > 4 else 500
+    baseline = os.path.join(os.path.dirname(velmora), "bench", "entry_files_baseline")
+    if not os.path.exists(baseline):
+        raise SystemExit("build the plain program first: cmake --build --preset native-release "
+                         "--target entry_files_baseline")
     work = tempfile.mkdtemp(prefix="velmora-bench-")
     try:
         make_archive(os.path.join(work, "big.wdf"), count)
@@ -61,13 +97,12 @@ def main():
                               ("verify", "verify big.wdf")):
             t = median_seconds("%s %s" % (velmora, command), runs, work)
             print("%-28s %8.3f s  %6.1f x cat" % (name, t, t / cat))
-        make_archive(os.path.join(work, "big2.wdf"), count, changed_every=500)
+        make_archive(os.path.join(work, "big2.wdf"), count, changed_every=changed_every)
         both = median_seconds("cat big.wdf big2.wdf > /dev/null", runs, work)
         print("%-28s %8.3f s" % ("cat of both (baseline)", both))
-        for name, command in (("diff", "diff big.wdf big2.wdf"),
-                              ("diff --patch", "diff --patch p --force big.wdf big2.wdf")):
-            t = median_seconds("%s %s || test $? = 1" % (velmora, command), runs, work)
-            print("%-28s %8.3f s  %6.1f x cat" % (name, t, t / both))
+        t = median_seconds("%s diff big.wdf big2.wdf || test $? = 1" % velmora, runs, work)
+        print("%-28s %8.3f s  %6.1f x cat" % ("diff", t, t / both))
+        patch_bench(velmora, baseline, work, runs)
         measured = subprocess.run(["/usr/bin/time", "-f", "%M", velmora, "diff", "big.wdf",
                                    "big2.wdf"], cwd=work, stdout=subprocess.DEVNULL,
                                   stderr=subprocess.PIPE)

@@ -8,6 +8,7 @@
 #include "cli/terminal_texts.h"
 #include "cli/command_support.h"
 #include "cli/listing_format.h"
+#include "cli/patch_entry_files.h"
 #include "cli/script_from_dir.h"
 #include "job/path_route.h"
 #include "job/patch_plan.h"
@@ -164,32 +165,10 @@ std::string PatchScriptName(const std::string& archive_name) {
          "-patch.vlm";
 }
 
-struct PatchFile {
-  size_t Entry;
-  std::string Name;  // in the file system's form
-  std::string Path;
-};
-
 int Fail(Console& console, const std::string& problem) {
   PrintError(console, problem);
   PrintError(console, ToolText(console, TextKey::TxtDiffNoPatchWasWritten));
   return kExitFailed;
-}
-
-bool WriteEntryFile(FileSystem& files, Stream& archive, const WdfEntry& entry,
-                    const std::string& path, bool force) {
-  std::unique_ptr<Stream> out =
-      force ? files.CreateExclusive(path) : files.CreateNewExclusive(path);
-  if (!out) return false;
-  const bool written =
-      ReadEntryBytes(archive, entry,
-                     [&out](const char* data, size_t n) { return out->Write(data, n); }) &&
-      out->Flush();
-  if (!written) {
-    out.reset();
-    files.RemoveFile(path);
-  }
-  return written;
 }
 
 // The script of a patch: it patches OLD's file in the folder above its own.
@@ -239,7 +218,7 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
   }
 
   // Every file first: nothing is written while one of them is in the way.
-  std::vector<PatchFile> files;
+  std::vector<PatchEntryFile> files;
   std::vector<std::string> rule_values;
   std::vector<std::string> problems;
   const std::string script_path = JoinPath(dir, PatchScriptName(archive_name));
@@ -292,12 +271,10 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
   if (!MakeDirectories(call.Files, dir)) {
     return Fail(console, Message(MessageKey::MsgTargetDirFailed, {dir, LastSystemErrorText()}));
   }
-  for (const PatchFile& file : files) {
-    if (!WriteEntryFile(call.Files, *compared.NewArchive.File, news.Entries[file.Entry], file.Path,
-                        force)) {
-      return Fail(console,
-                  Message(MessageKey::MsgTargetWriteFailed, {file.Path, LastSystemErrorText()}));
-    }
+  std::string failed;
+  if (!WritePatchEntryFiles(call.Files, *compared.NewArchive.File, news, files, force, &failed)) {
+    return Fail(console,
+                Message(MessageKey::MsgTargetWriteFailed, {failed, LastSystemErrorText()}));
   }
   std::unique_ptr<Stream> out =
       force ? call.Files.CreateExclusive(script_path) : call.Files.CreateNewExclusive(script_path);

@@ -4,24 +4,11 @@
 #include <string>
 #include <unordered_set>
 
-#include "wdf/resource_id.h"
+#include "job/entry_rules.h"
 
 namespace velmora {
 
 namespace {
-
-// The id of a line named '@' and eight hexadecimal digits.
-bool EntryLineId(const std::string& name, uint32_t* id) {
-  if (name.size() != 9 || name[0] != '@') return false;
-  uint32_t value = 0;
-  for (size_t k = 1; k < name.size(); ++k) {
-    const int digit = HexDigitValue(name[k]);
-    if (digit < 0) return false;
-    value = value << 4 | static_cast<uint32_t>(digit);
-  }
-  *id = value;
-  return true;
-}
 
 bool SourceHasId(const std::vector<WdfEntry>& source_index, const SourceIdLookup& source_ids,
                  uint32_t id) {
@@ -51,7 +38,7 @@ NewEntries FindNewEntries(const ScriptLines& script, const std::vector<WdfEntry>
   for (size_t k = 0; k < script.Count(); ++k) {
     uint32_t id = 0;
     const int line = static_cast<int>(k);
-    if (!EntryLineId(ScriptNameAt(script, line), &id) || !seen.insert(id).second) continue;
+    if (!ParseEntryKey(ScriptNameAt(script, line), &id) || !seen.insert(id).second) continue;
     if (SourceHasId(source_index, source_ids, id)) continue;
     // The line that a lookup of the id finds, as for a source entry.
     if (FindScriptKey(script, EntryKey(id)) != line) continue;
