@@ -13,6 +13,7 @@ against `cat` of both archives, and reports its peak memory beside the archives'
 files (built beside velmora: build/native-release/bench/entry_files_baseline)."""
 
 import os
+import resource
 import shutil
 import statistics
 import subprocess
@@ -33,15 +34,30 @@ def make_archive(path, count, changed_every=0):
                           for k in range(count)))
 
 
-def median_seconds(command, runs, cwd, before=None):
-    times = []
+def median_times(command, runs, cwd, before=None):
+    """Medians of the wall time and of the processor time (user and system, the command's
+    processes together) of RUNS runs of a shell command. On a busy machine the processor time
+    is the steadier of the two."""
+    walls, cpus = [], []
     for _ in range(runs):
         if before:
             before()
+        used = resource.getrusage(resource.RUSAGE_CHILDREN)
         start = time.perf_counter()
         subprocess.run(command, cwd=cwd, check=True, stdout=subprocess.DEVNULL, shell=True)
-        times.append(time.perf_counter() - start)
-    return statistics.median(times)
+        walls.append(time.perf_counter() - start)
+        now = resource.getrusage(resource.RUSAGE_CHILDREN)
+        cpus.append(now.ru_utime - used.ru_utime + now.ru_stime - used.ru_stime)
+    return statistics.median(walls), statistics.median(cpus)
+
+
+def median_seconds(command, runs, cwd, before=None):
+    return median_times(command, runs, cwd, before)[0]
+
+
+def print_ratio(name, own, base, base_name):
+    print("%-28s %8.3f s  %6.1f x %s   (processor time %.3f s, %.1f x)" % (
+        name, own[0], own[0] / base[0], base_name, own[1], own[1] / max(base[1], 0.001)))
 
 
 def patch_bench(velmora, baseline, work, runs):
@@ -63,14 +79,15 @@ def patch_bench(velmora, baseline, work, runs):
     clear = lambda: (shutil.rmtree(plain_dir, ignore_errors=True), os.mkdir(plain_dir))  # noqa
     plain = {}
     for flush in ("--flush", ""):
-        plain[flush] = median_seconds("%s %s big2.wdf %s %s" % (baseline, flush, list_path,
-                                                                plain_dir), runs, work, clear)
-    t = median_seconds("%s diff --patch p --force big.wdf big2.wdf" % velmora, runs, work)
-    print("%-28s %8.3f s  (%d entry files)" % ("plain write, flushed", plain["--flush"],
-                                                len(files)))
-    print("%-28s %8.3f s" % ("plain write, not flushed", plain[""]))
-    print("%-28s %8.3f s  %6.1f x the flushed plain write  %6.1f x the unflushed one" % (
-        "diff --patch", t, t / plain["--flush"], t / plain[""]))
+        plain[flush] = median_times("%s %s big2.wdf %s %s" % (baseline, flush, list_path,
+                                                              plain_dir), runs, work, clear)
+    t = median_times("%s diff --patch p --force big.wdf big2.wdf" % velmora, runs, work)
+    print("%-28s %8.3f s  (%d entry files; processor time %.3f s)" % (
+        "plain write, flushed", plain["--flush"][0], len(files), plain["--flush"][1]))
+    print("%-28s %8.3f s  (processor time %.3f s)" % ("plain write, not flushed", plain[""][0],
+                                                      plain[""][1]))
+    print_ratio("diff --patch", t, plain["--flush"], "the flushed plain write")
+    print_ratio("", t, plain[""], "the unflushed plain write")
 
 
 def main():
@@ -98,10 +115,11 @@ def main():
             t = median_seconds("%s %s" % (velmora, command), runs, work)
             print("%-28s %8.3f s  %6.1f x cat" % (name, t, t / cat))
         make_archive(os.path.join(work, "big2.wdf"), count, changed_every=changed_every)
-        both = median_seconds("cat big.wdf big2.wdf > /dev/null", runs, work)
-        print("%-28s %8.3f s" % ("cat of both (baseline)", both))
-        t = median_seconds("%s diff big.wdf big2.wdf || test $? = 1" % velmora, runs, work)
-        print("%-28s %8.3f s  %6.1f x cat" % ("diff", t, t / both))
+        both = median_times("cat big.wdf big2.wdf > /dev/null", runs, work)
+        print("%-28s %8.3f s  (processor time %.3f s)" % ("cat of both (baseline)", both[0],
+                                                          both[1]))
+        t = median_times("%s diff big.wdf big2.wdf || test $? = 1" % velmora, runs, work)
+        print_ratio("diff", t, both, "cat")
         patch_bench(velmora, baseline, work, runs)
         measured = subprocess.run(["/usr/bin/time", "-f", "%M", velmora, "diff", "big.wdf",
                                    "big2.wdf"], cwd=work, stdout=subprocess.DEVNULL,

@@ -8,6 +8,7 @@
 #include "cli/terminal_view.h"
 
 #include "msg/ansi_text.h"
+#include "msg/file_failure.h"
 #include "msg/format.h"
 #include "sys/system_error.h"
 
@@ -38,14 +39,14 @@ bool OpenArchive(CommandCall& call, const std::string& path, OpenedArchive* arch
     PrintError(call.Terminal, ToolText(call.Terminal, TextKey::TxtArchiveIsFolder, {path}));
     return false;
   }
-  if (!call.Files.FileIsPresent(path)) {
+  if (!call.Files.FileIsPresentForReading(path)) {
     PrintError(call.Terminal, Message(MessageKey::MsgSourceNotFound, {path}));
     return false;
   }
   archive->File = call.Files.OpenShared(path);
   if (!archive->File) {
     PrintError(call.Terminal,
-               Message(MessageKey::MsgSourceOpenFailed, {path, LastSystemErrorText()}));
+               Message(MessageKey::MsgSourceOpenFailed, {path, FileFailureReason(path)}));
     return false;
   }
   try {

@@ -4,7 +4,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "job/entry_rules.h"
+#include "wdf/resource_id.h"
 
 namespace velmora {
 
@@ -23,6 +23,10 @@ bool SourceHasId(const std::vector<WdfEntry>& source_index, const SourceIdLookup
 
 }  // namespace
 
+bool RuleLineId(const std::string& name, uint32_t* id) {
+  return name.size() == 9 && name[0] == '@' && ParseHexId(name.substr(1), id);
+}
+
 bool IdsAscend(const std::vector<WdfEntry>& entries) {
   for (size_t k = 1; k < entries.size(); ++k) {
     if (entries[k - 1].Id >= entries[k].Id) return false;
@@ -38,7 +42,7 @@ NewEntries FindNewEntries(const ScriptLines& script, const std::vector<WdfEntry>
   for (size_t k = 0; k < script.Count(); ++k) {
     uint32_t id = 0;
     const int line = static_cast<int>(k);
-    if (!ParseEntryKey(ScriptNameAt(script, line), &id) || !seen.insert(id).second) continue;
+    if (!RuleLineId(ScriptNameAt(script, line), &id) || !seen.insert(id).second) continue;
     if (SourceHasId(source_index, source_ids, id)) continue;
     // The line that a lookup of the id finds, as for a source entry.
     if (FindScriptKey(script, EntryKey(id)) != line) continue;

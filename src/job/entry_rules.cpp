@@ -7,8 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "job/added_entries.h"
 #include "job/paths.h"
 #include "job/script.h"
+#include "msg/file_failure.h"
 #include "msg/format.h"
 #include "wdf/resource_id.h"
 #include "sys/code_page.h"
@@ -42,18 +44,6 @@ Rule ClassifyRuleValue(const std::string& value) {
     rule.Kind = RuleKind::kExternalFile;
   }
   return rule;
-}
-
-bool ParseEntryKey(const std::string& name, uint32_t* id) {
-  if (name.size() != 9 || name[0] != '@') return false;
-  uint32_t value = 0;
-  for (size_t k = 1; k < name.size(); ++k) {
-    const int digit = HexDigitValue(name[k]);
-    if (digit < 0) return false;
-    value = value << 4 | static_cast<uint32_t>(digit);
-  }
-  *id = value;
-  return true;
 }
 
 namespace {
@@ -100,7 +90,7 @@ void EntryRuleLines::Build(const ScriptLines& script) {
     const int line = static_cast<int>(k);
     const std::string name = ScriptNameAt(script, line);
     uint32_t id = 0;
-    if (ParseEntryKey(name, &id)) {
+    if (RuleLineId(name, &id)) {
       lines_.emplace_back(id, line);
       continue;
     }
@@ -332,11 +322,12 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
   Stream* archive = buffers_.Archives.Held(path);
   std::unique_ptr<Stream> opened;
   if (!archive) {
-    if (!files_.FileIsPresent(path))
+    if (!files_.FileIsPresentForReading(path))
       return Fail(MessageKey::MsgRefArchiveNotFound, {ShownPath(path)});
     opened = files_.OpenShared(path);
     if (!opened) {
-      return Fail(MessageKey::MsgRefArchiveOpenFailed, {ShownPath(path), LastSystemErrorText()});
+      return Fail(MessageKey::MsgRefArchiveOpenFailed,
+                  {ShownPath(path), FileFailureReason(ShownPath(path))});
     }
     archive = opened.get();
   }
@@ -361,10 +352,12 @@ bool EntryResolver::TakeExternalFile(const std::string& value) {
   const std::string path = job_.ScriptDir + value;
   if (NamesTheTarget(path))
     return Fail(MessageKey::MsgRefFileOpenFailed, {ShownPath(path), HeldFileText()});
-  if (!files_.FileIsPresent(path)) return Fail(MessageKey::MsgRefFileNotFound, {ShownPath(path)});
+  if (!files_.FileIsPresentForReading(path))
+    return Fail(MessageKey::MsgRefFileNotFound, {ShownPath(path)});
   std::unique_ptr<Stream> file = files_.OpenShared(path);
   if (!file)
-    return Fail(MessageKey::MsgRefFileOpenFailed, {ShownPath(path), LastSystemErrorText()});
+    return Fail(MessageKey::MsgRefFileOpenFailed,
+                {ShownPath(path), FileFailureReason(ShownPath(path))});
   uint64_t size = 0;
   if (!file->Size(&size)) return Fail(MessageKey::MsgRefFileReadFailed, {ShownPath(path)});
   // A 32-bit Size cannot describe the file; cutting it would store a wrong part of it.

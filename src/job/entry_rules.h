@@ -37,10 +37,6 @@ struct Rule {
 // Decides the kind of a cleaned rule value.
 Rule ClassifyRuleValue(const std::string& value);
 
-// True when `name` is '@' and eight hexadecimal digits in either case, the name of an entry's
-// rule line; `*id` is then the entry's id.
-bool ParseEntryKey(const std::string& name, uint32_t* id);
-
 // The script's entry rule lines by id, found in one pass over the script when first asked, so
 // that a run of many entries pays for the lookup of each in a short, ordered table.
 class EntryRuleLines {

@@ -6,6 +6,7 @@
 #include "job/archive_backups.h"
 #include "job/new_archive.h"
 #include "job/paths.h"
+#include "msg/file_failure.h"
 #include "msg/format.h"
 #include "sys/code_page.h"
 #include "sys/system_error.h"
@@ -94,7 +95,7 @@ bool CreateTarget(JobState& job, FileSystem& files, bool target_exists, std::str
   if (!job.OldTarget) {
     const unsigned long code = LastSystemError();
     if (target_exists || (code != SystemErrorNotFound() && code != SystemErrorPathNotFound())) {
-      *reason = LastSystemErrorText();
+      *reason = FileFailureReason(ShownPath(job.TargetPath));
       return false;
     }
   }
@@ -136,7 +137,10 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
     return false;
   }
   job.SourceName = source_name;
-  job.SourcePath = job.SourceDir + job.SourceName;
+  if (!FileKeyPath(job.SourceDir, job.SourceName, &job.SourcePath)) {
+    view.ShowError(Message(MessageKey::MsgPathHasDrive, {"#SrcFile", source_name}));
+    return false;
+  }
   const bool in_place_allowed = ScriptKeySaysYes(script, "#InPlace");
   if (in_place_allowed) {
     // A run in place that was cut short between its two renames left the archive's name free
@@ -144,13 +148,13 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
     std::string completed;
     RecoverInterruptedSwap(files, job.SourcePath, &completed);
   }
-  if (!files.FileIsPresent(job.SourcePath)) {
+  if (!files.FileIsPresentForReading(job.SourcePath)) {
     view.ShowError(Message(MessageKey::MsgSourceNotFound, {ShownPath(job.SourcePath)}));
     return false;
   }
   job.SourceStream = files.OpenShared(job.SourcePath);
   if (!job.SourceStream) {
-    const std::string reason = LastSystemErrorText();
+    const std::string reason = FileFailureReason(ShownPath(job.SourcePath));
     view.ShowError(Message(MessageKey::MsgSourceOpenFailed, {ShownPath(job.SourcePath), reason}));
     return false;
   }
@@ -165,7 +169,10 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
   if (target_name.empty()) {
     target_name = ReplaceExtension(FileNamePart(job.ScriptPath), Extension(job.SourcePath));
   }
-  job.TargetPath = job.TargetDir + target_name;
+  if (!FileKeyPath(job.TargetDir, target_name, &job.TargetPath)) {
+    view.ShowError(Message(MessageKey::MsgPathHasDrive, {"#DestFile", target_name}));
+    return false;
+  }
   if (EqualFoldingAscii(job.SourcePath, job.TargetPath)) {
     if (!in_place_allowed) {
       view.ShowError(Message(MessageKey::MsgTargetSameAsSource,

@@ -1,5 +1,7 @@
 #include "wdf/entry_reader.h"
 
+#include <algorithm>
+
 namespace velmora {
 
 namespace {
@@ -35,6 +37,18 @@ const unsigned char* EntryReader::Bytes(uint64_t offset, size_t n, bool ahead) {
   window_start_ = offset;
   window_size_ = stream_.Read(window_.get(), kWindowSize);
   return window_size_ >= n ? window_.get() : nullptr;
+}
+
+bool CopyEntryBytes(EntryReader& from, const WdfEntry& entry, Stream& to) {
+  for (uint64_t done = 0; done < entry.Size;) {
+    const size_t n =
+        static_cast<size_t>(std::min<uint64_t>(entry.Size - done, EntryReader::kWindowSize));
+    const uint64_t at = entry.Offset + done;
+    const unsigned char* bytes = from.Bytes(at, n, from.Follows(at));
+    if (!bytes || !to.Write(bytes, n)) return false;
+    done += n;
+  }
+  return true;
 }
 
 }  // namespace velmora

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "sys/file_system.h"
+#include "wdf/wdf.h"
 
 namespace velmora {
 
@@ -39,5 +40,10 @@ class EntryReader {
   size_t window_size_ = 0;
   uint64_t last_end_ = UINT64_MAX;  // nothing asked yet: the first bytes are not read ahead
 };
+
+// Writes the `entry.Size` bytes from `entry.Offset` of `from` to `to`, reading ahead while the
+// entries copied come in the file's order. False when the file delivers fewer bytes or a write
+// fails (the system's reason in the last error).
+bool CopyEntryBytes(EntryReader& from, const WdfEntry& entry, Stream& to);
 
 }  // namespace velmora
