@@ -20,6 +20,7 @@
 #include "sys/cp936_text.h"
 #include "sys/system_error.h"
 #include "wdf/archive_diff.h"
+#include "wdf/entry_reader.h"
 #include "wdf/resource_id.h"
 #include "wdf/entry_kind.h"
 #include "wdf/extracted_name.h"
@@ -362,10 +363,10 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
   // whole patch is written, the script last: a patch that fails part-way leaves none of its
   // files, and no script that would run on entry files that are not there.
   PatchWrites writes(call.Files, force);
+  EntryReader entries(*compared.NewArchive.File);
   for (const PatchFile& file : files) {
     if (!writes.Write(file.Path, [&](Stream& out) {
-          return ReadEntryBytes(*compared.NewArchive.File, news.Entries[file.Entry],
-                                [&out](const char* data, size_t n) { return out.Write(data, n); });
+          return CopyEntryBytes(entries, news.Entries[file.Entry], out);
         })) {
       return Fail(console, writes.Failure());
     }
