@@ -5,7 +5,7 @@ Generates its cases once into a scratch directory (kept between runs; VELMORA_BE
 default ~/.cache/velmora-bench), then runs each case several times with the native `velmora`
 and, where asked, with Velmora.exe under Wine through the UI driver (which answers the boxes).
 Every run of the program is paired with `cat SOURCE > COPY` of the same source in the same
-round; the table gives the medians, their ratio, and the peak memory of the native runs.
+round (the copy flushed to the disk, as Velmora flushes its target); the table gives the medians, their ratio, and the peak memory of the native runs.
 
   bench/rebuild_bench.py [--runs N] [--wine-runs N] [--cases a,b] [--wine-cases a,b] [--no-wine]
 
@@ -216,7 +216,8 @@ def timed(argv, stdout_path=os.devnull):
 def cat_once(source):
     copy = os.path.join(BENCH_DIR, "out", "cat-copy.bin")
     os.makedirs(os.path.dirname(copy), exist_ok=True)
-    seconds, _, cpu = timed(["cat", source], copy)
+    # Flushed to the disk as Velmora flushes its target before it takes the target's name.
+    seconds, _, cpu = timed(["sh", "-c", 'cat "$1" > "$2" && sync "$2"', "sh", source, copy])
     os.remove(copy)
     return seconds, cpu
 
@@ -309,7 +310,7 @@ def main():
 
     command = native_command(args.velmora)
     print("native: %s   data: %s" % (" ".join(command), BENCH_DIR))
-    print("%d runs per case, medians; cat = `cat SOURCE > COPY` in the same rounds\n" % args.runs)
+    print("%d runs per case, medians; cat = `cat SOURCE > COPY` + sync COPY in the same rounds\n" % args.runs)
     for _ in range(2):  # the page cache holds every source before anything is timed
         cat_once(os.path.join(BENCH_DIR, "empty.wdf"))
     idle_peaks = [run_native(command, "empty")[1] for _ in range(3)]  # KiB

@@ -25,7 +25,7 @@ namespace {
 
 class WindowsFrontEnd final : public EntryFrontEnd {
  public:
-  WindowsFrontEnd(WindowsView& view, CodePage code_page) : view_(view), code_page_(code_page) {}
+  explicit WindowsFrontEnd(CodePage code_page) : code_page_(code_page) {}
 
   std::string MakeAbsolute(const std::string& argument) override {
     return MakeAbsoluteScriptPath(argument, ProcessCurrentDirectory());
@@ -43,7 +43,9 @@ class WindowsFrontEnd final : public EntryFrontEnd {
     // The dialog's progress bar is a common control; its window class must exist first.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    ShowProgressDialog(job, SystemFileSystem(), view_);
+    // Each dialog has a view of its own: a mod shows one dialog after another.
+    WindowsView dialog_view(job);
+    ShowProgressDialog(job, SystemFileSystem(), dialog_view);
   }
 
  private:
@@ -59,7 +61,6 @@ class WindowsFrontEnd final : public EntryFrontEnd {
     SetActiveCodePage(code_page_);
   }
 
-  WindowsView& view_;
   CodePage code_page_;
 };
 
@@ -88,7 +89,7 @@ int RunProgram() {
   const CommandLine arguments = ProcessCommandLine();
   JobState job;
   WindowsView view(job);
-  WindowsFrontEnd front(view, code_page);
+  WindowsFrontEnd front(code_page);
   const EntryEnd end = RunEntry(arguments.ArgumentCount(), arguments.ArgumentAt(1), job,
                                 SystemFileSystem(), view, front);
   if (end == EntryEnd::kScriptRunEnded) ExitProcess(0);

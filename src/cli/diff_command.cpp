@@ -9,6 +9,7 @@
 #include "cli/terminal_texts.h"
 #include "cli/command_support.h"
 #include "cli/listing_format.h"
+#include "cli/mod_patch.h"
 #include "cli/script_from_dir.h"
 #include "job/path_route.h"
 #include "job/patch_plan.h"
@@ -19,6 +20,7 @@
 #include "sys/cp936_text.h"
 #include "sys/system_error.h"
 #include "wdf/archive_diff.h"
+#include "wdf/entry_reader.h"
 #include "wdf/resource_id.h"
 #include "wdf/entry_kind.h"
 #include "wdf/extracted_name.h"
@@ -361,10 +363,10 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
   // whole patch is written, the script last: a patch that fails part-way leaves none of its
   // files, and no script that would run on entry files that are not there.
   PatchWrites writes(call.Files, force);
+  EntryReader entries(*compared.NewArchive.File);
   for (const PatchFile& file : files) {
     if (!writes.Write(file.Path, [&](Stream& out) {
-          return ReadEntryBytes(*compared.NewArchive.File, news.Entries[file.Entry],
-                                [&out](const char* data, size_t n) { return out.Write(data, n); });
+          return CopyEntryBytes(entries, news.Entries[file.Entry], out);
         })) {
       return Fail(console, writes.Failure());
     }
@@ -409,6 +411,11 @@ int RunDiff(CommandCall& call) {
   if (parsed.Operands.size() != 2) {
     return UsageError(call.Terminal, "diff",
                       ToolText(call.Terminal, TextKey::TxtDiffGiveTwoArchivesOldNew));
+  }
+  if (parsed.Has("patch") && (call.Files.DirectoryExists(parsed.Operands[0]) ||
+                              call.Files.DirectoryExists(parsed.Operands[1]))) {
+    return WriteModPatch(call, parsed.Options.at("patch"), parsed.Has("force"), parsed.Operands[0],
+                         parsed.Operands[1]);
   }
   Compared compared;
   if (!OpenReadableArchive(call, parsed.Operands[0], &compared.OldArchive) ||

@@ -8,7 +8,9 @@
 #include "cli/commands.h"
 #include "cli/terminal_texts.h"
 #include "cli/command_support.h"
+#include "cli/terminal_view.h"
 #include "job/archive_backups.h"
+#include "job/mod_run.h"
 #include "msg/format.h"
 #include "sys/system_error.h"
 #include "wdf/wdf.h"
@@ -144,6 +146,10 @@ int RunRestore(CommandCall& call) {
   }
   const std::string& archive = parsed.Operands[0];
   Console& console = call.Terminal;
+  std::string mod_message;  // a mod's transaction in progress around the archive comes first
+  if (CompleteModAround(call.Files, archive, &mod_message)) {
+    console.Err(TerminalText(mod_message) + "\n");
+  }
   std::string completed;
   if (RecoverInterruptedSwap(call.Files, archive, &completed)) {
     console.Err(FormatText(ToolText(console, TextKey::TxtRestoreAnInterruptedPatchWasCompleted),

@@ -15,9 +15,10 @@ namespace {
 // The pack run of a prepared job, then its report as the progress dialog gives it. Runs on this
 // thread: Ctrl-C only sets a flag that the walk looks at before every entry.
 bool RunAndReport(JobState& job, FileSystem& files, TerminalView& view) {
+  const uint32_t begun_before = view.EntriesBegun();  // the earlier parts of a mod
   RunPack(job, files, view);
   view.ClearProgress();
-  if (!RunSucceeded(job, view.EntriesBegun())) {
+  if (!RunSucceeded(job, view.EntriesBegun() - begun_before)) {
     view.ShowError(FailureReport(job));
     return false;
   }

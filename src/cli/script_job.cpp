@@ -28,6 +28,7 @@ class ScriptFrontEnd final : public EntryFrontEnd {
   void RegisterScriptType() override {}
   void UnregisterScriptType() override {}
   void RunWithProgress(JobState& job) override { succeeded_ = run_prepared_(job); }
+  void ModEnded(bool changed) override { succeeded_ = changed; }
   bool Succeeded() const { return succeeded_; }
 
  private:

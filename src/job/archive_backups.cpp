@@ -78,8 +78,8 @@ bool ListBackupFiles(FileSystem& files, const std::string& archive_path,
   return true;
 }
 
-// Creates the empty file that holds the next backup name, one above every backup number in
-// use, so that no earlier backup is ever replaced.
+}  // namespace
+
 bool ReserveBackupName(FileSystem& files, const std::string& archive_path, std::string* backup) {
   std::vector<ArchiveBackup> existing;
   if (!ListBackupFiles(files, archive_path, &existing)) return false;
@@ -94,8 +94,6 @@ bool ReserveBackupName(FileSystem& files, const std::string& archive_path, std::
   }
   return false;
 }
-
-}  // namespace
 
 std::string TemporaryArchiveName(const std::string& archive_path, int attempt) {
   std::string path = archive_path + ".vlmtmp";

@@ -28,6 +28,10 @@ std::string TemporaryArchiveName(const std::string& archive_path, int attempt);
 // path + "." + number + ".bak".
 std::string BackupName(const std::string& archive_path, uint32_t number);
 
+// Creates the empty file that holds the next backup name of the archive, one above every backup
+// number in use (empty reservations included), so that no earlier backup is ever replaced.
+bool ReserveBackupName(FileSystem& files, const std::string& archive_path, std::string* backup);
+
 struct ArchiveBackup {
   std::string Path;
   uint32_t Number = 0;

@@ -5,6 +5,14 @@
 
 namespace velmora {
 
+namespace {
+
+// Pieces pending at once, at most: beyond them the pending bytes are written, so that the marks
+// of many pieces without bytes of their own take no more room.
+constexpr size_t kMostPendingPieces = 4096;
+
+}  // namespace
+
 TargetBuffer::TargetBuffer(Stream& target)
     : target_(target), written_(target.Position()), buffer_(new unsigned char[kRunBufferSize]) {}
 
@@ -17,39 +25,57 @@ bool TargetBuffer::Append(const void* data, size_t n) {
   if (!WriteHeld()) return false;
   if (n < kRunBufferSize / 2) return Append(data, n);
   // A large piece would only be copied once more: it goes straight to the file.
-  if (!target_.Write(data, n)) return false;
+  if (!target_.Write(data, n)) {
+    failed_at_ = std::min(std::max(target_.Position(), written_), written_ + n);
+    return false;
+  }
   written_ += n;
   return true;
+}
+
+bool TargetBuffer::Mark() {
+  if (marks_.size() >= kMostPendingPieces && !WriteHeld()) return false;
+  // A piece that begins where the pending bytes begin, or where the last one began, adds nothing.
+  if (held_ > 0 && (marks_.empty() || marks_.back() != held_)) marks_.push_back(held_);
+  return true;
+}
+
+bool TargetBuffer::WriteRange(size_t from, size_t to) {
+  if (target_.Write(buffer_.get() + from, to - from)) return true;
+  failed_at_ = std::min(std::max(target_.Position(), written_ + from), written_ + to);
+  return false;
 }
 
 bool TargetBuffer::WriteHeld() {
   if (held_ == 0) return true;
   const size_t n = held_;
   held_ = 0;  // what failed to be written is not offered again
-  if (!target_.Write(buffer_.get(), n)) return false;
-  written_ += n;
-  return true;
-}
-
-bool EntryCopier::InWindow(uint64_t offset, uint64_t size) const {
-  return window_size_ > 0 && offset >= window_start_ && offset - window_start_ <= window_size_ &&
-         size <= window_size_ - (offset - window_start_);
+  bool written = WriteRange(0, n);
+  if (!written) {
+    // The rest goes again piece by piece, from the first byte that did not arrive: the failure
+    // is then the one of the piece that meets it, as if every piece had been written alone.
+    written = true;
+    size_t from = static_cast<size_t>(failed_at_ - written_);
+    for (size_t k = 0; k <= marks_.size() && written; ++k) {
+      const size_t to = k < marks_.size() ? marks_[k] : n;
+      if (to <= from) continue;
+      written = target_.Seek(written_ + from) && WriteRange(from, to);
+      from = to;
+    }
+  }
+  marks_.clear();
+  if (written) written_ += n;
+  return written;
 }
 
 CopyResult EntryCopier::CopyFromSource(Stream& source, uint64_t offset, uint64_t size,
                                        bool in_order) {
   if (size == 0) return CopyResult::kDone;
-  if (!InWindow(offset, size) && in_order && size <= kRunBufferSize) {
-    // The entries that follow this one are read with it.
-    if (!window_) window_.reset(new unsigned char[kRunBufferSize]);
-    window_size_ = 0;
-    if (!source.Seek(offset)) return CopyResult::kReadShort;
-    window_start_ = offset;
-    window_size_ = source.Read(window_.get(), kRunBufferSize);
-    if (window_size_ < size) return CopyResult::kReadShort;
-  }
-  if (InWindow(offset, size)) {
-    const unsigned char* bytes = window_.get() + (offset - window_start_);
+  if (size <= EntryReader::kWindowSize) {
+    // The entries that follow one in order are read with it.
+    if (!source_ || &source_->File() != &source) source_ = std::make_unique<EntryReader>(source);
+    const unsigned char* bytes = source_->Bytes(offset, static_cast<size_t>(size), in_order);
+    if (!bytes) return CopyResult::kReadShort;
     return target_.Append(bytes, static_cast<size_t>(size)) ? CopyResult::kDone
                                                             : CopyResult::kWriteFailed;
   }

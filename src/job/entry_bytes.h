@@ -6,18 +6,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "sys/file_system.h"
+#include "wdf/entry_reader.h"
 
 namespace velmora {
 
 // The size of each of the run's buffers: the new archive's pending bytes, the source read ahead,
 // and the piece of a larger entry in transit.
-constexpr size_t kRunBufferSize = 256 * 1024;
+constexpr size_t kRunBufferSize = EntryReader::kWindowSize;
 
 // The new archive's bytes on their way to its file. Small pieces are collected and written
 // together; large ones go straight through once the pending bytes are out. A failed write is
 // reported by the call that makes it, with the system's reason in the last error.
+//
+// The run notes where each piece of its work begins (Mark): the bytes of many entries and rule
+// lines are then written in one call, and should that call fail, the pieces are written again
+// one by one from the first byte that did not arrive, so that the failure is found in the very
+// piece that would have met it had each piece been written on its own.
 class TargetBuffer {
  public:
   // Appends at `target`'s current position, which is the end of what it holds.
@@ -25,17 +32,30 @@ class TargetBuffer {
 
   // Where the next appended byte lands in the file.
   uint64_t Position() const { return written_ + held_; }
+  // The bytes before this position are in the file.
+  uint64_t Written() const { return written_; }
   bool Append(const void* data, size_t n);
-  // Writes the pending bytes. The run does this before anything that tells what it has done so
-  // far (a rule line reached, a failure recorded, the end of the walk), so that a write that
-  // fails is reported where it would have been had every byte been written at once.
+  // A new piece begins at Position(). False when the pending bytes had to be written now (too
+  // many pieces are pending) and that failed.
+  bool Mark();
+  // Writes the pending bytes.
   bool WriteHeld();
+  // After a failed write: the position of the first byte that did not reach the file. Every
+  // piece that begins at or before it was written whole before the failure.
+  uint64_t FailedAt() const { return failed_at_; }
 
  private:
+  // Writes buffer_[from, to) at the file's position written_ + from; on failure notes where it
+  // stopped.
+  bool WriteRange(size_t from, size_t to);
+
   Stream& target_;
   uint64_t written_;
   std::unique_ptr<unsigned char[]> buffer_;
   size_t held_ = 0;
+  // Offsets in buffer_ at which pending pieces begin, ascending.
+  std::vector<size_t> marks_;
+  uint64_t failed_at_ = 0;
 };
 
 enum class CopyResult { kDone, kReadShort, kWriteFailed };
@@ -54,13 +74,9 @@ class EntryCopier {
   CopyResult CopyFrom(Stream& from, uint64_t size);
 
  private:
-  bool InWindow(uint64_t offset, uint64_t size) const;
-
   TargetBuffer& target_;
-  // Bytes of the source read ahead: window_size_ bytes from window_start_.
-  std::unique_ptr<unsigned char[]> window_;
-  uint64_t window_start_ = 0;
-  size_t window_size_ = 0;
+  // The source's bytes read ahead, for the stream it was made for.
+  std::unique_ptr<EntryReader> source_;
   std::unique_ptr<unsigned char[]> piece_;
 };
 

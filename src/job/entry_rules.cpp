@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "job/added_entries.h"
 #include "job/paths.h"
 #include "job/script.h"
 #include "msg/file_failure.h"
@@ -47,6 +48,136 @@ Rule ClassifyRuleValue(const std::string& value) {
 
 namespace {
 
+// Lines waiting for their bytes, at most: beyond them the bytes are written and the lines
+// marked, so that a long stretch of entries without bytes (deleted ones) takes no more room.
+constexpr size_t kMostWaitingLines = 4096;
+
+// Printable ASCII other than the hyphen and the apostrophe: the script finds such a name only
+// by the text it has apart from letter case, the way it tells names apart for its lookup.
+bool IsPlainName(const std::string& name) {
+  for (char c : name) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte > 0x7E || c == '-' || c == '\'') return false;
+  }
+  return true;
+}
+
+bool IsAsciiLetterOrDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+}  // namespace
+
+// Every name is one of three: an entry key ('@' and eight hexadecimal digits), found by its id;
+// another plain name, which no entry key equals; or a name that only the system's comparison
+// can tell from an entry key. Every entry key begins with '@', and the system weighs a text from
+// its first character on, so such a name can equal one only when its comparison key begins as
+// that of "@" does. A name beginning with a letter or a digit never does; any other is asked.
+// Should one remain that may, the table is not used at all and each id is looked up in the
+// script, exactly as before.
+void EntryRuleLines::Build(const ScriptLines& script) {
+  built_ = true;
+  by_id_ = true;
+  std::string at_key;
+  const bool at_keyed = ComparisonKey("@", &at_key);
+  // The weights of '@' itself: what comes before the first separator of the key's levels.
+  size_t at_weights = 0;
+  while (at_weights < at_key.size() && static_cast<unsigned char>(at_key[at_weights]) > 1) {
+    ++at_weights;
+  }
+  std::string key;
+  for (size_t k = 0; k < script.Count(); ++k) {
+    const int line = static_cast<int>(k);
+    const std::string name = ScriptNameAt(script, line);
+    uint32_t id = 0;
+    if (RuleLineId(name, &id)) {
+      lines_.emplace_back(id, line);
+      continue;
+    }
+    if (name.empty() || IsPlainName(name) || IsAsciiLetterOrDigit(name[0])) continue;
+    if (!at_keyed || at_weights == 0 || !ComparisonKey(name, &key) ||
+        key.compare(0, at_weights, at_key, 0, at_weights) == 0) {
+      by_id_ = false;
+      std::vector<std::pair<uint32_t, int>>().swap(lines_);
+      return;
+    }
+  }
+  // By id, and by line within an id: the first pair of each id holds the line a lookup finds.
+  std::sort(lines_.begin(), lines_.end());
+  lines_.erase(std::unique(lines_.begin(), lines_.end(),
+                           [](const auto& a, const auto& b) { return a.first == b.first; }),
+               lines_.end());
+}
+
+int EntryRuleLines::Find(const ScriptLines& script, uint32_t id) {
+  if (!built_) Build(script);
+  if (!by_id_) return FindScriptKey(script, EntryKey(id));
+  const size_t n = lines_.size();
+  size_t low = 0;
+  size_t high = next_;
+  if (next_ == 0 || lines_[next_ - 1].first < id) {
+    // At or beyond the last lookup: steps of growing length forward from it, so that ids asked
+    // in ascending order cost a step or two each.
+    low = next_;
+    high = next_;
+    for (size_t step = 1; high < n && lines_[high].first < id; step *= 2) {
+      low = high + 1;
+      high = std::min(n, low + step);
+    }
+  }
+  const auto found =
+      std::lower_bound(lines_.begin() + static_cast<std::ptrdiff_t>(low),
+                       lines_.begin() + static_cast<std::ptrdiff_t>(high), id,
+                       [](const std::pair<uint32_t, int>& a, uint32_t b) { return a.first < b; });
+  next_ = static_cast<size_t>(found - lines_.begin());
+  return found != lines_.end() && found->first == id ? found->second : -1;
+}
+
+ReachedRules::~ReachedRules() {
+  Settle(UINT64_MAX);
+  NameLast();
+}
+
+void ReachedRules::Reach(JobState& job, int line, uint64_t position) {
+  job_ = &job;
+  waiting_.push_back({position, line});
+}
+
+void ReachedRules::Settle(uint64_t written) {
+  size_t settled = 0;
+  for (; settled < waiting_.size() && waiting_[settled].Position <= written; ++settled) {
+    last_marked_ = waiting_[settled].Line;
+    if (job_->Script) job_->Script->SetUsedMark(static_cast<size_t>(last_marked_));
+  }
+  waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<std::ptrdiff_t>(settled));
+}
+
+void ReachedRules::GiveBackAfter(uint64_t failed_at) {
+  Settle(failed_at);
+  waiting_.clear();
+}
+
+void ReachedRules::NameLast() noexcept {
+  const int line = waiting_.empty() ? last_marked_ : waiting_.back().Line;
+  if (line < 0 || !job_ || !job_->Script) return;
+  try {
+    job_->ErrorRule = CleanScriptValue(job_->Script->TextAt(static_cast<size_t>(line)), true);
+  } catch (...) {
+    // Without memory for the text, the rule named before stays.
+  }
+}
+
+namespace {
+
+// The write of the new archive's bytes failed: the lines reached after the byte that did not
+// arrive are given back, and the failure is the run's.
+bool TargetWriteFailed(JobState& job, RunBuffers& buffers) {
+  const std::string reason = LastSystemErrorText();
+  buffers.Reached.GiveBackAfter(buffers.Target.FailedAt());
+  job.ErrorText = Message(MessageKey::MsgTargetWriteFailed, {ShownPath(job.TargetPath), reason});
+  return false;
+}
+
 // One entry's work: the job, the new index entry reserved for it and the target's position.
 class EntryResolver {
  public:
@@ -82,6 +213,7 @@ class EntryResolver {
   }
 
   void Reserve();
+  bool ReachLine(int line);
   bool CopyKept(bool own_bytes);
   bool TakeInternalReference(const Rule& rule);
   bool TakeArchiveEntry(const std::string& value, const Rule& rule);
@@ -115,18 +247,26 @@ void EntryResolver::Reserve() {
   ++job_.TargetCount;
 }
 
+// The line counts as reached, and names the failing rule, whatever its value turns out to be.
+// Its mark waits for the bytes written before it: should one of them fail to reach the file, the
+// run ends there and the line was never reached.
+bool EntryResolver::ReachLine(int line) {
+  ReachedRules& reached = buffers_.Reached;
+  if (reached.Waiting() >= kMostWaitingLines) {
+    reached.Settle(buffers_.Target.Written());
+    if (reached.Waiting() >= kMostWaitingLines && !WriteHeldBytes(job_, buffers_)) return false;
+  }
+  if (!buffers_.Target.Mark()) return TargetWriteFailed(job_, buffers_);
+  reached.Reach(job_, line, buffers_.Target.Position());
+  return true;
+}
+
 bool EntryResolver::Resolve() {
   Reserve();
   ScriptLines* script = job_.Script.get();
-  const int line = script ? FindScriptKey(*script, EntryKey(entry_.Id)) : -1;
+  const int line = script ? buffers_.Lines.Find(*script, entry_.Id) : -1;
   if (line < 0) return CopyKept(true);
-
-  // What was written before this line is reached must be on disk first: a write that fails
-  // ends the run before any rule line after it counts as reached.
-  if (!WriteHeldBytes(job_, buffers_)) return false;
-  // The line counts as reached, and names the failing rule, whatever its value turns out to be.
-  script->SetUsedMark(static_cast<size_t>(line));
-  job_.ErrorRule = CleanScriptValue(script->TextAt(static_cast<size_t>(line)), true);
+  if (!ReachLine(line)) return false;
 
   const std::string value = CleanScriptValue(ScriptValueAt(*script, line), true);
   const Rule rule = ClassifyRuleValue(value);
@@ -241,9 +381,7 @@ bool EntryResolver::AppendBytes(uint64_t size, MessageKey read_failure,
     case CopyResult::kReadShort:
       return Fail(read_failure, {ShownPath(read_path)});
     case CopyResult::kWriteFailed:
-      job_.ErrorText = Message(MessageKey::MsgTargetWriteFailed,
-                               {ShownPath(job_.TargetPath), LastSystemErrorText()});
-      return false;
+      return TargetWriteFailed(job_, buffers_);
   }
   return false;
 }
@@ -289,29 +427,33 @@ bool FindEntryInSource(const JobState& job, WdfEntry& entry, uint32_t count, uin
 
 bool ResolveNewEntry(JobState& job, FileSystem& files, RunBuffers& buffers, Stream& source,
                      uint32_t count, uint32_t id) {
-  const int line = job.Script ? FindScriptKey(*job.Script, EntryKey(id)) : -1;
+  const int line = job.Script ? buffers.Lines.Find(*job.Script, id) : -1;
   if (line < 0) return true;
   const RuleKind kind =
       ClassifyRuleValue(CleanScriptValue(ScriptValueAt(*job.Script, line), true)).Kind;
   if (kind == RuleKind::kKeep || kind == RuleKind::kDelete) return true;
   WdfEntry entry;
   entry.Id = id;
-  if (!EntryResolver(job, files, buffers, source, count, entry).Resolve()) return false;
+  if (!EntryResolver(job, files, buffers, source, count, entry).Resolve()) {
+    buffers.Reached.NameLast();
+    return false;
+  }
   ++job.AddedCount;
   return true;
 }
 
 bool WriteHeldBytes(JobState& job, RunBuffers& buffers) {
-  if (buffers.Target.WriteHeld()) return true;
-  job.ErrorText =
-      Message(MessageKey::MsgTargetWriteFailed, {ShownPath(job.TargetPath), LastSystemErrorText()});
-  return false;
+  if (!buffers.Target.WriteHeld()) return TargetWriteFailed(job, buffers);
+  buffers.Reached.Settle(buffers.Target.Written());
+  return true;
 }
 
 bool ResolveEntry(JobState& job, FileSystem& files, RunView& view, RunBuffers& buffers,
                   Stream& source, uint32_t count, uint32_t i, WdfEntry& entry) {
   view.ReportProgress(i, job.SourceCount);
-  return EntryResolver(job, files, buffers, source, count, entry).Resolve();
+  if (EntryResolver(job, files, buffers, source, count, entry).Resolve()) return true;
+  buffers.Reached.NameLast();
+  return false;
 }
 
 }  // namespace velmora

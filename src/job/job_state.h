@@ -52,6 +52,9 @@ struct JobState {
   // archive is kept under BackupPath when the new one takes its name.
   bool InPlace = false;
   std::string BackupPath;
+  // The run is one archive of a mod: the complete new archive is flushed and closed but stays
+  // under TargetWritePath, for the mod's transaction to put in place with the others.
+  bool HoldNewArchive = false;
 
   uint32_t SourceCount = 0;
   uint32_t SourceIndexOffset = 0;

@@ -55,7 +55,8 @@ bool CommitNewArchive(JobState& job, FileSystem& files, std::string* failure) {
     return false;
   }
   job.TargetStream.reset();
-  job.OldTarget.reset();  // a file held open cannot be replaced
+  if (job.HoldNewArchive) return true;  // the mod's transaction places it
+  job.OldTarget.reset();                // a file held open cannot be replaced
   if (job.InPlace) return SwapInPlace(job, files, written, failure);
   if (written != job.TargetPath && !files.RenameReplacing(written, job.TargetPath)) {
     *failure =

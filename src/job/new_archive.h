@@ -25,6 +25,8 @@ void DiscardNewArchive(JobState& job, FileSystem& files) noexcept;
 // In place (job.InPlace) the source is closed and the old archive is kept under a new backup
 // name (BackupPath) before the new one takes its name (SwapInNewArchive); the backup's failure
 // is MsgBackupFailed.
+//
+// For one archive of a mod (job.HoldNewArchive) the flushed archive stays where it is, closed.
 bool CommitNewArchive(JobState& job, FileSystem& files, std::string* failure);
 
 }  // namespace velmora

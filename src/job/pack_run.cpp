@@ -20,6 +20,11 @@ namespace velmora {
 
 namespace {
 
+// Entries walked between two questions for the source's size, at most. Asking the system costs
+// as much as a small entry's bytes; the bytes themselves are read in pieces that a file cut
+// short meanwhile fails, whenever the size was last asked.
+constexpr uint32_t kEntriesPerSizeCheck = 256;
+
 static_assert(sizeof(WdfEntry) == kWdfEntrySize && std::is_trivially_copyable<WdfEntry>::value,
               "the source index is read straight into its entries");
 
@@ -144,10 +149,7 @@ bool WriteNewArchive(JobState& job, FileSystem& files, RunView& view) {
   // Whatever ended the walk, bytes it held back are written first: a write that fails then is
   // the run's failure, as it would have been at the entry those bytes belong to. No rule line
   // has been reached since they were taken, so the failing rule stays the same.
-  if (!buffers.Target.WriteHeld()) {
-    RecordTargetWriteFailure(job);
-    return false;
-  }
+  if (!WriteHeldBytes(job, buffers)) return false;
   if (!walked) return false;
 
   bool too_large = false;
@@ -192,13 +194,21 @@ bool WalkSourceIndex(JobState& job, RunView& view, const EntryStep& step, uint32
     return false;
   }
   Stream& source = *job.SourceStream;
+  // The source may change while the run goes on, so its size is asked anew: before an entry the
+  // size known so far puts out of bounds, and every kEntriesPerSizeCheck entries.
+  uint64_t file_size = 0;
+  uint32_t asked_at = 0;
+  bool known = false;
   for (uint32_t i = 0; i < count; ++i) {
     if (view.StopRequested()) return false;
-    // The size is asked anew for every entry: the source may change while the run goes on.
-    uint64_t file_size = 0;
-    if (!source.Size(&file_size) || !EntryInBounds(job.SourceIndex[i], file_size, count)) {
-      RecordFailure(job, source_not_wdf);
-      return false;
+    const WdfEntry& entry = job.SourceIndex[i];
+    if (!known || i - asked_at >= kEntriesPerSizeCheck || !EntryInBounds(entry, file_size, count)) {
+      known = source.Size(&file_size);
+      asked_at = i;
+      if (!known || !EntryInBounds(entry, file_size, count)) {
+        RecordFailure(job, source_not_wdf);
+        return false;
+      }
     }
     if (step && !step(source, count, i, job.SourceIndex[i])) return false;
   }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "job/mod_run.h"
 #include "job/script_path.h"
 #include "job/paths.h"
 #include "job/prepare.h"
@@ -49,7 +50,11 @@ EntryEnd RunScriptEntry(JobState& job, FileSystem& files, RunView& view, EntryFr
   job.Script = std::make_unique<ScriptLines>(LoadScript(files, job.ScriptPath));
 
   try {
-    if (PrepareJob(job, files, view)) front.RunWithProgress(job);
+    if (IsModScript(*job.Script)) {
+      RunModEntry(job, files, view, front);
+    } else if (PrepareJob(job, files, view)) {
+      front.RunWithProgress(job);
+    }
   } catch (...) {
     ReleaseRun(job);
     throw;

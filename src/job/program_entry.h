@@ -22,6 +22,8 @@ class EntryFrontEnd {
   // Runs the prepared job with its progress display and returns only after the worker has
   // finished with everything it releases itself.
   virtual void RunWithProgress(JobState& job) = 0;
+  // A mod script's run is over: every archive of the mod was changed (true), or none was.
+  virtual void ModEnded(bool /*changed*/) {}
 };
 
 // How the entry ended; each of these exits with code 0.

@@ -58,6 +58,9 @@ std::string ExpectedPlaceholders(MessageKey key) {
     case MessageKey::MsgFromPrefix:
     case MessageKey::MsgToPrefix:
     case MessageKey::MsgUnexecutedHeading:
+    case MessageKey::MsgModNothingChanged:
+    case MessageKey::MsgModUnfinished:
+    case MessageKey::MsgModRecovered:
       return "";
     case MessageKey::MsgSourceOpenFailed:
     case MessageKey::MsgTargetSameAsSource:
@@ -78,6 +81,8 @@ std::string ExpectedPlaceholders(MessageKey key) {
     case MessageKey::MsgDeletedCount:
       return "dd";
     case MessageKey::MsgAddedCount:
+    case MessageKey::MsgModApplied:
+    case MessageKey::MsgModUndone:
       return "d";
     default:
       return "s";
@@ -123,7 +128,7 @@ TEST(Catalogue, KeysAndIdsAreDistinct) {
     EXPECT_EQ(entry.Id, static_cast<unsigned>(entry.Key)) << entry.Name;
     EXPECT_EQ(0, std::string(entry.Name).compare(0, 3, "Msg")) << entry.Name;
   }
-  EXPECT_EQ(41u, CatalogueList().size());
+  EXPECT_EQ(49u, CatalogueList().size());
 }
 
 TEST(Catalogue, KeyMissingFromTheResourcesGivesTheEmptyText) {

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_map>
+#include <utility>
+
+#include "wdf/entry_reader.h"
 
 namespace velmora {
 
@@ -13,9 +15,30 @@ void Tally(ArchiveDifference* difference, EntryPair pair) {
   difference->Pairs.push_back(pair);
 }
 
-// Reads `n` bytes at `offset`; false when fewer arrive.
-bool ReadAt(Stream& stream, uint64_t offset, char* buffer, size_t n) {
-  return stream.Seek(offset) && stream.Read(buffer, n) == n;
+// True when the `size` bytes at `old_offset` of one reader equal those at `new_offset` of the
+// other. Each side reads ahead while its entries come in the file's order, so that two archives
+// of many small entries are compared at the cost of reading both through.
+bool SameReadBytes(EntryReader& olds, uint64_t old_offset, EntryReader& news, uint64_t new_offset,
+                   uint32_t size, int* failed_side) {
+  *failed_side = 0;
+  for (uint64_t done = 0; done < size;) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(size - done, EntryReader::kWindowSize));
+    const uint64_t old_at = old_offset + done;
+    const uint64_t new_at = new_offset + done;
+    const unsigned char* old_bytes = olds.Bytes(old_at, n, olds.Follows(old_at));
+    if (!old_bytes) {
+      *failed_side = 1;
+      return false;
+    }
+    const unsigned char* new_bytes = news.Bytes(new_at, n, news.Follows(new_at));
+    if (!new_bytes) {
+      *failed_side = 2;
+      return false;
+    }
+    if (std::memcmp(old_bytes, new_bytes, n) != 0) return false;
+    done += n;
+  }
+  return true;
 }
 
 }  // namespace
@@ -24,35 +47,39 @@ ArchiveDifference PairEntries(const ArchiveIndex& old_index, const ArchiveIndex&
   ArchiveDifference difference;
   const std::vector<WdfEntry>& olds = old_index.Entries;
   const std::vector<WdfEntry>& news = new_index.Entries;
-  // The positions of each id's entries in the new archive, in index order.
-  std::unordered_map<uint32_t, std::vector<size_t>> new_by_id;
-  for (size_t k = 0; k < news.size(); ++k) new_by_id[news[k].Id].push_back(k);
+  difference.Pairs.reserve(olds.size());
+  // The new archive's entries by id and then index order: the k-th entry of an id is the k-th
+  // of its run. Sorted once, so that pairing needs no map of small lists.
+  std::vector<std::pair<uint32_t, uint32_t>> new_by_id(news.size());
+  for (size_t k = 0; k < news.size(); ++k) new_by_id[k] = {news[k].Id, static_cast<uint32_t>(k)};
+  std::sort(new_by_id.begin(), new_by_id.end());
+  const std::vector<uint32_t> old_occurrences = IdOccurrences(olds);
   std::vector<bool> paired(news.size(), false);
-  std::unordered_map<uint32_t, uint32_t> seen;
   for (size_t k = 0; k < olds.size(); ++k) {
     EntryPair pair;
     pair.Id = olds[k].Id;
-    pair.Occurrence = ++seen[pair.Id];
+    pair.Occurrence = old_occurrences[k];
     pair.OldEntry = k;
-    const auto found = new_by_id.find(pair.Id);
-    if (found == new_by_id.end() || found->second.size() < pair.Occurrence) {
+    const auto first =
+        std::lower_bound(new_by_id.begin(), new_by_id.end(), std::make_pair(pair.Id, uint32_t{0}));
+    const size_t at = static_cast<size_t>(first - new_by_id.begin()) + pair.Occurrence - 1;
+    if (at >= new_by_id.size() || new_by_id[at].first != pair.Id) {
       pair.Change = EntryChange::kRemoved;
     } else {
-      pair.NewEntry = found->second[pair.Occurrence - 1];
+      pair.NewEntry = new_by_id[at].second;
       paired[pair.NewEntry] = true;
       pair.Change =
           olds[k].Size == news[pair.NewEntry].Size ? EntryChange::kSame : EntryChange::kChanged;
     }
     Tally(&difference, pair);
   }
-  seen.clear();
+  const std::vector<uint32_t> new_occurrences = IdOccurrences(news);
   for (size_t k = 0; k < news.size(); ++k) {
-    const uint32_t occurrence = ++seen[news[k].Id];
     if (paired[k]) continue;
     EntryPair pair;
     pair.Change = EntryChange::kAdded;
     pair.Id = news[k].Id;
-    pair.Occurrence = occurrence;
+    pair.Occurrence = new_occurrences[k];
     pair.NewEntry = k;
     Tally(&difference, pair);
   }
@@ -65,23 +92,9 @@ ArchiveDifference PairEntries(const ArchiveIndex& old_index, const ArchiveIndex&
 
 bool SameBytes(Stream& old_stream, uint32_t old_offset, Stream& new_stream, uint32_t new_offset,
                uint32_t size, int* failed_side) {
-  *failed_side = 0;
-  std::vector<char> old_piece(std::min<size_t>(size, kEntryReadPiece));
-  std::vector<char> new_piece(old_piece.size());
-  for (uint64_t done = 0; done < size;) {
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(size - done, old_piece.size()));
-    if (!ReadAt(old_stream, old_offset + done, old_piece.data(), n)) {
-      *failed_side = 1;
-      return false;
-    }
-    if (!ReadAt(new_stream, new_offset + done, new_piece.data(), n)) {
-      *failed_side = 2;
-      return false;
-    }
-    if (std::memcmp(old_piece.data(), new_piece.data(), n) != 0) return false;
-    done += n;
-  }
-  return true;
+  EntryReader olds(old_stream);
+  EntryReader news(new_stream);
+  return SameReadBytes(olds, old_offset, news, new_offset, size, failed_side);
 }
 
 DiffResult CompareArchives(Stream& old_stream, const ArchiveIndex& old_index, Stream& new_stream,
@@ -89,6 +102,8 @@ DiffResult CompareArchives(Stream& old_stream, const ArchiveIndex& old_index, St
   DiffResult result;
   result.Difference = PairEntries(old_index, new_index);
   ArchiveDifference& difference = result.Difference;
+  EntryReader olds(old_stream);
+  EntryReader news(new_stream);
   const auto fail = [&result](DiffFault fault, size_t entry) {
     result.Fault = fault;
     result.FaultEntry = entry;
@@ -107,8 +122,8 @@ DiffResult CompareArchives(Stream& old_stream, const ArchiveIndex& old_index, St
     const WdfEntry& old_entry = old_index.Entries[pair.OldEntry];
     const WdfEntry& new_entry = new_index.Entries[pair.NewEntry];
     int failed_side = 0;
-    if (SameBytes(old_stream, old_entry.Offset, new_stream, new_entry.Offset, old_entry.Size,
-                  &failed_side)) {
+    if (SameReadBytes(olds, old_entry.Offset, news, new_entry.Offset, old_entry.Size,
+                      &failed_side)) {
       continue;
     }
     if (failed_side == 1) return fail(DiffFault::kOldReadFailed, pair.OldEntry);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_map>
+#include <utility>
 
 namespace velmora {
 
@@ -72,10 +72,15 @@ bool ReadEntryBytes(Stream& stream, const WdfEntry& entry,
 }
 
 std::vector<uint32_t> IdOccurrences(const std::vector<WdfEntry>& entries) {
-  std::vector<uint32_t> occurrences;
-  occurrences.reserve(entries.size());
-  std::unordered_map<uint32_t, uint32_t> seen;
-  for (const WdfEntry& entry : entries) occurrences.push_back(++seen[entry.Id]);
+  // Positions sorted by id and then by position: each id's entries form a run in index order.
+  std::vector<std::pair<uint32_t, uint32_t>> by_id(entries.size());
+  for (size_t k = 0; k < entries.size(); ++k) by_id[k] = {entries[k].Id, static_cast<uint32_t>(k)};
+  std::sort(by_id.begin(), by_id.end());
+  std::vector<uint32_t> occurrences(entries.size());
+  for (size_t k = 0; k < by_id.size(); ++k) {
+    const bool same_id = k > 0 && by_id[k - 1].first == by_id[k].first;
+    occurrences[by_id[k].second] = same_id ? occurrences[by_id[k - 1].second] + 1 : 1;
+  }
   return occurrences;
 }
 
