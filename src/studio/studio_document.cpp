@@ -205,6 +205,7 @@ RowFacts StudioDocument::Row(uint32_t position) {
     if (k < plan.DormantLines.size()) {
       facts.Line = static_cast<int>(plan.DormantLines[k]);
       facts.Id = plan_->Script.Line(plan.DormantLines[k]).Id;
+      facts.Reason = CleanScriptValue(plan_->Script.Lines().TextAt(plan.DormantLines[k]), true);
     }
     facts.State = RowState::kNotCarriedOut;
     return facts;

@@ -48,7 +48,7 @@ struct RowFacts {
   // failing) and zero for a rule line that is not carried out.
   uint32_t Size = 0;
   EntryKind Kind = EntryKind::kEmpty;
-  std::string Reason;  // kFails: why, in the catalogue's words
+  std::string Reason;  // kFails: why, in the catalogue's words; kNotCarriedOut: the rule line
   int Line = -1;       // the rule line (counted from 0) of the script as it would be saved, or -1
 };
 
