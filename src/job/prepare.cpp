@@ -6,6 +6,7 @@
 #include "job/archive_backups.h"
 #include "job/new_archive.h"
 #include "job/paths.h"
+#include "job/script_places.h"
 #include "msg/format.h"
 #include "sys/code_page.h"
 #include "sys/system_error.h"
@@ -125,17 +126,11 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
   job.TargetDir = DirectoryPart(job.ScriptPath);
   job.SourceDir = job.TargetDir;
 
-  std::string source_name;
-  if (!ScriptValue(script, "#SrcFile", true, &source_name)) {
-    view.ShowError(Message(MessageKey::MsgNoSource));
+  MessageKey refusal = MessageKey::MsgNoSource;
+  if (!LocateSource(script, job.ScriptPath, &job.SourceDir, &job.SourceName, &refusal)) {
+    view.ShowError(Message(refusal));
     return false;
   }
-  if (ScriptValue(script, "#SrcPath", true, &value) &&
-      !ResolveRelativePath(job.SourceDir, FolderKeyValue(value))) {
-    view.ShowError(Message(MessageKey::MsgSourcePathInvalid));
-    return false;
-  }
-  job.SourceName = source_name;
   job.SourcePath = job.SourceDir + job.SourceName;
   const bool in_place_allowed = ScriptKeySaysYes(script, "#InPlace");
   if (in_place_allowed) {
@@ -155,17 +150,11 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
     return false;
   }
 
-  if (ScriptValue(script, "#DestPath", true, &value) &&
-      !ResolveRelativePath(job.TargetDir, FolderKeyValue(value))) {
-    view.ShowError(Message(MessageKey::MsgTargetPathInvalid));
+  if (!LocateTarget(script, job.ScriptPath, job.SourcePath, &job.TargetDir, &job.TargetPath,
+                    &refusal)) {
+    view.ShowError(Message(refusal));
     return false;
   }
-  std::string target_name;
-  ScriptValue(script, "#DestFile", true, &target_name);
-  if (target_name.empty()) {
-    target_name = ReplaceExtension(FileNamePart(job.ScriptPath), Extension(job.SourcePath));
-  }
-  job.TargetPath = job.TargetDir + target_name;
   if (EqualFoldingAscii(job.SourcePath, job.TargetPath)) {
     if (!in_place_allowed) {
       view.ShowError(Message(MessageKey::MsgTargetSameAsSource,

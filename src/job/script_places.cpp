@@ -17,38 +17,64 @@ bool KeyValue(const ScriptLines& script, const char* key, std::string* value) {
 
 }  // namespace
 
-bool LocateScriptPlaces(const ScriptLines& script, const std::string& script_path,
-                        ScriptPlaces* places, std::string* problem) {
-  ScriptPlaces found;
-  found.ScriptPath = script_path;
-  found.ScriptDir = DirectoryPart(script_path);
-  std::string source_dir = found.ScriptDir;
-  std::string source_name;
+bool LocateSource(const ScriptLines& script, const std::string& script_path, std::string* dir,
+                  std::string* name, MessageKey* refusal) {
+  std::string source_dir = DirectoryPart(script_path);
   std::string value;
-  if (!KeyValue(script, "#SrcFile", &source_name)) {
-    *problem = Message(MessageKey::MsgNoSource);
+  if (!KeyValue(script, "#SrcFile", name)) {
+    *refusal = MessageKey::MsgNoSource;
     return false;
   }
   if (KeyValue(script, "#SrcPath", &value) &&
       !ResolveRelativePath(source_dir, FolderKeyValue(value))) {
-    *problem = Message(MessageKey::MsgSourcePathInvalid);
+    *refusal = MessageKey::MsgSourcePathInvalid;
     return false;
   }
-  found.SourcePath = source_dir + source_name;
-  // Other archives are named relative to the source archive's own folder.
-  found.SourceDir = DirectoryPart(found.SourcePath);
-  std::string target_dir = found.ScriptDir;
+  *dir = source_dir;
+  return true;
+}
+
+bool LocateTarget(const ScriptLines& script, const std::string& script_path,
+                  const std::string& source_path, std::string* dir, std::string* path,
+                  MessageKey* refusal) {
+  std::string target_dir = DirectoryPart(script_path);
+  std::string value;
   if (KeyValue(script, "#DestPath", &value) &&
       !ResolveRelativePath(target_dir, FolderKeyValue(value))) {
-    *problem = Message(MessageKey::MsgTargetPathInvalid);
+    *refusal = MessageKey::MsgTargetPathInvalid;
     return false;
   }
   std::string target_name;
   KeyValue(script, "#DestFile", &target_name);
   if (target_name.empty()) {
-    target_name = ReplaceExtension(FileNamePart(script_path), Extension(found.SourcePath));
+    target_name = ReplaceExtension(FileNamePart(script_path), Extension(source_path));
   }
-  found.TargetPath = target_dir + target_name;
+  *dir = target_dir;
+  *path = target_dir + target_name;
+  return true;
+}
+
+bool LocateScriptPlaces(const ScriptLines& script, const std::string& script_path,
+                        ScriptPlaces* places, std::string* problem) {
+  ScriptPlaces found;
+  found.ScriptPath = script_path;
+  found.ScriptDir = DirectoryPart(script_path);
+  std::string source_dir;
+  std::string source_name;
+  std::string target_dir;
+  MessageKey refusal = MessageKey::MsgNoSource;
+  if (!LocateSource(script, script_path, &source_dir, &source_name, &refusal)) {
+    *problem = Message(refusal);
+    return false;
+  }
+  found.SourcePath = source_dir + source_name;
+  // Other archives are named relative to the source archive's own folder.
+  found.SourceDir = DirectoryPart(found.SourcePath);
+  if (!LocateTarget(script, script_path, found.SourcePath, &target_dir, &found.TargetPath,
+                    &refusal)) {
+    *problem = Message(refusal);
+    return false;
+  }
   found.AddEntries = ScriptKeySaysYes(script, "#AddEntries");
   found.InPlace = ScriptKeySaysYes(script, "#InPlace");
   *places = found;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "job/script.h"
+#include "msg/catalogue.h"
 
 namespace velmora {
 
@@ -19,8 +20,21 @@ struct ScriptPlaces {
   bool InPlace = false;     // #InPlace=yes
 };
 
-// False with `*problem` in the catalogue's words when the script names no source (#SrcFile) or
-// has a #SrcPath or #DestPath a run refuses.
+// The source archive named by #SrcPath and #SrcFile: `*dir` (ending in its separator, starting
+// from the script's folder) and `*name`. False with the refusal's message when there is no
+// #SrcFile or the #SrcPath cannot be followed.
+bool LocateSource(const ScriptLines& script, const std::string& script_path, std::string* dir,
+                  std::string* name, MessageKey* refusal);
+
+// The target named by #DestPath and #DestFile, or by default the script's name with the source's
+// extension: its folder `*dir` (ending in its separator) and `*path`. False with the refusal's
+// message when the #DestPath cannot be followed.
+bool LocateTarget(const ScriptLines& script, const std::string& script_path,
+                  const std::string& source_path, std::string* dir, std::string* path,
+                  MessageKey* refusal);
+
+// Both, and the switches. False with `*problem` in the catalogue's words when the script names no
+// source (#SrcFile) or has a #SrcPath or #DestPath a run refuses.
 bool LocateScriptPlaces(const ScriptLines& script, const std::string& script_path,
                         ScriptPlaces* places, std::string* problem);
 

@@ -77,8 +77,7 @@ void StudioWindow::ShowSelected() {
   const size_t limit = whole                      ? kPreviewPictureLimit
                        : kind == EntryKind::kText ? kPreviewTextLimit
                                                   : kPreviewHexLimit;
-  if (facts.State != RowState::kNotCarriedOut &&
-      !document_.ReadRowBytes(position, limit, &bytes)) {
+  if (facts.State != RowState::kNotCarriedOut && !document_.ReadRowBytes(position, limit, &bytes)) {
     if (!note.empty()) note += "  ";
     note += Text(StudioText::TxtUnreadableEntry);
   }
