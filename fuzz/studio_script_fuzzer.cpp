@@ -37,8 +37,9 @@ void Edit(StudioDocument& document, uint8_t edits) {
   PendingChanges& changes = document.Changes();
   const uint32_t count = document.Archive().Count();
   for (int k = 0; k < 7; ++k) {
-    if ((edits >> k & 1) == 0) continue;
-    const uint32_t position = static_cast<uint32_t>(k) % count;
+    // An archive that opens damaged may have no entries: only an added one can be edited.
+    if ((edits >> k & 1) == 0 || (count == 0 && k != 3 && k != 6)) continue;
+    const uint32_t position = count == 0 ? 0 : static_cast<uint32_t>(k) % count;
     switch (k) {
       case 0:
       case 4:

@@ -1,4 +1,5 @@
 // velmora diff [--all] [--format text|tsv|json] [--patch DIR [--force]] OLD NEW
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +43,21 @@ const char* ChangeName(EntryChange change) {
       return "removed";
   }
   return "";
+}
+
+// The change as a person reads it, in the console's language.
+std::string ChangeWord(const Console& console, EntryChange change) {
+  switch (change) {
+    case EntryChange::kSame:
+      return ToolText(console, TextKey::TxtDiffSame);
+    case EntryChange::kChanged:
+      return ToolText(console, TextKey::TxtDiffChanged);
+    case EntryChange::kAdded:
+      return ToolText(console, TextKey::TxtDiffAdded);
+    case EntryChange::kRemoved:
+      return ToolText(console, TextKey::TxtDiffRemoved);
+  }
+  return std::string();
 }
 
 struct Compared {
@@ -102,10 +118,14 @@ std::string Report(const Console& console, DiffForm form, bool all, const Compar
     }
     return out + "]}\n";
   }
+  size_t word_columns = 0;
+  for (EntryChange change :
+       {EntryChange::kChanged, EntryChange::kAdded, EntryChange::kRemoved, EntryChange::kSame}) {
+    word_columns = std::max(word_columns, TextColumns(ChangeWord(console, change)));
+  }
   for (const EntryPair& pair : difference.Pairs) {
     if (pair.Change == EntryChange::kSame && !all) continue;
-    std::string line = std::string(ChangeName(pair.Change));
-    line.resize(9, ' ');
+    std::string line = PadRight(ChangeWord(console, pair.Change), word_columns + 2);
     line += EntryName(pair);
     switch (pair.Change) {
       case EntryChange::kSame:

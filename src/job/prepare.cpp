@@ -126,12 +126,12 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
   job.TargetDir = DirectoryPart(job.ScriptPath);
   job.SourceDir = job.TargetDir;
 
-  MessageKey refusal = MessageKey::MsgNoSource;
-  if (!LocateSource(script, job.ScriptPath, &job.SourceDir, &job.SourceName, &refusal)) {
-    view.ShowError(Message(refusal));
+  std::string refusal;
+  if (!LocateSource(script, job.ScriptPath, &job.SourceDir, &job.SourceName, &job.SourcePath,
+                    &refusal)) {
+    view.ShowError(refusal);
     return false;
   }
-  job.SourcePath = job.SourceDir + job.SourceName;
   const bool in_place_allowed = ScriptKeySaysYes(script, "#InPlace");
   if (in_place_allowed) {
     // A run in place that was cut short between its two renames left the archive's name free
@@ -139,7 +139,7 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
     std::string completed;
     RecoverInterruptedSwap(files, job.SourcePath, &completed);
   }
-  if (!files.FileIsPresent(job.SourcePath)) {
+  if (!files.FileIsPresentForReading(job.SourcePath)) {
     view.ShowError(Message(MessageKey::MsgSourceNotFound, {ShownPath(job.SourcePath)}));
     return false;
   }
@@ -152,7 +152,7 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
 
   if (!LocateTarget(script, job.ScriptPath, job.SourcePath, &job.TargetDir, &job.TargetPath,
                     &refusal)) {
-    view.ShowError(Message(refusal));
+    view.ShowError(refusal);
     return false;
   }
   if (EqualFoldingAscii(job.SourcePath, job.TargetPath)) {

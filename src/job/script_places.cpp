@@ -18,39 +18,46 @@ bool KeyValue(const ScriptLines& script, const char* key, std::string* value) {
 }  // namespace
 
 bool LocateSource(const ScriptLines& script, const std::string& script_path, std::string* dir,
-                  std::string* name, MessageKey* refusal) {
+                  std::string* name, std::string* path, std::string* refusal) {
   std::string source_dir = DirectoryPart(script_path);
   std::string value;
   if (!KeyValue(script, "#SrcFile", name)) {
-    *refusal = MessageKey::MsgNoSource;
+    *refusal = Message(MessageKey::MsgNoSource);
     return false;
   }
   if (KeyValue(script, "#SrcPath", &value) &&
       !ResolveRelativePath(source_dir, FolderKeyValue(value))) {
-    *refusal = MessageKey::MsgSourcePathInvalid;
+    *refusal = Message(MessageKey::MsgSourcePathInvalid);
     return false;
   }
   *dir = source_dir;
+  if (!FileKeyPath(source_dir, *name, path)) {
+    *refusal = Message(MessageKey::MsgPathHasDrive, {"#SrcFile", *name});
+    return false;
+  }
   return true;
 }
 
 bool LocateTarget(const ScriptLines& script, const std::string& script_path,
                   const std::string& source_path, std::string* dir, std::string* path,
-                  MessageKey* refusal) {
+                  std::string* refusal) {
   std::string target_dir = DirectoryPart(script_path);
   std::string value;
   if (KeyValue(script, "#DestPath", &value) &&
       !ResolveRelativePath(target_dir, FolderKeyValue(value))) {
-    *refusal = MessageKey::MsgTargetPathInvalid;
+    *refusal = Message(MessageKey::MsgTargetPathInvalid);
     return false;
   }
+  *dir = target_dir;
   std::string target_name;
   KeyValue(script, "#DestFile", &target_name);
   if (target_name.empty()) {
     target_name = ReplaceExtension(FileNamePart(script_path), Extension(source_path));
   }
-  *dir = target_dir;
-  *path = target_dir + target_name;
+  if (!FileKeyPath(target_dir, target_name, path)) {
+    *refusal = Message(MessageKey::MsgPathHasDrive, {"#DestFile", target_name});
+    return false;
+  }
   return true;
 }
 
@@ -62,17 +69,13 @@ bool LocateScriptPlaces(const ScriptLines& script, const std::string& script_pat
   std::string source_dir;
   std::string source_name;
   std::string target_dir;
-  MessageKey refusal = MessageKey::MsgNoSource;
-  if (!LocateSource(script, script_path, &source_dir, &source_name, &refusal)) {
-    *problem = Message(refusal);
+  if (!LocateSource(script, script_path, &source_dir, &source_name, &found.SourcePath, problem)) {
     return false;
   }
-  found.SourcePath = source_dir + source_name;
   // Other archives are named relative to the source archive's own folder.
   found.SourceDir = DirectoryPart(found.SourcePath);
   if (!LocateTarget(script, script_path, found.SourcePath, &target_dir, &found.TargetPath,
-                    &refusal)) {
-    *problem = Message(refusal);
+                    problem)) {
     return false;
   }
   found.AddEntries = ScriptKeySaysYes(script, "#AddEntries");

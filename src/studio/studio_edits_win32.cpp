@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "studio/studio_window_parts_win32.h"
+#include "job/script.h"
 #include "studio_ids.h"
 #include "sys/file_system.h"
 #include "wdf/resource_id.h"
