@@ -9,12 +9,8 @@
 namespace velmora {
 
 bool ParseEditedFileName(const std::string& name, EditedFileName* parsed) {
-  if (name.size() < 8) return false;
-  for (size_t i = 0; i < 8; ++i) {
-    if (HexDigitValue(name[i]) < 0) return false;
-  }
   EditedFileName result;
-  result.Id = static_cast<uint32_t>(std::stoul(name.substr(0, 8), nullptr, 16));
+  if (name.size() < 8 || !ParseHexId(name.substr(0, 8), &result.Id)) return false;
   size_t pos = 8;
   if (pos < name.size() && name[pos] == '-') {
     const size_t digits_start = ++pos;

@@ -21,7 +21,7 @@ class Planner {
  public:
   Planner(const ScriptLines& script, const std::vector<WdfEntry>& index, Stream& source,
           const PlanPlaces& places, FileSystem& files)
-      : script_(script), source_(source), places_(places), files_(files) {
+      : script_(script), places_(places), files_(files) {
     job_.SourceIndex = index;
     job_.SourcePath = places.SourcePath;
     if (!source.Size(&source_size_)) source_size_ = 0;
@@ -53,7 +53,6 @@ class Planner {
   bool Append(PlannedEntry& planned, uint64_t size);
 
   const ScriptLines& script_;
-  Stream& source_;
   const PlanPlaces& places_;
   FileSystem& files_;
   JobState job_;  // the source index, as the run redirects it, and its lookup

@@ -6,6 +6,7 @@
 #include "job/archive_backups.h"
 #include "job/new_archive.h"
 #include "job/paths.h"
+#include "job/script_places.h"
 #include "msg/file_failure.h"
 #include "msg/format.h"
 #include "sys/code_page.h"
@@ -126,19 +127,10 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
   job.TargetDir = DirectoryPart(job.ScriptPath);
   job.SourceDir = job.TargetDir;
 
-  std::string source_name;
-  if (!ScriptValue(script, "#SrcFile", true, &source_name)) {
-    view.ShowError(Message(MessageKey::MsgNoSource));
-    return false;
-  }
-  if (ScriptValue(script, "#SrcPath", true, &value) &&
-      !ResolveRelativePath(job.SourceDir, FolderKeyValue(value))) {
-    view.ShowError(Message(MessageKey::MsgSourcePathInvalid));
-    return false;
-  }
-  job.SourceName = source_name;
-  if (!FileKeyPath(job.SourceDir, job.SourceName, &job.SourcePath)) {
-    view.ShowError(Message(MessageKey::MsgPathHasDrive, {"#SrcFile", source_name}));
+  std::string refusal;
+  if (!LocateSource(script, job.ScriptPath, &job.SourceDir, &job.SourceName, &job.SourcePath,
+                    &refusal)) {
+    view.ShowError(refusal);
     return false;
   }
   const bool in_place_allowed = ScriptKeySaysYes(script, "#InPlace");
@@ -159,18 +151,9 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
     return false;
   }
 
-  if (ScriptValue(script, "#DestPath", true, &value) &&
-      !ResolveRelativePath(job.TargetDir, FolderKeyValue(value))) {
-    view.ShowError(Message(MessageKey::MsgTargetPathInvalid));
-    return false;
-  }
-  std::string target_name;
-  ScriptValue(script, "#DestFile", true, &target_name);
-  if (target_name.empty()) {
-    target_name = ReplaceExtension(FileNamePart(job.ScriptPath), Extension(job.SourcePath));
-  }
-  if (!FileKeyPath(job.TargetDir, target_name, &job.TargetPath)) {
-    view.ShowError(Message(MessageKey::MsgPathHasDrive, {"#DestFile", target_name}));
+  if (!LocateTarget(script, job.ScriptPath, job.SourcePath, &job.TargetDir, &job.TargetPath,
+                    &refusal)) {
+    view.ShowError(refusal);
     return false;
   }
   if (EqualFoldingAscii(job.SourcePath, job.TargetPath)) {

@@ -58,11 +58,11 @@ bool StudioDocument::Open(const std::string& path, std::string* problem) {
   plan_.reset();
   comparison_.reset();
   compared_path_.clear();
-  if (HasScript()) ReadRules(true);
+  if (HasScript()) ReadRules(false);
   return true;
 }
 
-void StudioDocument::ReadRules(bool load) {
+void StudioDocument::ReadRules(bool after_save) {
   ScriptRules read = ReadScriptRules(script_, places_, *archive_);
   // Added entries the changes hold keep their positions; one that a save brought into force (a
   // line for an id the archive lacks, once #AddEntries=yes is set) takes the next free one.
@@ -74,19 +74,17 @@ void StudioDocument::ReadRules(bool load) {
   rules_.DormantLines = read.DormantLines;
   for (const auto& rule : read.ByPosition) {
     auto added = read.AddedIds.find(rule.first);
+    // The changes take the form the script gives them, as a reopened script would.
     if (added == read.AddedIds.end()) {
       rules_.ByPosition[rule.first] = rule.second;
-      if (load) changes_.Load(rule.first, rule.second.Change);
+      changes_.Load(rule.first, rule.second.Change);
       continue;
     }
     auto known = position_of_added_id.find(added->second);
-    uint32_t position = 0;
-    if (!load && known != position_of_added_id.end()) {
-      position = known->second;
-    } else {
-      position = changes_.NextAddedPosition();
-      changes_.Load(position, rule.second.Change, added->second);
-    }
+    const uint32_t position = after_save && known != position_of_added_id.end()
+                                  ? known->second
+                                  : changes_.NextAddedPosition();
+    changes_.Load(position, rule.second.Change, added->second);
     rules_.ByPosition[position] = rule.second;
     rules_.AddedIds[position] = added->second;
   }
@@ -131,7 +129,7 @@ bool StudioDocument::SaveScript(const std::string& script_path, const ScriptTarg
   }
   places_ = places;
   script_ = ScriptDocument(text);
-  ReadRules(false);
+  ReadRules(true);
   changes_.MarkSaved();
   plan_.reset();
   return true;
@@ -181,6 +179,14 @@ const EntryPlan& StudioDocument::Plan(bool again) {
     auto found = added_position.find(entry.Id);
     if (found != added_position.end()) cache->EntryOf.emplace(found->second, k);
   }
+  if (cache->Plan.SourceDamaged) {
+    for (uint32_t k = 0; k < archive_->Count(); ++k) {
+      if (!cache->EntryOf.count(k)) {
+        cache->DamagedAt = k;
+        break;
+      }
+    }
+  }
   plan_ = std::move(cache);
   return plan_->Plan;
 }
@@ -199,6 +205,7 @@ RowFacts StudioDocument::Row(uint32_t position) {
     if (k < plan.DormantLines.size()) {
       facts.Line = static_cast<int>(plan.DormantLines[k]);
       facts.Id = plan_->Script.Line(plan.DormantLines[k]).Id;
+      facts.Reason = CleanScriptValue(plan_->Script.Lines().TextAt(plan.DormantLines[k]), true);
     }
     facts.State = RowState::kNotCarriedOut;
     return facts;
@@ -221,6 +228,11 @@ RowFacts StudioDocument::Row(uint32_t position) {
     }
   } else if (added) {
     facts.State = RowState::kNotCarriedOut;
+  } else if (position == plan_->DamagedAt) {
+    facts.State = RowState::kFails;
+    facts.Reason = plan.Failures.empty() ? std::string() : plan.Failures.back().Reason;
+  } else {
+    facts.State = RowState::kNotReached;
   }
   if (writes) {
     facts.Size = entry->Size;

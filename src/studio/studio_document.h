@@ -35,7 +35,9 @@ enum class RowState : uint8_t {
   kAdded,          // a new entry, written
   kDeleted,        // left out
   kNotCarriedOut,  // a rule line for an id the archive lacks, which the run leaves alone
-  kFails,          // its rule cannot be carried out: the rebuild fails there
+  kFails,          // its rule cannot be carried out, or its bytes lie outside the archive: the
+                   // rebuild fails there
+  kNotReached,     // behind an entry whose bytes lie outside the archive: never reached
 };
 
 // The facts a row shows.
@@ -46,7 +48,7 @@ struct RowFacts {
   // failing) and zero for a rule line that is not carried out.
   uint32_t Size = 0;
   EntryKind Kind = EntryKind::kEmpty;
-  std::string Reason;  // kFails: why, in the catalogue's words
+  std::string Reason;  // kFails: why, in the catalogue's words; kNotCarriedOut: the rule line
   int Line = -1;       // the rule line (counted from 0) of the script as it would be saved, or -1
 };
 
@@ -109,9 +111,9 @@ class StudioDocument {
   PendingChanges changes_;
   // The text a save writes now, with the places it names; false when no such text can be made.
   bool PendingScript(std::string* text, ScriptPlaces* places);
-  // Reads the rules of `script_` into rules_, and into the changes when `load`; added ids that
-  // the changes already hold keep their positions.
-  void ReadRules(bool load);
+  // Reads the rules of `script_` into rules_ and the changes. After a save, added entries the
+  // changes hold keep their positions.
+  void ReadRules(bool after_save);
   const PlannedEntry* PlannedAt(uint32_t position);
 
   ScriptPlaces places_;
@@ -123,6 +125,7 @@ class StudioDocument {
     EntryPlan Plan;
     ScriptDocument Script;
     std::map<uint32_t, size_t> EntryOf;  // position -> index in Plan.Entries
+    uint32_t DamagedAt = 0xFFFFFFFFu;    // the source entry the rebuild stops at
     std::map<uint32_t, EntryKind> Kinds;
   };
   std::unique_ptr<PlanCache> plan_;

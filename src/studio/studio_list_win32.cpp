@@ -65,92 +65,57 @@ void StudioWindow::ShowSelected() {
     return;
   }
   const uint32_t position = rows_[row];
-  const PendingChange& change = document_.Changes().ChangeAt(position);
-  StudioArchive& archive = document_.Archive();
+  // The bytes a rebuild would write, as the document foresees them; the entry's own bytes when
+  // it writes none.
+  const RowFacts facts = document_.Row(position);
+  std::string note = RowStateText(facts);
   std::string bytes;
-  std::string note;
-  uint64_t size = 0;
-  EntryKind kind = EntryKind::kData;
-  // The bytes a rebuild would write: a file's, another entry's, or the entry's own.
-  auto read_file = [&](const std::string& path) {
-    std::unique_ptr<Stream> file = SystemFileSystem().OpenShared(path);
-    if (!file || !file->Size(&size)) {
-      note = TextOf(StudioText::TxtOpenFailed, {path, LastSystemErrorText()});
-      return;
-    }
-    bytes.resize(static_cast<size_t>(std::min<uint64_t>(size, kPreviewPictureLimit)));
-    bytes.resize(file->Read(&bytes[0], bytes.size()));
-    kind = size == 0 ? EntryKind::kEmpty : DetectEntryKind(bytes.substr(0, kEntryKindSample), size);
-  };
-  uint32_t shown = position;
-  switch (change.Kind) {
-    case ChangeKind::kFile:
-    case ChangeKind::kAdded:
-      read_file(change.Path);
-      preview_.Show(kind, bytes, size, note);
-      return;
-    case ChangeKind::kOtherArchive: {
-      std::unique_ptr<Stream> other = SystemFileSystem().OpenShared(change.Path);
-      uint32_t count = 0;
-      uint32_t index_offset = 0;
-      uint32_t found = 0;
-      if (other && ReadWdfHeader(*other, &count, &index_offset) &&
-          FindEntryInArchive(*other, count, index_offset, &found, change.TakenId) ==
-              IndexSearch::kFound) {
-        size = found;
-        bytes.resize(static_cast<size_t>(std::min<uint64_t>(size, kPreviewPictureLimit)));
-        bytes.resize(other->Read(&bytes[0], bytes.size()));
-        kind = size == 0 ? EntryKind::kEmpty
-                         : DetectEntryKind(bytes.substr(0, kEntryKindSample), size);
-      } else {
-        note =
-            Message(MessageKey::MsgRefArchiveIdNotFound, {change.Path, FormatId(change.TakenId)});
-      }
-      preview_.Show(kind, bytes, size, note);
-      return;
-    }
-    case ChangeKind::kEntry:
-      if (!archive.FirstWithId(change.TakenId, &shown)) {
-        preview_.Show(kind, bytes, 0,
-                      TextOf(StudioText::TxtNoSuchId, {archive.Path(), FormatId(change.TakenId)}));
-        return;
-      }
-      break;
-    case ChangeKind::kDelete:
-      note = Text(StudioText::TxtChangeDelete);
-      break;
-    default:
-      break;
-  }
-  kind = archive.KindAt(shown);
-  size = archive.Entry(shown).Size;
+  const EntryKind kind = facts.Kind;
   const bool whole = kind == EntryKind::kBmp || kind == EntryKind::kPng ||
                      kind == EntryKind::kJpg || kind == EntryKind::kGif ||
                      kind == EntryKind::kTga || kind == EntryKind::kWav;
   const size_t limit = whole                      ? kPreviewPictureLimit
                        : kind == EntryKind::kText ? kPreviewTextLimit
                                                   : kPreviewHexLimit;
-  if (!archive.ReadHead(shown, limit, &bytes)) {
+  if (facts.State != RowState::kNotCarriedOut && !document_.ReadRowBytes(position, limit, &bytes)) {
     if (!note.empty()) note += "  ";
     note += Text(StudioText::TxtUnreadableEntry);
   }
-  preview_.Show(kind, bytes, size, note);
+  preview_.Show(kind, bytes, facts.Size, note);
+}
+
+// What a rebuild does with the row, when that is more than its change says.
+std::string StudioWindow::RowStateText(const RowFacts& facts) {
+  switch (facts.State) {
+    case RowState::kNotCarriedOut:
+      return TextOf(StudioText::TxtRowNotCarriedOut, {facts.Reason});
+    case RowState::kFails:
+      return TextOf(StudioText::TxtRowFails, {facts.Reason});
+    case RowState::kNotReached:
+      return Text(StudioText::TxtRowNotReached);
+    default:
+      return std::string();
+  }
 }
 
 std::string StudioWindow::CellText(uint32_t position, int column) {
   const PendingChanges& changes = document_.Changes();
   StudioArchive& archive = document_.Archive();
+  const RowFacts facts = document_.Row(position);
+  const bool listed_only = facts.State == RowState::kNotCarriedOut;
   const bool added = changes.IsAdded(position);
   switch (column) {
     case 0:
       return added ? std::string("+") : Grouped(position);
     case 1:
-      return FormatId(added ? changes.AddedId(position) : archive.Entry(position).Id);
+      return FormatId(facts.Id);
     case 2:
-      return added ? std::string() : Grouped(archive.Entry(position).Size);
+      return listed_only ? std::string() : Grouped(facts.Size);
     case 3:
-      return added ? std::string() : EntryKindName(archive.KindAt(position));
+      return listed_only ? std::string() : EntryKindName(facts.Kind);
     case 4: {
+      const std::string state = RowStateText(facts);
+      if (!state.empty()) return state;
       const PendingChange& change = changes.ChangeAt(position);
       switch (change.Kind) {
         case ChangeKind::kUnchanged:

@@ -71,6 +71,19 @@ void StudioWindow::Rebuild() {
   if (target.InPlace || !target.TargetPath.empty()) {
     if (!SaveScriptTo(document_.ScriptPath(), target)) return;
   }
+  // Rules a run cannot carry out are said before anything is written, every one of them, as
+  // check says them; the files they name are looked at anew.
+  document_.Plan(true);
+  const std::vector<PlannedFailure> failures = document_.RebuildFailures();
+  if (!failures.empty()) {
+    std::string text = TextOf(StudioText::TxtRebuildFailures, {std::to_string(failures.size())});
+    for (const PlannedFailure& failure : failures) {
+      text += "\r\n" + (failure.Rule.empty() ? std::string() : failure.Rule + "\r\n    ") +
+              failure.Reason;
+    }
+    ShowError(text);
+    return;
+  }
   const std::string target_path = document_.TargetPath();
   const uint64_t before = WrittenAt(target_path);
 

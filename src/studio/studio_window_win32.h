@@ -61,6 +61,7 @@ class StudioWindow {
 
   std::vector<uint32_t> SelectedPositions() const;
   int FocusedRow() const;
+  static std::string RowStateText(const RowFacts& facts);
   std::string CellText(uint32_t position, int column);
   std::string ChooseFile(bool save, const std::string& filter, const std::string& extension);
   std::string ChooseFolder();
