@@ -48,6 +48,7 @@ bool StudioDocument::Open(const std::string& path, std::string* problem) {
     return false;
   }
   archive_ = std::move(archive);
+  nested_ = false;
   places_ = places;
   script_text_ = text;
   changes_ = PendingChanges(archive_->Count());
@@ -164,6 +165,7 @@ bool StudioDocument::CompareWith(const std::string& path, std::string* problem) 
   auto marks = std::make_unique<ComparisonMarks>();
   marks->Entries.assign(mine.Entries.size(), EntryChange::kSame);
   for (const EntryPair& pair : result.Difference.Pairs) {
+    if (pair.Change != EntryChange::kSame) marks->Differences.push_back(pair);
     if (pair.OldEntry == EntryPair::kNoEntry) {
       ++marks->OnlyThere;
       continue;

@@ -8,15 +8,27 @@
 
 #include "studio/preview_content.h"
 #include "studio/studio_window_parts_win32.h"
-#include "sys/file_system.h"
-#include "sys/system_error.h"
 #include "wdf/resource_id.h"
 
 namespace velmora {
 
+void StudioWindow::StartKinds() {
+  StudioArchive& archive = document_.Archive();
+  kinds_.Start(archive.AnotherReader(document_.Files()), archive.Entries(), archive.FileSize(),
+               window_, kKindsFoundMessage);
+}
+
+void StudioWindow::TakeKinds() {
+  std::vector<uint8_t> kinds;
+  if (document_.IsOpen() && kinds_.Take(&kinds)) document_.Archive().TakeKinds(kinds);
+}
+
 void StudioWindow::RefreshRows() {
   if (!document_.IsOpen()) return;
   HCURSOR old = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+  if (filter_value_.Kind == RowFilter::Type::kKind || sort_column_ == EntryColumn::kKind) {
+    TakeKinds();
+  }
   rows_ = BuildRows(document_.Archive(), document_.Changes(), filter_value_, sort_column_,
                     sort_descending_,
                     document_.Comparison() ? &document_.Comparison()->Entries : nullptr);
@@ -74,39 +86,14 @@ void StudioWindow::ShowSelected() {
   uint64_t size = 0;
   EntryKind kind = EntryKind::kData;
   // The bytes a rebuild would write: a file's, another entry's, or the entry's own.
-  auto read_file = [&](const std::string& path) {
-    std::unique_ptr<Stream> file = SystemFileSystem().OpenShared(path);
-    if (!file || !file->Size(&size)) {
-      note = TextOf(StudioText::TxtOpenFailed, {path, LastSystemErrorText()});
-      return;
-    }
-    bytes.resize(static_cast<size_t>(std::min<uint64_t>(size, kPreviewPictureLimit)));
-    bytes.resize(file->Read(&bytes[0], bytes.size()));
-    kind = size == 0 ? EntryKind::kEmpty : DetectEntryKind(bytes.substr(0, kEntryKindSample), size);
-  };
   uint32_t shown = position;
   switch (change.Kind) {
     case ChangeKind::kFile:
     case ChangeKind::kAdded:
-      read_file(change.Path);
-      preview_.Show(kind, bytes, size, note);
-      return;
     case ChangeKind::kOtherArchive: {
-      std::unique_ptr<Stream> other = SystemFileSystem().OpenShared(change.Path);
-      uint32_t count = 0;
-      uint32_t index_offset = 0;
-      uint32_t found = 0;
-      if (other && ReadWdfHeader(*other, &count, &index_offset) &&
-          FindEntryInArchive(*other, count, index_offset, &found, change.TakenId) ==
-              IndexSearch::kFound) {
-        size = found;
-        bytes.resize(static_cast<size_t>(std::min<uint64_t>(size, kPreviewPictureLimit)));
-        bytes.resize(other->Read(&bytes[0], bytes.size()));
-        kind = size == 0 ? EntryKind::kEmpty
-                         : DetectEntryKind(bytes.substr(0, kEntryKindSample), size);
-      } else {
-        note =
-            Message(MessageKey::MsgRefArchiveIdNotFound, {change.Path, FormatId(change.TakenId)});
+      StudioDocument::FileFailure failure;
+      if (!document_.ReadTakenBytes(change, kPreviewPictureLimit, &bytes, &size, &kind, &failure)) {
+        note = FailureText(failure);
       }
       preview_.Show(kind, bytes, size, note);
       return;
@@ -151,7 +138,7 @@ std::string StudioWindow::CellText(uint32_t position, int column) {
     case 2:
       return added ? std::string() : Grouped(archive.Entry(position).Size);
     case 3:
-      return added ? std::string() : EntryKindName(archive.KindAt(position));
+      return added ? std::string() : KindShown(archive.KindAt(position));
     case 4: {
       const PendingChange& change = changes.ChangeAt(position);
       switch (change.Kind) {

@@ -2,16 +2,16 @@
 
 #include <windows.h>
 
-namespace velmora {
+#include <vector>
 
-namespace {
+#include "studio/text_fill.h"
+
+namespace velmora {
 
 bool InterfaceIsChinese() {
   static const bool chinese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE;
   return chinese;
 }
-
-}  // namespace
 
 std::string Text(StudioText key) {
   const UINT id = static_cast<UINT>(key) + (InterfaceIsChinese() ? 0 : kEnglishTextOffset);
@@ -21,7 +21,11 @@ std::string Text(StudioText key) {
 }
 
 std::string TextOf(StudioText key, std::initializer_list<FormatArg> args) {
-  return FormatText(Text(key), args);
+  std::vector<std::string> texts;
+  for (const FormatArg& arg : args) {
+    texts.push_back(arg.IsText() ? arg.Text() : std::to_string(arg.Number()));
+  }
+  return FillText(Text(key), texts);
 }
 
 }  // namespace velmora
