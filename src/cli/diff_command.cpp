@@ -1,4 +1,5 @@
 // velmora diff [--all] [--format text|tsv|json] [--patch DIR [--force]] OLD NEW
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +43,21 @@ const char* ChangeName(EntryChange change) {
       return "removed";
   }
   return "";
+}
+
+// The change as a person reads it, in the console's language.
+std::string ChangeWord(const Console& console, EntryChange change) {
+  switch (change) {
+    case EntryChange::kSame:
+      return ToolText(console, TextKey::TxtDiffSame);
+    case EntryChange::kChanged:
+      return ToolText(console, TextKey::TxtDiffChanged);
+    case EntryChange::kAdded:
+      return ToolText(console, TextKey::TxtDiffAdded);
+    case EntryChange::kRemoved:
+      return ToolText(console, TextKey::TxtDiffRemoved);
+  }
+  return std::string();
 }
 
 struct Compared {
@@ -102,10 +118,14 @@ std::string Report(const Console& console, DiffForm form, bool all, const Compar
     }
     return out + "]}\n";
   }
+  size_t word_columns = 0;
+  for (EntryChange change :
+       {EntryChange::kChanged, EntryChange::kAdded, EntryChange::kRemoved, EntryChange::kSame}) {
+    word_columns = std::max(word_columns, TextColumns(ChangeWord(console, change)));
+  }
   for (const EntryPair& pair : difference.Pairs) {
     if (pair.Change == EntryChange::kSame && !all) continue;
-    std::string line = std::string(ChangeName(pair.Change));
-    line.resize(9, ' ');
+    std::string line = PadRight(ChangeWord(console, pair.Change), word_columns + 2);
     line += EntryName(pair);
     switch (pair.Change) {
       case EntryChange::kSame:
@@ -176,40 +196,85 @@ int Fail(Console& console, const std::string& problem) {
   return kExitFailed;
 }
 
-bool WriteEntryFile(FileSystem& files, Stream& archive, const WdfEntry& entry,
-                    const std::string& path, bool force) {
-  std::unique_ptr<Stream> out =
-      force ? files.CreateExclusive(path) : files.CreateNewExclusive(path);
-  if (!out) return false;
-  const bool written =
-      ReadEntryBytes(archive, entry,
-                     [&out](const char* data, size_t n) { return out->Write(data, n); }) &&
-      out->Flush();
-  if (!written) {
-    out.reset();
-    files.RemoveFile(path);
+// The files of a patch, each written under a temporary name beside its own and renamed only
+// when every one is complete. Whatever is not committed is removed again when this ends.
+class PatchWrites {
+ public:
+  PatchWrites(FileSystem& files, bool force) : files_(files), force_(force) {}
+  ~PatchWrites() {
+    for (const Written& file : written_) files_.RemoveFile(file.Temporary);
+    for (const std::string& path : named_) files_.RemoveFile(path);
   }
-  return written;
-}
 
-// The script of a patch: it patches OLD's file in the folder above its own.
+  // Writes the file that is to be `path`, its bytes given by `write`; false with Failure() set.
+  template <typename Bytes>
+  bool Write(const std::string& path, Bytes write) {
+    const std::string temporary = path + ".vlmtmp";
+    std::unique_ptr<Stream> out = files_.CreateExclusive(temporary);
+    if (!out) return Fail(MessageKey::MsgTargetCreateFailed, path);
+    written_.push_back({temporary, path});
+    if (!write(*out) || !out->Flush()) return Fail(MessageKey::MsgTargetWriteFailed, path);
+    return true;
+  }
+
+  // Gives every file its own name, in the order written; false with Failure() set, and the
+  // files already renamed removed again.
+  bool Commit() {
+    for (const Written& file : written_) {
+      // A file that appeared meanwhile is not replaced unless replacing was asked for.
+      if (!force_ && files_.FileIsPresent(file.Path)) {
+        SetLastSystemError(SystemErrorAlreadyExists());
+        return Fail(MessageKey::MsgTargetCreateFailed, file.Path);
+      }
+    }
+    while (!written_.empty()) {
+      const Written file = written_.front();
+      if (!files_.RenameReplacing(file.Temporary, file.Path)) {
+        return Fail(MessageKey::MsgTargetWriteFailed, file.Path);
+      }
+      written_.erase(written_.begin());
+      named_.push_back(file.Path);
+    }
+    named_.clear();
+    return true;
+  }
+
+  const std::string& Failure() const { return failure_; }
+
+ private:
+  struct Written {
+    std::string Temporary;
+    std::string Path;
+  };
+  bool Fail(MessageKey key, const std::string& path) {
+    failure_ = Message(key, {path, LastSystemErrorText()});
+    return false;
+  }
+
+  FileSystem& files_;
+  bool force_;
+  std::vector<Written> written_;  // not yet under their own names
+  std::vector<std::string> named_;
+  std::string failure_;
+};
+
+// The script of a patch: it patches OLD's file in the folder above its own, in place.
 std::string PatchScript(const std::string& archive_name, const PatchPlan& plan,
                         const std::vector<std::string>& rule_values, const std::string& question,
                         const std::string& report) {
-  std::string text;
-  const auto line = [&text](const std::string& name, const std::string& value) {
-    text += name + "=" + value + "\r\n";
-  };
-  line("#RunBegin", question);
-  line("#SrcPath", "..\\");
-  line("#SrcFile", archive_name);
-  line("#DestPath", "..\\");
-  line("#DestFile", archive_name);
-  line("#InPlace", "yes");
-  if (plan.AddsEntries) line("#AddEntries", "yes");
-  line("#RunEnd", report);
-  for (size_t k = 0; k < plan.Rules.size(); ++k) line(EntryKey(plan.Rules[k].Id), rule_values[k]);
-  return text;
+  ScriptHeader header;
+  header.RunBegin = question;
+  header.SrcPath = "..\\";
+  header.SrcFile = archive_name;
+  header.DestPath = "..\\";
+  header.DestFile = archive_name;
+  header.InPlace = true;
+  header.AddEntries = plan.AddsEntries;
+  header.RunEnd = report;
+  std::vector<ScriptRule> rules;
+  for (size_t k = 0; k < plan.Rules.size(); ++k)
+    rules.push_back({plan.Rules[k].Id, rule_values[k]});
+  return WriteScriptText(header, rules);
 }
 
 int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& compared) {
@@ -292,20 +357,22 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
   if (!MakeDirectories(call.Files, dir)) {
     return Fail(console, Message(MessageKey::MsgTargetDirFailed, {dir, LastSystemErrorText()}));
   }
+  // Every file is written under a temporary name first and takes its own name only once the
+  // whole patch is written, the script last: a patch that fails part-way leaves none of its
+  // files, and no script that would run on entry files that are not there.
+  PatchWrites writes(call.Files, force);
   for (const PatchFile& file : files) {
-    if (!WriteEntryFile(call.Files, *compared.NewArchive.File, news.Entries[file.Entry], file.Path,
-                        force)) {
-      return Fail(console,
-                  Message(MessageKey::MsgTargetWriteFailed, {file.Path, LastSystemErrorText()}));
+    if (!writes.Write(file.Path, [&](Stream& out) {
+          return ReadEntryBytes(*compared.NewArchive.File, news.Entries[file.Entry],
+                                [&out](const char* data, size_t n) { return out.Write(data, n); });
+        })) {
+      return Fail(console, writes.Failure());
     }
   }
-  std::unique_ptr<Stream> out =
-      force ? call.Files.CreateExclusive(script_path) : call.Files.CreateNewExclusive(script_path);
-  if (!out || !out->Write(script.data(), script.size()) || !out->Flush()) {
-    const std::string reason = LastSystemErrorText();
-    out.reset();
-    call.Files.RemoveFile(script_path);
-    return Fail(console, Message(MessageKey::MsgTargetWriteFailed, {script_path, reason}));
+  if (!writes.Write(script_path,
+                    [&script](Stream& out) { return out.Write(script.data(), script.size()); }) ||
+      !writes.Commit()) {
+    return Fail(console, writes.Failure());
   }
   console.Out(FormatText(ToolText(console, TextKey::TxtDiffSWrittenDChangedD),
                          {script_path, Signed(plan.Changed), Signed(plan.Added),

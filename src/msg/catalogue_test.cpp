@@ -73,6 +73,7 @@ std::string ExpectedPlaceholders(MessageKey key) {
     case MessageKey::MsgTargetWriteFailed:
     case MessageKey::MsgTargetReplaceFailed:
     case MessageKey::MsgBackupFailed:
+    case MessageKey::MsgPathHasDrive:
       return "ss";
     case MessageKey::MsgDeletedCount:
       return "dd";
@@ -122,7 +123,7 @@ TEST(Catalogue, KeysAndIdsAreDistinct) {
     EXPECT_EQ(entry.Id, static_cast<unsigned>(entry.Key)) << entry.Name;
     EXPECT_EQ(0, std::string(entry.Name).compare(0, 3, "Msg")) << entry.Name;
   }
-  EXPECT_EQ(39u, CatalogueList().size());
+  EXPECT_EQ(40u, CatalogueList().size());
 }
 
 TEST(Catalogue, KeyMissingFromTheResourcesGivesTheEmptyText) {

@@ -40,6 +40,8 @@ class StudioArchive {
   void TakeKinds(const std::vector<uint8_t>& kinds);
 
   const std::string& Path() const { return path_; }
+  // The archive as opened, for reading what a rebuild takes from it.
+  Stream& Source() const { return *stream_; }
   ArchiveFault Fault() const { return fault_; }
   const ArchiveCheck& Check() const { return check_; }
   uint64_t FileSize() const { return index_.FileSize; }

@@ -139,9 +139,10 @@ bool StudioDocument::OpenNested(StudioDocument& parent, uint32_t position, FileF
   archive_ = std::move(archive);
   nested_ = true;
   places_ = ScriptPlaces();
-  script_text_.clear();
+  script_ = ScriptDocument(std::string());
   changes_ = PendingChanges(archive_->Count());
-  rules_.clear();
+  rules_ = ScriptRules();
+  plan_.reset();
   comparison_.reset();
   compared_path_.clear();
   return true;

@@ -29,9 +29,7 @@ void StudioWindow::RefreshRows() {
   if (filter_value_.Kind == RowFilter::Type::kKind || sort_column_ == EntryColumn::kKind) {
     TakeKinds();
   }
-  rows_ = BuildRows(document_.Archive(), document_.Changes(), filter_value_, sort_column_,
-                    sort_descending_,
-                    document_.Comparison() ? &document_.Comparison()->Entries : nullptr);
+  rows_ = document_.Rows(filter_value_, sort_column_, sort_descending_);
   SetCursor(old);
   ListView_SetItemCountEx(list_, static_cast<int>(rows_.size()), 0);
   InvalidateRect(list_, nullptr, FALSE);
@@ -79,6 +77,10 @@ void StudioWindow::ShowSelected() {
     return;
   }
   const uint32_t position = rows_[row];
+  if (position >= kFirstDormantRow) {
+    preview_.Clear();
+    return;
+  }
   const PendingChange& change = document_.Changes().ChangeAt(position);
   StudioArchive& archive = document_.Archive();
   std::string bytes;
@@ -127,6 +129,11 @@ void StudioWindow::ShowSelected() {
 }
 
 std::string StudioWindow::CellText(uint32_t position, int column) {
+  if (position >= kFirstDormantRow) {
+    // A rule line for an id the archive lacks: the run leaves it alone.
+    if (column == 1) return FormatId(document_.Row(position).Id);
+    return column == 4 ? Text(StudioText::TxtNotCarriedOut) : std::string();
+  }
   const PendingChanges& changes = document_.Changes();
   StudioArchive& archive = document_.Archive();
   const bool added = changes.IsAdded(position);

@@ -85,10 +85,12 @@ void StudioWindow::Rebuild() {
   if (!result.BackupPath.empty()) {
     // The list shows the new archive; the old one is the backup the report names.
     ShowOpened();
-    MessageBoxA(
-        window_,
-        TextOf(StudioText::TxtRebuiltInPlace, {result.TargetPath, result.BackupPath}).c_str(),
-        Text(StudioText::TxtTitle).c_str(), MB_OK | MB_ICONINFORMATION);
+    // The run's own words for the backup, then where to find it again.
+    const std::string report = TextOf(StudioText::TxtRebuiltInPlace, {result.TargetPath}) + "\n\n" +
+                               Message(MessageKey::MsgBackupKept, {result.BackupPath}) + "\n" +
+                               Text(StudioText::TxtBackupsBringBack);
+    MessageBoxA(window_, report.c_str(), Text(StudioText::TxtTitle).c_str(),
+                MB_OK | MB_ICONINFORMATION);
     return;
   }
   if (MessageBoxA(window_, TextOf(StudioText::TxtRebuildDone, {result.TargetPath}).c_str(),

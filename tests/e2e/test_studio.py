@@ -264,10 +264,10 @@ class StudioTest(e2e.E2eTestCase):
             "close",
         ], dialog_inputs=("-", script.decode("gbk"), "-", "-"))
         texts = [box.text for box in result.boxes]
-        self.assertEqual(4, len(texts), result.describe() + repr([(f, len(self.scenario.read(f))) for f in self.scenario.files()]))
+        self.assertEqual(4, len(texts), result.describe())
         for n, kept in ((0, b".1.bak"), (1, b".2.bak")):
-            self.assertEqual(e2e.gbk("已重新生成 ") + archive + e2e.gbk("。\n\n原来的资源包保留为 ") +
-                             archive + kept + e2e.gbk("，可用“文件 > 备份”恢复。"), texts[n])
+            self.assertEqual(e2e.gbk("已重新生成 ") + archive + e2e.gbk("。\n\n原文件已备份为 ") +
+                             archive + kept + e2e.gbk("\n可用“文件 > 备份”把它恢复。"), texts[n])
         rows = list_rows(e2e.event_fields(result, "list")[0])
         self.assertEqual([b"00000001", b"00000003"], [row[1] for row in rows],
                          "the list shows the new archive")
