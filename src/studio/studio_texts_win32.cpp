@@ -4,12 +4,13 @@
 
 #include <vector>
 
+#include "msg/catalogue.h"
 #include "studio/text_fill.h"
 
 namespace velmora {
 
 bool InterfaceIsChinese() {
-  static const bool chinese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE;
+  static const bool chinese = UserInterfaceLanguage() == MessageLanguage::kChinese;
   return chinese;
 }
 
