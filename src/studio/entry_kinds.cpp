@@ -53,7 +53,8 @@ std::vector<uint8_t> ReadEntryKinds(Stream& stream, const std::vector<WdfEntry>&
       piece_end = std::max(piece_end, head_end(order[last]));
     }
     piece.resize(static_cast<size_t>(piece_end - piece_start));
-    const bool read = stream.Seek(piece_start) && stream.Read(&piece[0], piece.size()) == piece.size();
+    const bool read =
+        stream.Seek(piece_start) && stream.Read(&piece[0], piece.size()) == piece.size();
     for (size_t k = next; k <= last; ++k) {
       const uint32_t position = order[k];
       if (!read) continue;  // unknown: asked again, one by one, when it is shown

@@ -32,8 +32,7 @@ int RunStudio(int show) {
   if (!window.Create(path, show)) return 1;
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-    if (TranslateAcceleratorA(window.Window(), window.Accelerators(), &message)) continue;
-    if (IsDialogMessageA(window.Window(), &message)) continue;
+    if (StudioWindow::TranslateForWindow(&message)) continue;
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }

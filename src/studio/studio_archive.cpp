@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "studio/byte_stream.h"
+#include "studio/entry_kinds.h"
+
 namespace velmora {
 
 namespace {
@@ -15,7 +18,13 @@ constexpr size_t kFindingsKept = 1000;
 bool StudioArchive::Open(FileSystem& files, const std::string& path) {
   std::unique_ptr<Stream> stream = files.OpenShared(path);
   if (!stream) return false;
-  path_ = path;
+  bytes_.reset();
+  OpenStream(std::move(stream), path);
+  return true;
+}
+
+void StudioArchive::OpenStream(std::unique_ptr<Stream> stream, const std::string& name) {
+  path_ = name;
   stream_ = std::move(stream);
   index_ = ArchiveIndex();
   fault_ = ReadArchiveIndex(*stream_, &index_);
@@ -51,14 +60,40 @@ bool StudioArchive::Open(FileSystem& files, const std::string& path) {
   }
   first_of_id_.resize(kept);
   first_of_id_.shrink_to_fit();
+}
+
+void StudioArchive::OpenBytes(std::shared_ptr<const std::string> bytes, const std::string& name) {
+  bytes_ = bytes;
+  OpenStream(std::make_unique<ByteStream>(std::move(bytes)), name);
+}
+
+bool StudioArchive::TakeAgain(FileSystem& files) {
+  if (stream_) return true;
+  std::unique_ptr<Stream> stream = files.OpenShared(path_);
+  uint64_t size = 0;
+  if (!stream || !stream->Size(&size) || size != index_.FileSize) return false;
+  stream_ = std::move(stream);
   return true;
+}
+
+std::unique_ptr<Stream> StudioArchive::AnotherReader(FileSystem& files) const {
+  if (bytes_) return std::make_unique<ByteStream>(bytes_);
+  return files.OpenShared(path_);
+}
+
+void StudioArchive::TakeKinds(const std::vector<uint8_t>& kinds) {
+  for (size_t k = 0; k < kinds.size() && k < flags_.size(); ++k) {
+    if ((flags_[k] & kKnownBit) == 0 && kinds[k] != kKindUnknown) {
+      flags_[k] = static_cast<uint8_t>((flags_[k] & ~kKindMask) | kKnownBit | kinds[k]);
+    }
+  }
 }
 
 EntryKind StudioArchive::KindAt(uint32_t position) {
   uint8_t& flags = flags_[position];
   if ((flags & kKnownBit) == 0) {
     EntryKind kind = EntryKind::kOutOfBounds;
-    if (!ReadEntryKind(*stream_, index_.Entries[position], index_.FileSize, &kind)) {
+    if (!stream_ || !ReadEntryKind(*stream_, index_.Entries[position], index_.FileSize, &kind)) {
       // Unreadable now; asked again next time, since the file may be readable then.
       return EntryKind::kData;
     }
@@ -68,7 +103,19 @@ EntryKind StudioArchive::KindAt(uint32_t position) {
 }
 
 void StudioArchive::ReadAllKinds() {
-  for (uint32_t k = 0; k < Count(); ++k) KindAt(k);
+  std::vector<uint32_t> unknown;
+  std::vector<WdfEntry> entries;
+  for (uint32_t k = 0; k < Count(); ++k) {
+    if ((flags_[k] & kKnownBit) != 0) continue;
+    unknown.push_back(k);
+    entries.push_back(index_.Entries[k]);
+  }
+  if (unknown.empty() || !stream_) return;
+  // One pass over the archive for all of them, not a read per entry.
+  const std::vector<uint8_t> found = ReadEntryKinds(*stream_, entries, index_.FileSize);
+  std::vector<uint8_t> kinds(Count(), kKindUnknown);
+  for (size_t k = 0; k < unknown.size(); ++k) kinds[unknown[k]] = found[k];
+  TakeKinds(kinds);
 }
 
 bool StudioArchive::FirstWithId(uint32_t id, uint32_t* position) const {
@@ -82,7 +129,7 @@ bool StudioArchive::FirstWithId(uint32_t id, uint32_t* position) const {
 bool StudioArchive::ReadHead(uint32_t position, size_t limit, std::string* bytes) {
   bytes->clear();
   WdfEntry head = index_.Entries[position];
-  if (!EntryBytesInFile(head, index_.FileSize)) return false;
+  if (!stream_ || !EntryBytesInFile(head, index_.FileSize)) return false;
   if (head.Size > limit) head.Size = static_cast<uint32_t>(limit);
   bytes->reserve(head.Size);
   return ReadEntryBytes(*stream_, head, [bytes](const char* data, size_t n) {
@@ -94,7 +141,7 @@ bool StudioArchive::ReadHead(uint32_t position, size_t limit, std::string* bytes
 bool StudioArchive::ReadAll(uint32_t position,
                             const std::function<bool(const char*, size_t)>& sink) {
   const WdfEntry& entry = index_.Entries[position];
-  if (!EntryBytesInFile(entry, index_.FileSize)) return false;
+  if (!stream_ || !EntryBytesInFile(entry, index_.FileSize)) return false;
   return ReadEntryBytes(*stream_, entry, sink);
 }
 

@@ -25,6 +25,19 @@ class StudioArchive {
   // damaged archive opens: Fault() and Check() tell what is wrong, and its entries whose bytes
   // do not lie within the file are marked bad and never read.
   bool Open(FileSystem& files, const std::string& path);
+  // Opens the archive made of `bytes` (one inside another, read from its parent), shown under
+  // `name`. Nothing is written to a file for it.
+  void OpenBytes(std::shared_ptr<const std::string> bytes, const std::string& name);
+
+  // The hold on the file let go (while a rebuild in place renames it: nothing is read then, and
+  // kinds not yet known read as data) and taken again on the same file. False when it cannot be
+  // opened again, or it is no longer the file that was let go (its size differs).
+  void LetGo() { stream_.reset(); }
+  bool TakeAgain(FileSystem& files);
+  // A reader of its own for another thread: the file opened again, or the same bytes in memory.
+  std::unique_ptr<Stream> AnotherReader(FileSystem& files) const;
+  // Kinds found elsewhere (ReadEntryKinds, one per entry) taken for the entries not yet known.
+  void TakeKinds(const std::vector<uint8_t>& kinds);
 
   const std::string& Path() const { return path_; }
   // The archive as opened, for reading what a rebuild takes from it.
@@ -58,6 +71,8 @@ class StudioArchive {
   bool ReadAll(uint32_t position, const std::function<bool(const char*, size_t)>& sink);
 
  private:
+  void OpenStream(std::unique_ptr<Stream> stream, const std::string& name);
+
   static constexpr uint8_t kKindMask = 0x0F;
   static constexpr uint8_t kKnownBit = 0x10;
   static constexpr uint8_t kBadBit = 0x20;
@@ -65,6 +80,7 @@ class StudioArchive {
 
   std::string path_;
   std::unique_ptr<Stream> stream_;
+  std::shared_ptr<const std::string> bytes_;  // the archive's bytes when it is in memory
   ArchiveIndex index_;
   ArchiveFault fault_ = ArchiveFault::kNone;
   ArchiveCheck check_;

@@ -2,6 +2,8 @@
 #include "studio/studio_window_win32.h"
 
 #include "studio/studio_window_parts_win32.h"
+#include "studio_ids.h"
+#include "wdf/resource_id.h"
 
 namespace velmora {
 
@@ -25,6 +27,26 @@ void StudioWindow::Compare() {
   Layout();
   if (sort_column_ == EntryColumn::kCompared) RefreshRows();
   InvalidateRect(list_, nullptr, FALSE);
+
+  // Every difference named, those the list cannot show (entries only there) included.
+  std::string report;
+  for (const EntryPair& pair : comparison.Differences) {
+    std::string entry = "@" + FormatId(pair.Id);
+    if (pair.Occurrence > 1) entry += " (" + std::to_string(pair.Occurrence) + ")";
+    const StudioText line = pair.Change == EntryChange::kChanged   ? StudioText::TxtDiffLineChanged
+                            : pair.Change == EntryChange::kRemoved ? StudioText::TxtDiffLineRemoved
+                                                                   : StudioText::TxtDiffLineAdded;
+    report += TextOf(line, {entry}) + "\r\n";
+  }
+  if (report.empty()) report = Text(StudioText::TxtCompareNone);
+  SmallDialog shown{StudioText::TxtCompareReport,
+                    [&](HWND dialog) {
+                      SetWindowTextA(dialog, TextOf(StudioText::TxtCompareReport, {path}).c_str());
+                      SendDlgItemMessageA(dialog, IDC_REPORT_TEXT, EM_SETLIMITTEXT, 0, 0);
+                      SetDlgItemTextA(dialog, IDC_REPORT_TEXT, report.c_str());
+                    },
+                    [](HWND) {}};
+  RunSmallDialog(window_, IDD_REPORT, shown);
 }
 
 }  // namespace velmora

@@ -4,11 +4,12 @@
 #pragma once
 
 #include <map>
-#include <vector>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "job/planned_entries.h"
+#include "job/program_entry.h"
 #include "job/script_document.h"
 #include "studio/entry_rows.h"
 #include "studio/pending_changes.h"
@@ -25,6 +26,8 @@ struct ComparisonMarks {
   std::vector<EntryChange> Entries;  // per entry: kSame, kChanged, or kRemoved (no partner there)
   size_t Differing = 0;              // entries that are not kSame
   size_t OnlyThere = 0;              // entries only the other archive has
+  // Every pair that is not kSame, entries only there included, as `velmora diff` lists them.
+  std::vector<EntryPair> Differences;
 };
 
 // What a row of the list stands for, as a rebuild of the script, saved as it stands, would
@@ -105,7 +108,80 @@ class StudioDocument {
   const ComparisonMarks* Comparison() const { return comparison_.get(); }
   const std::string& ComparedPath() const { return compared_path_; }
 
+  // ---- The window's way to files: everything it reads or writes goes through these
+  // (studio_document_files.cpp), so that no part of the window touches the file system.
+
+  // What went wrong in one of them: which file or entry, and the system's reason.
+  struct FileFailure {
+    enum class Kind {
+      kNone,
+      kUnreadableEntry,  // `Id`'s bytes do not lie within the archive
+      kExists,           // `Path` exists and is not overwritten
+      kWriteFailed,      // `Path` could not be written: `Reason`
+      kOpenFailed,       // `Path` could not be opened: `Reason`
+      kNotWdf,           // `Path` is not an archive
+      kNoSuchId,         // `Path` has no entry `Id`
+    };
+    Kind What = Kind::kNone;
+    std::string Path;
+    uint32_t Id = 0;
+    std::string Reason;
+  };
+
+  // Writes the source entries at `positions` into `folder`, each under its extracted name.
+  // Everything is checked before the first file is written, so a refusal leaves nothing; a write
+  // that fails removes its file. False with `*failure`.
+  bool ExtractEntries(const std::vector<uint32_t>& positions, const std::string& folder,
+                      FileFailure* failure);
+
+  // The first `limit` bytes a rebuild writes for `change` when they come from a file or from
+  // another archive, their whole size and their kind. False with `*failure`.
+  bool ReadTakenBytes(const PendingChange& change, size_t limit, std::string* bytes, uint64_t* size,
+                      EntryKind* kind, FileFailure* failure);
+
+  // True when the archive at `path` has an entry with `id`; false with `*failure`.
+  bool OtherArchiveHas(const std::string& path, uint32_t id, FileFailure* failure);
+
+  // Opens the archive held by the entry at `position` of `parent`, from its bytes there (no file
+  // is written). It shows as `parent`'s name with the entry's id; nothing is saved from it.
+  bool OpenNested(StudioDocument& parent, uint32_t position, FileFailure* failure);
+  bool IsNested() const { return nested_; }
+
+  // Runs the saved script, as Velmora.exe runs it, in `job` (new) through `view` and `front`. The
+  // archive's own hold on its file is let go for the run, so that a rebuild in place can keep the
+  // old archive as a backup, and taken again afterwards: on the new archive when the run wrote the
+  // open archive anew (it then shows with no pending changes: they are its content now).
+  struct RebuildResult {
+    bool Written = false;    // the run wrote its target
+    std::string TargetPath;  // the archive the run writes
+    std::string BackupPath;  // the old archive's backup, after a rebuild in place
+    std::string Problem;     // what went wrong taking the archive again, in the catalogue's words
+  };
+  RebuildResult RunRebuild(JobState& job, RunView& view, EntryFrontEnd& front);
+
+  // The backups rebuilds in place kept of the open archive, oldest first: each with its size,
+  // its last-write mark (the system's measure; 0 when unknown) and its entry count (-1 when it
+  // is no archive). False when the archive's folder cannot be read.
+  struct Backup {
+    std::string Path;
+    uint64_t Size = 0;
+    uint64_t Written = 0;
+    int64_t Entries = -1;
+  };
+  bool Backups(std::vector<Backup>* backups);
+  // Puts the backup at `backup_path` back in the open archive's place: copied beside it first,
+  // then swapped in as a rebuild in place swaps, so that the archive it replaces is kept as a
+  // backup itself (`*kept`) and no step loses either. The backup itself is then removed, and the
+  // archive opened anew (should that fail, `*problem` says why). False with `*problem` in the
+  // catalogue's words; nothing changed then.
+  bool RestoreBackup(const std::string& backup_path, std::string* kept, std::string* problem);
+  FileSystem& Files() { return files_; }
+
  private:
+  // After a run: the hold on the archive taken again, or the archive (or script) opened anew
+  // when its file is no longer the one let go.
+  void TakeArchiveAgain(RebuildResult* result);
+
   FileSystem& files_;
   std::unique_ptr<StudioArchive> archive_;
   PendingChanges changes_;
@@ -131,6 +207,7 @@ class StudioDocument {
   std::unique_ptr<PlanCache> plan_;
   std::unique_ptr<ComparisonMarks> comparison_;
   std::string compared_path_;
+  bool nested_ = false;  // opened from an entry's bytes in another archive
 };
 
 // True when `path` names a script (its name ends in .vlm in any letter case).

@@ -7,7 +7,6 @@
 #include "studio/studio_window_parts_win32.h"
 #include "job/script.h"
 #include "studio_ids.h"
-#include "sys/file_system.h"
 #include "wdf/resource_id.h"
 
 namespace velmora {
@@ -72,16 +71,9 @@ void StudioWindow::TakeOtherArchive() {
   if (path.empty()) return;
   uint32_t id = 0;
   if (!AskId(StudioText::TxtAskId, &id)) return;
-  std::unique_ptr<Stream> other = SystemFileSystem().OpenShared(path);
-  uint32_t count = 0;
-  uint32_t index_offset = 0;
-  uint32_t size = 0;
-  if (!other || !ReadWdfHeader(*other, &count, &index_offset)) {
-    ShowError(Message(MessageKey::MsgRefArchiveNotWdf, {path}));
-    return;
-  }
-  if (FindEntryInArchive(*other, count, index_offset, &size, id) != IndexSearch::kFound) {
-    ShowError(Message(MessageKey::MsgRefArchiveIdNotFound, {path, FormatId(id)}));
+  StudioDocument::FileFailure failure;
+  if (!document_.OtherArchiveHas(path, id, &failure)) {
+    ShowError(FailureText(failure));
     return;
   }
   PendingChange change;

@@ -3,11 +3,10 @@
 
 #include <commctrl.h>
 
+#include <memory>
+
 #include "job/paths.h"
 #include "studio/studio_window_parts_win32.h"
-#include "sys/file_system.h"
-#include "sys/system_error.h"
-#include "wdf/extracted_name.h"
 #include "wdf/resource_id.h"
 
 namespace velmora {
@@ -25,6 +24,10 @@ void StudioWindow::OpenPath(const std::string& path) {
   settings_.Remember(path);
   settings_.LastFolder = DirectoryPart(path);
   settings_.Store();
+  ShowOpened();
+}
+
+void StudioWindow::ShowOpened() {
   SetWindowTextA(filter_, "");
   filter_value_ = RowFilter();
   sort_column_ = EntryColumn::kPosition;
@@ -56,6 +59,7 @@ void StudioWindow::OpenPath(const std::string& path) {
   Layout();
   RefreshRows();
   UpdateTitle();
+  StartKinds();
 }
 
 bool StudioWindow::OfferToSave() {
@@ -105,71 +109,61 @@ void StudioWindow::Extract(bool all) {
   if (positions.empty()) return;
   const std::string folder = ChooseFolder();
   if (folder.empty()) return;
-  const std::vector<uint32_t> occurrences = IdOccurrences(archive.Entries());
-  // Everything is checked before the first file is written, so a refusal leaves nothing.
-  std::vector<std::pair<uint32_t, std::string>> plan;
-  for (uint32_t position : positions) {
-    const WdfEntry& entry = archive.Entry(position);
-    if (!EntryBytesInFile(entry, archive.FileSize())) {
-      ShowError("@" + FormatId(entry.Id) + ": " + Text(StudioText::TxtUnreadableEntry));
-      return;
-    }
-    const std::string path =
-        folder + "\\" +
-        ExtractedFileName(entry.Id, occurrences[position], archive.KindAt(position));
-    if (SystemFileSystem().FileIsPresent(path)) {
-      ShowError(TextOf(StudioText::TxtExtractExists, {path}));
-      return;
-    }
-    plan.push_back({position, path});
+  StudioDocument::FileFailure failure;
+  HCURSOR old = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+  const bool extracted = document_.ExtractEntries(positions, folder, &failure);
+  SetCursor(old);
+  if (!extracted) {
+    ShowError(FailureText(failure));
+    return;
   }
-  for (const auto& file : plan) {
-    std::unique_ptr<Stream> out = SystemFileSystem().CreateNewExclusive(file.second);
-    bool written = out != nullptr;
-    if (written) {
-      written = archive.ReadAll(file.first,
-                                [&out](const char* data, size_t n) { return out->Write(data, n); });
-    }
-    if (!written) {
-      const std::string reason = LastSystemErrorText();
-      out.reset();
-      SystemFileSystem().RemoveFile(file.second);
-      ShowError(TextOf(StudioText::TxtWriteFailed, {file.second, reason}));
-      return;
-    }
-  }
-  MessageBoxA(window_, TextOf(StudioText::TxtExtracted, {Grouped(plan.size()), folder}).c_str(),
+  MessageBoxA(window_,
+              TextOf(StudioText::TxtExtracted, {Grouped(positions.size()), folder}).c_str(),
               Text(StudioText::TxtTitle).c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 void StudioWindow::OpenNested() {
   const int row = FocusedRow();
   if (row < 0 || document_.Changes().IsAdded(rows_[row])) return;
-  const uint32_t position = rows_[row];
-  char folder[MAX_PATH];
-  if (!GetTempPathA(MAX_PATH, folder)) return;
-  const std::string path =
-      std::string(folder) + "VelmoraStudio-" + FormatId(document_.Archive().Entry(position).Id) +
-      "-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(position) + ".wdf";
-  std::unique_ptr<Stream> out = SystemFileSystem().CreateExclusive(path);
-  if (!out || !document_.Archive().ReadAll(
-                  position, [&out](const char* data, size_t n) { return out->Write(data, n); })) {
-    ShowError(TextOf(StudioText::TxtWriteFailed, {path, LastSystemErrorText()}));
+  // A window of its own, so that what is open here stays open; it reads the entry's bytes from
+  // this archive and writes no file.
+  auto nested = std::make_unique<StudioWindow>();
+  nested->settings_.Load();
+  StudioDocument::FileFailure failure;
+  if (!nested->document_.OpenNested(document_, rows_[row], &failure)) {
+    ShowError(FailureText(failure));
     return;
   }
-  out.reset();
-  // A window of its own, so that what is open here stays open.
-  char program[MAX_PATH];
-  GetModuleFileNameA(nullptr, program, MAX_PATH);
-  std::string command = std::string("\"") + program + "\" \"" + path + "\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (CreateProcessA(program, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                     &process)) {
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+  RECT here;
+  GetWindowRect(window_, &here);
+  const int step = GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYFRAME) * 2;
+  if (nested->CreateWindowAt(here.left + step, here.top + step, here.right - here.left,
+                             here.bottom - here.top)) {
+    nested->ShowOpened();
+    ShowWindow(nested->window_, SW_SHOWNORMAL);
+    nested.release()->owns_itself_ = true;  // deleted when its window is gone
   }
+}
+
+std::string StudioWindow::FailureText(const StudioDocument::FileFailure& failure) const {
+  using Kind = StudioDocument::FileFailure::Kind;
+  switch (failure.What) {
+    case Kind::kNone:
+      break;
+    case Kind::kUnreadableEntry:
+      return "@" + FormatId(failure.Id) + ": " + Text(StudioText::TxtUnreadableEntry);
+    case Kind::kExists:
+      return TextOf(StudioText::TxtExtractExists, {failure.Path});
+    case Kind::kWriteFailed:
+      return TextOf(StudioText::TxtWriteFailed, {failure.Path, failure.Reason});
+    case Kind::kOpenFailed:
+      return TextOf(StudioText::TxtOpenFailed, {failure.Path, failure.Reason});
+    case Kind::kNotWdf:
+      return Message(MessageKey::MsgRefArchiveNotWdf, {failure.Path});
+    case Kind::kNoSuchId:
+      return Message(MessageKey::MsgRefArchiveIdNotFound, {failure.Path, FormatId(failure.Id)});
+  }
+  return std::string();
 }
 
 }  // namespace velmora

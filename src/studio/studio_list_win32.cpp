@@ -8,15 +8,27 @@
 
 #include "studio/preview_content.h"
 #include "studio/studio_window_parts_win32.h"
-#include "sys/file_system.h"
-#include "sys/system_error.h"
 #include "wdf/resource_id.h"
 
 namespace velmora {
 
+void StudioWindow::StartKinds() {
+  StudioArchive& archive = document_.Archive();
+  kinds_.Start(archive.AnotherReader(document_.Files()), archive.Entries(), archive.FileSize(),
+               window_, kKindsFoundMessage);
+}
+
+void StudioWindow::TakeKinds() {
+  std::vector<uint8_t> kinds;
+  if (document_.IsOpen() && kinds_.Take(&kinds)) document_.Archive().TakeKinds(kinds);
+}
+
 void StudioWindow::RefreshRows() {
   if (!document_.IsOpen()) return;
   HCURSOR old = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+  if (filter_value_.Kind == RowFilter::Type::kKind || sort_column_ == EntryColumn::kKind) {
+    TakeKinds();
+  }
   rows_ = document_.Rows(filter_value_, sort_column_, sort_descending_);
   SetCursor(old);
   ListView_SetItemCountEx(list_, static_cast<int>(rows_.size()), 0);
@@ -99,6 +111,11 @@ std::string StudioWindow::RowStateText(const RowFacts& facts) {
 }
 
 std::string StudioWindow::CellText(uint32_t position, int column) {
+  if (position >= kFirstDormantRow) {
+    // A rule line for an id the archive lacks: the run leaves it alone.
+    if (column == 1) return FormatId(document_.Row(position).Id);
+    return column == 4 ? Text(StudioText::TxtNotCarriedOut) : std::string();
+  }
   const PendingChanges& changes = document_.Changes();
   StudioArchive& archive = document_.Archive();
   const RowFacts facts = document_.Row(position);
@@ -112,7 +129,7 @@ std::string StudioWindow::CellText(uint32_t position, int column) {
     case 2:
       return listed_only ? std::string() : Grouped(facts.Size);
     case 3:
-      return listed_only ? std::string() : EntryKindName(facts.Kind);
+      return listed_only ? std::string() : KindShown(facts.Kind);
     case 4: {
       const std::string state = RowStateText(facts);
       if (!state.empty()) return state;

@@ -1,10 +1,70 @@
 // The Studio's menus, their keys and the commands they start.
 #include "studio/studio_window_win32.h"
 
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <string>
+
+#include "studio/studio_file_type_win32.h"
 #include "studio/studio_window_parts_win32.h"
 #include "studio_ids.h"
 
 namespace velmora {
+
+namespace {
+
+// Commands that save, rebuild or compare the open archive's file: an archive inside another has
+// none, so its window only shows, extracts and opens what it holds.
+constexpr int kNeedsAFile[] = {IDM_SAVE,       IDM_SAVE_AS,    IDM_UNDO,   IDM_REDO,    IDM_REPLACE,
+                               IDM_TAKE_ENTRY, IDM_TAKE_OTHER, IDM_DELETE, IDM_RESTORE, IDM_ADD,
+                               IDM_REBUILD,    IDM_COMPARE,    IDM_BACKUPS};
+
+// The program's version as its version resource holds it: "1.0.0.9".
+std::string ProgramVersion() {
+  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(VS_VERSION_INFO), MAKEINTRESOURCEA(16));
+  HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
+  const auto* bytes = loaded ? static_cast<const unsigned char*>(LockResource(loaded)) : nullptr;
+  const DWORD size = found ? SizeofResource(nullptr, found) : 0;
+  // The fixed part begins with its signature; the file version follows two words later.
+  for (DWORD at = 0; bytes && at + 16 <= size; at += 4) {
+    DWORD words[4];
+    std::memcpy(words, bytes + at, sizeof words);
+    if (words[0] != 0xFEEF04BD) continue;
+    return std::to_string(HIWORD(words[2])) + "." + std::to_string(LOWORD(words[2])) + "." +
+           std::to_string(HIWORD(words[3])) + "." + std::to_string(LOWORD(words[3]));
+  }
+  return "?";
+}
+
+// Opens the guide that comes with the program, in the user's language where it is there.
+bool OpenGuideBeside(const std::wstring& folder) {
+  const bool chinese = InterfaceIsChinese();
+  const wchar_t* names[] = {chinese ? L"\u4F7F\u7528\u8BF4\u660E.txt" : L"README-en.txt",
+                            chinese ? L"README-en.txt" : L"\u4F7F\u7528\u8BF4\u660E.txt"};
+  for (const wchar_t* name : names) {
+    const std::wstring path = folder + name;
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+    return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", path.c_str(), nullptr,
+                                                   folder.c_str(), SW_SHOWNORMAL)) > 32;
+  }
+  return false;
+}
+
+}  // namespace
+
+void StudioWindow::OpenGuide() {
+  wchar_t program[MAX_PATH * 2] = {};
+  const DWORD n = GetModuleFileNameW(nullptr, program, MAX_PATH * 2);
+  std::wstring folder(program, n);
+  folder.erase(folder.find_last_of(L'\\') + 1);
+  if (OpenGuideBeside(folder)) return;
+  char shown[MAX_PATH * 2] = {};
+  WideCharToMultiByte(CP_ACP, 0, folder.c_str(), -1, shown, sizeof shown, nullptr, nullptr);
+  ShowError(TextOf(StudioText::TxtGuideMissing, {shown}));
+}
 
 void StudioWindow::BuildMenu() {
   HMENU bar = CreateMenu();
@@ -22,6 +82,10 @@ void StudioWindow::BuildMenu() {
   AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
   item(file, IDM_EXTRACT_SELECTED, StudioText::TxtMenuExtractSelected);
   item(file, IDM_EXTRACT_ALL, StudioText::TxtMenuExtractAll);
+  AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
+  item(file, IDM_BACKUPS, StudioText::TxtMenuBackups);
+  AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
+  item(file, IDM_OFFER_FOR_ARCHIVES, StudioText::TxtMenuOfferForArchives);
   AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
   item(file, IDM_EXIT, StudioText::TxtMenuExit);
   HMENU edit = CreatePopupMenu();
@@ -41,6 +105,7 @@ void StudioWindow::BuildMenu() {
   item(archive, IDM_COMPARE, StudioText::TxtMenuCompare);
   item(archive, IDM_OPEN_NESTED, StudioText::TxtMenuOpenNested);
   HMENU help = CreatePopupMenu();
+  item(help, IDM_GUIDE, StudioText::TxtMenuGuide);
   item(help, IDM_ABOUT, StudioText::TxtMenuAbout);
   AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file),
               Text(StudioText::TxtMenuFile).c_str());
@@ -70,7 +135,8 @@ void StudioWindow::UpdateMenu() {
   auto enable = [menu](int id, bool on) {
     EnableMenuItem(menu, static_cast<UINT>(id), MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
   };
-  for (int id : {IDM_SAVE, IDM_SAVE_AS, IDM_EXTRACT_ALL, IDM_ADD, IDM_REBUILD, IDM_COMPARE}) {
+  for (int id :
+       {IDM_SAVE, IDM_SAVE_AS, IDM_EXTRACT_ALL, IDM_ADD, IDM_REBUILD, IDM_COMPARE, IDM_BACKUPS}) {
     enable(id, open);
   }
   for (int id : {IDM_EXTRACT_SELECTED, IDM_REPLACE, IDM_TAKE_ENTRY, IDM_TAKE_OTHER, IDM_DELETE,
@@ -79,9 +145,14 @@ void StudioWindow::UpdateMenu() {
   }
   enable(IDM_UNDO, open && document_.Changes().CanUndo());
   enable(IDM_REDO, open && document_.Changes().CanRedo());
+  if (open && document_.IsNested()) {
+    for (int id : kNeedsAFile) enable(id, false);
+  }
   const int row = FocusedRow();
   enable(IDM_OPEN_NESTED, row >= 0 && !document_.Changes().IsAdded(rows_[row]) &&
                               document_.Archive().KindAt(rows_[row]) == EntryKind::kWdf);
+  CheckMenuItem(menu, IDM_OFFER_FOR_ARCHIVES,
+                MF_BYCOMMAND | (StudioOfferedForArchives() ? MF_CHECKED : MF_UNCHECKED));
   while (GetMenuItemCount(recent_menu_) > 0) DeleteMenu(recent_menu_, 0, MF_BYPOSITION);
   for (size_t k = 0; k < settings_.Recent.size(); ++k) {
     const std::string label = "&" + std::to_string(k + 1) + " " + settings_.Recent[k];
@@ -90,13 +161,23 @@ void StudioWindow::UpdateMenu() {
 }
 
 void StudioWindow::Command(int id) {
+  // While a run or a question holds the window, a command sent to it waits for nothing: it is
+  // dropped, so that no rebuild or restore starts inside another.
+  if (!IsWindowEnabled(window_)) return;
   if (id >= IDM_RECENT_FIRST && id <= IDM_RECENT_LAST) {
     const size_t k = static_cast<size_t>(id - IDM_RECENT_FIRST);
     if (k < settings_.Recent.size()) OpenPath(std::string(settings_.Recent[k]));
     return;
   }
   const bool open = document_.IsOpen();
-  if (!open && id != IDM_OPEN && id != IDM_EXIT && id != IDM_ABOUT) return;
+  if (!open && id != IDM_OPEN && id != IDM_EXIT && id != IDM_ABOUT && id != IDM_GUIDE &&
+      id != IDM_OFFER_FOR_ARCHIVES) {
+    return;
+  }
+  if (open && document_.IsNested() &&
+      std::find(std::begin(kNeedsAFile), std::end(kNeedsAFile), id) != std::end(kNeedsAFile)) {
+    return;
+  }
   switch (id) {
     case IDM_OPEN: {
       const std::string path = ChooseFile(false, Text(StudioText::TxtFilterFiles), "wdf");
@@ -114,6 +195,9 @@ void StudioWindow::Command(int id) {
       break;
     case IDM_EXTRACT_ALL:
       Extract(true);
+      break;
+    case IDM_BACKUPS:
+      ShowBackups();
       break;
     case IDM_EXIT:
       PostMessageA(window_, WM_CLOSE, 0, 0);
@@ -168,9 +252,17 @@ void StudioWindow::Command(int id) {
     case IDM_OPEN_NESTED:
       OpenNested();
       break;
+    case IDM_OFFER_FOR_ARCHIVES:
+      if (!OfferStudioForArchives(!StudioOfferedForArchives())) {
+        ShowError(Text(StudioText::TxtOfferFailed));
+      }
+      break;
+    case IDM_GUIDE:
+      OpenGuide();
+      break;
     case IDM_ABOUT:
-      MessageBoxA(window_, Text(StudioText::TxtAbout).c_str(), Text(StudioText::TxtTitle).c_str(),
-                  MB_OK | MB_ICONINFORMATION);
+      MessageBoxA(window_, TextOf(StudioText::TxtAbout, {ProgramVersion()}).c_str(),
+                  Text(StudioText::TxtTitle).c_str(), MB_OK | MB_ICONINFORMATION);
       break;
   }
 }

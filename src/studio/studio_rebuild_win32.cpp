@@ -7,7 +7,6 @@
 #include "job/program_entry.h"
 #include "studio/studio_window_parts_win32.h"
 #include "studio_ids.h"
-#include "sys/file_system.h"
 #include "ui/progress_dialog_win32.h"
 #include "ui/windows_view_win32.h"
 
@@ -15,28 +14,19 @@ namespace velmora {
 
 namespace {
 
-// The last-write time of a file, or 0 when it does not exist.
-uint64_t WrittenAt(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-  return (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-         data.ftLastWriteTime.dwLowDateTime;
-}
-
 // The front end of a rebuild: the run of the saved script under the progress dialog, exactly as
 // Velmora.exe runs it when the script is opened from the shell.
 class RebuildFrontEnd final : public EntryFrontEnd {
  public:
-  explicit RebuildFrontEnd(WindowsView& view) : view_(view) {}
+  RebuildFrontEnd(WindowsView& view, FileSystem& files) : view_(view), files_(files) {}
   std::string MakeAbsolute(const std::string& argument) override { return argument; }
   void RegisterScriptType() override {}
   void UnregisterScriptType() override {}
-  void RunWithProgress(JobState& job) override {
-    ShowProgressDialog(job, SystemFileSystem(), view_);
-  }
+  void RunWithProgress(JobState& job) override { ShowProgressDialog(job, files_, view_); }
 
  private:
   WindowsView& view_;
+  FileSystem& files_;
 };
 
 }  // namespace
@@ -84,33 +74,42 @@ void StudioWindow::Rebuild() {
     ShowError(text);
     return;
   }
-  const std::string target_path = document_.TargetPath();
-  const uint64_t before = WrittenAt(target_path);
 
   JobState job;
-  job.ScriptPath = document_.ScriptPath();
   WindowsView view(job);
-  RebuildFrontEnd front(view);
+  RebuildFrontEnd front(view, document_.Files());
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   EnableWindow(window_, FALSE);
+  kinds_.Stop();  // its reader holds the archive too
+  StudioDocument::RebuildResult result;
   try {
-    RunScriptEntry(job, SystemFileSystem(), view, front);
+    result = document_.RunRebuild(job, view, front);
   } catch (const std::exception& failure) {
-    ReleaseRun(job);
     EnableWindow(window_, TRUE);
+    StartKinds();
     ShowError(failure.what());
     return;
   }
-  ReleaseRun(job);
   EnableWindow(window_, TRUE);
   SetForegroundWindow(window_);
-  const uint64_t after = WrittenAt(target_path);
-  if (after != 0 && after != before) {
-    if (MessageBoxA(window_, TextOf(StudioText::TxtRebuildDone, {target_path}).c_str(),
-                    Text(StudioText::TxtTitle).c_str(), MB_YESNO | MB_ICONINFORMATION) == IDYES) {
-      OpenPath(target_path);
-    }
+  if (!result.Problem.empty()) ShowError(result.Problem);
+  if (!result.Written || result.BackupPath.empty()) StartKinds();
+  if (!result.Written) return;
+  if (!result.BackupPath.empty()) {
+    // The list shows the new archive; the old one is the backup the report names.
+    ShowOpened();
+    // The run's own words for the backup, then where to find it again.
+    const std::string report = TextOf(StudioText::TxtRebuiltInPlace, {result.TargetPath}) + "\n\n" +
+                               Message(MessageKey::MsgBackupKept, {result.BackupPath}) + "\n" +
+                               Text(StudioText::TxtBackupsBringBack);
+    MessageBoxA(window_, report.c_str(), Text(StudioText::TxtTitle).c_str(),
+                MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  if (MessageBoxA(window_, TextOf(StudioText::TxtRebuildDone, {result.TargetPath}).c_str(),
+                  Text(StudioText::TxtTitle).c_str(), MB_YESNO | MB_ICONINFORMATION) == IDYES) {
+    OpenPath(result.TargetPath);
   }
 }
 

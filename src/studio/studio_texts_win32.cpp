@@ -2,18 +2,17 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "msg/catalogue.h"
+#include "studio/text_fill.h"
 
 namespace velmora {
-
-namespace {
 
 bool InterfaceIsChinese() {
   static const bool chinese = UserInterfaceLanguage() == MessageLanguage::kChinese;
   return chinese;
 }
-
-}  // namespace
 
 std::string Text(StudioText key) {
   const UINT id = static_cast<UINT>(key) + (InterfaceIsChinese() ? 0 : kEnglishTextOffset);
@@ -23,7 +22,11 @@ std::string Text(StudioText key) {
 }
 
 std::string TextOf(StudioText key, std::initializer_list<FormatArg> args) {
-  return FormatText(Text(key), args);
+  std::vector<std::string> texts;
+  for (const FormatArg& arg : args) {
+    texts.push_back(arg.IsText() ? arg.Text() : std::to_string(arg.Number()));
+  }
+  return FillText(Text(key), texts);
 }
 
 }  // namespace velmora

@@ -18,8 +18,11 @@ enum class StudioText {
 // The English text of a key lies this far above the Chinese one in the string table.
 constexpr int kEnglishTextOffset = 1000;
 
+// The texts are Chinese (the user's interface language is), English otherwise.
+bool InterfaceIsChinese();
+
 std::string Text(StudioText key);
-// The text with its %s filled in order.
+// The text with its fields filled (FillText).
 std::string TextOf(StudioText key, std::initializer_list<FormatArg> args);
 
 }  // namespace velmora

@@ -9,11 +9,14 @@
 #include <string>
 
 #include "studio/studio_texts_win32.h"
+#include "wdf/entry_kind.h"
 
 namespace velmora {
 
 constexpr int kColumnCount = 6;
 constexpr int kSplitterWidth = 5;
+// Posted by the kind finder when the kinds of the open archive are found.
+constexpr UINT kKindsFoundMessage = WM_APP + 1;
 
 // `pixels` at 96 dots per inch, in the screen's dots.
 int Scaled(int pixels);
@@ -22,6 +25,12 @@ int Scaled(int pixels);
 std::string Grouped(uint64_t value);
 
 std::string WindowText(HWND window);
+
+// A kind's name as the list shows it and the filter takes it: in the user's language where it
+// is a word ("文本" for text), as it is where it is a file type ("bmp").
+std::string KindShown(EntryKind kind);
+// The filter's text with a kind's shown name read as its name ("文本" as "text").
+std::string FilterInKindNames(const std::string& filter);
 
 // Texts the string table holds as "name|pattern|name|pattern|" made into a filter list.
 std::string FilterList(const std::string& text);

@@ -42,36 +42,85 @@ std::string WindowText(HWND window) {
   return text;
 }
 
+std::string KindShown(EntryKind kind) {
+  switch (kind) {
+    case EntryKind::kText:
+      return Text(StudioText::TxtKindText);
+    case EntryKind::kData:
+      return Text(StudioText::TxtKindData);
+    case EntryKind::kEmpty:
+      return Text(StudioText::TxtKindEmpty);
+    case EntryKind::kOutOfBounds:
+      return Text(StudioText::TxtKindOutOfBounds);
+    default:
+      return EntryKindName(kind);
+  }
+}
+
+std::string FilterInKindNames(const std::string& filter) {
+  std::string trimmed = filter;
+  while (!trimmed.empty() && trimmed.back() == ' ') trimmed.pop_back();
+  while (!trimmed.empty() && trimmed.front() == ' ') trimmed.erase(0, 1);
+  for (EntryKind kind :
+       {EntryKind::kText, EntryKind::kData, EntryKind::kEmpty, EntryKind::kOutOfBounds}) {
+    if (!trimmed.empty() && trimmed == KindShown(kind)) return EntryKindName(kind);
+  }
+  return filter;
+}
+
 std::string FilterList(const std::string& text) {
   std::string list = text;
   std::replace(list.begin(), list.end(), '|', '\0');
   return list + '\0';
 }
 
+int StudioWindow::open_windows_ = 0;
+
 StudioWindow::StudioWindow() : document_(SystemFileSystem()) {}
 
 HWND StudioWindow::Create(const std::string& path, int show) {
   settings_.Load();
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSEXA window_class = {};
-  window_class.cbSize = sizeof window_class;
-  window_class.lpfnWndProc = Procedure;
-  window_class.hInstance = instance;
-  window_class.hIcon = LoadIconA(instance, "MAINICON");
-  window_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  window_class.lpszClassName = kWindowClass;
-  RegisterClassExA(&window_class);
   const int width = settings_.Width > 200 ? settings_.Width : Scaled(960);
   const int height = settings_.Height > 150 ? settings_.Height : Scaled(640);
-  window_ = CreateWindowExA(WS_EX_ACCEPTFILES, kWindowClass, Text(StudioText::TxtTitle).c_str(),
-                            WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
-                            width, height, nullptr, nullptr, instance, this);
-  if (!window_) return nullptr;
+  if (!CreateWindowAt(CW_USEDEFAULT, CW_USEDEFAULT, width, height)) return nullptr;
   ShowWindow(window_, settings_.Maximized ? SW_SHOWMAXIMIZED : show);
   UpdateWindow(window_);
   if (!path.empty()) OpenPath(path);
   return window_;
+}
+
+bool StudioWindow::CreateWindowAt(int x, int y, int width, int height) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSEXA window_class = {};
+  window_class.cbSize = sizeof window_class;
+  if (!GetClassInfoExA(instance, kWindowClass, &window_class)) {
+    window_class.cbSize = sizeof window_class;
+    window_class.lpfnWndProc = Procedure;
+    window_class.hInstance = instance;
+    window_class.hIcon = LoadIconA(instance, "MAINICON");
+    window_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    window_class.lpszClassName = kWindowClass;
+    RegisterClassExA(&window_class);
+  }
+  window_ = CreateWindowExA(WS_EX_ACCEPTFILES, kWindowClass, Text(StudioText::TxtTitle).c_str(),
+                            WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, y, width, height, nullptr,
+                            nullptr, instance, this);
+  if (!window_) return false;
+  ++open_windows_;
+  return true;
+}
+
+bool StudioWindow::TranslateForWindow(MSG* message) {
+  HWND root = message->hwnd ? GetAncestor(message->hwnd, GA_ROOT) : nullptr;
+  auto* self =
+      root ? reinterpret_cast<StudioWindow*>(GetWindowLongPtrA(root, GWLP_USERDATA)) : nullptr;
+  char name[32] = {};
+  if (!self || !GetClassNameA(root, name, sizeof name) || lstrcmpA(name, kWindowClass) != 0) {
+    return false;
+  }
+  if (self->accelerators_ && TranslateAcceleratorA(root, self->accelerators_, message)) return true;
+  return IsDialogMessageA(root, message) != FALSE;
 }
 
 LRESULT CALLBACK StudioWindow::Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -178,7 +227,7 @@ LRESULT StudioWindow::Handle(UINT message, WPARAM w, LPARAM l) {
     case WM_COMMAND:
       if (LOWORD(w) == IDC_FILTER && HIWORD(w) == EN_CHANGE) {
         RowFilter filter;
-        if (ParseRowFilter(WindowText(filter_), &filter)) {
+        if (ParseRowFilter(FilterInKindNames(WindowText(filter_)), &filter)) {
           filter_value_ = filter;
           RefreshRows();
         } else {
@@ -209,13 +258,25 @@ LRESULT StudioWindow::Handle(UINT message, WPARAM w, LPARAM l) {
         settings_.Maximized = placement.showCmd == SW_SHOWMAXIMIZED;
         settings_.Width = placement.rcNormalPosition.right - placement.rcNormalPosition.left;
         settings_.Height = placement.rcNormalPosition.bottom - placement.rcNormalPosition.top;
-        settings_.Store();
+        // A nested archive's window is a passing look: the Studio's size is the first window's.
+        if (!document_.IsOpen() || !document_.IsNested()) settings_.Store();
       }
       DestroyWindow(window_);
       return 0;
+    case kKindsFoundMessage:
+      TakeKinds();
+      InvalidateRect(list_, nullptr, FALSE);
+      return 0;
     case WM_DESTROY:
+      kinds_.Stop();
       if (font_) DeleteObject(font_);
-      PostQuitMessage(0);
+      if (accelerators_) DestroyAcceleratorTable(accelerators_);
+      if (--open_windows_ == 0) PostQuitMessage(0);
+      return 0;
+    case WM_NCDESTROY:
+      SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+      window_ = nullptr;
+      if (owns_itself_) delete this;
       return 0;
   }
   return DefWindowProcA(window_, message, w, l);

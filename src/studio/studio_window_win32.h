@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "studio/entry_rows.h"
+#include "studio/kind_finder_win32.h"
 #include "studio/preview_pane_win32.h"
 #include "studio/studio_document.h"
 #include "studio/studio_settings_win32.h"
@@ -24,7 +25,9 @@ class StudioWindow {
   // Creates and shows the window; opens `path` when it is not empty.
   HWND Create(const std::string& path, int show);
   HWND Window() const { return window_; }
-  HACCEL Accelerators() const { return accelerators_; }
+  // The keys and dialog keys of whichever Studio window `message` is for; true when it was
+  // handled. The program ends when the last Studio window closes.
+  static bool TranslateForWindow(MSG* message);
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l);
@@ -32,15 +35,19 @@ class StudioWindow {
   LRESULT HandleNotify(NMHDR* header);
   void Command(int id);
 
+  bool CreateWindowAt(int x, int y, int width, int height);  // not shown yet
   void BuildMenu();
   void Layout();
   bool OnSplitter(int x, int y) const;
   void OpenPath(const std::string& path);
+  void ShowOpened();   // the list, bars and title for what the document has just opened
   bool OfferToSave();  // false: the person cancelled
   bool Save(bool choose_name);
   bool SaveScriptTo(const std::string& path, const ScriptTarget& target);
   void Rebuild();
   void Compare();
+  void ShowBackups();
+  void OpenGuide();
   void Extract(bool all);
   void EditSelected(const PendingChange& change);
   void ReplaceSelected(const std::string& path);
@@ -51,6 +58,8 @@ class StudioWindow {
   void Undo(bool redo);
   void DropFiles(HDROP drop);
 
+  void StartKinds();  // the kinds of the open archive found away from the window's thread
+  void TakeKinds();   // and taken as soon as they are there (waited for when needed now)
   void RefreshRows();
   void RefreshAfterEdit();
   void ShowSelected();
@@ -58,6 +67,7 @@ class StudioWindow {
   void UpdateTitle();
   void UpdateMenu();
   void ShowError(const std::string& text);
+  std::string FailureText(const StudioDocument::FileFailure& failure) const;
 
   std::vector<uint32_t> SelectedPositions() const;
   int FocusedRow() const;
@@ -84,6 +94,9 @@ class StudioWindow {
   bool sort_descending_ = false;
   bool dragging_splitter_ = false;
   std::string cell_;  // the text a list cell shows, kept alive for the list view
+  KindFinder kinds_;
+  bool owns_itself_ = false;  // a nested archive's window: deleted when its window is gone
+  static int open_windows_;
 };
 
 }  // namespace velmora

@@ -106,8 +106,9 @@ class StudioTest(e2e.E2eTestCase):
         listing = e2e.event_fields(result, "list")[0]
         self.assertEqual("5", listing["count"], result.describe())
         rows = list_rows(listing)
-        self.assertEqual([e2e.gbk(c) for c in ("0", "00000010", "6", "text", "未改动", "")], rows[0])
-        self.assertEqual([r[3] for r in rows], [b"text", b"bmp", b"tga", b"png", b"empty"])
+        self.assertEqual([e2e.gbk(c) for c in ("0", "00000010", "6", "文本", "未改动", "")], rows[0])
+        # Kinds that are words in the user's language, file types as they are.
+        self.assertEqual([r[3] for r in rows], [e2e.gbk("文本"), b"bmp", b"tga", b"png", e2e.gbk("空")])
         self.assertEqual([r[1] for r in rows][4], b"0000A1B2")
         status = bytes.fromhex(e2e.event_fields(result, "text")[0]["text"])
         self.assertEqual(e2e.gbk("5 个条目，0 处改动，共 %s 字节" %
@@ -215,7 +216,7 @@ class StudioTest(e2e.E2eTestCase):
         self.assertTrue(findings[0].endswith(b"@00000002 (1)"), shown_all(findings))
         rows = list_rows(e2e.event_fields(result, "list")[0])
         self.assertEqual(e2e.gbk("条目的内容不在文件之内，无法读取"), rows[1][4])
-        self.assertEqual(b"out-of-bounds", rows[1][3])
+        self.assertEqual(e2e.gbk("越界"), rows[1][3])
         self.assertEqual(e2e.gbk("未改动"), rows[2][4])
         self.assertTrue(findings[1].endswith(e2e.gbk("not-an-archive.wdf 不是一个有效的WDF文件")),
                         shown_all(findings))
@@ -229,12 +230,77 @@ class StudioTest(e2e.E2eTestCase):
             "text %d" % ID["IDC_FINDINGS"],
             "list 3",
             "close",
-        ], dialog_inputs=(self.scenario.win("new.wdf").decode("gbk"),))
+        ], dialog_inputs=(self.scenario.win("new.wdf").decode("gbk"), "-"))
+        # Every difference named, the entry only there included, which no row can show.
+        report = e2e.event_fields(result, "dialog-answered")[1]
+        self.assertEqual(e2e.gbk("与 ") + self.scenario.win("new.wdf") + e2e.gbk(" 比较"),
+                         bytes.fromhex(report["title"]))
+        self.assertEqual(e2e.gbk("@00000001 不同\r\n@00000002 (2) 对方没有\r\n"
+                                 "@00000009 只在对方中\r\n"), bytes.fromhex(report["field"]))
         self.assertEqual(e2e.gbk("与 ") + self.scenario.win("new.wdf") +
                          e2e.gbk(" 比较：2 个条目不同，1 个条目只在对方中"),
                          bytes.fromhex(e2e.event_fields(result, "text")[0]["text"]), result.describe())
         self.assertEqual([e2e.gbk(t) for t in ("不同", "相同", "对方没有")],
                          [row[5] for row in list_rows(e2e.event_fields(result, "list")[0])])
+
+
+    def test_a_rebuild_onto_the_archive_itself_keeps_a_backup_that_file_backups_restores(self):
+        self.scenario.write_wdf("mods/ui.wdf", [(1, b"one"), (2, b"two"), (3, b"three")])
+        self.scenario.write("mods/new.txt", b"ONE")
+        original = self.scenario.read("mods/ui.wdf")
+        self.scenario.write("mods/ui.vlm", b"#SrcFile=ui.wdf\r\n#DestFile=ui.wdf\r\n"
+                                           b"#InPlace=yes\r\n@00000002=@Delete\r\n")
+        archive = self.scenario.win("mods\\ui.wdf")
+        script = self.scenario.win("mods\\ui.vlm")
+        result = self.studio(b'"' + script + b'"', [
+            "command %d" % ID["IDM_REBUILD"],   # the script's choice, in place, stands
+            "list 5",
+            # The user's day goes on: the script again, one more change, a second rebuild.
+            "command %d" % ID["IDM_OPEN"],
+            "drop 0 " + self.scenario.win("mods\\new.txt").decode("gbk"),
+            "command %d" % ID["IDM_REBUILD"],
+            "command %d" % ID["IDM_BACKUPS"],   # the newest backup (the first rebuild's) back
+            "list 5",
+            "close",
+        ], dialog_inputs=("-", script.decode("gbk"), "-", "-"))
+        texts = [box.text for box in result.boxes]
+        self.assertEqual(4, len(texts), result.describe())
+        for n, kept in ((0, b".1.bak"), (1, b".2.bak")):
+            self.assertEqual(e2e.gbk("已重新生成 ") + archive + e2e.gbk("。\n\n原文件已备份为 ") +
+                             archive + kept + e2e.gbk("\n可用“文件 > 备份”把它恢复。"), texts[n])
+        rows = list_rows(e2e.event_fields(result, "list")[0])
+        self.assertEqual([b"00000001", b"00000003"], [row[1] for row in rows],
+                         "the list shows the new archive")
+        self.assertEqual([e2e.gbk("未改动")] * 2, [row[4] for row in rows])
+        self.assertEqual(e2e.gbk("用备份 ") + archive + e2e.gbk(".2.bak 替换 ") + archive +
+                         e2e.gbk("？\n\n现在的资源包会保留为新的备份。"), texts[2], result.describe())
+        self.assertEqual(e2e.gbk("已用备份 ") + archive + e2e.gbk(".2.bak 恢复 ") + archive +
+                         e2e.gbk("。\n\n替换下来的资源包保留为 ") + archive + e2e.gbk(".3.bak。"),
+                         texts[3])
+        self.assertEqual([b"00000001", b"00000003"],
+                         [row[1] for row in list_rows(e2e.event_fields(result, "list")[1])])
+        self.assertEqual(original, self.scenario.read("mods/ui.wdf.1.bak"))
+        self.assertFalse(os.path.exists(self.scenario.path("mods/ui.wdf.2.bak")))
+        self.assertEqual([(1, b"ONE"), (3, b"three")],
+                         wdf.entries(self.scenario.read("mods/ui.wdf.3.bak")))
+        self.assertEqual([(1, b"one"), (3, b"three")],
+                         wdf.entries(self.scenario.read("mods/ui.wdf")))
+
+    def test_an_archive_inside_opens_from_its_bytes_in_a_window_of_its_own(self):
+        self.scenario.write_wdf("outer.wdf", [(1, b"one"),
+                                              (0xA, wdf.archive([(7, b"seven"), (8, b"")]))])
+        result = self.studio(b'"' + self.scenario.win("outer.wdf") + b'"', [
+            "select 1",
+            "command %d" % ID["IDM_OPEN_NESTED"],
+            "wait-ms 300",
+            "close",
+        ])
+        nested = [f for f in e2e.event_fields(result, "window") if "dx" in f]
+        self.assertEqual(1, len(nested), result.describe())
+        self.assertEqual(b"outer.wdf @0000000A - Velmora Studio",
+                         bytes.fromhex(nested[0]["title"]))
+        self.assertGreater(int(nested[0]["dx"]), 0, "placed apart from its parent")
+        self.assertGreater(int(nested[0]["dy"]), 0, "placed apart from its parent")
 
 
 def shown_all(texts):

@@ -46,7 +46,8 @@
 //       screenshot-child <id> <name>   saves the child control <id> alone
 //       memory                    event "memory": the program's private bytes and working set
 //       wait-ms <n>               waits n ms
-//       close                     posts WM_CLOSE to the main window
+//       close                     posts WM_CLOSE to the main window and to every other
+//                                 window of its class (one a command of it opened)
 //
 // The result file holds one event per line, fields separated by tabs, texts hex-encoded so that
 // the exact bytes reach the test:
@@ -58,7 +59,8 @@
 //   dialog-key esc | dialog-key close
 //   dialog-gone
 //   window class=<hex> title=<hex>           (a top-level window of another kind)
-//   dialog-answered title=<hex> input=<hex>  (a dialog-input was used)
+//   dialog-answered title=<hex> input=<hex> field=<hex>  (a dialog-input was used; field: the
+//                                            text of its first text field then)
 //   step <n> <action> ms=<since start>       (a step begins)
 //   list count=<n> rows=<hex>|<hex>...;...   (columns separated by '|', rows by ';')
 //   waited <ms>   text id=<n> text=<hex>   memory private=<n> working=<n>
@@ -657,6 +659,13 @@ class Driver {
           main_ = window;
           Event("window\tclass=%s\ttitle=%s", Hex(ClassOf(window)).c_str(),
                 Hex(TextOf(window)).c_str());
+        } else if (window != main_ && others_.insert(window).second) {
+          RECT here = {};
+          RECT first = {};
+          GetWindowRect(window, &here);
+          GetWindowRect(main_, &first);
+          Event("window\tclass=%s\ttitle=%s\tdx=%ld\tdy=%ld", Hex(ClassOf(window)).c_str(),
+                Hex(TextOf(window)).c_str(), here.left - first.left, here.top - first.top);
         }
       } else if (ClassOf(window) == "#32770" &&
                  dialog_inputs_used_ < scenario_.dialog_inputs.size()) {
@@ -679,12 +688,19 @@ class Driver {
   // everything posted to it so far.
   bool Idle(const std::vector<HWND>& windows) {
     for (HWND window : windows) {
-      if (window != main_ && IsWindowVisible(window)) return false;
+      // Another window of the main window's kind takes input of its own; it does not block.
+      if (window != main_ && IsWindowVisible(window) &&
+          ClassOf(window) != scenario_.main_window_class) {
+        return false;
+      }
     }
     if (!IsWindow(main_) || !IsWindowEnabled(main_)) return false;
     DWORD_PTR ignored = 0;
+    // Asked again once the window has answered: it may have answered from inside a modal loop
+    // that began after the first look (a run under its progress dialog).
     return SendMessageTimeoutA(main_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored) !=
-           0;
+               0 &&
+           IsWindowEnabled(main_);
   }
 
   // Fills the dialog's text field (a file name, an id) and presses OK.
@@ -709,7 +725,16 @@ class Driver {
       }
       if (field) SendBounded(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(input.c_str()));
     }
-    Event("dialog-answered\ttitle=%s\tinput=%s", Hex(TextOf(dialog)).c_str(), Hex(input).c_str());
+    // What the dialog's first text field holds as OK is pressed (a report shown in it).
+    std::string field;
+    for (HWND child : ChildrenOf(dialog)) {
+      if (ClassOf(child) == "Edit") {
+        field = TextOf(child);
+        break;
+      }
+    }
+    Event("dialog-answered\ttitle=%s\tinput=%s\tfield=%s", Hex(TextOf(dialog)).c_str(),
+          Hex(input).c_str(), Hex(field).c_str());
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
   }
@@ -788,6 +813,11 @@ class Driver {
     } else if (action == "wait-ms") {
       Sleep(static_cast<DWORD>(number));
     } else if (action == "close") {
+      for (HWND other : others_) {
+        if (IsWindow(other) && ClassOf(other) == scenario_.main_window_class) {
+          PostMessageA(other, WM_CLOSE, 0, 0);
+        }
+      }
       PostMessageA(main_, WM_CLOSE, 0, 0);
     } else {
       Event("error\tunknown step %s", action.c_str());
