@@ -53,7 +53,10 @@ TEST(ArchiveBackupsTest, TheOldArchiveTakesANameAboveEveryBackup) {
        {"ui.wdf.01.bak", "ui.wdf.x.bak", "ui.wdf.bak", "other.wdf.1.bak", "ui.wdf.1.bak.txt"},
        {},
        "ui.wdf.1.bak"},
-      {"a letter case of its own", {"UI.WDF.2.BAK"}, {"UI.WDF.2.BAK"}, "ui.wdf.3.bak"},
+      {"another letter case is another archive's",
+       {"UI.WDF.2.BAK", "ui.WDF.3.bak"},
+       {},
+       "ui.wdf.1.bak"},
   };
   for (const NamingCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -64,7 +67,7 @@ TEST(ArchiveBackupsTest, TheOldArchiveTakesANameAboveEveryBackup) {
     EXPECT_EQ(BackupNames(files), c.Listed);
     std::string backup;
     SwapStep failed = SwapStep::kNone;
-    ASSERT_TRUE(SwapInNewArchive(files, kArchive, kWritten, &backup, &failed));
+    ASSERT_TRUE(SwapInNewArchive(files, kArchive, kWritten, BackupNote(), &backup, &failed));
     EXPECT_EQ(backup, kDir + std::string(c.Backup));
     EXPECT_EQ(files.FileBytes(backup), kOldBytes);
     EXPECT_EQ(files.FileBytes(kArchive), kNewBytes);
@@ -82,7 +85,7 @@ TEST(ArchiveBackupsTest, AnEmptyReservationIsNoBackupButItsNumberIsNotReused) {
   EXPECT_EQ(BackupNames(files), std::vector<std::string>{"ui.wdf.1.bak"});
   std::string backup;
   SwapStep failed = SwapStep::kNone;
-  ASSERT_TRUE(SwapInNewArchive(files, kArchive, kWritten, &backup, &failed));
+  ASSERT_TRUE(SwapInNewArchive(files, kArchive, kWritten, BackupNote(), &backup, &failed));
   EXPECT_EQ(backup, std::string(kDir) + "ui.wdf.3.bak");
 }
 
@@ -104,7 +107,7 @@ TEST(ArchiveBackupsTest, AFailedStepLeavesTheOldArchiveAndTheNewOneWhereTheyWere
     if (c.step == SwapStep::kPlaceNew) held = files.OpenShared(kWritten);  // cannot be renamed
     std::string backup;
     SwapStep failed = SwapStep::kNone;
-    EXPECT_FALSE(SwapInNewArchive(files, kArchive, kWritten, &backup, &failed));
+    EXPECT_FALSE(SwapInNewArchive(files, kArchive, kWritten, BackupNote(), &backup, &failed));
     EXPECT_EQ(failed, c.step);
     EXPECT_EQ(files.FileBytes(kArchive), kOldBytes);
     EXPECT_EQ(files.FileBytes(kWritten), kNewBytes);
@@ -127,7 +130,8 @@ TEST(ArchiveBackupsTest, AKillAtAnyOperationLosesNothingAndRecoveryCompletesTheS
       StoppingFileSystem stopping(files, budget);
       std::string backup;
       SwapStep failed = SwapStep::kNone;
-      const bool swapped = SwapInNewArchive(stopping, kArchive, kWritten, &backup, &failed);
+      const bool swapped =
+          SwapInNewArchive(stopping, kArchive, kWritten, BackupNote(), &backup, &failed);
       if (power_cut) files.CutPower();
       std::string completed;
       const bool recovered = RecoverInterruptedSwap(files, kArchive, &completed);

@@ -5,6 +5,8 @@
 
 #include "job/script_path.h"
 #include "job/paths.h"
+#include "job/patch_base.h"
+#include "job/patch_undo.h"
 #include "job/prepare.h"
 #include "job/script.h"
 #include "msg/format.h"
@@ -49,7 +51,16 @@ EntryEnd RunScriptEntry(JobState& job, FileSystem& files, RunView& view, EntryFr
   job.Script = std::make_unique<ScriptLines>(LoadScript(files, job.ScriptPath));
 
   try {
-    if (PrepareJob(job, files, view)) front.RunWithProgress(job);
+    // A patch's undo script restores a backup instead of writing an archive; a patch's run is
+    // checked against the base it was made for before it writes.
+    if (!job.PathsOnly && !RestoredPatchOf(*job.Script).empty()) {
+      RunUndoScript(job, files, view);
+    } else {
+      NoteUndoAdvice(job, view);
+      if (PrepareJob(job, files, view) && (job.PathsOnly || ConfirmPatchBase(job, files, view))) {
+        front.RunWithProgress(job);
+      }
+    }
   } catch (...) {
     ReleaseRun(job);
     throw;
