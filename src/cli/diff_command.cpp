@@ -10,7 +10,9 @@
 #include "cli/listing_format.h"
 #include "cli/script_from_dir.h"
 #include "job/path_route.h"
+#include "job/patch_base.h"
 #include "job/patch_plan.h"
+#include "job/patch_undo.h"
 #include "job/script.h"
 #include "job/script_text.h"
 #include "msg/ansi_text.h"
@@ -157,11 +159,12 @@ bool ScriptText(const char* utf8_format, std::initializer_list<FormatArg> args,
   return Cp936FromPathText(FormatText(AnsiFromUtf8(utf8_format), args), cp936);
 }
 
-// The script's name beside the patch's files: the archive's name without its extension.
-std::string PatchScriptName(const std::string& archive_name) {
+// The scripts' names beside the patch's files: the archive's name without its extension, then
+// `ending` ("-patch.vlm", "-undo.vlm").
+std::string PatchScriptName(const std::string& archive_name, const char* ending) {
   const size_t dot = archive_name.rfind('.');
   return (dot == std::string::npos || dot == 0 ? archive_name : archive_name.substr(0, dot)) +
-         "-patch.vlm";
+         ending;
 }
 
 struct PatchFile {
@@ -192,10 +195,12 @@ bool WriteEntryFile(FileSystem& files, Stream& archive, const WdfEntry& entry,
   return written;
 }
 
-// The script of a patch: it patches OLD's file in the folder above its own.
+// The script of a patch: it patches OLD's file in the folder above its own, names its undo
+// script and records what it expects of the archive (`base_lines`, which end with #PatchId).
 std::string PatchScript(const std::string& archive_name, const PatchPlan& plan,
                         const std::vector<std::string>& rule_values, const std::string& question,
-                        const std::string& report) {
+                        const std::string& report, const std::string& undo_name,
+                        const std::string& base_lines) {
   std::string text;
   const auto line = [&text](const std::string& name, const std::string& value) {
     text += name + "=" + value + "\r\n";
@@ -208,8 +213,42 @@ std::string PatchScript(const std::string& archive_name, const PatchPlan& plan,
   line("#InPlace", "yes");
   if (plan.AddsEntries) line("#AddEntries", "yes");
   line("#RunEnd", report);
+  line(kUndoKey, undo_name);
   for (size_t k = 0; k < plan.Rules.size(); ++k) line(EntryKey(plan.Rules[k].Id), rule_values[k]);
-  return text;
+  return text + base_lines;
+}
+
+// The lines by which a patch knows its base, and its #PatchId: the hash of its rules and those
+// lines, so that its undo finds the backups its runs made.
+std::string BaseLines(const std::vector<IdExpectation>& expected, const PatchPlan& plan,
+                      const std::vector<std::string>& rule_values) {
+  std::string text;
+  for (const auto& [name, value] : ExpectationLines(expected)) text += name + "=" + value + "\r\n";
+  std::string rules;
+  for (size_t k = 0; k < plan.Rules.size(); ++k) {
+    rules += EntryKey(plan.Rules[k].Id) + "=" + rule_values[k] + "\r\n";
+  }
+  return text + kPatchIdKey + "=" + TextHash(rules + text) + "\r\n";
+}
+
+// The undo script: it puts back the backup that a run of the patch `patch_id` made of the
+// archive in the folder above its own.
+std::string UndoScript(const std::string& archive_name, const std::string& patch_id,
+                       const std::string& question, const std::string& report) {
+  return "#RunBegin=" + question + "\r\n#SrcPath=..\\\r\n#SrcFile=" + archive_name + "\r\n" +
+         kRestoreKey + "=" + patch_id + "\r\n#RunEnd=" + report + "\r\n";
+}
+
+// Writes `text` as the new file `path` (replacing one only when `force`).
+bool WriteScriptFile(FileSystem& files, const std::string& path, const std::string& text,
+                     bool force, std::string* reason) {
+  std::unique_ptr<Stream> out =
+      force ? files.CreateExclusive(path) : files.CreateNewExclusive(path);
+  if (out && out->Write(text.data(), text.size()) && out->Flush()) return true;
+  *reason = LastSystemErrorText();
+  out.reset();
+  files.RemoveFile(path);
+  return false;
 }
 
 int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& compared) {
@@ -242,7 +281,10 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
   std::vector<PatchFile> files;
   std::vector<std::string> rule_values;
   std::vector<std::string> problems;
-  const std::string script_path = JoinPath(dir, PatchScriptName(archive_name));
+  const std::string script_name = PatchScriptName(archive_name, "-patch.vlm");
+  const std::string undo_name = PatchScriptName(archive_name, "-undo.vlm");
+  const std::string script_path = JoinPath(dir, script_name);
+  const std::string undo_path = JoinPath(dir, undo_name);
   if (call.Files.FileIsPresent(dir)) {
     problems.push_back(FormatText(ToolText(console, TextKey::TxtDiffSIsAFileNot), {dir}));
   }
@@ -255,6 +297,7 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
     }
   };
   check_free(script_path);
+  check_free(undo_path);
   for (const PatchRule& rule : plan.Rules) {
     if (rule.Remove) {
       rule_values.push_back("@Delete");
@@ -276,18 +319,42 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
     return Fail(console, problems.back());
   }
 
+  std::vector<uint32_t> ids;
+  for (const PatchRule& rule : plan.Rules) ids.push_back(rule.Id);
+  std::vector<IdExpectation> expected;
+  size_t unreadable = 0;
+  bool in_old = false;
+  if (!ExpectationsOf(*compared.OldArchive.File, compared.OldArchive.Index.Entries,
+                      *compared.NewArchive.File, news.Entries, ids, &expected, &unreadable,
+                      &in_old)) {
+    return Fail(console,
+                EntryUnreadableText(console, in_old ? compared.OldArchive : compared.NewArchive,
+                                    unreadable));
+  }
+  const std::string base_lines = BaseLines(expected, plan, rule_values);
+  const std::string patch_id = PatchIdOf(ScriptLines(base_lines));
+
   std::string question;
   std::string report;
+  std::string undo_question;
+  std::string undo_report;
+  std::string names_cp936;
   if (!ScriptText("此补丁将修改 %s：更改 %d 个条目，新增 %d 个，删除 %d 个。\\n"
-                  "原文件将保留为备份（%s.N.bak），可用 velmora restore 恢复。",
+                  "原文件将保留为备份（%s.N.bak）。",
                   {archive_name, Signed(plan.Changed), Signed(plan.Added), Signed(plan.Removed),
                    archive_name},
                   &question) ||
-      !ScriptText("补丁已应用到 %s。", {archive_name}, &report)) {
+      !ScriptText("补丁已应用到 %s。", {archive_name}, &report) ||
+      !ScriptText("此操作将撤销补丁 %s：把 %s 放回应用补丁前的内容。\\n当前的 %s 也将保留为备份。",
+                  {script_name, archive_name, archive_name}, &undo_question) ||
+      !ScriptText("已撤销补丁 %s。", {script_name}, &undo_report) ||
+      !Cp936FromPathText(undo_name, &names_cp936)) {
     return Fail(console,
                 FormatText(ToolText(console, TextKey::TxtDiffTheNameSCannotStand), {archive_name}));
   }
-  const std::string script = PatchScript(archive_cp936, plan, rule_values, question, report);
+  const std::string script =
+      PatchScript(archive_cp936, plan, rule_values, question, report, names_cp936, base_lines);
+  const std::string undo = UndoScript(archive_cp936, patch_id, undo_question, undo_report);
 
   if (!MakeDirectories(call.Files, dir)) {
     return Fail(console, Message(MessageKey::MsgTargetDirFailed, {dir, LastSystemErrorText()}));
@@ -299,12 +366,12 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
                   Message(MessageKey::MsgTargetWriteFailed, {file.Path, LastSystemErrorText()}));
     }
   }
-  std::unique_ptr<Stream> out =
-      force ? call.Files.CreateExclusive(script_path) : call.Files.CreateNewExclusive(script_path);
-  if (!out || !out->Write(script.data(), script.size()) || !out->Flush()) {
-    const std::string reason = LastSystemErrorText();
-    out.reset();
-    call.Files.RemoveFile(script_path);
+  std::string reason;
+  if (!WriteScriptFile(call.Files, undo_path, undo, force, &reason)) {
+    return Fail(console, Message(MessageKey::MsgTargetWriteFailed, {undo_path, reason}));
+  }
+  if (!WriteScriptFile(call.Files, script_path, script, force, &reason)) {
+    call.Files.RemoveFile(undo_path);
     return Fail(console, Message(MessageKey::MsgTargetWriteFailed, {script_path, reason}));
   }
   console.Out(FormatText(ToolText(console, TextKey::TxtDiffSWrittenDChangedD),

@@ -111,6 +111,54 @@ bool ParsePrintsValue(const std::string& value, std::vector<EntryPrint>* prints)
   }
 }
 
+bool ExpectationsOf(Stream& old_archive, const std::vector<WdfEntry>& old_index,
+                    Stream& new_archive, const std::vector<WdfEntry>& new_index,
+                    const std::vector<uint32_t>& ids, std::vector<IdExpectation>* expected,
+                    size_t* unreadable, bool* in_old) {
+  expected->clear();
+  const auto prints = [&](Stream& archive, const std::vector<WdfEntry>& index, uint32_t id,
+                          bool old, std::vector<EntryPrint>* out) {
+    for (size_t k = 0; k < index.size(); ++k) {
+      if (index[k].Id != id) continue;
+      EntryPrint print;
+      if (!PrintEntry(archive, index[k], &print)) {
+        *unreadable = k;
+        *in_old = old;
+        return false;
+      }
+      out->push_back(print);
+    }
+    return true;
+  };
+  for (uint32_t id : ids) {
+    IdExpectation item;
+    item.Id = id;
+    if (!prints(old_archive, old_index, id, true, &item.Base) ||
+        !prints(new_archive, new_index, id, false, &item.Result)) {
+      return false;
+    }
+    expected->push_back(item);
+  }
+  return true;
+}
+
+std::vector<std::pair<std::string, std::string>> ExpectationLines(
+    const std::vector<IdExpectation>& expected) {
+  std::vector<std::pair<std::string, std::string>> lines;
+  for (const IdExpectation& item : expected) {
+    lines.emplace_back(BaseKey(item.Id), PrintsValue(item.Base));
+    lines.emplace_back(ResultKey(item.Id), PrintsValue(item.Result));
+  }
+  return lines;
+}
+
+std::string TextHash(const std::string& text) {
+  char hash[17];
+  std::snprintf(hash, sizeof hash, "%016llx",
+                static_cast<unsigned long long>(XXH3_64bits(text.data(), text.size())));
+  return hash;
+}
+
 std::vector<IdExpectation> ReadPatchExpectations(const ScriptLines& script, size_t* malformed) {
   std::vector<IdExpectation> expected;
   std::set<uint32_t> seen;

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "job/job_state.h"
@@ -64,6 +65,22 @@ struct BaseCheck {
   BaseVerdict Verdict = BaseVerdict::kBase;
   std::vector<uint32_t> Differing;
 };
+
+// The expectations of a patch made from two archives, for each of `ids`: the prints of its
+// entries in the old archive and in the new. False when an entry cannot be read (`*unreadable`
+// then names it: the index in `old_index` when `*in_old`, else in `new_index`).
+bool ExpectationsOf(Stream& old_archive, const std::vector<WdfEntry>& old_index,
+                    Stream& new_archive, const std::vector<WdfEntry>& new_index,
+                    const std::vector<uint32_t>& ids, std::vector<IdExpectation>* expected,
+                    size_t* unreadable, bool* in_old);
+
+// The key lines of the expectations, name and value: #Base@ and #Result@ for each id.
+std::vector<std::pair<std::string, std::string>> ExpectationLines(
+    const std::vector<IdExpectation>& expected);
+
+// 16 lower-case hexadecimal digits of the XXH3-64 hash of `text`: a patch's #PatchId is that of
+// its rule and base lines.
+std::string TextHash(const std::string& text);
 
 // Compares the entries of `index` (read from `archive`) with the expectations. Hashes are made
 // only of entries whose sizes already match.
