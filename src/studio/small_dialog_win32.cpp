@@ -1,0 +1,44 @@
+// The Studio's small dialogs: a title, the OK and Cancel buttons in the user's language, and
+// what fills and reads the rest.
+#include "studio/studio_window_parts_win32.h"
+
+#include "studio_ids.h"
+
+namespace velmora {
+
+namespace {
+
+INT_PTR CALLBACK SmallDialogProcedure(HWND dialog, UINT message, WPARAM w, LPARAM l) {
+  auto* small = reinterpret_cast<SmallDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  switch (message) {
+    case WM_INITDIALOG:
+      SetWindowLongPtrA(dialog, DWLP_USER, l);
+      small = reinterpret_cast<SmallDialog*>(l);
+      SetWindowTextA(dialog, Text(small->Title).c_str());
+      SetDlgItemTextA(dialog, IDOK, Text(StudioText::TxtOk).c_str());
+      SetDlgItemTextA(dialog, IDCANCEL, Text(StudioText::TxtCancel).c_str());
+      small->Fill(dialog);
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(w) == IDOK) {
+        small->Accept(dialog);
+        EndDialog(dialog, IDOK);
+        return TRUE;
+      }
+      if (LOWORD(w) == IDCANCEL) {
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+      }
+      break;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+bool RunSmallDialog(HWND owner, int template_id, SmallDialog& small) {
+  return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(template_id), owner,
+                         SmallDialogProcedure, reinterpret_cast<LPARAM>(&small)) == IDOK;
+}
+
+}  // namespace velmora

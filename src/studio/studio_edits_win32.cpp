@@ -1,0 +1,135 @@
+// The edits of the list: replace, take from an entry or another archive, add, and files dropped on
+// the window.
+#include "studio/studio_window_win32.h"
+
+#include <commctrl.h>
+
+#include "studio/studio_window_parts_win32.h"
+#include "studio_ids.h"
+#include "sys/file_system.h"
+#include "wdf/resource_id.h"
+
+namespace velmora {
+
+void StudioWindow::EditSelected(const PendingChange& change) {
+  std::vector<uint32_t> positions = SelectedPositions();
+  if (positions.empty()) return;
+  if (change.Kind != ChangeKind::kUnchanged) {
+    for (uint32_t position : positions) {
+      if (!document_.Changes().IsAdded(position) &&
+          document_.Archive().IsLaterOccurrence(position)) {
+        ShowError(TextOf(StudioText::TxtUnreachable,
+                         {"@" + FormatId(document_.Archive().Entry(position).Id)}));
+        return;
+      }
+    }
+  }
+  if (document_.Changes().Set(positions, change)) RefreshAfterEdit();
+}
+
+void StudioWindow::ReplaceSelected(const std::string& path) {
+  PendingChange change;
+  change.Kind = ChangeKind::kFile;
+  change.Path = path;
+  EditSelected(change);
+}
+
+bool StudioWindow::AskId(StudioText prompt, uint32_t* id) {
+  std::string answer;
+  SmallDialog ask{
+      StudioText::TxtTitle,
+      [prompt](HWND dialog) {
+        SetDlgItemTextA(dialog, IDC_ASK_TEXT, Text(prompt).c_str());
+        SendDlgItemMessageA(dialog, IDC_ASK_EDIT, EM_SETLIMITTEXT, 16, 0);
+      },
+      [&answer](HWND dialog) { answer = WindowText(GetDlgItem(dialog, IDC_ASK_EDIT)); }};
+  if (!RunSmallDialog(window_, IDD_ASK_ID, ask)) return false;
+  RowFilter parsed;
+  if (!ParseRowFilter(answer, &parsed) || parsed.Kind != RowFilter::Type::kIdPrefix) {
+    ShowError(TextOf(StudioText::TxtBadId, {answer}));
+    return false;
+  }
+  *id = parsed.Prefix;
+  return true;
+}
+
+void StudioWindow::TakeEntry() {
+  uint32_t id = 0;
+  if (SelectedPositions().empty() || !AskId(StudioText::TxtAskId, &id)) return;
+  uint32_t position = 0;
+  if (!document_.Archive().FirstWithId(id, &position)) {
+    ShowError(TextOf(StudioText::TxtNoSuchId, {document_.Archive().Path(), FormatId(id)}));
+    return;
+  }
+  PendingChange change;
+  change.Kind = ChangeKind::kEntry;
+  change.TakenId = id;
+  EditSelected(change);
+}
+
+void StudioWindow::TakeOtherArchive() {
+  if (SelectedPositions().empty()) return;
+  const std::string path = ChooseFile(false, Text(StudioText::TxtFilterFiles), "wdf");
+  if (path.empty()) return;
+  uint32_t id = 0;
+  if (!AskId(StudioText::TxtAskId, &id)) return;
+  std::unique_ptr<Stream> other = SystemFileSystem().OpenShared(path);
+  uint32_t count = 0;
+  uint32_t index_offset = 0;
+  uint32_t size = 0;
+  if (!other || !ReadWdfHeader(*other, &count, &index_offset)) {
+    ShowError(Message(MessageKey::MsgRefArchiveNotWdf, {path}));
+    return;
+  }
+  if (FindEntryInArchive(*other, count, index_offset, &size, id) != IndexSearch::kFound) {
+    ShowError(Message(MessageKey::MsgRefArchiveIdNotFound, {path, FormatId(id)}));
+    return;
+  }
+  PendingChange change;
+  change.Kind = ChangeKind::kOtherArchive;
+  change.TakenId = id;
+  change.Path = path;
+  EditSelected(change);
+}
+
+void StudioWindow::AddEntry() {
+  if (!document_.IsOpen()) return;
+  const std::string path = ChooseFile(false, Text(StudioText::TxtAllFiles), "");
+  if (path.empty()) return;
+  uint32_t id = 0;
+  if (!AskId(StudioText::TxtAddId, &id)) return;
+  if (!document_.IdIsFree(id)) {
+    ShowError(TextOf(StudioText::TxtIdExists, {FormatId(id)}));
+    return;
+  }
+  document_.Changes().Add(id, path);
+  RefreshAfterEdit();
+}
+
+void StudioWindow::DropFiles(HDROP drop) {
+  POINT point = {};
+  DragQueryPoint(drop, &point);
+  std::vector<std::string> paths;
+  const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT k = 0; k < count; ++k) {
+    char path[MAX_PATH * 2];
+    if (DragQueryFileA(drop, k, path, sizeof path)) paths.push_back(path);
+  }
+  DragFinish(drop);
+  if (paths.empty()) return;
+  // Over an entry of the list: one file replaces that entry. Anywhere else: the file is opened.
+  POINT in_list = point;
+  MapWindowPoints(window_, list_, &in_list, 1);
+  LVHITTESTINFO hit = {};
+  hit.pt = in_list;
+  const int row = document_.IsOpen() ? ListView_HitTest(list_, &hit) : -1;
+  if (row >= 0 && paths.size() == 1 && !IsScriptPath(paths[0])) {
+    ListView_SetItemState(list_, -1, 0, LVIS_SELECTED);
+    ListView_SetItemState(list_, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ReplaceSelected(paths[0]);
+    return;
+  }
+  OpenPath(paths[0]);
+}
+
+}  // namespace velmora

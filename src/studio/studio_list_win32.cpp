@@ -1,0 +1,249 @@
+// The entry list: its rows, the text of its cells, its colours, and the preview of the row in
+// focus.
+#include "studio/studio_window_win32.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "studio/preview_content.h"
+#include "studio/studio_window_parts_win32.h"
+#include "sys/file_system.h"
+#include "sys/system_error.h"
+#include "wdf/resource_id.h"
+
+namespace velmora {
+
+void StudioWindow::RefreshRows() {
+  if (!document_.IsOpen()) return;
+  HCURSOR old = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+  rows_ = BuildRows(document_.Archive(), document_.Changes(), filter_value_, sort_column_,
+                    sort_descending_,
+                    document_.Comparison() ? &document_.Comparison()->Entries : nullptr);
+  SetCursor(old);
+  ListView_SetItemCountEx(list_, static_cast<int>(rows_.size()), 0);
+  InvalidateRect(list_, nullptr, FALSE);
+  UpdateStatus();
+  ShowSelected();
+}
+
+void StudioWindow::RefreshAfterEdit() {
+  // Added entries come and go with undo; everything else only changes its text.
+  if (rows_.size() != document_.Archive().Count() + document_.Changes().AddedCount() ||
+      document_.Changes().AddedCount() > 0 || sort_column_ == EntryColumn::kChange) {
+    RefreshRows();
+  } else {
+    InvalidateRect(list_, nullptr, FALSE);
+    UpdateStatus();
+    ShowSelected();
+  }
+  UpdateTitle();
+}
+
+int StudioWindow::FocusedRow() const {
+  const int row = ListView_GetNextItem(list_, -1, LVNI_FOCUSED);
+  if (row >= 0 && static_cast<size_t>(row) < rows_.size() &&
+      ListView_GetItemState(list_, row, LVIS_SELECTED)) {
+    return row;
+  }
+  const int selected = ListView_GetNextItem(list_, -1, LVNI_SELECTED);
+  return selected >= 0 && static_cast<size_t>(selected) < rows_.size() ? selected : -1;
+}
+
+std::vector<uint32_t> StudioWindow::SelectedPositions() const {
+  std::vector<uint32_t> positions;
+  for (int row = ListView_GetNextItem(list_, -1, LVNI_SELECTED);
+       row >= 0 && static_cast<size_t>(row) < rows_.size();
+       row = ListView_GetNextItem(list_, row, LVNI_SELECTED)) {
+    positions.push_back(rows_[row]);
+  }
+  return positions;
+}
+
+void StudioWindow::ShowSelected() {
+  const int row = FocusedRow();
+  if (row < 0) {
+    preview_.Clear();
+    return;
+  }
+  const uint32_t position = rows_[row];
+  const PendingChange& change = document_.Changes().ChangeAt(position);
+  StudioArchive& archive = document_.Archive();
+  std::string bytes;
+  std::string note;
+  uint64_t size = 0;
+  EntryKind kind = EntryKind::kData;
+  // The bytes a rebuild would write: a file's, another entry's, or the entry's own.
+  auto read_file = [&](const std::string& path) {
+    std::unique_ptr<Stream> file = SystemFileSystem().OpenShared(path);
+    if (!file || !file->Size(&size)) {
+      note = TextOf(StudioText::TxtOpenFailed, {path, LastSystemErrorText()});
+      return;
+    }
+    bytes.resize(static_cast<size_t>(std::min<uint64_t>(size, kPreviewPictureLimit)));
+    bytes.resize(file->Read(&bytes[0], bytes.size()));
+    kind = size == 0 ? EntryKind::kEmpty : DetectEntryKind(bytes.substr(0, kEntryKindSample), size);
+  };
+  uint32_t shown = position;
+  switch (change.Kind) {
+    case ChangeKind::kFile:
+    case ChangeKind::kAdded:
+      read_file(change.Path);
+      preview_.Show(kind, bytes, size, note);
+      return;
+    case ChangeKind::kOtherArchive: {
+      std::unique_ptr<Stream> other = SystemFileSystem().OpenShared(change.Path);
+      uint32_t count = 0;
+      uint32_t index_offset = 0;
+      uint32_t found = 0;
+      if (other && ReadWdfHeader(*other, &count, &index_offset) &&
+          FindEntryInArchive(*other, count, index_offset, &found, change.TakenId) ==
+              IndexSearch::kFound) {
+        size = found;
+        bytes.resize(static_cast<size_t>(std::min<uint64_t>(size, kPreviewPictureLimit)));
+        bytes.resize(other->Read(&bytes[0], bytes.size()));
+        kind = size == 0 ? EntryKind::kEmpty
+                         : DetectEntryKind(bytes.substr(0, kEntryKindSample), size);
+      } else {
+        note =
+            Message(MessageKey::MsgRefArchiveIdNotFound, {change.Path, FormatId(change.TakenId)});
+      }
+      preview_.Show(kind, bytes, size, note);
+      return;
+    }
+    case ChangeKind::kEntry:
+      if (!archive.FirstWithId(change.TakenId, &shown)) {
+        preview_.Show(kind, bytes, 0,
+                      TextOf(StudioText::TxtNoSuchId, {archive.Path(), FormatId(change.TakenId)}));
+        return;
+      }
+      break;
+    case ChangeKind::kDelete:
+      note = Text(StudioText::TxtChangeDelete);
+      break;
+    default:
+      break;
+  }
+  kind = archive.KindAt(shown);
+  size = archive.Entry(shown).Size;
+  const bool whole = kind == EntryKind::kBmp || kind == EntryKind::kPng ||
+                     kind == EntryKind::kJpg || kind == EntryKind::kGif ||
+                     kind == EntryKind::kTga || kind == EntryKind::kWav;
+  const size_t limit = whole                      ? kPreviewPictureLimit
+                       : kind == EntryKind::kText ? kPreviewTextLimit
+                                                  : kPreviewHexLimit;
+  if (!archive.ReadHead(shown, limit, &bytes)) {
+    if (!note.empty()) note += "  ";
+    note += Text(StudioText::TxtUnreadableEntry);
+  }
+  preview_.Show(kind, bytes, size, note);
+}
+
+std::string StudioWindow::CellText(uint32_t position, int column) {
+  const PendingChanges& changes = document_.Changes();
+  StudioArchive& archive = document_.Archive();
+  const bool added = changes.IsAdded(position);
+  switch (column) {
+    case 0:
+      return added ? std::string("+") : Grouped(position);
+    case 1:
+      return FormatId(added ? changes.AddedId(position) : archive.Entry(position).Id);
+    case 2:
+      return added ? std::string() : Grouped(archive.Entry(position).Size);
+    case 3:
+      return added ? std::string() : EntryKindName(archive.KindAt(position));
+    case 4: {
+      const PendingChange& change = changes.ChangeAt(position);
+      switch (change.Kind) {
+        case ChangeKind::kUnchanged:
+          return archive.IsBad(position) ? Text(StudioText::TxtUnreadableEntry)
+                                         : Text(StudioText::TxtChangeNone);
+        case ChangeKind::kFile:
+          return TextOf(StudioText::TxtChangeFile, {change.Path});
+        case ChangeKind::kEntry:
+          return TextOf(StudioText::TxtChangeEntry, {FormatId(change.TakenId)});
+        case ChangeKind::kOtherArchive:
+          return TextOf(StudioText::TxtChangeOther, {change.Path, FormatId(change.TakenId)});
+        case ChangeKind::kDelete:
+          return Text(StudioText::TxtChangeDelete);
+        case ChangeKind::kAdded:
+          return TextOf(StudioText::TxtChangeAdded, {change.Path});
+        case ChangeKind::kUnreadable:
+          return TextOf(StudioText::TxtChangeUnreadable, {change.Path});
+      }
+      return std::string();
+    }
+    case 5: {
+      const ComparisonMarks* comparison = document_.Comparison();
+      if (!comparison || added || position >= comparison->Entries.size()) return std::string();
+      switch (comparison->Entries[position]) {
+        case EntryChange::kSame:
+          return Text(StudioText::TxtDiffSame);
+        case EntryChange::kChanged:
+          return Text(StudioText::TxtDiffChanged);
+        case EntryChange::kRemoved:
+        case EntryChange::kAdded:
+          return Text(StudioText::TxtDiffOnlyHere);
+      }
+      return std::string();
+    }
+  }
+  return std::string();
+}
+
+LRESULT StudioWindow::HandleNotify(NMHDR* header) {
+  if (header->hwndFrom != list_) return 0;
+  switch (header->code) {
+    case LVN_GETDISPINFOA: {
+      auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
+      if ((info->item.mask & LVIF_TEXT) && info->item.iItem >= 0 &&
+          static_cast<size_t>(info->item.iItem) < rows_.size()) {
+        cell_ = CellText(rows_[info->item.iItem], info->item.iSubItem);
+        lstrcpynA(info->item.pszText, cell_.c_str(), info->item.cchTextMax);
+      }
+      return 0;
+    }
+    case LVN_COLUMNCLICK: {
+      const auto* view = reinterpret_cast<NMLISTVIEW*>(header);
+      const EntryColumn columns[kColumnCount] = {EntryColumn::kPosition, EntryColumn::kId,
+                                                 EntryColumn::kSize,     EntryColumn::kKind,
+                                                 EntryColumn::kChange,   EntryColumn::kCompared};
+      const EntryColumn column = columns[view->iSubItem];
+      sort_descending_ = column == sort_column_ ? !sort_descending_ : false;
+      sort_column_ = column;
+      RefreshRows();
+      return 0;
+    }
+    case LVN_ITEMCHANGED: {
+      const auto* view = reinterpret_cast<NMLISTVIEW*>(header);
+      if (view->uChanged & LVIF_STATE) ShowSelected();
+      return 0;
+    }
+    case NM_CUSTOMDRAW: {
+      auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(header);
+      if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+      if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+        const size_t row = draw->nmcd.dwItemSpec;
+        if (row < rows_.size()) {
+          const uint32_t position = rows_[row];
+          const bool added = document_.Changes().IsAdded(position);
+          if (!added && document_.Archive().IsBad(position)) {
+            draw->clrText = RGB(0xC0, 0, 0);
+          } else if (document_.Changes().ChangeAt(position).Kind != ChangeKind::kUnchanged) {
+            draw->clrText = RGB(0, 0x40, 0xC0);
+          }
+          const ComparisonMarks* comparison = document_.Comparison();
+          if (comparison && !added && position < comparison->Entries.size() &&
+              comparison->Entries[position] != EntryChange::kSame) {
+            draw->clrTextBk = RGB(0xFF, 0xF0, 0xC0);
+          }
+        }
+        return CDRF_DODEFAULT;
+      }
+      return CDRF_DODEFAULT;
+    }
+  }
+  return 0;
+}
+
+}  // namespace velmora
