@@ -16,6 +16,11 @@ namespace {
 
 constexpr char kBackupSuffix[] = ".bak";
 constexpr char kNoteSuffix[] = ".info";
+#if defined(_WIN32)
+constexpr bool kNamesKeepLetterCase = false;
+#else
+constexpr bool kNamesKeepLetterCase = true;
+#endif
 // How many numbers past the highest one a reservation tries before it gives up: each failure
 // means another program took the name in between.
 constexpr int kReserveAttempts = 100;
@@ -39,15 +44,21 @@ void SplitPath(const std::string& path, std::string* dir, std::string* name) {
   *name = last == std::string::npos ? path : path.substr(last + 1);
 }
 
-// The number N of a file name "<archive name>.N.bak", or 0 when the name is not one. The name
-// is compared exactly: a file in another letter case belongs to another archive.
+// Whether two names of files in one folder are one name: on POSIX the bytes must be equal, and a
+// file in another letter case belongs to another archive; on Windows the file system itself
+// takes both for one.
+bool SameName(const std::string& a, const std::string& b) {
+  return kNamesKeepLetterCase ? a == b : EqualFoldingAscii(a, b);
+}
+
+// The number N of a file name "<archive name>.N.bak", or 0 when the name is not one.
 uint32_t BackupNumber(const std::string& archive_name, const std::string& file_name) {
   const size_t prefix = archive_name.size() + 1;
   const size_t suffix = sizeof kBackupSuffix - 1;
   if (file_name.size() <= prefix + suffix) return 0;
-  if (file_name.compare(0, archive_name.size(), archive_name) != 0 ||
+  if (!SameName(file_name.substr(0, archive_name.size()), archive_name) ||
       file_name[archive_name.size()] != '.' ||
-      file_name.compare(file_name.size() - suffix, suffix, kBackupSuffix) != 0) {
+      !SameName(file_name.substr(file_name.size() - suffix), kBackupSuffix)) {
     return 0;
   }
   const std::string digits = file_name.substr(prefix, file_name.size() - prefix - suffix);

@@ -13,6 +13,11 @@ namespace velmora {
 namespace {
 
 const char kDir[] = "C:\\game\\";
+#if defined(_WIN32)
+constexpr bool kPosix = false;
+#else
+constexpr bool kPosix = true;
+#endif
 const char kArchive[] = "C:\\game\\ui.wdf";
 const char kWritten[] = "C:\\game\\ui.wdf.vlmtmp";
 
