@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <set>
+#include <unordered_map>
 
 #define XXH_INLINE_ALL
 #include <xxhash.h>
@@ -116,10 +117,21 @@ bool ExpectationsOf(Stream& old_archive, const std::vector<WdfEntry>& old_index,
                     const std::vector<uint32_t>& ids, std::vector<IdExpectation>* expected,
                     size_t* unreadable, bool* in_old) {
   expected->clear();
-  const auto prints = [&](Stream& archive, const std::vector<WdfEntry>& index, uint32_t id,
-                          bool old, std::vector<EntryPrint>* out) {
+  const auto entries_by_id = [&ids](const std::vector<WdfEntry>& index) {
+    std::unordered_map<uint32_t, std::vector<size_t>> by_id;
+    for (uint32_t id : ids) by_id[id];
     for (size_t k = 0; k < index.size(); ++k) {
-      if (index[k].Id != id) continue;
+      const auto found = by_id.find(index[k].Id);
+      if (found != by_id.end()) found->second.push_back(k);
+    }
+    return by_id;
+  };
+  auto old_entries = entries_by_id(old_index);
+  auto new_entries = entries_by_id(new_index);
+  const auto prints = [&](Stream& archive, const std::vector<WdfEntry>& index,
+                          const std::vector<size_t>& entries, bool old,
+                          std::vector<EntryPrint>* out) {
+    for (size_t k : entries) {
       EntryPrint print;
       if (!PrintEntry(archive, index[k], &print)) {
         *unreadable = k;
@@ -133,8 +145,8 @@ bool ExpectationsOf(Stream& old_archive, const std::vector<WdfEntry>& old_index,
   for (uint32_t id : ids) {
     IdExpectation item;
     item.Id = id;
-    if (!prints(old_archive, old_index, id, true, &item.Base) ||
-        !prints(new_archive, new_index, id, false, &item.Result)) {
+    if (!prints(old_archive, old_index, old_entries[id], true, &item.Base) ||
+        !prints(new_archive, new_index, new_entries[id], false, &item.Result)) {
       return false;
     }
     expected->push_back(item);
@@ -192,11 +204,15 @@ BaseCheck CheckPatchBase(Stream& archive, const std::vector<WdfEntry>& index,
                          const std::vector<IdExpectation>& expected) {
   BaseCheck check;
   bool all_applied = true;
+  // The entries of every recorded id, in index order, found in one pass.
+  std::unordered_map<uint32_t, std::vector<size_t>> entries_of;
+  for (const IdExpectation& item : expected) entries_of[item.Id];
+  for (size_t k = 0; k < index.size(); ++k) {
+    const auto found = entries_of.find(index[k].Id);
+    if (found != entries_of.end()) found->second.push_back(k);
+  }
   for (const IdExpectation& item : expected) {
-    std::vector<size_t> entries;
-    for (size_t k = 0; k < index.size(); ++k) {
-      if (index[k].Id == item.Id) entries.push_back(k);
-    }
+    const std::vector<size_t>& entries = entries_of[item.Id];
     const bool as_base = EntriesAre(archive, index, entries, item.Base);
     if (!as_base) check.Differing.push_back(item.Id);
     // An id whose base is its result counts as applied too.
