@@ -8,7 +8,6 @@
 #define XXH_INLINE_ALL
 #include <xxhash.h>
 
-#include "job/new_archive.h"
 #include "job/paths.h"
 #include "msg/format.h"
 #include "sys/code_page.h"
@@ -237,33 +236,46 @@ std::string IdListText(const std::vector<uint32_t>& ids) {
   return text;
 }
 
+std::optional<MessageKey> LocateScriptSource(const ScriptLines& script,
+                                             const std::string& script_path, std::string* path) {
+  const int file_line = FindScriptKey(script, "#SrcFile");
+  if (file_line < 0) return MessageKey::MsgNoSource;
+  const std::string name = CleanScriptValue(ScriptValueAt(script, file_line), true);
+  std::string dir = DirectoryPart(script_path);
+  const int folder_line = FindScriptKey(script, "#SrcPath");
+  if (folder_line >= 0 &&
+      !ResolveRelativePath(
+          dir, FolderKeyValue(CleanScriptValue(ScriptValueAt(script, folder_line), true)))) {
+    return MessageKey::MsgSourcePathInvalid;
+  }
+  *path = dir + name;
+  return std::nullopt;
+}
+
 bool ConfirmPatchBase(JobState& job, FileSystem& files, RunView& view) {
-  if (!job.Script || !job.SourceStream || job.ForcePatch) return true;
+  if (!job.Script || job.ForcePatch) return true;
   size_t malformed = 0;
   const std::vector<IdExpectation> expected = ReadPatchExpectations(*job.Script, &malformed);
   if (expected.empty()) return true;
+  std::string source;
+  if (LocateScriptSource(*job.Script, job.ScriptPath, &source)) return true;
+  // A source that cannot be opened or read is preparation's and the pack run's to report.
+  std::unique_ptr<Stream> stream = files.OpenShared(source);
   ArchiveIndex index;
-  // A source whose index cannot be read is the pack run's to report, in its words.
-  if (ReadArchiveIndex(*job.SourceStream, &index) != ArchiveFault::kNone) return true;
-  const BaseCheck check = CheckPatchBase(*job.SourceStream, index.Entries, expected);
+  if (!stream || ReadArchiveIndex(*stream, &index) != ArchiveFault::kNone) return true;
+  const BaseCheck check = CheckPatchBase(*stream, index.Entries, expected);
   switch (check.Verdict) {
     case BaseVerdict::kBase:
       return true;
     case BaseVerdict::kAlreadyApplied:
-      DiscardNewArchive(job, files);
-      view.ShowInfo(Message(MessageKey::MsgPatchAlreadyApplied, {ShownPath(job.SourcePath)}));
+      view.ShowInfo(Message(MessageKey::MsgPatchAlreadyApplied, {ShownPath(source)}));
       job.SucceededWithoutPack = true;
       return false;
     case BaseVerdict::kOther:
       break;
   }
-  if (view.AskToApplyOnOtherBase(
-          Message(MessageKey::MsgPatchOtherBase,
-                  {ShownPath(job.SourcePath), IdListText(check.Differing)})) == 1) {
-    return true;
-  }
-  DiscardNewArchive(job, files);
-  return false;
+  return view.AskToApplyOnOtherBase(Message(MessageKey::MsgPatchOtherBase,
+                                            {ShownPath(source), IdListText(check.Differing)})) == 1;
 }
 
 }  // namespace velmora

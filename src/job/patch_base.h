@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "job/job_state.h"
 #include "job/run_view.h"
 #include "job/script.h"
+#include "msg/catalogue.h"
 #include "sys/file_system.h"
 #include "wdf/wdf.h"
 
@@ -90,11 +92,16 @@ BaseCheck CheckPatchBase(Stream& archive, const std::vector<WdfEntry>& index,
 // "0000A1B2, 0000A1B9", the first few ids, then how many there are in all.
 std::string IdListText(const std::vector<uint32_t>& ids);
 
-// The step of a run between its preparation and its pack run. A script with #Base@ keys is
-// checked against the prepared source: on the base the run goes on (true); already applied, it
-// says so and ends without writing (job.SucceededWithoutPack); on another archive it goes on
-// only when the view answers OK to the finding (job.ForcePatch skips the check). Whenever it
-// ends the run, the new archive's file is given up.
+// Where the source archive of the script at `script_path` lies, as preparation finds it (#SrcFile
+// below the script's folder moved by #SrcPath). The refusal's message when the keys cannot say.
+std::optional<MessageKey> LocateScriptSource(const ScriptLines& script,
+                                             const std::string& script_path, std::string* path);
+
+// The step of a run before its preparation, so that a patch asks and writes nothing when it
+// cannot apply. A script with #Base@ keys is checked against its source archive: on the base the
+// run goes on (true); already applied, it says so and ends without writing
+// (job.SucceededWithoutPack); on another archive it goes on only when the view answers OK to the
+// finding. job.ForcePatch skips the check; a source that cannot be read is left to preparation.
 bool ConfirmPatchBase(JobState& job, FileSystem& files, RunView& view);
 
 }  // namespace velmora

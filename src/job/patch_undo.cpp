@@ -1,5 +1,6 @@
 #include "job/patch_undo.h"
 
+#include "job/patch_base.h"
 #include "job/paths.h"
 #include "msg/format.h"
 #include "sys/system_error.h"
@@ -26,21 +27,19 @@ std::string KeyValue(const ScriptLines& script, const char* key) {
 // The archive an undo script names, as preparation finds a run's source. False after the
 // refusal has been shown.
 bool FindUndoArchive(JobState& job, RunView& view) {
-  const ScriptLines& script = *job.Script;
-  job.SourceDir = DirectoryPart(job.ScriptPath);
-  std::string name;
-  std::string folder;
-  if (!ScriptValue(script, "#SrcFile", true, &name) || name.empty()) {
-    view.ShowError(Message(MessageKey::MsgNoSource));
+  std::string path;
+  if (const std::optional<MessageKey> refusal =
+          LocateScriptSource(*job.Script, job.ScriptPath, &path)) {
+    view.ShowError(Message(*refusal));
     return false;
   }
-  if (ScriptValue(script, "#SrcPath", true, &folder) &&
-      !ResolveRelativePath(job.SourceDir, FolderKeyValue(folder))) {
-    view.ShowError(Message(MessageKey::MsgSourcePathInvalid));
+  job.SourcePath = path;
+  job.SourceDir = DirectoryPart(path);
+  job.SourceName = path.substr(job.SourceDir.size());
+  if (job.SourceName.empty()) {
+    view.ShowError(Message(MessageKey::MsgSourceNotFound, {ShownPath(path)}));
     return false;
   }
-  job.SourceName = name;
-  job.SourcePath = job.SourceDir + name;
   return true;
 }
 

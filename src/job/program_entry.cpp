@@ -51,13 +51,13 @@ EntryEnd RunScriptEntry(JobState& job, FileSystem& files, RunView& view, EntryFr
   job.Script = std::make_unique<ScriptLines>(LoadScript(files, job.ScriptPath));
 
   try {
-    // A patch's undo script restores a backup instead of writing an archive; a patch's run is
-    // checked against the base it was made for before it writes.
+    // A patch's undo script restores a backup instead of writing an archive; a patch is checked
+    // against the base it was made for before it asks or touches anything.
     if (!job.PathsOnly && !RestoredPatchOf(*job.Script).empty()) {
       RunUndoScript(job, files, view);
     } else {
       NoteUndoAdvice(job, view);
-      if (PrepareJob(job, files, view) && (job.PathsOnly || ConfirmPatchBase(job, files, view))) {
+      if ((job.PathsOnly || ConfirmPatchBase(job, files, view)) && PrepareJob(job, files, view)) {
         front.RunWithProgress(job);
       }
     }
