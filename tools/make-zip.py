@@ -7,15 +7,16 @@ on its contents and the given time (members sorted, one fixed date, fixed attrib
 
 The guide becomes 使用说明.txt (Chinese, code page 936, the encoding of the Windows it is written
 for) and README-en.txt (English with the Chinese messages, so UTF-8 with a byte-order mark, which
-every Windows editor recognises); both with CR LF line ends. Names are stored in code page 936
-with their UTF-8 form beside them (see WindowsNamedMember)."""
+every Windows editor recognises); both with CR LF line ends. The pictures the guide shows lie
+beside it in images\, and each picture's place in the text names its file. Names are stored in
+UTF-8 with the zip's UTF-8 flag, which the zip folders of every Windows since 7 and every unzip
+read, whatever the system's language."""
 
 import os
-import struct
+import re
 import sys
 import time
 import zipfile
-import zlib
 
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 DOS_DIRECTORY = 0x10
@@ -27,10 +28,34 @@ def read(path):
         return f.read()
 
 
-def windows_text(path, encoding, byte_order_mark=b""):
-    """A UTF-8 text of the repository in the given encoding with CR LF line ends."""
-    text = read(path).decode("utf-8").replace("\r\n", "\n").replace("\n", "\r\n")
+# A picture of the guide in Markdown: ![what it shows](images/name.png)
+PICTURE = re.compile(r"!\[([^\]]*)\]\((images/[^)\s]+)\)")
+PICTURE_WORDS = {"guide.zh.md": "[图：%s（%s）]", "guide.en.md": "[Picture: %s (%s)]"}
+
+
+def guide_pictures():
+    """Every picture a guide shows, by its path below docs/."""
+    found = set()
+    for guide in PICTURE_WORDS:
+        found.update(path for _, path in PICTURE.findall(read_text(guide)))
+    return sorted(found)
+
+
+def read_text(guide):
+    return read(os.path.join(TOP, "docs", guide)).decode("utf-8")
+
+
+def windows_text(text, encoding, byte_order_mark=b""):
+    """A UTF-8 text in the given encoding with CR LF line ends."""
+    text = text.replace("\r\n", "\n").replace("\n", "\r\n")
     return byte_order_mark + text.encode(encoding)
+
+
+def plain_guide(guide):
+    """The guide as plain text: a picture's place says what it shows and which file holds it."""
+    words = PICTURE_WORDS[guide]
+    return PICTURE.sub(lambda m: words % (m.group(1), m.group(2).replace("/", "\\")),
+                       read_text(guide))
 
 
 def contents(build_dir):
@@ -39,11 +64,12 @@ def contents(build_dir):
         "Velmora.exe": read(os.path.join(build_dir, "Velmora.exe")),
         "velmora-cli.exe": read(os.path.join(build_dir, "velmora-cli.exe")),
         "VelmoraStudio.exe": read(os.path.join(build_dir, "VelmoraStudio.exe")),
-        "使用说明.txt": windows_text(os.path.join(TOP, "docs", "guide.zh.md"), "gbk"),
-        "README-en.txt": windows_text(os.path.join(TOP, "docs", "guide.en.md"), "utf-8",
-                                      b"\xef\xbb\xbf"),
-        "LICENSE": windows_text(os.path.join(TOP, "LICENSE"), "utf-8"),
+        "使用说明.txt": windows_text(plain_guide("guide.zh.md"), "gbk"),
+        "README-en.txt": windows_text(plain_guide("guide.en.md"), "utf-8", b"\xef\xbb\xbf"),
+        "LICENSE": windows_text(read(os.path.join(TOP, "LICENSE")).decode("utf-8"), "utf-8"),
     }
+    for picture in guide_pictures():
+        files[picture] = read(os.path.join(TOP, "docs", picture))
     example = os.path.join(TOP, "examples", "demo")
     for root, _, names in os.walk(example):
         for name in names:
@@ -52,26 +78,12 @@ def contents(build_dir):
     return files
 
 
-class WindowsNamedMember(zipfile.ZipInfo):
-    """A member whose name is stored as Windows writes it: in code page 936, which the zip
-    folders of Chinese Windows read, followed by the same name in UTF-8 in the extra field that
-    other unpackers read (0x7075: version 1, the CRC-32 of the stored name, the name)."""
-
-    def __init__(self, name, date_time):
-        super().__init__(name, date_time)
-        stored = name.encode("gbk")
-        utf8 = name.encode("utf-8")
-        if stored != utf8:
-            self.extra = struct.pack("<HHBI", 0x7075, 5 + len(utf8), 1,
-                                     zlib.crc32(stored)) + utf8
-
-    def _encodeFilenameFlags(self):
-        return self.filename.encode("gbk"), self.flag_bits
-
-
 def member(name, date_time, directory=False):
-    info = WindowsNamedMember(name, date_time)
-    info.create_system = 0  # attributes in the Windows form
+    # A name beyond ASCII gets the UTF-8 flag (bit 11) from zipfile itself.
+    info = zipfile.ZipInfo(name, date_time)
+    # Attributes in the Windows form, made on NTFS: unzip takes the names of FAT-made members
+    # for the DOS code page even when they carry the UTF-8 flag, and garbles them.
+    info.create_system = 11
     info.external_attr = DOS_DIRECTORY if directory else DOS_ARCHIVE
     info.compress_type = zipfile.ZIP_STORED if directory else zipfile.ZIP_DEFLATED
     return info

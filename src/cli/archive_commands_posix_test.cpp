@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "sys/system_error.h"
 #include "testing/memory_console.h"
 #include "wdf/wdf.h"
 #include "testing/scratch_directory.h"
@@ -58,6 +59,7 @@ class ArchiveCommandsTest : public ::testing::Test {
   // The command as a person calls it: through the tool's command line, in its language.
   int Run(const CommandInfo& command, const std::vector<std::string>& args) {
     console_ = MemoryConsole();
+    console_.UsesChinese = chinese_;
     std::vector<std::string> words = {command.Name};
     words.insert(words.end(), args.begin(), args.end());
     return RunCommandLine(words, console_, SystemFileSystem());
@@ -71,6 +73,7 @@ class ArchiveCommandsTest : public ::testing::Test {
   ScratchDirectory scratch_{"toolkit"};
   const std::string dir_ = scratch_.path();
   MemoryConsole console_;
+  bool chinese_ = false;
 };
 
 TEST_F(ArchiveCommandsTest, ListInEachForm) {
@@ -90,6 +93,82 @@ TEST_F(ArchiveCommandsTest, ListInEachForm) {
   ASSERT_EQ(Run(kListCommand, {"--format=json", Path("empty.wdf")}), kExitOk);
   EXPECT_EQ(console_.OutText,
             "{\"count\":0,\"index_offset\":12,\"file_size\":12,\"entries\":[]}\n");
+}
+
+// What people read comes in one language, every word of it; what programs read (tsv, json)
+// is the same in both. Each command's output side by side in the two languages; "@" stands for
+// the folder of the archives.
+TEST_F(ArchiveCommandsTest, PeopleReadOneLanguage) {
+  PutSample();
+  Put("new.wdf", ArchiveOf({{0x10, "BM changed"}, {0xA1B3, kText}, {0x20, ""}, {0x30, "added"}}));
+  const struct {
+    const CommandInfo& Command;
+    std::vector<std::string> Args;
+    const char* English;
+    const char* Chinese;
+  } outputs[] = {
+      {kListCommand,
+       {"@ui.wdf"},
+       "id        offset  size  space  kind\n"
+       "00000010      12    24      0  bmp\n"
+       "0000A1B3      36    11      0  text\n"
+       "00000010      47     6      0  text\n"
+       "00000020      53     0      0  empty\n"
+       "4 entries, index at offset 53, file size 117 bytes\n",
+       "ID        偏移  大小  保留空间  种类\n"
+       "00000010    12    24         0  bmp\n"
+       "0000A1B3    36    11         0  文本\n"
+       "00000010    47     6         0  文本\n"
+       "00000020    53     0         0  空\n"
+       "共 4 个条目，索引位于偏移 53，文件大小 117 字节\n"},
+      {kListCommand,
+       {"--format", "tsv", "@new.wdf"},
+       "id\toffset\tsize\tspace\tkind\n00000010\t12\t10\t0\ttext\n0000A1B3\t22\t11\t0\ttext\n"
+       "00000020\t33\t0\t0\tempty\n00000030\t33\t5\t0\ttext\n",
+       nullptr},
+      {kVerifyCommand,
+       {"@ui.wdf", "@new.wdf"},
+       "@ui.wdf: warning: entry 3 repeats id 00000010 of entry 1; rules and references reach only "
+       "entry 1\n@ui.wdf: OK with 1 warning\n@new.wdf: OK\n",
+       "@ui.wdf：警告：第 3 个条目重复了 ID 00000010（与第 1 个条目相同）；规则和引用只能找到第 1 "
+       "个条目\n@ui.wdf：完好，有 1 个警告\n@new.wdf：完好\n"},
+      {kDiffCommand,
+       {"--all", "@ui.wdf", "@new.wdf"},
+       "changed  00000010  24 -> 10 bytes\n"
+       "same     0000A1B3  11 -> 11 bytes\n"
+       "removed  00000010-2  6 bytes\n"
+       "same     00000020  0 -> 0 bytes\n"
+       "added    00000030  5 bytes\n"
+       "1 changed, 1 added, 1 removed, 2 same\n",
+       "更改  00000010  24 -> 10 字节\n"
+       "相同  0000A1B3  11 -> 11 字节\n"
+       "删除  00000010-2  6 字节\n"
+       "相同  00000020  0 -> 0 字节\n"
+       "新增  00000030  5 字节\n"
+       "1 个更改，1 个新增，1 个删除，2 个相同\n"},
+      {kDiffCommand,
+       {"--format", "tsv", "@ui.wdf", "@new.wdf"},
+       "change\tid\tn\told_size\tnew_size\nchanged\t00000010\t1\t24\t10\n"
+       "removed\t00000010\t2\t6\t\nadded\t00000030\t1\t\t5\n",
+       nullptr},
+  };
+  const auto placed = [this](std::string text) {
+    for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at)) {
+      text.replace(at, 1, dir_ + "/");
+    }
+    return text;
+  };
+  for (const auto& output : outputs) {
+    std::vector<std::string> args;
+    for (const std::string& arg : output.Args) args.push_back(placed(arg));
+    for (bool chinese : {false, true}) {
+      chinese_ = chinese;
+      SCOPED_TRACE(std::string(output.Command.Name) + (chinese ? " in Chinese" : " in English"));
+      Run(output.Command, args);
+      EXPECT_EQ(console_.OutText,
+                placed(chinese && output.Chinese ? output.Chinese : output.English));
+    }
+  }
 }
 
 TEST_F(ArchiveCommandsTest, EntriesOutsideTheFileAreListedAsSuch) {
@@ -382,6 +461,109 @@ TEST_F(ScriptCommandTest, Refusals) {
     EXPECT_NE(console_.ErrText.find(named), std::string::npos) << console_.ErrText;
   }
   EXPECT_FALSE(Exists("n.vlm"));
+}
+
+// A file system that carries out `budget` creates and renames and then fails every other one, as
+// a disk that fills or a folder that turns read-only part-way does. Everything else goes through.
+class FailingWrites final : public FileSystem {
+ public:
+  FailingWrites(FileSystem& real, int budget) : real_(real), budget_(budget) {}
+  bool Failed() const { return failed_; }
+
+  std::unique_ptr<Stream> OpenShared(const std::string& p) override { return real_.OpenShared(p); }
+  std::unique_ptr<Stream> OpenDenyWrite(const std::string& p) override {
+    return real_.OpenDenyWrite(p);
+  }
+  std::unique_ptr<Stream> OpenExclusive(const std::string& p) override {
+    return real_.OpenExclusive(p);
+  }
+  std::unique_ptr<Stream> CreateExclusive(const std::string& p) override {
+    return Go() ? real_.CreateExclusive(p) : nullptr;
+  }
+  std::unique_ptr<Stream> CreateNewExclusive(const std::string& p) override {
+    return Go() ? real_.CreateNewExclusive(p) : nullptr;
+  }
+  bool FileIsPresent(const std::string& p) override { return real_.FileIsPresent(p); }
+  bool DirectoryExists(const std::string& p) override { return real_.DirectoryExists(p); }
+  bool MakeDirectory(const std::string& p) override { return real_.MakeDirectory(p); }
+  bool RemoveFile(const std::string& p) override { return real_.RemoveFile(p); }
+  bool RenameReplacing(const std::string& from, const std::string& to) override {
+    return Go() && real_.RenameReplacing(from, to);
+  }
+  bool ListFiles(const std::string& d, std::vector<std::string>* names) override {
+    return real_.ListFiles(d, names);
+  }
+
+ private:
+  bool Go() {
+    if (budget_-- > 0) return true;
+    failed_ = true;
+    SetLastSystemError(SystemErrorDiskFull());
+    return false;
+  }
+  FileSystem& real_;
+  int budget_;
+  bool failed_ = false;
+};
+
+class DiffPatchTest : public ArchiveCommandsTest {
+ protected:
+  // ui.wdf and its edited form: one entry changed, one removed, one added.
+  void PutArchives() {
+    PutSample();
+    Put("new.wdf", ArchiveOf({{0x10, kBmp},
+                              {0xA1B3, "\x01\x02 changed"},
+                              {0x10, "second"},
+                              {0x30, std::string("\x00\x07 new", 6)}}));
+  }
+  std::vector<std::string> PatchArgs(std::vector<std::string> more = {}) {
+    more.insert(more.end(), {"--patch", Path("patch"), Path("ui.wdf"), Path("new.wdf")});
+    return more;
+  }
+};
+
+TEST_F(DiffPatchTest, APatchThatFailsPartWayLeavesNoneOfItsFiles) {
+  PutArchives();
+  int failed_runs = 0;
+  for (int budget = 0;; ++budget) {
+    ASSERT_LT(budget, 20) << "the patch never completes";
+    console_ = MemoryConsole();
+    FailingWrites files(SystemFileSystem(), budget);
+    const int code = RunCommandLine(
+        {"diff", "--patch", Path("patch"), Path("ui.wdf"), Path("new.wdf")}, console_, files);
+    if (!files.Failed()) {
+      ASSERT_EQ(code, kExitOk) << console_.ErrText;
+      EXPECT_EQ(Files("patch"),
+                (std::vector<std::string>{"00000030.bin", "0000A1B3.bin", "ui-patch.vlm"}));
+      break;
+    }
+    ++failed_runs;
+    EXPECT_EQ(code, kExitFailed) << budget;
+    EXPECT_NE(console_.ErrText.find("no patch was written"), std::string::npos) << console_.ErrText;
+    EXPECT_EQ(Files("patch"), std::vector<std::string>{}) << "budget " << budget;
+  }
+  EXPECT_GE(failed_runs, 5);  // two entry files and the script, created and renamed
+}
+
+TEST_F(DiffPatchTest, AnEntryFileInTheWayRefusesThePatchUnlessReplacingIsAsked) {
+  PutArchives();
+  Put("patch/0000A1B3.bin", "mine");
+  EXPECT_EQ(Run(kDiffCommand, PatchArgs()), kExitFailed);
+  EXPECT_NE(console_.ErrText.find(Path("patch/0000A1B3.bin")), std::string::npos)
+      << console_.ErrText;
+  EXPECT_EQ(Files("patch"), std::vector<std::string>{"0000A1B3.bin"});
+  EXPECT_EQ(Get("patch/0000A1B3.bin"), "mine");
+
+  ASSERT_EQ(Run(kDiffCommand, PatchArgs({"--force"})), kExitOk) << console_.ErrText;
+  EXPECT_EQ(Get("patch/0000A1B3.bin"), "\x01\x02 changed");
+
+  // A folder under an entry file's name is never replaced, asked or not.
+  Put("patch2/00000030.bin/inside", "x");
+  EXPECT_EQ(
+      Run(kDiffCommand, {"--patch", Path("patch2"), "--force", Path("ui.wdf"), Path("new.wdf")}),
+      kExitFailed);
+  EXPECT_EQ(Files("patch2"), std::vector<std::string>{});
+  EXPECT_EQ(Get("patch2/00000030.bin/inside"), "x");
 }
 
 }  // namespace

@@ -160,8 +160,6 @@ void PrintSummary(Console& console, const JobState& job, const CheckView& view,
 std::string WarningText(const Console& console, const ScriptWarning& w) {
   const int64_t line = static_cast<int64_t>(w.Line);
   switch (w.Kind) {
-    case ScriptWarningKind::kByteOrderMark:
-      return ToolText(console, TextKey::TxtWarnByteOrderMark, {w.Key});
     case ScriptWarningKind::kBlankBeforeKey:
       return ToolText(console, TextKey::TxtWarnBlankBeforeKey, {line, w.Key});
     case ScriptWarningKind::kBlankBeforeEquals:
@@ -185,8 +183,6 @@ std::string WarningText(const Console& console, const ScriptWarning& w) {
 
 const char* WarningKindName(ScriptWarningKind kind) {
   switch (kind) {
-    case ScriptWarningKind::kByteOrderMark:
-      return "byte-order-mark";
     case ScriptWarningKind::kBlankBeforeKey:
       return "blank-before-key";
     case ScriptWarningKind::kBlankBeforeEquals:

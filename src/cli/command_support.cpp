@@ -38,7 +38,7 @@ bool OpenArchive(CommandCall& call, const std::string& path, OpenedArchive* arch
     PrintError(call.Terminal, ToolText(call.Terminal, TextKey::TxtArchiveIsFolder, {path}));
     return false;
   }
-  if (!call.Files.FileIsPresent(path)) {
+  if (!call.Files.FileIsPresentForReading(path)) {
     PrintError(call.Terminal, Message(MessageKey::MsgSourceNotFound, {path}));
     return false;
   }

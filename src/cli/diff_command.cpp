@@ -1,4 +1,5 @@
 // velmora diff [--all] [--format text|tsv|json] [--patch DIR [--force]] OLD NEW
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +45,21 @@ const char* ChangeName(EntryChange change) {
       return "removed";
   }
   return "";
+}
+
+// The change as a person reads it, in the console's language.
+std::string ChangeWord(const Console& console, EntryChange change) {
+  switch (change) {
+    case EntryChange::kSame:
+      return ToolText(console, TextKey::TxtDiffSame);
+    case EntryChange::kChanged:
+      return ToolText(console, TextKey::TxtDiffChanged);
+    case EntryChange::kAdded:
+      return ToolText(console, TextKey::TxtDiffAdded);
+    case EntryChange::kRemoved:
+      return ToolText(console, TextKey::TxtDiffRemoved);
+  }
+  return std::string();
 }
 
 struct Compared {
@@ -104,10 +120,14 @@ std::string Report(const Console& console, DiffForm form, bool all, const Compar
     }
     return out + "]}\n";
   }
+  size_t word_columns = 0;
+  for (EntryChange change :
+       {EntryChange::kChanged, EntryChange::kAdded, EntryChange::kRemoved, EntryChange::kSame}) {
+    word_columns = std::max(word_columns, TextColumns(ChangeWord(console, change)));
+  }
   for (const EntryPair& pair : difference.Pairs) {
     if (pair.Change == EntryChange::kSame && !all) continue;
-    std::string line = std::string(ChangeName(pair.Change));
-    line.resize(9, ' ');
+    std::string line = PadRight(ChangeWord(console, pair.Change), word_columns + 2);
     line += EntryName(pair);
     switch (pair.Change) {
       case EntryChange::kSame:
@@ -179,76 +199,117 @@ int Fail(Console& console, const std::string& problem) {
   return kExitFailed;
 }
 
-bool WriteEntryFile(FileSystem& files, Stream& archive, const WdfEntry& entry,
-                    const std::string& path, bool force) {
-  std::unique_ptr<Stream> out =
-      force ? files.CreateExclusive(path) : files.CreateNewExclusive(path);
-  if (!out) return false;
-  const bool written =
-      ReadEntryBytes(archive, entry,
-                     [&out](const char* data, size_t n) { return out->Write(data, n); }) &&
-      out->Flush();
-  if (!written) {
-    out.reset();
-    files.RemoveFile(path);
+// The files of a patch, each written under a temporary name beside its own and renamed only
+// when every one is complete. Whatever is not committed is removed again when this ends.
+class PatchWrites {
+ public:
+  PatchWrites(FileSystem& files, bool force) : files_(files), force_(force) {}
+  ~PatchWrites() {
+    for (const Written& file : written_) files_.RemoveFile(file.Temporary);
+    for (const std::string& path : named_) files_.RemoveFile(path);
   }
-  return written;
-}
 
-// The script of a patch: it patches OLD's file in the folder above its own, names its undo
-// script and records what it expects of the archive (`base_lines`, which end with #PatchId).
+  // Writes the file that is to be `path`, its bytes given by `write`; false with Failure() set.
+  template <typename Bytes>
+  bool Write(const std::string& path, Bytes write) {
+    const std::string temporary = path + ".vlmtmp";
+    std::unique_ptr<Stream> out = files_.CreateExclusive(temporary);
+    if (!out) return Fail(MessageKey::MsgTargetCreateFailed, path);
+    written_.push_back({temporary, path});
+    if (!write(*out) || !out->Flush()) return Fail(MessageKey::MsgTargetWriteFailed, path);
+    return true;
+  }
+
+  // Gives every file its own name, in the order written; false with Failure() set, and the
+  // files already renamed removed again.
+  bool Commit() {
+    for (const Written& file : written_) {
+      // A file that appeared meanwhile is not replaced unless replacing was asked for.
+      if (!force_ && files_.FileIsPresent(file.Path)) {
+        SetLastSystemError(SystemErrorAlreadyExists());
+        return Fail(MessageKey::MsgTargetCreateFailed, file.Path);
+      }
+    }
+    while (!written_.empty()) {
+      const Written file = written_.front();
+      if (!files_.RenameReplacing(file.Temporary, file.Path)) {
+        return Fail(MessageKey::MsgTargetWriteFailed, file.Path);
+      }
+      written_.erase(written_.begin());
+      named_.push_back(file.Path);
+    }
+    named_.clear();
+    return true;
+  }
+
+  const std::string& Failure() const { return failure_; }
+
+ private:
+  struct Written {
+    std::string Temporary;
+    std::string Path;
+  };
+  bool Fail(MessageKey key, const std::string& path) {
+    failure_ = Message(key, {path, LastSystemErrorText()});
+    return false;
+  }
+
+  FileSystem& files_;
+  bool force_;
+  std::vector<Written> written_;  // not yet under their own names
+  std::vector<std::string> named_;
+  std::string failure_;
+};
+
+// The script of a patch: it patches OLD's file in the folder above its own, in place, names its
+// undo script and records what it expects of the archive (`base_keys`, #PatchId last).
 std::string PatchScript(const std::string& archive_name, const PatchPlan& plan,
                         const std::vector<std::string>& rule_values, const std::string& question,
                         const std::string& report, const std::string& undo_name,
-                        const std::string& base_lines) {
-  std::string text;
-  const auto line = [&text](const std::string& name, const std::string& value) {
-    text += name + "=" + value + "\r\n";
-  };
-  line("#RunBegin", question);
-  line("#SrcPath", "..\\");
-  line("#SrcFile", archive_name);
-  line("#DestPath", "..\\");
-  line("#DestFile", archive_name);
-  line("#InPlace", "yes");
-  if (plan.AddsEntries) line("#AddEntries", "yes");
-  line("#RunEnd", report);
-  line(kUndoKey, undo_name);
-  for (size_t k = 0; k < plan.Rules.size(); ++k) line(EntryKey(plan.Rules[k].Id), rule_values[k]);
-  return text + base_lines;
+                        const std::vector<std::pair<std::string, std::string>>& base_keys) {
+  ScriptHeader header;
+  header.RunBegin = question;
+  header.SrcPath = "..\\";
+  header.SrcFile = archive_name;
+  header.DestPath = "..\\";
+  header.DestFile = archive_name;
+  header.InPlace = true;
+  header.AddEntries = plan.AddsEntries;
+  header.RunEnd = report;
+  header.Extra.emplace_back(kUndoKey, undo_name);
+  header.Extra.insert(header.Extra.end(), base_keys.begin(), base_keys.end());
+  std::vector<ScriptRule> rules;
+  for (size_t k = 0; k < plan.Rules.size(); ++k)
+    rules.push_back({plan.Rules[k].Id, rule_values[k]});
+  return WriteScriptText(header, rules);
 }
 
-// The lines by which a patch knows its base, and its #PatchId: the hash of its rules and those
-// lines, so that its undo finds the backups its runs made.
-std::string BaseLines(const std::vector<IdExpectation>& expected, const PatchPlan& plan,
-                      const std::vector<std::string>& rule_values) {
+// The keys by which a patch knows its base, then its #PatchId: the hash of its rules and those
+// keys, so that its undo finds the backups its runs made.
+std::vector<std::pair<std::string, std::string>> BaseKeys(
+    const std::vector<IdExpectation>& expected, const PatchPlan& plan,
+    const std::vector<std::string>& rule_values) {
+  std::vector<std::pair<std::string, std::string>> keys = ExpectationLines(expected);
   std::string text;
-  for (const auto& [name, value] : ExpectationLines(expected)) text += name + "=" + value + "\r\n";
-  std::string rules;
   for (size_t k = 0; k < plan.Rules.size(); ++k) {
-    rules += EntryKey(plan.Rules[k].Id) + "=" + rule_values[k] + "\r\n";
+    text += ScriptLineText(EntryKey(plan.Rules[k].Id), rule_values[k]);
   }
-  return text + kPatchIdKey + "=" + TextHash(rules + text) + "\r\n";
+  for (const auto& [name, value] : keys) text += ScriptLineText(name, value);
+  keys.emplace_back(kPatchIdKey, TextHash(text));
+  return keys;
 }
 
 // The undo script: it puts back the backup that a run of the patch `patch_id` made of the
 // archive in the folder above its own.
 std::string UndoScript(const std::string& archive_name, const std::string& patch_id,
                        const std::string& question, const std::string& report) {
-  return "#RunBegin=" + question + "\r\n#SrcPath=..\\\r\n#SrcFile=" + archive_name + "\r\n" +
-         kRestoreKey + "=" + patch_id + "\r\n#RunEnd=" + report + "\r\n";
-}
-
-// Writes `text` as the new file `path` (replacing one only when `force`).
-bool WriteScriptFile(FileSystem& files, const std::string& path, const std::string& text,
-                     bool force, std::string* reason) {
-  std::unique_ptr<Stream> out =
-      force ? files.CreateExclusive(path) : files.CreateNewExclusive(path);
-  if (out && out->Write(text.data(), text.size()) && out->Flush()) return true;
-  *reason = LastSystemErrorText();
-  out.reset();
-  files.RemoveFile(path);
-  return false;
+  ScriptHeader header;
+  header.RunBegin = question;
+  header.SrcPath = "..\\";
+  header.SrcFile = archive_name;
+  header.RunEnd = report;
+  header.Extra.emplace_back(kRestoreKey, patch_id);
+  return WriteScriptText(header, {});
 }
 
 int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& compared) {
@@ -331,14 +392,15 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
                 EntryUnreadableText(console, in_old ? compared.OldArchive : compared.NewArchive,
                                     unreadable));
   }
-  const std::string base_lines = BaseLines(expected, plan, rule_values);
-  const std::string patch_id = PatchIdOf(ScriptLines(base_lines));
+  const std::vector<std::pair<std::string, std::string>> base_keys =
+      BaseKeys(expected, plan, rule_values);
 
+  // The texts of both scripts; the program that runs them adds how to undo, in its own words.
   std::string question;
   std::string report;
   std::string undo_question;
   std::string undo_report;
-  std::string names_cp936;
+  std::string undo_cp936;
   if (!ScriptText("此补丁将修改 %s：更改 %d 个条目，新增 %d 个，删除 %d 个。\\n"
                   "原文件将保留为备份（%s.N.bak）。",
                   {archive_name, Signed(plan.Changed), Signed(plan.Added), Signed(plan.Removed),
@@ -348,31 +410,36 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
       !ScriptText("此操作将撤销补丁 %s：把 %s 放回应用补丁前的内容。\\n当前的 %s 也将保留为备份。",
                   {script_name, archive_name, archive_name}, &undo_question) ||
       !ScriptText("已撤销补丁 %s。", {script_name}, &undo_report) ||
-      !Cp936FromPathText(undo_name, &names_cp936)) {
+      !Cp936FromPathText(undo_name, &undo_cp936)) {
     return Fail(console,
                 FormatText(ToolText(console, TextKey::TxtDiffTheNameSCannotStand), {archive_name}));
   }
   const std::string script =
-      PatchScript(archive_cp936, plan, rule_values, question, report, names_cp936, base_lines);
-  const std::string undo = UndoScript(archive_cp936, patch_id, undo_question, undo_report);
+      PatchScript(archive_cp936, plan, rule_values, question, report, undo_cp936, base_keys);
+  const std::string undo =
+      UndoScript(archive_cp936, base_keys.back().second, undo_question, undo_report);
 
   if (!MakeDirectories(call.Files, dir)) {
     return Fail(console, Message(MessageKey::MsgTargetDirFailed, {dir, LastSystemErrorText()}));
   }
+  // Every file is written under a temporary name first and takes its own name only once the
+  // whole patch is written, the script last: a patch that fails part-way leaves none of its
+  // files, and no script that would run on entry files that are not there.
+  PatchWrites writes(call.Files, force);
   for (const PatchFile& file : files) {
-    if (!WriteEntryFile(call.Files, *compared.NewArchive.File, news.Entries[file.Entry], file.Path,
-                        force)) {
-      return Fail(console,
-                  Message(MessageKey::MsgTargetWriteFailed, {file.Path, LastSystemErrorText()}));
+    if (!writes.Write(file.Path, [&](Stream& out) {
+          return ReadEntryBytes(*compared.NewArchive.File, news.Entries[file.Entry],
+                                [&out](const char* data, size_t n) { return out.Write(data, n); });
+        })) {
+      return Fail(console, writes.Failure());
     }
   }
-  std::string reason;
-  if (!WriteScriptFile(call.Files, undo_path, undo, force, &reason)) {
-    return Fail(console, Message(MessageKey::MsgTargetWriteFailed, {undo_path, reason}));
-  }
-  if (!WriteScriptFile(call.Files, script_path, script, force, &reason)) {
-    call.Files.RemoveFile(undo_path);
-    return Fail(console, Message(MessageKey::MsgTargetWriteFailed, {script_path, reason}));
+  if (!writes.Write(undo_path,
+                    [&undo](Stream& out) { return out.Write(undo.data(), undo.size()); }) ||
+      !writes.Write(script_path,
+                    [&script](Stream& out) { return out.Write(script.data(), script.size()); }) ||
+      !writes.Commit()) {
+    return Fail(console, writes.Failure());
   }
   console.Out(FormatText(ToolText(console, TextKey::TxtDiffSWrittenDChangedD),
                          {script_path, Signed(plan.Changed), Signed(plan.Added),

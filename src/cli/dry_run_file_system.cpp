@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "job/paths.h"
+#include "sys/code_page.h"
 #include "sys/system_error.h"
 
 namespace velmora {
@@ -24,11 +24,13 @@ std::unique_ptr<Stream> FailOpen(unsigned long code) {
   return nullptr;
 }
 
-// The directory a path lies in: its directory part without the final separator.
+// The directory a path lies in: its directory part without the final separator. The system
+// separates folders with '/' as with '\\', and so does the question asked here.
 std::string ParentOf(const std::string& path) {
   std::string trimmed = path;
   if (!trimmed.empty() && (trimmed.back() == '\\' || trimmed.back() == '/')) trimmed.pop_back();
-  std::string parent = DirectoryPart(trimmed);
+  const size_t last = FindLastCharOf(trimmed, "\\/:");
+  std::string parent = last == std::string::npos ? std::string() : trimmed.substr(0, last + 1);
   if (parent.size() > 1 && (parent.back() == '\\' || parent.back() == '/') &&
       parent[parent.size() - 2] != ':') {
     parent.pop_back();
@@ -148,6 +150,12 @@ bool DryRunFileSystem::FileIsPresent(const std::string& path) {
   if (created_.count(path) != 0) return true;
   if (removed_.count(path) != 0) return false;
   return real_.FileIsPresent(path);
+}
+
+bool DryRunFileSystem::FileIsPresentForReading(const std::string& path) {
+  if (created_.count(path) != 0) return true;
+  if (removed_.count(path) != 0) return false;
+  return real_.FileIsPresentForReading(path);
 }
 
 bool DryRunFileSystem::DirectoryExists(const std::string& path) {

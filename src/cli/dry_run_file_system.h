@@ -26,6 +26,7 @@ class DryRunFileSystem final : public FileSystem {
   std::unique_ptr<Stream> CreateExclusive(const std::string& path) override;
   std::unique_ptr<Stream> CreateNewExclusive(const std::string& path) override;
   bool FileIsPresent(const std::string& path) override;
+  bool FileIsPresentForReading(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
   bool MakeDirectory(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;

@@ -5,7 +5,10 @@
 
 #include "testing/memory_file_system.h"
 #include "cli/arguments.h"
+#include "cli/command_table.h"
 #include "cli/console.h"
+#include "cli/terminal_texts.h"
+#include "cli/terminal_view.h"
 #include "msg/ansi_text.h"
 #include "testing/memory_console.h"
 
@@ -93,6 +96,48 @@ TEST(FrontEndTest, HelpAndComplaintsFollowTheLanguage) {
   EXPECT_EQ(RunCommandLine({"run", "--nope", "a.vlm"}, console, files), kExitUsage);
   EXPECT_NE(console.ErrText.find(AnsiFromUtf8("未知选项 '--nope'")), std::string::npos)
       << console.ErrText;
+}
+
+// The column where an option's description starts on its line ("  -o DIR    the folder") or on
+// a line that goes on with it (only blanks before), counted in terminal columns; npos for
+// another line.
+size_t DescriptionColumn(const std::string& line, bool follows_option) {
+  const size_t text = line.find_first_not_of(' ');
+  if (text == std::string::npos) return std::string::npos;
+  if (text >= 4 && follows_option) return text;
+  if (text != 2 || line[2] != '-') return std::string::npos;
+  const size_t gap = line.find("  ", text);
+  const size_t description = line.find_first_not_of(' ', gap);
+  if (gap == std::string::npos || description == std::string::npos) return std::string::npos;
+  return TerminalColumns(line.substr(0, description));
+}
+
+// Every list of options in every help, in both languages: the descriptions start in one column,
+// Chinese characters counted as two columns each, as a terminal shows them.
+TEST(HelpTest, OptionDescriptionsLineUpInBothLanguages) {
+  std::vector<std::pair<std::string, std::string>> helps = {
+      {"general zh", std::string(texts_zh::TxtGeneralHelpTail)},
+      {"general en", std::string(texts_en::TxtGeneralHelpTail)}};
+  for (const CommandInfo* command : Commands()) {
+    helps.emplace_back(std::string(command->Name) + " zh", command->HelpZh);
+    helps.emplace_back(std::string(command->Name) + " en", command->HelpEn);
+  }
+  for (const auto& [name, help] : helps) {
+    size_t column = std::string::npos;
+    size_t start = 0;
+    for (size_t end = help.find('\n'); end != std::string::npos;
+         start = end + 1, end = help.find('\n', start)) {
+      const std::string line = help.substr(start, end - start);
+      const size_t here = DescriptionColumn(line, column != std::string::npos);
+      if (here == std::string::npos) {
+        column = std::string::npos;  // the list ended
+      } else if (column == std::string::npos) {
+        column = here;
+      } else {
+        EXPECT_EQ(here, column) << name << ": " << line;
+      }
+    }
+  }
 }
 
 TEST(LocaleTest, TheFirstNonEmptyVariableDecides) {

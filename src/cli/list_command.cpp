@@ -52,7 +52,7 @@ int RunList(CommandCall& call) {
                 static_cast<int64_t>(index.Header.IndexOffset),
                 CountText(call.Terminal, static_cast<int64_t>(index.FileSize), TextKey::TxtByteOne,
                           TextKey::TxtByteMany)});
-  call.Terminal.Out(FormatListing(form, index, kinds, summary));
+  call.Terminal.Out(FormatListing(form, index, kinds, call.Terminal, summary));
   return kExitOk;
 }
 

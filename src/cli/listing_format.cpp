@@ -5,6 +5,8 @@
 
 #include "cli/command_support.h"
 #include "cli/json_text.h"
+#include "cli/terminal_texts.h"
+#include "msg/ansi_text.h"
 
 namespace velmora {
 
@@ -12,25 +14,26 @@ namespace {
 
 std::string Number(uint64_t value) { return std::to_string(value); }
 
-std::string PadLeft(const std::string& text, size_t width) {
-  return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
-}
-
 std::string TextTable(const ArchiveIndex& index, const std::vector<EntryKind>& kinds,
-                      const std::string& summary) {
-  size_t widths[3] = {6, 4, 5};  // "offset", "size", "space"
+                      const Console& console, const std::string& summary) {
+  const std::string heads[] = {
+      ToolText(console, TextKey::TxtListHeadId), ToolText(console, TextKey::TxtListHeadOffset),
+      ToolText(console, TextKey::TxtListHeadSize), ToolText(console, TextKey::TxtListHeadSpace),
+      ToolText(console, TextKey::TxtListHeadKind)};
+  size_t widths[4] = {8, TextColumns(heads[1]), TextColumns(heads[2]), TextColumns(heads[3])};
   for (const WdfEntry& e : index.Entries) {
-    widths[0] = std::max(widths[0], Number(e.Offset).size());
-    widths[1] = std::max(widths[1], Number(e.Size).size());
-    widths[2] = std::max(widths[2], Number(e.Space).size());
+    widths[1] = std::max(widths[1], Number(e.Offset).size());
+    widths[2] = std::max(widths[2], Number(e.Size).size());
+    widths[3] = std::max(widths[3], Number(e.Space).size());
   }
-  std::string out = "id        " + PadLeft("offset", widths[0]) + "  " +
-                    PadLeft("size", widths[1]) + "  " + PadLeft("space", widths[2]) + "  kind\n";
+  std::string out = PadRight(heads[0], widths[0]);
+  for (int column = 1; column < 4; ++column) out += "  " + PadLeft(heads[column], widths[column]);
+  out += "  " + heads[4] + "\n";
   for (size_t k = 0; k < index.Entries.size(); ++k) {
     const WdfEntry& e = index.Entries[k];
-    out += FormatId(e.Id) + "  " + PadLeft(Number(e.Offset), widths[0]) + "  " +
-           PadLeft(Number(e.Size), widths[1]) + "  " + PadLeft(Number(e.Space), widths[2]) + "  " +
-           EntryKindName(kinds[k]) + "\n";
+    out += FormatId(e.Id) + "  " + PadLeft(Number(e.Offset), widths[1]) + "  " +
+           PadLeft(Number(e.Size), widths[2]) + "  " + PadLeft(Number(e.Space), widths[3]) + "  " +
+           AnsiFromUtf8(EntryKindDisplayName(kinds[k], console.Chinese())) + "\n";
   }
   return out + summary + "\n";
 }
@@ -62,7 +65,8 @@ std::string Json(const ArchiveIndex& index, const std::vector<EntryKind>& kinds)
 }  // namespace
 
 std::string FormatListing(ListingForm form, const ArchiveIndex& index,
-                          const std::vector<EntryKind>& kinds, const std::string& summary) {
+                          const std::vector<EntryKind>& kinds, const Console& console,
+                          const std::string& summary) {
   switch (form) {
     case ListingForm::kTsv:
       return Tsv(index, kinds);
@@ -71,7 +75,7 @@ std::string FormatListing(ListingForm form, const ArchiveIndex& index,
     case ListingForm::kText:
       break;
   }
-  return TextTable(index, kinds, summary);
+  return TextTable(index, kinds, console, summary);
 }
 
 }  // namespace velmora

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command.h"
 #include "wdf/archive_index.h"
 #include "wdf/entry_kind.h"
 
@@ -12,9 +13,11 @@ namespace velmora {
 
 enum class ListingForm { kText, kTsv, kJson };
 
-// The listing of `index`, whose entries have the kinds `kinds` (one per entry). `summary` is the
-// text table's last line (its words depend on the person's language); the other forms ignore it.
+// The listing of `index`, whose entries have the kinds `kinds` (one per entry). The text table
+// speaks the console's language and ends with `summary`; the other forms ignore both, so that
+// programs read the same field names and kinds everywhere.
 std::string FormatListing(ListingForm form, const ArchiveIndex& index,
-                          const std::vector<EntryKind>& kinds, const std::string& summary);
+                          const std::vector<EntryKind>& kinds, const Console& console,
+                          const std::string& summary);
 
 }  // namespace velmora

@@ -82,6 +82,15 @@ const ScriptCase kScripts[] = {
      kExitFailed},
     {"a rule reading the new target", kHead + "@00000010=out\\new.wdf/@00000001\r\n", false,
      kExitFailed},
+    {"a byte-order mark before the first key", "\xEF\xBB\xBF" + kHead + "@00000020=@Delete\r\n",
+     false, kExitOk},
+    {"a drive in #DestFile", "#SrcFile=src.wdf\r\n#DestFile=C:\\out\\new.wdf\r\n", false,
+     kExitFailed},
+    {"a drive in #SrcFile", "#SrcFile=c:src.wdf\r\n#DestFile=out\\new.wdf\r\n", false, kExitFailed},
+    {"a network share in #DestFile", "#SrcFile=src.wdf\r\n#DestFile=\\\\srv\\out\\new.wdf\r\n",
+     false, kExitFailed},
+    {"a slash before a missing folder", "#SrcFile=src.wdf\r\n#DestFile=gone/new.wdf\r\n", false,
+     kExitFailed},
 };
 
 TEST_F(RunCheckCommandsTest, CheckChangesNothingAndEndsAsRunEnds) {
@@ -192,6 +201,48 @@ TEST_F(RunCheckCommandsTest, TargetThatIsTheSourceIsRefusedBeforeAnyQuestion) {
     }
     EXPECT_EQ(Get("src.wdf"), kSource);
   }
+}
+
+// A path of this system's own form, from its root, is taken as it is by check and run alike;
+// one that names a drive is refused by both, saying why, and no folder of the drive's name is
+// made.
+TEST_F(RunCheckCommandsTest, PathsFromTheRootAreTakenAndDrivesRefusedByCheckAndRunAlike) {
+  Put("src.wdf", kSource);
+  Put("elsewhere/keep", "");
+  const std::string absolute = dir_ + "/elsewhere/abs.wdf";
+  Put("job.vlm", "#SrcFile=" + dir_ + "/src.wdf\r\n#DestFile=" + absolute + "\r\n");
+  MemoryConsole check;
+  ASSERT_EQ(Velmora({"check", Script()}, check), kExitOk) << check.ErrText;
+  EXPECT_NE(check.OutText.find("Target: " + absolute + " (new)\n"), std::string::npos)
+      << check.OutText;
+  MemoryConsole run;
+  ASSERT_EQ(Velmora({"run", Script()}, run), kExitOk) << run.ErrText;
+  EXPECT_EQ(Get("elsewhere/abs.wdf"), kSource);
+
+  Put("job.vlm", "#SrcFile=src.wdf\r\n#DestFile=C:\\out\\new.wdf\r\n");
+  for (const char* command : {"check", "run"}) {
+    MemoryConsole console;
+    EXPECT_EQ(Velmora({command, Script()}, console), kExitFailed);
+    EXPECT_NE(console.ErrText.find("#DestFile=C:\\out\\new.wdf names a Windows drive"),
+              std::string::npos)
+        << console.ErrText;
+  }
+  EXPECT_FALSE(scratch_.Exists("C:"));
+}
+
+// With #InPlace=yes the default target (the script's name with the source's extension) may be
+// the source, as #DestFile may name it: run patches it, and check agrees beforehand.
+TEST_F(RunCheckCommandsTest, InPlaceByTheDefaultTargetIsNoRefusal) {
+  Put("a.wdf", kSource);
+  Put("a.vlm", "#SrcFile=a.wdf\r\n#InPlace=yes\r\n@00000010=@Delete\r\n");
+  const std::string script = dir_ + "/a.vlm";
+  MemoryConsole check;
+  ASSERT_EQ(Velmora({"check", script}, check), kExitOk) << check.ErrText;
+  EXPECT_EQ(Get("a.wdf"), kSource);
+  MemoryConsole run;
+  ASSERT_EQ(Velmora({"run", "--yes", script}, run), kExitOk) << run.ErrText;
+  EXPECT_EQ(Get("a.wdf"), MakeArchive({{0x20, "bravo!"}, {0x30, "charlie"}}));
+  EXPECT_EQ(Get("a.wdf.1.bak"), kSource);
 }
 
 TEST_F(RunCheckCommandsTest, CheckSaysWhatTheRunWouldWrite) {

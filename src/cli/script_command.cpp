@@ -244,7 +244,7 @@ int RunScript(CommandCall& call) {
                 ReasonText(console, file) + "\n");
   }
 
-  const std::string text = RebuildScriptText(header, rules);
+  const std::string text = WriteScriptText(header, rules);
   const size_t name_at = script_path.size() - LastPathName(script_path).size();
   const std::string script_folder = script_path.substr(0, name_at);
   if (!MakeDirectories(call.Files, script_folder)) {

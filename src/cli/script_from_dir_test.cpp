@@ -91,12 +91,12 @@ TEST(ScriptFromDirTest, PathsAsRuleValues) {
 TEST(ScriptFromDirTest, ScriptTextWithCrLfAndOptionalKeys) {
   ScriptHeader header;
   header.SrcFile = "ui.wdf";
-  EXPECT_EQ(RebuildScriptText(header, {{0xA1B3, "edited\\0000A1B3.bmp"}}),
+  EXPECT_EQ(WriteScriptText(header, {{0xA1B3, "edited\\0000A1B3.bmp"}}),
             "#SrcFile=ui.wdf\r\n@0000A1B3=edited\\0000A1B3.bmp\r\n");
   header.SrcPath = "..\\";
   header.DestPath = "..\\..\\";
   header.DestFile = "out\\ui.wdf";
-  EXPECT_EQ(RebuildScriptText(header, {}),
+  EXPECT_EQ(WriteScriptText(header, {}),
             "#SrcPath=..\\\r\n#SrcFile=ui.wdf\r\n#DestPath=..\\..\\\r\n#DestFile=out\\ui.wdf\r\n");
 }
 

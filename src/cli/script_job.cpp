@@ -46,10 +46,11 @@ class SilentView final : public RunView {
   void RunFinished() override {}
 };
 
-// Whether both paths name one existing file, by its identity on its volume.
+// Whether the source `a` and the target `b` name one existing file, by its identity on its
+// volume. The target is taken under its name as written, as the run writes it.
 bool SameFile(FileSystem& files, const std::string& a, const std::string& b) {
   std::unique_ptr<Stream> first = files.OpenShared(a);
-  std::unique_ptr<Stream> second = first ? files.OpenShared(b) : nullptr;
+  std::unique_ptr<Stream> second = first && files.FileIsPresent(b) ? files.OpenShared(b) : nullptr;
   FileVersion one;
   FileVersion two;
   return second && first->Version(&one) && second->Version(&two) && one.Volume == two.Volume &&
@@ -75,6 +76,8 @@ int RefuseTargetThatIsTheSource(const std::string& script_path, FileSystem& file
   if (job.SourcePath.empty() || job.TargetPath.empty()) return -1;
   std::string explanation;
   if (EqualFoldingAscii(job.SourcePath, job.TargetPath)) {
+    // #InPlace=yes lets the source be the target, named by #DestFile or by the default rule.
+    if (job.InPlace) return -1;
     // The entry has released the script: its lines are read again.
     try {
       if (FindScriptKey(LoadScript(files, script_path), "#DestFile") >= 0) return -1;

@@ -55,8 +55,9 @@ int CheckScriptInput(const ScriptCommandOptions& options, FileSystem& files, Con
 // Refuses, before the run asks anything, a target that is the source: under the same name (the
 // default target, the script's name with the source's extension, says where its name came
 // from) or under another spelling or link (the files' identities are compared, not their
-// names). The paths come from a preparation that changes nothing. Returns -1 when the run is to
-// go on, or the exit code after the message.
+// names). Under the same name with #InPlace=yes the run patches its source in place, whether
+// #DestFile or the default target names it. The paths come from a preparation that changes
+// nothing. Returns -1 when the run is to go on, or the exit code after the message.
 int RefuseTargetThatIsTheSource(const std::string& script_path, FileSystem& files,
                                 Console& console);
 

@@ -9,8 +9,6 @@
 namespace velmora {
 namespace {
 
-const char kByteOrderMark[] = "\xEF\xBB\xBF";
-
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool IsHexDigits(const std::string& text) {
@@ -93,13 +91,6 @@ std::vector<ScriptWarning> FindScriptWarnings(const ScriptLines& script,
     warning.Text = text;
     std::string name = ScriptNameAt(script, static_cast<int>(i));
     warning.Key = TrimBlanksAndControls(name);
-    if (i == 0 && text.compare(0, 3, kByteOrderMark) == 0) {
-      warning.Kind = ScriptWarningKind::kByteOrderMark;
-      warning.Key = warning.Detail =
-          TrimBlanksAndControls(name.substr(name.size() < 3 ? name.size() : 3));
-      warnings.push_back(warning);
-      continue;
-    }
     if (text.find('=') == std::string::npos) continue;
     const std::string key = TrimBlanksAndControls(name);
     if (KeyWarning(name, key, &warning)) {

@@ -13,7 +13,6 @@
 namespace velmora {
 
 enum class ScriptWarningKind {
-  kByteOrderMark,      // the file begins with a UTF-8 byte-order mark: line 1's key is not found
   kBlankBeforeKey,     // a blank before the key: the run looks the key up with it
   kBlankBeforeEquals,  // a blank between the key and '='
   kUnknownKey,         // a '#' key the run does not know; Detail: the known key it is near
@@ -24,10 +23,10 @@ enum class ScriptWarningKind {
 };
 
 struct ScriptWarning {
-  ScriptWarningKind Kind = ScriptWarningKind::kByteOrderMark;
+  ScriptWarningKind Kind = ScriptWarningKind::kUnknownKey;
   size_t Line = 0;     // counted from 1
   std::string Text;    // the line as written
-  std::string Key;     // the line's key without blanks (and without a byte-order mark)
+  std::string Key;     // the line's key without blanks
   std::string Detail;  // the key meant (kUnknownKey; empty when none is near) or the key read
   size_t Other = 0;    // the line that counts (kRepeatedKey)
 };

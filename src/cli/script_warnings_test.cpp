@@ -14,10 +14,10 @@ TEST(ScriptWarnings, NameTheLinesTheRunIgnoresOrReadsOtherwise) {
     K Kind;
     const char* Detail;
   } cases[] = {
-      {"@00000001=@Delete", false, K::kByteOrderMark, ""},
-      {"#DestFile=out.wdf ; a comment", false, K::kByteOrderMark, ""},
-      {"#destfile=out.wdf", false, K::kByteOrderMark, ""},  // the run ignores case
-      {"; #DestFlie=not a key, a comment", false, K::kByteOrderMark, ""},
+      {"@00000001=@Delete", false, K::kUnknownKey, ""},
+      {"#DestFile=out.wdf ; a comment", false, K::kUnknownKey, ""},
+      {"#destfile=out.wdf", false, K::kUnknownKey, ""},  // the run ignores case
+      {"; #DestFlie=not a key, a comment", false, K::kUnknownKey, ""},
       {"#DestFlie=out.wdf", true, K::kUnknownKey, "#DestFile"},
       {"#Comment=free text", true, K::kUnknownKey, ""},
       {" @00000001=@Delete", true, K::kBlankBeforeKey, "@00000001"},
@@ -43,17 +43,44 @@ TEST(ScriptWarnings, NameTheLinesTheRunIgnoresOrReadsOtherwise) {
   }
 }
 
+// A byte-order mark marks the encoding: the key after it is read as the key, and nothing is
+// said about it.
 TEST(ScriptWarnings, ByteOrderMarkRepeatedIdsAndAnUnreadSource) {
   const ScriptLines script(
       "\xEF\xBB\xBF#SrcFile=ui.wdf\r\n@00000001=@Delete\r\n@00000002=a.bin\r\n"
       "@00000001=@00000002\r\n@00000009=@Delete\r\n");
   const std::vector<ScriptWarning> warnings = FindScriptWarnings(script, nullptr);
-  ASSERT_EQ(2u, warnings.size());
-  EXPECT_EQ(K::kByteOrderMark, warnings[0].Kind);
-  EXPECT_EQ("#SrcFile", warnings[0].Detail);
-  EXPECT_EQ(K::kRepeatedKey, warnings[1].Kind);
-  EXPECT_EQ(4u, warnings[1].Line);
-  EXPECT_EQ(2u, warnings[1].Other);  // without the source, id 9 is not judged
+  ASSERT_EQ(1u, warnings.size());
+  EXPECT_EQ(K::kRepeatedKey, warnings[0].Kind);
+  EXPECT_EQ(4u, warnings[0].Line);
+  EXPECT_EQ(2u, warnings[0].Other);  // without the source, id 9 is not judged
+}
+
+// A rule for an id the source lacks is a line the run never carries out, unless #AddEntries=yes
+// makes it add the entry, as its writer meant: then check says nothing about it.
+TEST(ScriptWarnings, RulesForIdsTheSourceLacksAreNamedUnlessEntriesAreAdded) {
+  const struct {
+    const char* Switch;
+    bool Warned;
+  } cases[] = {
+      {"", true},
+      {"#AddEntries=yes\r\n", false},
+      {"#addentries= YES ; as written on Windows\r\n", false},
+      {"#AddEntries=no\r\n", true},
+      {"#AddEntries=\r\n", true},
+      {"; #AddEntries=yes\r\n", true},
+  };
+  const std::unordered_set<uint32_t> source_ids = {1};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Switch);
+    const ScriptLines script(std::string("#SrcFile=ui.wdf\r\n") + c.Switch +
+                             "@00000001=@Delete\r\n@00000009=nine.bin\r\n");
+    const std::vector<ScriptWarning> warnings = FindScriptWarnings(script, &source_ids);
+    ASSERT_EQ(c.Warned ? 1u : 0u, warnings.size());
+    if (c.Warned) {
+      EXPECT_EQ(K::kIdNotInSource, warnings[0].Kind);
+    }
+  }
 }
 
 TEST(ScriptWarnings, Utf16IsRecognisedWithAndWithoutItsMark) {

@@ -1,6 +1,7 @@
 #include "cli/terminal_texts.h"
 
 #include "cli/arguments.h"
+#include "cli/terminal_view.h"
 #include "msg/ansi_text.h"
 
 namespace velmora {
@@ -28,6 +29,18 @@ std::string ToolText(const Console& console, TextKey key, std::initializer_list<
 
 std::string CountText(const Console& console, int64_t count, TextKey one, TextKey many) {
   return ToolText(console, count == 1 ? one : many, {count});
+}
+
+size_t TextColumns(const std::string& text) { return TerminalColumns(Utf8FromAnsi(text)); }
+
+std::string PadLeft(const std::string& text, size_t columns) {
+  const size_t used = TextColumns(text);
+  return std::string(columns > used ? columns - used : 0, ' ') + text;
+}
+
+std::string PadRight(const std::string& text, size_t columns) {
+  const size_t used = TextColumns(text);
+  return text + std::string(columns > used ? columns - used : 0, ' ');
 }
 
 std::string WithoutTrailingBlanks(const std::string& text) {

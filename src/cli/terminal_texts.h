@@ -40,6 +40,13 @@ std::string ToolText(const Console& console, TextKey key,
 // count of 1, `many` for every other; both hold the count as %d. Chinese has one form.
 std::string CountText(const Console& console, int64_t count, TextKey one, TextKey many);
 
+// Columns a text of the program (in its text encoding) takes on a terminal: Chinese characters
+// take two, so tables of Chinese words line up only when padded by columns, not by bytes.
+size_t TextColumns(const std::string& text);
+// `text` with blanks before it (PadLeft) or after it (PadRight) up to `columns` columns.
+std::string PadLeft(const std::string& text, size_t columns);
+std::string PadRight(const std::string& text, size_t columns);
+
 // `text` without blanks at the ends of its lines: what the terminal tool prints never ends a
 // line in blanks, though a catalogue text shown in a box may.
 std::string WithoutTrailingBlanks(const std::string& text);

@@ -77,17 +77,21 @@ bool VerifyArchive(CommandCall& call, const std::string& path, std::string* json
   std::string findings;
   for (const ArchiveFinding& finding : check.Findings) {
     const std::string text = FindingText(call.Terminal, archive, finding);
-    out += path + (finding.IsError() ? ": error: " : ": warning: ") + text + "\n";
+    out += ToolText(call.Terminal,
+                    finding.IsError() ? TextKey::TxtVerifyError : TextKey::TxtVerifyWarning,
+                    {path, text}) +
+           "\n";
     findings += std::string(findings.empty() ? "" : ",") + "{\"severity\":\"" +
                 (finding.IsError() ? "error" : "warning") +
                 "\",\"message\":" + JsonString(Utf8FromAnsi(text)) + "}";
   }
-  std::string verdict = "OK";
+  std::string verdict = ToolText(call.Terminal, TextKey::TxtVerifyOk, {path});
   if (check.Errors > 0) {
-    verdict = "INVALID";
+    verdict = ToolText(call.Terminal, TextKey::TxtVerifyInvalid, {path});
   } else if (check.Warnings > 0) {
-    verdict = "OK with " + std::to_string(check.Warnings) +
-              (check.Warnings == 1 ? " warning" : " warnings");
+    verdict = ToolText(call.Terminal, TextKey::TxtVerifyOkWithWarnings,
+                       {path, CountText(call.Terminal, static_cast<int64_t>(check.Warnings),
+                                        TextKey::TxtWarningOne, TextKey::TxtWarningMany)});
   }
   if (json) {
     *json +=
@@ -95,7 +99,7 @@ bool VerifyArchive(CommandCall& call, const std::string& path, std::string* json
         (check.Errors > 0 ? "invalid" : "ok") + "\",\"errors\":" + std::to_string(check.Errors) +
         ",\"warnings\":" + std::to_string(check.Warnings) + ",\"findings\":[" + findings + "]}";
   } else {
-    call.Terminal.Out(out + path + ": " + verdict + "\n");
+    call.Terminal.Out(out + verdict + "\n");
   }
   return check.Errors == 0;
 }

@@ -10,19 +10,6 @@ namespace velmora {
 
 namespace {
 
-// The id of a line named '@' and eight hexadecimal digits.
-bool EntryLineId(const std::string& name, uint32_t* id) {
-  if (name.size() != 9 || name[0] != '@') return false;
-  uint32_t value = 0;
-  for (size_t k = 1; k < name.size(); ++k) {
-    const int digit = HexDigitValue(name[k]);
-    if (digit < 0) return false;
-    value = value << 4 | static_cast<uint32_t>(digit);
-  }
-  *id = value;
-  return true;
-}
-
 bool SourceHasId(const std::vector<WdfEntry>& source_index, const SourceIdLookup& source_ids,
                  uint32_t id) {
   if (source_ids.Built) {
@@ -35,6 +22,10 @@ bool SourceHasId(const std::vector<WdfEntry>& source_index, const SourceIdLookup
 }
 
 }  // namespace
+
+bool RuleLineId(const std::string& name, uint32_t* id) {
+  return name.size() == 9 && name[0] == '@' && ParseHexId(name.substr(1), id);
+}
 
 bool IdsAscend(const std::vector<WdfEntry>& entries) {
   for (size_t k = 1; k < entries.size(); ++k) {
@@ -51,7 +42,7 @@ NewEntries FindNewEntries(const ScriptLines& script, const std::vector<WdfEntry>
   for (size_t k = 0; k < script.Count(); ++k) {
     uint32_t id = 0;
     const int line = static_cast<int>(k);
-    if (!EntryLineId(ScriptNameAt(script, line), &id) || !seen.insert(id).second) continue;
+    if (!RuleLineId(ScriptNameAt(script, line), &id) || !seen.insert(id).second) continue;
     if (SourceHasId(source_index, source_ids, id)) continue;
     // The line that a lookup of the id finds, as for a source entry.
     if (FindScriptKey(script, EntryKey(id)) != line) continue;

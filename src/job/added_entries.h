@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "job/job_state.h"
@@ -13,6 +14,9 @@
 #include "wdf/wdf.h"
 
 namespace velmora {
+
+// The id of a line named as a rule line: '@' and eight hexadecimal digits in either case.
+bool RuleLineId(const std::string& name, uint32_t* id);
 
 // True when the ids ascend strictly.
 bool IdsAscend(const std::vector<WdfEntry>& entries);

@@ -181,7 +181,7 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
   Stream* archive = buffers_.Archives.Held(path);
   std::unique_ptr<Stream> opened;
   if (!archive) {
-    if (!files_.FileIsPresent(path))
+    if (!files_.FileIsPresentForReading(path))
       return Fail(MessageKey::MsgRefArchiveNotFound, {ShownPath(path)});
     opened = files_.OpenShared(path);
     if (!opened) {
@@ -210,7 +210,8 @@ bool EntryResolver::TakeExternalFile(const std::string& value) {
   const std::string path = job_.ScriptDir + value;
   if (NamesTheTarget(path))
     return Fail(MessageKey::MsgRefFileOpenFailed, {ShownPath(path), HeldFileText()});
-  if (!files_.FileIsPresent(path)) return Fail(MessageKey::MsgRefFileNotFound, {ShownPath(path)});
+  if (!files_.FileIsPresentForReading(path))
+    return Fail(MessageKey::MsgRefFileNotFound, {ShownPath(path)});
   std::unique_ptr<Stream> file = files_.OpenShared(path);
   if (!file)
     return Fail(MessageKey::MsgRefFileOpenFailed, {ShownPath(path), LastSystemErrorText()});

@@ -9,6 +9,7 @@
 #include <xxhash.h>
 
 #include "job/paths.h"
+#include "job/script_places.h"
 #include "msg/format.h"
 #include "sys/code_page.h"
 #include "wdf/archive_index.h"
@@ -236,29 +237,15 @@ std::string IdListText(const std::vector<uint32_t>& ids) {
   return text;
 }
 
-std::optional<MessageKey> LocateScriptSource(const ScriptLines& script,
-                                             const std::string& script_path, std::string* path) {
-  const int file_line = FindScriptKey(script, "#SrcFile");
-  if (file_line < 0) return MessageKey::MsgNoSource;
-  const std::string name = CleanScriptValue(ScriptValueAt(script, file_line), true);
-  std::string dir = DirectoryPart(script_path);
-  const int folder_line = FindScriptKey(script, "#SrcPath");
-  if (folder_line >= 0 &&
-      !ResolveRelativePath(
-          dir, FolderKeyValue(CleanScriptValue(ScriptValueAt(script, folder_line), true)))) {
-    return MessageKey::MsgSourcePathInvalid;
-  }
-  *path = dir + name;
-  return std::nullopt;
-}
-
 bool ConfirmPatchBase(JobState& job, FileSystem& files, RunView& view) {
   if (!job.Script || job.ForcePatch) return true;
   size_t malformed = 0;
   const std::vector<IdExpectation> expected = ReadPatchExpectations(*job.Script, &malformed);
   if (expected.empty()) return true;
-  std::string source;
-  if (LocateScriptSource(*job.Script, job.ScriptPath, &source)) return true;
+  ScriptPlaces places;
+  std::string problem;
+  if (!LocateScriptPlaces(*job.Script, job.ScriptPath, &places, &problem)) return true;
+  const std::string& source = places.SourcePath;
   // A source that cannot be opened or read is preparation's and the pack run's to report.
   std::unique_ptr<Stream> stream = files.OpenShared(source);
   ArchiveIndex index;

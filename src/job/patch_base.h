@@ -11,7 +11,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,7 +18,6 @@
 #include "job/job_state.h"
 #include "job/run_view.h"
 #include "job/script.h"
-#include "msg/catalogue.h"
 #include "sys/file_system.h"
 #include "wdf/wdf.h"
 
@@ -91,11 +89,6 @@ BaseCheck CheckPatchBase(Stream& archive, const std::vector<WdfEntry>& index,
 
 // "0000A1B2, 0000A1B9", the first few ids, then how many there are in all.
 std::string IdListText(const std::vector<uint32_t>& ids);
-
-// Where the source archive of the script at `script_path` lies, as preparation finds it (#SrcFile
-// below the script's folder moved by #SrcPath). The refusal's message when the keys cannot say.
-std::optional<MessageKey> LocateScriptSource(const ScriptLines& script,
-                                             const std::string& script_path, std::string* path);
 
 // The step of a run before its preparation, so that a patch asks and writes nothing when it
 // cannot apply. A script with #Base@ keys is checked against its source archive: on the base the

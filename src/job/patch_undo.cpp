@@ -1,6 +1,6 @@
 #include "job/patch_undo.h"
 
-#include "job/patch_base.h"
+#include "job/script_places.h"
 #include "job/paths.h"
 #include "msg/format.h"
 #include "sys/system_error.h"
@@ -27,12 +27,13 @@ std::string KeyValue(const ScriptLines& script, const char* key) {
 // The archive an undo script names, as preparation finds a run's source. False after the
 // refusal has been shown.
 bool FindUndoArchive(JobState& job, RunView& view) {
-  std::string path;
-  if (const std::optional<MessageKey> refusal =
-          LocateScriptSource(*job.Script, job.ScriptPath, &path)) {
-    view.ShowError(Message(*refusal));
+  ScriptPlaces places;
+  std::string problem;
+  if (!LocateScriptPlaces(*job.Script, job.ScriptPath, &places, &problem)) {
+    view.ShowError(problem);
     return false;
   }
+  const std::string& path = places.SourcePath;
   job.SourcePath = path;
   job.SourceDir = DirectoryPart(path);
   job.SourceName = path.substr(job.SourceDir.size());

@@ -95,4 +95,19 @@ std::string FolderKeyValue(const std::string& value) {
   return paths_shown_with_slashes ? WithSeparator(value, '/', '\\') : value;
 }
 
+bool FileKeyPath(const std::string& dir, const std::string& value, std::string* path) {
+  if (paths_shown_with_slashes) {
+    const bool drive =
+        value.size() >= 2 && value[1] == ':' &&
+        ((value[0] >= 'A' && value[0] <= 'Z') || (value[0] >= 'a' && value[0] <= 'z'));
+    if (drive || value.compare(0, 2, "\\\\") == 0) return false;
+    if (!value.empty() && value[0] == '/') {
+      *path = WithSeparator(value, '/', '\\');
+      return true;
+    }
+  }
+  *path = dir + value;
+  return true;
+}
+
 }  // namespace velmora

@@ -36,4 +36,11 @@ std::string ShownPath(const std::string& path);
 // The value of #SrcPath or #DestPath with every '/' read as '\' while a slash separates folders.
 std::string FolderKeyValue(const std::string& value);
 
+// The path of the file that the value of #SrcFile or #DestFile names in the folder `dir` (ending
+// with a backslash): `dir` followed by the value. While a slash separates folders, a value that
+// begins with '/' is a path from that system's root and is taken as it is (with '\' for '/'),
+// and a value that names a drive or a network share ("C:...", "\\server..."), which such a
+// system does not have, is refused: false.
+bool FileKeyPath(const std::string& dir, const std::string& value, std::string* path);
+
 }  // namespace velmora

@@ -136,7 +136,10 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
     return false;
   }
   job.SourceName = source_name;
-  job.SourcePath = job.SourceDir + job.SourceName;
+  if (!FileKeyPath(job.SourceDir, job.SourceName, &job.SourcePath)) {
+    view.ShowError(Message(MessageKey::MsgPathHasDrive, {"#SrcFile", source_name}));
+    return false;
+  }
   const bool in_place_allowed = ScriptKeySaysYes(script, "#InPlace");
   if (in_place_allowed) {
     // A run in place that was cut short between its two renames left the archive's name free
@@ -144,7 +147,7 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
     std::string completed;
     RecoverInterruptedSwap(files, job.SourcePath, &completed);
   }
-  if (!files.FileIsPresent(job.SourcePath)) {
+  if (!files.FileIsPresentForReading(job.SourcePath)) {
     view.ShowError(Message(MessageKey::MsgSourceNotFound, {ShownPath(job.SourcePath)}));
     return false;
   }
@@ -165,7 +168,10 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
   if (target_name.empty()) {
     target_name = ReplaceExtension(FileNamePart(job.ScriptPath), Extension(job.SourcePath));
   }
-  job.TargetPath = job.TargetDir + target_name;
+  if (!FileKeyPath(job.TargetDir, target_name, &job.TargetPath)) {
+    view.ShowError(Message(MessageKey::MsgPathHasDrive, {"#DestFile", target_name}));
+    return false;
+  }
   if (EqualFoldingAscii(job.SourcePath, job.TargetPath)) {
     if (!in_place_allowed) {
       view.ShowError(Message(MessageKey::MsgTargetSameAsSource,

@@ -11,7 +11,9 @@
 #include <string>
 
 #include "job/prepare.h"
+#include "testing/archive_bytes.h"
 #include "testing/recording_view.h"
+#include "testing/script_run.h"
 #include "msg/format.h"
 #include "sys/file_system.h"
 #include "sys/system_error.h"
@@ -84,6 +86,55 @@ TEST_F(PrepareOnDiskTest, NewArchiveGoesBesideAnExistingTargetInCreatedDirectori
   EXPECT_EQ(scratch_.Names("a/b"), (std::set<std::string>{"new.wdf", "new.wdf.vlmtmp"}));
   EXPECT_EQ(Read("a/b/new.wdf.vlmtmp"), "") << "the leftover was not replaced";
   EXPECT_EQ(Read("a/b/new.wdf"), "old");
+}
+
+// A name in another letter case is only ever taken to read a file the script names: every
+// file a run writes, renames or keeps as a backup goes under the name as written, and an
+// unrelated neighbour whose name differs only in letter case is never touched.
+TEST_F(PrepareOnDiskTest, ANeighbourInAnotherLetterCaseIsNeverWrittenNorRenamed) {
+  const std::string source = ArchiveOf({{1, "old"}});
+  const std::string neighbour = ArchiveOf({{7, "the neighbour's own"}});
+  const struct {
+    const char* Name;
+    const char* Neighbour;
+    const char* Script;
+    const char* Written;
+    std::set<std::string> Files;  // the folder afterwards, the script and the rule file aside
+  } cases[] = {
+      {"in place",
+       "UI.WDF",
+       "#SrcFile=ui.wdf\n#DestFile=ui.wdf\n#InPlace=yes\n@00000001=new.bin\n",
+       "ui.wdf",
+       {"UI.WDF", "ui.wdf", "ui.wdf.1.bak"}},
+      {"in place by the default target",
+       "JOB.WDF",
+       "#SrcFile=job.wdf\n#InPlace=yes\n@00000001=new.bin\n",
+       "job.wdf",
+       {"JOB.WDF", "job.wdf", "job.wdf.1.bak"}},
+      {"a new target",
+       "OUT.WDF",
+       "#SrcFile=ui.wdf\n#DestFile=out.wdf\n@00000001=new.bin\n",
+       "out.wdf",
+       {"OUT.WDF", "ui.wdf", "out.wdf"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ScratchDirectory scratch("letter-case");
+    const std::string source_name = c.Files.count("job.wdf") ? "job.wdf" : "ui.wdf";
+    scratch.Put(source_name, source);
+    scratch.Put(c.Neighbour, neighbour);
+    scratch.Put("new.bin", "NEW");
+    std::string script_path = scratch.path() + "/job.vlm";
+    for (char& ch : script_path) ch = ch == '/' ? '\\' : ch;
+    const auto outcome = RunScriptText(SystemFileSystem(), script_path, c.Script);
+    EXPECT_TRUE(outcome->Succeeded) << outcome->Error;
+    EXPECT_TRUE(outcome->View.Boxes.empty()) << "no question about the neighbour";
+    EXPECT_EQ(scratch.Get(c.Neighbour), neighbour);
+    std::set<std::string> names = scratch.Names();
+    names.erase("new.bin");
+    EXPECT_EQ(names, c.Files);
+    EXPECT_EQ(scratch.Get(c.Written), ArchiveOf({{1, "NEW"}}));
+  }
 }
 
 }  // namespace

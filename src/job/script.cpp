@@ -71,7 +71,9 @@ std::string TrimBlanksAndControls(const std::string& text) {
 }
 
 ScriptLines::ScriptLines(const std::string& bytes) {
-  size_t pos = 0;
+  static const char kByteOrderMark[] = "\xEF\xBB\xBF";
+  byte_order_mark_ = bytes.compare(0, 3, kByteOrderMark) == 0;
+  size_t pos = byte_order_mark_ ? 3 : 0;
   const size_t size = bytes.size();
   while (pos < size && bytes[pos] != '\0') {
     size_t end = pos;

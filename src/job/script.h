@@ -22,10 +22,13 @@ class ScriptLines {
  public:
   ScriptLines() = default;
   // Splits `bytes` into lines: CR LF, a lone CR and a lone LF each end one line; the first
-  // byte 0 ends the text.
+  // byte 0 ends the text. A UTF-8 byte-order mark at the start marks the text's encoding and is
+  // no part of the first line, so a key written first is that key.
   explicit ScriptLines(const std::string& bytes);
 
   size_t Count() const { return lines_.size(); }
+  // True when the text began with a UTF-8 byte-order mark, which a writer puts back.
+  bool HasByteOrderMark() const { return byte_order_mark_; }
   const std::string& TextAt(size_t index) const { return lines_[index].Text; }
   int UsedMarkAt(size_t index) const { return lines_[index].UsedMark; }
   void SetUsedMark(size_t index) { lines_[index].UsedMark = 1; }
@@ -42,6 +45,7 @@ class ScriptLines {
   void IndexNames();
 
   std::vector<ScriptLine> lines_;
+  bool byte_order_mark_ = false;
   // Every named line is found through one of these maps (first line of each name wins), so a
   // lookup costs the same however many lines the script has:
   // names of printable ASCII other than '-' and '\'' by their upper-cased text, since the

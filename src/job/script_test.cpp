@@ -61,13 +61,36 @@ TEST(ScriptLines, SplitsAtEveryLineBreakAndEndsAtTheFirstZeroByte) {
 }
 
 TEST(ScriptLines, NothingIsTrimmedOrConverted) {
-  const std::string bom = "\xEF\xBB\xBF";
-  ScriptLines script(bom + "#SrcFile=a.wdf\r\n \t#x= y \r\n\xB5\xC4=\x80\xFF");
-  EXPECT_EQ((Texts{bom + "#SrcFile=a.wdf", " \t#x= y ", "\xB5\xC4=\x80\xFF"}), Lines(script));
-  // The byte-order mark belongs to the first line's name.
-  EXPECT_EQ(-1, script.FindKey("#SrcFile"));
-  EXPECT_EQ(0, script.FindKey(bom + "#SrcFile"));
+  ScriptLines script("#SrcFile=a.wdf\r\n \t#x= y \r\n\xB5\xC4=\x80\xFF");
+  EXPECT_EQ((Texts{"#SrcFile=a.wdf", " \t#x= y ", "\xB5\xC4=\x80\xFF"}), Lines(script));
+  EXPECT_FALSE(script.HasByteOrderMark());
   for (size_t i = 0; i < script.Count(); ++i) EXPECT_EQ(0, script.UsedMarkAt(i));
+}
+
+// A UTF-8 byte-order mark says how the text is encoded, and nothing else: the key written first
+// is that key, for every program that reads the script. Only the very first bytes are a mark.
+TEST(ScriptLines, AByteOrderMarkAtTheStartMarksTheEncodingAndIsNoPartOfTheFirstKey) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const struct {
+    std::string Bytes;
+    Texts Lines;
+    bool Mark;
+    int DestFileLine;
+  } cases[] = {
+      {bom + "#DestFile=b.wdf\r\n#SrcFile=a.wdf", {"#DestFile=b.wdf", "#SrcFile=a.wdf"}, true, 0},
+      {bom + "\r\n#DestFile=b.wdf", {"", "#DestFile=b.wdf"}, true, 1},
+      {bom, {}, true, -1},
+      {bom + bom + "#DestFile=b.wdf", {bom + "#DestFile=b.wdf"}, true, -1},
+      {"\r\n" + bom + "#DestFile=b.wdf", {"", bom + "#DestFile=b.wdf"}, false, -1},
+      {"\xEF\xBB#DestFile=b.wdf", {"\xEF\xBB#DestFile=b.wdf"}, false, -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.Bytes));
+    const ScriptLines script(c.Bytes);
+    EXPECT_EQ(c.Lines, Lines(script));
+    EXPECT_EQ(c.Mark, script.HasByteOrderMark());
+    EXPECT_EQ(c.DestFileLine, script.FindKey("#DestFile"));
+  }
 }
 
 TEST(ScriptLines, UsedMarksStartAtZeroAndStayOnceSet) {

@@ -38,17 +38,33 @@ bool RulePathValue(const std::string& path, std::string* value) {
   return true;
 }
 
-std::string RebuildScriptText(const ScriptHeader& header, const std::vector<ScriptRule>& rules) {
-  std::string text;
-  auto line = [&text](const std::string& name, const std::string& value) {
-    text += name + "=" + value + "\r\n";
+std::vector<std::pair<std::string, std::string>> ScriptHeaderKeys(const ScriptHeader& header) {
+  std::vector<std::pair<std::string, std::string>> keys;
+  const auto key = [&keys](const char* name, const std::string& value) {
+    keys.emplace_back(name, value);
   };
-  if (!header.SrcPath.empty()) line("#SrcPath", header.SrcPath);
-  line("#SrcFile", header.SrcFile);
-  if (!header.DestPath.empty()) line("#DestPath", header.DestPath);
-  if (!header.DestFile.empty()) line("#DestFile", header.DestFile);
-  if (header.AddEntries) line("#AddEntries", "yes");
-  for (const ScriptRule& rule : rules) line(EntryKey(rule.Id), rule.Value);
+  if (header.RunBegin) key("#RunBegin", *header.RunBegin);
+  if (!header.SrcPath.empty()) key("#SrcPath", header.SrcPath);
+  key("#SrcFile", header.SrcFile);
+  if (!header.DestPath.empty()) key("#DestPath", header.DestPath);
+  if (!header.DestFile.empty()) key("#DestFile", header.DestFile);
+  if (header.InPlace) key("#InPlace", "yes");
+  if (header.AddEntries) key("#AddEntries", "yes");
+  if (header.Author) key("#Author", *header.Author);
+  if (header.Date) key("#Date", *header.Date);
+  if (header.RunEnd) key("#RunEnd", *header.RunEnd);
+  keys.insert(keys.end(), header.Extra.begin(), header.Extra.end());
+  return keys;
+}
+
+std::string ScriptLineText(const std::string& name, const std::string& value) {
+  return name + "=" + value + "\r\n";
+}
+
+std::string WriteScriptText(const ScriptHeader& header, const std::vector<ScriptRule>& rules) {
+  std::string text;
+  for (const auto& key : ScriptHeaderKeys(header)) text += ScriptLineText(key.first, key.second);
+  for (const ScriptRule& rule : rules) text += ScriptLineText(EntryKey(rule.Id), rule.Value);
   return text;
 }
 

@@ -76,6 +76,7 @@ std::string ExpectedPlaceholders(MessageKey key) {
     case MessageKey::MsgBackupRemoveFailed:
     case MessageKey::MsgPatchOtherBase:
     case MessageKey::MsgRestoredFrom:
+    case MessageKey::MsgPathHasDrive:
       return "ss";
     case MessageKey::MsgPatchApplyAnyway:
       return "";
@@ -129,7 +130,7 @@ TEST(Catalogue, KeysAndIdsAreDistinct) {
     EXPECT_EQ(entry.Id, static_cast<unsigned>(entry.Key)) << entry.Name;
     EXPECT_EQ(0, std::string(entry.Name).compare(0, 3, "Msg")) << entry.Name;
   }
-  EXPECT_EQ(48u, CatalogueList().size());
+  EXPECT_EQ(49u, CatalogueList().size());
 }
 
 TEST(Catalogue, KeyMissingFromTheResourcesGivesTheEmptyText) {

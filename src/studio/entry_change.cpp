@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "job/entry_rules.h"
 #include "job/path_route.h"
 #include "job/script.h"
 #include "job/script_text.h"
@@ -10,19 +11,6 @@
 namespace velmora {
 
 namespace {
-
-bool StartsWithAt(const std::string& text) { return !text.empty() && text[0] == '@'; }
-
-bool EqualsDeleteWord(const std::string& text) {
-  static const char kWord[] = "delete";
-  if (text.size() != sizeof kWord - 1) return false;
-  for (size_t k = 0; k < text.size(); ++k) {
-    char c = text[k];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kWord[k]) return false;
-  }
-  return true;
-}
 
 // An absolute path taken apart. The paths of a change are absolute already; the current folder
 // only gives the root form of the platform.
@@ -45,37 +33,35 @@ bool RoutedRuleText(const std::string& from_dir, const std::string& path, std::s
 PendingChange ChangeFromRuleValue(const std::string& value, const std::string& script_dir,
                                   const std::string& source_dir) {
   PendingChange change;
-  if (value.empty()) return change;
-  uint32_t id = 0;
-  if (StartsWithAt(value)) {
-    const std::string rest = value.substr(1);
-    if (ParseHexId(rest, &id)) {
+  const Rule rule = ClassifyRuleValue(value);
+  switch (rule.Kind) {
+    case RuleKind::kKeep:
+      break;
+    case RuleKind::kInternalReference:
       change.Kind = ChangeKind::kEntry;
-      change.TakenId = id;
-    } else if (EqualsDeleteWord(rest)) {
+      ParseHexId(rule.IdText, &change.TakenId);
+      break;
+    case RuleKind::kDelete:
       change.Kind = ChangeKind::kDelete;
-    } else {
+      break;
+    case RuleKind::kArchiveEntry:
+      if (ParseHexId(rule.IdText, &change.TakenId)) {
+        change.Kind = ChangeKind::kOtherArchive;
+        change.Path = source_dir + PathBeforeLastSlash(value);
+        break;
+      }
       change.Kind = ChangeKind::kUnreadable;
       change.Path = value;
-    }
-    return change;
-  }
-  const std::string last = LastPathSegment(value);
-  if (last.empty()) {
-    change.Kind = ChangeKind::kUnreadable;
-    change.Path = value;
-  } else if (StartsWithAt(last)) {
-    if (ParseHexId(last.substr(1), &id)) {
-      change.Kind = ChangeKind::kOtherArchive;
-      change.TakenId = id;
-      change.Path = source_dir + PathBeforeLastSlash(value);
-    } else {
+      break;
+    case RuleKind::kInternalIdInvalid:
+    case RuleKind::kExternalRefInvalid:
       change.Kind = ChangeKind::kUnreadable;
       change.Path = value;
-    }
-  } else {
-    change.Kind = ChangeKind::kFile;
-    change.Path = script_dir + value;
+      break;
+    case RuleKind::kExternalFile:
+      change.Kind = ChangeKind::kFile;
+      change.Path = script_dir + value;
+      break;
   }
   return change;
 }

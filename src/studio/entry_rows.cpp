@@ -50,57 +50,37 @@ bool ParseRowFilter(const std::string& text, RowFilter* filter) {
   } else if (lower.compare(0, 2, "0x") == 0) {
     start = 2;
   }
-  const size_t digits = lower.size() - start;
-  if (digits == 0 || digits > 8) return false;
+  const std::string digits = lower.substr(start);
   uint32_t value = 0;
-  for (size_t k = start; k < lower.size(); ++k) {
-    const int digit = HexDigitValue(lower[k]);
-    if (digit < 0) return false;
-    value = (value << 4) | static_cast<uint32_t>(digit);
-  }
+  // A prefix is at most the eight digits of an id, leading zeros included.
+  if (digits.size() > 8 || !ParseHexId(digits, &value)) return false;
   parsed.Kind = RowFilter::Type::kIdPrefix;
   parsed.Prefix = value;
-  parsed.Digits = static_cast<int>(digits);
+  parsed.Digits = static_cast<int>(digits.size());
   *filter = parsed;
   return true;
 }
 
-std::vector<uint32_t> BuildRows(StudioArchive& archive, const PendingChanges& changes,
-                                const RowFilter& filter, EntryColumn column, bool descending,
-                                const std::vector<EntryChange>* compared) {
-  if (filter.Kind == RowFilter::Type::kKind || column == EntryColumn::kKind) {
-    archive.ReadAllKinds();
-  }
-  const uint32_t count = archive.Count();
-  auto id_of = [&](uint32_t position) {
-    return changes.IsAdded(position) ? changes.AddedId(position) : archive.Entry(position).Id;
-  };
-  auto size_of = [&](uint32_t position) -> uint32_t {
-    return changes.IsAdded(position) ? 0 : archive.Entry(position).Size;
-  };
-  // Added entries have no bytes in the archive: they sort and filter as data.
-  auto kind_of = [&](uint32_t position) {
-    return changes.IsAdded(position) ? EntryKind::kData : archive.KindAt(position);
-  };
+std::vector<uint32_t> BuildRows(const std::vector<uint32_t>& positions, const RowKeys& keys,
+                                const RowFilter& filter, EntryColumn column, bool descending) {
   auto wanted = [&](uint32_t position) {
     switch (filter.Kind) {
       case RowFilter::Type::kAll:
         return true;
       case RowFilter::Type::kIdPrefix:
-        return (id_of(position) >> (4 * (8 - filter.Digits))) == filter.Prefix;
+        return (keys.Id(position) >> (4 * (8 - filter.Digits))) == filter.Prefix;
       case RowFilter::Type::kKind:
-        return kind_of(position) == filter.WantedKind;
+        return keys.Kind(position) == filter.WantedKind;
     }
     return true;
   };
-
   std::vector<uint32_t> rows;
-  rows.reserve(filter.Kind == RowFilter::Type::kAll ? count + changes.AddedCount() : 0);
-  for (uint32_t k = 0; k < count; ++k) {
-    if (wanted(k)) rows.push_back(k);
-  }
-  for (uint32_t position : changes.AddedPositions()) {
-    if (wanted(position)) rows.push_back(position);
+  if (filter.Kind == RowFilter::Type::kAll) {
+    rows = positions;
+  } else {
+    for (uint32_t position : positions) {
+      if (wanted(position)) rows.push_back(position);
+    }
   }
 
   auto sort_by = [&](auto key) {
@@ -117,22 +97,19 @@ std::vector<uint32_t> BuildRows(StudioArchive& archive, const PendingChanges& ch
       if (descending) std::reverse(rows.begin(), rows.end());
       break;
     case EntryColumn::kId:
-      sort_by(id_of);
+      sort_by(keys.Id);
       break;
     case EntryColumn::kSize:
-      sort_by(size_of);
+      sort_by(keys.Size);
       break;
     case EntryColumn::kKind:
-      sort_by([&](uint32_t position) { return static_cast<int>(kind_of(position)); });
+      sort_by([&](uint32_t position) { return static_cast<int>(keys.Kind(position)); });
       break;
     case EntryColumn::kChange:
-      sort_by([&](uint32_t position) { return static_cast<int>(changes.ChangeAt(position).Kind); });
+      sort_by(keys.Change);
       break;
     case EntryColumn::kCompared:
-      sort_by([&](uint32_t position) {
-        return compared && position < compared->size() ? static_cast<int>((*compared)[position])
-                                                       : -1;
-      });
+      sort_by(keys.Compared);
       break;
   }
   return rows;

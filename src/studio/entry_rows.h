@@ -3,12 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "studio/studio_archive.h"
-#include "studio/pending_changes.h"
-#include "wdf/archive_diff.h"
+#include "wdf/entry_kind.h"
 
 namespace velmora {
 
@@ -27,11 +26,18 @@ struct RowFilter {
 // for the entries of that kind. False when the text is none of these.
 bool ParseRowFilter(const std::string& text, RowFilter* filter);
 
-// The rows shown: the source's entries and then the added ones, filtered and sorted (stable, so
-// equal keys keep the index order). Filtering or sorting by kind reads the kinds not yet known.
-// `compared` (one mark per source entry, or null before a comparison) is what kCompared sorts by.
-std::vector<uint32_t> BuildRows(StudioArchive& archive, const PendingChanges& changes,
-                                const RowFilter& filter, EntryColumn column, bool descending,
-                                const std::vector<EntryChange>* compared = nullptr);
+// What rows are filtered and sorted by, per position.
+struct RowKeys {
+  std::function<uint32_t(uint32_t)> Id;
+  std::function<uint32_t(uint32_t)> Size;
+  std::function<EntryKind(uint32_t)> Kind;
+  std::function<int(uint32_t)> Change;
+  std::function<int(uint32_t)> Compared;
+};
+
+// The rows shown: `positions` (in their own order) filtered and sorted (stable, so equal keys
+// keep that order).
+std::vector<uint32_t> BuildRows(const std::vector<uint32_t>& positions, const RowKeys& keys,
+                                const RowFilter& filter, EntryColumn column, bool descending);
 
 }  // namespace velmora

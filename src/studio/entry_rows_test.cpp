@@ -1,4 +1,5 @@
 #include "studio/entry_rows.h"
+#include "studio/studio_document.h"
 
 #include <gtest/gtest.h>
 
@@ -41,43 +42,42 @@ TEST(EntryRowsTest, FilterTextsReadAsIdPrefixesOrKinds) {
   }
 }
 
-TEST(EntryRowsTest, RowsFilterAndSortStablyByEveryColumn) {
+TEST(EntryRowsTest, RowsFilterAndSortStablyByWhatTheRebuildWrites) {
   MemoryFileSystem files;
   files.PutFile("C:\\a.wdf", MakeArchive({{0x30, "hello\r\n"},
                                           {0x10, std::string("\x89PNG\r\n\x1a\n", 8)},
                                           {0x3A, ""},
                                           {0x10, "xy"}}));
-  StudioArchive archive;
-  ASSERT_TRUE(archive.Open(files, "C:\\a.wdf"));
-  PendingChanges changes(archive.Count());
-  changes.Set({2}, {ChangeKind::kDelete, 0, {}});
-  const uint32_t added = changes.Add(0x3F, "C:\\n.bin");
+  files.PutFile("C:\\n.bin", std::string("\x01\x02\x03\x04", 4));
+  files.PutFile("C:\\pic.png", std::string("\x89PNG\r\n\x1a\nmore", 12));
+  StudioDocument document(files);
+  std::string problem;
+  ASSERT_TRUE(document.Open("C:\\a.wdf", &problem)) << problem;
+  document.Changes().Set({2}, {ChangeKind::kDelete, 0, {}});
+  document.Changes().Set({0}, {ChangeKind::kFile, 0, "C:\\pic.png"});
+  const uint32_t added = document.Changes().Add(0x3F, "C:\\n.bin");
   RowFilter all;
-  EXPECT_EQ(BuildRows(archive, changes, all, EntryColumn::kPosition, false),
+  EXPECT_EQ(document.Rows(all, EntryColumn::kPosition, false),
             (std::vector<uint32_t>{0, 1, 2, 3, added}));
-  EXPECT_EQ(BuildRows(archive, changes, all, EntryColumn::kPosition, true),
+  EXPECT_EQ(document.Rows(all, EntryColumn::kPosition, true),
             (std::vector<uint32_t>{added, 3, 2, 1, 0}));
-  EXPECT_EQ(BuildRows(archive, changes, all, EntryColumn::kId, false),
+  EXPECT_EQ(document.Rows(all, EntryColumn::kId, false),
             (std::vector<uint32_t>{1, 3, 0, 2, added}));
-  EXPECT_EQ(BuildRows(archive, changes, all, EntryColumn::kSize, true),
-            (std::vector<uint32_t>{1, 0, 3, 2, added}));
-  EXPECT_EQ(BuildRows(archive, changes, all, EntryColumn::kChange, true),
-            (std::vector<uint32_t>{added, 2, 0, 1, 3}));
-  const std::vector<EntryChange> compared = {EntryChange::kSame, EntryChange::kRemoved,
-                                             EntryChange::kChanged, EntryChange::kSame};
-  EXPECT_EQ(BuildRows(archive, changes, all, EntryColumn::kCompared, true, &compared),
-            (std::vector<uint32_t>{1, 2, 0, 3, added}));
+  // The sizes of the bytes written: the picture that replaces entry 0, the added file.
+  EXPECT_EQ(document.Rows(all, EntryColumn::kSize, true),
+            (std::vector<uint32_t>{0, 1, added, 3, 2}));
+  EXPECT_EQ(document.Rows(all, EntryColumn::kChange, true),
+            (std::vector<uint32_t>{2, added, 0, 1, 3}));
   RowFilter filter;
   ASSERT_TRUE(ParseRowFilter("0000003", &filter));  // a prefix of the eight digits shown
-  EXPECT_EQ(BuildRows(archive, changes, filter, EntryColumn::kPosition, false),
+  EXPECT_EQ(document.Rows(filter, EntryColumn::kPosition, false),
             (std::vector<uint32_t>{0, 2, added}));
   ASSERT_TRUE(ParseRowFilter("png", &filter));
-  EXPECT_EQ(BuildRows(archive, changes, filter, EntryColumn::kId, false), std::vector<uint32_t>{1});
+  EXPECT_EQ(document.Rows(filter, EntryColumn::kId, false), (std::vector<uint32_t>{1, 0}));
   ASSERT_TRUE(ParseRowFilter("text", &filter));
-  EXPECT_EQ(BuildRows(archive, changes, filter, EntryColumn::kKind, false),
-            (std::vector<uint32_t>{0, 3}));
-  EXPECT_TRUE(archive.IsLaterOccurrence(3));
-  EXPECT_FALSE(archive.IsLaterOccurrence(1));
+  EXPECT_EQ(document.Rows(filter, EntryColumn::kKind, false), std::vector<uint32_t>{3});
+  EXPECT_TRUE(document.Archive().IsLaterOccurrence(3));
+  EXPECT_FALSE(document.Archive().IsLaterOccurrence(1));
 }
 
 }  // namespace

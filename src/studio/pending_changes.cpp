@@ -24,6 +24,7 @@ uint32_t PendingChanges::AddedId(uint32_t position) const {
 }
 
 void PendingChanges::Put(uint32_t position, const PendingChange& change, uint32_t added_id) {
+  ++revision_;
   if (change.Kind == ChangeKind::kUnchanged) {
     changes_.erase(position);
     added_ids_.erase(position);

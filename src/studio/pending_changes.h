@@ -51,6 +51,11 @@ class PendingChanges {
 
   // Sets a change without history: the state a script was read in, before any edit.
   void Load(uint32_t position, const PendingChange& change, uint32_t added_id = 0);
+  // The position the next added entry takes.
+  uint32_t NextAddedPosition() const { return source_count_ + next_added_; }
+  // Counts every change of state, so that what is worked out from the changes knows when it is
+  // out of date.
+  uint64_t Revision() const { return revision_; }
 
  private:
   struct Step {
@@ -68,6 +73,7 @@ class PendingChanges {
   std::map<uint32_t, uint32_t> added_ids_;
   std::vector<std::vector<Step>> history_;
   size_t done_ = 0;  // history_[0, done_) is applied
+  uint64_t revision_ = 0;
   // The history length at the last save; history that was cut off never comes back, so a saved
   // state beyond it cannot be reached again.
   size_t saved_ = 0;

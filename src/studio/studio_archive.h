@@ -27,6 +27,8 @@ class StudioArchive {
   bool Open(FileSystem& files, const std::string& path);
 
   const std::string& Path() const { return path_; }
+  // The archive as opened, for reading what a rebuild takes from it.
+  Stream& Source() const { return *stream_; }
   ArchiveFault Fault() const { return fault_; }
   const ArchiveCheck& Check() const { return check_; }
   uint64_t FileSize() const { return index_.FileSize; }

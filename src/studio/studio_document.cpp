@@ -1,5 +1,8 @@
 #include "studio/studio_document.h"
 
+#include <algorithm>
+
+#include "job/paths.h"
 #include "msg/format.h"
 #include "sys/code_page.h"
 #include "sys/system_error.h"
@@ -49,20 +52,44 @@ bool StudioDocument::Open(const std::string& path, std::string* problem) {
   }
   archive_ = std::move(archive);
   places_ = places;
-  script_text_ = text;
+  script_ = ScriptDocument(text);
   changes_ = PendingChanges(archive_->Count());
-  rules_.clear();
+  rules_ = ScriptRules();
+  plan_.reset();
   comparison_.reset();
   compared_path_.clear();
-  if (HasScript()) {
-    std::map<uint32_t, uint32_t> added;
-    rules_ = ReadScriptRules(ScriptLines(text), places_, *archive_, &added);
-    for (const auto& rule : rules_) {
-      auto id = added.find(rule.first);
-      changes_.Load(rule.first, rule.second.Change, id == added.end() ? 0 : id->second);
-    }
-  }
+  if (HasScript()) ReadRules(true);
   return true;
+}
+
+void StudioDocument::ReadRules(bool load) {
+  ScriptRules read = ReadScriptRules(script_, places_, *archive_);
+  // Added entries the changes hold keep their positions; one that a save brought into force (a
+  // line for an id the archive lacks, once #AddEntries=yes is set) takes the next free one.
+  std::map<uint32_t, uint32_t> position_of_added_id;
+  for (uint32_t position : changes_.AddedPositions()) {
+    position_of_added_id[changes_.AddedId(position)] = position;
+  }
+  rules_ = ScriptRules();
+  rules_.DormantLines = read.DormantLines;
+  for (const auto& rule : read.ByPosition) {
+    auto added = read.AddedIds.find(rule.first);
+    if (added == read.AddedIds.end()) {
+      rules_.ByPosition[rule.first] = rule.second;
+      if (load) changes_.Load(rule.first, rule.second.Change);
+      continue;
+    }
+    auto known = position_of_added_id.find(added->second);
+    uint32_t position = 0;
+    if (!load && known != position_of_added_id.end()) {
+      position = known->second;
+    } else {
+      position = changes_.NextAddedPosition();
+      changes_.Load(position, rule.second.Change, added->second);
+    }
+    rules_.ByPosition[position] = rule.second;
+    rules_.AddedIds[position] = added->second;
+  }
 }
 
 bool StudioDocument::SaveScript(const std::string& script_path, const ScriptTarget& target,
@@ -72,7 +99,7 @@ bool StudioDocument::SaveScript(const std::string& script_path, const ScriptTarg
   std::string text;
   const bool rewrite = HasScript() && EqualFoldingAscii(script_path, places_.ScriptPath);
   const bool made =
-      rewrite ? RewriteScriptText(script_text_, places_, rules_, *archive_, changes_, target, &text,
+      rewrite ? RewriteScriptText(script_, places_, rules_, *archive_, changes_, target, &text,
                                   unwritable)
               : NewScriptText(script_path, *archive_, changes_, target, &text, unwritable);
   if (!made) return false;
@@ -96,30 +123,181 @@ bool StudioDocument::SaveScript(const std::string& script_path, const ScriptTarg
   }
 
   // The saved script is now the one open: its rules are what the changes are measured against.
-  const ScriptLines script(text);
   ScriptPlaces places;
   std::string refused;
-  if (!LocateScriptPlaces(script, script_path, &places, &refused)) {
+  if (!LocateScriptPlaces(ScriptLines(text), script_path, &places, &refused)) {
     *problem = refused;
     return false;
   }
-  std::map<uint32_t, uint32_t> added;
-  std::map<uint32_t, RuleLine> rules = ReadScriptRules(script, places, *archive_, &added);
-  // Added entries are read back in order; they keep the positions the list knows them by.
-  std::map<uint32_t, uint32_t> position_of_added_id;
-  for (uint32_t position : changes_.AddedPositions()) {
-    position_of_added_id[changes_.AddedId(position)] = position;
-  }
-  rules_.clear();
-  for (auto& rule : rules) {
-    auto id = added.find(rule.first);
-    const uint32_t position = id == added.end() ? rule.first : position_of_added_id[id->second];
-    rules_[position] = rule.second;
-  }
   places_ = places;
-  script_text_ = text;
+  script_ = ScriptDocument(text);
+  ReadRules(false);
   changes_.MarkSaved();
+  plan_.reset();
   return true;
+}
+
+bool StudioDocument::PendingScript(std::string* text, ScriptPlaces* places) {
+  std::string unwritable;
+  std::string path = places_.ScriptPath;
+  bool made = false;
+  if (HasScript()) {
+    made = RewriteScriptText(script_, places_, rules_, *archive_, changes_, ScriptTarget(), text,
+                             &unwritable);
+  } else {
+    // A script not yet saved is planned as if saved beside its archive.
+    path = ReplaceExtension(archive_->Path(), ".vlm");
+    made = NewScriptText(path, *archive_, changes_, ScriptTarget(), text, &unwritable);
+  }
+  std::string refused;
+  return made && LocateScriptPlaces(ScriptLines(*text), path, places, &refused);
+}
+
+const EntryPlan& StudioDocument::Plan(bool again) {
+  if (plan_ && !again && plan_->Revision == changes_.Revision()) return plan_->Plan;
+  auto cache = std::make_unique<PlanCache>();
+  cache->Revision = changes_.Revision();
+  std::string text;
+  ScriptPlaces places;
+  if (!PendingScript(&text, &places)) {
+    // Changes no script can hold: what the saved script asks for.
+    text = script_.Bytes();
+    places = places_;
+    if (places.SourcePath.empty()) places.SourcePath = archive_->Path();
+  }
+  cache->Script = ScriptDocument(text);
+  cache->Plan = PlanEntries(cache->Script.Lines(), archive_->Entries(), archive_->Source(),
+                            {places.ScriptDir, places.SourcePath, places.TargetPath}, files_);
+  std::map<uint32_t, uint32_t> added_position;
+  for (uint32_t position : changes_.AddedPositions()) {
+    added_position[changes_.AddedId(position)] = position;
+  }
+  for (size_t k = 0; k < cache->Plan.Entries.size(); ++k) {
+    const PlannedEntry& entry = cache->Plan.Entries[k];
+    if (entry.Fate != EntryFate::kAdded) {
+      cache->EntryOf.emplace(entry.SourcePosition, k);
+      continue;
+    }
+    auto found = added_position.find(entry.Id);
+    if (found != added_position.end()) cache->EntryOf.emplace(found->second, k);
+  }
+  plan_ = std::move(cache);
+  return plan_->Plan;
+}
+
+const PlannedEntry* StudioDocument::PlannedAt(uint32_t position) {
+  Plan();
+  auto found = plan_->EntryOf.find(position);
+  return found == plan_->EntryOf.end() ? nullptr : &plan_->Plan.Entries[found->second];
+}
+
+RowFacts StudioDocument::Row(uint32_t position) {
+  RowFacts facts;
+  const EntryPlan& plan = Plan();
+  if (position >= kFirstDormantRow) {
+    const size_t k = position - kFirstDormantRow;
+    if (k < plan.DormantLines.size()) {
+      facts.Line = static_cast<int>(plan.DormantLines[k]);
+      facts.Id = plan_->Script.Line(plan.DormantLines[k]).Id;
+    }
+    facts.State = RowState::kNotCarriedOut;
+    return facts;
+  }
+  const bool added = changes_.IsAdded(position);
+  facts.Id = added ? changes_.AddedId(position) : archive_->Entry(position).Id;
+  const PlannedEntry* entry = PlannedAt(position);
+  const bool writes = entry && entry->Fate != EntryFate::kDeleted && entry->Failure.empty();
+  if (entry) {
+    facts.Line = entry->Line;
+    facts.Reason = entry->Failure;
+    if (!entry->Failure.empty()) {
+      facts.State = RowState::kFails;
+    } else if (entry->Fate == EntryFate::kDeleted) {
+      facts.State = RowState::kDeleted;
+    } else if (entry->Fate == EntryFate::kAdded) {
+      facts.State = RowState::kAdded;
+    } else if (entry->Fate == EntryFate::kReplaced) {
+      facts.State = RowState::kChanged;
+    }
+  } else if (added) {
+    facts.State = RowState::kNotCarriedOut;
+  }
+  if (writes) {
+    facts.Size = entry->Size;
+    auto known = plan_->Kinds.find(position);
+    if (known != plan_->Kinds.end()) {
+      facts.Kind = known->second;
+    } else {
+      std::string head;
+      facts.Kind = entry->Size == 0 ? EntryKind::kEmpty
+                   : ReadPlannedBytes(files_, archive_->Source(), *entry, kEntryKindSample, &head)
+                       ? DetectEntryKind(head, entry->Size)
+                       : EntryKind::kOutOfBounds;
+      plan_->Kinds[position] = facts.Kind;
+    }
+  } else if (!added) {
+    facts.Size = archive_->Entry(position).Size;
+    facts.Kind = archive_->KindAt(position);
+  }
+  return facts;
+}
+
+bool StudioDocument::ReadRowBytes(uint32_t position, size_t limit, std::string* bytes) {
+  if (position >= kFirstDormantRow) return false;
+  const PlannedEntry* entry = PlannedAt(position);
+  if (entry && entry->Fate != EntryFate::kDeleted && entry->Failure.empty()) {
+    return ReadPlannedBytes(files_, archive_->Source(), *entry, limit, bytes);
+  }
+  return !changes_.IsAdded(position) && archive_->ReadHead(position, limit, bytes);
+}
+
+std::vector<uint32_t> StudioDocument::Rows(const RowFilter& filter, EntryColumn column,
+                                           bool descending) {
+  const EntryPlan& plan = Plan();
+  // The order the rebuild meets the entries in; entries it never reaches (behind a damaged
+  // entry of the source) and added entries it does not write follow.
+  std::vector<uint32_t> positions;
+  std::vector<bool> placed(archive_->Count(), false);
+  std::vector<std::pair<size_t, uint32_t>> met;
+  for (const auto& entry : plan_->EntryOf) met.emplace_back(entry.second, entry.first);
+  std::sort(met.begin(), met.end());
+  for (const auto& entry : met) {
+    positions.push_back(entry.second);
+    if (entry.second < placed.size()) placed[entry.second] = true;
+  }
+  for (uint32_t k = 0; k < archive_->Count(); ++k) {
+    if (!placed[k]) positions.push_back(k);
+  }
+  for (uint32_t position : changes_.AddedPositions()) {
+    if (!plan_->EntryOf.count(position)) positions.push_back(position);
+  }
+  for (size_t k = 0; k < plan.DormantLines.size(); ++k) {
+    positions.push_back(kFirstDormantRow + static_cast<uint32_t>(k));
+  }
+  RowKeys keys;
+  keys.Id = [this](uint32_t position) { return Row(position).Id; };
+  keys.Size = [this](uint32_t position) { return Row(position).Size; };
+  keys.Kind = [this](uint32_t position) { return Row(position).Kind; };
+  keys.Change = [this](uint32_t position) { return static_cast<int>(Row(position).State); };
+  keys.Compared = [this](uint32_t position) {
+    return comparison_ && position < comparison_->Entries.size()
+               ? static_cast<int>(comparison_->Entries[position])
+               : -1;
+  };
+  return BuildRows(positions, keys, filter, column, descending);
+}
+
+std::vector<PlannedFailure> StudioDocument::RebuildFailures() {
+  std::vector<PlannedFailure> failures = Plan().Failures;
+  std::stable_sort(
+      failures.begin(), failures.end(),
+      [](const PlannedFailure& a, const PlannedFailure& b) { return a.Line < b.Line; });
+  failures.erase(std::unique(failures.begin(), failures.end(),
+                             [](const PlannedFailure& a, const PlannedFailure& b) {
+                               return a.Line == b.Line && a.Reason == b.Reason;
+                             }),
+                 failures.end());
+  return failures;
 }
 
 bool StudioDocument::IdIsFree(uint32_t id) const {

@@ -4,11 +4,15 @@
 #pragma once
 
 #include <map>
+#include <vector>
 #include <memory>
 #include <string>
 
-#include "studio/studio_archive.h"
+#include "job/planned_entries.h"
+#include "job/script_document.h"
+#include "studio/entry_rows.h"
 #include "studio/pending_changes.h"
+#include "studio/studio_archive.h"
 #include "studio/studio_script.h"
 #include "sys/file_system.h"
 #include "wdf/archive_diff.h"
@@ -22,6 +26,32 @@ struct ComparisonMarks {
   size_t Differing = 0;              // entries that are not kSame
   size_t OnlyThere = 0;              // entries only the other archive has
 };
+
+// What a row of the list stands for, as a rebuild of the script, saved as it stands, would
+// treat it.
+enum class RowState : uint8_t {
+  kUnchanged,      // written with its own bytes
+  kChanged,        // written with other bytes
+  kAdded,          // a new entry, written
+  kDeleted,        // left out
+  kNotCarriedOut,  // a rule line for an id the archive lacks, which the run leaves alone
+  kFails,          // its rule cannot be carried out: the rebuild fails there
+};
+
+// The facts a row shows.
+struct RowFacts {
+  uint32_t Id = 0;
+  RowState State = RowState::kUnchanged;
+  // Of the bytes the rebuild writes; of the entry's own bytes when it writes none (deleted,
+  // failing) and zero for a rule line that is not carried out.
+  uint32_t Size = 0;
+  EntryKind Kind = EntryKind::kEmpty;
+  std::string Reason;  // kFails: why, in the catalogue's words
+  int Line = -1;       // the rule line (counted from 0) of the script as it would be saved, or -1
+};
+
+// Rows for rule lines that are not carried out take positions from here on.
+constexpr uint32_t kFirstDormantRow = 0xF0000000u;
 
 class StudioDocument {
  public:
@@ -49,6 +79,20 @@ class StudioDocument {
   bool SaveScript(const std::string& script_path, const ScriptTarget& target,
                   std::string* unwritable, std::string* problem);
 
+  // What a rebuild of the script, saved as it stands, writes: worked out again whenever the
+  // changes have moved since (or when `again`, after files on disk may have changed).
+  const EntryPlan& Plan(bool again = false);
+  // The facts of the row at `position` (an entry, an added entry or kFirstDormantRow + k).
+  RowFacts Row(uint32_t position);
+  // Up to `limit` of the first bytes the rebuild writes for the row (the entry's own bytes when
+  // it writes none). False when they cannot be read.
+  bool ReadRowBytes(uint32_t position, size_t limit, std::string* bytes);
+  // The rows shown, in the order the rebuild meets them unless sorted by another column.
+  std::vector<uint32_t> Rows(const RowFilter& filter, EntryColumn column, bool descending);
+  // Every rule that would make a rebuild fail, by line, each once: what to say before a rebuild
+  // starts, as `check` says it.
+  std::vector<PlannedFailure> RebuildFailures();
+
   // An id no entry has yet and that no added entry has: an entry may be added with it.
   bool IdIsFree(uint32_t id) const;
 
@@ -63,9 +107,25 @@ class StudioDocument {
   FileSystem& files_;
   std::unique_ptr<StudioArchive> archive_;
   PendingChanges changes_;
+  // The text a save writes now, with the places it names; false when no such text can be made.
+  bool PendingScript(std::string* text, ScriptPlaces* places);
+  // Reads the rules of `script_` into rules_, and into the changes when `load`; added ids that
+  // the changes already hold keep their positions.
+  void ReadRules(bool load);
+  const PlannedEntry* PlannedAt(uint32_t position);
+
   ScriptPlaces places_;
-  std::string script_text_;
-  std::map<uint32_t, RuleLine> rules_;
+  ScriptDocument script_;
+  ScriptRules rules_;
+  // What was worked out for the changes at plan_revision_.
+  struct PlanCache {
+    uint64_t Revision = 0;
+    EntryPlan Plan;
+    ScriptDocument Script;
+    std::map<uint32_t, size_t> EntryOf;  // position -> index in Plan.Entries
+    std::map<uint32_t, EntryKind> Kinds;
+  };
+  std::unique_ptr<PlanCache> plan_;
   std::unique_ptr<ComparisonMarks> comparison_;
   std::string compared_path_;
 };

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "studio/studio_window_parts_win32.h"
+#include "job/script.h"
 #include "studio_ids.h"
 #include "sys/file_system.h"
 #include "wdf/resource_id.h"
@@ -44,12 +45,10 @@ bool StudioWindow::AskId(StudioText prompt, uint32_t* id) {
       },
       [&answer](HWND dialog) { answer = WindowText(GetDlgItem(dialog, IDC_ASK_EDIT)); }};
   if (!RunSmallDialog(window_, IDD_ASK_ID, ask)) return false;
-  RowFilter parsed;
-  if (!ParseRowFilter(answer, &parsed) || parsed.Kind != RowFilter::Type::kIdPrefix) {
+  if (!ParseIdArgument(TrimBlanksAndControls(answer), id)) {
     ShowError(TextOf(StudioText::TxtBadId, {answer}));
     return false;
   }
-  *id = parsed.Prefix;
   return true;
 }
 

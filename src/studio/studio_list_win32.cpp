@@ -17,9 +17,7 @@ namespace velmora {
 void StudioWindow::RefreshRows() {
   if (!document_.IsOpen()) return;
   HCURSOR old = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-  rows_ = BuildRows(document_.Archive(), document_.Changes(), filter_value_, sort_column_,
-                    sort_descending_,
-                    document_.Comparison() ? &document_.Comparison()->Entries : nullptr);
+  rows_ = document_.Rows(filter_value_, sort_column_, sort_descending_);
   SetCursor(old);
   ListView_SetItemCountEx(list_, static_cast<int>(rows_.size()), 0);
   InvalidateRect(list_, nullptr, FALSE);

@@ -1,7 +1,10 @@
 #include "studio/studio_script.h"
 
 #include <algorithm>
+#include <unordered_set>
 
+#include "job/added_entries.h"
+#include "job/entry_rules.h"
 #include "job/path_route.h"
 #include "job/paths.h"
 #include "job/script_text.h"
@@ -12,23 +15,6 @@
 namespace velmora {
 
 namespace {
-
-bool ScriptKeyValue(const ScriptLines& script, const char* key, std::string* value) {
-  const int line = FindScriptKey(script, key);
-  if (line < 0) return false;
-  *value = CleanScriptValue(ScriptValueAt(script, line), true);
-  return true;
-}
-
-bool KeySaysYes(const ScriptLines& script, const char* key) {
-  std::string value;
-  return ScriptKeyValue(script, key, &value) && EqualFoldingAscii(value, "yes");
-}
-
-// The id of a line named as a rule key ("@" and eight hexadecimal digits in either case).
-bool RuleKeyId(const std::string& name, uint32_t* id) {
-  return name.size() == 9 && name[0] == '@' && ParseHexId(name.substr(1), id);
-}
 
 PathParts PartsOf(const std::string& path) {
   return AbsolutePathParts(path, NativeSeparator() == '/' ? std::string("/") : path);
@@ -45,44 +31,6 @@ bool NamedFromScript(const std::string& script_dir, const std::string& path, std
   return false;
 }
 
-// A line of the script's bytes: where its text starts, how long it is, and where the next line
-// starts (behind its line break).
-struct RawLine {
-  size_t Start = 0;
-  size_t Length = 0;
-  size_t Next = 0;
-};
-
-// Splits as a run's loading splits (CR LF, CR and LF end a line; the first byte 0 ends the
-// text), keeping where each line's break lies. `*tail` is where the text ends.
-std::vector<RawLine> SplitRawLines(const std::string& bytes, size_t* tail) {
-  std::vector<RawLine> lines;
-  size_t pos = 0;
-  while (pos < bytes.size() && bytes[pos] != '\0') {
-    RawLine line;
-    line.Start = pos;
-    while (pos < bytes.size() && bytes[pos] != '\0' && bytes[pos] != '\n' && bytes[pos] != '\r') {
-      ++pos;
-    }
-    line.Length = pos - line.Start;
-    if (pos < bytes.size() && bytes[pos] == '\r') ++pos;
-    if (pos < bytes.size() && bytes[pos] == '\n') ++pos;
-    line.Next = pos;
-    lines.push_back(line);
-  }
-  *tail = pos;
-  return lines;
-}
-
-// The line break the script uses most: that of its first line, CR LF when it has none.
-std::string LineBreakOf(const std::string& bytes, const std::vector<RawLine>& lines) {
-  for (const RawLine& line : lines) {
-    const size_t end = line.Start + line.Length;
-    if (line.Next > end) return bytes.substr(end, line.Next - end);
-  }
-  return "\r\n";
-}
-
 RuleFolders FoldersOf(const std::string& script_path, const StudioArchive& archive) {
   return {DirectoryPart(script_path), DirectoryPart(archive.Path())};
 }
@@ -90,6 +38,18 @@ RuleFolders FoldersOf(const std::string& script_path, const StudioArchive& archi
 uint32_t IdOfPosition(const StudioArchive& archive, const PendingChanges& changes,
                       uint32_t position) {
   return changes.IsAdded(position) ? changes.AddedId(position) : archive.Entry(position).Id;
+}
+
+// The id of an entry that may have been restored since the script was read: an added entry
+// that is gone has its id only in the script.
+uint32_t IdOfPosition(const StudioArchive& archive, const PendingChanges& changes,
+                      uint32_t position, const ScriptRules& rules) {
+  auto added = rules.AddedIds.find(position);
+  if (changes.IsAdded(position) && changes.ChangeAt(position).Kind == ChangeKind::kUnchanged &&
+      added != rules.AddedIds.end()) {
+    return added->second;
+  }
+  return IdOfPosition(archive, changes, position);
 }
 
 // The header lines a target asks for, in the order the script command writes keys.
@@ -109,63 +69,46 @@ bool TargetKeys(const std::string& script_dir, const StudioArchive& archive,
 
 }  // namespace
 
-bool LocateScriptPlaces(const ScriptLines& script, const std::string& script_path,
-                        ScriptPlaces* places, std::string* problem) {
-  ScriptPlaces found;
-  found.ScriptPath = script_path;
-  found.ScriptDir = DirectoryPart(script_path);
-  std::string source_dir = found.ScriptDir;
-  std::string source_name;
-  std::string value;
-  if (!ScriptKeyValue(script, "#SrcFile", &source_name)) {
-    *problem = Message(MessageKey::MsgNoSource);
-    return false;
-  }
-  if (ScriptKeyValue(script, "#SrcPath", &value) && !ResolveRelativePath(source_dir, value)) {
-    *problem = Message(MessageKey::MsgSourcePathInvalid);
-    return false;
-  }
-  found.SourcePath = source_dir + source_name;
-  // Other archives are named relative to the source archive's own folder.
-  found.SourceDir = DirectoryPart(found.SourcePath);
-  std::string target_dir = found.ScriptDir;
-  if (ScriptKeyValue(script, "#DestPath", &value) && !ResolveRelativePath(target_dir, value)) {
-    *problem = Message(MessageKey::MsgTargetPathInvalid);
-    return false;
-  }
-  std::string target_name;
-  ScriptKeyValue(script, "#DestFile", &target_name);
-  if (target_name.empty()) {
-    target_name = ReplaceExtension(FileNamePart(script_path), Extension(found.SourcePath));
-  }
-  found.TargetPath = target_dir + target_name;
-  found.AddEntries = KeySaysYes(script, "#AddEntries");
-  found.InPlace = KeySaysYes(script, "#InPlace");
-  *places = found;
-  return true;
-}
-
-std::map<uint32_t, RuleLine> ReadScriptRules(const ScriptLines& script, const ScriptPlaces& places,
-                                             const StudioArchive& archive,
-                                             std::map<uint32_t, uint32_t>* added_ids) {
-  std::map<uint32_t, RuleLine> rules;
-  std::map<uint32_t, uint32_t> added_position_of_id;
+ScriptRules ReadScriptRules(const ScriptDocument& script, const ScriptPlaces& places,
+                            const StudioArchive& archive) {
+  ScriptRules rules;
+  const ScriptLines& lines = script.Lines();
+  const auto change_of = [&](size_t line) {
+    return ChangeFromRuleValue(CleanScriptValue(ScriptValueAt(lines, static_cast<int>(line)), true),
+                               places.ScriptDir, places.SourceDir);
+  };
   for (size_t line = 0; line < script.Count(); ++line) {
-    uint32_t id = 0;
-    if (!RuleKeyId(ScriptNameAt(script, static_cast<int>(line)), &id)) continue;
-    const int index = static_cast<int>(line);
-    if (FindScriptKey(script, ScriptNameAt(script, index)) != index) continue;  // not the first
-    PendingChange change = ChangeFromRuleValue(CleanScriptValue(ScriptValueAt(script, index), true),
-                                               places.ScriptDir, places.SourceDir);
     uint32_t position = 0;
-    if (archive.FirstWithId(id, &position)) {
-      rules[position] = {line, change};
-    } else if (places.AddEntries && change.Kind == ChangeKind::kFile) {
-      change.Kind = ChangeKind::kAdded;
-      position = archive.Count() + static_cast<uint32_t>(added_position_of_id.size());
-      added_position_of_id[id] = position;
-      (*added_ids)[position] = id;
-      rules[position] = {line, change};
+    const ScriptDocumentLine& at = script.Line(line);
+    if (at.Kind == ScriptLineKind::kRule && at.Taken && archive.FirstWithId(at.Id, &position)) {
+      rules.ByPosition[position] = {line, change_of(line)};
+    }
+  }
+  // New entries, where and as the run writes them.
+  NewEntries added;
+  if (places.AddEntries) {
+    JobState lookup;
+    lookup.SourceIndex = archive.Entries();
+    BuildSourceIdLookup(lookup);
+    added = FindNewEntries(lines, lookup.SourceIndex, lookup.SourceIds);
+  }
+  std::unordered_set<uint32_t> carried_out;
+  uint32_t position = archive.Count();
+  for (uint32_t id : added.Ids) {
+    const size_t line = static_cast<size_t>(script.TakenLine(id));
+    PendingChange change = change_of(line);
+    if (change.Kind == ChangeKind::kUnchanged || change.Kind == ChangeKind::kDelete) continue;
+    if (change.Kind == ChangeKind::kFile) change.Kind = ChangeKind::kAdded;
+    carried_out.insert(id);
+    rules.AddedIds[position] = id;
+    rules.ByPosition[position++] = {line, change};
+  }
+  for (size_t line = 0; line < script.Count(); ++line) {
+    uint32_t found = 0;
+    const ScriptDocumentLine& at = script.Line(line);
+    if (at.Kind == ScriptLineKind::kRule && at.Taken && !archive.FirstWithId(at.Id, &found) &&
+        carried_out.count(at.Id) == 0) {
+      rules.DormantLines.push_back(line);
     }
   }
   return rules;
@@ -192,88 +135,65 @@ bool NewScriptText(const std::string& script_path, const StudioArchive& archive,
     if (!RuleValueOfChange(change.second, folders, &rule.Value, problem)) return false;
     rules.push_back(rule);
   }
-  *text = RebuildScriptText(header, rules);
-  std::string extra;
-  if (target.InPlace) extra += "#InPlace=yes\r\n";
-  if (changes.AddedCount() > 0) extra += "#AddEntries=yes\r\n";
-  text->insert(RebuildScriptText(header, {}).size(), extra);
+  header.InPlace = target.InPlace;
+  header.AddEntries = changes.AddedCount() > 0;
+  *text = WriteScriptText(header, rules);
   return true;
 }
 
-bool RewriteScriptText(const std::string& original, const ScriptPlaces& places,
-                       const std::map<uint32_t, RuleLine>& rules, const StudioArchive& archive,
+bool RewriteScriptText(const ScriptDocument& script, const ScriptPlaces& places,
+                       const ScriptRules& rules, const StudioArchive& archive,
                        const PendingChanges& changes, const ScriptTarget& target, std::string* text,
                        std::string* problem) {
   const RuleFolders folders{places.ScriptDir, places.SourceDir};
-  size_t tail = 0;
-  const std::vector<RawLine> lines = SplitRawLines(original, &tail);
-  const std::string line_break = LineBreakOf(original, lines);
-  const ScriptLines script(original);
-
-  // What replaces each line: absent = kept as it is.
-  std::map<size_t, std::string> replaced;
-  std::vector<std::string> appended;
-  for (const auto& rule : rules) {
-    const PendingChange& now = changes.ChangeAt(rule.first);
-    if (now == rule.second.Change) continue;
+  ScriptEdit edit;
+  // Every entry whose change differs from its line: the source's and the added ones.
+  std::vector<uint32_t> positions;
+  for (const auto& rule : rules.ByPosition) positions.push_back(rule.first);
+  for (const auto& change : changes.All()) {
+    if (!rules.ByPosition.count(change.first)) positions.push_back(change.first);
+  }
+  std::sort(positions.begin(), positions.end());
+  for (uint32_t position : positions) {
+    const PendingChange& now = changes.ChangeAt(position);
+    auto read = rules.ByPosition.find(position);
+    if (now == (read == rules.ByPosition.end() ? PendingChange() : read->second.Change)) continue;
+    const uint32_t id = IdOfPosition(archive, changes, position, rules);
+    const int line = script.TakenLine(id);
     if (now.Kind == ChangeKind::kUnchanged) {
-      replaced[rule.second.Line] = std::string();
+      if (line < 0) continue;
+      // Another line for the id would come into force if this one went.
+      if (script.RuleLinesOf(id) > 1) {
+        edit.Replaced[static_cast<size_t>(line)] = EntryKey(id) + "=";
+      } else {
+        edit.Replaced[static_cast<size_t>(line)] = std::nullopt;
+      }
       continue;
     }
     std::string value;
     if (!RuleValueOfChange(now, folders, &value, problem)) return false;
-    replaced[rule.second.Line] =
-        EntryKey(IdOfPosition(archive, changes, rule.first)) + "=" + value + line_break;
-  }
-  for (const auto& change : changes.All()) {
-    if (rules.count(change.first)) continue;
-    std::string value;
-    if (!RuleValueOfChange(change.second, folders, &value, problem)) return false;
-    appended.push_back(EntryKey(IdOfPosition(archive, changes, change.first)) + "=" + value +
-                       line_break);
+    const std::string rule_text = EntryKey(id) + "=" + value;
+    if (line >= 0) {
+      edit.Replaced[static_cast<size_t>(line)] = rule_text;
+    } else {
+      edit.Appended.push_back(rule_text);
+    }
   }
 
   // Header keys: the first line of each key is rewritten, a missing key goes before the rules.
   std::vector<std::pair<std::string, std::string>> keys;
   if (!TargetKeys(places.ScriptDir, archive, target, &keys, problem)) return false;
   if (changes.AddedCount() > 0 && !places.AddEntries) keys.push_back({"#AddEntries", "yes"});
-  std::string inserted;
   for (const auto& key : keys) {
-    const int line = FindScriptKey(script, key.first);
-    const std::string key_line = key.first + "=" + key.second + line_break;
+    const int line = FindScriptKey(script.Lines(), key.first);
+    const std::string key_line = key.first + "=" + key.second;
     if (line >= 0) {
-      replaced[static_cast<size_t>(line)] = key_line;
+      edit.Replaced[static_cast<size_t>(line)] = key_line;
     } else {
-      inserted += key_line;
+      edit.BeforeRules.push_back(key_line);
     }
   }
-  size_t insert_before = lines.size();
-  for (const auto& rule : rules) insert_before = std::min(insert_before, rule.second.Line);
-
-  text->clear();
-  for (size_t k = 0; k < lines.size(); ++k) {
-    if (k == insert_before) *text += inserted;
-    auto found = replaced.find(k);
-    if (found == replaced.end()) {
-      text->append(original, lines[k].Start, lines[k].Next - lines[k].Start);
-    } else {
-      *text += found->second;
-    }
-  }
-  if (insert_before == lines.size()) {
-    if (!lines.empty() && lines.back().Next == lines.back().Start + lines.back().Length &&
-        (!inserted.empty() || !appended.empty())) {
-      // The last line had no break of its own: give it one before anything follows.
-      *text += line_break;
-    }
-    *text += inserted;
-  } else if (!appended.empty() && !lines.empty() &&
-             lines.back().Next == lines.back().Start + lines.back().Length &&
-             replaced.count(lines.size() - 1) == 0) {
-    *text += line_break;
-  }
-  for (const std::string& line : appended) *text += line;
-  text->append(original, tail, std::string::npos);
+  *text = script.Edited(edit);
   return true;
 }
 

@@ -23,24 +23,25 @@ class StudioScriptTest : public ::testing::Test {
   // Reads `text` as the script C:\mod\scripts\ui.vlm into places_, rules_ and changes_.
   void ReadScript(const std::string& text) {
     script_text_ = text;
-    const ScriptLines script(text);
+    script_ = ScriptDocument(text);
     std::string problem;
-    ASSERT_TRUE(LocateScriptPlaces(script, "C:\\mod\\scripts\\ui.vlm", &places_, &problem))
+    ASSERT_TRUE(LocateScriptPlaces(script_.Lines(), "C:\\mod\\scripts\\ui.vlm", &places_, &problem))
         << problem;
-    std::map<uint32_t, uint32_t> added;
-    rules_ = ReadScriptRules(script, places_, archive_, &added);
+    read_ = ReadScriptRules(script_, places_, archive_);
+    rules_ = read_.ByPosition;
     changes_ = PendingChanges(archive_.Count());
     for (const auto& rule : rules_) {
+      auto added = read_.AddedIds.find(rule.first);
       changes_.Load(rule.first, rule.second.Change,
-                    added.count(rule.first) ? added[rule.first] : 0);
+                    added == read_.AddedIds.end() ? 0 : added->second);
     }
   }
 
   std::string Rewritten(const ScriptTarget& target = ScriptTarget()) {
     std::string text;
     std::string problem;
-    EXPECT_TRUE(RewriteScriptText(script_text_, places_, rules_, archive_, changes_, target, &text,
-                                  &problem))
+    EXPECT_TRUE(
+        RewriteScriptText(script_, places_, read_, archive_, changes_, target, &text, &problem))
         << problem;
     return text;
   }
@@ -48,6 +49,8 @@ class StudioScriptTest : public ::testing::Test {
   MemoryFileSystem files_;
   StudioArchive archive_;
   std::string script_text_;
+  ScriptDocument script_;
+  ScriptRules read_;
   ScriptPlaces places_;
   std::map<uint32_t, RuleLine> rules_;
   PendingChanges changes_;
@@ -124,10 +127,11 @@ TEST_F(StudioScriptTest, AddedEntriesReadBackFromAScriptWithAddEntries) {
   ReadScript(
       "#SrcFile=..\\data\\ui.wdf\r\n#AddEntries=yes\r\n@00000050=new.bin\r\n"
       "@00000051=@00000001\r\n");
-  ASSERT_EQ(changes_.AddedCount(), 1u) << "only a file can be added";
+  ASSERT_EQ(changes_.AddedCount(), 2u) << "an entry is added by a rule of any kind";
   const uint32_t position = changes_.AddedPositions()[0];
   EXPECT_EQ(changes_.AddedId(position), 0x50u);
   EXPECT_EQ(changes_.ChangeAt(position).Path, "C:\\mod\\scripts\\new.bin");
+  EXPECT_EQ(changes_.ChangeAt(position + 1), (PendingChange{ChangeKind::kEntry, 1, {}}));
   EXPECT_EQ(Rewritten(), script_text_);
 }
 

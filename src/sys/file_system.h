@@ -71,6 +71,10 @@ class FileSystem {
   // A directory search for the exact path finds an entry, and that first entry is not a
   // directory (wildcards match as in any directory search).
   virtual bool FileIsPresent(const std::string& path) = 0;
+  // As FileIsPresent, for a file that is about to be opened to be read (OpenShared,
+  // OpenDenyWrite), which may find it where FileIsPresent does not: under a name in another
+  // letter case, where the system tells letter cases apart.
+  virtual bool FileIsPresentForReading(const std::string& path) { return FileIsPresent(path); }
   // The path's attributes include the directory flag.
   virtual bool DirectoryExists(const std::string& path) = 0;
   // Creates one directory whose parent exists.
@@ -79,10 +83,10 @@ class FileSystem {
   // process or, where the system can tell, in another.
   virtual bool RemoveFile(const std::string& path) = 0;
   // Renames `from` to `to` in one step, replacing an existing `to`; refused while either is
-  // held open: a held `from` with a sharing violation, a held `to` with access denied. Durable: when it returns true the new name survives a power cut (flush the
-  // file's bytes first, so that the name does not arrive before them). Where the system makes
-  // the name durable in a second step, a failure of that step is reported too, although the
-  // rename itself has happened.
+  // held open: a held `from` with a sharing violation, a held `to` with access denied. Durable:
+  // when it returns true the new name survives a power cut (flush the file's bytes first, so that
+  // the name does not arrive before them). Where the system makes the name durable in a second
+  // step, a failure of that step is reported too, although the rename itself has happened.
   virtual bool RenameReplacing(const std::string& from, const std::string& to) = 0;
   // The names of the files (not the directories) directly inside `directory`, sorted by their
   // bytes, in the form the other calls take them. False when the directory cannot be read.
@@ -99,10 +103,13 @@ FileSystem& SystemFileSystem();
 
 #if !defined(_WIN32)
 // Scripts written on Windows name files in any letter case, and Windows finds them. So does the
-// system file system here: a path that does not exist as written is looked up part by part
-// among its folder's names without regard to ASCII letter case, and a part is taken when exactly
-// one name matches. When two or more match, nothing is taken; each such lookup of this thread is
-// kept, its candidates as paths of the system (UTF-8) joined by line breaks, until taken here.
+// system file system here, but only to read: a file opened to be read (OpenShared,
+// OpenDenyWrite, FileIsPresentForReading) whose path does not exist as written is looked up part
+// by part among its folder's names without regard to ASCII letter case, and a part is taken when
+// exactly one name matches. Every other call takes the path exactly as written, so a name in
+// another letter case never decides where a file is created, written, renamed or removed. When
+// two or more names match, nothing is taken; each such lookup of this thread is kept, its
+// candidates as paths of the system (UTF-8) joined by line breaks, until taken here.
 std::vector<std::string> TakeLetterCaseCandidates();
 #endif
 

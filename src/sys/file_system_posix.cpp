@@ -25,8 +25,10 @@
 
 #include <cerrno>
 #include <algorithm>
+#include <ctime>
 #include <map>
 #include <mutex>
+#include <unordered_map>
 #include <utility>
 
 #include "sys/code_page.h"
@@ -40,17 +42,95 @@ namespace {
 
 thread_local std::vector<std::string> letter_case_candidates;
 
-// The names in `dir` equal to `name` apart from ASCII letter case.
-std::vector<std::string> NamesFoldingCase(const std::string& dir, const std::string& name) {
-  std::vector<std::string> found;
-  DIR* listing = opendir(dir.empty() ? "." : dir.c_str());
-  if (listing == nullptr) return found;
-  while (const dirent* entry = readdir(listing)) {
-    if (EqualFoldingAscii(entry->d_name, name)) found.push_back(entry->d_name);
+// How long a folder must have stayed unchanged before its listing is kept: the times the system
+// stamps on a change are coarse, so a name added just after a listing may leave them as they
+// were. The change time is the one to ask: nobody can set it back.
+constexpr time_t kSettledSeconds = 2;
+
+bool SameTime(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool SettledBefore(const timespec& changed, const timespec& now) {
+  return changed.tv_sec + kSettledSeconds < now.tv_sec;
+}
+
+// The names of folders by their ASCII letters in upper case, so that a burst of lookups in one
+// folder (a script's files, a listing's entries) reads the folder once instead of once per name.
+// A listing is kept only for a folder that had settled when it was read, and only while the
+// folder is the same one with the same times; a folder that changes, or changed a moment
+// before, is read again.
+class FolderNames {
+ public:
+  // The names in `dir` equal to `name` apart from ASCII letter case, sorted.
+  std::vector<std::string> Matching(const std::string& dir, const std::string& name) {
+    const std::string folder = dir.empty() ? "." : dir;
+    struct stat before;
+    if (stat(folder.c_str(), &before) != 0) return {};
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto kept = listings_.find(folder);
+    if (kept == listings_.end() || !kept->second.Describes(before)) {
+      if (kept != listings_.end()) listings_.erase(kept);
+      Listing listing;
+      timespec now{};
+      clock_gettime(CLOCK_REALTIME, &now);
+      if (!listing.Read(folder, before)) return {};
+      std::vector<std::string> found = listing.Find(name);
+      if (!SettledBefore(before.st_ctim, now)) return found;
+      if (listings_.size() >= kKeptFolders) listings_.clear();
+      kept = listings_.emplace(folder, std::move(listing)).first;
+    }
+    return kept->second.Find(name);
   }
-  closedir(listing);
-  std::sort(found.begin(), found.end());
-  return found;
+
+ private:
+  static constexpr size_t kKeptFolders = 16;
+
+  struct Listing {
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    timespec Modified{};
+    timespec Changed{};
+    std::unordered_map<std::string, std::vector<std::string>> ByUpperCase;
+
+    bool Describes(const struct stat& st) const {
+      return st.st_dev == Device && st.st_ino == Inode && SameTime(st.st_mtim, Modified) &&
+             SameTime(st.st_ctim, Changed);
+    }
+    bool Read(const std::string& folder, const struct stat& st) {
+      DIR* listing = opendir(folder.c_str());
+      if (listing == nullptr) return false;
+      Device = st.st_dev;
+      Inode = st.st_ino;
+      Modified = st.st_mtim;
+      Changed = st.st_ctim;
+      while (const dirent* entry = readdir(listing)) {
+        ByUpperCase[UpperCaseAscii(entry->d_name)].push_back(entry->d_name);
+      }
+      closedir(listing);
+      for (auto& names : ByUpperCase) std::sort(names.second.begin(), names.second.end());
+      return true;
+    }
+    std::vector<std::string> Find(const std::string& name) const {
+      auto found = ByUpperCase.find(UpperCaseAscii(name));
+      return found == ByUpperCase.end() ? std::vector<std::string>() : found->second;
+    }
+  };
+
+  static std::string UpperCaseAscii(std::string text) {
+    for (char& c : text) {
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+  }
+
+  std::mutex mutex_;
+  std::map<std::string, Listing> listings_;
+};
+
+FolderNames& TheFolderNames() {
+  static FolderNames* folder_names = new FolderNames;  // never destroyed: lookups may come late
+  return *folder_names;
 }
 
 // `path` (UTF-8, '/') with each part that does not exist as written replaced by the one name of
@@ -70,7 +150,7 @@ std::string WithLetterCaseOnDisk(const std::string& path) {
     if (part.empty() || lstat((resolved + part).c_str(), &st) == 0) {
       resolved += part + tail;
     } else {
-      const std::vector<std::string> names = NamesFoldingCase(resolved, part);
+      const std::vector<std::string> names = TheFolderNames().Matching(resolved, part);
       if (names.size() != 1) {
         if (names.size() > 1) {
           std::string all;
@@ -86,12 +166,18 @@ std::string WithLetterCaseOnDisk(const std::string& path) {
   return resolved;
 }
 
+// The path as the system names it: exactly as written, every backslash of its own a slash.
 std::string ToPosixPath(const std::string& path) {
   std::string result = path;
   for (size_t pos = 0; pos < result.size(); pos = NextCharOffset(result, pos)) {
     if (result[pos] == '\\' && NextCharOffset(result, pos) == pos + 1) result[pos] = '/';
   }
-  return WithLetterCaseOnDisk(Utf8FromActiveCodePage(result));
+  return Utf8FromActiveCodePage(result);
+}
+
+// The path of an existing file to be read: as written, or found in another letter case.
+std::string ToPosixPathToRead(const std::string& path) {
+  return WithLetterCaseOnDisk(ToPosixPath(path));
 }
 
 bool Fail(int code) {
@@ -223,9 +309,13 @@ std::unique_ptr<Stream> OpenFile(const std::string& path, OpenMode mode, Disposi
   int flags = (mode.Write ? O_RDWR : O_RDONLY) | O_CLOEXEC;
   if (disposition == Disposition::kCreateAlways) flags |= O_CREAT;
   if (disposition == Disposition::kCreateNew) flags |= O_CREAT | O_EXCL;
+  // Only a file opened to be read may be found in another letter case: whatever is written,
+  // truncated or held against writers takes the name exactly as written.
+  const bool to_read = disposition == Disposition::kOpenExisting && !mode.Write;
+  const std::string posix_path = to_read ? ToPosixPathToRead(path) : ToPosixPath(path);
   int fd;
   do {
-    fd = open(ToPosixPath(path).c_str(), flags, 0666);
+    fd = open(posix_path.c_str(), flags, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return nullptr;
   auto fail = [fd](int code) -> std::unique_ptr<Stream> {
@@ -306,6 +396,10 @@ class PosixFileSystem final : public FileSystem {
   bool FileIsPresent(const std::string& path) override {
     struct stat st;
     return stat(ToPosixPath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  }
+  bool FileIsPresentForReading(const std::string& path) override {
+    struct stat st;
+    return stat(ToPosixPathToRead(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
   }
   bool DirectoryExists(const std::string& path) override {
     struct stat st;

@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "sys/file_system.h"
 #include "sys/process.h"
@@ -110,9 +112,10 @@ TEST_F(PosixFiles, TheSameFileUnderAnotherNameIsRecognised) {
   EXPECT_EQ("source bytes", Get("src.wdf"));
 }
 
-// A script written on Windows names files in any letter case: one name that matches is taken,
-// two are taken as neither and named; a name written as it is on the disk always wins.
-TEST_F(PosixFiles, NamesAreFoundWithoutRegardToLetterCaseWhenOneMatches) {
+// A script written on Windows names files in any letter case: to read, one name that matches is
+// taken, two are taken as neither and named; a name written as it is on the disk always wins.
+// Whatever is written, held against writers or created takes the name exactly as written.
+TEST_F(PosixFiles, NamesAreFoundWithoutRegardToLetterCaseOnlyToRead) {
   ASSERT_EQ(mkdir(Path("Pictures").c_str(), 0777), 0);
   Put("Pictures/Title.BMP", "picture");
   Put("Pictures/exact.txt", "exact");
@@ -134,18 +137,49 @@ TEST_F(PosixFiles, NamesAreFoundWithoutRegardToLetterCaseWhenOneMatches) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Written);
     const std::string path = dir_ + "/" + c.Written;
-    EXPECT_EQ(fs_.FileIsPresent(path), c.Read != nullptr);
-    std::unique_ptr<Stream> stream = fs_.OpenShared(path);
-    ASSERT_EQ(stream != nullptr, c.Read != nullptr);
-    EXPECT_EQ(stream ? ReadAll(*stream, 100) : "", c.Read ? c.Read : "");
+    EXPECT_EQ(fs_.FileIsPresentForReading(path), c.Read != nullptr);
+    for (auto open : {&FileSystem::OpenShared, &FileSystem::OpenDenyWrite}) {
+      std::unique_ptr<Stream> stream = (fs_.*open)(path);
+      ASSERT_EQ(stream != nullptr, c.Read != nullptr);
+      EXPECT_EQ(stream ? ReadAll(*stream, 100) : "", c.Read ? c.Read : "");
+    }
     const std::vector<std::string> ambiguous = TakeLetterCaseCandidates();
     ASSERT_EQ(ambiguous.size(), c.Ambiguous);
     for (const std::string& both : ambiguous) EXPECT_NE(both.find('\n'), std::string::npos);
   }
-  // A new file goes into the folder as the disk writes it, under the name as written.
-  std::unique_ptr<Stream> made = fs_.CreateNewExclusive(dir_ + "/PICTURES/New.bin");
-  ASSERT_TRUE(made);
-  EXPECT_TRUE(fs_.FileIsPresent(dir_ + "/Pictures/New.bin"));
+  const std::string other_case = dir_ + "/pictures/title.bmp";
+  EXPECT_FALSE(fs_.FileIsPresent(other_case));
+  EXPECT_FALSE(fs_.DirectoryExists(dir_ + "/PICTURES"));
+  EXPECT_EQ(nullptr, fs_.OpenExclusive(other_case));
+  EXPECT_EQ(nullptr, fs_.CreateNewExclusive(dir_ + "/PICTURES/New.bin")) << "no such folder";
+  EXPECT_EQ(Get("Pictures/Title.BMP"), "picture");
+}
+
+// Lookups in a folder that has stayed as it was read it once; a name that appears, goes or
+// moves is seen at the next lookup, also when the folder's modification time is put back.
+TEST_F(PosixFiles, LetterCaseLookupsSeeEveryChangeOfTheFolder) {
+  ASSERT_EQ(mkdir(Path("dir").c_str(), 0777), 0);
+  Put("dir/First.BIN", "first");
+  struct stat settled;
+  ASSERT_EQ(stat(Path("dir").c_str(), &settled), 0);
+  // Only the listing of a folder that has not changed for a while is kept.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  const auto read = [&](const char* name) {
+    std::unique_ptr<Stream> stream = fs_.OpenShared(dir_ + "/dir/" + name);
+    return stream ? ReadAll(*stream, 100) : std::string("(none)");
+  };
+  EXPECT_EQ(read("first.bin"), "first");
+  EXPECT_EQ(read("second.bin"), "(none)");
+  Put("dir/Second.BIN", "second");
+  const timespec as_before[2] = {settled.st_atim, settled.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, Path("dir").c_str(), as_before, 0), 0);
+  EXPECT_EQ(read("second.bin"), "second");
+  ASSERT_EQ(rename(Path("dir/First.BIN").c_str(), Path("dir/Third.BIN").c_str()), 0);
+  EXPECT_EQ(read("first.bin"), "(none)");
+  EXPECT_EQ(read("THIRD.bin"), "first");
+  Put("dir/SECOND.bin", "another");
+  EXPECT_EQ(read("second.BIN"), "(none)") << "two names match";
+  EXPECT_EQ(TakeLetterCaseCandidates().size(), 1u);
 }
 
 TEST_F(PosixFiles, AnotherProcessCannotTruncateAFileHeldWithoutWriteSharing) {

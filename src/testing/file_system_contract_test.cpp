@@ -19,6 +19,7 @@ namespace {
 // Paths are written with backslashes, as scripts name them; every file system takes that form.
 class MemoryFiles {
  public:
+  static constexpr bool kLetterCaseTellsNamesApart = true;
   MemoryFiles() { files_.PutDirectory("D:\\w"); }
   FileSystem& Files() { return files_; }
   std::string Path(const std::string& name) const { return "D:\\w\\" + name; }
@@ -31,6 +32,11 @@ class MemoryFiles {
 
 class SystemFiles {
  public:
+#if defined(_WIN32)
+  static constexpr bool kLetterCaseTellsNamesApart = false;
+#else
+  static constexpr bool kLetterCaseTellsNamesApart = true;
+#endif
   FileSystem& Files() { return SystemFileSystem(); }
   std::string Path(const std::string& name) const { return scratch_.path() + "\\" + name; }
   void Put(const std::string& name, const std::string& bytes) { scratch_.Put(Native(name), bytes); }
@@ -193,6 +199,58 @@ TYPED_TEST(FileSystemContract, FoldersParentsAndListing) {
   ASSERT_TRUE(fs.ListFiles(this->Path("d\\"), &names));
   EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "b.bin"})) << "files only, sorted";
   EXPECT_FALSE(fs.ListFiles(this->Path("none"), &names));
+}
+
+// Every call that creates, writes, renames or removes, and the questions asked before one,
+// takes a name exactly as written: where letter case tells names apart, a neighbour whose name
+// differs only in letter case is another file, and no call finds, changes or replaces it.
+TYPED_TEST(FileSystemContract, ANeighbourInAnotherLetterCaseIsNeverTaken) {
+  if (!TypeParam::kLetterCaseTellsNamesApart) GTEST_SKIP() << "letter case names one file here";
+  FileSystem& fs = this->fs();
+  const std::string kNeighbour = "the neighbour";
+  this->Put("A.WDF", kNeighbour);
+  this->Put("T.TMP", kNeighbour);
+  this->Put("DIR\\inside.bin", kNeighbour);
+  const auto untouched = [&](const char* what) {
+    EXPECT_EQ(kNeighbour, this->Get("A.WDF")) << what;
+    EXPECT_EQ(kNeighbour, this->Get("T.TMP")) << what;
+    EXPECT_EQ(kNeighbour, this->Get("DIR\\inside.bin")) << what;
+  };
+
+  EXPECT_FALSE(fs.FileIsPresent(this->Path("a.wdf")));
+  EXPECT_FALSE(fs.DirectoryExists(this->Path("dir")));
+  std::vector<std::string> names;
+  EXPECT_FALSE(fs.ListFiles(this->Path("dir"), &names));
+  EXPECT_EQ(nullptr, fs.OpenExclusive(this->Path("a.wdf")));
+  this->ExpectLastError(SystemErrorNotFound(), "OpenExclusive");
+  EXPECT_FALSE(fs.RemoveFile(this->Path("a.wdf")));
+  this->ExpectLastError(SystemErrorNotFound(), "RemoveFile");
+  EXPECT_FALSE(fs.RenameReplacing(this->Path("t.tmp"), this->Path("moved.wdf")));
+  this->ExpectLastError(SystemErrorNotFound(), "RenameReplacing from");
+  untouched("after the refusals");
+
+  for (Opener create : {&FileSystem::CreateNewExclusive, &FileSystem::CreateExclusive}) {
+    {
+      auto created = (fs.*create)(this->Path("a.wdf"));
+      ASSERT_NE(nullptr, created);
+      EXPECT_TRUE(created->Write("new", 3));
+    }
+    EXPECT_EQ("new", this->Get("a.wdf"));
+    untouched("after a creation");
+    EXPECT_TRUE(fs.RemoveFile(this->Path("a.wdf")));
+    untouched("after a removal");
+  }
+
+  this->Put("x.tmp", "renamed");
+  EXPECT_TRUE(fs.RenameReplacing(this->Path("x.tmp"), this->Path("a.wdf")));
+  EXPECT_EQ("renamed", this->Get("a.wdf"));
+  untouched("after a rename onto the name");
+
+  EXPECT_TRUE(fs.MakeDirectory(this->Path("dir")));
+  EXPECT_TRUE(fs.DirectoryExists(this->Path("dir")));
+  ASSERT_TRUE(fs.ListFiles(this->Path("dir"), &names));
+  EXPECT_TRUE(names.empty()) << "a folder of its own";
+  untouched("after a new folder");
 }
 
 }  // namespace

@@ -37,6 +37,9 @@ class StoppingFileSystem final : public FileSystem {
     return Go() ? real_.CreateNewExclusive(path) : nullptr;
   }
   bool FileIsPresent(const std::string& path) override { return Go() && real_.FileIsPresent(path); }
+  bool FileIsPresentForReading(const std::string& path) override {
+    return Go() && real_.FileIsPresentForReading(path);
+  }
   bool DirectoryExists(const std::string& path) override {
     return Go() && real_.DirectoryExists(path);
   }

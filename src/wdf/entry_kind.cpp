@@ -183,6 +183,22 @@ const char* EntryKindName(EntryKind kind) {
   return "data";
 }
 
+const char* EntryKindDisplayName(EntryKind kind, bool chinese) {
+  if (!chinese) return EntryKindName(kind);
+  switch (kind) {
+    case EntryKind::kText:
+      return "文本";
+    case EntryKind::kData:
+      return "数据";
+    case EntryKind::kEmpty:
+      return "空";
+    case EntryKind::kOutOfBounds:
+      return "越界";
+    default:
+      return EntryKindName(kind);
+  }
+}
+
 const char* EntryKindExtension(EntryKind kind) {
   switch (kind) {
     case EntryKind::kText:

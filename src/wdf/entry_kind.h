@@ -39,8 +39,12 @@ EntryKind DetectEntryKind(const std::string& head, uint64_t entry_size);
 // entries are told without reading. False when the bytes could not be read.
 bool ReadEntryKind(Stream& stream, const WdfEntry& entry, uint64_t file_size, EntryKind* kind);
 
-// The kind's name as the listing shows it: "bmp", ..., "text", "data", "empty", "out-of-bounds".
+// The kind's name as programs read it (tsv, json): "bmp", ..., "text", "data", "empty",
+// "out-of-bounds".
 const char* EntryKindName(EntryKind kind);
+// The kind's name as a person reads it, in UTF-8: the file formats by their usual names, and the
+// kinds that are words (text, data, empty, out-of-bounds) in the person's language.
+const char* EntryKindDisplayName(EntryKind kind, bool chinese);
 // The extension of an extracted file, without the dot: the name, except "txt" for text, "bin"
 // for data and "dat" for an empty entry. Empty for out-of-bounds (nothing can be extracted).
 const char* EntryKindExtension(EntryKind kind);

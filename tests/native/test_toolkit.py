@@ -1,8 +1,10 @@
 """The archive commands of the real velmora program: list and extract checked against an
 independent reading of the archive, every command on hostile archives, and the modder's whole
-loop: extract, edit, script --from-dir, check, run, verify."""
+loop: extract, edit, script --from-dir, check, run, verify; and in a Chinese locale, not one
+English word in what people read."""
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -142,6 +144,33 @@ class ToolkitTest(unittest.TestCase):
         edited[5] = self.read("改过", "00000005.txt")
         self.assertEqual(wdf.archive([(i, edited[i]) for i, _ in source]),
                          self.read("out", "new.wdf"))
+
+    def test_a_chinese_locale_reads_no_english_word(self):
+        # The locale compiled for this test, as a Chinese system has it installed.
+        locales = self.path("locales")
+        os.makedirs(locales)
+        made = subprocess.run(["localedef", "-i", "zh_CN", "-f", "UTF-8",
+                               os.path.join(locales, "zh_CN.UTF-8")],
+                              capture_output=True, timeout=120)
+        if made.returncode not in (0, 1) or not os.path.isdir(os.path.join(locales, "zh_CN.UTF-8")):
+            self.skipTest("localedef cannot make zh_CN.UTF-8 here")
+        self.write("a.wdf", wdf.archive([(1, PNG), (2, b"x=1\r\n"), (1, b""), (3, b"\1\2")]))
+        self.write("b.wdf", wdf.archive([(1, PNG), (2, b"x=2\r\n"), (4, WAV)]))
+        self.write("file.txt", b"in the way")
+        said = b""
+        for words in (["list", "a.wdf"], ["verify", "a.wdf", "b.wdf"], ["diff", "--all", "a.wdf",
+                      "b.wdf"], ["extract", "-o", "file.txt/sub", "a.wdf"]):
+            completed = subprocess.run(
+                [VELMORA] + words, cwd=self.dir, capture_output=True, stdin=subprocess.DEVNULL,
+                timeout=300, env={**os.environ, "LANGUAGE": "", "LC_ALL": "zh_CN.UTF-8",
+                                  "LOCPATH": locales})
+            said += completed.stdout + completed.stderr
+        text = said.decode("utf-8")
+        # Names, ids and file formats are no words of a language.
+        text = re.sub(r"[\w./-]*\.(wdf|txt)\b(/sub)?|\b[0-9A-F]{8}(-\d+)?\b|\b(ID|bmp|png|wav)\b", "", text)
+        self.assertEqual([], re.findall(r"[A-Za-z]{2,}", text), said.decode("utf-8"))
+        # The system's reason for the failed folder is the system's Chinese text.
+        self.assertRegex(said.decode("utf-8"), r"创建目标目录 file.txt/sub 失败\s+\S")
 
 
 if __name__ == "__main__":

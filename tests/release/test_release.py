@@ -12,6 +12,7 @@ Both ways of running the example must write the same archive.
 Environment: VELMORA_DIST (the dist/ folder) besides what the end-to-end harness needs
 (VELMORA_BUILD_DIR of a fresh prefix, VELMORA_WINE_RUN, VELMORA_UI_DRIVER)."""
 
+import importlib.util
 import os
 import re
 import shutil
@@ -27,6 +28,11 @@ TOP = os.path.abspath(os.path.join(HERE, "..", ".."))
 sys.path[:0] = [os.path.join(TOP, "tests", "e2e"), os.path.join(TOP, "tools")]
 import velmora_e2e as e2e  # noqa: E402
 import wdf  # noqa: E402
+
+MAKE_ZIP_SPEC = importlib.util.spec_from_file_location(
+    "make_zip", os.path.join(TOP, "tools", "make-zip.py"))
+MAKE_ZIP = importlib.util.module_from_spec(MAKE_ZIP_SPEC)
+MAKE_ZIP_SPEC.loader.exec_module(MAKE_ZIP)
 
 DIST = os.environ.get("VELMORA_DIST", os.path.join(TOP, "dist"))
 VERSION = re.search(r"project\(Velmora VERSION ([0-9.]+)",
@@ -107,18 +113,19 @@ class WindowsZipTest(e2e.E2eTestCase):
         names = [name for name, _ in members]
         texts = {name[len(FOLDER) + 1:]: data for name, data in members}
         files = sorted(name[len(FOLDER) + 1:] for name, data in members if data is not None)
-        self.assertEqual(["LICENSE", "README-en.txt", "Velmora.exe", "VelmoraStudio.exe",
-                          "example/demo.vlm",
-                          "example/extra/icons.wdf", "example/pictures/title.bmp",
-                          "example/ui.wdf", "velmora-cli.exe", "使用说明.txt"], files)
+        self.assertEqual(sorted(["LICENSE", "README-en.txt", "Velmora.exe", "VelmoraStudio.exe",
+                                 "example/demo.vlm", "example/extra/icons.wdf",
+                                 "example/pictures/title.bmp", "example/ui.wdf",
+                                 "velmora-cli.exe", "使用说明.txt"] + MAKE_ZIP.guide_pictures()),
+                         files)
         self.assertEqual(sorted(names), names, "members are not sorted")
         guides = {"使用说明.txt": ("gbk", "guide.zh.md"), "README-en.txt": ("utf-8-sig",
                                                                       "guide.en.md")}
         for name, (encoding, guide) in guides.items():
             text = texts[name]
             self.assertNotIn(b"\n", text.replace(b"\r\n", b""), name + " has line ends other than CR LF")
-            with open(os.path.join(TOP, "docs", guide), encoding="utf-8") as f:
-                self.assertEqual(f.read(), text.decode(encoding).replace("\r\n", "\n"), name)
+            self.assertEqual(MAKE_ZIP.plain_guide(guide),
+                             text.decode(encoding).replace("\r\n", "\n"), name)
         self.assertIn(b"Copyright (c) 2026 the Velmora developers", texts["LICENSE"])
 
     def test_example_opened_as_the_shell_opens_it(self):

@@ -2,7 +2,9 @@
 """The texts that ship beside the programs: the two guides explain every message of the
 catalogue, word for word, and no message the program no longer has; the Chinese guide can be
 written in code page 936 for the Windows download; the manual page renders without a warning
-and names every command and exit code.
+and names every command and exit code; the Windows zip (tools/make-zip.py, over stand-ins for
+the programs) names its members so that every Windows and unzip read them, and holds every
+picture its guides name.
 
 In the guides a message is a list item that holds nothing but its text in backquotes:
     - `打开源文件 %s 失败    \\r\\r%s`
@@ -13,7 +15,10 @@ import os
 import re
 import shutil
 import subprocess
+import sys
+import tempfile
 import unittest
+import zipfile
 
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 GUIDES = ("docs/guide.en.md", "docs/guide.zh.md")
@@ -98,6 +103,55 @@ class ManualPageTest(unittest.TestCase):
             self.assertIn(option, page.stdout)
         exit_status = page.stdout.split("EXIT STATUS", 1)[1].split("EXAMPLES", 1)[0]
         self.assertEqual(list(EXIT_CODES), re.findall(r"^ {7}(\d+)\b", exit_status, re.MULTILINE))
+
+
+class WindowsZipTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="velmora-zip-")
+        for program in ("Velmora.exe", "velmora-cli.exe", "VelmoraStudio.exe"):
+            with open(os.path.join(cls.work, program), "wb") as f:
+                f.write(b"MZ " + program.encode())
+        cls.zips = []
+        for n in (1, 2):
+            cls.zips.append(os.path.join(cls.work, "%d.zip" % n))
+            subprocess.run([sys.executable, os.path.join(TOP, "tools", "make-zip.py"),
+                            cls.zips[-1], "Velmora-1", cls.work, "1765108800"], check=True,
+                           timeout=120)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def test_the_same_contents_give_the_same_bytes(self):
+        with open(self.zips[0], "rb") as first, open(self.zips[1], "rb") as second:
+            self.assertEqual(first.read(), second.read())
+
+    def test_names_beyond_ascii_are_utf8_with_the_flag(self):
+        with zipfile.ZipFile(self.zips[0]) as archive:
+            for info in archive.infolist():
+                flagged = bool(info.flag_bits & 0x800)
+                self.assertEqual(not info.filename.isascii(), flagged, info.filename)
+            self.assertIn("Velmora-1/使用说明.txt", archive.namelist())
+
+    @unittest.skipUnless(shutil.which("unzip"), "unzip is not installed")
+    def test_unzip_lists_the_chinese_name(self):
+        listed = subprocess.run(["unzip", "-l", self.zips[0]], capture_output=True, timeout=60,
+                                env=dict(os.environ, LC_ALL="C.UTF-8"))
+        self.assertEqual(0, listed.returncode, listed.stderr)
+        self.assertIn("Velmora-1/使用说明.txt", listed.stdout.decode("utf-8"))
+
+    def test_guides_are_plain_text_with_their_pictures_beside_them(self):
+        with zipfile.ZipFile(self.zips[0]) as archive:
+            names = set(archive.namelist())
+            guides = {"使用说明.txt": archive.read("Velmora-1/使用说明.txt").decode("gbk"),
+                      "README-en.txt": archive.read("Velmora-1/README-en.txt").decode("utf-8-sig")}
+        for name, text in guides.items():
+            self.assertNotIn("](", text, name + " holds a link in Markdown")
+            pictures = re.findall(r"images\\[\w.-]+\.png", text)
+            self.assertTrue(pictures, name + " names no picture")
+            for picture in pictures:
+                self.assertIn("Velmora-1/" + picture.replace("\\", "/"), names, name)
 
 
 if __name__ == "__main__":

@@ -25,7 +25,9 @@
 //   lock-file-exclusive <path>    hold this file open without any sharing while the program runs
 //   dialog-input <text>           for the next dialog that is not a message box (a file dialog, a
 //                                 question of the program's own): its file name or text field
-//                                 gets <text> ("-" leaves them alone), then OK is pressed
+//                                 gets <text> ("-" leaves them alone; "click <id>" clicks the
+//                                 button <id> instead, a choice among radio buttons), then OK
+//                                 is pressed
 //   main-window <class>           the program's main window; the steps below work on it
 //   step <action> [arguments]     one step against the main window, in order, each once the
 //                                 previous one is done and no box or dialog is open:
@@ -661,7 +663,9 @@ class Driver {
     const std::string input = scenario_.dialog_inputs[dialog_inputs_used_++];
     for (int i = 0; i < 50 && !GetDlgItem(dialog, IDOK); ++i) Sleep(kPollMs);
     Sleep(100);  // a file dialog fills its fields after it appears
-    if (input != "-") {
+    if (input.compare(0, 6, "click ") == 0) {
+      SendBounded(GetDlgItem(dialog, std::atoi(input.c_str() + 6)), BM_CLICK, 0, 0);
+    } else if (input != "-") {
       // The file name field of a file dialog (a combo box, or an edit in older ones) or the
       // first edit field of any other dialog.
       HWND field = ChildWithId(dialog, 0x47C);
