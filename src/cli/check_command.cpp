@@ -304,6 +304,7 @@ int Check(CommandCall& call) {
         "\n");
     exit_code = kExitFailed;
   }
+  if (!options.Json) code_page.SayEncoding(call.Terminal, found.Succeeded);
   if (options.Json) PrintJson(call.Terminal, options.Script, found, view, exit_code);
   return exit_code;
 }

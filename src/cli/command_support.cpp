@@ -8,6 +8,7 @@
 #include "cli/terminal_view.h"
 
 #include "msg/ansi_text.h"
+#include "msg/file_failure.h"
 #include "msg/format.h"
 #include "sys/system_error.h"
 
@@ -45,7 +46,7 @@ bool OpenArchive(CommandCall& call, const std::string& path, OpenedArchive* arch
   archive->File = call.Files.OpenShared(path);
   if (!archive->File) {
     PrintError(call.Terminal,
-               Message(MessageKey::MsgSourceOpenFailed, {path, LastSystemErrorText()}));
+               Message(MessageKey::MsgSourceOpenFailed, {path, FileFailureReason(path)}));
     return false;
   }
   try {

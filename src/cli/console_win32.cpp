@@ -1,12 +1,15 @@
-// The console on Windows: texts arrive in the ANSI code page; a console window gets them through
-// its wide-character output (so that they show whatever the console's own code page), a file or
-// pipe gets the ANSI bytes unchanged.
+// The console on Windows: texts arrive in the active code page (UTF-8, or the script's while a
+// script runs); a console window gets them through its wide-character output (so that they show
+// whatever the console's own code page), a file or pipe gets them in the system's ANSI code page,
+// as every program of the system writes them.
 #include <windows.h>
 
 #include <vector>
 
 #include "cli/console.h"
 #include "cli/interrupt.h"
+#include "msg/catalogue.h"
+#include "sys/code_page.h"
 
 namespace velmora {
 namespace {
@@ -15,29 +18,6 @@ bool IsConsole(HANDLE handle) {
   DWORD mode = 0;
   return handle != INVALID_HANDLE_VALUE && handle != nullptr &&
          GetFileType(handle) == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode) != 0;
-}
-
-std::wstring WideFromAnsi(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int n =
-      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) {
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
-  }
-  return wide;
-}
-
-std::string AnsiFromWide(const std::wstring& wide) {
-  if (wide.empty()) return std::string();
-  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                    0, nullptr, nullptr);
-  std::string text(static_cast<size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) {
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], n, nullptr,
-                        nullptr);
-  }
-  return text;
 }
 
 bool WriteAll(HANDLE handle, const void* data, size_t n) {
@@ -79,7 +59,7 @@ class WindowsConsole final : public Console {
         if (ch == L'\n') break;
         if (ch != L'\r') wide += ch;
       }
-      *line = AnsiFromWide(wide);
+      *line = ActiveCodePageFromWide(wide);
       return true;
     }
     for (;;) {
@@ -91,20 +71,19 @@ class WindowsConsole final : public Console {
     }
   }
 
-  bool Chinese() const override {
-    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE;
-  }
+  bool Chinese() const override { return UserInterfaceLanguage() == MessageLanguage::kChinese; }
 
  private:
   static void Write(HANDLE handle, const std::string& text) {
     if (text.empty()) return;
     if (IsConsole(handle)) {
-      const std::wstring wide = WideFromAnsi(text);
+      const std::wstring wide = WideFromActiveCodePage(text);
       DWORD put = 0;
       WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &put, nullptr);
       return;
     }
-    WriteAll(handle, text.data(), text.size());
+    const std::string bytes = SystemAnsiFromActiveCodePage(text);
+    WriteAll(handle, bytes.data(), bytes.size());
   }
 
   HANDLE out_;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "msg/file_failure.h"
 #include "msg/last_resort_report.h"
 #include "cli/console.h"
 #include "cli/front_end.h"
@@ -17,6 +18,7 @@ namespace {
 
 int RunProgram(int argc, char** argv) {
   std::unique_ptr<Console> console = MakeSystemConsole();
+  SetHeldFileNamed(true);  // a file another program holds is named as in use
   return RunCommandLine(std::vector<std::string>(argv + 1, argv + argc), *console,
                         SystemFileSystem());
 }

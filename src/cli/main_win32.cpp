@@ -8,21 +8,26 @@
 #include <vector>
 
 #include "job/command_line.h"
+#include "msg/file_failure.h"
 #include "msg/last_resort_report.h"
 #include "cli/console.h"
 #include "cli/front_end.h"
 #include "sys/code_location.h"
+#include "sys/code_page.h"
 #include "sys/file_system.h"
 
 namespace velmora {
 namespace {
 
-// The arguments split as Velmora.exe splits its command line, in the ANSI code page.
+// The arguments split as Velmora.exe splits its command line. The tool's texts are UTF-8, as on
+// POSIX hosts, until a script is run (ScriptCodePage).
 int RunProgram() {
+  SetActiveCodePage(CodePage::kUtf8);
   const CommandLine line = ProcessCommandLine();
   std::vector<std::string> words;
   for (int n = 1; n <= line.ArgumentCount(); ++n) words.push_back(line.ArgumentAt(n));
   std::unique_ptr<Console> console = MakeSystemConsole();
+  SetHeldFileNamed(true);  // a file another program holds is named as in use
   return RunCommandLine(words, *console, SystemFileSystem());
 }
 
@@ -33,9 +38,8 @@ int RunProgram() {
   const std::string text =
       std::string(LastResortReportCaption()) + ": " +
       LastResortReportText(facts.TypeName, location.ModuleName, location.Offset, facts.Message);
-  DWORD put = 0;
-  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &put,
-            nullptr);
+  std::unique_ptr<Console> console = MakeSystemConsole();
+  console->Err(text);
   ExitProcess(1);
 }
 

@@ -19,28 +19,16 @@ std::string WorkingDirectory() {
   return buffer.data();
 }
 
-// The whole script, or nothing when it cannot be read (the entry reports that in its words).
-std::string ScriptBytes(FileSystem& files, const std::string& path) {
-  std::unique_ptr<Stream> stream = files.OpenShared(path);
-  std::string bytes;
-  if (!stream) return bytes;
-  char buffer[65536];
-  for (;;) {
-    const size_t got = stream->Read(buffer, sizeof buffer);
-    bytes.append(buffer, got);
-    if (got < sizeof buffer) return bytes;
-  }
-}
-
 }  // namespace
 
-ScriptCodePage::ScriptCodePage(const ScriptCommandOptions& options, FileSystem& files) {
+ScriptCodePage::ScriptCodePage(const ScriptCommandOptions& options, FileSystem& files)
+    : previous_(ActiveCodePage()) {
   SetActiveCodePage(CodePage::kUtf8);
   CodePage code_page = CodePage::kUtf8;
   if (options.CodePageGiven) {
     code_page = options.CodePage == "gbk" ? CodePage::kGbk : CodePage::kUtf8;
-  } else if (!IsValidUtf8(ScriptBytes(files, options.Script))) {
-    code_page = CodePage::kGbk;
+  } else {
+    code_page = CodePageOfScriptFile(files, options.Script);
   }
   // The path rules of a run know backslashes only (the file layer turns them back into
   // slashes), so the script's directory, and with it the source's and the target's, is found
@@ -51,6 +39,7 @@ ScriptCodePage::ScriptCodePage(const ScriptCommandOptions& options, FileSystem& 
     if (!current.empty()) path = current + (current.back() == '/' ? "" : "/") + path;
   }
   SetActiveCodePage(code_page);
+  code_page_ = code_page;
   path = ActiveCodePageFromUtf8(path);
   for (size_t pos = 0; pos < path.size(); pos = NextCharOffset(path, pos)) {
     if (path[pos] == '/') path[pos] = '\\';
@@ -58,6 +47,6 @@ ScriptCodePage::ScriptCodePage(const ScriptCommandOptions& options, FileSystem& 
   script_path_ = path;
 }
 
-ScriptCodePage::~ScriptCodePage() { SetActiveCodePage(CodePage::kUtf8); }
+ScriptCodePage::~ScriptCodePage() { SetActiveCodePage(previous_); }
 
 }  // namespace velmora

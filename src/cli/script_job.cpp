@@ -53,8 +53,7 @@ bool SameFile(FileSystem& files, const std::string& a, const std::string& b) {
   std::unique_ptr<Stream> second = first && files.FileIsPresent(b) ? files.OpenShared(b) : nullptr;
   FileVersion one;
   FileVersion two;
-  return second && first->Version(&one) && second->Version(&two) && one.Volume == two.Volume &&
-         one.File == two.File;
+  return second && first->Identity(&one) && second->Identity(&two) && one == two;
 }
 
 }  // namespace
@@ -94,6 +93,17 @@ int RefuseTargetThatIsTheSource(const std::string& script_path, FileSystem& file
                                    {ShownPath(job.TargetPath), ShownPath(job.SourcePath)})) +
               "\n" + explanation + "\n");
   return kExitFailed;
+}
+
+void ScriptCodePage::SayEncoding(Console& console, bool passed) const {
+  const std::string line =
+      ToolText(console, TextKey::TxtCheckEncoding, {code_page_ == CodePage::kGbk ? "GBK" : "UTF-8"}) +
+      "\n";
+  if (passed) {
+    console.Out(line);
+  } else {
+    console.Err(line);
+  }
 }
 
 int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_options,
@@ -180,37 +190,6 @@ int CheckScriptInput(const ScriptCommandOptions& options, FileSystem& files, Con
   if (!refusal) return -1;
   console.Err(ToolText(console, *refusal, {AnsiFromUtf8(word)}) + "\n");
   return kExitFailed;
-}
-
-bool IsValidUtf8(const std::string& bytes) {
-  size_t i = 0;
-  while (i < bytes.size()) {
-    const unsigned char lead = static_cast<unsigned char>(bytes[i]);
-    size_t length;
-    uint32_t min;
-    uint32_t code;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, min = 0x80, code = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, min = 0x800, code = lead & 0x0Fu;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, min = 0x10000, code = lead & 0x07u;
-    } else {
-      return false;
-    }
-    if (i + length > bytes.size()) return false;
-    for (size_t k = 1; k < length; ++k) {
-      const unsigned char next = static_cast<unsigned char>(bytes[i + k]);
-      if ((next & 0xC0u) != 0x80u) return false;
-      code = code << 6 | (next & 0x3Fu);
-    }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    i += length;
-  }
-  return true;
 }
 
 bool RunScriptJob(const std::string& script_path, JobState& job, FileSystem& files, RunView& view,

@@ -10,6 +10,7 @@
 #include "cli/terminal_view.h"
 #include "job/job_state.h"
 #include "job/run_view.h"
+#include "sys/code_page.h"
 
 namespace velmora {
 
@@ -29,10 +30,9 @@ struct ScriptCommandOptions {
 int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_options,
                       ScriptCommandOptions* options);
 
-// While it lives, texts are stepped in the code page of the script: the one the options name, or,
-// on POSIX hosts, UTF-8 for a script that is valid UTF-8 and code page 936 for any other.
-// Windows steps every text in the system's ANSI code page. The script's name (UTF-8 from the
-// command line) is made absolute here, in that code page.
+// While it lives, texts are stepped in the code page of the script: the one the options name, or
+// the one CodePageOfScript reads from its bytes. The script's name (UTF-8 from the command line)
+// is made absolute here, in that code page.
 class ScriptCodePage {
  public:
   ScriptCodePage(const ScriptCommandOptions& options, FileSystem& files);
@@ -41,8 +41,14 @@ class ScriptCodePage {
   ScriptCodePage& operator=(const ScriptCodePage&) = delete;
 
   const std::string& ScriptPath() const { return script_path_; }
+  // check's line that names the encoding the script was read in: after its summary when the
+  // script passes, after its findings when it fails (when a name is not found, the encoding
+  // is the first thing to look at).
+  void SayEncoding(Console& console, bool passed) const;
 
  private:
+  CodePage previous_;  // given back at the end
+  CodePage code_page_ = CodePage::kUtf8;
   std::string script_path_;
 };
 
@@ -60,9 +66,6 @@ int CheckScriptInput(const ScriptCommandOptions& options, FileSystem& files, Con
 // nothing. Returns -1 when the run is to go on, or the exit code after the message.
 int RefuseTargetThatIsTheSource(const std::string& script_path, FileSystem& files,
                                 Console& console);
-
-// True when `bytes` are valid UTF-8 (no overlong forms, no surrogates, nothing beyond U+10FFFF).
-bool IsValidUtf8(const std::string& bytes);
 
 // Runs the script at the absolute `script_path` up to a prepared job and hands that to
 // `run_prepared`, which returns whether the run succeeded; then releases the job. False for a

@@ -9,6 +9,7 @@
 
 #include "job/paths.h"
 #include "job/script.h"
+#include "msg/file_failure.h"
 #include "msg/format.h"
 #include "wdf/resource_id.h"
 #include "sys/code_page.h"
@@ -185,7 +186,8 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
       return Fail(MessageKey::MsgRefArchiveNotFound, {ShownPath(path)});
     opened = files_.OpenShared(path);
     if (!opened) {
-      return Fail(MessageKey::MsgRefArchiveOpenFailed, {ShownPath(path), LastSystemErrorText()});
+      return Fail(MessageKey::MsgRefArchiveOpenFailed,
+                  {ShownPath(path), FileFailureReason(ShownPath(path))});
     }
     archive = opened.get();
   }
@@ -214,7 +216,8 @@ bool EntryResolver::TakeExternalFile(const std::string& value) {
     return Fail(MessageKey::MsgRefFileNotFound, {ShownPath(path)});
   std::unique_ptr<Stream> file = files_.OpenShared(path);
   if (!file)
-    return Fail(MessageKey::MsgRefFileOpenFailed, {ShownPath(path), LastSystemErrorText()});
+    return Fail(MessageKey::MsgRefFileOpenFailed,
+                {ShownPath(path), FileFailureReason(ShownPath(path))});
   uint64_t size = 0;
   if (!file->Size(&size)) return Fail(MessageKey::MsgRefFileReadFailed, {ShownPath(path)});
   // A 32-bit Size cannot describe the file; cutting it would store a wrong part of it.

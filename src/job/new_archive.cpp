@@ -3,6 +3,7 @@
 
 #include "job/archive_backups.h"
 #include "job/patch_undo.h"
+#include "msg/file_failure.h"
 #include "msg/format.h"
 #include "sys/system_error.h"
 
@@ -36,7 +37,7 @@ bool SwapInPlace(JobState& job, FileSystem& files, const std::string& written,
     job.TargetWritePath.clear();
     return true;
   }
-  const std::string reason = LastSystemErrorText();
+  const std::string reason = HeldFileFailureReason(ShownPath(job.TargetPath));
   *failure = failed == SwapStep::kPlaceNew
                  ? Message(MessageKey::MsgTargetReplaceFailed, {ShownPath(job.TargetPath), reason})
                  : Message(MessageKey::MsgBackupFailed, {ShownPath(job.TargetPath), reason});
@@ -60,8 +61,9 @@ bool CommitNewArchive(JobState& job, FileSystem& files, std::string* failure) {
   job.OldTarget.reset();  // a file held open cannot be replaced
   if (job.InPlace) return SwapInPlace(job, files, written, failure);
   if (written != job.TargetPath && !files.RenameReplacing(written, job.TargetPath)) {
-    *failure = Message(MessageKey::MsgTargetReplaceFailed,
-                       {ShownPath(job.TargetPath), LastSystemErrorText()});
+    *failure =
+        Message(MessageKey::MsgTargetReplaceFailed,
+                {ShownPath(job.TargetPath), HeldFileFailureReason(ShownPath(job.TargetPath))});
     DiscardNewArchive(job, files);
     return false;
   }

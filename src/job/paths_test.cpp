@@ -104,3 +104,42 @@ TEST(ResolveRelativePathTest, BaseWithoutASeparatorCannotMoveUp) {
 
 }  // namespace
 }  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// A #SrcFile or #DestFile value is joined to its folder as written, whatever it holds, unless a
+// slash separates folders: then a path from the root is taken as it is, and a drive or a network
+// share, which such a system lacks, is refused.
+TEST(FileKeyPathTest, JoinedAsWrittenUnlessASlashSeparatesFolders) {
+  const char kDir[] = "\\home\\me\\";
+  const struct {
+    const char* Value;
+    const char* Joined;       // without slashes as separators (Windows)
+    const char* WithSlashes;  // nullptr: refused
+  } cases[] = {
+      {"ui.wdf", "\\home\\me\\ui.wdf", "\\home\\me\\ui.wdf"},
+      {"sub\\ui.wdf", "\\home\\me\\sub\\ui.wdf", "\\home\\me\\sub\\ui.wdf"},
+      {"/srv/ui.wdf", "\\home\\me\\/srv/ui.wdf", "\\srv\\ui.wdf"},
+      {"\\ui.wdf", "\\home\\me\\\\ui.wdf", "\\home\\me\\\\ui.wdf"},
+      {"C:\\out\\ui.wdf", "\\home\\me\\C:\\out\\ui.wdf", nullptr},
+      {"z:ui.wdf", "\\home\\me\\z:ui.wdf", nullptr},
+      {"\\\\server\\share\\ui.wdf", "\\home\\me\\\\\\server\\share\\ui.wdf", nullptr},
+      {"1:ui.wdf", "\\home\\me\\1:ui.wdf", "\\home\\me\\1:ui.wdf"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Value);
+    std::string path = "unchanged";
+    SetSlashSeparatesFolders(false);
+    ASSERT_TRUE(FileKeyPath(kDir, c.Value, &path));
+    EXPECT_EQ(path, c.Joined);
+    SetSlashSeparatesFolders(true);
+    path = "unchanged";
+    EXPECT_EQ(FileKeyPath(kDir, c.Value, &path), c.WithSlashes != nullptr);
+    EXPECT_EQ(path, c.WithSlashes ? c.WithSlashes : "unchanged");
+    SetSlashSeparatesFolders(false);
+  }
+}
+
+}  // namespace
+}  // namespace velmora

@@ -6,6 +6,7 @@
 #include "job/archive_backups.h"
 #include "job/new_archive.h"
 #include "job/paths.h"
+#include "msg/file_failure.h"
 #include "msg/format.h"
 #include "sys/code_page.h"
 #include "sys/system_error.h"
@@ -94,7 +95,7 @@ bool CreateTarget(JobState& job, FileSystem& files, bool target_exists, std::str
   if (!job.OldTarget) {
     const unsigned long code = LastSystemError();
     if (target_exists || (code != SystemErrorNotFound() && code != SystemErrorPathNotFound())) {
-      *reason = LastSystemErrorText();
+      *reason = FileFailureReason(ShownPath(job.TargetPath));
       return false;
     }
   }
@@ -153,7 +154,7 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
   }
   job.SourceStream = files.OpenShared(job.SourcePath);
   if (!job.SourceStream) {
-    const std::string reason = LastSystemErrorText();
+    const std::string reason = FileFailureReason(ShownPath(job.SourcePath));
     view.ShowError(Message(MessageKey::MsgSourceOpenFailed, {ShownPath(job.SourcePath), reason}));
     return false;
   }

@@ -69,6 +69,19 @@ EntryEnd RunScriptEntry(JobState& job, FileSystem& files, RunView& view, EntryFr
   return EntryEnd::kScriptRunEnded;
 }
 
+CodePage CodePageOfScriptFile(FileSystem& files, const std::string& script_path) {
+  std::unique_ptr<Stream> stream = files.OpenShared(script_path);
+  if (!stream) return CodePage::kUtf8;
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    const size_t got = stream->Read(buffer, sizeof buffer);
+    bytes.append(buffer, got);
+    if (got < sizeof buffer) break;
+  }
+  return CodePageOfScript(bytes);
+}
+
 void ReleaseRun(JobState& job) {
   ReleaseIndex(job.SourceIndex);
   ReleaseIndex(job.TargetIndex);

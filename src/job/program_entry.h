@@ -5,6 +5,7 @@
 
 #include "job/job_state.h"
 #include "job/run_view.h"
+#include "sys/code_page.h"
 #include "sys/file_system.h"
 
 namespace velmora {
@@ -42,6 +43,11 @@ EntryEnd RunEntry(int argument_count, const std::string& argument1, JobState& jo
 // terminal tool starts here: it has no file type to register, and a script named -u.vlm is a
 // script to it.
 EntryEnd RunScriptEntry(JobState& job, FileSystem& files, RunView& view, EntryFrontEnd& front);
+
+// The code page of the script at `script_path` (a path of the active code page) by the one rule
+// of every program (CodePageOfScript). A script that cannot be read is taken as UTF-8, in which
+// any path converts: the run then reports why, naming it.
+CodePage CodePageOfScriptFile(FileSystem& files, const std::string& script_path);
 
 // Releases whatever of the run is still held, in this order: the source index, the target
 // index, the script, the source stream, the target stream, the old target. Closing a stream

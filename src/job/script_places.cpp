@@ -34,7 +34,10 @@ bool LocateScriptPlaces(const ScriptLines& script, const std::string& script_pat
     *problem = Message(MessageKey::MsgSourcePathInvalid);
     return false;
   }
-  found.SourcePath = source_dir + source_name;
+  if (!FileKeyPath(source_dir, source_name, &found.SourcePath)) {
+    *problem = Message(MessageKey::MsgPathHasDrive, {"#SrcFile", source_name});
+    return false;
+  }
   // Other archives are named relative to the source archive's own folder.
   found.SourceDir = DirectoryPart(found.SourcePath);
   std::string target_dir = found.ScriptDir;
@@ -48,7 +51,10 @@ bool LocateScriptPlaces(const ScriptLines& script, const std::string& script_pat
   if (target_name.empty()) {
     target_name = ReplaceExtension(FileNamePart(script_path), Extension(found.SourcePath));
   }
-  found.TargetPath = target_dir + target_name;
+  if (!FileKeyPath(target_dir, target_name, &found.TargetPath)) {
+    *problem = Message(MessageKey::MsgPathHasDrive, {"#DestFile", target_name});
+    return false;
+  }
   found.AddEntries = ScriptKeySaysYes(script, "#AddEntries");
   found.InPlace = ScriptKeySaysYes(script, "#InPlace");
   *places = found;

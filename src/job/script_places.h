@@ -20,7 +20,7 @@ struct ScriptPlaces {
 };
 
 // False with `*problem` in the catalogue's words when the script names no source (#SrcFile) or
-// has a #SrcPath or #DestPath a run refuses.
+// has a #SrcPath, #DestPath, #SrcFile or #DestFile a run refuses.
 bool LocateScriptPlaces(const ScriptLines& script, const std::string& script_path,
                         ScriptPlaces* places, std::string* problem);
 

@@ -12,18 +12,24 @@ enum class MessageKey : unsigned {
 #undef VELMORA_MESSAGE
 };
 
-// The language of the catalogue's texts. Velmora.exe never changes it and shows the Chinese
-// texts of its string table; the terminal tool follows the user's locale.
+// The language of the catalogue's texts: Chinese (the string table of Velmora.exe) until a
+// program chooses. The terminal tool on POSIX follows the user's locale.
 enum class MessageLanguage { kChinese, kEnglish };
 void SetMessageLanguage(MessageLanguage language);
 MessageLanguage CurrentMessageLanguage();
 
-// The catalogue text for `key` in the ANSI code page: in Chinese fetched anew from the program's
+#if defined(_WIN32)
+// The one rule of every Windows program for its language: Chinese when the user's interface
+// language is Chinese, English otherwise.
+MessageLanguage UserInterfaceLanguage();
+#endif
+
+// The catalogue text for `key` in the active code page: in Chinese fetched anew from the program's
 // string resources every time, in English from the list compiled in; the empty text when the
 // catalogue lacks the key.
 std::string LoadMessage(MessageKey key);
 
-// The English text of `key` (in the ANSI code page), whatever the current language.
+// The English text of `key` (in the active code page), whatever the current language.
 std::string EnglishMessage(MessageKey key);
 
 }  // namespace velmora

@@ -1,27 +1,26 @@
-// The catalogue lives in the program's string table; LoadStringA delivers each text in the
-// ANSI code page. Nothing is cached, so a translated resource set replaces every message.
+// The catalogue lives in the program's string table; each text is loaded as UTF-16 and given in
+// the active code page, whatever the system's ANSI code page. Nothing is cached, so a translated
+// resource set replaces every message.
 #include <windows.h>
 
-#include <vector>
-
 #include "msg/catalogue.h"
+#include "sys/code_page.h"
 
 namespace velmora {
 
 std::string LoadMessage(MessageKey key) {
   if (CurrentMessageLanguage() == MessageLanguage::kEnglish) return EnglishMessage(key);
-  HINSTANCE module = GetModuleHandleA(nullptr);
-  // Most texts outgrow the first buffer, so the growing below is the path every message takes.
-  std::vector<char> buffer(16);
-  for (;;) {
-    int length =
-        LoadStringA(module, static_cast<UINT>(key), buffer.data(), static_cast<int>(buffer.size()));
-    if (length <= 0) return std::string();  // no such string in the resources
-    // A cut text fills the buffer up to its terminator, or leaves one byte free when the next
-    // character has two bytes; with two bytes to spare the whole text has arrived.
-    if (static_cast<size_t>(length) + 2 < buffer.size()) return std::string(buffer.data(), length);
-    buffer.resize(buffer.size() * 2);
-  }
+  // With no buffer the system hands out where the text lies in the resources, and its length.
+  const wchar_t* text = nullptr;
+  const int length = LoadStringW(GetModuleHandleW(nullptr), static_cast<UINT>(key),
+                                 reinterpret_cast<LPWSTR>(&text), 0);
+  if (length <= 0 || text == nullptr) return std::string();  // no such string in the resources
+  return ActiveCodePageFromWide(std::wstring(text, static_cast<size_t>(length)));
+}
+
+MessageLanguage UserInterfaceLanguage() {
+  return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE ? MessageLanguage::kChinese
+                                                                   : MessageLanguage::kEnglish;
 }
 
 }  // namespace velmora

@@ -2,12 +2,14 @@
 
 #include <windows.h>
 
+#include "msg/catalogue.h"
+
 namespace velmora {
 
 namespace {
 
 bool InterfaceIsChinese() {
-  static const bool chinese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE;
+  static const bool chinese = UserInterfaceLanguage() == MessageLanguage::kChinese;
   return chinese;
 }
 

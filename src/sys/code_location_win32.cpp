@@ -14,10 +14,10 @@ CodeLocation LocateCode(const void* address) {
     module = GetModuleHandleA(nullptr);
     address = nullptr;
   }
-  char path[MAX_PATH + 1] = {};
-  GetModuleFileNameA(module, path, MAX_PATH);
+  wchar_t path[MAX_PATH + 1] = {};
+  GetModuleFileNameW(module, path, MAX_PATH);
   CodeLocation location;
-  const std::string full = path;
+  const std::string full = ActiveCodePageFromWide(path);
   // The folder part ends at the last separator that is a character of its own, not the second
   // byte of a double-byte character.
   const size_t slash = FindLastCharOf(full, "\\/");

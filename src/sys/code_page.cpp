@@ -1,6 +1,7 @@
 // The searches that only need character stepping; the stepping itself belongs to the platform.
 #include "sys/code_page.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace velmora {
@@ -53,6 +54,42 @@ bool EqualFoldingAscii(const std::string& a, const std::string& b) {
     pos = next;
   }
   return true;
+}
+
+bool IsValidUtf8(const std::string& bytes) {
+  size_t i = 0;
+  while (i < bytes.size()) {
+    const unsigned char lead = static_cast<unsigned char>(bytes[i]);
+    size_t length;
+    uint32_t min;
+    uint32_t code;
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2, min = 0x80, code = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3, min = 0x800, code = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4, min = 0x10000, code = lead & 0x07u;
+    } else {
+      return false;
+    }
+    if (i + length > bytes.size()) return false;
+    for (size_t k = 1; k < length; ++k) {
+      const unsigned char next = static_cast<unsigned char>(bytes[i + k]);
+      if ((next & 0xC0u) != 0x80u) return false;
+      code = code << 6 | (next & 0x3Fu);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += length;
+  }
+  return true;
+}
+
+CodePage CodePageOfScript(const std::string& bytes) {
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return CodePage::kUtf8;
+  return IsValidUtf8(bytes) ? CodePage::kUtf8 : CodePage::kGbk;
 }
 
 }  // namespace velmora

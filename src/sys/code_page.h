@@ -1,7 +1,8 @@
-// Character stepping and comparison in the system's ANSI code page.
+// Character stepping and comparison in the active code page: the script's, or on Windows before
+// a script is read the system's ANSI code page.
 //
-// Every text the program handles (script lines, paths, messages) is a byte string in the ANSI
-// code page. Searches for separators, '=', '\\' or escapes must step whole characters, so that
+// Every text the program handles (script lines, paths, messages) is a byte string in that code
+// page. Searches for separators, '=', '\\' or escapes must step whole characters, so that
 // the second byte of a double-byte character is never taken for one of them.
 #pragma once
 
@@ -43,26 +44,44 @@ std::string FoldedAsciiKey(const std::string& text);
 // other byte, the bytes of double-byte characters included, must be identical.
 bool EqualFoldingAscii(const std::string& a, const std::string& b);
 
-#if !defined(_WIN32)
-// POSIX hosts have no ANSI code page of the system: the terminal tool chooses, per script, the
-// code page the script's bytes are stepped in. Every text of the run (the script, the paths
-// built from it, the catalogue's messages) is then in that code page; only the edges convert:
-// the file system's paths and the terminal's output are UTF-8.
+// The code page the texts of a run are stepped in. Every text of the run (the script, the paths
+// built from it, the catalogue's messages) is in that code page; only the edges convert: the file
+// system's names, the command line, the system's texts, the screen and the terminal. POSIX hosts
+// have no ANSI code page of the system and start in UTF-8; Windows starts in the system's ANSI
+// code page until a program sets the script's.
 enum class CodePage {
-  kUtf8,  // steps byte by byte: no UTF-8 continuation byte is ASCII
-  kGbk,   // code page 936: lead bytes 0x81 to 0xFE
+  kUtf8,        // steps byte by byte: no UTF-8 continuation byte is ASCII
+  kGbk,         // code page 936: lead bytes 0x81 to 0xFE
+  kSystemAnsi,  // Windows: the system's ANSI code page, as its own ANSI calls step and convert
+                // (POSIX hosts have none and take UTF-8)
 };
 void SetActiveCodePage(CodePage code_page);
 CodePage ActiveCodePage();
 
-// Conversions between the active code page and UTF-8, unchanged while UTF-8 is active. A byte
-// sequence that does not convert is kept as it is, so that nothing of a name is dropped.
+// Conversions between the active code page and UTF-8, unchanged while UTF-8 is active. On POSIX
+// hosts a byte sequence that does not convert is kept as it is, so that nothing of a name is
+// dropped; on Windows it becomes the system's replacement character.
 std::string Utf8FromActiveCodePage(const std::string& text);
 std::string ActiveCodePageFromUtf8(const std::string& utf8);
+
+// True when `bytes` are valid UTF-8 (no overlong forms, no surrogates, nothing beyond U+10FFFF).
+bool IsValidUtf8(const std::string& bytes);
+
+// The one rule by which every program tells a script's encoding from its bytes: a UTF-8
+// byte-order mark settles it; without one, a script that is valid UTF-8 as a whole is UTF-8 (one
+// of ASCII alone reads the same in both); any other is GBK, as scripts were always written.
+CodePage CodePageOfScript(const std::string& bytes);
+
+#if defined(_WIN32)
+// The edges of Windows: texts of the active code page to and from the system's UTF-16.
+std::wstring WideFromActiveCodePage(const std::string& text);
+std::string ActiveCodePageFromWide(const std::wstring& wide);
+// The same for the system's ANSI code page, for output that goes to files and pipes.
+std::string SystemAnsiFromActiveCodePage(const std::string& text);
+#else
 // The same between the active code page and code page 936 (a terminal of a zh_CN.GBK locale).
 std::string Cp936FromActiveCodePage(const std::string& text);
 std::string ActiveCodePageFromCp936(const std::string& cp936);
-
 #endif
 
 }  // namespace velmora

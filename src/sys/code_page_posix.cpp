@@ -47,6 +47,7 @@ std::string Convert(const std::string& text, const char* to, const char* from) {
 }  // namespace
 
 void SetActiveCodePage(CodePage code_page) {
+  if (code_page == CodePage::kSystemAnsi) code_page = CodePage::kUtf8;
   active_code_page.store(code_page);
   // UTF-8 has no lead bytes in this sense: no continuation byte is ASCII, so byte steps do.
   lead_byte_range.store(code_page == CodePage::kGbk ? (kGbkFirstLead << 8 | kGbkLastLead) : 0x100u);

@@ -1,10 +1,11 @@
-// Windows hands out names in the ANSI code page, which is 936 on the target systems; the names
-// go through UTF-16 so that any other ANSI code page converts too, and a name the listing could
-// only give with '?' in place of a character is refused.
+// Windows hands out names in the active code page (the system's ANSI one, or the script's); the
+// names go through UTF-16 so that any of them converts, and a name the listing could only give
+// with '?' in place of a character is refused.
 #include <windows.h>
 
 #include <vector>
 
+#include "sys/code_page.h"
 #include "sys/cp936_text.h"
 
 namespace velmora {
@@ -15,12 +16,10 @@ bool Cp936FromPathText(const std::string& text, std::string* cp936) {
     return true;
   }
   if (text.find('?') != std::string::npos) return false;
-  const int size = static_cast<int>(text.size());
-  const int wide_length =
-      MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-  if (wide_length <= 0) return false;
-  std::vector<wchar_t> wide(wide_length);
-  MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), wide_length);
+  const std::wstring wide = WideFromActiveCodePage(text);
+  // A byte sequence of no character of the code page arrives as the replacement character.
+  if (wide.empty() || wide.find(L'\xFFFD') != std::wstring::npos) return false;
+  const int wide_length = static_cast<int>(wide.size());
   BOOL used_default = FALSE;
   const int length = WideCharToMultiByte(936, WC_NO_BEST_FIT_CHARS, wide.data(), wide_length,
                                          nullptr, 0, nullptr, &used_default);

@@ -49,6 +49,17 @@ class Stream {
   // The file's current version, asked of the system anew each time. A stream that cannot tell
   // answers false, and nothing read from it is then kept for later use.
   virtual bool Version(FileVersion* /*version*/) { return false; }
+  // The file's identity on its volume (FileVersion's Volume and File; the rest stays 0): two
+  // streams with equal identities hold one file, whatever names they were opened by. False when
+  // the system cannot tell.
+  virtual bool Identity(FileVersion* identity) {
+    FileVersion version;
+    if (!Version(&version)) return false;
+    *identity = FileVersion();
+    identity->Volume = version.Volume;
+    identity->File = version.File;
+    return true;
+  }
 };
 
 class FileSystem {

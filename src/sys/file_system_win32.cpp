@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "sys/code_page.h"
 #include "sys/file_system.h"
 
 namespace velmora {
@@ -90,13 +91,28 @@ class Win32Stream final : public Stream {
     return true;
   }
 
+  // The volume's serial number and the file's index on it: the pair the system promises unique
+  // while the file is open.
+  bool Identity(FileVersion* identity) override {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle_, &info)) return false;
+    *identity = FileVersion();
+    identity->Volume = info.dwVolumeSerialNumber;
+    identity->File = static_cast<uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+    return true;
+  }
+
  private:
   HANDLE handle_;
 };
 
+// Paths are texts of the active code page; the system takes them as UTF-16, whatever its own
+// ANSI code page.
+std::wstring Wide(const std::string& path) { return WideFromActiveCodePage(path); }
+
 std::unique_ptr<Stream> OpenFile(const std::string& path, DWORD access, DWORD share,
                                  DWORD disposition) {
-  HANDLE handle = CreateFileA(path.c_str(), access, share, nullptr, disposition,
+  HANDLE handle = CreateFileW(Wide(path).c_str(), access, share, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<Win32Stream>(handle);
@@ -123,28 +139,30 @@ class Win32FileSystem final : public FileSystem {
   }
 
   bool FileIsPresent(const std::string& path) override {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path.c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Wide(path).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return false;
     FindClose(search);
     return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   }
   bool DirectoryExists(const std::string& path) override {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesW(Wide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
   bool MakeDirectory(const std::string& path) override {
-    return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+    return CreateDirectoryW(Wide(path).c_str(), nullptr) != FALSE;
   }
-  bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }
+  bool RemoveFile(const std::string& path) override {
+    return DeleteFileW(Wide(path).c_str()) != FALSE;
+  }
   // Files are opened without FILE_SHARE_DELETE: an open file can be neither deleted nor renamed.
   bool HeldFilesStayInPlace() const override { return true; }
   bool RenameReplacing(const std::string& from, const std::string& to) override {
     // Write-through: the call returns only when the new name is on the disk.
-    return MoveFileExA(from.c_str(), to.c_str(),
+    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
   }
-  // A name with characters the ANSI code page lacks comes back with '?' in their place, which
+  // A name with characters the active code page lacks comes back with '?' in their place, which
   // names no file: callers that open it get the system's own refusal.
   bool ListFiles(const std::string& directory, std::vector<std::string>* names) override {
     std::string pattern = directory;
@@ -153,14 +171,14 @@ class Win32FileSystem final : public FileSystem {
       pattern += '\\';
     }
     pattern += '*';
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Wide(pattern).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return false;
     names->clear();
     do {
       if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-        names->push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
+        names->push_back(ActiveCodePageFromWide(found.cFileName));
+    } while (FindNextFileW(search, &found));
     const DWORD code = GetLastError();
     FindClose(search);
     if (code != ERROR_NO_MORE_FILES) {

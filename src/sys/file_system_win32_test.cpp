@@ -147,6 +147,24 @@ TEST_F(Win32Files, VersionMovesWhenTheFileChanges) {
   EXPECT_TRUE(replaced != written) << "a file renamed into its place went unseen";
 }
 
+// The terminal tools refuse a target that is the source by the files' identities: names of one
+// file must agree, names of two files of equal contents must not.
+TEST_F(Win32Files, IdentityTellsOneFileFromTwo) {
+  Put("a.wdf", "same contents");
+  Put("b.wdf", "same contents");
+  MakeDir("sub");
+  const auto identity = [this](const std::string& name) {
+    FileVersion id;
+    auto s = fs_.OpenShared(Path(name));
+    EXPECT_TRUE(s && s->Identity(&id)) << name << ": " << LastSystemErrorText();
+    return id;
+  };
+  const FileVersion a = identity("a.wdf");
+  EXPECT_TRUE(a == identity("A.WDF")) << "another letter case";
+  EXPECT_TRUE(a == identity("sub\\..\\a.wdf")) << "a step down and up";
+  EXPECT_TRUE(a != identity("b.wdf")) << "an unrelated file of the same contents";
+}
+
 TEST_F(Win32Files, CurrentDirectoryFollowsChanges) {
   std::string before = CurrentDirectory();
   ASSERT_FALSE(before.empty());

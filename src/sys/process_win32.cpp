@@ -1,31 +1,35 @@
+// The process's command line, program file and current directory, taken from the system as
+// UTF-16 and given in the active code page.
 #include <windows.h>
 
+#include <vector>
+
+#include "sys/code_page.h"
 #include "sys/process.h"
 
 namespace velmora {
 
-std::string RawCommandLine() { return GetCommandLineA(); }
+std::string RawCommandLine() { return ActiveCodePageFromWide(GetCommandLineW()); }
 
 std::string ProgramFilePath() {
-  char buffer[MAX_PATH + 1] = {};
-  DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+  wchar_t buffer[MAX_PATH + 1] = {};
+  DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH + 1);
   // A path cut short at the buffer's end names no file; report none rather than a wrong one.
-  if (length == 0 || length >= sizeof buffer) return std::string();
-  return std::string(buffer, length);
+  if (length == 0 || length >= MAX_PATH + 1) return std::string();
+  return ActiveCodePageFromWide(std::wstring(buffer, length));
 }
 
 std::string CurrentDirectory() {
-  DWORD needed = GetCurrentDirectoryA(0, nullptr);
+  DWORD needed = GetCurrentDirectoryW(0, nullptr);
   if (needed == 0) return std::string();
-  std::string buffer(needed, '\0');
-  DWORD length = GetCurrentDirectoryA(needed, &buffer[0]);
+  std::vector<wchar_t> buffer(needed);
+  DWORD length = GetCurrentDirectoryW(needed, buffer.data());
   if (length == 0 || length >= needed) return std::string();
-  buffer.resize(length);
-  return buffer;
+  return ActiveCodePageFromWide(std::wstring(buffer.data(), length));
 }
 
 bool ChangeCurrentDirectory(const std::string& path) {
-  return SetCurrentDirectoryA(path.c_str()) != FALSE;
+  return SetCurrentDirectoryW(WideFromActiveCodePage(path).c_str()) != FALSE;
 }
 
 }  // namespace velmora

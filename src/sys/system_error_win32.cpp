@@ -1,19 +1,21 @@
-// The thread's last error and the system's own text for it.
+// The thread's last error and the system's own text for it, in the active code page.
 #include <windows.h>
 
+#include "sys/code_page.h"
 #include "sys/system_error.h"
 
 namespace velmora {
 
 std::string LastSystemErrorText() {
   DWORD code = GetLastError();
-  char buffer[512] = {};
-  DWORD length =
-      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, buffer, sizeof buffer, nullptr);
-  SetLastError(code);  // reading the text leaves the last error as it was
+  wchar_t buffer[512] = {};
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, buffer,
+                                sizeof buffer / sizeof buffer[0], nullptr);
   // A failed call promises nothing about the buffer; an empty text keeps messages well-formed.
-  if (length == 0) return std::string();
-  return std::string(buffer, strnlen(buffer, sizeof buffer));
+  std::string text;
+  if (length != 0) text = ActiveCodePageFromWide(std::wstring(buffer, wcsnlen(buffer, 512)));
+  SetLastError(code);  // reading the text leaves the last error as it was
+  return text;
 }
 
 unsigned long LastSystemError() { return GetLastError(); }

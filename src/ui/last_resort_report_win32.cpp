@@ -7,6 +7,7 @@
 
 #include "msg/last_resort_report.h"
 #include "sys/code_location.h"
+#include "sys/code_page.h"
 
 namespace velmora {
 namespace {
@@ -29,7 +30,8 @@ void EnterReport() {
   const CodeLocation location = LocateCode(facts.CodeAddress);
   const std::string text =
       LastResortReportText(facts.TypeName, location.ModuleName, location.Offset, facts.Message);
-  MessageBoxA(nullptr, text.c_str(), LastResortReportCaption(),
+  MessageBoxW(nullptr, WideFromActiveCodePage(text).c_str(),
+              WideFromActiveCodePage(LastResortReportCaption()).c_str(),
               MB_OK | MB_ICONERROR | MB_TASKMODAL);
   ExitProcess(1);
 }

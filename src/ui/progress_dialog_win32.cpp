@@ -7,6 +7,7 @@
 #include "ui/progress_bar_win32.h"
 #include "resource_ids.h"
 #include "job/run_report.h"
+#include "sys/code_page.h"
 
 namespace velmora {
 namespace {
@@ -39,7 +40,7 @@ void WaitForWorker(HANDLE worker) {
     DWORD woken = MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_SENDMESSAGE);
     if (woken != WAIT_OBJECT_0 + 1) return;
     MSG message;
-    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }
 }
 
@@ -47,13 +48,14 @@ void InitProgressDialog(HWND dialog, ProgressDialogContext& context) {
   JobState& job = context.Job;
   DialogHandles& handles = context.View.Handles;
   handles.DialogWindow = dialog;
-  SetWindowTextA(dialog, job.Texts.Title.c_str());
-  HICON icon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
-  SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  SetDlgItemTextA(dialog, IDC_AUTHOR_LINE, job.Texts.AuthorLine.c_str());
-  SetDlgItemTextA(dialog, IDC_DATE_LINE, job.Texts.DateLine.c_str());
-  SetDlgItemTextA(dialog, IDC_PROGRESS_CAPTION, job.Texts.ProgressCaption.c_str());
-  SetDlgItemTextA(dialog, IDC_CREDIT_LINE, job.Texts.CreditLine.c_str());
+  SetWindowTextW(dialog, WideFromActiveCodePage(job.Texts.Title).c_str());
+  HICON icon = LoadIconW(GetModuleHandleW(nullptr), L"MAINICON");
+  SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  SetDlgItemTextW(dialog, IDC_AUTHOR_LINE, WideFromActiveCodePage(job.Texts.AuthorLine).c_str());
+  SetDlgItemTextW(dialog, IDC_DATE_LINE, WideFromActiveCodePage(job.Texts.DateLine).c_str());
+  SetDlgItemTextW(dialog, IDC_PROGRESS_CAPTION,
+                  WideFromActiveCodePage(job.Texts.ProgressCaption).c_str());
+  SetDlgItemTextW(dialog, IDC_CREDIT_LINE, WideFromActiveCodePage(job.Texts.CreditLine).c_str());
   handles.ProgressBar = GetDlgItem(dialog, IDC_PROGRESS_BAR);
   SetProgressPos(handles.ProgressBar, 0);
   SetProgressRange(handles.ProgressBar, job.SourceCount);
@@ -100,16 +102,16 @@ void CloseProgressDialog(HWND dialog, ProgressDialogContext& context) {
 // Returns 0 for every message; for WM_INITDIALOG this leaves the keyboard focus alone.
 INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_INITDIALOG) {
-    SetWindowLongPtrA(dialog, DWLP_USER, lparam);
+    SetWindowLongPtrW(dialog, DWLP_USER, lparam);
     InitProgressDialog(dialog, *reinterpret_cast<ProgressDialogContext*>(lparam));
     return 0;
   }
-  auto* context = reinterpret_cast<ProgressDialogContext*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  auto* context = reinterpret_cast<ProgressDialogContext*>(GetWindowLongPtrW(dialog, DWLP_USER));
   if (!context) return 0;
   if (message == WM_COMMAND && wparam == IDCANCEL) {
     // The dialog manager sends IDCANCEL for the Esc key (and posts it after every WM_CLOSE);
     // once the close handler has begun there is nothing more to ask.
-    if (!context->Closing) PostMessageA(dialog, WM_CLOSE, 0, 0);
+    if (!context->Closing) PostMessageW(dialog, WM_CLOSE, 0, 0);
   } else if (message == WM_CLOSE) {
     CloseProgressDialog(dialog, *context);
   } else if (message == WM_TIMER && wparam == kDisplayTimer) {
@@ -140,7 +142,8 @@ INT_PTR RunDialog(ProgressDialogContext& context, ShowModal show) {
 void ShowProgressDialog(JobState& job, FileSystem& files, WindowsView& view) {
   ProgressDialogContext context{job, files, view, RunPack};
   RunDialog(context, [](LPARAM parameter) {
-    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr,
+    // A window of UTF-16 texts, so that none of them passes through the ANSI code page.
+    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRESS), nullptr,
                            ProgressDialogProc, parameter);
   });
 }
@@ -149,7 +152,7 @@ INT_PTR ShowProgressDialogFromTemplate(const DLGTEMPLATE* dialog_template, JobSt
                                        FileSystem& files, WindowsView& view, WorkerBody worker) {
   ProgressDialogContext context{job, files, view, worker};
   return RunDialog(context, [dialog_template](LPARAM parameter) {
-    return DialogBoxIndirectParamA(GetModuleHandleA(nullptr), dialog_template, nullptr,
+    return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog_template, nullptr,
                                    ProgressDialogProc, parameter);
   });
 }

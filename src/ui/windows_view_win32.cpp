@@ -3,6 +3,7 @@
 #include "ui/progress_bar_win32.h"
 #include "resource_ids.h"
 #include "job/progress_text.h"
+#include "sys/code_page.h"
 
 namespace velmora {
 
@@ -13,8 +14,10 @@ static_assert((MB_OKCANCEL | MB_ICONQUESTION) == 33, "question box");
 WindowsView::WindowsView(JobState& job) : job_(job) {}
 
 int WindowsView::ShowBox(const std::string& text, UINT flags) {
-  const std::string shown = text + "    ";
-  return MessageBoxA(Handles.DialogWindow, shown.c_str(), job_.Texts.Title.c_str(), flags);
+  // Through UTF-16, so that the texts of the run show whatever the system's ANSI code page.
+  const std::wstring shown = WideFromActiveCodePage(text + "    ");
+  return MessageBoxW(Handles.DialogWindow, shown.c_str(),
+                     WideFromActiveCodePage(job_.Texts.Title).c_str(), flags);
 }
 
 void WindowsView::ShowInfo(const std::string& text) { ShowBox(text, MB_OK | MB_ICONINFORMATION); }
@@ -49,9 +52,12 @@ void WindowsView::ShowProgress(uint32_t entries_begun, uint32_t count) {
   if (entries_begun == 0) return;
   const uint32_t index = entries_begun - 1;
   HWND dialog = Handles.DialogWindow;
-  SetWindowTextA(dialog, ProgressTitle(job_.Texts.Title, index, count).c_str());
-  SetDlgItemTextA(dialog, IDC_PROGRESS_CAPTION,
-                  ProgressCaptionText(job_.Texts.ProgressCaption, index, count).c_str());
+  SetWindowTextW(dialog,
+                 WideFromActiveCodePage(ProgressTitle(job_.Texts.Title, index, count)).c_str());
+  SetDlgItemTextW(
+      dialog, IDC_PROGRESS_CAPTION,
+      WideFromActiveCodePage(ProgressCaptionText(job_.Texts.ProgressCaption, index, count))
+          .c_str());
   SetProgressPos(Handles.ProgressBar, entries_begun);
   entries_shown_.store(entries_begun);
   shown_at_.store(GetTickCount());
@@ -63,7 +69,7 @@ bool WindowsView::StopRequested() {
 }
 
 void WindowsView::RunFinished() {
-  if (!StopRequested()) PostMessageA(Handles.DialogWindow, WM_CLOSE, 0, 0);
+  if (!StopRequested()) PostMessageW(Handles.DialogWindow, WM_CLOSE, 0, 0);
 }
 
 void WindowsView::RequestStop() {

@@ -72,6 +72,17 @@ stop_wineserver() {
     wait_gone "$pid" 50 || kill -9 "$pid" 2>/dev/null
   fi
   rm -f "$state/wineserver.pid"
+  # The English prefix's server, when a test started one.
+  pid=
+  [ -s "$state/wineserver-en.pid" ] && pid=$(cat "$state/wineserver-en.pid")
+  if [ -d "$state/prefix-en" ]; then
+    WINEPREFIX="$state/prefix-en" timeout 60 wineserver -k >/dev/null 2>&1
+  fi
+  if alive "$pid" && ! wait_gone "$pid" 100; then
+    kill "$pid" 2>/dev/null
+    wait_gone "$pid" 50 || kill -9 "$pid" 2>/dev/null
+  fi
+  rm -f "$state/wineserver-en.pid"
 }
 
 stop_xvfb() {

@@ -42,7 +42,19 @@ fi
 state="$build_dir/wine"
 mkdir -p "$state" || die "cannot create $state"
 
-export WINEPREFIX="$state/prefix"
+# VELMORA_WINE_LANGUAGE=en: a prefix of its own with an English interface (ANSI code page 1252),
+# prefix-en, with its own wineserver; otherwise the Chinese prefix.
+language=zh
+wine_locale=zh_CN.UTF-8
+prefix_name=prefix
+server_pid_file="$state/wineserver.pid"
+if [ "${VELMORA_WINE_LANGUAGE:-zh}" = en ]; then
+  language=en
+  wine_locale=C.UTF-8
+  prefix_name=prefix-en
+  server_pid_file="$state/wineserver-en.pid"
+fi
+export WINEPREFIX="$state/$prefix_name"
 export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -150,14 +162,14 @@ server_listens() {
 }
 
 start_wineserver() {
-  if [ -s "$state/wineserver.pid" ] && kill -0 "$(cat "$state/wineserver.pid")" 2>/dev/null; then
+  if [ -s "$server_pid_file" ] && kill -0 "$(cat "$server_pid_file")" 2>/dev/null; then
     return 0
   fi
   # -f keeps it in the foreground of this background job, so its process id is known and
   # the test run's clean-up can stop exactly this server.
   (close_extra_fds && exec setsid wineserver -f -p </dev/null >/dev/null 2>&1) &
   local pid=$! i
-  echo "$pid" >"$state/wineserver.pid"
+  echo "$pid" >"$server_pid_file"
   # Wait until it listens, or the program below would start a server of its own.
   for ((i = 0; i < 300; i++)); do
     server_listens && return 0
@@ -166,7 +178,7 @@ start_wineserver() {
   done
 }
 
-exec 9>"$state/lock"
+exec 9>"$state/lock${language/zh/}"
 flock 9 || die "cannot lock $state/lock"
 prepare_prefix
 start_wineserver
@@ -175,4 +187,4 @@ exec 9>&-
 if [ "${1:-}" = --prepare-only ]; then
   exit 0
 fi
-LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 exec wine "$@"
+LANG=$wine_locale LC_ALL=$wine_locale exec wine "$@"

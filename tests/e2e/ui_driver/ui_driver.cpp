@@ -195,9 +195,38 @@ std::string ClassOf(HWND window) {
   return name;
 }
 
+// With VELMORA_DRIVER_UTF8 set, texts are read as UTF-16 and reported in UTF-8: for a system
+// whose ANSI code page lacks the characters shown (an English Windows).
+const bool g_utf8_texts = std::getenv("VELMORA_DRIVER_UTF8") != nullptr;
+
+std::string Utf8TextOf(HWND window) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                           &length)) {
+    return std::string();
+  }
+  std::wstring text(length * 2 + 256, L'\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
+                           SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied)) {
+    return std::string();
+  }
+  text.resize(wcslen(text.c_str()));
+  if (text.empty()) return std::string();
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                    0, nullptr, nullptr);
+  std::string utf8(n > 0 ? n : 0, '\0');
+  if (n > 0) {
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], n,
+                        nullptr, nullptr);
+  }
+  return utf8;
+}
+
 // A window of another process answers WM_GETTEXT through its own thread; a bounded wait keeps
 // the driver alive when that thread is busy or gone.
 std::string TextOf(HWND window) {
+  if (g_utf8_texts) return Utf8TextOf(window);
   DWORD_PTR length = 0;
   if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
                            &length)) {
