@@ -42,7 +42,8 @@ class CheckView final : public RunView {
  public:
   CheckView(Console& console, const JobState& job) : console_(console), job_(job) {}
 
-  void ShowInfo(const std::string&) override {}
+  // Before a run writes, only a patch that is applied already is reported as information.
+  void ShowInfo(const std::string& text) override { console_.Out(TerminalText(text) + "\n"); }
   void ShowError(const std::string& text) override {
     errors_.push_back(text);
     console_.Err(TerminalText(text) + "\n" + LetterCaseNote(console_));
@@ -50,6 +51,11 @@ class CheckView final : public RunView {
   int AskOkCancel(const std::string& text) override {
     questions_.push_back(text);
     return 1;
+  }
+  // A patch on an archive it was not made for fails the check, as it fails a run.
+  int AskToApplyOnOtherBase(const std::string& finding) override {
+    ShowError(finding);
+    return 2;
   }
   // Ids never change during a run, so the entry's Id is that of its rule line.
   void ReportProgress(uint32_t index, uint32_t) override {
@@ -288,7 +294,7 @@ int Check(CommandCall& call) {
     if (!text.empty()) call.Terminal.Err(WithoutTrailingBlanks(text));
   }
   int exit_code = kExitOk;
-  if (!found.Succeeded) {
+  if (!found.Succeeded && !job.SucceededWithoutPack) {
     exit_code = InterruptRequested() ? kExitInterrupted : kExitFailed;
   } else if (options.Strict && !found.Warnings.empty()) {
     call.Terminal.Err(

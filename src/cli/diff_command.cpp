@@ -12,7 +12,9 @@
 #include "cli/mod_patch.h"
 #include "cli/script_from_dir.h"
 #include "job/path_route.h"
+#include "job/patch_base.h"
 #include "job/patch_plan.h"
+#include "job/patch_undo.h"
 #include "job/script.h"
 #include "job/script_text.h"
 #include "msg/ansi_text.h"
@@ -179,11 +181,12 @@ bool ScriptText(const char* utf8_format, std::initializer_list<FormatArg> args,
   return Cp936FromPathText(FormatText(AnsiFromUtf8(utf8_format), args), cp936);
 }
 
-// The script's name beside the patch's files: the archive's name without its extension.
-std::string PatchScriptName(const std::string& archive_name) {
+// The scripts' names beside the patch's files: the archive's name without its extension, then
+// `ending` ("-patch.vlm", "-undo.vlm").
+std::string PatchScriptName(const std::string& archive_name, const char* ending) {
   const size_t dot = archive_name.rfind('.');
   return (dot == std::string::npos || dot == 0 ? archive_name : archive_name.substr(0, dot)) +
-         "-patch.vlm";
+         ending;
 }
 
 struct PatchFile {
@@ -260,10 +263,12 @@ class PatchWrites {
   std::string failure_;
 };
 
-// The script of a patch: it patches OLD's file in the folder above its own, in place.
+// The script of a patch: it patches OLD's file in the folder above its own, in place, names its
+// undo script and records what it expects of the archive (`base_keys`, #PatchId last).
 std::string PatchScript(const std::string& archive_name, const PatchPlan& plan,
                         const std::vector<std::string>& rule_values, const std::string& question,
-                        const std::string& report) {
+                        const std::string& report, const std::string& undo_name,
+                        const std::vector<std::pair<std::string, std::string>>& base_keys) {
   ScriptHeader header;
   header.RunBegin = question;
   header.SrcPath = "..\\";
@@ -273,10 +278,40 @@ std::string PatchScript(const std::string& archive_name, const PatchPlan& plan,
   header.InPlace = true;
   header.AddEntries = plan.AddsEntries;
   header.RunEnd = report;
+  header.Extra.emplace_back(kUndoKey, undo_name);
+  header.Extra.insert(header.Extra.end(), base_keys.begin(), base_keys.end());
   std::vector<ScriptRule> rules;
   for (size_t k = 0; k < plan.Rules.size(); ++k)
     rules.push_back({plan.Rules[k].Id, rule_values[k]});
   return WriteScriptText(header, rules);
+}
+
+// The keys by which a patch knows its base, then its #PatchId: the hash of its rules and those
+// keys, so that its undo finds the backups its runs made.
+std::vector<std::pair<std::string, std::string>> BaseKeys(
+    const std::vector<IdExpectation>& expected, const PatchPlan& plan,
+    const std::vector<std::string>& rule_values) {
+  std::vector<std::pair<std::string, std::string>> keys = ExpectationLines(expected);
+  std::string text;
+  for (size_t k = 0; k < plan.Rules.size(); ++k) {
+    text += ScriptLineText(EntryKey(plan.Rules[k].Id), rule_values[k]);
+  }
+  for (const auto& [name, value] : keys) text += ScriptLineText(name, value);
+  keys.emplace_back(kPatchIdKey, TextHash(text));
+  return keys;
+}
+
+// The undo script: it puts back the backup that a run of the patch `patch_id` made of the
+// archive in the folder above its own.
+std::string UndoScript(const std::string& archive_name, const std::string& patch_id,
+                       const std::string& question, const std::string& report) {
+  ScriptHeader header;
+  header.RunBegin = question;
+  header.SrcPath = "..\\";
+  header.SrcFile = archive_name;
+  header.RunEnd = report;
+  header.Extra.emplace_back(kRestoreKey, patch_id);
+  return WriteScriptText(header, {});
 }
 
 int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& compared) {
@@ -309,7 +344,10 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
   std::vector<PatchFile> files;
   std::vector<std::string> rule_values;
   std::vector<std::string> problems;
-  const std::string script_path = JoinPath(dir, PatchScriptName(archive_name));
+  const std::string script_name = PatchScriptName(archive_name, "-patch.vlm");
+  const std::string undo_name = PatchScriptName(archive_name, "-undo.vlm");
+  const std::string script_path = JoinPath(dir, script_name);
+  const std::string undo_path = JoinPath(dir, undo_name);
   if (call.Files.FileIsPresent(dir)) {
     problems.push_back(FormatText(ToolText(console, TextKey::TxtDiffSIsAFileNot), {dir}));
   }
@@ -322,6 +360,7 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
     }
   };
   check_free(script_path);
+  check_free(undo_path);
   for (const PatchRule& rule : plan.Rules) {
     if (rule.Remove) {
       rule_values.push_back("@Delete");
@@ -343,18 +382,44 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
     return Fail(console, problems.back());
   }
 
+  std::vector<uint32_t> ids;
+  for (const PatchRule& rule : plan.Rules) ids.push_back(rule.Id);
+  std::vector<IdExpectation> expected;
+  size_t unreadable = 0;
+  bool in_old = false;
+  if (!ExpectationsOf(*compared.OldArchive.File, compared.OldArchive.Index.Entries,
+                      *compared.NewArchive.File, news.Entries, ids, &expected, &unreadable,
+                      &in_old)) {
+    return Fail(console,
+                EntryUnreadableText(console, in_old ? compared.OldArchive : compared.NewArchive,
+                                    unreadable));
+  }
+  const std::vector<std::pair<std::string, std::string>> base_keys =
+      BaseKeys(expected, plan, rule_values);
+
+  // The texts of both scripts; the program that runs them adds how to undo, in its own words.
   std::string question;
   std::string report;
+  std::string undo_question;
+  std::string undo_report;
+  std::string undo_cp936;
   if (!ScriptText("此补丁将修改 %s：更改 %d 个条目，新增 %d 个，删除 %d 个。\\n"
-                  "原文件将保留为备份（%s.N.bak），可用 velmora restore 恢复。",
+                  "原文件将保留为备份（%s.N.bak）。",
                   {archive_name, Signed(plan.Changed), Signed(plan.Added), Signed(plan.Removed),
                    archive_name},
                   &question) ||
-      !ScriptText("补丁已应用到 %s。", {archive_name}, &report)) {
+      !ScriptText("补丁已应用到 %s。", {archive_name}, &report) ||
+      !ScriptText("此操作将撤销补丁 %s：把 %s 放回应用补丁前的内容。\\n当前的 %s 也将保留为备份。",
+                  {script_name, archive_name, archive_name}, &undo_question) ||
+      !ScriptText("已撤销补丁 %s。", {script_name}, &undo_report) ||
+      !Cp936FromPathText(undo_name, &undo_cp936)) {
     return Fail(console,
                 FormatText(ToolText(console, TextKey::TxtDiffTheNameSCannotStand), {archive_name}));
   }
-  const std::string script = PatchScript(archive_cp936, plan, rule_values, question, report);
+  const std::string script =
+      PatchScript(archive_cp936, plan, rule_values, question, report, undo_cp936, base_keys);
+  const std::string undo =
+      UndoScript(archive_cp936, base_keys.back().second, undo_question, undo_report);
 
   if (!MakeDirectories(call.Files, dir)) {
     return Fail(console, Message(MessageKey::MsgTargetDirFailed, {dir, LastSystemErrorText()}));
@@ -371,7 +436,9 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
       return Fail(console, writes.Failure());
     }
   }
-  if (!writes.Write(script_path,
+  if (!writes.Write(undo_path,
+                    [&undo](Stream& out) { return out.Write(undo.data(), undo.size()); }) ||
+      !writes.Write(script_path,
                     [&script](Stream& out) { return out.Write(script.data(), script.size()); }) ||
       !writes.Commit()) {
     return Fail(console, writes.Failure());

@@ -1,4 +1,4 @@
-// velmora restore [--list] ARCHIVE
+// velmora restore [--list | --to N | --original | --prune [--keep K] [--force]] ARCHIVE
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -9,6 +9,7 @@
 #include "cli/terminal_texts.h"
 #include "cli/command_support.h"
 #include "cli/terminal_view.h"
+#include "job/paths.h"
 #include "job/archive_backups.h"
 #include "job/mod_run.h"
 #include "msg/format.h"
@@ -21,16 +22,8 @@ namespace {
 
 int64_t Signed(uint64_t n) { return static_cast<int64_t>(n); }
 
-// When the file was last written, as UTC "YYYY-MM-DD HH:MM", from the system's own measure.
-std::string WrittenText(Stream& stream) {
-  FileVersion version;
-  if (!stream.Version(&version)) return "?";
-#if defined(_WIN32)
-  // 100-nanosecond steps since 1601.
-  const int64_t seconds = static_cast<int64_t>(version.Written / 10000000u) - 11644473600LL;
-#else
-  const int64_t seconds = static_cast<int64_t>(version.Written / 1000000000u);
-#endif
+// Seconds since 1970 as UTC "YYYY-MM-DD HH:MM".
+std::string UtcText(int64_t seconds) {
   const std::time_t time = static_cast<std::time_t>(seconds);
   std::tm parts{};
 #if defined(_WIN32)
@@ -43,6 +36,36 @@ std::string WrittenText(Stream& stream) {
   return text;
 }
 
+// When the file was last written, from the system's own measure: for a backup without a note.
+std::string WrittenText(Stream& stream) {
+  FileVersion version;
+  if (!stream.Version(&version)) return "?";
+#if defined(_WIN32)
+  // 100-nanosecond steps since 1601.
+  return UtcText(static_cast<int64_t>(version.Written / 10000000u) - 11644473600LL);
+#else
+  return UtcText(static_cast<int64_t>(version.Written / 1000000000u));
+#endif
+}
+
+// What made a backup, in the tool's words: the script whose run replaced the archive, or the
+// restore that did.
+std::string MadeByText(const Console& console, const ArchiveBackup& backup) {
+  const BackupNote& note = backup.Note;
+  if (!backup.HasNote) return ToolText(console, TextKey::TxtRestoreMadeByUnknown);
+  if (note.Restored != 0) {
+    return ToolText(console, TextKey::TxtRestoreMadeByRestore,
+                    {static_cast<int64_t>(note.Restored)});
+  }
+  if (!note.Undo.empty()) {
+    return ToolText(console, TextKey::TxtRestoreMadeByUndo, {ShownPath(note.Script)});
+  }
+  if (!note.Patch.empty()) {
+    return ToolText(console, TextKey::TxtRestoreMadeByPatch, {ShownPath(note.Script)});
+  }
+  return ToolText(console, TextKey::TxtRestoreMadeByScript, {ShownPath(note.Script)});
+}
+
 int ListArchiveBackups(CommandCall& call, const std::string& archive,
                        const std::vector<ArchiveBackup>& backups) {
   Console& console = call.Terminal;
@@ -53,15 +76,16 @@ int ListArchiveBackups(CommandCall& call, const std::string& archive,
   std::string out;
   for (const ArchiveBackup& backup : backups) {
     std::unique_ptr<Stream> stream = call.Files.OpenShared(backup.Path);
-    std::string written = "?";
+    std::string made = backup.HasNote && backup.Note.Made > 0 ? UtcText(backup.Note.Made) : "?";
     std::string entries = "?";
     uint32_t count = 0;
     if (stream) {
-      written = WrittenText(*stream);
+      if (made == "?") made = WrittenText(*stream);
       if (ReadWdfHeader(*stream, &count, nullptr)) entries = std::to_string(count);
     }
-    out += FormatText(ToolText(console, TextKey::TxtRestoreSSDBytesS),
-                      {backup.Path, written, Signed(backup.Size), entries});
+    out += ToolText(console, TextKey::TxtRestoreListLine,
+                    {static_cast<int64_t>(backup.Number), backup.Path, made, Signed(backup.Size),
+                     entries, MadeByText(console, backup)});
   }
   console.Out(out);
   return kExitOk;
@@ -72,60 +96,18 @@ int Fail(Console& console, const std::string& problem) {
   return kExitFailed;
 }
 
-// Copies the backup beside the archive under a free temporary name.
-bool CopyBackupBeside(FileSystem& files, const std::string& archive, const std::string& backup,
-                      std::string* copy) {
-  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-    const std::string name = TemporaryArchiveName(archive, attempt);
-    if (files.FileIsPresent(name) || files.DirectoryExists(name)) continue;
-    if (!CopyWholeFile(files, backup, name)) return false;
-    *copy = name;
-    return true;
-  }
-  return false;
-}
-
-// The newest backup goes back in the archive's place; the archive it replaces is kept as a
-// backup itself. The backup is copied first, so that every step can be cut short without loss.
-int RestoreNewest(CommandCall& call, const std::string& archive,
-                  const std::vector<ArchiveBackup>& backups) {
+// Puts `backup` back in the archive's place; the archive it replaces is kept as a backup itself.
+int RestoreChosen(CommandCall& call, const std::string& archive, const ArchiveBackup& backup) {
   Console& console = call.Terminal;
-  FileSystem& files = call.Files;
-  if (backups.empty()) {
-    return Fail(console,
-                FormatText(ToolText(console, TextKey::TxtRestoreSHasNoBackupTo), {archive}));
-  }
-  const ArchiveBackup& newest = backups.back();
-  {
-    std::unique_ptr<Stream> stream = files.OpenShared(newest.Path);
-    if (!stream || !ReadWdfHeader(*stream, nullptr, nullptr)) {
-      return Fail(console, Message(MessageKey::MsgSourceNotWdf, {newest.Path}));
-    }
-  }
-  std::string copy;
-  if (!CopyBackupBeside(files, archive, newest.Path, &copy)) {
-    return Fail(console, Message(MessageKey::MsgTargetWriteFailed,
-                                 {TemporaryArchiveName(archive, 0), LastSystemErrorText()}));
-  }
+  BackupNote note = NoteMadeNow(std::string());
+  note.Restored = backup.Number;
   std::string kept;
-  if (files.FileIsPresent(archive)) {
-    SwapStep failed = SwapStep::kNone;
-    if (!SwapInNewArchive(files, archive, copy, &kept, &failed)) {
-      const std::string reason = LastSystemErrorText();
-      files.RemoveFile(copy);
-      return Fail(console, failed == SwapStep::kPlaceNew
-                               ? Message(MessageKey::MsgTargetReplaceFailed, {archive, reason})
-                               : Message(MessageKey::MsgBackupFailed, {archive, reason}));
-    }
-  } else if (!files.RenameReplacing(copy, archive)) {
-    const std::string reason = LastSystemErrorText();
-    files.RemoveFile(copy);
-    return Fail(console, Message(MessageKey::MsgTargetReplaceFailed, {archive, reason}));
+  std::string failure;
+  if (!RestoreBackup(call.Files, archive, backup, note, &kept, &failure)) {
+    return Fail(console, TerminalText(failure));
   }
-  // The backup's bytes are the archive's now; should the removal fail, a copy too many remains.
-  files.RemoveFile(newest.Path);
   std::string text =
-      FormatText(ToolText(console, TextKey::TxtRestoreSRestoredFromSN), {archive, newest.Path});
+      FormatText(ToolText(console, TextKey::TxtRestoreSRestoredFromSN), {archive, backup.Path});
   if (!kept.empty()) {
     text += FormatText(ToolText(console, TextKey::TxtRestoreTheArchiveItReplacedIs), {kept});
   }
@@ -133,19 +115,76 @@ int RestoreNewest(CommandCall& call, const std::string& archive,
   return kExitOk;
 }
 
+int Prune(CommandCall& call, const std::string& archive, const std::vector<ArchiveBackup>& backups,
+          size_t keep, bool with_original) {
+  Console& console = call.Terminal;
+  std::vector<std::string> removed;
+  std::string failure;
+  const bool pruned = PruneBackups(call.Files, backups, keep, with_original, &removed, &failure);
+  std::string text;
+  for (const std::string& path : removed) {
+    text += ToolText(console, TextKey::TxtRestoreRemoved, {path});
+  }
+  if (removed.empty() && pruned)
+    text = ToolText(console, TextKey::TxtRestoreNothingToPrune, {archive});
+  if (!with_original && !backups.empty() && backups.size() > keep) {
+    text += ToolText(console, TextKey::TxtRestoreOriginalKept, {backups.front().Path});
+  }
+  console.Out(text);
+  return pruned ? kExitOk : Fail(console, TerminalText(failure));
+}
+
+// A whole number from 1 to `max`.
+bool ParseCount(const std::string& text, uint64_t max, uint64_t* number) {
+  if (text.empty() || text.size() > 10) return false;
+  *number = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    *number = *number * 10 + static_cast<uint64_t>(c - '0');
+  }
+  return *number <= max;
+}
+
 int RunRestore(CommandCall& call) {
   if (ShowHelpWhenAsked(call, kRestoreCommand)) return kExitOk;
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(call.Args, {{0, "list", false}}, call.Terminal, &parsed, &error)) {
+  if (!ParseArguments(call.Args,
+                      {{0, "list", false},
+                       {0, "to", true},
+                       {0, "original", false},
+                       {0, "prune", false},
+                       {0, "keep", true},
+                       {0, "force", false}},
+                      call.Terminal, &parsed, &error)) {
     return UsageError(call.Terminal, "restore", error);
   }
+  Console& console = call.Terminal;
+  const int choices =
+      parsed.Has("list") + parsed.Has("to") + parsed.Has("original") + parsed.Has("prune");
+  if (choices > 1) {
+    return UsageError(console, "restore", ToolText(console, TextKey::TxtRestoreOneOfListToPrune));
+  }
+  if ((parsed.Has("keep") || parsed.Has("force")) && !parsed.Has("prune")) {
+    return UsageError(console, "restore", ToolText(console, TextKey::TxtRestoreKeepGoesWithPrune));
+  }
+  uint64_t number = 0;
+  if (parsed.Has("to") &&
+      (!ParseCount(parsed.Options.at("to"), 0xFFFFFFFFu, &number) || number == 0)) {
+    return UsageError(
+        console, "restore",
+        ToolText(console, TextKey::TxtRestoreNotABackupNumber, {parsed.Options.at("to")}));
+  }
+  uint64_t keep = 0;
+  if (parsed.Has("keep") && !ParseCount(parsed.Options.at("keep"), 0xFFFFFFFFu, &keep)) {
+    return UsageError(
+        console, "restore",
+        ToolText(console, TextKey::TxtRestoreNotABackupNumber, {parsed.Options.at("keep")}));
+  }
   if (parsed.Operands.size() != 1) {
-    return UsageError(call.Terminal, "restore",
-                      ToolText(call.Terminal, TextKey::TxtRestoreGiveOneArchive));
+    return UsageError(console, "restore", ToolText(console, TextKey::TxtRestoreGiveOneArchive));
   }
   const std::string& archive = parsed.Operands[0];
-  Console& console = call.Terminal;
   std::string mod_message;  // a mod's transaction in progress around the archive comes first
   if (CompleteModAround(call.Files, archive, &mod_message)) {
     console.Err(TerminalText(mod_message) + "\n");
@@ -161,7 +200,23 @@ int RunRestore(CommandCall& call) {
                 Message(MessageKey::MsgSourceOpenFailed, {archive, LastSystemErrorText()}));
   }
   if (parsed.Has("list")) return ListArchiveBackups(call, archive, backups);
-  return RestoreNewest(call, archive, backups);
+  if (parsed.Has("prune")) {
+    return Prune(call, archive, backups, static_cast<size_t>(keep), parsed.Has("force"));
+  }
+  if (backups.empty()) {
+    return Fail(console,
+                FormatText(ToolText(console, TextKey::TxtRestoreSHasNoBackupTo), {archive}));
+  }
+  const ArchiveBackup* chosen = &backups.back();
+  if (parsed.Has("original")) chosen = &backups.front();
+  if (parsed.Has("to")) {
+    chosen = FindBackup(backups, static_cast<uint32_t>(number));
+    if (!chosen) {
+      return Fail(console, ToolText(console, TextKey::TxtRestoreNoBackupNumbered,
+                                    {archive, static_cast<int64_t>(number)}));
+    }
+  }
+  return RestoreChosen(call, archive, *chosen);
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ bool RunAndReport(JobState& job, FileSystem& files, TerminalView& view) {
     view.ShowInfo(*report);
   } else if (!job.BackupPath.empty()) {
     // Without #RunEnd the run is silent, but where the old archive went must not be.
-    view.ShowInfo(Message(MessageKey::MsgBackupKept, {ShownPath(job.BackupPath)}));
+    view.ShowInfo(Message(MessageKey::MsgBackupKept, {ShownPath(job.BackupPath)}) + job.UndoAdvice);
   }
   return true;
 }
@@ -43,12 +43,13 @@ int Run(CommandCall& call) {
   const int same = RefuseTargetThatIsTheSource(code_page.ScriptPath(), call.Files, call.Terminal);
   if (same >= 0) return same;
   JobState job;
+  job.ForcePatch = options.Force;
   TerminalView view(call.Terminal, job, options.Terminal);
   const bool succeeded = RunScriptJob(
       code_page.ScriptPath(), job, call.Files, view, call.Terminal,
       [&call, &view](JobState& prepared) { return RunAndReport(prepared, call.Files, view); });
   // A run that was complete when Ctrl-C came has still replaced the target: it succeeded.
-  if (succeeded) return kExitOk;
+  if (succeeded || job.SucceededWithoutPack) return kExitOk;
   return InterruptRequested() ? kExitInterrupted : kExitFailed;
 }
 

@@ -67,6 +67,7 @@ int RefuseTargetThatIsTheSource(const std::string& script_path, FileSystem& file
   const std::function<bool(JobState&)> stop = [](JobState&) { return false; };
   ScriptFrontEnd front(stop);
   job.ScriptPath = script_path;
+  job.PathsOnly = true;
   try {
     RunScriptEntry(job, dry, view, front);
   } catch (const AppFailure&) {
@@ -117,6 +118,7 @@ int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_op
   if (run_options) {
     forms.push_back({'y', "yes", false});
     forms.push_back({'q', "quiet", false});
+    forms.push_back({0, "force", false});
   } else {
     forms.push_back({0, "strict", false});
     forms.push_back({0, "format", true});
@@ -141,6 +143,7 @@ int ReadScriptCommand(CommandCall& call, const CommandInfo& command, bool run_op
   options->Terminal.AssumeYes = parsed.Has("yes");
   options->Terminal.Quiet = parsed.Has("quiet");
   options->Strict = parsed.Has("strict");
+  options->Force = parsed.Has("force");
   if (parsed.Has("format")) {
     const std::string& form = parsed.Options["format"];
     if (form != "text" && form != "json") {

@@ -21,6 +21,7 @@ struct ScriptCommandOptions {
   std::string Script;    // as the command line names it
   bool Strict = false;   // check: warnings fail too
   bool Json = false;     // check: the findings as one JSON document
+  bool Force = false;    // run: a patch is applied whatever archive it meets
 };
 
 // Reads the words of `call` for `command`; `run_options` adds --yes and --quiet, and without them

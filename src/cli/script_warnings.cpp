@@ -30,6 +30,14 @@ std::string KnownKeyNamed(const std::string& key) {
   for (const std::string& known : KnownScriptKeys()) {
     if (EqualFoldingAscii(key, known)) return known;
   }
+  // A patch's base and result of one id: the key and a rule key.
+  for (const std::string prefix : {"#Base", "#Result"}) {
+    if (key.size() == prefix.size() + 9 &&
+        EqualFoldingAscii(key.substr(0, prefix.size()), prefix) &&
+        IsRuleKey(key.substr(prefix.size()))) {
+      return key;
+    }
+  }
   return std::string();
 }
 
@@ -65,9 +73,9 @@ bool KeyWarning(const std::string& name, const std::string& key, ScriptWarning* 
 }  // namespace
 
 const std::vector<std::string>& KnownScriptKeys() {
-  static const std::vector<std::string> keys = {"#RunBegin",   "#SrcPath", "#SrcFile", "#DestPath",
-                                                "#DestFile",   "#Author",  "#Date",    "#RunEnd",
-                                                "#AddEntries", "#InPlace"};
+  static const std::vector<std::string> keys = {
+      "#RunBegin", "#SrcPath",    "#SrcFile", "#DestPath", "#DestFile", "#Author", "#Date",
+      "#RunEnd",   "#AddEntries", "#InPlace", "#PatchId",  "#Undo",     "#Restore"};
   return keys;
 }
 

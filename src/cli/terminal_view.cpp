@@ -9,6 +9,7 @@
 #include "msg/format.h"
 #include "sys/code_page.h"
 #include "sys/file_system.h"
+#include "job/paths.h"
 #include "job/progress_text.h"
 
 namespace velmora {
@@ -166,6 +167,15 @@ int TerminalView::AskOkCancel(const std::string& text) {
   if (IsYes(answer)) return kOk;
   console_.Err(nothing_changed);
   return kCancel;
+}
+
+int TerminalView::AskToApplyOnOtherBase(const std::string& finding) {
+  ShowError(finding + "\r" + ToolText(console_, TextKey::TxtPatchForceApplies));
+  return kCancel;
+}
+
+std::string TerminalView::UndoAdvice(const std::string& undo_script) {
+  return "\r" + ToolText(console_, TextKey::TxtPatchUndoInTerminal, {ShownPath(undo_script)});
 }
 
 void TerminalView::ReportProgress(uint32_t index, uint32_t count) {

@@ -26,6 +26,9 @@ class TerminalView : public RunView {
   void ShowInfo(const std::string& text) override;
   void ShowError(const std::string& text) override;
   int AskOkCancel(const std::string& text) override;
+  // Without --force a patch is not applied to another archive: the finding is the refusal.
+  int AskToApplyOnOtherBase(const std::string& finding) override;
+  std::string UndoAdvice(const std::string& undo_script) override;
   void ReportProgress(uint32_t index, uint32_t count) override;
   bool StopRequested() override;
   void RunFinished() override;

@@ -13,6 +13,11 @@ namespace velmora {
 namespace {
 
 const char kDir[] = "C:\\game\\";
+#if defined(_WIN32)
+constexpr bool kPosix = false;
+#else
+constexpr bool kPosix = true;
+#endif
 const char kArchive[] = "C:\\game\\ui.wdf";
 const char kWritten[] = "C:\\game\\ui.wdf.vlmtmp";
 
@@ -53,7 +58,10 @@ TEST(ArchiveBackupsTest, TheOldArchiveTakesANameAboveEveryBackup) {
        {"ui.wdf.01.bak", "ui.wdf.x.bak", "ui.wdf.bak", "other.wdf.1.bak", "ui.wdf.1.bak.txt"},
        {},
        "ui.wdf.1.bak"},
-      {"a letter case of its own", {"UI.WDF.2.BAK"}, {"UI.WDF.2.BAK"}, "ui.wdf.3.bak"},
+      {"another letter case is another archive's",
+       {"UI.WDF.2.BAK", "ui.WDF.3.bak"},
+       {},
+       "ui.wdf.1.bak"},
   };
   for (const NamingCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -64,7 +72,7 @@ TEST(ArchiveBackupsTest, TheOldArchiveTakesANameAboveEveryBackup) {
     EXPECT_EQ(BackupNames(files), c.Listed);
     std::string backup;
     SwapStep failed = SwapStep::kNone;
-    ASSERT_TRUE(SwapInNewArchive(files, kArchive, kWritten, &backup, &failed));
+    ASSERT_TRUE(SwapInNewArchive(files, kArchive, kWritten, BackupNote(), &backup, &failed));
     EXPECT_EQ(backup, kDir + std::string(c.Backup));
     EXPECT_EQ(files.FileBytes(backup), kOldBytes);
     EXPECT_EQ(files.FileBytes(kArchive), kNewBytes);
@@ -82,7 +90,7 @@ TEST(ArchiveBackupsTest, AnEmptyReservationIsNoBackupButItsNumberIsNotReused) {
   EXPECT_EQ(BackupNames(files), std::vector<std::string>{"ui.wdf.1.bak"});
   std::string backup;
   SwapStep failed = SwapStep::kNone;
-  ASSERT_TRUE(SwapInNewArchive(files, kArchive, kWritten, &backup, &failed));
+  ASSERT_TRUE(SwapInNewArchive(files, kArchive, kWritten, BackupNote(), &backup, &failed));
   EXPECT_EQ(backup, std::string(kDir) + "ui.wdf.3.bak");
 }
 
@@ -104,7 +112,7 @@ TEST(ArchiveBackupsTest, AFailedStepLeavesTheOldArchiveAndTheNewOneWhereTheyWere
     if (c.step == SwapStep::kPlaceNew) held = files.OpenShared(kWritten);  // cannot be renamed
     std::string backup;
     SwapStep failed = SwapStep::kNone;
-    EXPECT_FALSE(SwapInNewArchive(files, kArchive, kWritten, &backup, &failed));
+    EXPECT_FALSE(SwapInNewArchive(files, kArchive, kWritten, BackupNote(), &backup, &failed));
     EXPECT_EQ(failed, c.step);
     EXPECT_EQ(files.FileBytes(kArchive), kOldBytes);
     EXPECT_EQ(files.FileBytes(kWritten), kNewBytes);
@@ -127,7 +135,8 @@ TEST(ArchiveBackupsTest, AKillAtAnyOperationLosesNothingAndRecoveryCompletesTheS
       StoppingFileSystem stopping(files, budget);
       std::string backup;
       SwapStep failed = SwapStep::kNone;
-      const bool swapped = SwapInNewArchive(stopping, kArchive, kWritten, &backup, &failed);
+      const bool swapped =
+          SwapInNewArchive(stopping, kArchive, kWritten, BackupNote(), &backup, &failed);
       if (power_cut) files.CutPower();
       std::string completed;
       const bool recovered = RecoverInterruptedSwap(files, kArchive, &completed);
@@ -169,6 +178,109 @@ TEST(ArchiveBackupsTest, RecoveryLeavesAnArchiveAloneAndTakesOnlyAFileWrittenInF
   files.PutFile(kArchive, kOldBytes);
   EXPECT_FALSE(RecoverInterruptedSwap(files, kArchive, &completed));
   EXPECT_EQ(files.FileBytes(kWritten), kNewBytes);
+}
+
+}  // namespace
+}  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// Three states of the archive, each replaced by the next: backups 1 and 2 and the archive.
+std::vector<std::string> Chain(MemoryFileSystem& files) {
+  const std::vector<std::string> states = {ArchiveOf({{1, "original"}}), ArchiveOf({{1, "first"}}),
+                                           ArchiveOf({{1, "second"}, {2, "more"}})};
+  files.PutFile(kArchive, states[0]);
+  for (size_t k = 1; k < states.size(); ++k) {
+    files.PutFile(kWritten, states[k]);
+    std::string backup;
+    SwapStep failed = SwapStep::kNone;
+    BackupNote note = NoteMadeNow("C:\\game\\patch\\ui-patch.vlm");
+    note.Patch = "p" + std::to_string(k);
+    EXPECT_TRUE(SwapInNewArchive(files, kArchive, kWritten, note, &backup, &failed));
+  }
+  return states;
+}
+
+TEST(ArchiveBackupsTest, RestoreReachesEveryBackupOfAChainAndEachRestoreIsABackupToo) {
+  for (uint32_t target : {1u, 2u}) {
+    SCOPED_TRACE(target);
+    MemoryFileSystem files;
+    const std::vector<std::string> states = Chain(files);
+    std::vector<ArchiveBackup> backups;
+    ASSERT_TRUE(ListBackups(files, kArchive, &backups));
+    ASSERT_EQ(2u, backups.size());
+    EXPECT_EQ("p1", backups[0].Note.Patch);
+    EXPECT_EQ("C:\\game\\patch\\ui-patch.vlm", backups[1].Note.Script);
+    EXPECT_GT(backups[1].Note.Made, 0);
+    BackupNote note = NoteMadeNow("");
+    note.Restored = target;
+    std::string kept;
+    std::string failure;
+    ASSERT_TRUE(RestoreBackup(files, kArchive, *FindBackup(backups, target), note, &kept, &failure))
+        << failure;
+    EXPECT_EQ(states[target - 1], files.FileBytes(kArchive));
+    EXPECT_EQ(BackupName(kArchive, 3), kept);
+    EXPECT_EQ(states[2], files.FileBytes(kept));
+    EXPECT_EQ(states[target - 1], files.FileBytes(BackupName(kArchive, target)));  // stays
+    // The restore is undone by restoring the backup it made.
+    ASSERT_TRUE(ListBackups(files, kArchive, &backups));
+    EXPECT_EQ(target, backups.back().Note.Restored);
+    ASSERT_TRUE(RestoreBackup(files, kArchive, backups.back(), NoteMadeNow(""), &kept, &failure));
+    EXPECT_EQ(states[2], files.FileBytes(kArchive));
+  }
+}
+
+TEST(ArchiveBackupsTest, ARestoreThatCannotBeMadeLeavesTheArchiveAsItWas) {
+  MemoryFileSystem files;
+  const std::vector<std::string> states = Chain(files);
+  files.PutFile(BackupName(kArchive, 2), "not an archive");
+  std::vector<ArchiveBackup> backups;
+  ASSERT_TRUE(ListBackups(files, kArchive, &backups));
+  std::string kept;
+  std::string failure;
+  EXPECT_FALSE(RestoreBackup(files, kArchive, backups[1], NoteMadeNow(""), &kept, &failure));
+  EXPECT_NE(std::string::npos, failure.find("ui.wdf.2.bak"));
+  EXPECT_EQ(states[2], files.FileBytes(kArchive));
+  EXPECT_TRUE(kept.empty());
+  EXPECT_FALSE(files.HasFile(TemporaryArchiveName(kArchive, 0)));
+}
+
+struct PruneCase {
+  size_t Backups;
+  size_t KeepNewest;
+  bool WithOriginal;
+  std::vector<uint32_t> Left;
+};
+
+TEST(ArchiveBackupsTest, PruneKeepsTheOriginalUnlessToldAndTheNewestAsked) {
+  const std::vector<PruneCase> cases = {
+      {0, 0, false, {}},     {1, 0, false, {1}},       {4, 0, false, {1}},
+      {4, 1, false, {1, 4}}, {4, 2, false, {1, 3, 4}}, {4, 9, false, {1, 2, 3, 4}},
+      {4, 0, true, {}},      {4, 1, true, {4}},        {1, 0, true, {}},
+  };
+  for (const PruneCase& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Backups) + " keep " + std::to_string(c.KeepNewest) +
+                 (c.WithOriginal ? " with the original" : ""));
+    MemoryFileSystem files;
+    files.PutFile(kArchive, kNewBytes);
+    for (uint32_t n = 1; n <= c.Backups; ++n) {
+      files.PutFile(BackupName(kArchive, n), kOldBytes);
+      files.PutFile(BackupNoteName(BackupName(kArchive, n)), "Made=1\r\n");
+    }
+    std::vector<ArchiveBackup> backups;
+    ASSERT_TRUE(ListBackups(files, kArchive, &backups));
+    std::vector<std::string> removed;
+    std::string failure;
+    ASSERT_TRUE(PruneBackups(files, backups, c.KeepNewest, c.WithOriginal, &removed, &failure));
+    ASSERT_TRUE(ListBackups(files, kArchive, &backups));
+    std::vector<uint32_t> left;
+    for (const ArchiveBackup& backup : backups) left.push_back(backup.Number);
+    EXPECT_EQ(c.Left, left);
+    EXPECT_EQ(c.Backups - c.Left.size(), removed.size());
+    for (const std::string& path : removed) EXPECT_FALSE(files.HasFile(BackupNoteName(path)));
+    EXPECT_EQ(kNewBytes, files.FileBytes(kArchive));
+  }
 }
 
 }  // namespace

@@ -68,6 +68,17 @@ struct JobState {
   // the index buffers.
   SourceIdLookup SourceIds;
 
+  // A patch's run (patch_base.h, patch_undo.h): --force of the terminal tools applies a patch
+  // whatever its base; a run may end with its work done and nothing to write (the patch was
+  // applied already, an undo script brought a backup back); how to undo a patch, in the words of
+  // the program that runs it (added to its question and its report).
+  bool ForcePatch = false;
+  // The run is made only to learn its paths, over a file system that changes nothing: a patch's
+  // base is not checked and an undo script is prepared as a plain script.
+  bool PathsOnly = false;
+  bool SucceededWithoutPack = false;
+  std::string UndoAdvice;
+
   std::string ErrorText;  // the complete message of the worker's failure; empty when none
   std::string ErrorRule;  // the cleaned script line of the rule found last
 

@@ -2,6 +2,7 @@
 #include "job/new_archive.h"
 
 #include "job/archive_backups.h"
+#include "job/patch_undo.h"
 #include "msg/file_failure.h"
 #include "msg/format.h"
 #include "sys/system_error.h"
@@ -30,7 +31,9 @@ bool SwapInPlace(JobState& job, FileSystem& files, const std::string& written,
                  std::string* failure) {
   job.SourceStream.reset();  // the source is the archive renamed: it cannot stay open
   SwapStep failed = SwapStep::kNone;
-  if (SwapInNewArchive(files, job.TargetPath, written, &job.BackupPath, &failed)) {
+  BackupNote note = NoteMadeNow(job.ScriptPath);
+  if (job.Script) note.Patch = PatchIdOf(*job.Script);
+  if (SwapInNewArchive(files, job.TargetPath, written, note, &job.BackupPath, &failed)) {
     job.TargetWritePath.clear();
     return true;
   }

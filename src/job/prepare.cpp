@@ -120,7 +120,7 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
   if (ScriptValue(script, "#RunBegin", false, &value)) {
     const std::string question =
         value.empty() ? Message(MessageKey::MsgConfirmScript, {ShownPath(job.ScriptPath)})
-                      : value + Message(MessageKey::MsgConfirmScriptSuffix);
+                      : value + job.UndoAdvice + Message(MessageKey::MsgConfirmScriptSuffix);
     if (!Confirmed(view, question)) return false;
   }
 

@@ -6,6 +6,8 @@
 #include "job/mod_run.h"
 #include "job/script_path.h"
 #include "job/paths.h"
+#include "job/patch_base.h"
+#include "job/patch_undo.h"
 #include "job/prepare.h"
 #include "job/script.h"
 #include "msg/format.h"
@@ -50,10 +52,18 @@ EntryEnd RunScriptEntry(JobState& job, FileSystem& files, RunView& view, EntryFr
   job.Script = std::make_unique<ScriptLines>(LoadScript(files, job.ScriptPath));
 
   try {
+    // A mod runs its parts as one; a patch's undo script restores a backup instead of writing an
+    // archive; a patch is checked against the base it was made for before it asks or touches
+    // anything.
     if (IsModScript(*job.Script)) {
       RunModEntry(job, files, view, front);
-    } else if (PrepareJob(job, files, view)) {
-      front.RunWithProgress(job);
+    } else if (!job.PathsOnly && !RestoredPatchOf(*job.Script).empty()) {
+      RunUndoScript(job, files, view);
+    } else {
+      NoteUndoAdvice(job, view);
+      if ((job.PathsOnly || ConfirmPatchBase(job, files, view)) && PrepareJob(job, files, view)) {
+        front.RunWithProgress(job);
+      }
     }
   } catch (...) {
     ReleaseRun(job);

@@ -64,6 +64,7 @@ std::optional<std::string> SuccessReport(const JobState& job) {
   if (!job.BackupPath.empty()) {
     report += "\r\r";
     report += Message(MessageKey::MsgBackupKept, {ShownPath(job.BackupPath)});
+    report += job.UndoAdvice;
   }
   std::string unexecuted = UnexecutedRules(script);
   if (!unexecuted.empty()) {

@@ -16,6 +16,13 @@ class RunView {
   virtual void ShowError(const std::string& text) = 0;
   // Returns 1 (OK) for consent; any other value is refusal.
   virtual int AskOkCancel(const std::string& text) = 0;
+  // A patch meets an archive other than the one it was made for; `finding` names the entries
+  // that differ. Returns 1 to apply it all the same. By default the finding becomes a question;
+  // a view that cannot ask (the terminal without --force, a check) shows it as a refusal.
+  virtual int AskToApplyOnOtherBase(const std::string& finding);
+  // How the person undoes a patch whose undo script is `undo_script`, as a line to add to the
+  // patch's question and report. By default: double-click the undo script.
+  virtual std::string UndoAdvice(const std::string& undo_script);
 
   // Worker thread.
   // Shows that the entry `index` (from 0) of `count` is being begun.

@@ -76,8 +76,15 @@ std::string ExpectedPlaceholders(MessageKey key) {
     case MessageKey::MsgTargetWriteFailed:
     case MessageKey::MsgTargetReplaceFailed:
     case MessageKey::MsgBackupFailed:
+    case MessageKey::MsgBackupRemoveFailed:
+    case MessageKey::MsgPatchOtherBase:
+    case MessageKey::MsgRestoredFrom:
     case MessageKey::MsgPathHasDrive:
       return "ss";
+    case MessageKey::MsgPatchApplyAnyway:
+      return "";
+    case MessageKey::MsgMoreEntries:
+      return "d";
     case MessageKey::MsgDeletedCount:
       return "dd";
     case MessageKey::MsgAddedCount:
@@ -128,7 +135,7 @@ TEST(Catalogue, KeysAndIdsAreDistinct) {
     EXPECT_EQ(entry.Id, static_cast<unsigned>(entry.Key)) << entry.Name;
     EXPECT_EQ(0, std::string(entry.Name).compare(0, 3, "Msg")) << entry.Name;
   }
-  EXPECT_EQ(49u, CatalogueList().size());
+  EXPECT_EQ(58u, CatalogueList().size());
 }
 
 TEST(Catalogue, KeyMissingFromTheResourcesGivesTheEmptyText) {

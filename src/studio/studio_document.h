@@ -171,8 +171,8 @@ class StudioDocument {
   bool Backups(std::vector<Backup>* backups);
   // Puts the backup at `backup_path` back in the open archive's place: copied beside it first,
   // then swapped in as a rebuild in place swaps, so that the archive it replaces is kept as a
-  // backup itself (`*kept`) and no step loses either. The backup itself is then removed, and the
-  // archive opened anew (should that fail, `*problem` says why). False with `*problem` in the
+  // backup itself (`*kept`) and no step loses either. The backup stays, so that it remains a
+  // state to go back to, and the archive is opened anew (should that fail, `*problem` says why). False with `*problem` in the
   // catalogue's words; nothing changed then.
   bool RestoreBackup(const std::string& backup_path, std::string* kept, std::string* problem);
   FileSystem& Files() { return files_; }

@@ -197,39 +197,23 @@ bool StudioDocument::RestoreBackup(const std::string& backup_path, std::string* 
                                    std::string* problem) {
   kept->clear();
   const std::string archive = archive_->Path();
-  {
-    std::unique_ptr<Stream> stream = files_.OpenShared(backup_path);
-    if (!stream || !ReadWdfHeader(*stream, nullptr, nullptr)) {
-      *problem = Message(MessageKey::MsgSourceNotWdf, {backup_path});
-      return false;
+  ArchiveBackup backup;
+  backup.Path = backup_path;
+  std::vector<ArchiveBackup> found;
+  if (ListBackups(files_, archive, &found)) {
+    for (const ArchiveBackup& listed : found) {
+      if (listed.Path == backup_path) backup = listed;
     }
   }
-  std::string copy;
-  for (int attempt = 0; attempt < kTemporaryNameAttempts && copy.empty(); ++attempt) {
-    const std::string name = TemporaryArchiveName(archive, attempt);
-    if (files_.FileIsPresent(name) || files_.DirectoryExists(name)) continue;
-    if (!CopyWholeFile(files_, backup_path, name)) break;
-    copy = name;
-  }
-  if (copy.empty()) {
-    *problem = Message(MessageKey::MsgTargetWriteFailed,
-                       {TemporaryArchiveName(archive, 0), LastSystemErrorText()});
-    return false;
-  }
+  BackupNote note = NoteMadeNow(std::string());
+  note.Restored = backup.Number;
+  // The swap renames the archive, which the document's own hold would prevent.
   archive_->LetGo();
-  SwapStep failed = SwapStep::kNone;
-  if (!SwapInNewArchive(files_, archive, copy, kept, &failed)) {
-    const std::string reason = LastSystemErrorText();
-    files_.RemoveFile(copy);
-    *problem = failed == SwapStep::kPlaceNew
-                   ? Message(MessageKey::MsgTargetReplaceFailed, {archive, reason})
-                   : Message(MessageKey::MsgBackupFailed, {archive, reason});
+  if (!velmora::RestoreBackup(files_, archive, backup, note, kept, problem)) {
     RebuildResult ignored;
     TakeArchiveAgain(&ignored);
     return false;
   }
-  // The backup's bytes are the archive's now; should the removal fail, a copy too many remains.
-  files_.RemoveFile(backup_path);
   problem->clear();
   Open(archive, problem);  // should it fail, the old hold's reads fail and say so
   return true;

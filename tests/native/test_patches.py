@@ -147,6 +147,111 @@ class PatchesTest(unittest.TestCase):
                 self.assertEqual(0, self.velmora("restore", "game/ui.wdf")[0])  # undone
                 self.assertEqual(0, self.velmora("diff", "game/ui.wdf", "mod.wdf")[0])
 
+    def make_patch(self, old, new):
+        """A patch of game/ui.wdf from OLD to NEW, copied into the game's folder."""
+        shutil.rmtree(self.path("game"), ignore_errors=True)
+        shutil.rmtree(self.path("patch"), ignore_errors=True)
+        self.write("modder/ui.wdf", wdf.archive(old))
+        self.write("mod.wdf", wdf.archive(new))
+        code, _, err = self.velmora("diff", "--patch", "patch", "modder/ui.wdf", "mod.wdf")
+        self.assertEqual(0, code, err)
+        shutil.copytree(self.path("patch"), self.path("game", "patch"))
+
+    def backups(self):
+        return sorted(name for name in os.listdir(self.path("game")) if name.endswith(".bak"))
+
+    def test_a_patch_writes_only_on_its_base_and_says_what_it_met(self):
+        old = [(1, b"a"), (4, b"x"), (4, b"x"), (7, b"seven")]
+        new = [(1, b"A!"), (4, b"y"), (4, b"y"), (9, b"nine")]
+        cases = [
+            # name, the player's archive, options, exit code, applied, words in the output
+            ("the base", old, [], 0, True, b"ui-undo.vlm"),
+            ("another entry 1", [(1, b"b")] + old[1:], [], 1, False, b"00000001"),
+            ("a repeated id differs", old[:2] + [(4, b"z")] + old[3:], [], 1, False, b"00000004"),
+            ("a repeated id fewer", old[:2] + old[3:], [], 1, False, b"--force"),
+            ("an added id already there", old + [(9, b"other")], [], 1, False, b"00000009"),
+            ("forced", [(1, b"b")] + old[1:], ["--force"], 0, True, b""),
+            ("already applied", new, [], 0, False, b"already applied"),
+        ]
+        for name, archive, options, code_wanted, applied, words in cases:
+            with self.subTest(name):
+                self.make_patch(old, new)
+                self.write("game/ui.wdf", wdf.archive(archive))
+                code, out, err = self.velmora("run", "--yes", *options, "game/patch/ui-patch.vlm")
+                self.assertEqual(code_wanted, code, err)
+                self.assertIn(words, out + err)
+                self.assertEqual(["ui.wdf.1.bak"] if applied else [], self.backups())
+                if applied:
+                    self.assertEqual(wdf.archive(archive), self.read("game/ui.wdf.1.bak"))
+                    self.assertEqual(0, self.velmora("diff", "game/ui.wdf", "mod.wdf")[0])
+                else:
+                    self.assertEqual(wdf.archive(archive), self.read("game/ui.wdf"))
+                check = self.velmora("check", "game/patch/ui-patch.vlm")
+                self.assertEqual(0 if code_wanted == 0 else 1, check[0], check[2])
+
+    def test_restore_walks_a_chain_back_to_the_original_and_prune_keeps_it(self):
+        states = [[(1, b"original")], [(1, b"first")], [(1, b"second"), (2, b"two")]]
+        self.make_patch(states[0], states[1])
+        self.write("game/ui.wdf", wdf.archive(states[0]))
+        self.assertEqual(0, self.velmora("run", "-y", "-q", "game/patch/ui-patch.vlm")[0])
+        shutil.rmtree(self.path("patch"))
+        self.write("first.wdf", wdf.archive(states[1]))
+        self.write("second.wdf", wdf.archive(states[2]))
+        self.assertEqual(0, self.velmora("diff", "--patch", "patch", "first.wdf", "second.wdf")[0])
+        shutil.copytree(self.path("patch"), self.path("game", "patch2"))
+        os.rename(self.path("game", "patch2", "first-patch.vlm"),
+                  self.path("game", "patch2", "two.vlm"))
+        script = self.read("game/patch2/two.vlm").replace(b"first.wdf", b"ui.wdf")
+        self.write("game/patch2/two.vlm", script)
+        self.assertEqual(0, self.velmora("run", "-y", "-q", "game/patch2/two.vlm")[0])
+        code, out, _ = self.velmora("restore", "--list", "game/ui.wdf")
+        lines = out.decode().splitlines()
+        self.assertEqual(2, len(lines), out)
+        self.assertTrue(lines[0].startswith("1  game/ui.wdf.1.bak  "), lines[0])
+        self.assertIn("replaced by the patch", lines[0])
+        self.assertTrue(lines[1].endswith("two.vlm"), lines[1])
+        for option, state in ((["--to", "2"], 1), (["--original"], 0), ([], 1), (["--to", "1"], 0)):
+            with self.subTest(option=option):
+                code, out, err = self.velmora("restore", *option, "game/ui.wdf")
+                self.assertEqual(0, code, err)
+                self.assertEqual(wdf.archive(states[state]), self.read("game/ui.wdf"))
+        self.assertEqual(wdf.archive(states[0]), self.read("game/ui.wdf.1.bak"))
+        self.assertEqual(6, len(self.backups()))
+        code, out, err = self.velmora("restore", "--to", "9", "game/ui.wdf")
+        self.assertEqual(1, code)
+        self.assertIn(b"no backup numbered 9", err)
+        for words in (["--to", "0"], ["--to", "1", "--original"], ["--keep", "1"], ["--force"]):
+            self.assertEqual(2, self.velmora("restore", *words, "game/ui.wdf")[0], words)
+        code, out, _ = self.velmora("restore", "--prune", "--keep", "1", "game/ui.wdf")
+        self.assertEqual(0, code)
+        self.assertIn(b"--force removes it too", out)
+        self.assertEqual(["ui.wdf.1.bak", "ui.wdf.6.bak"], self.backups())
+        self.assertEqual(0, self.velmora("restore", "--prune", "--force", "game/ui.wdf")[0])
+        self.assertEqual([], self.backups())
+        self.assertEqual(wdf.archive(states[0]), self.read("game/ui.wdf"))
+        # Backups are taken by the name exactly as written.
+        self.write("game/UI.WDF.7.bak", wdf.archive(states[2]))
+        code, _, err = self.velmora("restore", "game/ui.wdf")
+        self.assertEqual(1, code)
+        self.assertIn(b"no backup", err)
+
+    def test_the_undo_script_brings_back_the_archive_the_patch_replaced(self):
+        old, new = [(1, b"a"), (2, b"b")], [(1, b"A"), (3, b"c")]
+        self.make_patch(old, new)
+        self.write("game/ui.wdf", wdf.archive(old))
+        code, out, err = self.velmora("run", "-y", "game/patch/ui-undo.vlm")
+        self.assertEqual(1, code)
+        self.assertIn(b"no backup that this patch left", err)
+        self.assertEqual(0, self.velmora("run", "-y", "game/patch/ui-patch.vlm")[0])
+        code, out, err = self.velmora("run", "-y", "game/patch/ui-undo.vlm")
+        self.assertEqual(0, code, err)
+        self.assertEqual(wdf.archive(old), self.read("game/ui.wdf"))
+        self.assertIn(b"ui.wdf.2.bak", out)
+        code, out, err = self.velmora("run", "-y", "game/patch/ui-undo.vlm")
+        self.assertEqual(0, code, err)
+        self.assertIn(b"already undone", out)
+        self.assertEqual(["ui.wdf.1.bak", "ui.wdf.2.bak"], self.backups())
+
     def test_a_new_archive_no_script_can_reach_writes_nothing_and_names_the_entries(self):
         repeated = [(1, b"a"), (5, b"b"), (7, b"c"), (7, b"c")]
         ascending = [(1, b"a"), (5, b"b"), (7, b"c")]
