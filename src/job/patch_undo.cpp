@@ -9,15 +9,6 @@ namespace velmora {
 
 namespace {
 
-// The cleaned value of `key` when the script has that key.
-bool ScriptValue(const ScriptLines& script, const char* key, bool keep_escapes,
-                 std::string* value) {
-  const int line = FindScriptKey(script, key);
-  if (line < 0) return false;
-  *value = CleanScriptValue(ScriptValueAt(script, line), keep_escapes);
-  return true;
-}
-
 std::string KeyValue(const ScriptLines& script, const char* key) {
   std::string value;
   ScriptValue(script, key, true, &value);

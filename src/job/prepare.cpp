@@ -17,15 +17,6 @@ namespace velmora {
 
 namespace {
 
-// The cleaned value of `key` when the script has that key.
-bool ScriptValue(const ScriptLines& script, const char* key, bool keep_escapes,
-                 std::string* value) {
-  const int line = FindScriptKey(script, key);
-  if (line < 0) return false;
-  *value = CleanScriptValue(ScriptValueAt(script, line), keep_escapes);
-  return true;
-}
-
 // The form of a directory path the file system is asked about: without its closing backslash,
 // except where that backslash ends a root (C:\, \\).
 std::string DirectoryName(const std::string& dir) {

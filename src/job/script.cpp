@@ -174,6 +174,14 @@ std::string CleanScriptValue(const std::string& value, bool keep_escapes) {
   return cleaned;
 }
 
+bool ScriptValue(const ScriptLines& script, const char* key, bool keep_escapes,
+                 std::string* value) {
+  const int line = FindScriptKey(script, key);
+  if (line < 0) return false;
+  *value = CleanScriptValue(ScriptValueAt(script, line), keep_escapes);
+  return true;
+}
+
 bool ScriptKeySaysYes(const ScriptLines& script, const char* key) {
   const int line = FindScriptKey(script, key);
   return line >= 0 && EqualFoldingAscii(CleanScriptValue(ScriptValueAt(script, line), true), "yes");

@@ -80,6 +80,9 @@ std::string TrimBlanksAndControls(const std::string& text);
 // `keep_escapes` is false, turns each backslash-n into a carriage return (character-aware).
 std::string CleanScriptValue(const std::string& value, bool keep_escapes);
 
+// The cleaned value of `key` (CleanScriptValue) when the script has that key; false without it.
+bool ScriptValue(const ScriptLines& script, const char* key, bool keep_escapes, std::string* value);
+
 // True when the script has the line `key`=yes (the value in any letter case). Such switches are
 // how new behaviour is asked for: earlier versions ignore keys they do not know.
 bool ScriptKeySaysYes(const ScriptLines& script, const char* key);

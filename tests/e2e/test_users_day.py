@@ -39,7 +39,6 @@ CODE_PAGE = {"zh": "gbk", "en": "utf-8"}[LANGUAGE]
 # prefixes it shows. A case that needs one is skipped with the reason, never passed without its
 # checks; the entry goes when the feature lands.
 PENDING = {
-    "undo-script": ("the undo script that velmora diff --patch writes beside the patch", "zh en"),
 }
 
 
