@@ -20,7 +20,6 @@ namespace velmora {
 namespace {
 
 constexpr char kBasePrefix[] = "#Base@";
-constexpr char kResultPrefix[] = "#Result@";
 // Ids a finding names before it only counts the rest.
 constexpr size_t kIdsNamed = 10;
 
