@@ -67,7 +67,9 @@ class PlainText {
   // The lines of a script file: CR LF, a lone CR and a lone LF end a line; the first byte 0
   // ends the text; a break at the very end adds no empty line.
   std::vector<std::string> Lines(const std::string& bytes) const {
-    const std::string text = bytes.substr(0, bytes.find('\0'));
+    std::string text = bytes.substr(0, bytes.find('\0'));
+    // A UTF-8 mark at the start says how the script is encoded; it belongs to no line.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
     std::vector<std::string> lines;
     std::string current;
     size_t pos = 0;
