@@ -9,6 +9,7 @@
 #include "studio/entry_kinds.h"
 #include "studio/studio_document.h"
 #include "sys/system_error.h"
+#include "testing/packing_front_end.h"
 #include "testing/archive_bytes.h"
 #include "testing/memory_file_system.h"
 #include "testing/recording_view.h"
@@ -20,20 +21,6 @@ const char kArchive[] = "C:\\mod\\ui.wdf";
 const char kScript[] = "C:\\mod\\ui.vlm";
 const char kOther[] = "C:\\mod\\icons.wdf";
 
-// Runs the pack where the program shows its progress dialog.
-class PlainFrontEnd final : public EntryFrontEnd {
- public:
-  PlainFrontEnd(FileSystem& files, RunView& view) : files_(files), view_(view) {}
-  std::string MakeAbsolute(const std::string& argument) override { return argument; }
-  void RegisterScriptType() override {}
-  void UnregisterScriptType() override {}
-  void RunWithProgress(JobState& job) override { RunPack(job, files_, view_); }
-
- private:
-  FileSystem& files_;
-  RunView& view_;
-};
-
 class StudioDocumentFiles : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -44,7 +31,7 @@ class StudioDocumentFiles : public ::testing::Test {
   StudioDocument::RebuildResult Rebuild() {
     JobState job;
     RecordingView view;
-    PlainFrontEnd front(files_, view);
+    PackingFrontEnd front(files_, view);
     return document_.RunRebuild(job, view, front);
   }
   MemoryFileSystem files_;

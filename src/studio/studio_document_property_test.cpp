@@ -11,6 +11,7 @@
 
 #include "job/program_entry.h"
 #include "studio/studio_document.h"
+#include "testing/packing_front_end.h"
 #include "testing/gbk_lead_bytes.h"
 #include "testing/memory_file_system.h"
 #include "testing/random_pack_case.h"
@@ -26,19 +27,6 @@ using random_pack_case::kDataDir;
 using random_pack_case::kDir;
 
 const std::string kScript = kDir + "ui.vlm";
-
-class PlainFrontEnd final : public EntryFrontEnd {
- public:
-  PlainFrontEnd(FileSystem& files, RunView& view) : files_(files), view_(view) {}
-  std::string MakeAbsolute(const std::string& argument) override { return argument; }
-  void RegisterScriptType() override {}
-  void UnregisterScriptType() override {}
-  void RunWithProgress(JobState& job) override { RunPack(job, files_, view_); }
-
- private:
-  FileSystem& files_;
-  RunView& view_;
-};
 
 struct WrittenEntry {
   uint32_t Id;
@@ -137,7 +125,7 @@ TEST(StudioDocumentPropertyTest, WhatTheDocumentPredictsIsWhatTheRunWrites) {
     JobState job;
     job.ScriptPath = kScript;
     RecordingView view;
-    PlainFrontEnd front(files, view);
+    PackingFrontEnd front(files, view);
     RunScriptEntry(job, files, view, front);
     const bool refused = std::any_of(
         view.Boxes.begin(), view.Boxes.end(),

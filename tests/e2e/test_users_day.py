@@ -125,10 +125,10 @@ def tearDownModule():
 # ---- Screenshots ------------------------------------------------------------------------------
 
 def png_from_bmp():
-    spec = importlib.util.spec_from_file_location(
+    found = importlib.util.spec_from_file_location(
         "studio_screenshots", os.path.join(TOP, "tools", "make-studio-screenshots.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module.png_from_bmp
 
 
