@@ -39,6 +39,7 @@ struct ModRun {
   std::string ScriptDir;
   std::unique_ptr<ScriptLines> Script;
   bool Force;  // --force, or the answer to a finding about the bases: the parts run as they are
+  bool WritesNothing;
   ModJournal Journal;
   std::vector<BackupNote> Notes;  // what made each backup, in the order of Journal.Archives
 
@@ -260,6 +261,11 @@ ModOutcome RunMod(ModRun& mod) {
       return ModOutcome::kUnchanged;
     }
   }
+  if (mod.WritesNothing) {
+    // What every archive's run would do is known; a transaction over nothing proves nothing.
+    DiscardModTemporaries(mod.Files, mod.Journal);
+    return ModOutcome::kChanged;
+  }
   std::string failure;
   switch (CommitMod(mod.Files, journal_path, mod.Journal, mod.Notes, &failure)) {
     case ModCompletion::kForward:
@@ -287,9 +293,17 @@ void RunModEntry(JobState& job, FileSystem& files, RunView& view, EntryFrontEnd&
     job.Script.reset();
     return;
   }
-  ModRun mod{
-      job, files, view, front, job.ScriptPath, job.ScriptDir, std::move(job.Script), job.ForcePatch,
-      {},  {}};
+  ModRun mod{job,
+             files,
+             view,
+             front,
+             job.ScriptPath,
+             job.ScriptDir,
+             std::move(job.Script),
+             job.ForcePatch,
+             job.WritesNothing,
+             {},
+             {}};
   ModOutcome outcome = ModOutcome::kUnchanged;
   try {
     outcome = RunMod(mod);
