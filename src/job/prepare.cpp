@@ -115,16 +115,16 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
     if (!Confirmed(view, question)) return false;
   }
 
-  job.TargetDir = DirectoryPart(job.ScriptPath);
-  job.SourceDir = job.TargetDir;
-
+  ScriptPlaces places;
   std::string refusal;
-  if (!LocateSource(script, job.ScriptPath, &job.SourceDir, &job.SourceName, &job.SourcePath,
-                    &refusal)) {
+  if (!FindScriptPlaces(script, job.ScriptPath, &places, &refusal)) {
     view.ShowError(refusal);
     return false;
   }
-  const bool in_place_allowed = ScriptKeySaysYes(script, "#InPlace");
+  job.SourcePath = places.SourcePath;
+  job.SourceDir = places.SourceDir;
+  job.SourceName = job.SourcePath.substr(job.SourceDir.size());
+  const bool in_place_allowed = places.InPlace;
   if (in_place_allowed) {
     // A run in place that was cut short between its two renames left the archive's name free
     // and the complete new archive beside it: that is finished first.
@@ -142,11 +142,12 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
     return false;
   }
 
-  if (!LocateTarget(script, job.ScriptPath, job.SourcePath, &job.TargetDir, &job.TargetPath,
-                    &refusal)) {
-    view.ShowError(refusal);
+  if (!places.TargetRefusal.empty()) {
+    view.ShowError(places.TargetRefusal);
     return false;
   }
+  job.TargetPath = places.TargetPath;
+  job.TargetDir = DirectoryPart(job.TargetPath);
   if (EqualFoldingAscii(job.SourcePath, job.TargetPath)) {
     if (!in_place_allowed) {
       view.ShowError(Message(MessageKey::MsgTargetSameAsSource,
@@ -163,9 +164,8 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
   }
 
   std::string reason;
-  const std::string target_dir = DirectoryPart(job.TargetPath);
-  if (!target_dir.empty() && !EnsureDirectory(files, target_dir, &reason)) {
-    view.ShowError(Message(MessageKey::MsgTargetDirFailed, {ShownPath(target_dir), reason}));
+  if (!job.TargetDir.empty() && !EnsureDirectory(files, job.TargetDir, &reason)) {
+    view.ShowError(Message(MessageKey::MsgTargetDirFailed, {ShownPath(job.TargetDir), reason}));
     return false;
   }
   if (!CreateTarget(job, files, target_exists, &reason)) {

@@ -15,13 +15,14 @@ bool KeyValue(const ScriptLines& script, const char* key, std::string* value) {
   return true;
 }
 
-}  // namespace
-
-bool LocateSource(const ScriptLines& script, const std::string& script_path, std::string* dir,
-                  std::string* name, std::string* path, std::string* refusal) {
+// The source archive named by #SrcPath and #SrcFile. False with the refusal when there is no
+// #SrcFile, the #SrcPath cannot be followed or the name holds a drive.
+bool LocateSource(const ScriptLines& script, const std::string& script_path, std::string* path,
+                  std::string* refusal) {
   std::string source_dir = DirectoryPart(script_path);
+  std::string name;
   std::string value;
-  if (!KeyValue(script, "#SrcFile", name)) {
+  if (!KeyValue(script, "#SrcFile", &name)) {
     *refusal = Message(MessageKey::MsgNoSource);
     return false;
   }
@@ -30,17 +31,18 @@ bool LocateSource(const ScriptLines& script, const std::string& script_path, std
     *refusal = Message(MessageKey::MsgSourcePathInvalid);
     return false;
   }
-  *dir = source_dir;
-  if (!FileKeyPath(source_dir, *name, path)) {
-    *refusal = Message(MessageKey::MsgPathHasDrive, {"#SrcFile", *name});
+  if (!FileKeyPath(source_dir, name, path)) {
+    *refusal = Message(MessageKey::MsgPathHasDrive, {"#SrcFile", name});
     return false;
   }
   return true;
 }
 
+// The target named by #DestPath and #DestFile, or by default the script's name with the source's
+// extension. False with the refusal when the #DestPath cannot be followed or the name holds a
+// drive.
 bool LocateTarget(const ScriptLines& script, const std::string& script_path,
-                  const std::string& source_path, std::string* dir, std::string* path,
-                  std::string* refusal) {
+                  const std::string& source_path, std::string* path, std::string* refusal) {
   std::string target_dir = DirectoryPart(script_path);
   std::string value;
   if (KeyValue(script, "#DestPath", &value) &&
@@ -48,7 +50,6 @@ bool LocateTarget(const ScriptLines& script, const std::string& script_path,
     *refusal = Message(MessageKey::MsgTargetPathInvalid);
     return false;
   }
-  *dir = target_dir;
   std::string target_name;
   KeyValue(script, "#DestFile", &target_name);
   if (target_name.empty()) {
@@ -61,25 +62,34 @@ bool LocateTarget(const ScriptLines& script, const std::string& script_path,
   return true;
 }
 
-bool LocateScriptPlaces(const ScriptLines& script, const std::string& script_path,
-                        ScriptPlaces* places, std::string* problem) {
+}  // namespace
+
+bool FindScriptPlaces(const ScriptLines& script, const std::string& script_path,
+                      ScriptPlaces* places, std::string* problem) {
   ScriptPlaces found;
   found.ScriptPath = script_path;
   found.ScriptDir = DirectoryPart(script_path);
-  std::string source_dir;
-  std::string source_name;
-  std::string target_dir;
-  if (!LocateSource(script, script_path, &source_dir, &source_name, &found.SourcePath, problem)) {
-    return false;
-  }
+  if (!LocateSource(script, script_path, &found.SourcePath, problem)) return false;
   // Other archives are named relative to the source archive's own folder.
   found.SourceDir = DirectoryPart(found.SourcePath);
-  if (!LocateTarget(script, script_path, found.SourcePath, &target_dir, &found.TargetPath,
-                    problem)) {
-    return false;
+  if (!LocateTarget(script, script_path, found.SourcePath, &found.TargetPath,
+                    &found.TargetRefusal)) {
+    found.TargetPath.clear();
   }
   found.AddEntries = ScriptKeySaysYes(script, "#AddEntries");
   found.InPlace = ScriptKeySaysYes(script, "#InPlace");
+  *places = found;
+  return true;
+}
+
+bool LocateScriptPlaces(const ScriptLines& script, const std::string& script_path,
+                        ScriptPlaces* places, std::string* problem) {
+  ScriptPlaces found;
+  if (!FindScriptPlaces(script, script_path, &found, problem)) return false;
+  if (!found.TargetRefusal.empty()) {
+    *problem = found.TargetRefusal;
+    return false;
+  }
   *places = found;
   return true;
 }
