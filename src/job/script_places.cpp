@@ -18,21 +18,21 @@ bool KeyValue(const ScriptLines& script, const char* key, std::string* value) {
 // The source archive named by #SrcPath and #SrcFile. False with the refusal when there is no
 // #SrcFile, the #SrcPath cannot be followed or the name holds a drive.
 bool LocateSource(const ScriptLines& script, const std::string& script_path, std::string* path,
-                  std::string* refusal) {
+                  std::string* problem) {
   std::string source_dir = DirectoryPart(script_path);
   std::string name;
   std::string value;
   if (!KeyValue(script, "#SrcFile", &name)) {
-    *refusal = Message(MessageKey::MsgNoSource);
+    *problem = Message(MessageKey::MsgNoSource);
     return false;
   }
   if (KeyValue(script, "#SrcPath", &value) &&
       !ResolveRelativePath(source_dir, FolderKeyValue(value))) {
-    *refusal = Message(MessageKey::MsgSourcePathInvalid);
+    *problem = Message(MessageKey::MsgSourcePathInvalid);
     return false;
   }
   if (!FileKeyPath(source_dir, name, path)) {
-    *refusal = Message(MessageKey::MsgPathHasDrive, {"#SrcFile", name});
+    *problem = Message(MessageKey::MsgPathHasDrive, {"#SrcFile", name});
     return false;
   }
   return true;
@@ -42,12 +42,12 @@ bool LocateSource(const ScriptLines& script, const std::string& script_path, std
 // extension. False with the refusal when the #DestPath cannot be followed or the name holds a
 // drive.
 bool LocateTarget(const ScriptLines& script, const std::string& script_path,
-                  const std::string& source_path, std::string* path, std::string* refusal) {
+                  const std::string& source_path, std::string* path, std::string* problem) {
   std::string target_dir = DirectoryPart(script_path);
   std::string value;
   if (KeyValue(script, "#DestPath", &value) &&
       !ResolveRelativePath(target_dir, FolderKeyValue(value))) {
-    *refusal = Message(MessageKey::MsgTargetPathInvalid);
+    *problem = Message(MessageKey::MsgTargetPathInvalid);
     return false;
   }
   std::string target_name;
@@ -56,7 +56,7 @@ bool LocateTarget(const ScriptLines& script, const std::string& script_path,
     target_name = ReplaceExtension(FileNamePart(script_path), Extension(source_path));
   }
   if (!FileKeyPath(target_dir, target_name, path)) {
-    *refusal = Message(MessageKey::MsgPathHasDrive, {"#DestFile", target_name});
+    *problem = Message(MessageKey::MsgPathHasDrive, {"#DestFile", target_name});
     return false;
   }
   return true;
