@@ -100,6 +100,9 @@ const ScriptCase kScripts[] = {
      false, kExitFailed, "#DestFile=\\\\srv\\out\\new.wdf" + kDriveSaid},
     {"a BOM before a drive", "\xEF\xBB\xBF#DestFile=C:\\new.wdf\r\n#SrcFile=src.wdf\r\n", false,
      kExitFailed, "#DestFile=C:\\new.wdf" + kDriveSaid},
+    {"saved as UTF-16", std::string("\xFF\xFE#\0S\0r\0c\0", 10), false, kExitFailed,
+     "is saved as UTF-16 (Unicode), which Velmora cannot read: save it again as ANSI (GBK) or "
+     "UTF-8"},
     {"a slash before a missing folder", "#SrcFile=src.wdf\r\n#DestFile=gone/new.wdf\r\n", false,
      kExitFailed},
 };
@@ -139,6 +142,7 @@ TEST_F(RunCheckCommandsTest, CheckChangesNothingAndEndsAsRunEnds) {
       EXPECT_NE(check.OutText.find("Target: " + dir_ + "/out/new.wdf"), std::string::npos)
           << check.OutText;
       EXPECT_EQ(Get("out/new.wdf").substr(0, 4), "PFDW") << "the run wrote elsewhere";
+      EXPECT_NE(check.OutText.find("Script encoding: UTF-8\n"), std::string::npos);
     }
     EXPECT_FALSE(scratch_.Exists("C:")) << "a folder named after a drive";
     for (const auto& entry : Listing()) {
