@@ -399,7 +399,23 @@ class ScriptsOfEitherEncoding:
 
 
 class ScriptsOnAChineseWindowsTest(ScriptsOfEitherEncoding, e2e.E2eTestCase):
-    pass
+
+    def test_a_utf8_script_saved_as_a_new_one_is_read_again_in_code_page_936(self):
+        s = self.scenario
+        s.write_wdf("界面.wdf", [(0x10, b"ten"), (0x20, b"twenty")])
+        s.write("图片/标题.bmp", b"new picture")
+        s.write("模组.vlm", "#SrcFile=界面.wdf\r\n@00000020=图片\\标题.bmp\r\n".encode("utf-8"))
+        result = StudioTest.studio(self, b'"' + self.win("模组.vlm") + b'"', [
+            "command %d" % ID["IDM_SAVE_AS"],
+            "list 2",
+            "close",
+        ], dialog_inputs=(self.win("另存.vlm").decode("gbk"),))
+        saved = s.read("另存.vlm").decode("gbk")
+        self.assertIn("#SrcFile=界面.wdf\r\n", saved)
+        self.assertIn("@00000020=图片\\标题.bmp\r\n", saved)
+        # The window reads the new script in its own code page: the names still right.
+        rows = list_rows(e2e.event_fields(result, "list")[0])
+        self.assertTrue(rows[1][4].endswith(self.win("图片\\标题.bmp")), result.describe())
 
 
 class ScriptsOnAnEnglishWindowsTest(ScriptsOfEitherEncoding, e2e.E2eTestCase):
