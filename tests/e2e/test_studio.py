@@ -308,20 +308,35 @@ class StudioTest(e2e.E2eTestCase):
         self.assertGreater(int(nested[0]["dx"]), 0, "placed apart from its parent")
         self.assertGreater(int(nested[0]["dy"]), 0, "placed apart from its parent")
     def test_another_program_holding_the_archive_is_named_without_a_rule_line(self):
-        self.scenario.write_wdf("mods/界面.wdf", [(1, b"one"), (2, b"two")])
-        self.scenario.write("mods/ui.vlm", e2e.gbk("#SrcFile=界面.wdf\r\n#DestFile=界面.wdf\r\n"
-                                                   "#InPlace=yes\r\n@00000002=@Delete\r\n"))
-        before = self.scenario.read("mods/界面.wdf")
-        result = self.studio(b'"' + self.scenario.win("mods\\ui.vlm") + b'"', [
+        # In place, the archive itself is held; otherwise the archive the rebuild replaces.
+        for held, target, answers in (("界面.wdf", "界面.wdf\r\n#InPlace=yes", ()),
+                                      ("旧.wdf", "旧.wdf", ("ok",))):
+            with self.subTest(held=held):
+                self.scenario = e2e.Scenario(self.id().split(".")[-1] + "_" + str(len(answers)))
+                self.check_held_archive_named(held, target, answers)
+
+    def check_held_archive_named(self, held, target, answers):
+        s = self.scenario
+        s.write_wdf("mods/界面.wdf", [(1, b"one"), (2, b"two")])
+        s.write_wdf("mods/旧.wdf", [(9, b"old")])
+        s.write("mods/ui.vlm", e2e.gbk("#SrcFile=界面.wdf\r\n#DestFile=%s\r\n"
+                                       "@00000002=@Delete\r\n" % target))
+        before = {name: s.read("mods/" + name) for name in ("界面.wdf", "旧.wdf")}
+        result = self.studio(b'"' + s.win("mods\\ui.vlm") + b'"', [
             "command %d" % ID["IDM_REBUILD"],
             "close",
-        ], dialog_inputs=("-",), lock="mods\\界面.wdf")
-        archive = self.scenario.win("mods\\界面.wdf").decode("gbk")
-        backup_failed, in_use = TEXTS["MsgBackupFailed"][0], TEXTS["MsgFileInUse"][0]
-        self.assertEqual([e2e.gbk(backup_failed % (archive, in_use % archive)) + e2e.BLANKS],
-                         [box.text for box in result.boxes], result.describe())
-        self.assertEqual(before, self.scenario.read("mods/界面.wdf"))
-        self.assertFalse(self.scenario.exists("mods/界面.wdf.1.bak"))
+        ], answers=answers, dialog_inputs=("-",), lock="mods\\" + held)
+        path = s.win("mods\\" + held).decode("gbk")
+        in_use = e2e.gbk(TEXTS["MsgFileInUse"][0] % path)
+        failure = result.boxes[-1].text
+        self.assertIn(in_use, failure, result.describe())
+        self.assertNotIn(b"@0000", failure, "the rule lines were carried out")
+        if answers == ():
+            self.assertEqual(e2e.gbk(TEXTS["MsgBackupFailed"][0] % (path, "")) + in_use + e2e.BLANKS,
+                             failure)
+        self.assertEqual(before, {name: s.read("mods/" + name) for name in before})
+        self.assertEqual(["mods/ui.vlm", "mods/旧.wdf", "mods/界面.wdf"],
+                         [f for f in s.files() if f.startswith("mods")])
 
 
 # ---- Scripts of either encoding, on a Windows of either language ------------------------------
