@@ -14,15 +14,19 @@ namespace velmora {
 
 namespace {
 
+bool HeldByCodePage936(const std::wstring& name) {
+  CodePageScope gbk_texts(CodePage::kGbk);
+  std::string text;
+  return TextFromWide(name, &text);
+}
+
 // The code page of the texts of what `path` names: a script's own, by the one rule of every
 // program; for an archive alone code page 936 where it holds the archive's name, as the scripts
 // made for it are written in it, and UTF-8 otherwise.
 CodePage CodePageToOpen(FileSystem& files, const std::wstring& path) {
   CodePageScope utf8_texts(CodePage::kUtf8);
   if (NamesScript(path)) return CodePageOfScriptFile(files, Utf8FromWide(path));
-  CodePageScope gbk_texts(CodePage::kGbk);
-  std::string name;
-  return TextFromWide(path, &name) ? CodePage::kGbk : CodePage::kUtf8;
+  return HeldByCodePage936(path) ? CodePage::kGbk : CodePage::kUtf8;
 }
 
 }  // namespace
@@ -127,6 +131,17 @@ bool StudioWindow::Save(bool choose_name) {
 }
 
 bool StudioWindow::SaveScriptTo(const std::string& path, const ScriptTarget& target) {
+  // A new script is written in code page 936 and read again in it: its own name must be one
+  // that code page holds, or the window could not open what it wrote.
+  const bool new_script =
+      !document_.HasScript() || !EqualFoldingAscii(path, document_.ScriptPath());
+  if (new_script && code_page_ != CodePage::kGbk) {
+    const std::wstring wide = WideText(path);
+    if (!HeldByCodePage936(wide)) {
+      ShowNameOutsideCodePage(wide);
+      return false;
+    }
+  }
   std::string unwritable;
   std::string problem;
   if (document_.SaveScript(path, target, &unwritable, &problem)) {

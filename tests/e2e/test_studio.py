@@ -370,6 +370,32 @@ class ScriptsOfEitherEncoding:
                                                            self.LANGUAGE, encoding))
                 self.check_script_of(encoding)
 
+    def test_a_utf8_script_saved_as_a_new_one_is_read_again_in_code_page_936(self):
+        s = self.scenario
+        s.write_wdf("界面.wdf", [(0x10, b"ten"), (0x20, b"twenty")])
+        s.write("图片/标题.bmp", b"new picture")
+        s.write("模组.vlm", "#SrcFile=界面.wdf\r\n@00000020=图片\\标题.bmp\r\n".encode("utf-8"))
+        steps, names, answers = [], [], []
+        if self.LANGUAGE == "en":
+            # A name code page 936 lacks: no new script could be read again under it.
+            steps.append("command %d" % ID["IDM_SAVE_AS"])
+            names.append(self.win("한.vlm").decode(self.SHOWN))
+            answers.append("ok")
+        steps += ["command %d" % ID["IDM_SAVE_AS"], "list 2", "close"]
+        names.append(self.win("另存.vlm").decode(self.SHOWN))
+        result = StudioTest.studio(self, b'"' + self.win("模组.vlm") + b'"',
+                                   [step.encode(self.SHOWN) for step in steps],
+                                   answers=answers, dialog_inputs=[n.encode(self.SHOWN) for n in names])
+        self.assertEqual([self.say("TxtNameOutsideCodePage", names[0])] * len(answers),
+                         [box.text for box in result.boxes], result.describe())
+        self.assertNotIn("한.vlm", os.listdir(s.path()))
+        saved = s.read("另存.vlm").decode("gbk")
+        self.assertIn("#SrcFile=界面.wdf\r\n", saved)
+        self.assertIn("@00000020=图片\\标题.bmp\r\n", saved)
+        # The window reads the new script in its own code page: the names still right.
+        rows = list_rows(e2e.event_fields(result, "list")[0])
+        self.assertTrue(rows[1][4].endswith(self.win("图片\\标题.bmp")), result.describe())
+
     def check_script_of(self, encoding):
         s = self.scenario
         s.write_wdf("界面.wdf", [(0x10, b"ten"), (0x20, b"twenty"), (0x30, b"thirty")])
@@ -414,23 +440,7 @@ class ScriptsOfEitherEncoding:
 
 
 class ScriptsOnAChineseWindowsTest(ScriptsOfEitherEncoding, e2e.E2eTestCase):
-
-    def test_a_utf8_script_saved_as_a_new_one_is_read_again_in_code_page_936(self):
-        s = self.scenario
-        s.write_wdf("界面.wdf", [(0x10, b"ten"), (0x20, b"twenty")])
-        s.write("图片/标题.bmp", b"new picture")
-        s.write("模组.vlm", "#SrcFile=界面.wdf\r\n@00000020=图片\\标题.bmp\r\n".encode("utf-8"))
-        result = StudioTest.studio(self, b'"' + self.win("模组.vlm") + b'"', [
-            "command %d" % ID["IDM_SAVE_AS"],
-            "list 2",
-            "close",
-        ], dialog_inputs=(self.win("另存.vlm").decode("gbk"),))
-        saved = s.read("另存.vlm").decode("gbk")
-        self.assertIn("#SrcFile=界面.wdf\r\n", saved)
-        self.assertIn("@00000020=图片\\标题.bmp\r\n", saved)
-        # The window reads the new script in its own code page: the names still right.
-        rows = list_rows(e2e.event_fields(result, "list")[0])
-        self.assertTrue(rows[1][4].endswith(self.win("图片\\标题.bmp")), result.describe())
+    pass
 
 
 class ScriptsOnAnEnglishWindowsTest(ScriptsOfEitherEncoding, e2e.E2eTestCase):
