@@ -9,7 +9,6 @@
 
 #include "job/command_line.h"
 #include "ui/last_resort_report_win32.h"
-#include "studio/preview_pane_win32.h"
 #include "studio/studio_window_win32.h"
 #include "job/script_path.h"
 
@@ -20,9 +19,8 @@ int RunStudio(int show) {
   INITCOMMONCONTROLSEX controls = {sizeof controls,
                                    ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  // The folder dialog needs the apartment; pictures need their decoder.
+  // The folder dialog needs the apartment.
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  PictureDecoding pictures;
   const CommandLine arguments = ProcessCommandLine();
   std::string path;
   if (arguments.ArgumentCount() >= 1) {
