@@ -135,12 +135,51 @@ void FinishTga(unsigned descriptor, uint32_t width, uint32_t height, uint8_t* rg
   }
 }
 
+// Whether every Huffman table of a JPEG names at most 256 codes. The decoder lays out a
+// table's code lengths in room for 256 without counting them first, so a table claiming more
+// would write past it. The markers are walked as the decoder walks them: a segment by its
+// length, the coded data of a scan up to the next marker, stray bytes between segments
+// skipped one by one.
+bool HuffmanTablesFit(const std::string& jpeg) {
+  const size_t size = jpeg.size();
+  size_t at = 2;  // past the start of image
+  while (at < size) {
+    if (Byte(jpeg, at) != 0xFF) {
+      ++at;
+      continue;
+    }
+    while (at < size && Byte(jpeg, at) == 0xFF) ++at;
+    if (at >= size) break;
+    const unsigned marker = Byte(jpeg, at++);
+    // Within a scan's data 0xFF 0x00 is a data byte and the restart markers stand alone.
+    if (marker == 0x00 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) continue;
+    if (marker == 0xD9) break;  // end of image
+    if (at + 2 > size) break;
+    const size_t length = Byte(jpeg, at) << 8 | Byte(jpeg, at + 1);
+    if (marker == 0xC4) {
+      // Counts cut off by the end of the entry read as 0, as the decoder reads them.
+      for (size_t table = at + 2; table < size && table < at + length;) {
+        size_t codes = 0;
+        for (size_t k = 1; k <= 16 && table + k < size; ++k) codes += Byte(jpeg, table + k);
+        if (codes > 256) return false;
+        table += 17 + codes;
+      }
+    }
+    at += length;
+  }
+  return true;
+}
+
 }  // namespace
 
 PictureFailure DecodePicture(const std::string& bytes, DecodedPicture* picture) {
   *picture = DecodedPicture();
   const bool tga =
       DetectEntryKind(bytes.substr(0, kEntryKindSample), bytes.size()) == EntryKind::kTga;
+  if (bytes.size() >= 2 && Byte(bytes, 0) == 0xFF && Byte(bytes, 1) == 0xD8 &&
+      !HuffmanTablesFit(bytes)) {
+    return PictureFailure::kUnreadable;
+  }
   std::string normalised;
   const std::string* source = &bytes;
   if (tga && Byte(bytes, 1) == 1 && (Byte(bytes, 3) | Byte(bytes, 4)) != 0) {

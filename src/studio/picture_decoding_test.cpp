@@ -197,6 +197,10 @@ TEST(PictureDecodingTest, DamagedAndOversizedPicturesAreRefusedBeforeDecoding) {
     uint32_t Width;
   };
   std::string huge_png = Png();
+  // A code table claiming 255 + 45 codes, one of them cut off by the end of the picture.
+  std::string many_codes = Jpeg();
+  many_codes.replace(many_codes.find("\xff\xc4") + 5, 2, "\xff\x2d");
+  const std::string many_codes_cut = many_codes.substr(0, many_codes.find("\xff\xc4") + 8);
   std::string empty_palette = Tga(1, 2, 2, 8, 0x28, std::string(20, '\0'), 0, 4);
   empty_palette.replace(5, 2, Le16(0));
   huge_png.replace(16, 8, Be32(5000) + Be32(5000));
@@ -206,6 +210,8 @@ TEST(PictureDecodingTest, DamagedAndOversizedPicturesAreRefusedBeforeDecoding) {
       {"tga of a type that does not exist", Tga(4, 2, 2, 32, 0, std::string(16, '\x10')),
        PictureFailure::kUnreadable, 0},
       {"tga with an empty palette", empty_palette, PictureFailure::kUnreadable, 2},
+      {"jpeg with more than 256 codes in a table", many_codes, PictureFailure::kUnreadable, 0},
+      {"jpeg whose table is cut by the end", many_codes_cut, PictureFailure::kUnreadable, 0},
       {"tga of 65535 x 65535", Tga(2, 0xFFFF, 0xFFFF, 32, 0, std::string(64, '\x10')),
        PictureFailure::kTooLarge, 0xFFFF},
       {"png of 5000 x 5000", huge_png, PictureFailure::kTooLarge, 5000},
