@@ -172,7 +172,8 @@ bool HuffmanTablesFit(const std::string& jpeg) {
 
 }  // namespace
 
-PictureFailure DecodePicture(const std::string& bytes, DecodedPicture* picture) {
+PictureFailure DecodePicture(const std::string& bytes, DecodedPicture* picture,
+                             uint64_t max_pixels) {
   *picture = DecodedPicture();
   const bool tga =
       DetectEntryKind(bytes.substr(0, kEntryKindSample), bytes.size()) == EntryKind::kTga;
@@ -197,7 +198,7 @@ PictureFailure DecodePicture(const std::string& bytes, DecodedPicture* picture) 
   picture->Width = static_cast<uint32_t>(width);
   picture->Height = static_cast<uint32_t>(height);
   const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-  if (pixels > kMaxPicturePixels) return PictureFailure::kTooLarge;
+  if (pixels > std::min(max_pixels, kMaxPicturePixels)) return PictureFailure::kTooLarge;
 
   EntryReader reader{source};
   int decoded_width = 0, decoded_height = 0;

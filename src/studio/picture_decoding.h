@@ -29,9 +29,11 @@ enum class PictureFailure {
 // to eight bytes a pixel on the way, and the Studio is a 32-bit program.
 constexpr uint64_t kMaxPicturePixels = 16u * 1024 * 1024;
 
-// Decodes `bytes`, the whole of an entry. A picture whose data ends early is refused rather than
-// shown with what is missing made up. On a failure `picture` holds the size the header gave,
-// when it gave one, and no pixels.
-PictureFailure DecodePicture(const std::string& bytes, DecodedPicture* picture);
+// Decodes `bytes`, the whole of an entry, refusing a picture of more than `max_pixels` (at most
+// kMaxPicturePixels). A picture whose data ends early is refused rather than shown with what is
+// missing made up. On a failure `picture` holds the size the header gave, when it gave one, and
+// no pixels.
+PictureFailure DecodePicture(const std::string& bytes, DecodedPicture* picture,
+                             uint64_t max_pixels = kMaxPicturePixels);
 
 }  // namespace velmora
