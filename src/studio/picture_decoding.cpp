@@ -142,7 +142,7 @@ void FinishTga(unsigned descriptor, uint32_t width, uint32_t height, uint8_t* rg
 // skipped one by one.
 bool HuffmanTablesFit(const std::string& jpeg) {
   const size_t size = jpeg.size();
-  size_t at = 2;  // past the start of image
+  size_t at = 0;
   while (at < size) {
     if (Byte(jpeg, at) != 0xFF) {
       ++at;
@@ -151,8 +151,8 @@ bool HuffmanTablesFit(const std::string& jpeg) {
     while (at < size && Byte(jpeg, at) == 0xFF) ++at;
     if (at >= size) break;
     const unsigned marker = Byte(jpeg, at++);
-    // Within a scan's data 0xFF 0x00 is a data byte and the restart markers stand alone.
-    if (marker == 0x00 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) continue;
+    // Within a scan's data 0xFF 0x00 is a data byte; the start and restart markers stand alone.
+    if (marker == 0x00 || (marker >= 0xD0 && marker <= 0xD8) || marker == 0x01) continue;
     if (marker == 0xD9) break;  // end of image
     if (at + 2 > size) break;
     const size_t length = Byte(jpeg, at) << 8 | Byte(jpeg, at + 1);
@@ -177,8 +177,8 @@ PictureFailure DecodePicture(const std::string& bytes, DecodedPicture* picture,
   *picture = DecodedPicture();
   const bool tga =
       DetectEntryKind(bytes.substr(0, kEntryKindSample), bytes.size()) == EntryKind::kTga;
-  if (bytes.size() >= 2 && Byte(bytes, 0) == 0xFF && Byte(bytes, 1) == 0xD8 &&
-      !HuffmanTablesFit(bytes)) {
+  // The decoder takes a JPEG's start marker after any number of 0xFF bytes.
+  if (!bytes.empty() && Byte(bytes, 0) == 0xFF && !HuffmanTablesFit(bytes)) {
     return PictureFailure::kUnreadable;
   }
   std::string normalised;

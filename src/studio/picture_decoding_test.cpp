@@ -212,6 +212,7 @@ TEST(PictureDecodingTest, DamagedAndOversizedPicturesAreRefusedBeforeDecoding) {
       {"tga with an empty palette", empty_palette, PictureFailure::kUnreadable, 2},
       {"jpeg with more than 256 codes in a table", many_codes, PictureFailure::kUnreadable, 0},
       {"jpeg whose table is cut by the end", many_codes_cut, PictureFailure::kUnreadable, 0},
+      {"the same after fill bytes", "\xff\xff" + many_codes, PictureFailure::kUnreadable, 0},
       {"tga of 65535 x 65535", Tga(2, 0xFFFF, 0xFFFF, 32, 0, std::string(64, '\x10')),
        PictureFailure::kTooLarge, 0xFFFF},
       {"png of 5000 x 5000", huge_png, PictureFailure::kTooLarge, 5000},
