@@ -15,8 +15,11 @@ namespace {
 // claims, it cannot reserve more.
 constexpr size_t kMaxDecoderAllocation = static_cast<size_t>(kMaxPicturePixels) * 9;
 
+// Zeroed: a damaged picture can make the decoder read memory it has not written (a scan through
+// a code table the picture never defines), which then shows as black, not as whatever the memory
+// held before.
 void* BoundedAllocate(size_t size) {
-  return size <= kMaxDecoderAllocation ? std::malloc(size) : nullptr;
+  return size <= kMaxDecoderAllocation ? std::calloc(1, size) : nullptr;
 }
 
 void* BoundedReallocate(void* block, size_t size) {
