@@ -10,7 +10,6 @@
 #include "job/command_line.h"
 #include "job/script_path.h"
 #include "msg/file_failure.h"
-#include "studio/preview_pane_win32.h"
 #include "studio/studio_window_parts_win32.h"
 #include "studio/studio_window_win32.h"
 #include "sys/code_page.h"
@@ -23,9 +22,8 @@ int RunStudio(int show) {
   INITCOMMONCONTROLSEX controls = {sizeof controls,
                                    ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  // The folder dialog needs the apartment; pictures need their decoder.
+  // The folder dialog needs the apartment.
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  PictureDecoding pictures;
   SetHeldFileNamed(true);  // a file another program holds is named as in use
   // Until a window opens something, texts are in UTF-8, in which every name converts: the
   // argument is taken in it, and each window then works in the code page of what it opened.

@@ -130,6 +130,27 @@ class StudioTest(e2e.E2eTestCase):
         self.assertEqual({(0xCC, 0xCC, 0xCC), (0x99, 0x99, 0x99)}, checker,
                          "a transparent picture shows the checkerboard")
 
+    def test_a_mapped_tga_from_the_right_previews_and_a_too_large_picture_is_refused(self):
+        # 2 x 1 pixels, one raw packet of palette indices 0 and 1 stored from the right: red on
+        # the left, green on the right.
+        palette = bytes((0, 255, 0, 0, 0, 255))
+        mapped = struct.pack("<BBBHHBHHHHBB", 0, 1, 9, 0, 2, 24, 0, 0, 2, 1, 8, 0x30)
+        mapped += palette + b"\x01\x00\x01"
+        huge = struct.pack("<BBBHHBHHHHBB", 0, 0, 10, 0, 0, 0, 0, 0, 8000, 8000, 24, 0x20)
+        self.scenario.write_wdf("art.wdf", [(1, mapped), (2, huge + b"\xff\x10\x20\x30")])
+        result = self.studio(b'"' + self.scenario.win("art.wdf") + b'"', [
+            "select-wait 0 %d" % ID["IDC_PREVIEW_INFO"],
+            "screenshot-child %d mapped" % ID["IDC_PREVIEW"],
+            "select-wait 1 %d" % ID["IDC_PREVIEW_INFO"],
+            "text %d" % ID["IDC_PREVIEW_INFO"],
+            "close",
+        ], screenshots=True)
+        width, height, pixel = e2e.read_bmp(self.scenario.path("mapped.bmp"))
+        self.assertEqual((255, 0, 0), pixel(width // 2 - 8, (height + 30) // 2), "left half")
+        self.assertEqual((0, 255, 0), pixel(width // 2 + 8, (height + 30) // 2), "right half")
+        self.assertEqual(e2e.gbk("8000 × 8000 像素：太大，不予预览"),
+                         bytes.fromhex(e2e.event_fields(result, "text")[0]["text"]))
+
     def test_a_dropped_file_and_a_delete_are_saved_and_rebuilt_as_the_terminal_tool_does(self):
         shutil.copytree(EXAMPLE, self.scenario.path("demo"))
         self.scenario.write("edited/00000002.txt", "第二项，改过\r\n")
