@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "job/archive_backups.h"
+#include "job/mod_journal.h"
 #include "job/new_archive.h"
 #include "job/paths.h"
 #include "job/script_places.h"
@@ -53,7 +54,9 @@ bool CreateTemporaryFile(JobState& job, FileSystem& files, std::string* problem)
   };
   int removed = 0;
   for (int attempt = 0; attempt < kTemporaryNameAttempts;) {
-    const std::string path = TemporaryArchiveName(job.TargetPath, attempt);
+    // A mod's new archive waits for its transaction under a name of its own.
+    const std::string path = job.HoldNewArchive ? ModTemporaryName(job.TargetPath, attempt)
+                                                : TemporaryArchiveName(job.TargetPath, attempt);
     job.TargetStream = files.CreateNewExclusive(path);
     if (job.TargetStream) {
       job.TargetWritePath = path;
