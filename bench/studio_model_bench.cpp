@@ -61,21 +61,25 @@ bool WriteArchive(FileSystem& files, const std::string& path, uint32_t count) {
 
 int Main(int argc, char** argv) {
   const std::string dir = argc > 1 ? std::string(argv[1]) + "/" : std::string();
-  const uint32_t count = argc > 2 ? static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10))
-                                  : 1000000u;
+  const uint32_t count =
+      argc > 2 ? static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)) : 1000000u;
   const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
   const std::string path = dir + "studio_model_bench.wdf";
   FileSystem& files = SystemFileSystem();
   files.RemoveFile(path);
-  if (!WriteArchive(files, path, count)) return std::fprintf(stderr, "cannot write %s\n",
-                                                              path.c_str()), 1;
+  if (!WriteArchive(files, path, count))
+    return std::fprintf(stderr, "cannot write %s\n", path.c_str()), 1;
   RowFilter by_kind;
   ParseRowFilter("text", &by_kind);
   const RowFilter all;
-  const char* names[] = {"read the file through (baseline)", "open, rows shown",
-                         "find kinds (finder's pass)",       "filter by kind",
-                         "sort by kind",                     "sort by id, descending",
-                         "one change, rows again",           "sort by change"};
+  const char* names[] = {"read the file through (baseline)",
+                         "open, rows shown",
+                         "find kinds (finder's pass)",
+                         "filter by kind",
+                         "sort by kind",
+                         "sort by id, descending",
+                         "one change, rows again",
+                         "sort by change"};
   constexpr size_t kSteps = sizeof(names) / sizeof(names[0]);
   std::vector<std::vector<double>> times(kSteps);
   size_t shown = 0;
