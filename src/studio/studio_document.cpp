@@ -262,7 +262,7 @@ const PlannedEntry* StudioDocument::PlannedAt(uint32_t position) {
   return index == PlanCache::kNotPlanned ? nullptr : &plan_->Plan.Entries[index];
 }
 
-RowFacts StudioDocument::Row(uint32_t position) {
+RowFacts StudioDocument::Row(uint32_t position, bool with_kind) {
   RowFacts facts;
   const EntryPlan& plan = Plan();
   if (position >= kFirstDormantRow) {
@@ -299,12 +299,16 @@ RowFacts StudioDocument::Row(uint32_t position) {
   } else {
     facts.State = RowState::kNotReached;
   }
+  if (writes) {
+    facts.Size = entry->Size;
+  } else if (!added) {
+    facts.Size = archive_->Entry(position).Size;
+  }
+  if (!with_kind) return facts;
   if (writes && entry->Fate == EntryFate::kKept) {
     // Its own bytes: the archive knows their kind, found in one pass for all entries.
-    facts.Size = entry->Size;
     facts.Kind = archive_->KindAt(position);
   } else if (writes) {
-    facts.Size = entry->Size;
     // Other bytes: read once per plan, on first sight.
     uint8_t& known = plan_->Kinds[PlannedIndex(position)];
     if (known == kKindUnknown) {
@@ -318,7 +322,6 @@ RowFacts StudioDocument::Row(uint32_t position) {
     }
     facts.Kind = static_cast<EntryKind>(known);
   } else if (!added) {
-    facts.Size = archive_->Entry(position).Size;
     facts.Kind = archive_->KindAt(position);
   }
   return facts;
@@ -337,10 +340,11 @@ std::vector<uint32_t> StudioDocument::Rows(const RowFilter& filter, EntryColumn 
                                            bool descending) {
   Plan();
   RowKeys keys;
-  keys.Id = [this](uint32_t position) { return Row(position).Id; };
-  keys.Size = [this](uint32_t position) { return Row(position).Size; };
+  // Only the kind may need the entry's bytes: the other keys never read them.
+  keys.Id = [this](uint32_t position) { return Row(position, false).Id; };
+  keys.Size = [this](uint32_t position) { return Row(position, false).Size; };
   keys.Kind = [this](uint32_t position) { return Row(position).Kind; };
-  keys.Change = [this](uint32_t position) { return static_cast<int>(Row(position).State); };
+  keys.Change = [this](uint32_t position) { return static_cast<int>(Row(position, false).State); };
   keys.Compared = [this](uint32_t position) {
     return comparison_ && position < comparison_->Entries.size()
                ? static_cast<int>(comparison_->Entries[position])

@@ -88,7 +88,7 @@ class StudioDocument {
   // changes have moved since (or when `again`, after files on disk may have changed).
   const EntryPlan& Plan(bool again = false);
   // The facts of the row at `position` (an entry, an added entry or kFirstDormantRow + k).
-  RowFacts Row(uint32_t position);
+  RowFacts Row(uint32_t position) { return Row(position, true); }
   // Up to `limit` of the first bytes the rebuild writes for the row (the entry's own bytes when
   // it writes none). False when they cannot be read.
   bool ReadRowBytes(uint32_t position, size_t limit, std::string* bytes);
@@ -191,6 +191,8 @@ class StudioDocument {
   // changes hold keep their positions.
   void ReadRules(bool after_save);
   const PlannedEntry* PlannedAt(uint32_t position);
+  // The row's facts; its kind only `with_kind`, since finding it may read the entry's bytes.
+  RowFacts Row(uint32_t position, bool with_kind);
 
   ScriptPlaces places_;
   ScriptDocument script_;
