@@ -128,7 +128,7 @@ def tearDownModule():
 
 def png_from_bmp():
     found = importlib.util.spec_from_file_location(
-        "studio_screenshots", os.path.join(TOP, "tools", "make-studio-screenshots.py"))
+        "screenshots", os.path.join(TOP, "tools", "make-screenshots.py"))
     module = importlib.util.module_from_spec(found)
     found.loader.exec_module(module)
     return module.png_from_bmp
