@@ -227,16 +227,6 @@ std::string Utf8TextOf(HWND window) {
   return utf8;
 }
 
-std::wstring WideOfUtf8(const std::string& utf8) {
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(n > 0 ? n : 0, L'\0');
-  if (n > 0) {
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
-  }
-  return wide;
-}
-
 // A window of another process answers WM_GETTEXT through its own thread; a bounded wait keeps
 // the driver alive when that thread is busy or gone.
 std::string TextOf(HWND window) {
@@ -613,8 +603,15 @@ class Driver {
         return 2;
       }
     }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!StartProgram(&process)) {
+    std::vector<char> command(scenario_.command_line.begin(), scenario_.command_line.end());
+    command.push_back('\0');
+    if (!CreateProcessA(scenario_.program.empty() ? nullptr : scenario_.program.c_str(),
+                        command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        scenario_.directory.empty() ? nullptr : scenario_.directory.c_str(),
+                        &startup, &process)) {
       Event("error\tCreateProcess %lu", GetLastError());
       return 2;
     }
@@ -648,29 +645,6 @@ class Driver {
   }
 
  private:
-  // With VELMORA_DRIVER_UTF8 the program, its command line and its folder are UTF-8 and reach the
-  // system through the Unicode call: a Chinese path on a system whose ANSI code page lacks it.
-  bool StartProgram(PROCESS_INFORMATION* process) {
-    const char* program = scenario_.program.empty() ? nullptr : scenario_.program.c_str();
-    const char* directory = scenario_.directory.empty() ? nullptr : scenario_.directory.c_str();
-    if (g_utf8_texts) {
-      const std::wstring wide_program = WideOfUtf8(scenario_.program);
-      const std::wstring wide_directory = WideOfUtf8(scenario_.directory);
-      std::wstring command = WideOfUtf8(scenario_.command_line);
-      STARTUPINFOW startup = {};
-      startup.cb = sizeof startup;
-      return CreateProcessW(program ? wide_program.c_str() : nullptr, &command[0], nullptr, nullptr,
-                            FALSE, 0, nullptr, directory ? wide_directory.c_str() : nullptr,
-                            &startup, process);
-    }
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    std::vector<char> command(scenario_.command_line.begin(), scenario_.command_line.end());
-    command.push_back('\0');
-    return CreateProcessA(program, command.data(), nullptr, nullptr, FALSE, 0, nullptr, directory,
-                          &startup, process);
-  }
-
   void Look() {
     WindowList list = {process_id_, {}};
     EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&list));
