@@ -20,7 +20,9 @@
 //   close-dialog-at-progress <n>  click the close box once the progress bar stands at n or beyond
 //   kill-at-progress <n>          end the program without warning (TerminateProcess, exit code
 //                                 0xDEAD) once the progress bar stands at n or beyond
-//   screenshots <directory>       save each box and the dialog as BMP when first seen
+//   screenshots <directory>       save each box as BMP when first seen, the progress dialog
+//                                 once it has been shown for a moment (painted), and each
+//                                 dialog a dialog-input answers as it is answered
 //   lock-file <path>              hold this file open for writing, sharing it for reading only,
 //                                 while the program runs (as an editor that keeps it open would)
 //   lock-file-exclusive <path>    hold this file open without any sharing while the program runs
@@ -805,6 +807,7 @@ class Driver {
         break;
       }
     }
+    Screenshot(dialog, "answered-" + std::to_string(dialog_inputs_used_));
     Event("dialog-answered\ttitle=%s\tinput=%s\tfield=%s", Hex(TextOf(dialog)).c_str(),
           Hex(input).c_str(), Hex(field).c_str());
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
@@ -914,7 +917,12 @@ class Driver {
       dialog_ = dialog;
       dialog_since_ = GetTickCount();
       key_sent_ = false;
+      dialog_shot_ = false;
       last_sample_.clear();
+    }
+    // Taken at first sight, the dialog would not have painted itself yet.
+    if (!dialog_shot_ && GetTickCount() - dialog_since_ >= kPaintedAfterMs) {
+      dialog_shot_ = true;
       Screenshot(dialog, "dialog");
     }
     RecordDialogSample(dialog);
@@ -1013,6 +1021,8 @@ class Driver {
   std::set<HWND> others_;
   HWND dialog_ = nullptr;
   DWORD dialog_since_ = 0;
+  bool dialog_shot_ = false;
+  static constexpr DWORD kPaintedAfterMs = 250;
   bool key_sent_ = false;
   std::string last_sample_;
   HWND main_ = nullptr;
