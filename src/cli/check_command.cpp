@@ -219,7 +219,7 @@ struct CheckFindings {
   bool Loaded = false;     // the script could be read
   bool Prepared = false;   // the preparation went through: the walk was made
   bool Succeeded = false;  // the run would succeed
-  std::vector<RuleFailure> Failures;
+  std::vector<PlannedFailure> Failures;
   std::vector<ScriptWarning> Warnings;
 };
 
@@ -234,7 +234,7 @@ void PrintJson(Console& console, const std::string& script, const CheckFindings&
   json += view.Errors().empty() ? "null" : Json(TerminalText(view.Errors().front()));
   json += ",\"failures\":[";
   for (size_t k = 0; k < found.Failures.size(); ++k) {
-    const RuleFailure& f = found.Failures[k];
+    const PlannedFailure& f = found.Failures[k];
     json += (k ? ",{\"line\":" : "{\"line\":") + std::to_string(f.Line) +
             ",\"rule\":" + Json(f.Rule) + ",\"message\":" + Json(TerminalText(f.Reason)) + "}";
   }
@@ -278,7 +278,7 @@ int Check(CommandCall& call) {
         RunPack(prepared, files, view);
         if (!RunSucceeded(prepared, view.EntriesBegun())) {
           view.ShowError(FailureReport(prepared));
-          const std::vector<RuleFailure> failures = FindEveryRuleFailure(prepared, files, view);
+          const std::vector<PlannedFailure> failures = FindEveryRuleFailure(prepared, files);
           found.Failures.insert(found.Failures.end(), failures.begin(), failures.end());
           return false;
         }
@@ -298,7 +298,7 @@ int Check(CommandCall& call) {
     std::string text;
     if (found.Failures.size() > 1) {
       text += ToolText(call.Terminal, TextKey::TxtCheckEveryFailure) + "\n";
-      for (const RuleFailure& f : found.Failures) {
+      for (const PlannedFailure& f : found.Failures) {
         text += ToolText(call.Terminal, TextKey::TxtCheckFailureAtLine,
                          {static_cast<int64_t>(f.Line), TerminalText(f.Rule)}) +
                 "\n  " + TerminalText(f.Reason) + "\n";
