@@ -197,7 +197,6 @@ PictureFailure DecodePicture(const std::string& bytes, DecodedPicture* picture,
   if (!bytes.empty() && Byte(bytes, 0) == 0xFF && !HuffmanTablesFit(bytes)) {
     return PictureFailure::kUnreadable;
   }
-  if (!PlainTgaComplete(bytes)) return PictureFailure::kUnreadable;
   std::string normalised;
   const std::string* source = &bytes;
   if (tga && Byte(bytes, 1) == 1 && (Byte(bytes, 3) | Byte(bytes, 4)) != 0) {
@@ -216,6 +215,7 @@ PictureFailure DecodePicture(const std::string& bytes, DecodedPicture* picture,
   picture->Height = static_cast<uint32_t>(height);
   const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
   if (pixels > std::min(max_pixels, kMaxPicturePixels)) return PictureFailure::kTooLarge;
+  if (!PlainTgaComplete(bytes)) return PictureFailure::kUnreadable;
 
   EntryReader reader{source};
   int decoded_width = 0, decoded_height = 0;
