@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
 """Times `extract` of an archive of many small entries against a plain program writing the same
-files into an empty folder (bench/plain_extract), in the same run.
+files into an empty folder (bench/entry_files_baseline), in the same run.
 
-    bench/extract_bench.py VELMORA PLAIN_EXTRACT [ENTRIES] [RUNS]
+    bench/extract_bench.py VELMORA BASELINE [ENTRIES] [RUNS]
 
-VELMORA is the terminal tool and PLAIN_EXTRACT the baseline built beside it: the native pair
-(build/native-release/velmora, build/native-release/bench/plain_extract), or the Windows pair
-(build/win32/velmora-cli.exe, build/win32/bench/plain_extract.exe), which runs under Wine with
+VELMORA is the terminal tool and BASELINE the plain program built beside it: the native pair
+(build/native-release/velmora, build/native-release/bench/entry_files_baseline), or the Windows
+pair (build/win32/velmora-cli.exe, build/win32/bench/entry_files_baseline.exe), which runs under
+Wine with
 the session of tests/wine/wine-run.sh. Makes an archive of ENTRIES entries (default 100,000) of
 16 to 200 bytes in a temporary folder, then extracts it RUNS times (default 3) with each program,
 taking turns, into a fresh folder, and prints the median times and their ratio.

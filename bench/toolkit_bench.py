@@ -79,8 +79,8 @@ def patch_bench(velmora, baseline, work, runs):
     clear = lambda: (shutil.rmtree(plain_dir, ignore_errors=True), os.mkdir(plain_dir))  # noqa
     plain = {}
     for flush in ("--flush", ""):
-        plain[flush] = median_times("%s %s big2.wdf %s %s" % (baseline, flush, list_path,
-                                                              plain_dir), runs, work, clear)
+        plain[flush] = median_times("%s %s big2.wdf %s %s" % (baseline, flush, plain_dir,
+                                                              list_path), runs, work, clear)
     t = median_times("%s diff --patch p --force big.wdf big2.wdf" % velmora, runs, work)
     print("%-28s %8.3f s  (%d entry files; processor time %.3f s)" % (
         "plain write, flushed", plain["--flush"][0], len(files), plain["--flush"][1]))

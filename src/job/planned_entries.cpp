@@ -58,6 +58,9 @@ class Planner {
   JobState job_;  // the source index, as the run redirects it, and its lookup
   uint64_t source_size_ = 0;
   uint64_t written_ = kWdfHeaderSize;
+  // The run's own lookup of rule lines by id: a million entries cost a short table's steps, not
+  // a million keys written out and looked up by name.
+  EntryRuleLines rule_lines_;
   ReferencedArchives archives_;
   EntryPlan plan_;
 };
@@ -67,6 +70,7 @@ EntryPlan Planner::Plan() {
   NewEntries added;
   const bool adding = ScriptKeySaysYes(script_, "#AddEntries");
   if (adding) added = FindNewEntries(script_, job_.SourceIndex, job_.SourceIds);
+  plan_.Entries.reserve(count + added.Ids.size());
   size_t next_added = 0;
   const auto add_before = [&](const WdfEntry* entry) {
     while (next_added < added.Ids.size() &&
@@ -100,7 +104,7 @@ EntryPlan Planner::Plan() {
     if (!RuleLineId(ScriptNameAt(script_, line), &id) || planned.count(id) != 0) continue;
     WdfEntry probe;
     if (FindEntryInSource(job_, probe, count, id)) continue;
-    if (FindScriptKey(script_, EntryKey(id)) == line) plan_.DormantLines.push_back(k);
+    if (rule_lines_.Find(script_, id) == line) plan_.DormantLines.push_back(k);
   }
   return std::move(plan_);
 }
@@ -110,7 +114,7 @@ void Planner::PlanEntry(WdfEntry& entry, const uint32_t* position) {
   planned.Id = entry.Id;
   planned.Fate = position ? EntryFate::kKept : EntryFate::kAdded;
   if (position) planned.SourcePosition = *position;
-  const int line = FindScriptKey(script_, EntryKey(entry.Id));
+  const int line = rule_lines_.Find(script_, entry.Id);
   planned.Line = line;
   std::string value;
   Rule rule;
@@ -157,9 +161,12 @@ void Planner::PlanEntry(WdfEntry& entry, const uint32_t* position) {
       break;
   }
   if (!done) {
-    plan_.Failures.push_back({static_cast<size_t>(line) + 1,
-                              CleanScriptValue(script_.TextAt(static_cast<size_t>(line)), true),
-                              planned.Failure});
+    // An entry without a rule line fails too when the archive would outgrow its offsets.
+    plan_.Failures.push_back(
+        {static_cast<size_t>(line + 1),
+         line < 0 ? std::string()
+                  : CleanScriptValue(script_.TextAt(static_cast<size_t>(line)), true),
+         planned.Failure});
   }
   plan_.Entries.push_back(std::move(planned));
 }

@@ -1,8 +1,10 @@
 #include "studio/studio_document.h"
 
 #include <algorithm>
+#include <map>
 
 #include "job/paths.h"
+#include "studio/entry_kinds.h"
 #include "msg/format.h"
 #include "sys/code_page.h"
 #include "sys/system_error.h"
@@ -19,6 +21,15 @@ bool ReadWholeFile(FileSystem& files, const std::string& path, std::string* byte
   if (size > 64u * 1024 * 1024) return false;
   bytes->resize(static_cast<size_t>(size));
   return stream->Read(&(*bytes)[0], bytes->size()) == bytes->size();
+}
+
+// The pair of `position` among pairs sorted by position; end() when it has none.
+using PositionPairs = std::vector<std::pair<uint32_t, uint32_t>>;
+PositionPairs::const_iterator FindAdded(const PositionPairs& pairs, uint32_t position) {
+  const auto found = std::lower_bound(
+      pairs.begin(), pairs.end(), position,
+      [](const std::pair<uint32_t, uint32_t>& a, uint32_t b) { return a.first < b; });
+  return found != pairs.end() && found->first == position ? found : pairs.end();
 }
 
 }  // namespace
@@ -167,38 +178,91 @@ const EntryPlan& StudioDocument::Plan(bool again) {
   cache->Script = ScriptDocument(text);
   cache->Plan = PlanEntries(cache->Script.Lines(), archive_->Entries(), archive_->Source(),
                             {places.ScriptDir, places.SourcePath, places.TargetPath}, files_);
-  std::map<uint32_t, uint32_t> added_position;
+  const std::vector<WdfEntry>& source = archive_->Entries();
+  const std::vector<PlannedEntry>& planned = cache->Plan.Entries;
+  // Added entries are known to the plan by id, to the changes by position.
+  std::vector<std::pair<uint32_t, uint32_t>> added_position;  // (id, position), by id
   for (uint32_t position : changes_.AddedPositions()) {
-    added_position[changes_.AddedId(position)] = position;
+    added_position.emplace_back(changes_.AddedId(position), position);
   }
-  for (size_t k = 0; k < cache->Plan.Entries.size(); ++k) {
-    const PlannedEntry& entry = cache->Plan.Entries[k];
+  std::sort(added_position.begin(), added_position.end());
+  cache->EntryOfSource.assign(source.size(), PlanCache::kNotPlanned);
+  cache->Order.reserve(source.size() + added_position.size() + cache->Plan.DormantLines.size());
+  // Each row takes the first planned entry that is its own.
+  const auto position_of = [&](const PlannedEntry& entry, uint32_t* position) {
     if (entry.Fate != EntryFate::kAdded) {
-      cache->EntryOf.emplace(entry.SourcePosition, k);
-      continue;
+      *position = entry.SourcePosition;
+      return true;
     }
-    auto found = added_position.find(entry.Id);
-    if (found != added_position.end()) cache->EntryOf.emplace(found->second, k);
+    const auto found = std::lower_bound(added_position.begin(), added_position.end(),
+                                        std::make_pair(entry.Id, uint32_t{0}));
+    if (found == added_position.end() || found->first != entry.Id) return false;
+    *position = found->second;
+    return true;
+  };
+  // Backwards, so that a source position keeps its first entry.
+  for (uint32_t k = static_cast<uint32_t>(planned.size()); k-- > 0;) {
+    uint32_t position = 0;
+    if (!position_of(planned[k], &position)) continue;
+    if (position < source.size()) {
+      cache->EntryOfSource[position] = k;
+    } else {
+      cache->EntryOfAdded.emplace_back(position, k);
+    }
+  }
+  // By position, then index: the first entry of a position stays first among its pairs.
+  std::sort(cache->EntryOfAdded.begin(), cache->EntryOfAdded.end());
+  cache->EntryOfAdded.erase(
+      std::unique(cache->EntryOfAdded.begin(), cache->EntryOfAdded.end(),
+                  [](const auto& a, const auto& b) { return a.first == b.first; }),
+      cache->EntryOfAdded.end());
+  for (uint32_t k = 0; k < planned.size(); ++k) {
+    uint32_t position = 0;
+    if (!position_of(planned[k], &position)) continue;
+    if (position < source.size() ? cache->EntryOfSource[position] == k
+                                 : FindAdded(cache->EntryOfAdded, position)->second == k) {
+      cache->Order.push_back(position);
+    }
   }
   if (cache->Plan.SourceDamaged) {
     for (uint32_t k = 0; k < archive_->Count(); ++k) {
-      if (!cache->EntryOf.count(k)) {
+      if (cache->EntryOfSource[k] == PlanCache::kNotPlanned) {
         cache->DamagedAt = k;
         break;
       }
     }
   }
+  // Entries the rebuild never reaches (behind a damaged entry of the source) and added entries
+  // it does not write follow the ones it meets, then the rule lines it leaves alone.
+  for (uint32_t k = 0; k < archive_->Count(); ++k) {
+    if (cache->EntryOfSource[k] == PlanCache::kNotPlanned) cache->Order.push_back(k);
+  }
+  for (uint32_t position : changes_.AddedPositions()) {
+    if (FindAdded(cache->EntryOfAdded, position) == cache->EntryOfAdded.end()) {
+      cache->Order.push_back(position);
+    }
+  }
+  for (size_t k = 0; k < cache->Plan.DormantLines.size(); ++k) {
+    cache->Order.push_back(kFirstDormantRow + static_cast<uint32_t>(k));
+  }
+  cache->Kinds.assign(planned.size(), kKindUnknown);
   plan_ = std::move(cache);
   return plan_->Plan;
 }
 
-const PlannedEntry* StudioDocument::PlannedAt(uint32_t position) {
-  Plan();
-  auto found = plan_->EntryOf.find(position);
-  return found == plan_->EntryOf.end() ? nullptr : &plan_->Plan.Entries[found->second];
+uint32_t StudioDocument::PlannedIndex(uint32_t position) const {
+  if (position < plan_->EntryOfSource.size()) return plan_->EntryOfSource[position];
+  const auto found = FindAdded(plan_->EntryOfAdded, position);
+  return found == plan_->EntryOfAdded.end() ? PlanCache::kNotPlanned : found->second;
 }
 
-RowFacts StudioDocument::Row(uint32_t position) {
+const PlannedEntry* StudioDocument::PlannedAt(uint32_t position) {
+  Plan();
+  const uint32_t index = PlannedIndex(position);
+  return index == PlanCache::kNotPlanned ? nullptr : &plan_->Plan.Entries[index];
+}
+
+RowFacts StudioDocument::Row(uint32_t position, bool with_kind) {
   RowFacts facts;
   const EntryPlan& plan = Plan();
   if (position >= kFirstDormantRow) {
@@ -235,25 +299,29 @@ RowFacts StudioDocument::Row(uint32_t position) {
   } else {
     facts.State = RowState::kNotReached;
   }
-  if (writes && entry->Fate == EntryFate::kKept) {
-    // Its own bytes: the archive knows their kind, found in one pass for all entries.
+  if (writes) {
     facts.Size = entry->Size;
-    facts.Kind = archive_->KindAt(position);
-  } else if (writes) {
-    facts.Size = entry->Size;
-    auto known = plan_->Kinds.find(position);
-    if (known != plan_->Kinds.end()) {
-      facts.Kind = known->second;
-    } else {
-      std::string head;
-      facts.Kind = entry->Size == 0 ? EntryKind::kEmpty
-                   : ReadPlannedBytes(files_, archive_->Source(), *entry, kEntryKindSample, &head)
-                       ? DetectEntryKind(head, entry->Size)
-                       : EntryKind::kOutOfBounds;
-      plan_->Kinds[position] = facts.Kind;
-    }
   } else if (!added) {
     facts.Size = archive_->Entry(position).Size;
+  }
+  if (!with_kind) return facts;
+  if (writes && entry->Fate == EntryFate::kKept) {
+    // Its own bytes: the archive knows their kind, found in one pass for all entries.
+    facts.Kind = archive_->KindAt(position);
+  } else if (writes) {
+    // Other bytes: read once per plan, on first sight.
+    uint8_t& known = plan_->Kinds[PlannedIndex(position)];
+    if (known == kKindUnknown) {
+      std::string head;
+      const EntryKind kind =
+          entry->Size == 0 ? EntryKind::kEmpty
+          : ReadPlannedBytes(files_, archive_->Source(), *entry, kEntryKindSample, &head)
+              ? DetectEntryKind(head, entry->Size)
+              : EntryKind::kOutOfBounds;
+      known = static_cast<uint8_t>(kind);
+    }
+    facts.Kind = static_cast<EntryKind>(known);
+  } else if (!added) {
     facts.Kind = archive_->KindAt(position);
   }
   return facts;
@@ -270,38 +338,19 @@ bool StudioDocument::ReadRowBytes(uint32_t position, size_t limit, std::string* 
 
 std::vector<uint32_t> StudioDocument::Rows(const RowFilter& filter, EntryColumn column,
                                            bool descending) {
-  const EntryPlan& plan = Plan();
-  // The order the rebuild meets the entries in; entries it never reaches (behind a damaged
-  // entry of the source) and added entries it does not write follow.
-  std::vector<uint32_t> positions;
-  std::vector<bool> placed(archive_->Count(), false);
-  std::vector<std::pair<size_t, uint32_t>> met;
-  for (const auto& entry : plan_->EntryOf) met.emplace_back(entry.second, entry.first);
-  std::sort(met.begin(), met.end());
-  for (const auto& entry : met) {
-    positions.push_back(entry.second);
-    if (entry.second < placed.size()) placed[entry.second] = true;
-  }
-  for (uint32_t k = 0; k < archive_->Count(); ++k) {
-    if (!placed[k]) positions.push_back(k);
-  }
-  for (uint32_t position : changes_.AddedPositions()) {
-    if (!plan_->EntryOf.count(position)) positions.push_back(position);
-  }
-  for (size_t k = 0; k < plan.DormantLines.size(); ++k) {
-    positions.push_back(kFirstDormantRow + static_cast<uint32_t>(k));
-  }
+  Plan();
   RowKeys keys;
-  keys.Id = [this](uint32_t position) { return Row(position).Id; };
-  keys.Size = [this](uint32_t position) { return Row(position).Size; };
+  // Only the kind may need the entry's bytes: the other keys never read them.
+  keys.Id = [this](uint32_t position) { return Row(position, false).Id; };
+  keys.Size = [this](uint32_t position) { return Row(position, false).Size; };
   keys.Kind = [this](uint32_t position) { return Row(position).Kind; };
-  keys.Change = [this](uint32_t position) { return static_cast<int>(Row(position).State); };
+  keys.Change = [this](uint32_t position) { return static_cast<int>(Row(position, false).State); };
   keys.Compared = [this](uint32_t position) {
     return comparison_ && position < comparison_->Entries.size()
                ? static_cast<int>(comparison_->Entries[position])
                : -1;
   };
-  return BuildRows(positions, keys, filter, column, descending);
+  return BuildRows(plan_->Order, keys, filter, column, descending);
 }
 
 std::vector<PlannedFailure> StudioDocument::RebuildFailures() {

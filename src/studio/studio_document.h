@@ -3,7 +3,7 @@
 // through here, so that it can be tested without a window.
 #pragma once
 
-#include <map>
+#include <utility>
 #include <memory>
 #include <string>
 #include <vector>
@@ -88,7 +88,7 @@ class StudioDocument {
   // changes have moved since (or when `again`, after files on disk may have changed).
   const EntryPlan& Plan(bool again = false);
   // The facts of the row at `position` (an entry, an added entry or kFirstDormantRow + k).
-  RowFacts Row(uint32_t position);
+  RowFacts Row(uint32_t position) { return Row(position, true); }
   // Up to `limit` of the first bytes the rebuild writes for the row (the entry's own bytes when
   // it writes none). False when they cannot be read.
   bool ReadRowBytes(uint32_t position, size_t limit, std::string* bytes);
@@ -172,8 +172,8 @@ class StudioDocument {
   // Puts the backup at `backup_path` back in the open archive's place: copied beside it first,
   // then swapped in as a rebuild in place swaps, so that the archive it replaces is kept as a
   // backup itself (`*kept`) and no step loses either. The backup stays, so that it remains a
-  // state to go back to, and the archive is opened anew (should that fail, `*problem` says why). False with `*problem` in the
-  // catalogue's words; nothing changed then.
+  // state to go back to, and the archive is opened anew (should that fail, `*problem` says why).
+  // False with `*problem` in the catalogue's words; nothing changed then.
   bool RestoreBackup(const std::string& backup_path, std::string* kept, std::string* problem);
   FileSystem& Files() { return files_; }
 
@@ -191,19 +191,30 @@ class StudioDocument {
   // changes hold keep their positions.
   void ReadRules(bool after_save);
   const PlannedEntry* PlannedAt(uint32_t position);
+  // The row's facts; its kind only `with_kind`, since finding it may read the entry's bytes.
+  RowFacts Row(uint32_t position, bool with_kind);
 
   ScriptPlaces places_;
   ScriptDocument script_;
   ScriptRules rules_;
-  // What was worked out for the changes at plan_revision_.
+  // What was worked out for the changes at `Revision`, once per change: every refresh of the
+  // list reads it through flat arrays, a step per row.
   struct PlanCache {
+    static constexpr uint32_t kNotPlanned = 0xFFFFFFFFu;
     uint64_t Revision = 0;
     EntryPlan Plan;
     ScriptDocument Script;
-    std::map<uint32_t, size_t> EntryOf;  // position -> index in Plan.Entries
-    uint32_t DamagedAt = 0xFFFFFFFFu;    // the source entry the rebuild stops at
-    std::map<uint32_t, EntryKind> Kinds;
+    std::vector<uint32_t> EntryOfSource;  // per source position: index in Plan.Entries
+    // Added entries' positions with their index in Plan.Entries, by position.
+    std::vector<std::pair<uint32_t, uint32_t>> EntryOfAdded;
+    uint32_t DamagedAt = kNotPlanned;  // the source entry the rebuild stops at
+    // Every row in the order the rebuild meets it, then those it never writes (see Rows).
+    std::vector<uint32_t> Order;
+    // Per index in Plan.Entries: the kind of bytes that are not the entry's own, once read.
+    std::vector<uint8_t> Kinds;
   };
+  // The index in plan_->Plan.Entries of the row at `position`, or kNotPlanned.
+  uint32_t PlannedIndex(uint32_t position) const;
   std::unique_ptr<PlanCache> plan_;
   std::unique_ptr<ComparisonMarks> comparison_;
   std::string compared_path_;
