@@ -101,6 +101,19 @@ const stbi_io_callbacks kEntryCallbacks = {ReadEntryBytes, SkipEntryBytes, AtEnt
 
 unsigned Byte(const std::string& bytes, size_t at) { return static_cast<unsigned char>(bytes[at]); }
 
+// Whether a plain TGA (true colour or grey, no palette, no runs) holds all its pixels. The decoder
+// reads its pixels a row at a time and does not notice a row cut by the end of the entry. Only a
+// TGA has a 0 in its second byte and one of these types in its third.
+bool PlainTgaComplete(const std::string& bytes) {
+  if (bytes.size() < 18 || Byte(bytes, 1) != 0 || (Byte(bytes, 2) != 2 && Byte(bytes, 2) != 3)) {
+    return true;
+  }
+  const uint64_t width = Byte(bytes, 12) | Byte(bytes, 13) << 8;
+  const uint64_t height = Byte(bytes, 14) | Byte(bytes, 15) << 8;
+  const uint64_t pixel_bytes = (Byte(bytes, 16) + 7) / 8;
+  return bytes.size() >= 18 + Byte(bytes, 0) + width * height * pixel_bytes;
+}
+
 // A colour-mapped TGA whose palette begins at an index other than 0 stores entries only from
 // that index on; the decoder would take them as starting at 0. The same picture with as many
 // black entries put before them reads the same with every index where it belongs. False when
@@ -202,6 +215,7 @@ PictureFailure DecodePicture(const std::string& bytes, DecodedPicture* picture,
   picture->Height = static_cast<uint32_t>(height);
   const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
   if (pixels > std::min(max_pixels, kMaxPicturePixels)) return PictureFailure::kTooLarge;
+  if (!PlainTgaComplete(bytes)) return PictureFailure::kUnreadable;
 
   EntryReader reader{source};
   int decoded_width = 0, decoded_height = 0;

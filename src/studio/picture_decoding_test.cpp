@@ -123,6 +123,10 @@ std::vector<Case> ReadableCases() {
   const std::string see_through = Shown(kRed) + Shown(kGreen) + Shown(kBlue) + Shown(kHalfWhite);
   const auto tga = [](const std::string& rgba) { return Stored(rgba, "bgra"); };
   const std::string palette = tga(kRed) + tga(kGreen) + tga(kBlue) + tga(kHalfWhite);
+  // Pixels that begin past the decoder's first read of the entry.
+  std::string long_id = Tga(2, 2, 2, 32, 0x28, tga(kRed) + tga(kGreen) + tga(kBlue) + tga(kWhite));
+  long_id[0] = static_cast<char>(200);
+  long_id.insert(18, 200, 'i');
   return {
       {"bmp", Bmp(), 2, opaque},
       {"png", Png(), 2, see_through},
@@ -137,6 +141,7 @@ std::vector<Case> ReadableCases() {
        see_through},
       {"tga whose alpha the descriptor does not announce",
        Tga(2, 2, 2, 32, 0x20, tga(kRed) + tga(kGreen) + tga(kBlue) + tga(kHalfWhite)), 2, opaque},
+      {"tga with a long id", long_id, 2, opaque},
       {"tga in runs",
        Tga(10, 2, 2, 32, 0x28,
            "\x01" + tga(kRed) + tga(kGreen) + "\x80" + tga(kBlue) + '\0' + tga(kHalfWhite)),
