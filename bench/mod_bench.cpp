@@ -191,7 +191,8 @@ bool ApplyInParallel(const std::string& dir) {
     ReleaseRun(job);
   }
   std::string failure;
-  return CommitMod(files, ModJournalPath(dir), journal, &failure) == ModCompletion::kForward;
+  const std::vector<BackupNote> notes(journal.Archives.size(), NoteMadeNow(dir + "mod\\mod.vlm"));
+  return CommitMod(files, ModJournalPath(dir), journal, notes, &failure) == ModCompletion::kForward;
 }
 
 double Median(std::vector<double> values) {

@@ -19,6 +19,7 @@ import shutil
 import statistics
 import subprocess
 import sys
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -246,9 +247,65 @@ def run_native(command, name):
     return result
 
 
+def process_cpu_seconds(pid):
+    """User and system time of a process so far (also of one that has ended and not yet been
+    waited for), or None once it is gone."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+    except OSError:
+        return None
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def wineserver_pid():
+    """The prefix's persistent wineserver, which serves every call the program makes of it."""
+    try:
+        with open(os.path.join(e2e.BUILD_DIR, "wine", "wineserver.pid")) as f:
+            return int(f.read().split()[0])
+    except (OSError, ValueError, IndexError):
+        return None
+
+
+class ProgramWatch(threading.Thread):
+    """Follows the processor time of the Wine process running `image` (its /proc entry, read
+    every few milliseconds until it is gone). Wine starts the program outside the benchmark's
+    own children, so its time cannot be had by waiting for it."""
+
+    def __init__(self, image):
+        super().__init__(daemon=True)
+        self.image = image.encode()
+        self.seconds = {}
+        self.done = threading.Event()
+
+    def run(self):
+        while not self.done.is_set():
+            for entry in os.listdir("/proc"):
+                if not entry.isdigit():
+                    continue
+                pid = int(entry)
+                if pid not in self.seconds:
+                    try:
+                        with open("/proc/%d/cmdline" % pid, "rb") as f:
+                            if self.image not in f.read():
+                                continue
+                    except OSError:
+                        continue
+                cpu = process_cpu_seconds(pid)
+                if cpu is not None:
+                    self.seconds[pid] = cpu
+            time.sleep(0.005)
+
+    def total(self):
+        self.done.set()
+        self.join()
+        return sum(self.seconds.values())
+
+
 def run_wine(name, timeout_s):
     """Velmora.exe with the script, through the UI driver; seconds for the whole driven run
-    (Wine's start of the driver and of the program included)."""
+    (Wine's start of the driver and of the program included), the processor time of
+    Velmora.exe, and that of the wineserver during the run."""
     target = remove_target(name)
     velmora_exe = e2e.windows_path(e2e.VELMORA_EXE)
     script = e2e.windows_path(os.path.join(BENCH_DIR, name + ".vlm"))
@@ -264,12 +321,19 @@ def run_wine(name, timeout_s):
         f.write(b"\r\n".join(lines) + b"\r\n")
     if os.path.exists(result):
         os.remove(result)
+    server = wineserver_pid()
+    server_before = process_cpu_seconds(server) if server else None
+    watch = ProgramWatch("Velmora.exe")
+    watch.start()
     start = time.perf_counter()
     with open(os.path.join(BENCH_DIR, "driver-output.txt"), "wb") as out:
         subprocess.run([e2e.WINE_RUN, e2e.UI_DRIVER, e2e.windows_path(scenario).decode("gbk")],
                        stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
                        timeout=timeout_s + 120, env=dict(os.environ, VELMORA_BUILD_DIR=e2e.BUILD_DIR))
     seconds = time.perf_counter() - start
+    program_cpu = watch.total()
+    server_after = process_cpu_seconds(server) if server else None
+    server_cpu = server_after - server_before if server_before is not None and server_after is not None else 0.0
     with open(result, "rb") as f:
         outcome = e2e.Result(f.read(), b"")
     if outcome.timed_out or outcome.exit_code != 0 or outcome.boxes:
@@ -277,7 +341,7 @@ def run_wine(name, timeout_s):
     if name != "empty" and not os.path.exists(target):
         raise SystemExit("Velmora.exe wrote no %s" % target)
     final = outcome.dialog_samples[-1] if outcome.dialog_samples else None
-    return seconds, final
+    return seconds, final, program_cpu, server_cpu
 
 
 def median(values):
@@ -351,22 +415,33 @@ def main():
               args.wine_runs,
               "; Wine runs under a CPU emulator here" if e2e.runs_under_cpu_emulator() else ""))
     e2e.map_scenario_drive()
-    idle = median([run_wine("empty", args.wine_timeout)[0] for _ in range(args.wine_runs)])
-    print("idle run (an empty archive): %.2fs" % idle)
-    print("%-8s %10s %10s %8s %17s  %s" % ("case", "Velmora", "cat", "ratio", "ratio less idle",
-                                            "final dialog"))
+    idle_runs = [run_wine("empty", args.wine_timeout) for _ in range(args.wine_runs)]
+    idle = median([run[0] for run in idle_runs])
+    idle_cpu = median([run[2] + run[3] for run in idle_runs])
+    print("idle run (an empty archive): %.2fs, processor time %.2fs (Velmora.exe and wineserver)"
+          % (idle, idle_cpu))
+    print("%-8s %9s %9s %7s %10s   %9s %9s %9s %7s %10s  %s" % (
+        "case", "Velmora", "cat", "ratio", "less idle", "exe cpu", "server", "cat cpu", "ratio",
+        "less idle", "final dialog"))
     for name in wine_cases:
         source = os.path.join(BENCH_DIR, CASES[name][1])
-        own, cats, final = [], [], None
+        own, cats, own_cpu, server_cpu, cat_cpu, final = [], [], [], [], [], None
         for _ in range(args.wine_runs):
-            cats.append(cat_once(source)[0])
-            seconds, final = run_wine(name, args.wine_timeout)
+            seconds, cpu = cat_once(source)
+            cats.append(seconds)
+            cat_cpu.append(cpu)
+            seconds, final, program, server = run_wine(name, args.wine_timeout)
             own.append(seconds)
+            own_cpu.append(program)
+            server_cpu.append(server)
         ratio = median(own) / median(cats)
         less_idle = max(median(own) - idle, 0.0) / median(cats)
-        print("%-8s %9.2fs %9.3fs %7.1fx %16.1fx  %s%s" % (
-            name, median(own), median(cats), ratio, less_idle, final,
-            verdict(ratio, CASES[name][4])), flush=True)
+        both = median([a + b for a, b in zip(own_cpu, server_cpu)])
+        cat = max(median(cat_cpu), 0.001)
+        print("%-8s %8.2fs %8.3fs %6.1fx %9.1fx   %8.2fs %8.2fs %8.3fs %6.1fx %9.1fx  %s%s" % (
+            name, median(own), median(cats), ratio, less_idle, median(own_cpu),
+            median(server_cpu), median(cat_cpu), both / cat, max(both - idle_cpu, 0.0) / cat,
+            final, verdict(ratio, CASES[name][4])), flush=True)
 
 
 if __name__ == "__main__":

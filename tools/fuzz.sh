@@ -7,7 +7,7 @@
 #   tools/fuzz.sh --long           replay, then an hour per target
 #   tools/fuzz.sh --time SECONDS   replay, then SECONDS per target
 #   tools/fuzz.sh --runs N ...     stop a target after N executions (within its time)
-#   tools/fuzz.sh ... TARGET...    only these targets (script, studio_script, wdf, pack_run, ...)
+#   tools/fuzz.sh ... TARGET...    only these targets (script, studio_script, picture, wdf, ...)
 #
 # New inputs go to build/fuzz/work/<target>/, never into the committed corpus; what a target
 # finds (crash-*, timeout-*, oom-*, leak-*) goes to build/fuzz/findings/<target>/, and the script

@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ googletest
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386 xvfb xauth locales
-  fonts-wqy-microhei file python3 libxxhash-dev
+  fonts-wqy-microhei file python3 libxxhash-dev libstb-dev
   clang-14 libclang-rt-14-dev libfuzzer-14-dev
 )
 packages+=("$@")  # what a caller needs besides (tools/release.sh: the packaging tools)

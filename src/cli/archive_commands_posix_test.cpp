@@ -581,7 +581,8 @@ TEST_F(DiffPatchTest, AnEntryFileInTheWayRefusesThePatchUnlessReplacingIsAsked) 
   PutArchives();
   Put("patch/0000A1B3.bin", "mine");
   EXPECT_EQ(Run(kDiffCommand, PatchArgs()), kExitFailed);
-  EXPECT_NE(console_.ErrText.find(Path("patch/0000A1B3.bin")), std::string::npos)
+  EXPECT_NE(console_.ErrText.find(Path("patch/0000A1B3.bin") + " exists (--force replaces it)"),
+            std::string::npos)
       << console_.ErrText;
   EXPECT_EQ(Files("patch"), std::vector<std::string>{"0000A1B3.bin"});
   EXPECT_EQ(Get("patch/0000A1B3.bin"), "mine");
@@ -594,6 +595,8 @@ TEST_F(DiffPatchTest, AnEntryFileInTheWayRefusesThePatchUnlessReplacingIsAsked) 
   EXPECT_EQ(
       Run(kDiffCommand, {"--patch", Path("patch2"), "--force", Path("ui.wdf"), Path("new.wdf")}),
       kExitFailed);
+  EXPECT_NE(console_.ErrText.find(Path("patch2/00000030.bin") + " is a folder"), std::string::npos)
+      << console_.ErrText;
   EXPECT_EQ(Files("patch2"), std::vector<std::string>{});
   EXPECT_EQ(Get("patch2/00000030.bin/inside"), "x");
 }

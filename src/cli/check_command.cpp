@@ -42,8 +42,11 @@ class CheckView final : public RunView {
  public:
   CheckView(Console& console, const JobState& job) : console_(console), job_(job) {}
 
-  // Before a run writes, only a patch that is applied already is reported as information.
-  void ShowInfo(const std::string& text) override { console_.Out(TerminalText(text) + "\n"); }
+  // Before a run writes, only a patch that is applied already is reported as information. Once a
+  // pack has run, the reports of what the run did are not the check's: its summary says that.
+  void ShowInfo(const std::string& text) override {
+    if (!packed_) console_.Out(TerminalText(text) + "\n");
+  }
   void ShowError(const std::string& text) override {
     errors_.push_back(text);
     console_.Err(TerminalText(text) + "\n" + LetterCaseNote(console_));
@@ -89,6 +92,13 @@ class CheckView final : public RunView {
   bool StopRequested() override { return InterruptRequested(); }
   void RunFinished() override {}
 
+  // A pack begins: each archive of a mod is counted on its own.
+  void BeginPack() {
+    packed_ = true;
+    entries_begun_ = 0;
+    counts_ = RuleCounts();
+  }
+
   uint32_t EntriesBegun() const { return entries_begun_; }
   const RuleCounts& Counts() const { return counts_; }
   // The questions the run asks, each answered OK here.
@@ -99,6 +109,7 @@ class CheckView final : public RunView {
  private:
   Console& console_;
   const JobState& job_;
+  bool packed_ = false;
   uint32_t entries_begun_ = 0;
   RuleCounts counts_;
   std::vector<std::string> questions_;
@@ -114,6 +125,8 @@ void PrintSummary(Console& console, const JobState& job, const CheckView& view,
     return ToolText(console, key, args);
   };
   const RuleCounts& counts = view.Counts();
+  // One archive of a mod is still under its temporary name.
+  const std::string& written = job.TargetWritePath.empty() ? job.TargetPath : job.TargetWritePath;
   std::string text;
   text += say(TextKey::TxtCheckSource,
               {ShownPath(job.SourcePath),
@@ -137,7 +150,7 @@ void PrintSummary(Console& console, const JobState& job, const CheckView& view,
   if (job.AddedCount > 0) text += say(TextKey::TxtCheckAdded, {Count(job.AddedCount)}) + "\r";
   text += say(TextKey::TxtCheckNewArchive,
               {CountText(console, job.TargetCount, TextKey::TxtEntryOne, TextKey::TxtEntryMany),
-               CountText(console, Count(files.CreatedSize(job.TargetPath)), TextKey::TxtByteOne,
+               CountText(console, Count(files.CreatedSize(written)), TextKey::TxtByteOne,
                          TextKey::TxtByteMany)}) +
           "\r";
   if (!view.Questions().empty()) {
@@ -206,7 +219,7 @@ struct CheckFindings {
   bool Loaded = false;     // the script could be read
   bool Prepared = false;   // the preparation went through: the walk was made
   bool Succeeded = false;  // the run would succeed
-  std::vector<RuleFailure> Failures;
+  std::vector<PlannedFailure> Failures;
   std::vector<ScriptWarning> Warnings;
 };
 
@@ -221,7 +234,7 @@ void PrintJson(Console& console, const std::string& script, const CheckFindings&
   json += view.Errors().empty() ? "null" : Json(TerminalText(view.Errors().front()));
   json += ",\"failures\":[";
   for (size_t k = 0; k < found.Failures.size(); ++k) {
-    const RuleFailure& f = found.Failures[k];
+    const PlannedFailure& f = found.Failures[k];
     json += (k ? ",{\"line\":" : "{\"line\":") + std::to_string(f.Line) +
             ",\"rule\":" + Json(f.Rule) + ",\"message\":" + Json(TerminalText(f.Reason)) + "}";
   }
@@ -249,6 +262,7 @@ int Check(CommandCall& call) {
   if (same >= 0) return same;
   DryRunFileSystem files(call.Files);
   JobState job;
+  job.WritesNothing = true;
   CheckView view(call.Terminal, job);
   CheckFindings found;
   std::unordered_set<uint32_t> source_ids;
@@ -260,10 +274,12 @@ int Check(CommandCall& call) {
         if (ReadArchiveIndex(*prepared.SourceStream, &index) == ArchiveFault::kNone) {
           for (const WdfEntry& e : index.Entries) source_ids.insert(e.Id);
         }
+        view.BeginPack();
         RunPack(prepared, files, view);
         if (!RunSucceeded(prepared, view.EntriesBegun())) {
           view.ShowError(FailureReport(prepared));
-          found.Failures = FindEveryRuleFailure(prepared, files, view);
+          const std::vector<PlannedFailure> failures = FindEveryRuleFailure(prepared, files);
+          found.Failures.insert(found.Failures.end(), failures.begin(), failures.end());
           return false;
         }
         if (!options.Json) {
@@ -282,7 +298,7 @@ int Check(CommandCall& call) {
     std::string text;
     if (found.Failures.size() > 1) {
       text += ToolText(call.Terminal, TextKey::TxtCheckEveryFailure) + "\n";
-      for (const RuleFailure& f : found.Failures) {
+      for (const PlannedFailure& f : found.Failures) {
         text += ToolText(call.Terminal, TextKey::TxtCheckFailureAtLine,
                          {static_cast<int64_t>(f.Line), TerminalText(f.Rule)}) +
                 "\n  " + TerminalText(f.Reason) + "\n";

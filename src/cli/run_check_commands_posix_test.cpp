@@ -52,12 +52,18 @@ class RunCheckCommandsTest : public ::testing::Test {
 const std::string kSource = MakeArchive({{0x10, "alpha"}, {0x20, "bravo!"}, {0x30, "charlie"}});
 const std::string kHead = "#SrcFile=src.wdf\r\n#DestFile=out\\new.wdf\r\n";
 
+// check and run on the same script: the same outcome, the same first message, and where one
+// passes the other writes. "<dir>" in a script or a text stands for the test's folder.
 struct ScriptCase {
   const char* Name;
   std::string Script;
   bool OldTarget;  // out/new.wdf exists before
   int ExitCode;
+  std::string Said = "";  // a piece of the message both programs give
 };
+
+const std::string kDriveSaid =
+    " names a Windows drive or network share, which this system does not have";
 
 const ScriptCase kScripts[] = {
     {"every kind of rule",
@@ -84,11 +90,19 @@ const ScriptCase kScripts[] = {
      kExitFailed},
     {"a byte-order mark before the first key", "\xEF\xBB\xBF" + kHead + "@00000020=@Delete\r\n",
      false, kExitOk},
+    {"paths from the root", "#SrcFile=<dir>/src.wdf\r\n#DestFile=<dir>/out/new.wdf\r\n", false,
+     kExitOk},
     {"a drive in #DestFile", "#SrcFile=src.wdf\r\n#DestFile=C:\\out\\new.wdf\r\n", false,
-     kExitFailed},
-    {"a drive in #SrcFile", "#SrcFile=c:src.wdf\r\n#DestFile=out\\new.wdf\r\n", false, kExitFailed},
+     kExitFailed, "#DestFile=C:\\out\\new.wdf" + kDriveSaid},
+    {"a drive in #SrcFile", "#SrcFile=c:src.wdf\r\n#DestFile=out\\new.wdf\r\n", false, kExitFailed,
+     "#SrcFile=c:src.wdf" + kDriveSaid},
     {"a network share in #DestFile", "#SrcFile=src.wdf\r\n#DestFile=\\\\srv\\out\\new.wdf\r\n",
-     false, kExitFailed},
+     false, kExitFailed, "#DestFile=\\\\srv\\out\\new.wdf" + kDriveSaid},
+    {"a BOM before a drive", "\xEF\xBB\xBF#DestFile=C:\\new.wdf\r\n#SrcFile=src.wdf\r\n", false,
+     kExitFailed, "#DestFile=C:\\new.wdf" + kDriveSaid},
+    {"saved as UTF-16", std::string("\xFF\xFE#\0S\0r\0c\0", 10), false, kExitFailed,
+     "is saved as UTF-16 (Unicode), which Velmora cannot read: save it again as ANSI (GBK) or "
+     "UTF-8"},
     {"a slash before a missing folder", "#SrcFile=src.wdf\r\n#DestFile=gone/new.wdf\r\n", false,
      kExitFailed},
 };
@@ -102,7 +116,13 @@ TEST_F(RunCheckCommandsTest, CheckChangesNothingAndEndsAsRunEnds) {
     Put("other.wdf", MakeArchive({{0x01, "from another archive"}}));
     Put("extra.bin", "a whole file");
     if (c.OldTarget) Put("out/new.wdf", "the old target");
-    Put("job.vlm", c.Script);
+    const auto with_dir = [this](std::string text) {
+      for (size_t at = text.find("<dir>"); at != std::string::npos; at = text.find("<dir>", at)) {
+        text.replace(at, 5, dir_);
+      }
+      return text;
+    };
+    Put("job.vlm", with_dir(c.Script));
 
     const auto before = Listing();
     MemoryConsole check;
@@ -113,13 +133,18 @@ TEST_F(RunCheckCommandsTest, CheckChangesNothingAndEndsAsRunEnds) {
     EXPECT_EQ(Velmora({"run", "--yes", "--quiet", Script()}, run), c.ExitCode);
     // The same message, or none; check may add the rest of what it found.
     EXPECT_EQ(check.ErrText.substr(0, run.ErrText.size()), run.ErrText) << check.ErrText;
+    EXPECT_NE(run.ErrText.find(with_dir(c.Said)), std::string::npos) << run.ErrText;
     if (c.ExitCode != kExitOk) {
       EXPECT_NE(run.ErrText, "");
       EXPECT_EQ(check.OutText, "");
       EXPECT_EQ(Get("out/new.wdf"), c.OldTarget ? "the old target" : "");
     } else {
-      EXPECT_NE(check.OutText.find("/out/new.wdf"), std::string::npos) << check.OutText;
+      EXPECT_NE(check.OutText.find("Target: " + dir_ + "/out/new.wdf"), std::string::npos)
+          << check.OutText;
+      EXPECT_EQ(Get("out/new.wdf").substr(0, 4), "PFDW") << "the run wrote elsewhere";
+      EXPECT_NE(check.OutText.find("Script encoding: UTF-8\n"), std::string::npos);
     }
+    EXPECT_FALSE(scratch_.Exists("C:")) << "a folder named after a drive";
     for (const auto& entry : Listing()) {
       EXPECT_EQ(entry.first.find(".vlmtmp"), std::string::npos) << entry.first;
     }
@@ -201,33 +226,6 @@ TEST_F(RunCheckCommandsTest, TargetThatIsTheSourceIsRefusedBeforeAnyQuestion) {
     }
     EXPECT_EQ(Get("src.wdf"), kSource);
   }
-}
-
-// A path of this system's own form, from its root, is taken as it is by check and run alike;
-// one that names a drive is refused by both, saying why, and no folder of the drive's name is
-// made.
-TEST_F(RunCheckCommandsTest, PathsFromTheRootAreTakenAndDrivesRefusedByCheckAndRunAlike) {
-  Put("src.wdf", kSource);
-  Put("elsewhere/keep", "");
-  const std::string absolute = dir_ + "/elsewhere/abs.wdf";
-  Put("job.vlm", "#SrcFile=" + dir_ + "/src.wdf\r\n#DestFile=" + absolute + "\r\n");
-  MemoryConsole check;
-  ASSERT_EQ(Velmora({"check", Script()}, check), kExitOk) << check.ErrText;
-  EXPECT_NE(check.OutText.find("Target: " + absolute + " (new)\n"), std::string::npos)
-      << check.OutText;
-  MemoryConsole run;
-  ASSERT_EQ(Velmora({"run", Script()}, run), kExitOk) << run.ErrText;
-  EXPECT_EQ(Get("elsewhere/abs.wdf"), kSource);
-
-  Put("job.vlm", "#SrcFile=src.wdf\r\n#DestFile=C:\\out\\new.wdf\r\n");
-  for (const char* command : {"check", "run"}) {
-    MemoryConsole console;
-    EXPECT_EQ(Velmora({command, Script()}, console), kExitFailed);
-    EXPECT_NE(console.ErrText.find("#DestFile=C:\\out\\new.wdf names a Windows drive"),
-              std::string::npos)
-        << console.ErrText;
-  }
-  EXPECT_FALSE(scratch_.Exists("C:"));
 }
 
 // With #InPlace=yes the default target (the script's name with the source's extension) may be

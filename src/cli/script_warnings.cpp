@@ -30,6 +30,13 @@ std::string KnownKeyNamed(const std::string& key) {
   for (const std::string& known : KnownScriptKeys()) {
     if (EqualFoldingAscii(key, known)) return known;
   }
+  // A mod's parts: #ModPart1, #ModPart2, ...
+  const std::string part = "#ModPart";
+  if (key.size() > part.size() && EqualFoldingAscii(key.substr(0, part.size()), part) &&
+      key[part.size()] != '0' &&
+      key.find_first_not_of("0123456789", part.size()) == std::string::npos) {
+    return key;
+  }
   // A patch's base and result of one id: the key and a rule key.
   for (const std::string prefix : {"#Base", "#Result"}) {
     if (key.size() == prefix.size() + 9 &&
@@ -73,9 +80,10 @@ bool KeyWarning(const std::string& name, const std::string& key, ScriptWarning* 
 }  // namespace
 
 const std::vector<std::string>& KnownScriptKeys() {
-  static const std::vector<std::string> keys = {
-      "#RunBegin", "#SrcPath",    "#SrcFile", "#DestPath", "#DestFile", "#Author", "#Date",
-      "#RunEnd",   "#AddEntries", "#InPlace", "#PatchId",  "#Undo",     "#Restore"};
+  static const std::vector<std::string> keys = {"#RunBegin",   "#SrcPath", "#SrcFile", "#DestPath",
+                                                "#DestFile",   "#Author",  "#Date",    "#RunEnd",
+                                                "#AddEntries", "#InPlace", "#PatchId", "#Undo",
+                                                "#Restore",    "#ModBase", "#ModUndo"};
   return keys;
 }
 

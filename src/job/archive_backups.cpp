@@ -125,18 +125,6 @@ bool ReadBackupNote(FileSystem& files, const std::string& path, BackupNote* note
   return true;
 }
 
-// Writes the note beside a reserved backup name. A note that cannot be written is left out: the
-// backup matters, the note only says where it came from.
-void WriteBackupNote(FileSystem& files, const std::string& backup, const BackupNote& note) {
-  const std::string path = BackupNoteName(backup);
-  const std::string text = NoteText(note);
-  std::unique_ptr<Stream> stream = files.CreateExclusive(path);
-  if (stream && stream->Write(text.data(), text.size()) && stream->Flush()) return;
-  SavedError reason;
-  stream.reset();
-  files.RemoveFile(path);
-}
-
 // Every file named as a backup of the archive, empty ones included, with their sizes.
 bool ListBackupFiles(FileSystem& files, const std::string& archive_path,
                      std::vector<ArchiveBackup>* found) {
@@ -191,6 +179,16 @@ std::string BackupName(const std::string& archive_path, uint32_t number) {
 }
 
 std::string BackupNoteName(const std::string& backup_path) { return backup_path + kNoteSuffix; }
+
+void WriteBackupNote(FileSystem& files, const std::string& backup, const BackupNote& note) {
+  const std::string path = BackupNoteName(backup);
+  const std::string text = NoteText(note);
+  std::unique_ptr<Stream> stream = files.CreateExclusive(path);
+  if (stream && stream->Write(text.data(), text.size()) && stream->Flush()) return;
+  SavedError reason;
+  stream.reset();
+  files.RemoveFile(path);
+}
 
 BackupNote NoteMadeNow(const std::string& script) {
   BackupNote note;

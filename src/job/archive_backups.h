@@ -50,6 +50,10 @@ BackupNote NoteMadeNow(const std::string& script);
 // backup path + ".info"
 std::string BackupNoteName(const std::string& backup_path);
 
+// Writes and flushes the note beside a reserved backup name. A note that cannot be written is
+// left out: the backup matters, the note only says where it came from.
+void WriteBackupNote(FileSystem& files, const std::string& backup, const BackupNote& note);
+
 struct ArchiveBackup {
   std::string Path;
   uint32_t Number = 0;

@@ -233,6 +233,18 @@ TEST(ArchiveBackupsTest, RestoreReachesEveryBackupOfAChainAndEachRestoreIsABacku
   }
 }
 
+// restore --to N takes backup N and never a neighbour: numbers have gaps where backups were pruned.
+TEST(ArchiveBackupsTest, ABackupIsFoundByItsOwnNumberOnly) {
+  MemoryFileSystem files;
+  for (uint32_t number : {2u, 5u}) files.PutFile(BackupName(kArchive, number), kOldBytes);
+  std::vector<ArchiveBackup> backups;
+  ASSERT_TRUE(ListBackups(files, kArchive, &backups));
+  for (uint32_t number = 1; number <= 6; ++number) {
+    const ArchiveBackup* found = FindBackup(backups, number);
+    EXPECT_EQ(found ? found->Number : 0u, number == 2 || number == 5 ? number : 0u) << number;
+  }
+}
+
 TEST(ArchiveBackupsTest, ARestoreThatCannotBeMadeLeavesTheArchiveAsItWas) {
   MemoryFileSystem files;
   const std::vector<std::string> states = Chain(files);

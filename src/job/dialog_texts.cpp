@@ -19,7 +19,8 @@ DialogTexts::DialogTexts() : Title("Velmora") {
   const bool chinese = CurrentMessageLanguage() == MessageLanguage::kChinese;
   AuthorLine = AnsiFromUtf8(std::string(chinese ? "作者：" : "Author: ") + Credit(chinese));
   DateLine = AnsiFromUtf8(chinese ? "日期：" : "Date: ");
-  ProgressCaption = AnsiFromUtf8(chinese ? "正在生成文件..." : "Writing the archive...");
+  // Short enough in English that the count behind it fits the dialog's line, as the Chinese does.
+  ProgressCaption = AnsiFromUtf8(chinese ? "正在生成文件..." : "Writing...");
   CreditLine = AnsiFromUtf8(Credit(chinese));
 }
 

@@ -322,9 +322,9 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
   Stream* archive = buffers_.Archives.Held(path);
   std::unique_ptr<Stream> opened;
   if (!archive) {
-    if (!files_.FileIsPresentForReading(path))
-      return Fail(MessageKey::MsgRefArchiveNotFound, {ShownPath(path)});
-    opened = files_.OpenShared(path);
+    bool present = false;
+    opened = files_.OpenSharedIfPresent(path, &present);
+    if (!present) return Fail(MessageKey::MsgRefArchiveNotFound, {ShownPath(path)});
     if (!opened) {
       return Fail(MessageKey::MsgRefArchiveOpenFailed,
                   {ShownPath(path), FileFailureReason(ShownPath(path))});
@@ -352,9 +352,9 @@ bool EntryResolver::TakeExternalFile(const std::string& value) {
   const std::string path = job_.ScriptDir + value;
   if (NamesTheTarget(path))
     return Fail(MessageKey::MsgRefFileOpenFailed, {ShownPath(path), HeldFileText()});
-  if (!files_.FileIsPresentForReading(path))
-    return Fail(MessageKey::MsgRefFileNotFound, {ShownPath(path)});
-  std::unique_ptr<Stream> file = files_.OpenShared(path);
+  bool present = false;
+  std::unique_ptr<Stream> file = files_.OpenSharedIfPresent(path, &present);
+  if (!present) return Fail(MessageKey::MsgRefFileNotFound, {ShownPath(path)});
   if (!file)
     return Fail(MessageKey::MsgRefFileOpenFailed,
                 {ShownPath(path), FileFailureReason(ShownPath(path))});

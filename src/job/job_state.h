@@ -76,6 +76,9 @@ struct JobState {
   // The run is made only to learn its paths, over a file system that changes nothing: a patch's
   // base is not checked and an undo script is prepared as a plain script.
   bool PathsOnly = false;
+  // The run goes over a file system that changes nothing, to find out whether it would succeed
+  // (check): a mod ends once every archive is written, without its transaction.
+  bool WritesNothing = false;
   bool SucceededWithoutPack = false;
   std::string UndoAdvice;
 

@@ -60,14 +60,17 @@ bool PlaceNew(FileSystem& files, const ModArchive& archive, std::string* failure
   return true;
 }
 
-// The old archive back under its name; the new one, and an empty reservation, removed.
+// The old archive back under its name; the new one, an empty reservation and its note removed.
 bool PutBackOld(FileSystem& files, const ModArchive& archive) {
   if (SizeOf(files, archive.Backup) > 0 &&
       !files.RenameReplacing(archive.Backup, archive.Archive)) {
     return false;
   }
   if (Present(files, archive.Temporary) && !files.RemoveFile(archive.Temporary)) return false;
-  return !Present(files, archive.Backup) || files.RemoveFile(archive.Backup);
+  if (archive.Backup.empty()) return true;  // no name was reserved yet
+  if (Present(files, archive.Backup) && !files.RemoveFile(archive.Backup)) return false;
+  const std::string note = BackupNoteName(archive.Backup);
+  return !Present(files, note) || files.RemoveFile(note);
 }
 
 bool GoBack(FileSystem& files, const std::string& journal_path, const ModJournal& journal) {
@@ -122,6 +125,12 @@ ModCompletion Complete(FileSystem& files, const std::string& journal_path,
 }  // namespace
 
 std::string ModJournalPath(const std::string& base_dir) { return base_dir + kJournalName; }
+
+std::string ModTemporaryName(const std::string& archive_path, int attempt) {
+  std::string path = archive_path + ".vlmmod";
+  if (attempt > 0) path += std::to_string(attempt);
+  return path;
+}
 
 std::string FormatModJournal(const ModJournal& journal) {
   std::string text = std::string(kHeader) + "\n";
@@ -190,7 +199,7 @@ ModCompletion CompleteModJournal(FileSystem& files, const std::string& journal_p
 }
 
 ModCompletion CommitMod(FileSystem& files, const std::string& journal_path, ModJournal& journal,
-                        std::string* failure) {
+                        const std::vector<BackupNote>& notes, std::string* failure) {
   const auto give_up = [&](std::string message) {
     *failure = std::move(message);
     const unsigned long reason = LastSystemError();
@@ -198,18 +207,25 @@ ModCompletion CommitMod(FileSystem& files, const std::string& journal_path, ModJ
     SetLastSystemError(reason);
     return ModCompletion::kBack;
   };
-  for (ModArchive& archive : journal.Archives) {
+  for (size_t k = 0; k < journal.Archives.size(); ++k) {
+    ModArchive& archive = journal.Archives[k];
     archive.Backup.clear();
     if (!ReserveBackupName(files, archive.Archive, &archive.Backup)) {
       return give_up(Message(MessageKey::MsgBackupFailed,
                              {ShownPath(archive.Archive), LastSystemErrorText()}));
     }
+    if (k < notes.size()) WriteBackupNote(files, archive.Backup, notes[k]);
   }
   if (!WriteWholeFile(files, journal_path, FormatModJournal(journal))) {
     return give_up(Message(MessageKey::MsgTargetWriteFailed,
                            {ShownPath(journal_path), LastSystemErrorText()}));
   }
   return Complete(files, journal_path, journal, failure);
+}
+
+void DiscardCutShortJournal(FileSystem& files, const std::string& journal_path) {
+  const std::string temporary = TemporaryArchiveName(journal_path, 0);
+  if (files.FileIsPresent(temporary)) files.RemoveFile(temporary);
 }
 
 void DiscardModTemporaries(FileSystem& files, const ModJournal& journal) {

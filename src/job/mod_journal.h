@@ -1,8 +1,9 @@
 // The transaction of a mod: several archives that take their new bytes together or not at all.
 //
 // Before the journal: every new archive is complete, flushed and closed under its temporary name
-// beside its archive, and a backup name is reserved for each (an empty file). Nothing has
-// changed yet; a failure or a kill leaves every archive as it was.
+// beside its archive (ModTemporaryName: a name of its own, which no single run writes, reuses or
+// completes), and a backup name is reserved for each (an empty file) with its note beside it.
+// Nothing has changed yet; a failure or a kill leaves every archive as it was.
 //
 // The journal (ModJournalPath in the mod's base folder) is written under a temporary name,
 // flushed, and renamed into place: from that rename on, its presence marks the transaction in
@@ -19,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "job/archive_backups.h"
 #include "sys/file_system.h"
 
 namespace velmora {
@@ -37,6 +39,11 @@ struct ModJournal {
 
 // The journal of a mod whose archives lie in and below `base_dir` (ending with a separator).
 std::string ModJournalPath(const std::string& base_dir);
+
+// The temporary names of a mod's new archive beside its archive: path + ".vlmmod", then
+// ".vlmmod1", ".vlmmod2", ... A single run's temporary names (TemporaryArchiveName) are others,
+// so that a single run never removes or completes the new archive of a mod in progress.
+std::string ModTemporaryName(const std::string& archive_path, int attempt);
 
 std::string FormatModJournal(const ModJournal& journal);
 // False for any text that FormatModJournal did not write.
@@ -62,11 +69,16 @@ ModCompletion CompleteModJournal(FileSystem& files, const std::string& journal_p
                                  std::string* failure);
 
 // Runs a whole transaction: the new archives are complete under their temporary names
-// (journal.Archives[k].Temporary); backups are reserved, the journal written and completed.
-// kBack when it could not go forward (nothing changed, temporary files removed), with the
-// failure's message in `*failure`; kUnfinished when even going back failed.
+// (journal.Archives[k].Temporary); backups are reserved, each with its note (notes[k]: what made
+// it), the journal written and completed. kBack when it could not go forward (nothing changed,
+// temporary files, reservations and notes removed), with the failure's message in `*failure`;
+// kUnfinished when even going back failed.
 ModCompletion CommitMod(FileSystem& files, const std::string& journal_path, ModJournal& journal,
-                        std::string* failure);
+                        const std::vector<BackupNote>& notes, std::string* failure);
+
+// Removes what a write of the journal at `journal_path` left when it was cut short before its
+// rename: that file never marked a transaction in progress.
+void DiscardCutShortJournal(FileSystem& files, const std::string& journal_path);
 
 // Removes the temporary files of a transaction that will not take place.
 void DiscardModTemporaries(FileSystem& files, const ModJournal& journal);

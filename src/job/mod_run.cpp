@@ -1,10 +1,13 @@
 #include "job/mod_run.h"
 
 #include <memory>
+#include <vector>
 
 #include "job/archive_backups.h"
 #include "job/mod_journal.h"
 #include "job/new_archive.h"
+#include "job/patch_base.h"
+#include "job/patch_undo.h"
 #include "job/paths.h"
 #include "job/prepare.h"
 #include "job/script.h"
@@ -35,7 +38,10 @@ struct ModRun {
   std::string ScriptPath;
   std::string ScriptDir;
   std::unique_ptr<ScriptLines> Script;
+  bool Force;  // --force, or the answer to a finding about the bases: the parts run as they are
+  bool WritesNothing;
   ModJournal Journal;
+  std::vector<BackupNote> Notes;  // what made each backup, in the order of Journal.Archives
 
   // Gives up before the transaction: the new archives written so far are removed.
   void GiveUp() {
@@ -68,24 +74,79 @@ bool WritePart(ModRun& mod, const std::string& part_path) {
     mod.View.ShowError(Message(MessageKey::MsgModPartInvalid, {ShownPath(part_path)}));
     return false;
   }
+  BackupNote note = NoteMadeNow(mod.ScriptPath);
+  note.Patch = PatchIdOf(*job.Script);
   mod.Front.RunWithProgress(job);
   if (job.TargetWritePath.empty()) return false;  // the run reported its failure or cancel
   mod.Journal.Archives.push_back({job.SourcePath, std::string(), job.TargetWritePath});
+  mod.Notes.push_back(note);
   job.TargetWritePath.clear();  // the transaction owns it now
   ReleaseRun(job);
   return true;
 }
 
-bool WriteParts(ModRun& mod) {
+// The parts' scripts, #ModPart1, #ModPart2, ... up to the first number missing.
+std::vector<std::string> PartPaths(const ModRun& mod) {
+  std::vector<std::string> parts;
   std::string value;
   for (int k = 1; KeyValue(*mod.Script, "#ModPart" + std::to_string(k), true, &value); ++k) {
-    if (!WritePart(mod, mod.ScriptDir + FolderKeyValue(value))) return false;
+    parts.push_back(mod.ScriptDir + FolderKeyValue(value));
+  }
+  return parts;
+}
+
+bool WriteParts(ModRun& mod, const std::vector<std::string>& parts) {
+  for (const std::string& part : parts) {
+    if (!WritePart(mod, part)) return false;
   }
   return true;
 }
 
-// The undo's new archives: copies of the backups the mod's record names.
-bool CopyBackups(ModRun& mod, const std::string& record_path) {
+enum class ModBaseAnswer { kGoOn, kStop, kApplied };
+
+// Every part's archive against the base the part records (#Base@), before the mod asks or writes
+// anything. On every base, or forced, the mod goes on; every archive already the mod's result:
+// it says so and stops; anything else, even some archives applied and the others on their base,
+// is a finding that names each archive and its differing entries, and the mod goes on only when
+// the view answers OK to it. A part without the keys counts as on its base; one that cannot be
+// found or read is left for its run to report.
+ModBaseAnswer ConfirmModBase(ModRun& mod, const std::vector<std::string>& parts) {
+  if (mod.Force) return ModBaseAnswer::kGoOn;
+  std::vector<std::string> differing;
+  std::vector<std::string> applied;
+  size_t on_base = 0;
+  for (const std::string& part : parts) {
+    std::string source;
+    BaseCheck check;
+    if (!mod.Files.FileIsPresent(part) ||
+        !CheckScriptBase(LoadScript(mod.Files, part), part, mod.Files, &source, &check) ||
+        check.Verdict == BaseVerdict::kBase) {
+      ++on_base;
+    } else if (check.Verdict == BaseVerdict::kAlreadyApplied) {
+      applied.push_back(Message(MessageKey::MsgModPartApplied, {ShownPath(source)}));
+    } else {
+      differing.push_back(Message(MessageKey::MsgModPartOtherBase,
+                                  {ShownPath(source), IdListText(check.Differing)}));
+    }
+  }
+  if (differing.empty() && applied.empty()) return ModBaseAnswer::kGoOn;
+  if (differing.empty() && on_base == 0) {
+    mod.View.ShowInfo(
+        Message(MessageKey::MsgModAlreadyApplied, {static_cast<int64_t>(parts.size())}));
+    return ModBaseAnswer::kApplied;
+  }
+  std::string finding = Message(MessageKey::MsgModOtherBase);
+  for (const std::string& line : differing) finding += "\r" + line;
+  for (const std::string& line : applied) finding += "\r" + line;
+  if (mod.View.AskToApplyOnOtherBase(finding) != 1) return ModBaseAnswer::kStop;
+  mod.Force = true;
+  return ModBaseAnswer::kGoOn;
+}
+
+// The undo's new archives: copies of the backups the record of the mod at `mod_script_path`
+// names.
+bool CopyBackups(ModRun& mod, const std::string& mod_script_path) {
+  const std::string record_path = RecordPath(mod_script_path);
   std::string text;
   ModJournal record;
   if (!mod.Files.FileIsPresent(record_path)) {
@@ -103,7 +164,9 @@ bool CopyBackups(ModRun& mod, const std::string& record_path) {
     }
     std::string copy;
     for (int attempt = 0; attempt < kTemporaryNameAttempts && copy.empty(); ++attempt) {
-      const std::string temporary = TemporaryArchiveName(archive.Archive, attempt);
+      const std::string temporary = ModTemporaryName(archive.Archive, attempt);
+      // A file under the name is what a killed run left: no transaction in progress names it.
+      if (mod.Files.FileIsPresent(temporary)) mod.Files.RemoveFile(temporary);
       if (CopyWholeFile(mod.Files, archive.Backup, temporary)) {
         copy = temporary;
       } else if (!mod.Files.FileIsPresent(temporary)) {
@@ -118,6 +181,9 @@ bool CopyBackups(ModRun& mod, const std::string& record_path) {
       return false;
     }
     mod.Journal.Archives.push_back({archive.Archive, std::string(), copy});
+    BackupNote note = NoteMadeNow(mod.ScriptPath);
+    note.Undo = FileNamePart(mod_script_path);
+    mod.Notes.push_back(note);
   }
   return true;
 }
@@ -138,7 +204,10 @@ void ReportDone(ModRun& mod, MessageKey standard) {
 
 // Whatever an earlier run left in progress is completed first; false when it cannot be.
 bool CompleteEarlier(ModRun& mod, const std::string& journal_path) {
-  if (!mod.Files.FileIsPresent(journal_path)) return true;
+  if (!mod.Files.FileIsPresent(journal_path)) {
+    DiscardCutShortJournal(mod.Files, journal_path);
+    return true;
+  }
   std::string failure;
   if (CompleteModJournal(mod.Files, journal_path, &failure) == ModCompletion::kUnfinished) {
     mod.View.ShowError(failure + "\r\r" + Message(MessageKey::MsgModUnfinished));
@@ -148,50 +217,68 @@ bool CompleteEarlier(ModRun& mod, const std::string& journal_path) {
   return true;
 }
 
-bool RunMod(ModRun& mod) {
+// The mod's outcome: every archive changed, nothing changed (refused, cancelled or failed), or
+// nothing to change (every archive holds the mod's result already).
+enum class ModOutcome { kChanged, kUnchanged, kAlreadyApplied };
+
+ModOutcome RunMod(ModRun& mod) {
   std::string base = mod.ScriptDir;
   std::string value;
   if (KeyValue(*mod.Script, "#ModBase", true, &value) &&
       !ResolveRelativePath(base, FolderKeyValue(value))) {
     mod.View.ShowError(Message(MessageKey::MsgSourcePathInvalid));
-    return false;
+    return ModOutcome::kUnchanged;
   }
   const std::string journal_path = ModJournalPath(base);
-  if (!CompleteEarlier(mod, journal_path)) return false;
+  if (!CompleteEarlier(mod, journal_path)) return ModOutcome::kUnchanged;
+  const bool undo = KeyValue(*mod.Script, "#ModUndo", true, &value);
+  const std::string undone_mod = undo ? mod.ScriptDir + FolderKeyValue(value) : std::string();
+  const std::vector<std::string> parts = undo ? std::vector<std::string>() : PartPaths(mod);
+  switch (undo ? ModBaseAnswer::kGoOn : ConfirmModBase(mod, parts)) {
+    case ModBaseAnswer::kGoOn:
+      break;
+    case ModBaseAnswer::kStop:
+      return ModOutcome::kUnchanged;
+    case ModBaseAnswer::kApplied:
+      return ModOutcome::kAlreadyApplied;
+  }
   if (KeyValue(*mod.Script, "#RunBegin", false, &value)) {
     const std::string question =
         value.empty() ? Message(MessageKey::MsgConfirmScript, {ShownPath(mod.ScriptPath)})
                       : value + Message(MessageKey::MsgConfirmScriptSuffix);
-    if (mod.View.AskOkCancel(question) != 1) return false;
+    if (mod.View.AskOkCancel(question) != 1) return ModOutcome::kUnchanged;
   }
-  const bool undo = KeyValue(*mod.Script, "#ModUndo", true, &value);
   if (undo) {
-    const std::string record = RecordPath(mod.ScriptDir + FolderKeyValue(value));
-    mod.Journal.Retire = record;
-    if (!CopyBackups(mod, record)) {
+    mod.Journal.Retire = RecordPath(undone_mod);
+    if (!CopyBackups(mod, undone_mod)) {
       mod.GiveUp();
-      return false;
+      return ModOutcome::kUnchanged;
     }
   } else {
     mod.Journal.Record = RecordPath(mod.ScriptPath);
-    if (!WriteParts(mod)) {
+    if (!WriteParts(mod, parts)) {
       mod.GiveUp();
-      return false;
+      return ModOutcome::kUnchanged;
     }
   }
+  if (mod.WritesNothing) {
+    // What every archive's run would do is known; a transaction over nothing proves nothing.
+    DiscardModTemporaries(mod.Files, mod.Journal);
+    return ModOutcome::kChanged;
+  }
   std::string failure;
-  switch (CommitMod(mod.Files, journal_path, mod.Journal, &failure)) {
+  switch (CommitMod(mod.Files, journal_path, mod.Journal, mod.Notes, &failure)) {
     case ModCompletion::kForward:
       ReportDone(mod, undo ? MessageKey::MsgModUndone : MessageKey::MsgModApplied);
-      return true;
+      return ModOutcome::kChanged;
     case ModCompletion::kBack:
       mod.View.ShowError(failure + "\r\r" + Message(MessageKey::MsgModNothingChanged));
-      return false;
+      return ModOutcome::kUnchanged;
     case ModCompletion::kUnfinished:
       break;
   }
   mod.View.ShowError(failure + "\r\r" + Message(MessageKey::MsgModUnfinished));
-  return false;
+  return ModOutcome::kUnchanged;
 }
 
 }  // namespace
@@ -201,10 +288,25 @@ bool IsModScript(const ScriptLines& script) {
 }
 
 void RunModEntry(JobState& job, FileSystem& files, RunView& view, EntryFrontEnd& front) {
-  ModRun mod{job, files, view, front, job.ScriptPath, job.ScriptDir, std::move(job.Script), {}};
-  bool changed = false;
+  // Learning a run's paths writes nothing: a mod names no single source or target.
+  if (job.PathsOnly) {
+    job.Script.reset();
+    return;
+  }
+  ModRun mod{job,
+             files,
+             view,
+             front,
+             job.ScriptPath,
+             job.ScriptDir,
+             std::move(job.Script),
+             job.ForcePatch,
+             job.WritesNothing,
+             {},
+             {}};
+  ModOutcome outcome = ModOutcome::kUnchanged;
   try {
-    changed = RunMod(mod);
+    outcome = RunMod(mod);
   } catch (...) {
     // A part that cannot be read: nothing of the mod is kept.
     DiscardNewArchive(job, files);
@@ -213,7 +315,9 @@ void RunModEntry(JobState& job, FileSystem& files, RunView& view, EntryFrontEnd&
     throw;
   }
   job = JobState();
-  front.ModEnded(changed);
+  // As for a patch applied already: the run's work is done and nothing was written.
+  job.SucceededWithoutPack = outcome == ModOutcome::kAlreadyApplied;
+  front.ModEnded(outcome == ModOutcome::kChanged);
 }
 
 bool CompleteModAround(FileSystem& files, const std::string& archive_path, std::string* message) {

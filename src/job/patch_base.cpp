@@ -236,20 +236,27 @@ std::string IdListText(const std::vector<uint32_t>& ids) {
   return text;
 }
 
-bool ConfirmPatchBase(JobState& job, FileSystem& files, RunView& view) {
-  if (!job.Script || job.ForcePatch) return true;
+bool CheckScriptBase(const ScriptLines& script, const std::string& script_path, FileSystem& files,
+                     std::string* source, BaseCheck* check) {
   size_t malformed = 0;
-  const std::vector<IdExpectation> expected = ReadPatchExpectations(*job.Script, &malformed);
-  if (expected.empty()) return true;
+  const std::vector<IdExpectation> expected = ReadPatchExpectations(script, &malformed);
+  if (expected.empty()) return false;
   ScriptPlaces places;
   std::string problem;
-  if (!LocateScriptPlaces(*job.Script, job.ScriptPath, &places, &problem)) return true;
-  const std::string& source = places.SourcePath;
-  // A source that cannot be opened or read is preparation's and the pack run's to report.
-  std::unique_ptr<Stream> stream = files.OpenShared(source);
+  if (!LocateScriptPlaces(script, script_path, &places, &problem)) return false;
+  std::unique_ptr<Stream> stream = files.OpenShared(places.SourcePath);
   ArchiveIndex index;
-  if (!stream || ReadArchiveIndex(*stream, &index) != ArchiveFault::kNone) return true;
-  const BaseCheck check = CheckPatchBase(*stream, index.Entries, expected);
+  if (!stream || ReadArchiveIndex(*stream, &index) != ArchiveFault::kNone) return false;
+  *source = places.SourcePath;
+  *check = CheckPatchBase(*stream, index.Entries, expected);
+  return true;
+}
+
+bool ConfirmPatchBase(JobState& job, FileSystem& files, RunView& view) {
+  if (!job.Script || job.ForcePatch) return true;
+  std::string source;
+  BaseCheck check;
+  if (!CheckScriptBase(*job.Script, job.ScriptPath, files, &source, &check)) return true;
   switch (check.Verdict) {
     case BaseVerdict::kBase:
       return true;

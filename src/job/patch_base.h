@@ -90,6 +90,12 @@ BaseCheck CheckPatchBase(Stream& archive, const std::vector<WdfEntry>& index,
 // "0000A1B2, 0000A1B9", the first few ids, then how many there are in all.
 std::string IdListText(const std::vector<uint32_t>& ids);
 
+// The verdict of the script's #Base@ keys on the archive it runs on (`*source`, found as a run
+// finds its source). False when there is nothing to check: no keys, or a source that cannot be
+// located, opened or read (preparation and the pack run report those).
+bool CheckScriptBase(const ScriptLines& script, const std::string& script_path, FileSystem& files,
+                     std::string* source, BaseCheck* check);
+
 // The step of a run before its preparation, so that a patch asks and writes nothing when it
 // cannot apply. A script with #Base@ keys is checked against its source archive: on the base the
 // run goes on (true); already applied, it says so and ends without writing

@@ -9,13 +9,12 @@
 #include <vector>
 
 #include "job/archive_backups.h"
-#include "job/pack_run.h"
 #include "job/patch_undo.h"
 #include "job/program_entry.h"
-#include "job/run_report.h"
 #include "msg/format.h"
 #include "testing/archive_bytes.h"
 #include "testing/memory_file_system.h"
+#include "testing/packing_front_end.h"
 #include "testing/recording_view.h"
 #include "wdf/archive_index.h"
 
@@ -29,24 +28,6 @@ const char kUndoScript[] = "C:\\game\\patch\\ui-undo.vlm";
 // The base has id 4 twice; the patch changes 1 and both entries of 4, and deletes 2.
 const std::string kOld = ArchiveOf({{1, "old one"}, {2, "two"}, {4, "x"}, {4, "x"}});
 const std::string kNew = ArchiveOf({{1, "NEW"}, {4, "y"}, {4, "y"}});
-
-class PackingFrontEnd final : public EntryFrontEnd {
- public:
-  explicit PackingFrontEnd(FileSystem& files, RunView& view) : files_(files), view_(view) {}
-  std::string MakeAbsolute(const std::string& argument) override { return argument; }
-  void RegisterScriptType() override {}
-  void UnregisterScriptType() override {}
-  void RunWithProgress(JobState& job) override {
-    ++Runs;
-    RunPack(job, files_, view_);
-    if (std::optional<std::string> report = SuccessReport(job)) view_.ShowInfo(*report);
-  }
-  int Runs = 0;
-
- private:
-  FileSystem& files_;
-  RunView& view_;
-};
 
 std::vector<WdfEntry> IndexOf(const std::string& bytes) {
   MemoryFileSystem files;
@@ -77,7 +58,8 @@ std::string PatchText(bool with_base) {
 }
 
 const std::string kUndoText =
-    "#RunBegin=\r\n#SrcPath=..\\\r\n#SrcFile=ui.wdf\r\n#Restore=00000000000000a1\r\n#RunEnd=undone\r\n";
+    "#RunBegin=\r\n#SrcPath=..\\\r\n#SrcFile=ui.wdf\r\n#Restore=00000000000000a1\r\n#RunEnd="
+    "undone\r\n";
 
 void PutGame(MemoryFileSystem& files, const std::string& archive, bool with_base) {
   files.PutFile(kArchive, archive);
@@ -99,7 +81,7 @@ std::unique_ptr<Ran> RunScript(MemoryFileSystem& files, const char* script, bool
   ran->View.Answers = answers;
   ran->Job.ScriptPath = script;
   ran->Job.ForcePatch = force;
-  PackingFrontEnd front(files, ran->View);
+  PackingFrontEnd front(files, ran->View, true);
   RunScriptEntry(ran->Job, files, ran->View, front);
   ran->Runs = front.Runs;
   return ran;

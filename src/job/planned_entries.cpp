@@ -161,9 +161,12 @@ void Planner::PlanEntry(WdfEntry& entry, const uint32_t* position) {
       break;
   }
   if (!done) {
-    plan_.Failures.push_back({static_cast<size_t>(line) + 1,
-                              CleanScriptValue(script_.TextAt(static_cast<size_t>(line)), true),
-                              planned.Failure});
+    // An entry without a rule line fails too when the archive would outgrow its offsets.
+    plan_.Failures.push_back(
+        {static_cast<size_t>(line + 1),
+         line < 0 ? std::string()
+                  : CleanScriptValue(script_.TextAt(static_cast<size_t>(line)), true),
+         planned.Failure});
   }
   plan_.Entries.push_back(std::move(planned));
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "job/archive_backups.h"
+#include "job/mod_journal.h"
 #include "job/new_archive.h"
 #include "job/paths.h"
 #include "job/script_places.h"
@@ -28,7 +29,7 @@ std::string DirectoryName(const std::string& dir) {
 // Makes sure the directory `dir` (ending with a separator) exists: when it does not, creates it
 // and every missing parent, outermost first, stopping at the first failure and leaving the
 // parents created so far.
-bool EnsureDirectory(FileSystem& files, const std::string& dir, std::string* reason) {
+bool EnsureDirectory(FileSystem& files, const std::string& dir, std::string* problem) {
   const auto parent = [](const std::string& level) {
     const std::string with_separator =
         FindLastCharOf(level, "\\") + 1 == level.size() ? level : level + "\\";
@@ -36,7 +37,7 @@ bool EnsureDirectory(FileSystem& files, const std::string& dir, std::string* rea
     return up == with_separator ? level : DirectoryName(up);
   };
   if (MakeMissingDirectories(files, DirectoryName(dir), parent)) return true;
-  *reason = LastSystemErrorText();
+  *problem = Message(MessageKey::MsgTargetDirFailed, {ShownPath(dir), LastSystemErrorText()});
   return false;
 }
 
@@ -45,30 +46,37 @@ bool EnsureDirectory(FileSystem& files, const std::string& dir, std::string* rea
 // still holds belongs to a run writing the same target right now, which refuses this run with
 // the system's sharing violation. A name taken by what may not be removed (a directory, a file
 // the user may not delete) is kept, and the next name tried.
-bool CreateTemporaryFile(JobState& job, FileSystem& files, std::string* reason) {
+bool CreateTemporaryFile(JobState& job, FileSystem& files, std::string* problem) {
+  std::string reason;
+  const auto refuse = [&] {
+    *problem = Message(MessageKey::MsgTargetCreateFailed, {ShownPath(job.TargetPath), reason});
+    return false;
+  };
   int removed = 0;
   for (int attempt = 0; attempt < kTemporaryNameAttempts;) {
-    const std::string path = TemporaryArchiveName(job.TargetPath, attempt);
+    // A mod's new archive waits for its transaction under a name of its own.
+    const std::string path = job.HoldNewArchive ? ModTemporaryName(job.TargetPath, attempt)
+                                                : TemporaryArchiveName(job.TargetPath, attempt);
     job.TargetStream = files.CreateNewExclusive(path);
     if (job.TargetStream) {
       job.TargetWritePath = path;
       return true;
     }
-    *reason = LastSystemErrorText();
+    reason = LastSystemErrorText();
     if (files.DirectoryExists(path)) {
       ++attempt;
       continue;
     }
-    if (!files.FileIsPresent(path)) return false;  // the name was free: the system said why
+    if (!files.FileIsPresent(path)) return refuse();  // the name was free: the system said why
     if (files.RemoveFile(path)) {
       if (++removed <= kTemporaryNameAttempts) continue;  // the same name is free again
     } else if (LastSystemError() == SystemErrorSharingViolation()) {
-      *reason = LastSystemErrorText();
-      return false;
+      reason = LastSystemErrorText();
+      return refuse();
     }
     ++attempt;
   }
-  return false;
+  return refuse();
 }
 
 // Creates the file that the new archive is written into: always a temporary file beside the
@@ -81,17 +89,18 @@ bool CreateTemporaryFile(JobState& job, FileSystem& files, std::string* reason) 
 //
 // A run in place writes over its own source, which it holds open itself and which is kept as a
 // backup when the run succeeds (CommitNewArchive): it only needs the temporary file.
-bool CreateTarget(JobState& job, FileSystem& files, bool target_exists, std::string* reason) {
-  if (job.InPlace) return CreateTemporaryFile(job, files, reason);
+bool CreateTarget(JobState& job, FileSystem& files, bool target_exists, std::string* problem) {
+  if (job.InPlace) return CreateTemporaryFile(job, files, problem);
   job.OldTarget = files.OpenExclusive(job.TargetPath);
   if (!job.OldTarget) {
     const unsigned long code = LastSystemError();
     if (target_exists || (code != SystemErrorNotFound() && code != SystemErrorPathNotFound())) {
-      *reason = FileFailureReason(ShownPath(job.TargetPath));
+      *problem = Message(MessageKey::MsgTargetCreateFailed,
+                         {ShownPath(job.TargetPath), FileFailureReason(ShownPath(job.TargetPath))});
       return false;
     }
   }
-  if (CreateTemporaryFile(job, files, reason)) return true;
+  if (CreateTemporaryFile(job, files, problem)) return true;
   job.OldTarget.reset();
   return false;
 }
@@ -115,16 +124,16 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
     if (!Confirmed(view, question)) return false;
   }
 
-  job.TargetDir = DirectoryPart(job.ScriptPath);
-  job.SourceDir = job.TargetDir;
-
-  std::string refusal;
-  if (!LocateSource(script, job.ScriptPath, &job.SourceDir, &job.SourceName, &job.SourcePath,
-                    &refusal)) {
-    view.ShowError(refusal);
+  ScriptPlaces places;
+  std::string problem;
+  if (!FindScriptPlaces(script, job.ScriptPath, &places, &problem)) {
+    view.ShowError(problem);
     return false;
   }
-  const bool in_place_allowed = ScriptKeySaysYes(script, "#InPlace");
+  job.SourcePath = places.SourcePath;
+  job.SourceDir = places.SourceDir;
+  job.SourceName = job.SourcePath.substr(job.SourceDir.size());
+  const bool in_place_allowed = places.InPlace;
   if (in_place_allowed) {
     // A run in place that was cut short between its two renames left the archive's name free
     // and the complete new archive beside it: that is finished first.
@@ -142,11 +151,12 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
     return false;
   }
 
-  if (!LocateTarget(script, job.ScriptPath, job.SourcePath, &job.TargetDir, &job.TargetPath,
-                    &refusal)) {
-    view.ShowError(refusal);
+  if (!places.TargetRefusal.empty()) {
+    view.ShowError(places.TargetRefusal);
     return false;
   }
+  job.TargetPath = places.TargetPath;
+  job.TargetDir = DirectoryPart(job.TargetPath);
   if (EqualFoldingAscii(job.SourcePath, job.TargetPath)) {
     if (!in_place_allowed) {
       view.ShowError(Message(MessageKey::MsgTargetSameAsSource,
@@ -162,14 +172,9 @@ bool PrepareJob(JobState& job, FileSystem& files, RunView& view) {
     return false;
   }
 
-  std::string reason;
-  const std::string target_dir = DirectoryPart(job.TargetPath);
-  if (!target_dir.empty() && !EnsureDirectory(files, target_dir, &reason)) {
-    view.ShowError(Message(MessageKey::MsgTargetDirFailed, {ShownPath(target_dir), reason}));
-    return false;
-  }
-  if (!CreateTarget(job, files, target_exists, &reason)) {
-    view.ShowError(Message(MessageKey::MsgTargetCreateFailed, {ShownPath(job.TargetPath), reason}));
+  if ((!job.TargetDir.empty() && !EnsureDirectory(files, job.TargetDir, &problem)) ||
+      !CreateTarget(job, files, target_exists, &problem)) {
+    view.ShowError(problem);
     return false;
   }
 

@@ -160,7 +160,7 @@ struct LayoutCase {
   const char* ScriptPath;
   const char* Script;
   const char* SourceOnDisk;
-  const char* Expected;  // "SourceDir|SourceName > TargetDir|target name"
+  const char* Expected;  // "source folder|source name > target folder|target name"
 };
 
 class PrepareLayoutTest : public PrepareJobTest,
@@ -188,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  "C:\\work\\|gfx.wdf > C:\\work\\|job.wdf"},
                       LayoutCase{kScriptPath, "#SrcFile=data\\gfx.wdf\r\n",
                                  "C:\\work\\data\\gfx.wdf",
-                                 "C:\\work\\|data\\gfx.wdf > C:\\work\\|job.wdf"},
+                                 "C:\\work\\data\\|gfx.wdf > C:\\work\\|job.wdf"},
                       // Without a target name: the script's name with the source's extension.
                       LayoutCase{kScriptPath, "#SrcFile=gfx.wdf\r\n#DestFile=\r\n", kSource,
                                  "C:\\work\\|gfx.wdf > C:\\work\\|job.wdf"},
@@ -199,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LayoutCase{"C:\\work\\proj\\job.vlm",
                                  "#SrcFile=gfx.wdf\r\n#DestPath=..\r\n#DestFile=build\\ui.wdf\r\n",
                                  "C:\\work\\proj\\gfx.wdf",
-                                 "C:\\work\\proj\\|gfx.wdf > C:\\work\\|build\\ui.wdf"}));
+                                 "C:\\work\\proj\\|gfx.wdf > C:\\work\\build\\|ui.wdf"}));
 
 TEST_F(PrepareJobTest, MissingSourceIsNamed) {
   Script("#SrcFile=gfx.wdf\r\n#DestPath=nonsense\r\n");

@@ -13,29 +13,22 @@ struct ScriptPlaces {
   std::string ScriptPath;
   std::string ScriptDir;  // with its trailing separator
   std::string SourcePath;
-  std::string SourceDir;    // the source archive's folder, with its trailing separator
-  std::string TargetPath;   // the archive a run writes (#DestPath, #DestFile or their default)
-  bool AddEntries = false;  // #AddEntries=yes
-  bool InPlace = false;     // #InPlace=yes
+  std::string SourceDir;      // the source archive's folder, with its trailing separator
+  std::string TargetPath;     // the archive a run writes (#DestPath, #DestFile or their default)
+  bool AddEntries = false;    // #AddEntries=yes
+  bool InPlace = false;       // #InPlace=yes
+  std::string TargetRefusal;  // why a run refuses the target, or empty
 };
 
-// The source archive named by #SrcPath and #SrcFile: `*dir` (ending in its separator, starting
-// from the script's folder), `*name` and `*path`. False with the refusal in the catalogue's words
-// when there is no #SrcFile, the #SrcPath cannot be followed or the name holds a drive a run
-// cannot take.
-bool LocateSource(const ScriptLines& script, const std::string& script_path, std::string* dir,
-                  std::string* name, std::string* path, std::string* refusal);
+// The source, the target and the switches, as a run's preparation finds them. False with
+// `*problem` in the catalogue's words when the script names no source (#SrcFile), its #SrcPath
+// cannot be followed or #SrcFile holds a drive a run cannot take. A target a run refuses (its
+// #DestPath cannot be followed, #DestFile holds such a drive) leaves `places->TargetPath` empty
+// and the refusal in `places->TargetRefusal`: a run says it only once the source is open.
+bool FindScriptPlaces(const ScriptLines& script, const std::string& script_path,
+                      ScriptPlaces* places, std::string* problem);
 
-// The target named by #DestPath and #DestFile, or by default the script's name with the source's
-// extension: its folder `*dir` (ending in its separator) and `*path`. False with the refusal in the
-// catalogue's words when the #DestPath cannot be followed or the name holds a drive a run cannot
-// take.
-bool LocateTarget(const ScriptLines& script, const std::string& script_path,
-                  const std::string& source_path, std::string* dir, std::string* path,
-                  std::string* refusal);
-
-// Both, and the switches. False with `*problem` in the catalogue's words when the script names no
-// source (#SrcFile) or has a #SrcPath or #DestPath a run refuses.
+// The same, refusing a target a run refuses as well, for whoever needs both.
 bool LocateScriptPlaces(const ScriptLines& script, const std::string& script_path,
                         ScriptPlaces* places, std::string* problem);
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <random>
+#include <vector>
 
 #include "msg/catalogue.h"
 #include "sys/code_page.h"
+#include "testing/gbk_misreads.h"
 
 namespace velmora {
 namespace {
@@ -27,9 +27,8 @@ TEST(CatalogueInActiveCodePage, TextsFollowTheCodePage) {
 namespace velmora {
 namespace {
 
-// The one rule of every program for a script's encoding, and how often it takes GBK text for
-// UTF-8: for the catalogue's Chinese texts, and for random names of two to eight Chinese
-// characters, encoded in GBK. The figures are printed; the guides quote them.
+// The one rule of every program for a script's encoding, and how seldom it takes GBK text for
+// UTF-8 (bench/script_encoding_misreads prints the figures the guides quote).
 TEST(ScriptEncodingRule, TellsUtf8FromGbk) {
   const std::string utf8 = "#SrcFile=\xE7\x95\x8C\xE9\x9D\xA2.wdf\r\n";  // 界面.wdf
   const std::string gbk = "#SrcFile=\xBD\xE7\xC3\xE6.wdf\r\n";
@@ -42,46 +41,13 @@ TEST(ScriptEncodingRule, TellsUtf8FromGbk) {
 }
 
 TEST(ScriptEncodingRule, GbkTextIsRarelyTakenForUtf8) {
-  SetActiveCodePage(CodePage::kGbk);
-  int catalogue_texts = 0;
-  int catalogue_misread = 0;
-#define VELMORA_MESSAGE(name, id, chinese, english)                           \
-  ++catalogue_texts;                                                          \
-  if (CodePageOfScript(ActiveCodePageFromUtf8(chinese)) == CodePage::kUtf8 && \
-      ActiveCodePageFromUtf8(chinese) != chinese)                             \
-    ++catalogue_misread;
-#include "catalogue.def"
-#undef VELMORA_MESSAGE
-  SetActiveCodePage(CodePage::kUtf8);
-  EXPECT_EQ(catalogue_misread, 0) << "of " << catalogue_texts << " catalogue texts";
-  std::printf("catalogue texts in GBK read as UTF-8: %d of %d\n", catalogue_misread,
-              catalogue_texts);
-
-  // Characters of the national standard's two levels (lead 0xB0-0xF7, second byte 0xA1-0xFE;
-  // the last five places of 0xD7 are empty), which names are written in.
-  std::mt19937 random(20261207);
-  std::uniform_int_distribution<int> lead(0xB0, 0xF7);
-  std::uniform_int_distribution<int> second(0xA1, 0xFE);
-  constexpr int kNames = 100000;
+  const MisreadCount catalogue = CatalogueTextsReadAsUtf8();
+  EXPECT_EQ(catalogue.Misread, 0) << "of " << catalogue.Texts << " catalogue texts";
   // Upper bounds of the share misread, with room for the randomness of the sample.
   const double bounds[] = {0.025, 0.005, 0.001, 0.0003, 0.0001, 0.0001, 0.0001};
-  for (int length = 2; length <= 8; ++length) {
-    int misread = 0;
-    for (int k = 0; k < kNames; ++k) {
-      std::string name;
-      while (name.size() < static_cast<size_t>(2 * length)) {
-        const int a = lead(random);
-        const int b = second(random);
-        if (a == 0xD7 && b >= 0xFA) continue;
-        name += static_cast<char>(a);
-        name += static_cast<char>(b);
-      }
-      if (CodePageOfScript(name) == CodePage::kUtf8) ++misread;
-    }
-    const double share = static_cast<double>(misread) / kNames;
-    std::printf("GBK names of %d characters read as UTF-8: %d of %d (%.4f %%)\n", length, misread,
-                kNames, 100 * share);
-    EXPECT_LT(share, bounds[length - 2]) << length << " characters";
+  const std::vector<MisreadCount> names = RandomGbkNamesReadAsUtf8(2, 8, 100000, 20261207);
+  for (size_t k = 0; k < names.size(); ++k) {
+    EXPECT_LT(names[k].Share(), bounds[k]) << k + 2 << " characters";
   }
 }
 

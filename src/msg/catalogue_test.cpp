@@ -61,6 +61,7 @@ std::string ExpectedPlaceholders(MessageKey key) {
     case MessageKey::MsgModNothingChanged:
     case MessageKey::MsgModUnfinished:
     case MessageKey::MsgModRecovered:
+    case MessageKey::MsgModOtherBase:
       return "";
     case MessageKey::MsgSourceOpenFailed:
     case MessageKey::MsgTargetSameAsSource:
@@ -80,6 +81,7 @@ std::string ExpectedPlaceholders(MessageKey key) {
     case MessageKey::MsgPatchOtherBase:
     case MessageKey::MsgRestoredFrom:
     case MessageKey::MsgPathHasDrive:
+    case MessageKey::MsgModPartOtherBase:
       return "ss";
     case MessageKey::MsgPatchApplyAnyway:
       return "";
@@ -90,6 +92,7 @@ std::string ExpectedPlaceholders(MessageKey key) {
     case MessageKey::MsgAddedCount:
     case MessageKey::MsgModApplied:
     case MessageKey::MsgModUndone:
+    case MessageKey::MsgModAlreadyApplied:
       return "d";
     default:
       return "s";
@@ -135,7 +138,7 @@ TEST(Catalogue, KeysAndIdsAreDistinct) {
     EXPECT_EQ(entry.Id, static_cast<unsigned>(entry.Key)) << entry.Name;
     EXPECT_EQ(0, std::string(entry.Name).compare(0, 3, "Msg")) << entry.Name;
   }
-  EXPECT_EQ(58u, CatalogueList().size());
+  EXPECT_EQ(62u, CatalogueList().size());
 }
 
 TEST(Catalogue, KeyMissingFromTheResourcesGivesTheEmptyText) {

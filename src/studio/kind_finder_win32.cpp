@@ -22,7 +22,7 @@ DWORD WINAPI KindFinder::Main(void* self) {
   auto* finder = static_cast<KindFinder*>(self);
   finder->kinds_ =
       ReadEntryKinds(*finder->reader_, finder->entries_, finder->file_size_, &finder->stop_);
-  if (!finder->stop_) PostMessageA(finder->window_, finder->message_, 0, 0);
+  if (!finder->stop_) PostMessageW(finder->window_, finder->message_, 0, 0);
   return 0;
 }
 

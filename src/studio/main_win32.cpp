@@ -8,10 +8,12 @@
 #include <string>
 
 #include "job/command_line.h"
-#include "ui/last_resort_report_win32.h"
-#include "studio/preview_pane_win32.h"
-#include "studio/studio_window_win32.h"
 #include "job/script_path.h"
+#include "msg/file_failure.h"
+#include "studio/studio_window_parts_win32.h"
+#include "studio/studio_window_win32.h"
+#include "sys/code_page.h"
+#include "ui/last_resort_report_win32.h"
 
 namespace velmora {
 namespace {
@@ -20,21 +22,24 @@ int RunStudio(int show) {
   INITCOMMONCONTROLSEX controls = {sizeof controls,
                                    ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  // The folder dialog needs the apartment; pictures need their decoder.
+  // The folder dialog needs the apartment.
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  PictureDecoding pictures;
+  SetHeldFileNamed(true);  // a file another program holds is named as in use
+  // Until a window opens something, texts are in UTF-8, in which every name converts: the
+  // argument is taken in it, and each window then works in the code page of what it opened.
+  SetActiveCodePage(CodePage::kUtf8);
   const CommandLine arguments = ProcessCommandLine();
-  std::string path;
+  std::wstring path;
   if (arguments.ArgumentCount() >= 1) {
-    path = MakeAbsoluteScriptPath(arguments.ArgumentAt(1), ProcessCurrentDirectory());
+    path = WideFromUtf8(MakeAbsoluteScriptPath(arguments.ArgumentAt(1), ProcessCurrentDirectory()));
   }
   StudioWindow window;
   if (!window.Create(path, show)) return 1;
   MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (StudioWindow::TranslateForWindow(&message)) continue;
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
   CoUninitialize();
   return static_cast<int>(message.wParam);

@@ -34,6 +34,7 @@ TEST(PendingChangesTest, EditsUndoAndRedoAsOneStepEachAndTrackTheSavedState) {
   changes.Undo();
   EXPECT_TRUE(changes.Set({5}, Deleted()));
   EXPECT_FALSE(changes.CanRedo());
+  EXPECT_TRUE(changes.Modified()) << "as many steps as at the save, but not the same";
   changes.Undo();
   EXPECT_TRUE(changes.Modified()) << "the saved state can no longer be reached";
 }

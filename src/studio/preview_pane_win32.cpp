@@ -1,26 +1,22 @@
 #include "studio/preview_pane_win32.h"
 
-#include <algorithm>
-
-// The picture decoder's headers use min and max unqualified.
-namespace Gdiplus {
-using std::max;
-using std::min;
-}  // namespace Gdiplus
-#include <objidl.h>
-#include <gdiplus.h>
 #include <mmsystem.h>
 
+#include <algorithm>
+#include <cstring>
+
+#include "studio/picture_decoding.h"
+#include "studio/picture_scaling.h"
 #include "studio/preview_content.h"
 #include "studio/studio_texts_win32.h"
-#include "studio/tga_image.h"
 #include "studio_ids.h"
+#include "sys/code_page.h"
 
 namespace velmora {
 
 namespace {
 
-const char kPaneClass[] = "VelmoraStudioPreview";
+const wchar_t kPaneClass[] = L"VelmoraStudioPreview";
 constexpr int kCheckerCell = 8;
 
 int Scaled(HWND window, int pixels) {
@@ -60,27 +56,48 @@ std::wstring WithCrLf(const std::wstring& text) {
   return out;
 }
 
+// A 32-bit bitmap the screen can compose over the checkerboard, holding `picture`'s pixels.
+HBITMAP BitmapOf(const DecodedPicture& picture) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = static_cast<LONG>(picture.Width);
+  info.bmiHeader.biHeight = -static_cast<LONG>(picture.Height);  // rows from the top
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap && bits) std::memcpy(bits, picture.Pixels.data(), picture.Pixels.size());
+  return bitmap;
+}
+
+// Draws `bitmap` (`width` x `height` pixels) over what `dc` holds at `x`, `y`, stretched to
+// `shown_width` x `shown_height`, by its alpha.
+void ComposeBitmap(HDC dc, HBITMAP bitmap, uint32_t width, uint32_t height, int x, int y,
+                   int shown_width, int shown_height) {
+  HDC source = CreateCompatibleDC(dc);
+  HGDIOBJ old = SelectObject(source, bitmap);
+  const BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  AlphaBlend(dc, x, y, shown_width, shown_height, source, 0, 0, static_cast<int>(width),
+             static_cast<int>(height), blend);
+  SelectObject(source, old);
+  DeleteDC(source);
+}
+
 }  // namespace
 
+// The decoded picture, drawn at its own size when it is shown as large or larger, and reduced
+// once for each size it is shown smaller at.
 struct PreviewPane::Picture {
-  std::string Bytes;            // what the decoder reads from (it may read lazily)
-  std::vector<uint8_t> Pixels;  // a TGA decoded here
-  IStream* Source = nullptr;
-  std::unique_ptr<Gdiplus::Bitmap> Bitmap;
+  DecodedPicture Full;
+  HBITMAP FullBitmap = nullptr;
+  ShownSize ReducedSize;
+  HBITMAP ReducedBitmap = nullptr;
   ~Picture() {
-    Bitmap.reset();
-    if (Source) Source->Release();
+    if (FullBitmap) DeleteObject(FullBitmap);
+    if (ReducedBitmap) DeleteObject(ReducedBitmap);
   }
 };
-
-PictureDecoding::PictureDecoding() {
-  Gdiplus::GdiplusStartupInput input;
-  Gdiplus::GdiplusStartup(&token_, &input, nullptr);
-}
-
-PictureDecoding::~PictureDecoding() {
-  if (token_) Gdiplus::GdiplusShutdown(token_);
-}
 
 PreviewPane::PreviewPane() = default;
 
@@ -90,41 +107,38 @@ PreviewPane::~PreviewPane() {
 }
 
 HWND PreviewPane::Create(HWND parent, int id) {
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA window_class = {};
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSW window_class = {};
   window_class.lpfnWndProc = Procedure;
   window_class.hInstance = instance;
   window_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   window_class.lpszClassName = kPaneClass;
-  RegisterClassA(&window_class);
-  window_ = CreateWindowExA(WS_EX_CLIENTEDGE, kPaneClass, "",
+  RegisterClassW(&window_class);
+  window_ = CreateWindowExW(WS_EX_CLIENTEDGE, kPaneClass, L"",
                             WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 10, 10, parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, this);
-  NONCLIENTMETRICSA metrics = {};
+  NONCLIENTMETRICSW metrics = {};
   metrics.cbSize = sizeof metrics;
-  SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-  font_ = CreateFontIndirectA(&metrics.lfMessageFont);
-  auto child = [&](const char* cls, const char* text, DWORD style, int child_id) {
-    HWND h =
-        CreateWindowExA(0, cls, text, WS_CHILD | style, 0, 0, 10, 10, window_,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(child_id)), instance, nullptr);
-    SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+  auto child = [&](const wchar_t* cls, const std::string& text, DWORD style, int child_id) {
+    HWND h = CreateWindowExW(
+        0, cls, WideFromActiveCodePage(text).c_str(), WS_CHILD | style, 0, 0, 10, 10, window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(child_id)), instance, nullptr);
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
     return h;
   };
-  info_ = child("STATIC", "", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, IDC_PREVIEW_INFO);
-  actual_size_ = child("BUTTON", Text(StudioText::TxtActualSize).c_str(),
+  info_ = child(L"STATIC", "", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, IDC_PREVIEW_INFO);
+  actual_size_ = child(L"BUTTON", Text(StudioText::TxtActualSize),
                        BS_AUTOCHECKBOX | BS_PUSHLIKE | WS_TABSTOP, IDC_PREVIEW_ACTUAL);
-  play_ = child("BUTTON", Text(StudioText::TxtPlay).c_str(), BS_PUSHBUTTON | WS_TABSTOP,
-                IDC_PREVIEW_PLAY);
-  open_ = child("BUTTON", Text(StudioText::TxtOpenNested).c_str(), BS_PUSHBUTTON | WS_TABSTOP,
+  play_ = child(L"BUTTON", Text(StudioText::TxtPlay), BS_PUSHBUTTON | WS_TABSTOP, IDC_PREVIEW_PLAY);
+  open_ = child(L"BUTTON", Text(StudioText::TxtOpenNested), BS_PUSHBUTTON | WS_TABSTOP,
                 IDC_PREVIEW_OPEN);
-  text_ = CreateWindowExW(0, L"EDIT", L"",
-                          WS_CHILD | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY |
-                              ES_AUTOVSCROLL | ES_AUTOHSCROLL,
-                          0, 0, 10, 10, window_,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PREVIEW_TEXT)), instance,
-                          nullptr);
+  text_ =
+      child(L"EDIT", "",
+            WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL,
+            IDC_PREVIEW_TEXT);
   SendMessageW(text_, EM_SETLIMITTEXT, 0, 0);
   Layout();
   return window_;
@@ -132,12 +146,12 @@ HWND PreviewPane::Create(HWND parent, int id) {
 
 LRESULT CALLBACK PreviewPane::Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
   if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTA*>(l);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(l);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
-  auto* pane = reinterpret_cast<PreviewPane*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto* pane = reinterpret_cast<PreviewPane*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (pane && pane->window_ == window) return pane->Handle(message, w, l);
-  return DefWindowProcA(window, message, w, l);
+  return DefWindowProcW(window, message, w, l);
 }
 
 LRESULT PreviewPane::Handle(UINT message, WPARAM w, LPARAM l) {
@@ -161,15 +175,17 @@ LRESULT PreviewPane::Handle(UINT message, WPARAM w, LPARAM l) {
           InvalidateRect(window_, nullptr, FALSE);
           return 0;
         case IDC_PREVIEW_PLAY:
-          if (!sound_.empty()) PlaySoundA(sound_.data(), nullptr, SND_MEMORY | SND_ASYNC);
+          if (!sound_.empty()) {
+            PlaySoundW(reinterpret_cast<LPCWSTR>(sound_.data()), nullptr, SND_MEMORY | SND_ASYNC);
+          }
           return 0;
         case IDC_PREVIEW_OPEN:
-          SendMessageA(GetParent(window_), WM_COMMAND, w, l);
+          SendMessageW(GetParent(window_), WM_COMMAND, w, l);
           return 0;
       }
       break;
   }
-  return DefWindowProcA(window_, message, w, l);
+  return DefWindowProcW(window_, message, w, l);
 }
 
 void PreviewPane::Layout() {
@@ -200,26 +216,19 @@ void PreviewPane::Paint(HDC dc) {
   FillRect(dc, &band, GetSysColorBrush(COLOR_BTNFACE));
   RECT area = client;
   area.top = top;
-  if (!picture_ || !picture_->Bitmap) {
+  if (!picture_) {
     if (!IsWindowVisible(text_)) FillRect(dc, &area, GetSysColorBrush(COLOR_WINDOW));
     return;
   }
-  const int width = static_cast<int>(picture_->Bitmap->GetWidth());
-  const int height = static_cast<int>(picture_->Bitmap->GetHeight());
+  const uint32_t width = picture_->Full.Width;
+  const uint32_t height = picture_->Full.Height;
   const int room_w = std::max<int>(1, area.right - area.left);
   const int room_h = std::max<int>(1, area.bottom - area.top);
-  int shown_w = width;
-  int shown_h = height;
-  const bool actual = SendMessageA(actual_size_, BM_GETCHECK, 0, 0) == BST_CHECKED;
-  if (!actual) {  // fitted to the pane, smaller or larger
-    if (static_cast<int64_t>(width) * room_h > static_cast<int64_t>(height) * room_w) {
-      shown_w = room_w;
-      shown_h = std::max(1, static_cast<int>(static_cast<int64_t>(height) * room_w / width));
-    } else {
-      shown_h = room_h;
-      shown_w = std::max(1, static_cast<int>(static_cast<int64_t>(width) * room_h / height));
-    }
-  }
+  ShownSize shown = {width, height};
+  const bool actual = SendMessageW(actual_size_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  if (!actual) shown = FitPicture(width, height, room_w, room_h);  // smaller or larger
+  const int shown_w = static_cast<int>(shown.Width);
+  const int shown_h = static_cast<int>(shown.Height);
   const int x = area.left + std::max(0, (room_w - shown_w) / 2);
   const int y = area.top + std::max(0, (room_h - shown_h) / 2);
 
@@ -243,13 +252,20 @@ void PreviewPane::Paint(HDC dc) {
   }
   DeleteObject(light);
   DeleteObject(dark);
-  {
-    Gdiplus::Graphics graphics(memory);
-    // Enlarged pictures keep their pixels sharp; reduced ones are smoothed.
-    graphics.SetInterpolationMode(shown_w >= width ? Gdiplus::InterpolationModeNearestNeighbor
-                                                   : Gdiplus::InterpolationModeBilinear);
-    graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
-    graphics.DrawImage(picture_->Bitmap.get(), left, upper, shown_w, shown_h);
+  // Reduced pictures are averaged, so they stay smooth; enlarged ones keep their pixels sharp.
+  if (shown.Width < width || shown.Height < height) {
+    if (!picture_->ReducedBitmap || picture_->ReducedSize.Width != shown.Width ||
+        picture_->ReducedSize.Height != shown.Height) {
+      if (picture_->ReducedBitmap) DeleteObject(picture_->ReducedBitmap);
+      picture_->ReducedBitmap = BitmapOf(ReducePicture(picture_->Full, shown.Width, shown.Height));
+      picture_->ReducedSize = shown;
+    }
+    if (picture_->ReducedBitmap) {
+      ComposeBitmap(memory, picture_->ReducedBitmap, shown.Width, shown.Height, left, upper,
+                    shown_w, shown_h);
+    }
+  } else if (picture_->FullBitmap) {
+    ComposeBitmap(memory, picture_->FullBitmap, width, height, left, upper, shown_w, shown_h);
   }
   BitBlt(dc, area.left, area.top, room_w, room_h, memory, 0, 0, SRCCOPY);
   SelectObject(memory, old);
@@ -258,14 +274,14 @@ void PreviewPane::Paint(HDC dc) {
 }
 
 void PreviewPane::StopSound() {
-  if (!sound_.empty()) PlaySoundA(nullptr, nullptr, 0);
+  if (!sound_.empty()) PlaySoundW(nullptr, nullptr, 0);
   sound_.clear();
 }
 
 void PreviewPane::Clear() {
   StopSound();
   picture_.reset();
-  SetWindowTextA(info_, "");
+  SetWindowTextW(info_, L"");
   SetWindowTextW(text_, L"");
   for (HWND h : {text_, actual_size_, play_, open_}) ShowWindow(h, SW_HIDE);
   Layout();
@@ -291,38 +307,19 @@ void PreviewPane::Show(EntryKind kind, const std::string& bytes, uint64_t size,
   bool shown = false;
   if (picture_kind && bytes.size() == size) {
     auto picture = std::make_unique<Picture>();
-    picture->Bytes = bytes;
-    if (kind == EntryKind::kTga) {
-      BgraImage image;
-      if (DecodeTga(picture->Bytes, &image)) {
-        picture->Pixels = std::move(image.Pixels);
-        picture->Bitmap = std::make_unique<Gdiplus::Bitmap>(
-            static_cast<INT>(image.Width), static_cast<INT>(image.Height),
-            static_cast<INT>(image.Width * 4), PixelFormat32bppARGB, picture->Pixels.data());
-      }
-    } else {
-      HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, picture->Bytes.size());
-      if (memory) {
-        void* at = GlobalLock(memory);
-        std::copy(picture->Bytes.begin(), picture->Bytes.end(), static_cast<char*>(at));
-        GlobalUnlock(memory);
-        if (CreateStreamOnHGlobal(memory, TRUE, &picture->Source) == S_OK) {
-          picture->Bitmap.reset(Gdiplus::Bitmap::FromStream(picture->Source));
-        } else {
-          GlobalFree(memory);
-        }
-      }
-    }
-    if (picture->Bitmap && picture->Bitmap->GetLastStatus() == Gdiplus::Ok &&
-        picture->Bitmap->GetWidth() > 0) {
-      if (!info.empty()) info += "  ";
-      info += TextOf(StudioText::TxtPicture, {std::to_string(picture->Bitmap->GetWidth()),
-                                              std::to_string(picture->Bitmap->GetHeight())});
+    const PictureFailure failure = DecodePicture(bytes, &picture->Full);
+    if (!info.empty()) info += "  ";
+    const std::string width = std::to_string(picture->Full.Width);
+    const std::string height = std::to_string(picture->Full.Height);
+    if (failure == PictureFailure::kNone) picture->FullBitmap = BitmapOf(picture->Full);
+    if (picture->FullBitmap) {
+      info += TextOf(StudioText::TxtPicture, {width, height});
       picture_ = std::move(picture);
       ShowWindow(actual_size_, SW_SHOW);
       shown = true;
+    } else if (failure == PictureFailure::kTooLarge) {
+      info += TextOf(StudioText::TxtPictureTooLarge, {width, height});
     } else {
-      if (!info.empty()) info += "  ";
       info += Text(StudioText::TxtPictureFailed);
     }
   } else if (kind == EntryKind::kText) {
@@ -342,7 +339,7 @@ void PreviewPane::Show(EntryKind kind, const std::string& bytes, uint64_t size,
   if (!shown && kind != EntryKind::kWav && kind != EntryKind::kWdf) {
     ShowText(HexDump(bytes.substr(0, kPreviewHexLimit)), false, true);
   }
-  SetWindowTextA(info_, info.c_str());
+  SetWindowTextW(info_, WideFromActiveCodePage(info).c_str());
   Layout();
   InvalidateRect(window_, nullptr, TRUE);
   if (picture_) {

@@ -54,14 +54,4 @@ class PreviewPane {
   DWORD last_picture_ms_ = 0;
 };
 
-// Starts and ends the system's picture decoding for the life of the program.
-class PictureDecoding {
- public:
-  PictureDecoding();
-  ~PictureDecoding();
-
- private:
-  ULONG_PTR token_ = 0;
-};
-
 }  // namespace velmora

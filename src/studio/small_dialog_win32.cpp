@@ -9,14 +9,14 @@ namespace velmora {
 namespace {
 
 INT_PTR CALLBACK SmallDialogProcedure(HWND dialog, UINT message, WPARAM w, LPARAM l) {
-  auto* small = reinterpret_cast<SmallDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  auto* small = reinterpret_cast<SmallDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
   switch (message) {
     case WM_INITDIALOG:
-      SetWindowLongPtrA(dialog, DWLP_USER, l);
+      SetWindowLongPtrW(dialog, DWLP_USER, l);
       small = reinterpret_cast<SmallDialog*>(l);
-      SetWindowTextA(dialog, Text(small->Title).c_str());
-      SetDlgItemTextA(dialog, IDOK, Text(StudioText::TxtOk).c_str());
-      SetDlgItemTextA(dialog, IDCANCEL, Text(StudioText::TxtCancel).c_str());
+      SetText(dialog, Text(small->Title));
+      SetItemText(dialog, IDOK, Text(StudioText::TxtOk));
+      SetItemText(dialog, IDCANCEL, Text(StudioText::TxtCancel));
       small->Fill(dialog);
       return TRUE;
     case WM_COMMAND:
@@ -37,7 +37,7 @@ INT_PTR CALLBACK SmallDialogProcedure(HWND dialog, UINT message, WPARAM w, LPARA
 }  // namespace
 
 bool RunSmallDialog(HWND owner, int template_id, SmallDialog& small) {
-  return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(template_id), owner,
+  return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(template_id), owner,
                          SmallDialogProcedure, reinterpret_cast<LPARAM>(&small)) == IDOK;
 }
 

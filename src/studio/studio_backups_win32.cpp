@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+
 #include "job/paths.h"
 #include "studio/studio_window_parts_win32.h"
 #include "studio_ids.h"
@@ -21,32 +23,32 @@ std::string LocalTime(uint64_t written) {
   SYSTEMTIME time;
   if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &time)) return "?";
   char text[32];
-  wsprintfA(text, "%04u-%02u-%02u %02u:%02u", time.wYear, time.wMonth, time.wDay, time.wHour,
-            time.wMinute);
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u", time.wYear, time.wMonth, time.wDay,
+                time.wHour, time.wMinute);
   return text;
 }
 
 void AddColumn(HWND list, int at, StudioText title, int width, bool right) {
-  std::string text = Text(title);
-  LVCOLUMNA column = {};
+  std::wstring text = WideText(Text(title));
+  LVCOLUMNW column = {};
   column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
   column.fmt = right ? LVCFMT_RIGHT : LVCFMT_LEFT;
   column.cx = Scaled(width);
   column.pszText = &text[0];
-  SendMessageA(list, LVM_INSERTCOLUMNA, at, reinterpret_cast<LPARAM>(&column));
+  SendMessageW(list, LVM_INSERTCOLUMNW, at, reinterpret_cast<LPARAM>(&column));
 }
 
 void SetCell(HWND list, int row, int column, const std::string& text) {
-  std::string copy = text;
-  LVITEMA item = {};
+  std::wstring copy = WideText(text);
+  LVITEMW item = {};
   item.mask = LVIF_TEXT;
   item.iItem = row;
   item.iSubItem = column;
   item.pszText = &copy[0];
   if (column == 0) {
-    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
   } else {
-    SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
   }
 }
 
@@ -61,19 +63,17 @@ void StudioWindow::ShowBackups() {
     return;
   }
   if (backups.empty()) {
-    MessageBoxA(window_, TextOf(StudioText::TxtBackupsNone, {archive}).c_str(),
-                Text(StudioText::TxtTitle).c_str(), MB_OK | MB_ICONINFORMATION);
+    ShowBox(window_, TextOf(StudioText::TxtBackupsNone, {archive}), MB_OK | MB_ICONINFORMATION);
     return;
   }
   int chosen = -1;
   SmallDialog dialog{
       StudioText::TxtMenuBackups,
       [&](HWND box) {
-        SetWindowTextA(box, TextOf(StudioText::TxtBackupsTitle, {FileNamePart(archive)}).c_str());
-        SetDlgItemTextA(box, IDC_BACKUPS_TEXT,
-                        TextOf(StudioText::TxtBackupsHint, {archive}).c_str());
-        SetDlgItemTextA(box, IDOK, Text(StudioText::TxtBackupsRestore).c_str());
-        SetDlgItemTextA(box, IDCANCEL, Text(StudioText::TxtClose).c_str());
+        SetText(box, TextOf(StudioText::TxtBackupsTitle, {FileNamePart(archive)}));
+        SetItemText(box, IDC_BACKUPS_TEXT, TextOf(StudioText::TxtBackupsHint, {archive}));
+        SetItemText(box, IDOK, Text(StudioText::TxtBackupsRestore));
+        SetItemText(box, IDCANCEL, Text(StudioText::TxtClose));
         HWND list = GetDlgItem(box, IDC_BACKUPS_LIST);
         ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
         AddColumn(list, 0, StudioText::TxtColumnBackup, 170, false);
@@ -97,8 +97,8 @@ void StudioWindow::ShowBackups() {
       }};
   if (!RunSmallDialog(window_, IDD_BACKUPS, dialog) || chosen < 0) return;
   const std::string backup = backups[static_cast<size_t>(chosen)].Path;
-  if (MessageBoxA(window_, TextOf(StudioText::TxtRestoreAsk, {backup, archive}).c_str(),
-                  Text(StudioText::TxtTitle).c_str(), MB_OKCANCEL | MB_ICONQUESTION) != IDOK) {
+  if (ShowBox(window_, TextOf(StudioText::TxtRestoreAsk, {backup, archive}),
+              MB_OKCANCEL | MB_ICONQUESTION) != IDOK) {
     return;
   }
   if (!OfferToSave()) return;
@@ -114,8 +114,7 @@ void StudioWindow::ShowBackups() {
   if (!problem.empty()) ShowError(problem);
   std::string report = TextOf(StudioText::TxtRestored, {backup, archive});
   if (!kept.empty()) report += TextOf(StudioText::TxtRestoredKept, {kept});
-  MessageBoxA(window_, report.c_str(), Text(StudioText::TxtTitle).c_str(),
-              MB_OK | MB_ICONINFORMATION);
+  ShowBox(window_, report, MB_OK | MB_ICONINFORMATION);
 }
 
 }  // namespace velmora

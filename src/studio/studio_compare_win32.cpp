@@ -20,9 +20,8 @@ void StudioWindow::Compare() {
     return;
   }
   const ComparisonMarks& comparison = *document_.Comparison();
-  SetWindowTextA(findings_, TextOf(StudioText::TxtCompared, {path, Grouped(comparison.Differing),
-                                                             Grouped(comparison.OnlyThere)})
-                                .c_str());
+  SetText(findings_, TextOf(StudioText::TxtCompared,
+                            {path, Grouped(comparison.Differing), Grouped(comparison.OnlyThere)}));
   ShowWindow(findings_, SW_SHOW);
   Layout();
   if (sort_column_ == EntryColumn::kCompared) RefreshRows();
@@ -41,9 +40,9 @@ void StudioWindow::Compare() {
   if (report.empty()) report = Text(StudioText::TxtCompareNone);
   SmallDialog shown{StudioText::TxtCompareReport,
                     [&](HWND dialog) {
-                      SetWindowTextA(dialog, TextOf(StudioText::TxtCompareReport, {path}).c_str());
-                      SendDlgItemMessageA(dialog, IDC_REPORT_TEXT, EM_SETLIMITTEXT, 0, 0);
-                      SetDlgItemTextA(dialog, IDC_REPORT_TEXT, report.c_str());
+                      SetText(dialog, TextOf(StudioText::TxtCompareReport, {path}));
+                      SendDlgItemMessageW(dialog, IDC_REPORT_TEXT, EM_SETLIMITTEXT, 0, 0);
+                      SetItemText(dialog, IDC_REPORT_TEXT, report);
                     },
                     [](HWND) {}};
   RunSmallDialog(window_, IDD_REPORT, shown);

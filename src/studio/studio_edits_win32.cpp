@@ -39,8 +39,8 @@ bool StudioWindow::AskId(StudioText prompt, uint32_t* id) {
   SmallDialog ask{
       StudioText::TxtTitle,
       [prompt](HWND dialog) {
-        SetDlgItemTextA(dialog, IDC_ASK_TEXT, Text(prompt).c_str());
-        SendDlgItemMessageA(dialog, IDC_ASK_EDIT, EM_SETLIMITTEXT, 16, 0);
+        SetItemText(dialog, IDC_ASK_TEXT, Text(prompt));
+        SendDlgItemMessageW(dialog, IDC_ASK_EDIT, EM_SETLIMITTEXT, 16, 0);
       },
       [&answer](HWND dialog) { answer = WindowText(GetDlgItem(dialog, IDC_ASK_EDIT)); }};
   if (!RunSmallDialog(window_, IDD_ASK_ID, ask)) return false;
@@ -100,11 +100,12 @@ void StudioWindow::AddEntry() {
 void StudioWindow::DropFiles(HDROP drop) {
   POINT point = {};
   DragQueryPoint(drop, &point);
-  std::vector<std::string> paths;
-  const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  std::vector<std::wstring> paths;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
   for (UINT k = 0; k < count; ++k) {
-    char path[MAX_PATH * 2];
-    if (DragQueryFileA(drop, k, path, sizeof path)) paths.push_back(path);
+    std::wstring path(DragQueryFileW(drop, k, nullptr, 0) + 1, L'\0');
+    path.resize(DragQueryFileW(drop, k, &path[0], static_cast<UINT>(path.size())));
+    if (!path.empty()) paths.push_back(path);
   }
   DragFinish(drop);
   if (paths.empty()) return;
@@ -114,10 +115,12 @@ void StudioWindow::DropFiles(HDROP drop) {
   LVHITTESTINFO hit = {};
   hit.pt = in_list;
   const int row = document_.IsOpen() ? ListView_HitTest(list_, &hit) : -1;
-  if (row >= 0 && paths.size() == 1 && !IsScriptPath(paths[0])) {
+  if (row >= 0 && paths.size() == 1 && !NamesScript(paths[0])) {
+    std::string path;
+    if (!TakePath(paths[0], &path)) return;
     ListView_SetItemState(list_, -1, 0, LVIS_SELECTED);
     ListView_SetItemState(list_, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    ReplaceSelected(paths[0]);
+    ReplaceSelected(path);
     return;
   }
   OpenPath(paths[0]);

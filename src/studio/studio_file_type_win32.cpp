@@ -6,11 +6,14 @@
 #include <string>
 
 #include "studio/studio_texts_win32.h"
+#include "sys/code_page.h"
 
 namespace velmora {
 
 namespace {
 
+// Every value goes through the Unicode calls: the program's folder and the type's name are right
+// whatever the system's ANSI code page.
 const wchar_t kProgId[] = L"VelmoraStudio.wdf";
 const wchar_t kProgIdKey[] = L"Software\\Classes\\VelmoraStudio.wdf";
 const wchar_t kOpenWithKey[] = L"Software\\Classes\\.wdf\\OpenWithProgids";
@@ -20,14 +23,6 @@ std::wstring ProgramPath() {
   wchar_t path[MAX_PATH * 2] = {};
   const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
   return std::wstring(path, n);
-}
-
-std::wstring Wide(const std::string& text) {
-  std::wstring wide(text.size() + 1, L'\0');
-  const int n =
-      MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
-  wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
-  return wide;
 }
 
 bool SetText(const std::wstring& key_path, const wchar_t* name, const std::wstring& value) {
@@ -69,7 +64,7 @@ bool OfferStudioForArchives(bool on) {
     const std::wstring command = L"\"" + ProgramPath() + L"\" \"%1\"";
     const std::wstring prog_id = kProgIdKey;
     const std::wstring application = kApplicationKey;
-    done = SetText(prog_id, nullptr, Wide(Text(StudioText::TxtArchiveType))) &&
+    done = SetText(prog_id, nullptr, WideFromActiveCodePage(Text(StudioText::TxtArchiveType))) &&
            SetText(prog_id + L"\\DefaultIcon", nullptr, ProgramPath() + L",0") &&
            SetText(prog_id + L"\\shell\\open\\command", nullptr, command) &&
            SetText(application + L"\\shell\\open\\command", nullptr, command) &&

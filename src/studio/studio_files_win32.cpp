@@ -6,29 +6,75 @@
 #include <memory>
 
 #include "job/paths.h"
+#include "job/program_entry.h"
 #include "studio/studio_window_parts_win32.h"
 #include "wdf/resource_id.h"
 
 namespace velmora {
 
-void StudioWindow::OpenPath(const std::string& path) {
+namespace {
+
+bool HeldByCodePage936(const std::wstring& name) {
+  CodePageScope gbk_texts(CodePage::kGbk);
+  std::string text;
+  return TextFromWide(name, &text);
+}
+
+// The code page of the texts of what `path` names: a script's own, by the one rule of every
+// program; for an archive alone code page 936 where it holds the archive's name, as the scripts
+// made for it are written in it, and UTF-8 otherwise.
+CodePage CodePageToOpen(FileSystem& files, const std::wstring& path) {
+  CodePageScope utf8_texts(CodePage::kUtf8);
+  if (NamesScript(path)) return CodePageOfScriptFile(files, Utf8FromWide(path));
+  return HeldByCodePage936(path) ? CodePage::kGbk : CodePage::kUtf8;
+}
+
+}  // namespace
+
+void StudioWindow::OpenPath(const std::wstring& path) {
   if (!OfferToSave()) return;
+  const CodePage code_page = CodePageToOpen(document_.Files(), path);
+  std::string narrow;
+  {
+    CodePageScope texts(code_page);
+    if (!TextFromWide(path, &narrow)) {
+      ShowNameOutsideCodePage(path);
+      return;
+    }
+  }
+  // What is open now stays open, in its own code page, should the new one fail to open.
+  const CodePage before = code_page_;
+  code_page_ = code_page;
+  SetActiveCodePage(code_page);
   std::string problem;
   HCURSOR old = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-  const bool opened = document_.Open(path, &problem);
+  const bool opened = document_.Open(narrow, &problem);
   SetCursor(old);
   if (!opened) {
-    ShowError(problem);
+    const std::wstring shown = WideText(problem);
+    code_page_ = before;
+    SetActiveCodePage(before);
+    MessageBoxW(window_, shown.c_str(), WideText(Text(StudioText::TxtTitle)).c_str(),
+                MB_OK | MB_ICONERROR);
     return;
   }
-  settings_.Remember(path);
-  settings_.LastFolder = DirectoryPart(path);
-  settings_.Store();
+  RememberPath(narrow);
+  StoreSettings();
   ShowOpened();
 }
 
+void StudioWindow::ReopenIfWrittenInAnotherCodePage(const std::string& path) {
+  // A new script is written in code page 936. A window of UTF-8 texts cannot read it; one of
+  // code page 936 reads a script of nothing but ASCII (UTF-8 by the rule) just as well.
+  if (code_page_ == CodePage::kGbk ||
+      CodePageOfScriptFile(document_.Files(), path) != CodePage::kGbk) {
+    return;
+  }
+  OpenPath(WideText(path));
+}
+
 void StudioWindow::ShowOpened() {
-  SetWindowTextA(filter_, "");
+  SetWindowTextW(filter_, L"");
   filter_value_ = RowFilter();
   sort_column_ = EntryColumn::kPosition;
   sort_descending_ = false;
@@ -49,9 +95,8 @@ void StudioWindow::ShowOpened() {
     } else {
       what = Grouped(first.Region.Start) + "-" + Grouped(first.Region.End);
     }
-    SetWindowTextA(findings_, TextOf(StudioText::TxtDamaged,
-                                     {Grouped(check.Errors), Grouped(check.Warnings), what})
-                                  .c_str());
+    SetText(findings_,
+            TextOf(StudioText::TxtDamaged, {Grouped(check.Errors), Grouped(check.Warnings), what}));
     ShowWindow(findings_, SW_SHOW);
   } else {
     ShowWindow(findings_, SW_HIDE);
@@ -67,8 +112,7 @@ bool StudioWindow::OfferToSave() {
   const std::string name =
       document_.HasScript() ? document_.ScriptPath() : Text(StudioText::TxtUntitled);
   const int answer =
-      MessageBoxA(window_, TextOf(StudioText::TxtAskSave, {name}).c_str(),
-                  Text(StudioText::TxtTitle).c_str(), MB_YESNOCANCEL | MB_ICONQUESTION);
+      ShowBox(window_, TextOf(StudioText::TxtAskSave, {name}), MB_YESNOCANCEL | MB_ICONQUESTION);
   if (answer == IDCANCEL) return false;
   if (answer == IDNO) return true;
   return Save(false);
@@ -82,15 +126,29 @@ bool StudioWindow::Save(bool choose_name) {
     if (path.empty()) return false;
   }
   if (!SaveScriptTo(path, ScriptTarget())) return false;
-  settings_.Remember(path);
   UpdateTitle();
   return true;
 }
 
 bool StudioWindow::SaveScriptTo(const std::string& path, const ScriptTarget& target) {
+  // A new script is written in code page 936 and read again in it: its own name must be one
+  // that code page holds, or the window could not open what it wrote.
+  const bool new_script =
+      !document_.HasScript() || !EqualFoldingAscii(path, document_.ScriptPath());
+  if (new_script && code_page_ != CodePage::kGbk) {
+    const std::wstring wide = WideText(path);
+    if (!HeldByCodePage936(wide)) {
+      ShowNameOutsideCodePage(wide);
+      return false;
+    }
+  }
   std::string unwritable;
   std::string problem;
-  if (document_.SaveScript(path, target, &unwritable, &problem)) return true;
+  if (document_.SaveScript(path, target, &unwritable, &problem)) {
+    RememberPath(path);
+    ReopenIfWrittenInAnotherCodePage(path);
+    return true;
+  }
   ShowError(unwritable.empty() ? problem : TextOf(StudioText::TxtPathUnwritable, {unwritable}));
   return false;
 }
@@ -117,9 +175,8 @@ void StudioWindow::Extract(bool all) {
     ShowError(FailureText(failure));
     return;
   }
-  MessageBoxA(window_,
-              TextOf(StudioText::TxtExtracted, {Grouped(positions.size()), folder}).c_str(),
-              Text(StudioText::TxtTitle).c_str(), MB_OK | MB_ICONINFORMATION);
+  ShowBox(window_, TextOf(StudioText::TxtExtracted, {Grouped(positions.size()), folder}),
+          MB_OK | MB_ICONINFORMATION);
 }
 
 void StudioWindow::OpenNested() {
@@ -128,7 +185,8 @@ void StudioWindow::OpenNested() {
   // A window of its own, so that what is open here stays open; it reads the entry's bytes from
   // this archive and writes no file.
   auto nested = std::make_unique<StudioWindow>();
-  nested->settings_.Load();
+  nested->LoadSettings();
+  nested->code_page_ = code_page_;  // its texts come from this archive's
   StudioDocument::FileFailure failure;
   if (!nested->document_.OpenNested(document_, rows_[row], &failure)) {
     ShowError(FailureText(failure));

@@ -174,12 +174,12 @@ std::string StudioWindow::CellText(uint32_t position, int column) {
 LRESULT StudioWindow::HandleNotify(NMHDR* header) {
   if (header->hwndFrom != list_) return 0;
   switch (header->code) {
-    case LVN_GETDISPINFOA: {
-      auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
+    case LVN_GETDISPINFOW: {
+      auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
       if ((info->item.mask & LVIF_TEXT) && info->item.iItem >= 0 &&
           static_cast<size_t>(info->item.iItem) < rows_.size()) {
-        cell_ = CellText(rows_[info->item.iItem], info->item.iSubItem);
-        lstrcpynA(info->item.pszText, cell_.c_str(), info->item.cchTextMax);
+        cell_ = WideText(CellText(rows_[info->item.iItem], info->item.iSubItem));
+        lstrcpynW(info->item.pszText, cell_.c_str(), info->item.cchTextMax);
       }
       return 0;
     }

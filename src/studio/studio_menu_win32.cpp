@@ -24,7 +24,7 @@ constexpr int kNeedsAFile[] = {IDM_SAVE,       IDM_SAVE_AS,    IDM_UNDO,   IDM_R
 
 // The program's version as its version resource holds it: "1.0.0.9".
 std::string ProgramVersion() {
-  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(VS_VERSION_INFO), MAKEINTRESOURCEA(16));
+  HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16));
   HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
   const auto* bytes = loaded ? static_cast<const unsigned char*>(LockResource(loaded)) : nullptr;
   const DWORD size = found ? SizeofResource(nullptr, found) : 0;
@@ -61,44 +61,47 @@ void StudioWindow::OpenGuide() {
   std::wstring folder(program, n);
   folder.erase(folder.find_last_of(L'\\') + 1);
   if (OpenGuideBeside(folder)) return;
-  char shown[MAX_PATH * 2] = {};
-  WideCharToMultiByte(CP_ACP, 0, folder.c_str(), -1, shown, sizeof shown, nullptr, nullptr);
+  std::string shown;
+  if (!TextFromWide(folder, &shown)) {
+    ShowNameOutsideCodePage(folder);
+    return;
+  }
   ShowError(TextOf(StudioText::TxtGuideMissing, {shown}));
 }
 
 void StudioWindow::BuildMenu() {
   HMENU bar = CreateMenu();
   auto item = [](HMENU menu, int id, StudioText text) {
-    AppendMenuA(menu, MF_STRING, static_cast<UINT_PTR>(id), Text(text).c_str());
+    AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(id), WideText(Text(text)).c_str());
   };
   HMENU file = CreatePopupMenu();
   item(file, IDM_OPEN, StudioText::TxtMenuOpen);
   recent_menu_ = CreatePopupMenu();
-  AppendMenuA(file, MF_POPUP, reinterpret_cast<UINT_PTR>(recent_menu_),
-              Text(StudioText::TxtMenuRecent).c_str());
-  AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(file, MF_POPUP, reinterpret_cast<UINT_PTR>(recent_menu_),
+              WideText(Text(StudioText::TxtMenuRecent)).c_str());
+  AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
   item(file, IDM_SAVE, StudioText::TxtMenuSave);
   item(file, IDM_SAVE_AS, StudioText::TxtMenuSaveAs);
-  AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
   item(file, IDM_EXTRACT_SELECTED, StudioText::TxtMenuExtractSelected);
   item(file, IDM_EXTRACT_ALL, StudioText::TxtMenuExtractAll);
-  AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
   item(file, IDM_BACKUPS, StudioText::TxtMenuBackups);
-  AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
   item(file, IDM_OFFER_FOR_ARCHIVES, StudioText::TxtMenuOfferForArchives);
-  AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
   item(file, IDM_EXIT, StudioText::TxtMenuExit);
   HMENU edit = CreatePopupMenu();
   item(edit, IDM_UNDO, StudioText::TxtMenuUndo);
   item(edit, IDM_REDO, StudioText::TxtMenuRedo);
-  AppendMenuA(edit, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(edit, MF_SEPARATOR, 0, nullptr);
   item(edit, IDM_REPLACE, StudioText::TxtMenuReplace);
   item(edit, IDM_TAKE_ENTRY, StudioText::TxtMenuTakeEntry);
   item(edit, IDM_TAKE_OTHER, StudioText::TxtMenuTakeOther);
   item(edit, IDM_DELETE, StudioText::TxtMenuDelete);
   item(edit, IDM_RESTORE, StudioText::TxtMenuRestore);
   item(edit, IDM_ADD, StudioText::TxtMenuAdd);
-  AppendMenuA(edit, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(edit, MF_SEPARATOR, 0, nullptr);
   item(edit, IDM_FILTER, StudioText::TxtMenuFilter);
   HMENU archive = CreatePopupMenu();
   item(archive, IDM_REBUILD, StudioText::TxtMenuRebuild);
@@ -107,14 +110,13 @@ void StudioWindow::BuildMenu() {
   HMENU help = CreatePopupMenu();
   item(help, IDM_GUIDE, StudioText::TxtMenuGuide);
   item(help, IDM_ABOUT, StudioText::TxtMenuAbout);
-  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file),
-              Text(StudioText::TxtMenuFile).c_str());
-  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(edit),
-              Text(StudioText::TxtMenuEdit).c_str());
-  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(archive),
-              Text(StudioText::TxtMenuArchive).c_str());
-  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help),
-              Text(StudioText::TxtMenuHelp).c_str());
+  auto popup = [bar](HMENU menu, StudioText text) {
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(menu), WideText(Text(text)).c_str());
+  };
+  popup(file, StudioText::TxtMenuFile);
+  popup(edit, StudioText::TxtMenuEdit);
+  popup(archive, StudioText::TxtMenuArchive);
+  popup(help, StudioText::TxtMenuHelp);
   SetMenu(window_, bar);
 
   ACCEL keys[] = {
@@ -125,7 +127,7 @@ void StudioWindow::BuildMenu() {
       {FVIRTKEY, VK_INSERT, IDM_ADD},          {FCONTROL | FVIRTKEY, 'F', IDM_FILTER},
       {FVIRTKEY, VK_F5, IDM_REBUILD},          {FCONTROL | FVIRTKEY, 'D', IDM_COMPARE},
   };
-  accelerators_ = CreateAcceleratorTableA(keys, sizeof keys / sizeof keys[0]);
+  accelerators_ = CreateAcceleratorTableW(keys, sizeof keys / sizeof keys[0]);
 }
 
 void StudioWindow::UpdateMenu() {
@@ -155,8 +157,9 @@ void StudioWindow::UpdateMenu() {
                 MF_BYCOMMAND | (StudioOfferedForArchives() ? MF_CHECKED : MF_UNCHECKED));
   while (GetMenuItemCount(recent_menu_) > 0) DeleteMenu(recent_menu_, 0, MF_BYPOSITION);
   for (size_t k = 0; k < settings_.Recent.size(); ++k) {
-    const std::string label = "&" + std::to_string(k + 1) + " " + settings_.Recent[k];
-    AppendMenuA(recent_menu_, MF_STRING, IDM_RECENT_FIRST + k, label.c_str());
+    const std::wstring label =
+        L"&" + std::to_wstring(k + 1) + L" " + WideFromUtf8(settings_.Recent[k]);
+    AppendMenuW(recent_menu_, MF_STRING, IDM_RECENT_FIRST + k, label.c_str());
   }
 }
 
@@ -166,7 +169,7 @@ void StudioWindow::Command(int id) {
   if (!IsWindowEnabled(window_)) return;
   if (id >= IDM_RECENT_FIRST && id <= IDM_RECENT_LAST) {
     const size_t k = static_cast<size_t>(id - IDM_RECENT_FIRST);
-    if (k < settings_.Recent.size()) OpenPath(std::string(settings_.Recent[k]));
+    if (k < settings_.Recent.size()) OpenPath(WideFromUtf8(settings_.Recent[k]));
     return;
   }
   const bool open = document_.IsOpen();
@@ -180,7 +183,8 @@ void StudioWindow::Command(int id) {
   }
   switch (id) {
     case IDM_OPEN: {
-      const std::string path = ChooseFile(false, Text(StudioText::TxtFilterFiles), "wdf");
+      // The name stays wide until the code page of what it names is known.
+      const std::wstring path = ChooseWideFile(false, Text(StudioText::TxtFilterFiles), "wdf");
       if (!path.empty()) OpenPath(path);
       break;
     }
@@ -200,7 +204,7 @@ void StudioWindow::Command(int id) {
       ShowBackups();
       break;
     case IDM_EXIT:
-      PostMessageA(window_, WM_CLOSE, 0, 0);
+      PostMessageW(window_, WM_CLOSE, 0, 0);
       break;
     case IDM_UNDO:
       Undo(false);
@@ -241,7 +245,7 @@ void StudioWindow::Command(int id) {
       break;
     case IDM_FILTER:
       SetFocus(filter_);
-      SendMessageA(filter_, EM_SETSEL, 0, -1);
+      SendMessageW(filter_, EM_SETSEL, 0, -1);
       break;
     case IDM_REBUILD:
       Rebuild();
@@ -261,8 +265,8 @@ void StudioWindow::Command(int id) {
       OpenGuide();
       break;
     case IDM_ABOUT:
-      MessageBoxA(window_, TextOf(StudioText::TxtAbout, {ProgramVersion()}).c_str(),
-                  Text(StudioText::TxtTitle).c_str(), MB_OK | MB_ICONINFORMATION);
+      ShowBox(window_, TextOf(StudioText::TxtAbout, {ProgramVersion()}),
+              MB_OK | MB_ICONINFORMATION);
       break;
   }
 }

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "job/job_state.h"
+#include "job/paths.h"
 #include "job/program_entry.h"
 #include "studio/studio_window_parts_win32.h"
 #include "studio_ids.h"
@@ -29,6 +30,31 @@ class RebuildFrontEnd final : public EntryFrontEnd {
   FileSystem& files_;
 };
 
+// Whether the run failed in its last step, when the new archive takes the target's name (and
+// the old one becomes the backup): every rule was carried out by then.
+bool FailedPlacingTarget(const JobState& job) {
+  const std::string target = ShownPath(job.TargetPath);
+  for (MessageKey key : {MessageKey::MsgBackupFailed, MessageKey::MsgTargetReplaceFailed}) {
+    const std::string step = Message(key, {target, ""});
+    if (job.ErrorText.compare(0, step.size(), step) == 0) return true;
+  }
+  return false;
+}
+
+// The boxes of a rebuild: the run's own, except that a failure to put the new archive in place
+// is said as it is (whose file, and that another program holds it, where one does), not under
+// the last rule line, which was carried out.
+class RebuildView final : public WindowsView {
+ public:
+  explicit RebuildView(JobState& job) : WindowsView(job), job_(job) {}
+  void ShowError(const std::string& text) override {
+    WindowsView::ShowError(FailedPlacingTarget(job_) ? job_.ErrorText : text);
+  }
+
+ private:
+  JobState& job_;
+};
+
 }  // namespace
 
 void StudioWindow::Rebuild() {
@@ -39,10 +65,10 @@ void StudioWindow::Rebuild() {
   SmallDialog where{
       StudioText::TxtRebuildTitle,
       [&](HWND dialog) {
-        SetDlgItemTextA(dialog, IDC_REBUILD_AS_SCRIPT,
-                        TextOf(StudioText::TxtRebuildAsScript, {script_target}).c_str());
-        SetDlgItemTextA(dialog, IDC_REBUILD_IN_PLACE, Text(StudioText::TxtRebuildInPlace).c_str());
-        SetDlgItemTextA(dialog, IDC_REBUILD_OTHER, Text(StudioText::TxtRebuildOther).c_str());
+        SetItemText(dialog, IDC_REBUILD_AS_SCRIPT,
+                    TextOf(StudioText::TxtRebuildAsScript, {script_target}));
+        SetItemText(dialog, IDC_REBUILD_IN_PLACE, Text(StudioText::TxtRebuildInPlace));
+        SetItemText(dialog, IDC_REBUILD_OTHER, Text(StudioText::TxtRebuildOther));
         CheckRadioButton(dialog, IDC_REBUILD_AS_SCRIPT, IDC_REBUILD_OTHER, chosen);
       },
       [&](HWND dialog) {
@@ -76,7 +102,7 @@ void StudioWindow::Rebuild() {
   }
 
   JobState job;
-  WindowsView view(job);
+  RebuildView view(job);
   RebuildFrontEnd front(view, document_.Files());
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
@@ -103,13 +129,12 @@ void StudioWindow::Rebuild() {
     const std::string report = TextOf(StudioText::TxtRebuiltInPlace, {result.TargetPath}) + "\n\n" +
                                Message(MessageKey::MsgBackupKept, {result.BackupPath}) + "\n" +
                                Text(StudioText::TxtBackupsBringBack);
-    MessageBoxA(window_, report.c_str(), Text(StudioText::TxtTitle).c_str(),
-                MB_OK | MB_ICONINFORMATION);
+    ShowBox(window_, report, MB_OK | MB_ICONINFORMATION);
     return;
   }
-  if (MessageBoxA(window_, TextOf(StudioText::TxtRebuildDone, {result.TargetPath}).c_str(),
-                  Text(StudioText::TxtTitle).c_str(), MB_YESNO | MB_ICONINFORMATION) == IDYES) {
-    OpenPath(result.TargetPath);
+  if (ShowBox(window_, TextOf(StudioText::TxtRebuildDone, {result.TargetPath}),
+              MB_YESNO | MB_ICONINFORMATION) == IDYES) {
+    OpenPath(WideText(result.TargetPath));
   }
 }
 

@@ -8,13 +8,17 @@ namespace velmora {
 
 namespace {
 
-const char kKey[] = "Software\\Velmora\\Studio";
+// The values are read and written through the Unicode calls, so that a folder with Chinese
+// letters is kept right whatever the system's ANSI code page is.
+const wchar_t kKey[] = L"Software\\Velmora\\Studio";
 
-int ReadNumber(HKEY key, const char* name, int fallback) {
+std::wstring WideName(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+int ReadNumber(HKEY key, const wchar_t* name, int fallback) {
   DWORD value = 0;
   DWORD size = sizeof value;
   DWORD type = 0;
-  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
           ERROR_SUCCESS ||
       type != REG_DWORD) {
     return fallback;
@@ -22,42 +26,49 @@ int ReadNumber(HKEY key, const char* name, int fallback) {
   return static_cast<int>(value);
 }
 
-std::string ReadText(HKEY key, const char* name) {
-  char value[MAX_PATH * 2] = {};
-  DWORD size = sizeof value - 1;
+// A path kept by an earlier run, in the Studio's code page; empty when there is none, or when the
+// code page cannot express it (a name with '?' in place of letters must never be opened).
+std::string ReadPath(HKEY key, const wchar_t* name) {
+  wchar_t value[MAX_PATH * 2 + 1] = {};
+  DWORD size = sizeof value - sizeof value[0];
   DWORD type = 0;
-  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
           ERROR_SUCCESS ||
       type != REG_SZ) {
     return std::string();
   }
-  return std::string(value);
+  const std::wstring wide(value, wcsnlen(value, size / sizeof value[0]));
+  const std::string path = ActiveCodePageFromWide(wide);
+  return WideFromActiveCodePage(path) == wide ? path : std::string();
 }
 
-void WriteNumber(HKEY key, const char* name, int value) {
+void WriteNumber(HKEY key, const wchar_t* name, int value) {
   const DWORD v = static_cast<DWORD>(value);
-  RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+  RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
 }
 
-void WriteText(HKEY key, const char* name, const std::string& value) {
-  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>(value.size() + 1));
+void WritePath(HKEY key, const wchar_t* name, const std::string& path) {
+  const std::wstring wide = WideFromActiveCodePage(path);
+  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+                 static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
 }
+
+std::wstring RecentName(size_t k) { return WideName("Recent" + std::to_string(k + 1)); }
 
 }  // namespace
 
 void StudioSettings::Load() {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
   // Sizes a person could not have meant (a damaged value) fall back to the defaults.
-  Width = std::clamp(ReadNumber(key, "Width", 0), 0, 16384);
-  Height = std::clamp(ReadNumber(key, "Height", 0), 0, 16384);
-  Maximized = ReadNumber(key, "Maximized", 0) != 0;
-  Splitter = std::clamp(ReadNumber(key, "Splitter", 0), 0, 16384);
-  LastFolder = ReadText(key, "LastFolder");
+  Width = std::clamp(ReadNumber(key, L"Width", 0), 0, 16384);
+  Height = std::clamp(ReadNumber(key, L"Height", 0), 0, 16384);
+  Maximized = ReadNumber(key, L"Maximized", 0) != 0;
+  Splitter = std::clamp(ReadNumber(key, L"Splitter", 0), 0, 16384);
+  LastFolder = ReadPath(key, L"LastFolder");
   Recent.clear();
   for (size_t k = 0; k < kRecentCount; ++k) {
-    const std::string path = ReadText(key, ("Recent" + std::to_string(k + 1)).c_str());
+    const std::string path = ReadPath(key, RecentName(k).c_str());
     if (!path.empty()) Recent.push_back(path);
   }
   RegCloseKey(key);
@@ -65,21 +76,20 @@ void StudioSettings::Load() {
 
 void StudioSettings::Store() const {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
       ERROR_SUCCESS) {
     return;  // settings are a comfort: a window that cannot keep them still works
   }
-  WriteNumber(key, "Width", Width);
-  WriteNumber(key, "Height", Height);
-  WriteNumber(key, "Maximized", Maximized ? 1 : 0);
-  WriteNumber(key, "Splitter", Splitter);
-  WriteText(key, "LastFolder", LastFolder);
+  WriteNumber(key, L"Width", Width);
+  WriteNumber(key, L"Height", Height);
+  WriteNumber(key, L"Maximized", Maximized ? 1 : 0);
+  WriteNumber(key, L"Splitter", Splitter);
+  WritePath(key, L"LastFolder", LastFolder);
   for (size_t k = 0; k < kRecentCount; ++k) {
-    const std::string name = "Recent" + std::to_string(k + 1);
     if (k < Recent.size()) {
-      WriteText(key, name.c_str(), Recent[k]);
+      WritePath(key, RecentName(k).c_str(), Recent[k]);
     } else {
-      RegDeleteValueA(key, name.c_str());
+      RegDeleteValueW(key, RecentName(k).c_str());
     }
   }
   RegCloseKey(key);

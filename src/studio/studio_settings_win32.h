@@ -1,5 +1,6 @@
 // What the Studio remembers between runs, under HKEY_CURRENT_USER\Software\Velmora\Studio: the
-// window's size, the splitter, the last folder and the recent files.
+// window's size, the splitter, the last folder and the recent files. Paths are texts of the active
+// code page here and Unicode in the registry, so that no ANSI code page decides how they are kept.
 #pragma once
 
 #include <windows.h>

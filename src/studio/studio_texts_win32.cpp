@@ -6,6 +6,7 @@
 
 #include "msg/catalogue.h"
 #include "studio/text_fill.h"
+#include "sys/code_page.h"
 
 namespace velmora {
 
@@ -16,9 +17,12 @@ bool InterfaceIsChinese() {
 
 std::string Text(StudioText key) {
   const UINT id = static_cast<UINT>(key) + (InterfaceIsChinese() ? 0 : kEnglishTextOffset);
-  char buffer[1024];
-  const int n = LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof buffer);
-  return std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+  // Read as the string table holds it, in UTF-16, so that no text passes through the system's
+  // ANSI code page on its way to the window's.
+  const wchar_t* text = nullptr;
+  const int n = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+  if (n <= 0 || !text) return std::string();
+  return ActiveCodePageFromWide(std::wstring(text, static_cast<size_t>(n)));
 }
 
 std::string TextOf(StudioText key, std::initializer_list<FormatArg> args) {

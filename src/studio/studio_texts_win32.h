@@ -1,5 +1,5 @@
 // The Studio's texts from the string table: Chinese when the person's interface language is
-// Chinese, English otherwise; in the ANSI code page, as every text of the program.
+// Chinese, English otherwise; in the active code page, as every text of the window.
 #pragma once
 
 #include <string>

@@ -15,6 +15,7 @@
 #include "studio/studio_document.h"
 #include "studio/studio_settings_win32.h"
 #include "studio/studio_texts_win32.h"
+#include "sys/code_page.h"
 
 namespace velmora {
 
@@ -23,7 +24,7 @@ class StudioWindow {
   StudioWindow();
 
   // Creates and shows the window; opens `path` when it is not empty.
-  HWND Create(const std::string& path, int show);
+  HWND Create(const std::wstring& path, int show);
   HWND Window() const { return window_; }
   // The keys and dialog keys of whichever Studio window `message` is for; true when it was
   // handled. The program ends when the last Studio window closes.
@@ -37,9 +38,17 @@ class StudioWindow {
 
   bool CreateWindowAt(int x, int y, int width, int height);  // not shown yet
   void BuildMenu();
+  void LoadSettings();
+  void StoreSettings();
+  void RememberPath(const std::string& path);  // `path` in the window's code page
   void Layout();
   bool OnSplitter(int x, int y) const;
-  void OpenPath(const std::string& path);
+  // Opens `path` in the code page its texts are in: a script's own (UTF-8 or GBK), code page 936
+  // for an archive alone whose name it can hold (as a script made for it will be), UTF-8 else.
+  void OpenPath(const std::wstring& path);
+  // The open script again, when the save just made wrote it in another code page than the
+  // window's (a new script is always written in code page 936).
+  void ReopenIfWrittenInAnotherCodePage(const std::string& path);
   void ShowOpened();   // the list, bars and title for what the document has just opened
   bool OfferToSave();  // false: the person cancelled
   bool Save(bool choose_name);
@@ -73,10 +82,18 @@ class StudioWindow {
   int FocusedRow() const;
   static std::string RowStateText(const RowFacts& facts);
   std::string CellText(uint32_t position, int column);
+  // Empty when cancelled or (said to the person) when the name has no place in the window's
+  // code page.
   std::string ChooseFile(bool save, const std::string& filter, const std::string& extension);
+  std::wstring ChooseWideFile(bool save, const std::string& filter, const std::string& extension);
   std::string ChooseFolder();
+  bool TakePath(const std::wstring& wide, std::string* path);
+  void ShowNameOutsideCodePage(const std::wstring& name);
   bool AskId(StudioText prompt, uint32_t* id);
 
+  // The code page of the open document's texts; the active one while a message of this window
+  // is handled.
+  CodePage code_page_ = CodePage::kUtf8;
   HWND window_ = nullptr;
   HWND filter_ = nullptr;
   HWND findings_ = nullptr;
@@ -86,14 +103,14 @@ class StudioWindow {
   HACCEL accelerators_ = nullptr;
   HFONT font_ = nullptr;
   PreviewPane preview_;
-  StudioSettings settings_;
+  StudioSettings settings_;  // its paths in UTF-8, whatever the window's code page
   StudioDocument document_;
   std::vector<uint32_t> rows_;
   RowFilter filter_value_;
   EntryColumn sort_column_ = EntryColumn::kPosition;
   bool sort_descending_ = false;
   bool dragging_splitter_ = false;
-  std::string cell_;  // the text a list cell shows, kept alive for the list view
+  std::wstring cell_;  // the text a list cell shows, kept alive for the list view
   KindFinder kinds_;
   bool owns_itself_ = false;  // a nested archive's window: deleted when its window is gone
   static int open_windows_;

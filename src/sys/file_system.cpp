@@ -2,6 +2,11 @@
 
 namespace velmora {
 
+std::unique_ptr<Stream> FileSystem::OpenSharedIfPresent(const std::string& path, bool* present) {
+  *present = FileIsPresentForReading(path);
+  return *present ? OpenShared(path) : nullptr;
+}
+
 bool MakeMissingDirectories(FileSystem& files, const std::string& dir,
                             const std::function<std::string(const std::string&)>& parent) {
   std::vector<std::string> missing;  // innermost first

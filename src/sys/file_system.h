@@ -86,6 +86,12 @@ class FileSystem {
   // OpenDenyWrite), which may find it where FileIsPresent does not: under a name in another
   // letter case, where the system tells letter cases apart.
   virtual bool FileIsPresentForReading(const std::string& path) { return FileIsPresent(path); }
+  // OpenShared, for a caller that first asks FileIsPresentForReading to tell a file that is not
+  // there from one that will not open: the same answers, where the system allows without a
+  // directory search before every open. `*present` is FileIsPresentForReading's answer; null
+  // with `*present` true is a file that is there but will not open (the open's reason in the
+  // last error).
+  virtual std::unique_ptr<Stream> OpenSharedIfPresent(const std::string& path, bool* present);
   // The path's attributes include the directory flag.
   virtual bool DirectoryExists(const std::string& path) = 0;
   // Creates one directory whose parent exists.

@@ -401,6 +401,19 @@ class PosixFileSystem final : public FileSystem {
     struct stat st;
     return stat(ToPosixPathToRead(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
   }
+  // An open that succeeds found the file as the search would (folders do not open), so the
+  // search is made only to tell why an open failed.
+  std::unique_ptr<Stream> OpenSharedIfPresent(const std::string& path, bool* present) override {
+    std::unique_ptr<Stream> file = OpenShared(path);
+    if (file) {
+      *present = true;
+      return file;
+    }
+    const int code = errno;
+    *present = FileIsPresentForReading(path);
+    errno = code;
+    return nullptr;
+  }
   bool DirectoryExists(const std::string& path) override {
     struct stat st;
     return stat(ToPosixPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);

@@ -91,6 +91,9 @@ class Win32Stream final : public Stream {
     return true;
   }
 
+  // A file on a disk, as opposed to a device or a pipe.
+  bool IsDiskFile() const { return GetFileType(handle_) == FILE_TYPE_DISK; }
+
   // The volume's serial number and the file's index on it: the pair the system promises unique
   // while the file is open.
   bool Identity(FileVersion* identity) override {
@@ -110,8 +113,8 @@ class Win32Stream final : public Stream {
 // ANSI code page.
 std::wstring Wide(const std::string& path) { return WideFromActiveCodePage(path); }
 
-std::unique_ptr<Stream> OpenFile(const std::string& path, DWORD access, DWORD share,
-                                 DWORD disposition) {
+std::unique_ptr<Win32Stream> OpenFile(const std::string& path, DWORD access, DWORD share,
+                                      DWORD disposition) {
   HANDLE handle = CreateFileW(Wide(path).c_str(), access, share, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
@@ -119,11 +122,12 @@ std::unique_ptr<Stream> OpenFile(const std::string& path, DWORD access, DWORD sh
 }
 
 constexpr DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
+constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 class Win32FileSystem final : public FileSystem {
  public:
   std::unique_ptr<Stream> OpenShared(const std::string& path) override {
-    return OpenFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    return OpenFile(path, GENERIC_READ, kShareReadWrite, OPEN_EXISTING);
   }
   std::unique_ptr<Stream> OpenDenyWrite(const std::string& path) override {
     return OpenFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
@@ -144,6 +148,23 @@ class Win32FileSystem final : public FileSystem {
     if (search == INVALID_HANDLE_VALUE) return false;
     FindClose(search);
     return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  }
+  // A disk file that opens is one the directory search finds, so the search, which costs as
+  // much as the open, is made only where the open cannot tell: after a failed open, to tell a
+  // missing file from one that will not open, and for a device (a name such as NUL), which no
+  // search finds.
+  std::unique_ptr<Stream> OpenSharedIfPresent(const std::string& path, bool* present) override {
+    std::unique_ptr<Win32Stream> file =
+        OpenFile(path, GENERIC_READ, kShareReadWrite, OPEN_EXISTING);
+    if (!file) {
+      const DWORD code = GetLastError();
+      *present = FileIsPresent(path);
+      SetLastError(code);
+      return nullptr;
+    }
+    *present = file->IsDiskFile() || FileIsPresent(path);
+    if (!*present) return nullptr;
+    return file;
   }
   bool DirectoryExists(const std::string& path) override {
     DWORD attributes = GetFileAttributesW(Wide(path).c_str());

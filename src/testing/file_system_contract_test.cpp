@@ -201,6 +201,43 @@ TYPED_TEST(FileSystemContract, FoldersParentsAndListing) {
   EXPECT_FALSE(fs.ListFiles(this->Path("none"), &names));
 }
 
+// OpenSharedIfPresent answers as the question and the open it stands for, asked in turn: the
+// same presence, the same stream, and for a file that is there but will not open, the open's
+// own reason.
+TYPED_TEST(FileSystemContract, OpeningIfPresentAnswersAsAskingThenOpening) {
+  FileSystem& fs = this->fs();
+  this->Put("a.wdf", "abc");
+  this->Put("held.wdf", "held");
+  this->Put("Other Case.bin", "case");
+  ASSERT_TRUE(fs.MakeDirectory(this->Path("dir")));
+  auto holder = fs.OpenExclusive(this->Path("held.wdf"));
+  ASSERT_NE(nullptr, holder);
+  std::vector<std::string> names = {"a.wdf",          "none.wdf",       "dir",   "held.wdf",
+                                    "other case.BIN", "missing\\a.wdf", "a?.wdf"};
+#if defined(_WIN32)
+  names.push_back("NUL");
+#endif
+  for (const std::string& name : names) {
+    const std::string path = this->Path(name);
+    const bool asked = fs.FileIsPresentForReading(path);
+    std::unique_ptr<Stream> opened = asked ? fs.OpenShared(path) : nullptr;
+    const std::string reason = opened || !asked ? std::string() : LastSystemErrorText();
+
+    SetLastSystemError(SystemErrorDiskFull());  // no earlier failure may show through
+    bool present = !asked;
+    std::unique_ptr<Stream> got = fs.OpenSharedIfPresent(path, &present);
+    EXPECT_EQ(asked, present) << name;
+    EXPECT_EQ(opened != nullptr, got != nullptr) << name;
+    if (asked && !got) {
+      EXPECT_EQ(reason, LastSystemErrorText()) << name;
+    }
+    if (opened && got) {
+      uint64_t size = 0, expected = 1;
+      EXPECT_TRUE(got->Size(&size) && opened->Size(&expected) && size == expected) << name;
+    }
+  }
+}
+
 // Every call that creates, writes, renames or removes, and the questions asked before one,
 // takes a name exactly as written: where letter case tells names apart, a neighbour whose name
 // differs only in letter case is another file, and no call finds, changes or replaces it.

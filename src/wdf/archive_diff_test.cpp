@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "testing/memory_file_system.h"
 #include "testing/archive_bytes.h"
+#include "testing/memory_file_system.h"
+#include "wdf/entry_reader.h"
 
 namespace velmora {
 namespace {
@@ -51,9 +52,10 @@ struct DiffCase {
 };
 
 TEST(ArchiveDiffTest, PairsTheKthEntryOfAnIdAndComparesTheirBytes) {
-  const std::string big_a(200000, 'a');
+  // Longer than one piece of reading, and different only in the second.
+  const std::string big_a(EntryReader::kWindowSize + 50000, 'a');
   std::string big_b = big_a;
-  big_b[150000] = 'b';  // differs only in a later piece
+  big_b[EntryReader::kWindowSize + 1000] = 'b';
   const std::vector<DiffCase> cases = {
       {"both empty", {}, {}, {}, true, true},
       {"identical", {{1, "a"}, {2, ""}}, {{1, "a"}, {2, ""}}, {"same 1#1", "same 2#1"}, true, true},
@@ -63,6 +65,12 @@ TEST(ArchiveDiffTest, PairsTheKthEntryOfAnIdAndComparesTheirBytes) {
       {"other size", {{1, "ab"}}, {{1, "abc"}}, {"changed 1#1"}, true, false},
       {"zero size becomes some", {{1, ""}}, {{1, "a"}}, {"changed 1#1"}, true, false},
       {"difference past the first piece", {{1, big_a}}, {{1, big_b}}, {"changed 1#1"}, true, false},
+      {"the same in every piece",
+       {{1, "x"}, {2, big_b}},
+       {{2, big_b}},
+       {"removed 1#1", "same 2#1"},
+       false,
+       false},
       {"repeated id: second entry changed, third only in the new one",
        {{7, "a"}, {7, "b"}},
        {{7, "a"}, {7, "c"}, {7, "d"}},

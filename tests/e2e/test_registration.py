@@ -67,9 +67,9 @@ def unescaped(quoted):
     return "".join(text)
 
 
-def parse_export(text):
-    """The keys of a registry export: {path below the classes root: {value name: (type,
-    data)}}, texts without their zero byte."""
+def parse_export(text, root=ROOT):
+    """The keys of a registry export: {path below root: {value name: (type, data)}}, texts
+    without their zero byte."""
     # Exports of version 5 hold expandable texts as UTF-16, older ones in the code page.
     wide = text.startswith("Windows Registry Editor Version 5")
     keys = {}
@@ -85,7 +85,7 @@ def parse_export(text):
     for line in logical:
         if line.startswith("[") and line.endswith("]"):
             path = line[1:-1]
-            prefix = ROOT + "\\"
+            prefix = root + "\\"
             current = keys.setdefault(path[len(prefix):] if path.startswith(prefix) else path,
                                       {})
         elif current is not None and "=" in line:
@@ -104,12 +104,13 @@ def parse_export(text):
     return keys
 
 
-def stored_tree(scenario, key):
-    """The key and everything below it as parse_export gives it; None when the key is absent."""
+def stored_tree(scenario, key, root=ROOT):
+    """The key below root and everything below it as parse_export gives it; None when the key
+    is absent."""
     export = scenario.path("export-%s.reg" % key.strip(".").replace("\\", "_"))
     if os.path.exists(export):
         os.remove(export)
-    code, _ = e2e.reg("export", "%s\\%s" % (ROOT, key), scenario.win(os.path.basename(export))
+    code, _ = e2e.reg("export", "%s\\%s" % (root, key), scenario.win(os.path.basename(export))
                       .decode("gbk"), "/y")
     if code != 0 or not os.path.exists(export):
         return None
@@ -119,7 +120,7 @@ def stored_tree(scenario, key):
         text = data.decode("utf-16").lstrip("\ufeff")
     else:
         text = data.decode("gbk")
-    return parse_export(text)
+    return parse_export(text, root)
 
 
 def association(program):

@@ -10,9 +10,11 @@ import struct
 import unittest
 import zlib
 
+import test_any_language  # its English prefix
 import test_cli  # its batch-file runner
 import velmora_e2e as e2e
 import wdf  # tools/wdf.py, on the path through velmora_e2e
+from test_users_day import TEXTS  # the programs' texts in both languages
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 EXAMPLE = os.path.join(HERE, "..", "..", "examples", "demo")
@@ -75,11 +77,12 @@ class StudioTest(e2e.E2eTestCase):
         if not STUDIO:
             raise unittest.SkipTest("VelmoraStudio.exe is not built")
 
-    def studio(self, arguments, steps, answers=(), dialog_inputs=(), screenshots=False):
+    def studio(self, arguments, steps, answers=(), dialog_inputs=(), screenshots=False,
+               lock=None):
         result = self.scenario.run(arguments, program=STUDIO, main_window="VelmoraStudio",
                                    steps=list(steps), answers=answers,
                                    dialog_inputs=dialog_inputs, screenshots=screenshots,
-                                   timeout_ms=120000)
+                                   lock=lock, timeout_ms=120000)
         self.assertExit(result, 0)
         return result
 
@@ -126,6 +129,27 @@ class StudioTest(e2e.E2eTestCase):
                    for dy in range(-8, 8, 2)}
         self.assertEqual({(0xCC, 0xCC, 0xCC), (0x99, 0x99, 0x99)}, checker,
                          "a transparent picture shows the checkerboard")
+
+    def test_a_mapped_tga_from_the_right_previews_and_a_too_large_picture_is_refused(self):
+        # 2 x 1 pixels, one raw packet of palette indices 0 and 1 stored from the right: red on
+        # the left, green on the right.
+        palette = bytes((0, 255, 0, 0, 0, 255))
+        mapped = struct.pack("<BBBHHBHHHHBB", 0, 1, 9, 0, 2, 24, 0, 0, 2, 1, 8, 0x30)
+        mapped += palette + b"\x01\x00\x01"
+        huge = struct.pack("<BBBHHBHHHHBB", 0, 0, 10, 0, 0, 0, 0, 0, 8000, 8000, 24, 0x20)
+        self.scenario.write_wdf("art.wdf", [(1, mapped), (2, huge + b"\xff\x10\x20\x30")])
+        result = self.studio(b'"' + self.scenario.win("art.wdf") + b'"', [
+            "select-wait 0 %d" % ID["IDC_PREVIEW_INFO"],
+            "screenshot-child %d mapped" % ID["IDC_PREVIEW"],
+            "select-wait 1 %d" % ID["IDC_PREVIEW_INFO"],
+            "text %d" % ID["IDC_PREVIEW_INFO"],
+            "close",
+        ], screenshots=True)
+        width, height, pixel = e2e.read_bmp(self.scenario.path("mapped.bmp"))
+        self.assertEqual((255, 0, 0), pixel(width // 2 - 8, (height + 30) // 2), "left half")
+        self.assertEqual((0, 255, 0), pixel(width // 2 + 8, (height + 30) // 2), "right half")
+        self.assertEqual(e2e.gbk("8000 × 8000 像素：太大，不予预览"),
+                         bytes.fromhex(e2e.event_fields(result, "text")[0]["text"]))
 
     def test_a_dropped_file_and_a_delete_are_saved_and_rebuilt_as_the_terminal_tool_does(self):
         shutil.copytree(EXAMPLE, self.scenario.path("demo"))
@@ -304,6 +328,148 @@ class StudioTest(e2e.E2eTestCase):
                          bytes.fromhex(nested[0]["title"]))
         self.assertGreater(int(nested[0]["dx"]), 0, "placed apart from its parent")
         self.assertGreater(int(nested[0]["dy"]), 0, "placed apart from its parent")
+    def test_another_program_holding_the_archive_is_named_without_a_rule_line(self):
+        # In place, the archive itself is held; otherwise the archive the rebuild replaces.
+        for held, target, answers in (("界面.wdf", "界面.wdf\r\n#InPlace=yes", ()),
+                                      ("旧.wdf", "旧.wdf", ("ok",))):
+            with self.subTest(held=held):
+                self.scenario = e2e.Scenario(self.id().split(".")[-1] + "_" + str(len(answers)))
+                self.check_held_archive_named(held, target, answers)
+
+    def check_held_archive_named(self, held, target, answers):
+        s = self.scenario
+        s.write_wdf("mods/界面.wdf", [(1, b"one"), (2, b"two")])
+        s.write_wdf("mods/旧.wdf", [(9, b"old")])
+        s.write("mods/ui.vlm", e2e.gbk("#SrcFile=界面.wdf\r\n#DestFile=%s\r\n"
+                                       "@00000002=@Delete\r\n" % target))
+        before = {name: s.read("mods/" + name) for name in ("界面.wdf", "旧.wdf")}
+        result = self.studio(b'"' + s.win("mods\\ui.vlm") + b'"', [
+            "command %d" % ID["IDM_REBUILD"],
+            "close",
+        ], answers=answers, dialog_inputs=("-",), lock="mods\\" + held)
+        path = s.win("mods\\" + held).decode("gbk")
+        in_use = e2e.gbk(TEXTS["MsgFileInUse"][0] % path)
+        failure = result.boxes[-1].text
+        self.assertIn(in_use, failure, result.describe())
+        self.assertNotIn(b"@0000", failure, "the rule lines were carried out")
+        if answers == ():
+            self.assertEqual(e2e.gbk(TEXTS["MsgBackupFailed"][0] % (path, "")) + in_use + e2e.BLANKS,
+                             failure)
+        self.assertEqual(before, {name: s.read("mods/" + name) for name in before})
+        self.assertEqual(["mods/ui.vlm", "mods/旧.wdf", "mods/界面.wdf"],
+                         [f for f in s.files() if f.startswith("mods")])
+
+
+# ---- Scripts of either encoding, on a Windows of either language ------------------------------
+
+class ScriptsOfEitherEncoding:
+    """A script naming a Chinese archive, opened, listed, changed, saved in the encoding it was
+    read in (every untouched line byte for byte) and rebuilt as the terminal tool rebuilds it."""
+
+    LANGUAGE = "zh"
+    ENCODINGS = ("gbk", "utf-8-sig")
+    SHOWN = "gbk"  # how the driver reports texts
+
+    run_batch = test_cli.CliTest.run_batch
+
+    def setUp(self):
+        super().setUp()
+        if not STUDIO:
+            raise unittest.SkipTest("VelmoraStudio.exe is not built")
+
+    def win(self, relative):
+        return ("%s\\%s\\%s" % (e2e.DRIVE, self.scenario.name, relative)).encode(self.SHOWN)
+
+    def say(self, key, *args):
+        chinese, english = TEXTS[key]
+        return ((chinese if self.LANGUAGE == "zh" else english) % args).encode(self.SHOWN)
+
+    def test_a_script_is_listed_changed_saved_and_rebuilt(self):
+        for encoding in self.ENCODINGS:
+            with self.subTest(encoding=encoding):
+                self.scenario = e2e.Scenario("%s_%s_%s" % (self.id().split(".")[-1],
+                                                           self.LANGUAGE, encoding))
+                self.check_script_of(encoding)
+
+    def test_a_utf8_script_saved_as_a_new_one_is_read_again_in_code_page_936(self):
+        s = self.scenario
+        s.write_wdf("界面.wdf", [(0x10, b"ten"), (0x20, b"twenty")])
+        s.write("图片/标题.bmp", b"new picture")
+        s.write("模组.vlm", "#SrcFile=界面.wdf\r\n@00000020=图片\\标题.bmp\r\n".encode("utf-8"))
+        steps, names, answers = [], [], []
+        if self.LANGUAGE == "en":
+            # A name code page 936 lacks: no new script could be read again under it.
+            steps.append("command %d" % ID["IDM_SAVE_AS"])
+            names.append(self.win("한.vlm").decode(self.SHOWN))
+            answers.append("ok")
+        steps += ["command %d" % ID["IDM_SAVE_AS"], "list 2", "close"]
+        names.append(self.win("另存.vlm").decode(self.SHOWN))
+        result = StudioTest.studio(self, b'"' + self.win("模组.vlm") + b'"',
+                                   [step.encode(self.SHOWN) for step in steps],
+                                   answers=answers, dialog_inputs=[n.encode(self.SHOWN) for n in names])
+        self.assertEqual([self.say("TxtNameOutsideCodePage", names[0])] * len(answers),
+                         [box.text for box in result.boxes], result.describe())
+        self.assertNotIn("한.vlm", os.listdir(s.path()))
+        saved = s.read("另存.vlm").decode("gbk")
+        self.assertIn("#SrcFile=界面.wdf\r\n", saved)
+        self.assertIn("@00000020=图片\\标题.bmp\r\n", saved)
+        # The window reads the new script in its own code page: the names still right.
+        rows = list_rows(e2e.event_fields(result, "list")[0])
+        self.assertTrue(rows[1][4].endswith(self.win("图片\\标题.bmp")), result.describe())
+
+    def check_script_of(self, encoding):
+        s = self.scenario
+        s.write_wdf("界面.wdf", [(0x10, b"ten"), (0x20, b"twenty"), (0x30, b"thirty")])
+        s.write("图片/标题.bmp", b"new picture")
+        written = ("; 界面的新标题\r\n#SrcFile=界面.wdf\r\n#DestFile=输出\\新界面.wdf\r\n"
+                   "@00000020=图片\\标题.bmp ; 新的\r\n").encode(encoding)
+        s.write("模组.vlm", written)
+        outside = self.LANGUAGE == "en" and encoding == "gbk"
+        steps = ["list 3", "select 2", "command %d" % ID["IDM_DELETE"]]
+        if outside:
+            # A name code page 936 lacks cannot go into this script: refused, nothing changed.
+            s.write("한.bmp", b"korean")
+            steps.append("drop 0 " + self.win("한.bmp").decode(self.SHOWN))
+        steps += ["list 3", "command %d" % ID["IDM_SAVE"], "command %d" % ID["IDM_REBUILD"],
+                  "close"]
+        steps = [step.encode(self.SHOWN) for step in steps]
+        result = StudioTest.studio(self, b'"' + self.win("模组.vlm") + b'"', steps,
+                                   answers=("ok",) * outside + ("no",), dialog_inputs=("-",))
+        rows = list_rows(e2e.event_fields(result, "list")[0])
+        self.assertEqual([b"00000010", b"00000020", b"00000030"], [row[1] for row in rows])
+        self.assertTrue(rows[1][4].startswith(self.say("TxtChangeFile", "")), result.describe())
+        self.assertTrue(rows[1][4].endswith("图片\\标题.bmp".encode(self.SHOWN)), rows[1][4])
+        changed = list_rows(e2e.event_fields(result, "list")[1])
+        self.assertEqual([self.say("TxtChangeNone"), rows[1][4], self.say("TxtChangeDelete")],
+                         [row[4] for row in changed], result.describe())
+        boxes = [box.text for box in result.boxes]
+        expected = [self.say("TxtRebuildDone", self.win("输出\\新界面.wdf").decode(self.SHOWN))]
+        if outside:
+            expected.insert(0, self.say("TxtNameOutsideCodePage",
+                                        self.win("한.bmp").decode(self.SHOWN)))
+        self.assertEqual(expected, boxes, result.describe())
+        self.assertEqual(written + b"@00000030=@Delete\r\n", s.read("模组.vlm"))
+
+        built = s.read("输出/新界面.wdf")
+        self.assertEqual([(0x10, b"ten"), (0x20, b"new picture")], wdf.entries(built))
+        os.remove(s.path("输出/新界面.wdf"))
+        shutil.copy(s.path("模组.vlm"), s.path("cli.vlm"))
+        codes = self.run_batch([b"CLI run --yes cli.vlm > run.txt 2>&1",
+                                b"echo run=%ERRORLEVEL%> codes.txt"])
+        self.assertEqual({"run": 0}, codes, s.read("run.txt"))
+        self.assertEqual(built, s.read("输出/新界面.wdf"))
+
+
+class ScriptsOnAChineseWindowsTest(ScriptsOfEitherEncoding, e2e.E2eTestCase):
+    pass
+
+
+class ScriptsOnAnEnglishWindowsTest(ScriptsOfEitherEncoding, e2e.E2eTestCase):
+    LANGUAGE = "en"
+    ENCODINGS = ("gbk", "utf-8")
+    SHOWN = "utf-8"
+    setUpClass = test_any_language.EnglishWindowsTest.__dict__["setUpClass"]
+    tearDownClass = test_any_language.EnglishWindowsTest.__dict__["tearDownClass"]
 
 
 def shown_all(texts):

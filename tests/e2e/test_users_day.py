@@ -20,11 +20,13 @@ import re
 import shutil
 import subprocess
 import sys
+import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.abspath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, HERE)
+import test_registration as registration  # noqa: E402
 import velmora_e2e as e2e  # noqa: E402
 import wdf  # noqa: E402  (tools/wdf.py, on the path through velmora_e2e)
 
@@ -126,7 +128,7 @@ def tearDownModule():
 
 def png_from_bmp():
     found = importlib.util.spec_from_file_location(
-        "studio_screenshots", os.path.join(TOP, "tools", "make-studio-screenshots.py"))
+        "screenshots", os.path.join(TOP, "tools", "make-screenshots.py"))
     module = importlib.util.module_from_spec(found)
     found.loader.exec_module(module)
     return module.png_from_bmp
@@ -438,6 +440,98 @@ class UsersDayTest(e2e.E2eTestCase):
         self.assertIn(b"ui.wdf", s.read("held.txt"))
         self.assertSays(s.read("held.txt"), in_use, terminal=True)
         self.assertEqual(wdf.archive(old), s.read("game/ui.wdf"))
+
+
+    # ---- The Studio on the desktop: its guide, and its "Open with" entry for archives --------
+
+    def studio_copy(self, folder):
+        """VelmoraStudio.exe copied into a folder of the scenario, as the zip unpacks it; its
+        Windows path."""
+        if not STUDIO:
+            self.skipTest("VelmoraStudio.exe is not built")
+        os.makedirs(self.scenario.path(folder), exist_ok=True)
+        shutil.copy(STUDIO, self.scenario.path(folder))
+        return self.scenario.win().decode("ascii") + "\\" + folder + "\\VelmoraStudio.exe"
+
+    def studio_at(self, program, command_line, steps):
+        result = self.scenario.run(program=encoded(program), command_line=encoded(command_line),
+                                   main_window="VelmoraStudio", steps=steps, timeout_ms=120000)
+        self.assertExit(result, 0)
+        return result
+
+    def test_help_opens_the_guide_beside_the_studio_in_the_language_of_the_windows(self):
+        s = self.scenario
+        guide = ["command %d" % studio_ids()["IDM_GUIDE"], "close"]
+        # A Chinese folder, on a Windows of either language.
+        studio = self.studio_copy("工具")
+        alone = self.studio_at(studio, '"%s"' % studio, guide)
+        self.assertEqual(1, len(alone.boxes), alone.describe())
+        self.assertSays(alone.boxes[0].text, "TxtGuideMissing")
+
+        # The zip's two guides beside the program. What the shell opens for a text file is
+        # copied aside instead of shown.
+        for name in ("使用说明.txt", "README-en.txt"):
+            s.write("工具/" + name, name.encode("utf-8"))
+        probe = r"HKCR\VelmoraGuideProbe"
+        self.addCleanup(e2e.reg_delete_key, probe)
+        e2e.reg_set(probe + r"\shell\open\command", None,
+                    '"C:\\windows\\system32\\cmd.exe" /c copy /y "%%1" "%s"'
+                    % s.win("opened.txt").decode("ascii"))
+        text_files = e2e.reg_value(r"HKCR\.txt")
+        if text_files is None:
+            self.addCleanup(e2e.reg_delete_key, r"HKCR\.txt")
+        else:
+            self.addCleanup(e2e.reg_set, r"HKCR\.txt", None, text_files)
+        e2e.reg_set(r"HKCR\.txt", None, "VelmoraGuideProbe")
+        shown = self.studio_at(studio, '"%s"' % studio, guide)
+        self.assertEqual([], shown.boxes, shown.describe())
+        for _ in range(300):
+            if s.exists("opened.txt") and s.read("opened.txt"):
+                break
+            time.sleep(0.1)
+        expected = {"zh": "使用说明.txt", "en": "README-en.txt"}[LANGUAGE]
+        self.assertEqual(expected.encode("utf-8"), s.read("opened.txt"))
+
+    def test_the_studio_is_offered_for_archives_and_withdrawn_leaving_scripts_alone(self):
+        s = self.scenario
+        toggle = ["command %d" % studio_ids()["IDM_OFFER_FOR_ARCHIVES"], "close"]
+        studio = self.studio_copy("工具")
+        self.copy_example("example")
+        self.assertExit(s.run(b""), 0)  # Velmora.exe's first start registers .vlm files
+        scripts = [registration.stored_tree(s, key) for key in (".vlm", "vlmfile")]
+        user = "HKEY_CURRENT_USER"
+        prog_id = r"Software\Classes\VelmoraStudio.wdf"
+        application = r"Software\Classes\Applications\VelmoraStudio.exe"
+        open_with = r"HKCU\Software\Classes\.wdf\OpenWithProgids"
+        for key in (prog_id, application):
+            self.addCleanup(e2e.reg_delete_key, "HKCU\\" + key)
+        self.addCleanup(e2e.reg, "delete", open_with, "/v", "VelmoraStudio.wdf", "/f")
+
+        self.studio_at(studio, '"%s"' % studio, toggle)
+        # Read back through a Unicode export: the Chinese folder as it is, on either Windows.
+        offered = registration.stored_tree(s, prog_id, user)
+        command = '"%s" "%%1"' % studio
+        self.assertEqual((registration.REG_SZ, command),
+                         offered.get(prog_id + r"\shell\open\command", {}).get(""), offered)
+        self.assertEqual((registration.REG_SZ, say("TxtArchiveType").decode(CODE_PAGE)),
+                         offered[prog_id][""])
+        self.assertEqual((registration.REG_SZ, studio + ",0"),
+                         offered[prog_id + r"\DefaultIcon"][""])
+        self.assertEqual((registration.REG_SZ, command), registration.stored_tree(
+            s, application, user)[application + r"\shell\open\command"][""])
+        self.assertEqual("", e2e.reg_value(open_with, "VelmoraStudio.wdf"))
+
+        # Explorer's "Open with" starts the registered command with the archive.
+        opened = self.studio_at(studio, command.replace("%1", s.win("example\\ui.wdf").decode(
+            "ascii")), ["list 6", "close"])
+        self.assertEqual("6", e2e.event_fields(opened, "list")[0]["count"], opened.describe())
+
+        # Withdrawn: nothing of the Studio's is left, and Velmora.exe's scripts are as they were.
+        self.studio_at(studio, '"%s"' % studio, toggle)
+        self.assertIsNone(registration.stored_tree(s, prog_id, user))
+        self.assertIsNone(registration.stored_tree(s, application, user))
+        self.assertIsNone(e2e.reg_value(open_with, "VelmoraStudio.wdf"))
+        self.assertEqual(scripts, [registration.stored_tree(s, key) for key in (".vlm", "vlmfile")])
 
 
 if __name__ == "__main__":

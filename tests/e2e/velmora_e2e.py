@@ -281,11 +281,13 @@ class Scenario:
         (program name first), as the shell starts a registered command. main_window: the class of
         the program's main window, on which the steps (UI driver step lines) act in turn;
         dialog_inputs: the texts for successive dialogs that are not message boxes (file
-        dialogs), "-" to press OK as they stand."""
+        dialogs), "-" to press OK as they stand. program may be given as its Windows path in
+        bytes."""
         program = program or VELMORA_EXE
         if not program:
             raise unittest.SkipTest("Velmora.exe is not built")
-        program_win = windows_path(program)
+        # Bytes: the program's Windows path already in the driver's encoding.
+        program_win = program if isinstance(program, bytes) else windows_path(program)
         if command_line is not None:
             command_line = gbk(command_line)
         else:

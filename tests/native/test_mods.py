@@ -123,6 +123,66 @@ class ModsTest(unittest.TestCase):
                 self.assertIn(b"no patch was written", err)
                 self.assertFalse(os.path.exists(self.path("my-mod")))
 
+    def test_every_archive_is_looked_at_before_anything_is_written(self):
+        other = [(3, b"someone else's text")]
+        theirs = [(3, b"old text"), (4, b"their own")]
+
+        def part_files_gone(part):
+            folder = self.path("game", "my-mod", part)
+            for name in os.listdir(folder):
+                if not name.endswith(".vlm"):
+                    os.remove(os.path.join(folder, name))
+
+        # (case, change to the player's game, words, exit code, said, archives after)
+        cases = [
+            ("check on the base", None, ["check"], 0, [b"txt.wdf (1 entry)", b"gfx.wdf (2 e"],
+             OLD),
+            ("check, the second part fails", lambda: part_files_gone("2"), ["check"], 1,
+             [b"2/00000001.txt", b"does not exist"], OLD),
+            ("another last archive", lambda: self.put_one("gfx.wdf", other), ["run", "-y"], 1,
+             [b"gfx.wdf: the entries 00000001 differ", b"--force"], dict(OLD, **{"gfx.wdf": other})),
+            ("another first archive, checked",
+             lambda: self.put_one("data/deep/txt.wdf", theirs), ["check"], 1,
+             [b"txt.wdf: the entries 00000004 differ"],
+             dict(OLD, **{"data/deep/txt.wdf": theirs})),
+            ("applied to one archive only", lambda: self.put_one("gfx.wdf", NEW["gfx.wdf"]),
+             ["run", "-y"], 1, [b"gfx.wdf: holds the mod's result already"],
+             dict(OLD, **{"gfx.wdf": NEW["gfx.wdf"]})),
+            ("applied to one archive only, forced",
+             lambda: self.put_one("gfx.wdf", NEW["gfx.wdf"]), ["run", "-y", "--force"], 0,
+             [b"applied to 3 archives"], NEW),
+            ("applied already", lambda: self.velmora("run", "-y", "game/my-mod/mod.vlm"),
+             ["run", "-y"], 0, [b"already applied to all 3"], NEW),
+        ]
+        for name, change, words, code, said, after in cases:
+            with self.subTest(name):
+                for folder in ("old", "new", "game"):
+                    shutil.rmtree(self.path(folder), ignore_errors=True)
+                self.put("old", OLD)
+                self.put("new", NEW)
+                self.put("game", OLD)
+                self.assertEqual(0, self.velmora("diff", "--patch", "game/my-mod", "old", "new")[0])
+                if change:
+                    change()
+                backups = self.backups()
+                got, out, err = self.velmora(*(words + ["game/my-mod/mod.vlm"]))
+                self.assertEqual(code, got, out + err)
+                for text in said:
+                    self.assertIn(text, out + err)
+                self.assertEqual({k: wdf.entries(wdf.archive(v)) for k, v in after.items()},
+                                 self.archives("game"))
+                if code != 0 or words[0] == "check" or b"already" in said[0]:
+                    self.assertEqual(backups, self.backups(), "no backup was made")
+                else:
+                    self.assertIn(b"mod.vlm", self.velmora("restore", "--list", "game/gfx.wdf")[1])
+
+    def put_one(self, name, entries):
+        wdf.write_file(self.path("game", name), entries)
+
+    def backups(self):
+        return sorted(os.path.join(top, name) for top, _, names in os.walk(self.path("game"))
+                      for name in names if ".bak" in name or ".vlmmod" in name)
+
     def test_restore_completes_a_mod_cut_short_between_its_renames(self):
         # As a kill leaves it: gfx.wdf renamed to its backup, its new bytes still under the
         # temporary name; snd.wdf not yet touched, its backup name reserved.

@@ -4,7 +4,8 @@
 //
 //   ui_driver.exe <scenario file>
 //
-// The scenario file holds one instruction per line (bytes in the ANSI code page, CR LF or LF):
+// The scenario file holds one instruction per line (bytes in the ANSI code page, CR LF or LF;
+// in UTF-8 with VELMORA_DRIVER_UTF8 set, which also reports texts in UTF-8):
 //   result <path>                 where the events go (required)
 //   program <path>                the program to start (optional: else the command line's first
 //                                 word is the program)
@@ -19,7 +20,9 @@
 //   close-dialog-at-progress <n>  click the close box once the progress bar stands at n or beyond
 //   kill-at-progress <n>          end the program without warning (TerminateProcess, exit code
 //                                 0xDEAD) once the progress bar stands at n or beyond
-//   screenshots <directory>       save each box and the dialog as BMP when first seen
+//   screenshots <directory>       save each box as BMP when first seen, the progress dialog
+//                                 once it has been shown for a moment (painted), and each
+//                                 dialog a dialog-input answers as it is answered
 //   lock-file <path>              hold this file open for writing, sharing it for reading only,
 //                                 while the program runs (as an editor that keeps it open would)
 //   lock-file-exclusive <path>    hold this file open without any sharing while the program runs
@@ -201,6 +204,27 @@ std::string ClassOf(HWND window) {
 // whose ANSI code page lacks the characters shown (an English Windows).
 const bool g_utf8_texts = std::getenv("VELMORA_DRIVER_UTF8") != nullptr;
 
+std::wstring WideFromUtf8(const std::string& utf8) {
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(n > 0 ? n : 0, L'\0');
+  if (n > 0) {
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
+  }
+  return wide;
+}
+
+std::string Utf8FromWide(const std::wstring& wide) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, nullptr, nullptr);
+  std::string utf8(n > 0 ? n : 0, '\0');
+  if (n > 0) {
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0], n,
+                        nullptr, nullptr);
+  }
+  return utf8;
+}
+
 std::string Utf8TextOf(HWND window) {
   DWORD_PTR length = 0;
   if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
@@ -214,15 +238,7 @@ std::string Utf8TextOf(HWND window) {
     return std::string();
   }
   text.resize(wcslen(text.c_str()));
-  if (text.empty()) return std::string();
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                    0, nullptr, nullptr);
-  std::string utf8(n > 0 ? n : 0, '\0');
-  if (n > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], n,
-                        nullptr, nullptr);
-  }
-  return utf8;
+  return Utf8FromWide(text);
 }
 
 // A window of another process answers WM_GETTEXT through its own thread; a bounded wait keeps
@@ -249,6 +265,19 @@ LRESULT SendBounded(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   DWORD_PTR result = 0;
   SendMessageTimeoutA(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
   return static_cast<LRESULT>(result);
+}
+
+// Sets a control's text as typing would: the scenario's bytes, through UTF-16 when they are UTF-8.
+void SetTextBounded(HWND window, const std::string& text) {
+  DWORD_PTR result = 0;
+  if (g_utf8_texts) {
+    const std::wstring wide = WideFromUtf8(text);
+    SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()),
+                        SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+  } else {
+    SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                        SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+  }
 }
 
 struct WindowList {
@@ -494,7 +523,25 @@ HWND ListViewOf(HWND window) {
   return nullptr;
 }
 
+std::string WideListCellText(HANDLE process, HWND list, int row, int column) {
+  constexpr size_t kTextRoom = 1024;
+  RemoteMemory memory(process, sizeof(LVITEMW) + kTextRoom * sizeof(wchar_t));
+  if (!memory.Ok()) return std::string();
+  LVITEMW item = {};
+  item.iSubItem = column;
+  item.pszText = reinterpret_cast<wchar_t*>(memory.At(sizeof item));
+  item.cchTextMax = kTextRoom;
+  memory.Write(0, &item, sizeof item);
+  const LRESULT length =
+      SendBounded(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(memory.At()));
+  std::wstring text(kTextRoom, L'\0');
+  memory.Read(sizeof item, &text[0], kTextRoom * sizeof(wchar_t));
+  text.resize(std::min<size_t>(static_cast<size_t>(length), wcslen(text.c_str())));
+  return Utf8FromWide(text);
+}
+
 std::string ListCellText(HANDLE process, HWND list, int row, int column) {
+  if (g_utf8_texts) return WideListCellText(process, list, row, column);
   constexpr size_t kTextRoom = 1024;
   RemoteMemory memory(process, sizeof(LVITEMA) + kTextRoom);
   if (!memory.Ok()) return std::string();
@@ -529,10 +576,16 @@ bool DropFile(HANDLE process, HWND window, POINT point, const std::string& path)
   header.pFiles = sizeof header;
   header.pt = point;
   header.fNC = FALSE;
-  header.fWide = FALSE;
+  header.fWide = g_utf8_texts ? TRUE : FALSE;
   std::memcpy(&block[0], &header, sizeof header);
-  block += path;
-  block.append(2, '\0');
+  if (g_utf8_texts) {
+    const std::wstring wide = WideFromUtf8(path);
+    block.append(reinterpret_cast<const char*>(wide.c_str()), wide.size() * sizeof(wchar_t));
+    block.append(4, '\0');
+  } else {
+    block += path;
+    block.append(2, '\0');
+  }
   void* at =
       VirtualAllocEx(process, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   SIZE_T written = 0;
@@ -591,25 +644,46 @@ class Driver {
  public:
   explicit Driver(const Scenario& scenario) : scenario_(scenario) {}
 
+  // Starts the program; with UTF-8 scenarios through UTF-16, so that names the ANSI code page
+  // lacks reach it whole.
+  bool Start(PROCESS_INFORMATION* process) {
+    if (g_utf8_texts) {
+      STARTUPINFOW startup = {};
+      startup.cb = sizeof startup;
+      std::wstring command = WideFromUtf8(scenario_.command_line);
+      const std::wstring program = WideFromUtf8(scenario_.program);
+      const std::wstring directory = WideFromUtf8(scenario_.directory);
+      return CreateProcessW(program.empty() ? nullptr : program.c_str(), &command[0], nullptr,
+                            nullptr, FALSE, 0, nullptr,
+                            directory.empty() ? nullptr : directory.c_str(), &startup,
+                            process) != FALSE;
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::vector<char> command(scenario_.command_line.begin(), scenario_.command_line.end());
+    command.push_back('\0');
+    return CreateProcessA(scenario_.program.empty() ? nullptr : scenario_.program.c_str(),
+                          command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          scenario_.directory.empty() ? nullptr : scenario_.directory.c_str(),
+                          &startup, process) != FALSE;
+  }
+
   int Run() {
     HANDLE lock = INVALID_HANDLE_VALUE;
     if (!scenario_.lock_file.empty()) {
-      lock = CreateFileA(scenario_.lock_file.c_str(), GENERIC_WRITE, scenario_.lock_sharing,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      lock = g_utf8_texts
+                 ? CreateFileW(WideFromUtf8(scenario_.lock_file).c_str(), GENERIC_WRITE,
+                               scenario_.lock_sharing, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr)
+                 : CreateFileA(scenario_.lock_file.c_str(), GENERIC_WRITE, scenario_.lock_sharing,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
       if (lock == INVALID_HANDLE_VALUE) {
         Event("error\tlock-file %lu", GetLastError());
         return 2;
       }
     }
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    std::vector<char> command(scenario_.command_line.begin(), scenario_.command_line.end());
-    command.push_back('\0');
-    if (!CreateProcessA(scenario_.program.empty() ? nullptr : scenario_.program.c_str(),
-                        command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        scenario_.directory.empty() ? nullptr : scenario_.directory.c_str(),
-                        &startup, &process)) {
+    if (!Start(&process)) {
       Event("error\tCreateProcess %lu", GetLastError());
       return 2;
     }
@@ -723,7 +797,7 @@ class Driver {
           }
         }
       }
-      if (field) SendBounded(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(input.c_str()));
+      if (field) SetTextBounded(field, input);
     }
     // What the dialog's first text field holds as OK is pressed (a report shown in it).
     std::string field;
@@ -733,6 +807,7 @@ class Driver {
         break;
       }
     }
+    Screenshot(dialog, "answered-" + std::to_string(dialog_inputs_used_));
     Event("dialog-answered\ttitle=%s\tinput=%s\tfield=%s", Hex(TextOf(dialog)).c_str(),
           Hex(input).c_str(), Hex(field).c_str());
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
@@ -795,8 +870,7 @@ class Driver {
     } else if (action == "text") {
       Event("text\tid=%d\ttext=%s", number, Hex(TextOf(ChildWithId(main_, number))).c_str());
     } else if (action == "set-text") {
-      SendBounded(ChildWithId(main_, number), WM_SETTEXT, 0,
-                  reinterpret_cast<LPARAM>(remainder.c_str()));
+      SetTextBounded(ChildWithId(main_, number), remainder);
     } else if (action == "screenshot") {
       Screenshot(main_, rest);
     } else if (action == "screenshot-child") {
@@ -843,7 +917,12 @@ class Driver {
       dialog_ = dialog;
       dialog_since_ = GetTickCount();
       key_sent_ = false;
+      dialog_shot_ = false;
       last_sample_.clear();
+    }
+    // Taken at first sight, the dialog would not have painted itself yet.
+    if (!dialog_shot_ && GetTickCount() - dialog_since_ >= kPaintedAfterMs) {
+      dialog_shot_ = true;
       Screenshot(dialog, "dialog");
     }
     RecordDialogSample(dialog);
@@ -942,6 +1021,8 @@ class Driver {
   std::set<HWND> others_;
   HWND dialog_ = nullptr;
   DWORD dialog_since_ = 0;
+  bool dialog_shot_ = false;
+  static constexpr DWORD kPaintedAfterMs = 250;
   bool key_sent_ = false;
   std::string last_sample_;
   HWND main_ = nullptr;

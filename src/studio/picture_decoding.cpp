@@ -1,0 +1,230 @@
+#include "studio/picture_decoding.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "wdf/entry_kind.h"
+
+namespace velmora {
+namespace {
+
+// No single allocation of the decoder may be larger than the largest picture takes at sixteen
+// bits a channel with a filter byte a row: whatever a damaged header or a compressed stream
+// claims, it cannot reserve more.
+constexpr size_t kMaxDecoderAllocation = static_cast<size_t>(kMaxPicturePixels) * 9;
+
+// Zeroed: a damaged picture can make the decoder read memory it has not written (a scan through
+// a code table the picture never defines), which then shows as black, not as whatever the memory
+// held before.
+void* BoundedAllocate(size_t size) {
+  return size <= kMaxDecoderAllocation ? std::calloc(1, size) : nullptr;
+}
+
+void* BoundedReallocate(void* block, size_t size) {
+  return size <= kMaxDecoderAllocation ? std::realloc(block, size) : nullptr;
+}
+
+}  // namespace
+}  // namespace velmora
+
+// The decoder's code lives in this file only, with its entry points private to it; its own
+// warnings are not ours to mend, so they are silenced for its text alone.
+#define STB_IMAGE_IMPLEMENTATION
+#define STB_IMAGE_STATIC
+#define STBI_NO_STDIO
+#define STBI_NO_FAILURE_STRINGS
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#define STBI_ONLY_BMP
+#define STBI_ONLY_GIF
+#define STBI_ONLY_TGA
+#define STBI_ONLY_PSD
+#define STBI_MALLOC(size) velmora::BoundedAllocate(size)
+#define STBI_REALLOC(block, size) velmora::BoundedReallocate(block, size)
+#define STBI_FREE(block) std::free(block)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#pragma GCC diagnostic ignored "-Wunused-but-set-variable"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wtype-limits"
+#include <stb_image.h>
+#pragma GCC diagnostic pop
+
+namespace velmora {
+namespace {
+
+// The entry's bytes as the decoder reads them, noting when it asks for more than there is: it
+// would otherwise go on with zeros and show a damaged picture as a whole one.
+struct EntryReader {
+  const std::string* Bytes = nullptr;
+  size_t At = 0;
+  bool RanOut = false;
+};
+
+int ReadEntryBytes(void* user, char* data, int size) {
+  auto* reader = static_cast<EntryReader*>(user);
+  const size_t left = reader->Bytes->size() - reader->At;
+  if (size <= 0) return 0;
+  if (left == 0) {
+    reader->RanOut = true;
+    return 0;
+  }
+  const size_t count = std::min(left, static_cast<size_t>(size));
+  std::memcpy(data, reader->Bytes->data() + reader->At, count);
+  reader->At += count;
+  return static_cast<int>(count);
+}
+
+void SkipEntryBytes(void* user, int count) {
+  auto* reader = static_cast<EntryReader*>(user);
+  const size_t left = reader->Bytes->size() - reader->At;
+  if (count <= 0) return;
+  if (static_cast<size_t>(count) > left) {
+    reader->RanOut = true;
+    reader->At = reader->Bytes->size();
+  } else {
+    reader->At += static_cast<size_t>(count);
+  }
+}
+
+int AtEntryEnd(void* user) {
+  const auto* reader = static_cast<const EntryReader*>(user);
+  return reader->At >= reader->Bytes->size() ? 1 : 0;
+}
+
+const stbi_io_callbacks kEntryCallbacks = {ReadEntryBytes, SkipEntryBytes, AtEntryEnd};
+
+unsigned Byte(const std::string& bytes, size_t at) { return static_cast<unsigned char>(bytes[at]); }
+
+// A colour-mapped TGA whose palette begins at an index other than 0 stores entries only from
+// that index on; the decoder would take them as starting at 0. The same picture with as many
+// black entries put before them reads the same with every index where it belongs. False when
+// the longer palette would not fit the header's count.
+bool PaletteFromIndexZero(const std::string& tga, std::string* normalised) {
+  const unsigned first = Byte(tga, 3) | Byte(tga, 4) << 8;
+  const unsigned length = Byte(tga, 5) | Byte(tga, 6) << 8;
+  const unsigned entry_bytes = (Byte(tga, 7) + 7) / 8;
+  if (first + length > 0xFFFF) return false;
+  const size_t palette_at = 18 + Byte(tga, 0);
+  *normalised = tga.substr(0, palette_at);
+  (*normalised)[3] = (*normalised)[4] = 0;
+  (*normalised)[5] = static_cast<char>((first + length) & 0xFF);
+  (*normalised)[6] = static_cast<char>((first + length) >> 8);
+  normalised->append(static_cast<size_t>(first) * entry_bytes, '\0');
+  normalised->append(tga, palette_at, std::string::npos);
+  return true;
+}
+
+// What the decoder leaves to us for a TGA: columns stored from the right (descriptor bit 4), and
+// an alpha channel the descriptor does not announce (alpha bits 0), which writers fill with
+// anything and which means an opaque picture.
+void FinishTga(unsigned descriptor, uint32_t width, uint32_t height, uint8_t* rgba) {
+  if (descriptor & 0x10) {
+    for (uint32_t y = 0; y < height; ++y) {
+      uint8_t* row = rgba + static_cast<size_t>(y) * width * 4;
+      for (uint32_t left = 0, right = width - 1; left < right; ++left, --right) {
+        std::swap_ranges(row + left * 4, row + left * 4 + 4, row + right * 4);
+      }
+    }
+  }
+  if ((descriptor & 0x0F) == 0) {
+    const size_t count = static_cast<size_t>(width) * height;
+    for (size_t k = 0; k < count; ++k) rgba[k * 4 + 3] = 255;
+  }
+}
+
+// Whether every Huffman table of a JPEG names at most 256 codes. The decoder lays out a
+// table's code lengths in room for 256 without counting them first, so a table claiming more
+// would write past it. The markers are walked as the decoder walks them: a segment by its
+// length, the coded data of a scan up to the next marker, stray bytes between segments
+// skipped one by one.
+bool HuffmanTablesFit(const std::string& jpeg) {
+  const size_t size = jpeg.size();
+  size_t at = 0;
+  while (at < size) {
+    if (Byte(jpeg, at) != 0xFF) {
+      ++at;
+      continue;
+    }
+    while (at < size && Byte(jpeg, at) == 0xFF) ++at;
+    if (at >= size) break;
+    const unsigned marker = Byte(jpeg, at++);
+    // Within a scan's data 0xFF 0x00 is a data byte; the start and restart markers stand alone.
+    if (marker == 0x00 || (marker >= 0xD0 && marker <= 0xD8) || marker == 0x01) continue;
+    if (marker == 0xD9) break;  // end of image
+    if (at + 2 > size) break;
+    const size_t length = Byte(jpeg, at) << 8 | Byte(jpeg, at + 1);
+    if (marker == 0xC4) {
+      // Counts cut off by the end of the entry read as 0, as the decoder reads them.
+      for (size_t table = at + 2; table < size && table < at + length;) {
+        size_t codes = 0;
+        for (size_t k = 1; k <= 16 && table + k < size; ++k) codes += Byte(jpeg, table + k);
+        if (codes > 256) return false;
+        table += 17 + codes;
+      }
+    }
+    at += length;
+  }
+  return true;
+}
+
+}  // namespace
+
+PictureFailure DecodePicture(const std::string& bytes, DecodedPicture* picture,
+                             uint64_t max_pixels) {
+  *picture = DecodedPicture();
+  const bool tga =
+      DetectEntryKind(bytes.substr(0, kEntryKindSample), bytes.size()) == EntryKind::kTga;
+  // The decoder takes a JPEG's start marker after any number of 0xFF bytes.
+  if (!bytes.empty() && Byte(bytes, 0) == 0xFF && !HuffmanTablesFit(bytes)) {
+    return PictureFailure::kUnreadable;
+  }
+  std::string normalised;
+  const std::string* source = &bytes;
+  if (tga && Byte(bytes, 1) == 1 && (Byte(bytes, 3) | Byte(bytes, 4)) != 0) {
+    if (!PaletteFromIndexZero(bytes, &normalised)) return PictureFailure::kUnreadable;
+    source = &normalised;
+  }
+
+  // The size first, from the header alone, so that nothing is decoded for a picture too large.
+  EntryReader header{source};
+  int width = 0, height = 0, channels = 0;
+  if (!stbi_info_from_callbacks(&kEntryCallbacks, &header, &width, &height, &channels) ||
+      width <= 0 || height <= 0) {
+    return PictureFailure::kUnreadable;
+  }
+  picture->Width = static_cast<uint32_t>(width);
+  picture->Height = static_cast<uint32_t>(height);
+  const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+  if (pixels > std::min(max_pixels, kMaxPicturePixels)) return PictureFailure::kTooLarge;
+
+  EntryReader reader{source};
+  int decoded_width = 0, decoded_height = 0;
+  std::unique_ptr<stbi_uc, void (*)(void*)> rgba(
+      stbi_load_from_callbacks(&kEntryCallbacks, &reader, &decoded_width, &decoded_height,
+                               &channels, 4),
+      std::free);
+  if (!rgba || reader.RanOut || decoded_width != width || decoded_height != height) {
+    return PictureFailure::kUnreadable;
+  }
+  if (tga) FinishTga(Byte(bytes, 17), picture->Width, picture->Height, rgba.get());
+
+  picture->Pixels.resize(static_cast<size_t>(pixels) * 4);
+  const uint8_t* from = rgba.get();
+  uint8_t* to = picture->Pixels.data();
+  for (size_t k = 0; k < pixels; ++k, from += 4, to += 4) {
+    const unsigned alpha = from[3];
+    to[0] = static_cast<uint8_t>((from[2] * alpha + 127) / 255);
+    to[1] = static_cast<uint8_t>((from[1] * alpha + 127) / 255);
+    to[2] = static_cast<uint8_t>((from[0] * alpha + 127) / 255);
+    to[3] = static_cast<uint8_t>(alpha);
+  }
+  return PictureFailure::kNone;
+}
+
+}  // namespace velmora
