@@ -16,10 +16,10 @@ namespace velmora {
 //
 // On success TargetStream is the new, empty archive file at TargetWritePath, a temporary file
 // beside the target (TargetPath + ".vlmtmp", or ".vlmtmp1", ".vlmtmp2", ... when a name cannot
-// be had; for one archive of a mod, HoldNewArchive, ModTemporaryName's names instead); a file that an earlier, killed run left under such a name is removed first. When the
-// target exists (and the user allowed overwriting), OldTarget holds it open without sharing and
-// untouched. The pack run moves the new archive over the target only when the run succeeds
-// (CommitNewArchive).
+// be had; for one archive of a mod, HoldNewArchive, ModTemporaryName's names instead); a file that
+// an earlier, killed run left under such a name is removed first. When the target exists (and the
+// user allowed overwriting), OldTarget holds it open without sharing and untouched. The pack run
+// moves the new archive over the target only when the run succeeds (CommitNewArchive).
 bool PrepareJob(JobState& job, FileSystem& files, RunView& view);
 
 }  // namespace velmora

@@ -9,6 +9,7 @@
 
 #include "job/command_line.h"
 #include "job/script_path.h"
+#include "msg/catalogue.h"
 #include "msg/file_failure.h"
 #include "studio/studio_window_parts_win32.h"
 #include "studio/studio_window_win32.h"
@@ -25,6 +26,8 @@ int RunStudio(int show) {
   // The folder dialog needs the apartment.
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   SetHeldFileNamed(true);  // a file another program holds is named as in use
+  // The run's and the archive's messages speak the language of the Studio's own texts.
+  SetMessageLanguage(UserInterfaceLanguage());
   // Until a window opens something, texts are in UTF-8, in which every name converts: the
   // argument is taken in it, and each window then works in the code page of what it opened.
   SetActiveCodePage(CodePage::kUtf8);

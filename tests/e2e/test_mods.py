@@ -4,6 +4,7 @@ the shell opens its script (one question, one report naming both backups), and o
 script brings both back together."""
 
 import os
+import shutil
 
 import velmora_e2e as e2e
 import wdf  # noqa: E402  (on the path through velmora_e2e)
@@ -68,6 +69,29 @@ class ModsTest(e2e.E2eTestCase):
         self.assertExit(result, 0)
         self.assertArchives(OLD)
         self.assertEqual(wdf.archive(NEW["gfx.wdf"]), s.read("game\\gfx.wdf.2.bak"))
+
+    def test_a_wrong_base_on_the_second_archive_is_named_before_anything_changes(self):
+        s = self.scenario
+        theirs = [(0x10, b"logo"), (0xA1B2, b"their title")]
+        finding = (e2e.gbk("补丁的资源包不是制作补丁时的那些：\r") + s.win("game\\gfx.wdf") +
+                   e2e.gbk("：条目 0000A1B2 与制作补丁时的不同\r\r仍要应用此补丁吗？（原文件将保留为备份）"))
+        # (answer to the finding, boxes in all, the archives after)
+        cases = [("cancel", 1, {"gfx.wdf": theirs, "data\\snd.wdf": OLD["data\\snd.wdf"]}),
+                 ("ok", 3, NEW)]
+        for answer, boxes, after in cases:
+            with self.subTest(answer):
+                for folder in ("game", "modder"):
+                    shutil.rmtree(s.path(folder), ignore_errors=True)
+                self.make_mod()
+                s.write_wdf("game\\gfx.wdf", theirs)
+                result = self.open_script("game\\my-mod\\mod.vlm", [answer, "ok", "ok"])
+                self.assertEqual(boxes, len(result.boxes), result.describe())
+                self.assertBox(result, result.boxes[0], finding, "question",
+                               (e2e.IDOK, e2e.IDCANCEL))
+                self.assertExit(result, 0)
+                self.assertArchives(after)
+                self.assertEqual(answer == "ok", s.exists("game\\gfx.wdf.1.bak"))
+                self.assertFalse(s.exists("game\\velmora-mod.vlmjournal"))
 
     def test_a_second_archive_held_by_another_program_leaves_both_as_they_were(self):
         s = self.scenario
