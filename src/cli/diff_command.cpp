@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/all_or_nothing_files.h"
 #include "cli/commands.h"
 #include "cli/json_text.h"
 #include "cli/terminal_texts.h"
@@ -202,93 +203,6 @@ int Fail(Console& console, const std::string& problem) {
   return kExitFailed;
 }
 
-// The files of a patch, taking their own names only when every one is complete. A file whose
-// name is free is created under it at once (so that nobody else can take it meanwhile); one that
-// replaces a file already there is written under a temporary name beside it and renamed at the
-// end. Whatever is not committed is removed again when this ends.
-class PatchWrites {
- public:
-  PatchWrites(FileSystem& files, bool force) : files_(files), force_(force) {}
-  ~PatchWrites() {
-    held_.clear();  // closed before they are removed
-    for (const Written& file : written_) files_.RemoveFile(file.Temporary);
-    for (const std::string& path : named_) files_.RemoveFile(path);
-  }
-
-  // Writes the file that is to be `path`, its bytes given by `write`; false with Failure() set.
-  // With `own_name`, the path is taken for it at once, and is to be free.
-  template <typename Bytes>
-  bool Write(const std::string& path, bool own_name, Bytes write) {
-    const std::string written = own_name ? path : path + ".vlmtmp";
-    std::unique_ptr<Stream> out =
-        own_name ? files_.CreateNewExclusive(written) : files_.CreateExclusive(written);
-    if (!out) return Fail(MessageKey::MsgTargetCreateFailed, path);
-    written_.push_back({written, path});
-    if (!write(*out)) return Fail(MessageKey::MsgTargetWriteFailed, path);
-    // Flushed in groups, not one by one as they are written: the system writes a group's bytes
-    // together, and no more files are held open at once than it allows.
-    held_.push_back({std::move(out), path});
-    return held_.size() < kHeldAtOnce || FlushHeld();
-  }
-
-  // Gives every file its own name, in the order written, once all of their bytes are on the
-  // disk; false with Failure() set, and the files already renamed removed again.
-  bool Commit() {
-    if (!FlushHeld()) return false;
-    for (const Written& file : written_) {
-      // A file that appeared meanwhile is not replaced unless replacing was asked for.
-      if (file.Temporary != file.Path && !force_ && files_.FileIsPresent(file.Path)) {
-        SetLastSystemError(SystemErrorAlreadyExists());
-        return Fail(MessageKey::MsgTargetCreateFailed, file.Path);
-      }
-    }
-    for (size_t k = 0; k < written_.size(); ++k) {
-      const Written& file = written_[k];
-      // Each rename makes the folder's names durable, those created under their own names too.
-      if (file.Temporary != file.Path && !files_.RenameReplacing(file.Temporary, file.Path)) {
-        written_.erase(written_.begin(), written_.begin() + static_cast<std::ptrdiff_t>(k));
-        return Fail(MessageKey::MsgTargetWriteFailed, file.Path);
-      }
-      named_.push_back(file.Path);
-    }
-    written_.clear();
-    named_.clear();
-    return true;
-  }
-
-  const std::string& Failure() const { return failure_; }
-
- private:
-  static constexpr size_t kHeldAtOnce = 64;
-  struct Written {
-    std::string Temporary;  // the name its bytes went under: its own, or a temporary one
-    std::string Path;
-  };
-  struct Held {
-    std::unique_ptr<Stream> Out;
-    std::string Path;
-  };
-  bool FlushHeld() {
-    for (Held& file : held_) {
-      if (!file.Out->Flush()) return Fail(MessageKey::MsgTargetWriteFailed, file.Path);
-      file.Out.reset();
-    }
-    held_.clear();
-    return true;
-  }
-  bool Fail(MessageKey key, const std::string& path) {
-    failure_ = Message(key, {path, LastSystemErrorText()});
-    return false;
-  }
-
-  FileSystem& files_;
-  bool force_;
-  std::vector<Held> held_;        // written, not yet flushed
-  std::vector<Written> written_;  // not yet under their own names, or not yet committed
-  std::vector<std::string> named_;
-  std::string failure_;
-};
-
 // The script of a patch: it patches OLD's file in the folder above its own, in place, names its
 // undo script and records what it expects of the archive (`base_keys`, #PatchId last).
 std::string PatchScript(const std::string& archive_name, const PatchPlan& plan,
@@ -458,18 +372,18 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
   // The scripts are written under temporary names and take their own only once the whole patch
   // is written and flushed, the script last: a patch that fails part-way leaves none of its
   // files, and no script that would run on entry files that are not there.
-  PatchWrites writes(call.Files, force);
+  AllOrNothingFiles writes(call.Files, force, true);
   EntryReader entries(*compared.NewArchive.File);
   for (const PatchFile& file : files) {
-    if (!writes.Write(file.Path, !file.Replaces, [&](Stream& out) {
+    if (!writes.Write(file.Path, file.Replaces, [&](Stream& out) {
           return CopyEntryBytes(entries, news.Entries[file.Entry], out);
         })) {
       return Fail(console, writes.Failure());
     }
   }
-  if (!writes.Write(undo_path, false,
+  if (!writes.Write(undo_path, true,
                     [&undo](Stream& out) { return out.Write(undo.data(), undo.size()); }) ||
-      !writes.Write(script_path, false,
+      !writes.Write(script_path, true,
                     [&script](Stream& out) { return out.Write(script.data(), script.size()); }) ||
       !writes.Commit()) {
     return Fail(console, writes.Failure());

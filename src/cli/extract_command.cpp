@@ -8,6 +8,7 @@
 #include <set>
 
 #include "cli/command_support.h"
+#include "cli/all_or_nothing_files.h"
 #include "cli/commands.h"
 #include "cli/terminal_texts.h"
 #include "job/path_route.h"
@@ -83,40 +84,30 @@ struct PlannedFile {
   bool Replaces;  // an existing file of the name is replaced (--force)
 };
 
-// Writes every planned file. On a failure the files this run created are removed again.
-bool WriteFiles(CommandCall& call, const OpenedArchive& archive,
+// Writes every planned file. On a failure nothing is left of this run: the files it created are
+// removed again, and a file it was to replace stays as it was (its replacement takes its name
+// only once every file is written).
+bool WriteFiles(CommandCall& call, const OpenedArchive& archive, bool force,
                 const std::vector<PlannedFile>& plan) {
-  std::vector<std::string> created;
-  auto give_up = [&](const std::string& message) {
-    PrintError(call.Terminal, message);
-    for (const std::string& path : created) call.Files.RemoveFile(path);
-    return false;
-  };
+  AllOrNothingFiles writes(call.Files, force, false);
   for (const PlannedFile& file : plan) {
-    if (file.Replaces && !call.Files.RemoveFile(file.Path)) {
-      return give_up(
-          FormatText(ToolText(call.Terminal, TextKey::TxtCannotBeReplaced), {file.Path}) +
-          LastSystemErrorText());
-    }
-    std::unique_ptr<Stream> out = call.Files.CreateNewExclusive(file.Path);
-    if (!out) {
-      return give_up(
-          Message(MessageKey::MsgTargetCreateFailed, {file.Path, LastSystemErrorText()}));
-    }
-    created.push_back(file.Path);
-    bool written = true;
-    const bool read =
-        ReadEntryBytes(*archive.File, archive.Index.Entries[file.Entry],
-                       [&](const char* data, size_t n) { return written = out->Write(data, n); });
-    if (!read) {
-      const std::string message =
-          written ? EntryUnreadableText(call.Terminal, archive, file.Entry)
-                  : Message(MessageKey::MsgTargetWriteFailed, {file.Path, LastSystemErrorText()});
-      out.reset();
-      return give_up(message);
+    const bool written = writes.Write(file.Path, file.Replaces, [&](Stream& out) {
+      bool wrote = true;
+      if (ReadEntryBytes(*archive.File, archive.Index.Entries[file.Entry],
+                         [&](const char* data, size_t n) { return wrote = out.Write(data, n); })) {
+        return true;
+      }
+      if (wrote) writes.FailWith(EntryUnreadableText(call.Terminal, archive, file.Entry));
+      return false;
+    });
+    if (!written) {
+      PrintError(call.Terminal, writes.Failure());
+      return false;
     }
   }
-  return true;
+  if (writes.Commit()) return true;
+  PrintError(call.Terminal, writes.Failure());
+  return false;
 }
 
 int RunExtract(CommandCall& call) {
@@ -197,7 +188,7 @@ int RunExtract(CommandCall& call) {
                Message(MessageKey::MsgTargetDirFailed, {dir, LastSystemErrorText()}));
     return kExitFailed;
   }
-  if (!WriteFiles(call, archive, plan)) return kExitFailed;
+  if (!WriteFiles(call, archive, parsed.Has("force"), plan)) return kExitFailed;
   call.Terminal.Out(ToolText(call.Terminal, TextKey::TxtFilesWrittenTo,
                              {CountText(call.Terminal, static_cast<int64_t>(plan.size()),
                                         TextKey::TxtFileOne, TextKey::TxtFileMany),

@@ -1,5 +1,7 @@
 #include "studio/studio_window_win32.h"
 
+#include "msg/ansi_text.h"
+
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shlobj.h>
@@ -85,18 +87,8 @@ int ShowBox(HWND owner, const std::string& text, UINT flags) {
 }
 
 std::string KindShown(EntryKind kind) {
-  switch (kind) {
-    case EntryKind::kText:
-      return Text(StudioText::TxtKindText);
-    case EntryKind::kData:
-      return Text(StudioText::TxtKindData);
-    case EntryKind::kEmpty:
-      return Text(StudioText::TxtKindEmpty);
-    case EntryKind::kOutOfBounds:
-      return Text(StudioText::TxtKindOutOfBounds);
-    default:
-      return EntryKindName(kind);
-  }
+  // The names the terminal tool lists kinds by, in the window's language.
+  return AnsiFromUtf8(EntryKindDisplayName(kind, InterfaceIsChinese()));
 }
 
 std::string FilterInKindNames(const std::string& filter) {
