@@ -133,6 +133,41 @@ bool PaletteFromIndexZero(const std::string& tga, std::string* normalised) {
   return true;
 }
 
+// A BMP of up to 8 bits a pixel whose palette is shorter than its pixels can index: the decoder
+// keeps the palette in memory it does not clear, so an index past the end would show whatever
+// was there, differently each time. The same picture with the palette filled up to 256 black
+// entries shows such pixels black, every time. False when the BMP needs no filling.
+bool BmpPaletteFilled(const std::string& bmp, std::string* normalised) {
+  if (bmp.size() < 30 || bmp[0] != 'B' || bmp[1] != 'M') return false;
+  const auto le32 = [&bmp](size_t at) {
+    return static_cast<uint64_t>(Byte(bmp, at) | Byte(bmp, at + 1) << 8 | Byte(bmp, at + 2) << 16 |
+                                 static_cast<uint32_t>(Byte(bmp, at + 3)) << 24);
+  };
+  const uint64_t header = le32(14);
+  const bool core = header == 12;  // the oldest header: three bytes per palette entry
+  const unsigned bits =
+      core ? (Byte(bmp, 24) | Byte(bmp, 25) << 8) : (Byte(bmp, 28) | Byte(bmp, 29) << 8);
+  if (bits > 8) return false;
+  const uint64_t offset = le32(10);
+  // Where the decoder takes the palette to begin, and how many entries it counts before the pixels.
+  const uint64_t counted_from = core ? 38 : 14 + header;
+  const uint64_t palette_at = 14 + header;
+  const uint64_t entry_bytes = core ? 3 : 4;
+  if (offset < counted_from) return false;
+  const uint64_t entries = (offset - counted_from) / entry_bytes;
+  if (entries == 0 || entries >= 256) return false;
+  const uint64_t insert_at = palette_at + entries * entry_bytes;
+  if (insert_at > bmp.size()) return false;
+  const uint64_t added = (256 - entries) * entry_bytes;
+  const uint64_t new_offset = offset + added;
+  if (new_offset > 0xFFFFFFFFu) return false;
+  *normalised = bmp.substr(0, static_cast<size_t>(insert_at));
+  for (int k = 0; k < 4; ++k) (*normalised)[10 + k] = static_cast<char>(new_offset >> (8 * k));
+  normalised->append(static_cast<size_t>(added), '\0');
+  normalised->append(bmp, static_cast<size_t>(insert_at), std::string::npos);
+  return true;
+}
+
 // What the decoder leaves to us for a TGA: columns stored from the right (descriptor bit 4), and
 // an alpha channel the descriptor does not announce (alpha bits 0), which writers fill with
 // anything and which means an opaque picture.
@@ -201,6 +236,8 @@ PictureFailure DecodePicture(const std::string& bytes, DecodedPicture* picture,
   const std::string* source = &bytes;
   if (tga && Byte(bytes, 1) == 1 && (Byte(bytes, 3) | Byte(bytes, 4)) != 0) {
     if (!PaletteFromIndexZero(bytes, &normalised)) return PictureFailure::kUnreadable;
+    source = &normalised;
+  } else if (BmpPaletteFilled(bytes, &normalised)) {
     source = &normalised;
   }
 

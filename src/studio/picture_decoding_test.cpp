@@ -150,6 +150,12 @@ std::vector<Case> ReadableCases() {
        Tga(1, 2, 2, 8, 0x28, palette + std::string("\x00\x01\x02\x03", 4), 0, 4), 2, see_through},
       {"tga in runs with a palette from index 2",
        Tga(9, 2, 2, 8, 0x28, palette + "\x03\x02\x03\x04\x05", 2, 4), 2, see_through},
+      {"bmp with an index past its palette, shown black",
+       "BM" + Le32(54 + 8 + 8) + Le32(0) + Le32(54 + 8) + Le32(40) + Le32(2) + Le32(2) + Le16(1) +
+           Le16(8) + Le32(0) + Le32(8) + Le32(2835) + Le32(2835) + Le32(2) + Le32(0) +
+           Stored(kBlue, "bgr") + '\0' + Stored(kWhite, "bgr") + '\0' +
+           std::string("\x01\xc8\0\0\x00\x01\0\0", 8),
+       2, Shown(kBlue) + Shown(kWhite) + Shown(kWhite) + Shown(std::string("\0\0\0\xff", 4))},
       {"tga with an index past its palette, shown as the first colour",
        Tga(1, 2, 2, 8, 0x28, palette + std::string("\x00\x01\x02\xc8", 4), 0, 4), 2,
        Shown(kRed) + Shown(kGreen) + Shown(kBlue) + Shown(kRed)},
