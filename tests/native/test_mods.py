@@ -65,7 +65,7 @@ class ModsTest(unittest.TestCase):
         self.put("game", OLD)
         code, out, err = self.velmora("diff", "--patch", "game/my-mod", "old", "new")
         self.assertEqual(0, code, err)
-        self.assertIn(b"changes 3 archives", out)
+        self.assertIn(b"archives it changes together: 3", out)
         code, out, err = self.velmora("diff", "--patch", "game/my-mod", "old", "new")
         self.assertEqual((1, True), (code, b"--force" in err), "a mod is replaced only with --force")
         code, out, err = self.velmora("diff", "--patch", "game/my-mod", "--force", "old", "new")
