@@ -136,9 +136,12 @@ bool PaletteFromIndexZero(const std::string& tga, std::string* normalised) {
 // A BMP of up to 8 bits a pixel whose palette is shorter than its pixels can index: the decoder
 // keeps the palette in memory it does not clear, so an index past the end would show whatever
 // was there, differently each time. The same picture with the palette filled up to 256 black
-// entries shows such pixels black, every time. False when the BMP needs no filling.
-bool BmpPaletteFilled(const std::string& bmp, std::string* normalised) {
-  if (bmp.size() < 30 || bmp[0] != 'B' || bmp[1] != 'M') return false;
+// entries shows such pixels black, every time. A BMP whose pixels would begin before its palette
+// leaves the decoder's palette entirely uncleared, and is damaged.
+enum class BmpPalette { kAsIs, kFilled, kDamaged };
+
+BmpPalette FillBmpPalette(const std::string& bmp, std::string* normalised) {
+  if (bmp.size() < 30 || bmp[0] != 'B' || bmp[1] != 'M') return BmpPalette::kAsIs;
   const auto le32 = [&bmp](size_t at) {
     return static_cast<uint64_t>(Byte(bmp, at) | Byte(bmp, at + 1) << 8 | Byte(bmp, at + 2) << 16 |
                                  static_cast<uint32_t>(Byte(bmp, at + 3)) << 24);
@@ -147,25 +150,25 @@ bool BmpPaletteFilled(const std::string& bmp, std::string* normalised) {
   const bool core = header == 12;  // the oldest header: three bytes per palette entry
   const unsigned bits =
       core ? (Byte(bmp, 24) | Byte(bmp, 25) << 8) : (Byte(bmp, 28) | Byte(bmp, 29) << 8);
-  if (bits > 8) return false;
+  if (bits > 8) return BmpPalette::kAsIs;
   const uint64_t offset = le32(10);
   // Where the decoder takes the palette to begin, and how many entries it counts before the pixels.
   const uint64_t counted_from = core ? 38 : 14 + header;
   const uint64_t palette_at = 14 + header;
   const uint64_t entry_bytes = core ? 3 : 4;
-  if (offset < counted_from) return false;
+  if (offset < counted_from) return BmpPalette::kDamaged;
   const uint64_t entries = (offset - counted_from) / entry_bytes;
-  if (entries == 0 || entries >= 256) return false;
+  if (entries == 0 || entries >= 256) return BmpPalette::kAsIs;  // none is refused, all is whole
   const uint64_t insert_at = palette_at + entries * entry_bytes;
-  if (insert_at > bmp.size()) return false;
+  if (insert_at > bmp.size()) return BmpPalette::kAsIs;  // cut short: the decoder runs out
   const uint64_t added = (256 - entries) * entry_bytes;
   const uint64_t new_offset = offset + added;
-  if (new_offset > 0xFFFFFFFFu) return false;
+  if (new_offset > 0xFFFFFFFFu) return BmpPalette::kDamaged;
   *normalised = bmp.substr(0, static_cast<size_t>(insert_at));
   for (int k = 0; k < 4; ++k) (*normalised)[10 + k] = static_cast<char>(new_offset >> (8 * k));
   normalised->append(static_cast<size_t>(added), '\0');
   normalised->append(bmp, static_cast<size_t>(insert_at), std::string::npos);
-  return true;
+  return BmpPalette::kFilled;
 }
 
 // What the decoder leaves to us for a TGA: columns stored from the right (descriptor bit 4), and
@@ -237,8 +240,10 @@ PictureFailure DecodePicture(const std::string& bytes, DecodedPicture* picture,
   if (tga && Byte(bytes, 1) == 1 && (Byte(bytes, 3) | Byte(bytes, 4)) != 0) {
     if (!PaletteFromIndexZero(bytes, &normalised)) return PictureFailure::kUnreadable;
     source = &normalised;
-  } else if (BmpPaletteFilled(bytes, &normalised)) {
-    source = &normalised;
+  } else {
+    const BmpPalette palette = FillBmpPalette(bytes, &normalised);
+    if (palette == BmpPalette::kDamaged) return PictureFailure::kUnreadable;
+    if (palette == BmpPalette::kFilled) source = &normalised;
   }
 
   // The size first, from the header alone, so that nothing is decoded for a picture too large.

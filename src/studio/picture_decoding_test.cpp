@@ -227,6 +227,11 @@ TEST(PictureDecodingTest, DamagedAndOversizedPicturesAreRefusedBeforeDecoding) {
       {"tga of 65535 x 65535", Tga(2, 0xFFFF, 0xFFFF, 32, 0, std::string(64, '\x10')),
        PictureFailure::kTooLarge, 0xFFFF},
       {"png of 5000 x 5000", huge_png, PictureFailure::kTooLarge, 5000},
+      {"bmp of 8 bits whose pixels begin inside its header",
+       "BM" + Le32(70) + Le32(0) + Le32(0) + Le32(40) + Le32(2) + Le32(2) + Le16(1) + Le16(8) +
+           Le32(0) + Le32(8) + Le32(2835) + Le32(2835) + Le32(2) + Le32(0) +
+           std::string(16, '\x01'),
+       PictureFailure::kUnreadable, 0},
   };
   for (const Refused& c : cases) {
     DecodedPicture picture;
