@@ -26,12 +26,18 @@ DWORD WINAPI KindFinder::Main(void* self) {
   return 0;
 }
 
+void KindFinder::Join() {
+  WaitForSingleObject(thread_, INFINITE);
+  CloseHandle(thread_);
+  thread_ = nullptr;
+  reader_.reset();
+  entries_ = std::vector<WdfEntry>();
+}
+
 void KindFinder::Stop() {
   if (thread_) {
     stop_ = true;
-    WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-    thread_ = nullptr;
+    Join();
   }
   reader_.reset();
   entries_ = std::vector<WdfEntry>();
@@ -40,11 +46,7 @@ void KindFinder::Stop() {
 
 bool KindFinder::Take(std::vector<uint8_t>* kinds) {
   if (!thread_) return false;
-  WaitForSingleObject(thread_, INFINITE);
-  CloseHandle(thread_);
-  thread_ = nullptr;
-  reader_.reset();
-  entries_ = std::vector<WdfEntry>();
+  Join();
   *kinds = std::move(kinds_);
   kinds_ = std::vector<uint8_t>();
   return true;

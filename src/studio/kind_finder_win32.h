@@ -33,6 +33,8 @@ class KindFinder {
 
  private:
   static DWORD WINAPI Main(void* self);
+  // Waits for the thread to end and lets go of what it read; the kinds stay.
+  void Join();
 
   HANDLE thread_ = nullptr;
   std::atomic<bool> stop_{false};
