@@ -70,6 +70,12 @@ std::string ScriptDocument::Edited(const ScriptEdit& edit) const {
     }
     auto found = edit.Replaced.find(k);
     if (found == edit.Replaced.end()) {
+      // An empty line ended by LF behind a lone CR (a removed line stood between them) would be
+      // read as one CR LF break, and the empty line lost: the CR gets its LF of its own.
+      if (!text.empty() && text.back() == '\r' && raw_[k].Length == 0 &&
+          raw_[k].Next > raw_[k].Start && bytes_[raw_[k].Start] == '\n') {
+        text += '\n';
+      }
       text.append(bytes_, raw_[k].Start, raw_[k].Next - raw_[k].Start);
       // The last line had no break of its own: it gets one before anything follows it.
       if (k + 1 == raw_.size() && ends_unbroken(k) &&

@@ -114,6 +114,17 @@ TEST_F(StudioScriptTest, SavingBackRewritesOnlyTheRuleLinesThatChanged) {
                              "@00000099=new.png\n");
 }
 
+TEST_F(StudioScriptTest, ARemovedLineKeepsTheEmptyLinesAroundItWhateverTheirBreaks) {
+  // Lone CR, then a removed rule line, then an empty line ended by LF: written naively, CR and LF
+  // would read as one break.
+  const std::string head = "#SrcPath=..\\\r#SrcFile=data\\ui.wdf\r\r";
+  ReadScript(head + "@00000002=@Delete\r\n\n; end\n");
+  changes_.Set({1}, PendingChange());
+  const std::string saved = Rewritten();
+  EXPECT_EQ(saved, head + "\n\n; end\n");
+  EXPECT_EQ(ScriptDocument(saved).Count(), ScriptDocument(script_text_).Count() - 1);
+}
+
 TEST_F(StudioScriptTest, NewRulesGoBeforeTheByteZeroThatEndsTheScriptForARun) {
   const std::string head = "#SrcPath=..\\\r\n#SrcFile=data\\ui.wdf\r\n";
   const std::string tail = std::string(1, '\0') + "@00000002=@Delete\r\n";
