@@ -42,11 +42,17 @@ struct ModRun {
   bool WritesNothing;
   ModJournal Journal;
   std::vector<BackupNote> Notes;  // what made each backup, in the order of Journal.Archives
+  std::vector<JobState> Parts;    // the parts' jobs when they are written together
 
-  // Gives up before the transaction: the new archives written so far are removed.
-  void GiveUp() {
+  // Every new archive written or begun so far removed: what a run that gives up leaves.
+  void DiscardNewArchives() noexcept {
     DiscardNewArchive(Job, Files);
+    for (JobState& part : Parts) DiscardNewArchive(part, Files);
     DiscardModTemporaries(Files, Journal);
+  }
+  // Gives up before the transaction.
+  void GiveUp() {
+    DiscardNewArchives();
     View.ShowInfo(Message(MessageKey::MsgModNothingChanged));
   }
   bool AlreadyListed(const std::string& archive) const {
@@ -57,9 +63,8 @@ struct ModRun {
   }
 };
 
-// Prepares and runs one part, its new archive held: false (reported) when it did not succeed.
-bool WritePart(ModRun& mod, const std::string& part_path) {
-  JobState& job = mod.Job;
+// Prepares one part into `job`: false (reported) when it cannot be run.
+bool PreparePart(ModRun& mod, const std::string& part_path, JobState& job) {
   job = JobState();
   job.ScriptPath = part_path;
   job.ScriptDir = DirectoryPart(part_path);
@@ -74,12 +79,18 @@ bool WritePart(ModRun& mod, const std::string& part_path) {
     mod.View.ShowError(Message(MessageKey::MsgModPartInvalid, {ShownPath(part_path)}));
     return false;
   }
+  // Listed at once, so that a later part naming the same archive is refused before any runs.
+  mod.Journal.Archives.push_back({job.SourcePath, std::string(), std::string()});
   BackupNote note = NoteMadeNow(mod.ScriptPath);
   note.Patch = PatchIdOf(*job.Script);
-  mod.Front.RunWithProgress(job);
-  if (job.TargetWritePath.empty()) return false;  // the run reported its failure or cancel
-  mod.Journal.Archives.push_back({job.SourcePath, std::string(), job.TargetWritePath});
   mod.Notes.push_back(note);
+  return true;
+}
+
+// The new archive of a part that ran: false when the run reported its failure or cancel.
+bool TakePartArchive(ModRun& mod, size_t index, JobState& job) {
+  if (job.TargetWritePath.empty()) return false;
+  mod.Journal.Archives[index].Temporary = job.TargetWritePath;
   job.TargetWritePath.clear();  // the transaction owns it now
   ReleaseRun(job);
   return true;
@@ -95,11 +106,26 @@ std::vector<std::string> PartPaths(const ModRun& mod) {
   return parts;
 }
 
+// Writes every part's new archive, held under its temporary name. Shown as one run, the parts
+// are all prepared first and written together; otherwise each is prepared and written in turn.
 bool WriteParts(ModRun& mod, const std::vector<std::string>& parts) {
-  for (const std::string& part : parts) {
-    if (!WritePart(mod, part)) return false;
+  if (!mod.Front.RunsPartsTogether()) {
+    for (size_t k = 0; k < parts.size(); ++k) {
+      if (!PreparePart(mod, parts[k], mod.Job)) return false;
+      mod.Front.RunWithProgress(mod.Job);
+      if (!TakePartArchive(mod, k, mod.Job)) return false;
+    }
+    return true;
   }
-  return true;
+  mod.Parts.resize(parts.size());
+  for (size_t k = 0; k < parts.size(); ++k) {
+    if (!PreparePart(mod, parts[k], mod.Parts[k])) return false;
+  }
+  mod.Front.RunPartsWithProgress(mod.Parts);
+  bool written = true;
+  for (size_t k = 0; k < parts.size(); ++k)
+    written = TakePartArchive(mod, k, mod.Parts[k]) && written;
+  return written;
 }
 
 enum class ModBaseAnswer { kGoOn, kStop, kApplied };
@@ -303,14 +329,14 @@ void RunModEntry(JobState& job, FileSystem& files, RunView& view, EntryFrontEnd&
              job.ForcePatch,
              job.WritesNothing,
              {},
+             {},
              {}};
   ModOutcome outcome = ModOutcome::kUnchanged;
   try {
     outcome = RunMod(mod);
   } catch (...) {
     // A part that cannot be read: nothing of the mod is kept.
-    DiscardNewArchive(job, files);
-    DiscardModTemporaries(files, mod.Journal);
+    mod.DiscardNewArchives();
     job = JobState();
     throw;
   }
