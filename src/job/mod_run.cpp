@@ -10,6 +10,7 @@
 #include "job/patch_undo.h"
 #include "job/paths.h"
 #include "job/prepare.h"
+#include "job/script_places.h"
 #include "job/script.h"
 #include "msg/format.h"
 #include "sys/code_page.h"
@@ -62,6 +63,37 @@ struct ModRun {
     return false;
   }
 };
+
+// A transaction of another mod left in progress over `archive` is completed before this mod
+// writes beside it: that mod's new archive waits under the name this mod's would take, and would
+// otherwise be removed as a leftover. False (reported) when it cannot be completed.
+bool CompleteOtherModAround(ModRun& mod, const std::string& archive) {
+  std::string message;
+  ModCompletion done = ModCompletion::kUnfinished;
+  if (!CompleteModAround(mod.Files, archive, &message, &done)) return true;
+  if (done == ModCompletion::kUnfinished) {
+    mod.View.ShowError(message);
+    return false;
+  }
+  mod.View.ShowInfo(message);
+  return true;
+}
+
+// CompleteOtherModAround for the archive of every part, before their bases are looked at: what
+// the other mod leaves there is what this one meets. A part that cannot be found or read is
+// left for its run to report.
+bool CompleteOtherModsOverParts(ModRun& mod, const std::vector<std::string>& parts) {
+  for (const std::string& part : parts) {
+    ScriptPlaces places;
+    std::string problem;
+    if (mod.Files.FileIsPresent(part) &&
+        FindScriptPlaces(LoadScript(mod.Files, part), part, &places, &problem) &&
+        !CompleteOtherModAround(mod, places.SourcePath)) {
+      return false;
+    }
+  }
+  return true;
+}
 
 // Prepares one part into `job`: false (reported) when it cannot be run.
 bool PreparePart(ModRun& mod, const std::string& part_path, JobState& job) {
@@ -184,6 +216,7 @@ bool CopyBackups(ModRun& mod, const std::string& mod_script_path) {
     return false;
   }
   for (const ModArchive& archive : record.Archives) {
+    if (!CompleteOtherModAround(mod, archive.Archive)) return false;
     if (!WrittenInFull(mod.Files, archive.Backup)) {
       mod.View.ShowError(Message(MessageKey::MsgSourceNotWdf, {ShownPath(archive.Backup)}));
       return false;
@@ -260,6 +293,7 @@ ModOutcome RunMod(ModRun& mod) {
   const bool undo = KeyValue(*mod.Script, "#ModUndo", true, &value);
   const std::string undone_mod = undo ? mod.ScriptDir + FolderKeyValue(value) : std::string();
   const std::vector<std::string> parts = undo ? std::vector<std::string>() : PartPaths(mod);
+  if (!mod.WritesNothing && !CompleteOtherModsOverParts(mod, parts)) return ModOutcome::kUnchanged;
   switch (undo ? ModBaseAnswer::kGoOn : ConfirmModBase(mod, parts)) {
     case ModBaseAnswer::kGoOn:
       break;
@@ -346,7 +380,8 @@ void RunModEntry(JobState& job, FileSystem& files, RunView& view, EntryFrontEnd&
   front.ModEnded(outcome == ModOutcome::kChanged);
 }
 
-bool CompleteModAround(FileSystem& files, const std::string& archive_path, std::string* message) {
+bool CompleteModAround(FileSystem& files, const std::string& archive_path, std::string* message,
+                       ModCompletion* done) {
   // Either separator: the terminal tool takes paths as the person types them.
   std::string dir = archive_path;
   for (size_t cut; (cut = FindLastCharOf(dir, "\\/")) != std::string::npos || !dir.empty();) {
@@ -354,10 +389,11 @@ bool CompleteModAround(FileSystem& files, const std::string& archive_path, std::
     const std::string journal_path = ModJournalPath(dir);
     if (files.FileIsPresent(journal_path)) {
       std::string failure;
-      const ModCompletion done = CompleteModJournal(files, journal_path, &failure);
-      *message = done == ModCompletion::kUnfinished
+      const ModCompletion completion = CompleteModJournal(files, journal_path, &failure);
+      *message = completion == ModCompletion::kUnfinished
                      ? failure + "\r\r" + Message(MessageKey::MsgModUnfinished)
                      : Message(MessageKey::MsgModRecovered);
+      if (done) *done = completion;
       return true;
     }
     if (!dir.empty()) dir.pop_back();              // the folder's own name is next

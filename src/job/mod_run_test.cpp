@@ -381,6 +381,38 @@ TEST(ModRunTest, AKillAtAnyOperationLeavesAllOldOrAllNewAfterTheNextRun) {
   }
 }
 
+// A second mod over one archive of a mod left pending (killed once its journal was written, its
+// new archives waiting): the pending mod is completed first, so its new archive is not taken for
+// a leftover, and the second mod is applied over its result.
+TEST(ModRunTest, AnotherModPendingOnTheSameArchiveIsCompletedFirst) {
+  const std::string snd = kArchives[1].Path;
+  for (int budget = 0;; ++budget) {
+    ASSERT_LT(budget, 500) << "the journal was never written";
+    MemoryFileSystem files;
+    PutGame(files);
+    StoppingFileSystem stopping(files, budget);
+    RunScript(stopping, kMod);
+    if (!files.HasFile(kJournal) || !files.HasFile(snd + ".vlmmod")) continue;
+    files.PutFile("C:\\game\\data\\other\\1\\part.vlm",
+                  "#SrcPath=..\\..\\\r\n#SrcFile=snd.wdf\r\n#DestPath=..\\..\\\r\n"
+                  "#DestFile=snd.wdf\r\n#InPlace=yes\r\n@00000002=b.bin\r\n");
+    files.PutFile("C:\\game\\data\\other\\1\\b.bin", "B two");
+    files.PutFile("C:\\game\\data\\other\\mod.vlm", "#ModBase=..\\\r\n#ModPart1=1\\part.vlm\r\n");
+    RecordingView view;
+    ASSERT_TRUE(RunScript(files, "C:\\game\\data\\other\\mod.vlm", view));
+    ASSERT_FALSE(view.Boxes.empty());
+    EXPECT_EQ(view.Boxes.front().Text, Message(MessageKey::MsgModRecovered));
+    EXPECT_FALSE(files.HasFile(kJournal));
+    EXPECT_EQ(files.FileBytes(kArchives[0].Path), kArchives[0].New);
+    EXPECT_EQ(files.FileBytes(kArchives[2].Path), kArchives[2].New);
+    EXPECT_EQ(files.FileBytes(snd), ArchiveOf({{1, "NEW 2"}, {2, "B two"}}));
+    EXPECT_EQ(files.FileBytes(BackupName(snd, 1)), kArchives[1].Old);
+    EXPECT_EQ(files.FileBytes(BackupName(snd, 2)), kArchives[1].New);
+    ExpectNoLeftovers(files);
+    return;
+  }
+}
+
 enum class Kept { kOld, kNew, kOther };
 
 struct BaseCase {

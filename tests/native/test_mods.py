@@ -70,6 +70,10 @@ class ModsTest(unittest.TestCase):
         self.assertEqual((1, True), (code, b"--force" in err), "a mod is replaced only with --force")
         code, out, err = self.velmora("diff", "--patch", "game/my-mod", "--force", "old", "new")
         self.assertEqual(0, code, err)
+        for folder, _, names in os.walk(self.path("game", "my-mod")):
+            for name in names:
+                if folder != self.path("game", "my-mod") and name.endswith(".vlm"):
+                    self.assertNotIn(b"#Undo=", self.read(folder, name), "the undo is not kept")
         code, out, err = self.velmora("run", "-y", "game/my-mod/mod.vlm")
         self.assertEqual(0, code, err)
         self.assertEqual(self.archives("new"), self.archives("game"))
