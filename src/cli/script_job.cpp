@@ -36,7 +36,7 @@ class ScriptFrontEnd final : public EntryFrontEnd {
 
  private:
   const std::function<bool(JobState&)>& run_prepared_;
-  const RunPreparedParts& run_parts_;
+  RunPreparedParts run_parts_;  // empty: each part runs on its own
   bool succeeded_ = false;
 };
 
