@@ -155,8 +155,9 @@ bool WriteParts(ModRun& mod, const std::vector<std::string>& parts) {
   }
   mod.Front.RunPartsWithProgress(mod.Parts);
   bool written = true;
-  for (size_t k = 0; k < parts.size(); ++k)
+  for (size_t k = 0; k < parts.size(); ++k) {
     written = TakePartArchive(mod, k, mod.Parts[k]) && written;
+  }
   return written;
 }
 
