@@ -5,6 +5,7 @@
 
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "job/command_line.h"
 #include "ui/last_resort_report_win32.h"
@@ -46,6 +47,11 @@ class WindowsFrontEnd final : public EntryFrontEnd {
     // Each dialog has a view of its own: a mod shows one dialog after another.
     WindowsView dialog_view(job);
     ShowProgressDialog(job, SystemFileSystem(), dialog_view);
+  }
+  // A mod's archives are written together under one dialog.
+  bool RunsPartsTogether() const override { return true; }
+  void RunPartsWithProgress(std::vector<JobState>& parts) override {
+    ShowPartsProgressDialog(parts, SystemFileSystem());
   }
 
  private:

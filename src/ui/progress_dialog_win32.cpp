@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "job/mod_parts.h"
 #include "job/new_archive.h"
 #include "job/pack_run.h"
 #include "ui/progress_bar_win32.h"
@@ -21,14 +22,27 @@ struct ProgressDialogContext {
   FileSystem& Files;
   WindowsView& View;
   WorkerBody Body;
+  // A mod's parts written as one run, `Job` then being their summary; null for a single run.
+  std::vector<JobState>* Parts = nullptr;
+  PartsWorkerBody PartsBody = nullptr;
+  // The part whose outcome the run reports (RunModParts); written by the worker before it ends,
+  // read by the close handler only once it has ended.
+  int ReportedPart = -1;
   HANDLE Worker = nullptr;  // kept so that nobody frees the job while the worker still uses it
   bool RunStarted = false;
   bool Closing = false;
 };
 
+void RunWorkerBody(ProgressDialogContext& context) {
+  if (context.Parts) {
+    context.ReportedPart = context.PartsBody(*context.Parts, context.Files, context.View);
+  } else {
+    context.Body(context.Job, context.Files, context.View);
+  }
+}
+
 DWORD WINAPI WorkerThread(LPVOID parameter) {
-  auto* context = static_cast<ProgressDialogContext*>(parameter);
-  context->Body(context->Job, context->Files, context->View);
+  RunWorkerBody(*static_cast<ProgressDialogContext*>(parameter));
   return 0;
 }
 
@@ -67,8 +81,16 @@ void InitProgressDialog(HWND dialog, ProgressDialogContext& context) {
     // No thread could be started: the run happens here instead. The window does not answer
     // meanwhile, but the archive is written or removed as in any run, and the run's own
     // WM_CLOSE then reports it.
-    context.Body(job, context.Files, context.View);
+    RunWorkerBody(context);
   }
+}
+
+// The close handler's end for a mod's parts. The parts' threads are told to stop and waited
+// for before anything is judged: the part to report is known only once every one has ended.
+void ClosePartsProgressDialog(ProgressDialogContext& context) {
+  WaitForWorker(context.Worker);
+  context.View.ShowEntriesBegun();
+  ReportModParts(*context.Parts, context.ReportedPart, context.View);
 }
 
 // The close handler: stops the worker, judges the run and reports it. Esc, the close box and the
@@ -83,6 +105,11 @@ void CloseProgressDialog(HWND dialog, ProgressDialogContext& context) {
   KillTimer(dialog, kDisplayTimer);
   // The run is judged by the entries begun, and the display shows that state first, whatever
   // the rate of its updates skipped.
+  if (context.Parts) {
+    ClosePartsProgressDialog(context);
+    EndDialog(dialog, 0);
+    return;
+  }
   const uint32_t entries_begun = view.EntriesBegun();
   view.ShowEntriesBegun();
   if (RunSucceeded(job, entries_begun)) {
@@ -131,9 +158,15 @@ INT_PTR RunDialog(ProgressDialogContext& context, ShowModal show) {
   INT_PTR result = show(reinterpret_cast<LPARAM>(&context));
   WaitForWorker(context.Worker);
   if (context.Worker) CloseHandle(context.Worker);
-  // A dialog that could not be shown never started the run: the file made for the new archive
-  // goes, and an existing target stays as it was.
-  if (!context.RunStarted) DiscardNewArchive(context.Job, context.Files);
+  // A dialog that could not be shown never started the run: the files made for the new archives
+  // go, and an existing target stays as it was.
+  if (!context.RunStarted) {
+    if (context.Parts) {
+      for (JobState& part : *context.Parts) DiscardNewArchive(part, context.Files);
+    } else {
+      DiscardNewArchive(context.Job, context.Files);
+    }
+  }
   return result;
 }
 
@@ -143,6 +176,24 @@ void ShowProgressDialog(JobState& job, FileSystem& files, WindowsView& view) {
   ProgressDialogContext context{job, files, view, RunPack};
   RunDialog(context, [](LPARAM parameter) {
     // A window of UTF-16 texts, so that none of them passes through the ANSI code page.
+    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRESS), nullptr,
+                           ProgressDialogProc, parameter);
+  });
+}
+
+void ShowPartsProgressDialog(std::vector<JobState>& parts, FileSystem& files) {
+  if (parts.empty()) return;
+  // The dialog shows the parts as one run: the first part's texts over the sum of their entries.
+  JobState summary;
+  summary.Texts = parts.front().Texts;
+  for (const JobState& part : parts) summary.SourceCount += part.SourceCount;
+  WindowsView view(summary);
+  ProgressDialogContext context{summary, files, view, nullptr};
+  context.Parts = &parts;
+  context.PartsBody = [](std::vector<JobState>& written, FileSystem& on, RunView& shown) {
+    return RunModParts(written, on, shown, ModPartThreads(written.size()));
+  };
+  RunDialog(context, [](LPARAM parameter) {
     return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRESS), nullptr,
                            ProgressDialogProc, parameter);
   });

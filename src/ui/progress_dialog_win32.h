@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "job/job_state.h"
 #include "job/run_view.h"
 #include "sys/file_system.h"
@@ -15,6 +17,14 @@ namespace velmora {
 // and returns once it has ended and the worker has finished, so the caller may release the job.
 // When the dialog cannot be created nothing is reported and no worker runs.
 void ShowProgressDialog(JobState& job, FileSystem& files, WindowsView& view);
+
+// The same dialog for a mod's prepared parts shown as one run (RunModParts on ModPartThreads
+// threads): the first part's texts, the bar over the entries of every part. Its close handler
+// waits for every part to end before it reports, as ReportModParts words it.
+void ShowPartsProgressDialog(std::vector<JobState>& parts, FileSystem& files);
+
+// The parts' worker body: returns the part whose outcome is reported, as RunModParts.
+using PartsWorkerBody = int (*)(std::vector<JobState>& parts, FileSystem& files, RunView& view);
 
 // The worker's body: RunPack, or a stand-in in tests of the dialog.
 using WorkerBody = void (*)(JobState& job, FileSystem& files, RunView& view);

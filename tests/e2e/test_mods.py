@@ -106,7 +106,7 @@ class ModsTest(e2e.E2eTestCase):
         self.assertEqual(["data", "gfx.wdf", "my-mod"],
                          sorted(n for n in os.listdir(s.path("game"))))
 
-    def test_the_terminal_tool_writes_the_archives_together_and_all_or_none(self):
+    def test_both_programs_write_the_archives_together_and_all_or_none(self):
         s = self.scenario
 
         def entry_files_gone(part):
@@ -115,27 +115,54 @@ class ModsTest(e2e.E2eTestCase):
                 if not name.endswith(".vlm"):
                     os.remove(os.path.join(folder, name))
 
-        # (case, change before the run, exit code, the archives after)
-        cases = [("every archive", None, 0, NEW),
-                 ("the second archive fails", lambda: entry_files_gone("2"), 1, OLD)]
-        for name, change, code, after in cases:
-            with self.subTest(name):
+        # (program, case, change before the run, failed, the archives after)
+        cases = [(program, name, change, failed, after)
+                 for program in ("cli", "exe")
+                 for name, change, failed, after in [
+                     ("every archive", None, False, NEW),
+                     ("the second archive fails", lambda: entry_files_gone("2"), True, OLD)]]
+        for program, name, change, failed, after in cases:
+            with self.subTest(program=program, case=name):
                 for folder in ("game", "modder"):
                     shutil.rmtree(s.path(folder), ignore_errors=True)
                 self.make_mod()
                 if change:
                     change()
-                codes = e2e.run_cli_batch(s, CLI, [
-                    b"CLI run -y game\\my-mod\\mod.vlm > run.txt 2>&1",
-                    b"echo run=%ERRORLEVEL%> codes.txt",
-                ])
-                self.assertEqual({"run": code}, codes, s.read("run.txt"))
+                if program == "cli":
+                    codes = e2e.run_cli_batch(s, CLI, [
+                        b"CLI run -y game\\my-mod\\mod.vlm > run.txt 2>&1",
+                        b"echo run=%ERRORLEVEL%> codes.txt",
+                    ])
+                    self.assertEqual({"run": 1 if failed else 0}, codes, s.read("run.txt"))
+                else:
+                    self.assertOneDialogOverBothArchives(failed)
                 self.assertArchives(after)
-                self.assertEqual(code == 0, s.exists("game\\gfx.wdf.1.bak"))
-                self.assertEqual(["data", "gfx.wdf"] + (["gfx.wdf.1.bak", "gfx.wdf.1.bak.info"]
-                                                       if code == 0 else []) + ["my-mod"],
+                self.assertEqual(not failed, s.exists("game\\gfx.wdf.1.bak"))
+                self.assertEqual(["data", "gfx.wdf"] + ([] if failed else [
+                    "gfx.wdf.1.bak", "gfx.wdf.1.bak.info"]) + ["my-mod"],
                                  sorted(n for n in os.listdir(s.path("game"))))
 
+    def assertOneDialogOverBothArchives(self, failed):
+        """Velmora.exe shows one progress dialog whose bar runs over the entries of both
+        archives; a failing second archive is reported over it, then the mod changes nothing."""
+        result = self.open_script("game\\my-mod\\mod.vlm", ["ok", "ok", "ok"])
+        self.assertExit(result, 0)
+        self.assertEqual(3 if failed else 2, len(result.boxes), result.describe())
+        self.assertTrue(result.dialog_samples, result.describe())
+        for sample in result.dialog_samples:
+            self.assertEqual((0, 4), sample.range, result.describe())
+        if not failed:
+            return
+        report = result.boxes[1]
+        self.assertEqual("error", report.icon, result.describe())
+        self.assertTrue(report.owned, "the failure is reported over the dialog")
+        self.assertIn(b"my-mod\\2\\0000A1B2.txt", report.text, result.describe())
+        # Under the report the dialog stands as a single run's that failed on its last entry.
+        last = result.dialog_samples[-1]
+        self.assertEqual((b"Velmora 100%", e2e.gbk("正在生成文件... 4/4"), 4, False),
+                         (last.title, last.texts[1003], last.pos, last.enabled), result.describe())
+        self.assertIn(e2e.gbk("补丁的资源包都保持原样，没有任何改动。"), result.boxes[2].text,
+                      result.describe())
 
 if __name__ == "__main__":
     e2e.main()
