@@ -25,10 +25,10 @@ class ModsTest(e2e.E2eTestCase):
         return s.run(command_line=b'"' + e2e.windows_path(e2e.VELMORA_EXE) + b'" "' +
                      s.win(relative) + b'"', answers=answers, **options)
 
-    def make_mod(self):
+    def make_mod(self, old=OLD, new=NEW):
         """The modder's two folders and the player's game; the mod made into game\\my-mod."""
         s = self.scenario
-        for folder, archives in (("modder\\old", OLD), ("modder\\new", NEW), ("game", OLD)):
+        for folder, archives in (("modder\\old", old), ("modder\\new", new), ("game", old)):
             for name, entries in archives.items():
                 s.write_wdf(folder + "\\" + name, entries)
         codes = e2e.run_cli_batch(s, CLI, [
@@ -163,6 +163,27 @@ class ModsTest(e2e.E2eTestCase):
                          (last.title, last.texts[1003], last.pos, last.enabled), result.describe())
         self.assertIn(e2e.gbk("补丁的资源包都保持原样，没有任何改动。"), result.boxes[2].text,
                       result.describe())
+
+    def test_esc_stops_both_archives_and_leaves_them_as_they_were(self):
+        s = self.scenario
+        # Entries enough that the run is still going when the Esc lands.
+        many = [(n + 1, bytes([n & 0xFF])) for n in range(600000)]
+        old = {"gfx.wdf": many, "data\\snd.wdf": OLD["data\\snd.wdf"]}
+        new = {"gfx.wdf": many[:-1] + [(600000, b"BM new")], "data\\snd.wdf": NEW["data\\snd.wdf"]}
+        self.make_mod(old, new)
+        result = self.open_script("game\\my-mod\\mod.vlm", ["ok", "ok", "ok"],
+                                  esc_at_progress=1000, timeout_ms=600000)
+        self.assertIn("dialog-key esc", result.events)
+        self.assertExit(result, 0)
+        self.assertEqual(3, len(result.boxes), result.describe())
+        self.assertEqual("error", result.boxes[1].icon, result.describe())
+        self.assertTrue(result.boxes[1].owned, result.describe())
+        self.assertIn(e2e.gbk("补丁的资源包都保持原样，没有任何改动。"), result.boxes[2].text,
+                      result.describe())
+        self.assertArchives(old)
+        self.assertEqual(["data", "gfx.wdf", "my-mod"],
+                         sorted(n for n in os.listdir(s.path("game"))))
+
 
 if __name__ == "__main__":
     e2e.main()
