@@ -170,42 +170,56 @@ INT_PTR RunDialog(ProgressDialogContext& context, ShowModal show) {
   return result;
 }
 
+// A window of UTF-16 texts, so that none of them passes through the ANSI code page.
+INT_PTR ShowFromResources(LPARAM parameter) {
+  return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRESS), nullptr,
+                         ProgressDialogProc, parameter);
+}
+
+auto ShowFromTemplate(const DLGTEMPLATE* dialog_template) {
+  return [dialog_template](LPARAM parameter) {
+    return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog_template, nullptr,
+                                   ProgressDialogProc, parameter);
+  };
+}
+
+int WriteModParts(std::vector<JobState>& parts, FileSystem& files, RunView& view) {
+  return RunModParts(parts, files, view, ModPartThreads(parts.size()));
+}
+
 }  // namespace
 
 void ShowProgressDialog(JobState& job, FileSystem& files, WindowsView& view) {
   ProgressDialogContext context{job, files, view, RunPack};
-  RunDialog(context, [](LPARAM parameter) {
-    // A window of UTF-16 texts, so that none of them passes through the ANSI code page.
-    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRESS), nullptr,
-                           ProgressDialogProc, parameter);
-  });
+  RunDialog(context, ShowFromResources);
+}
+
+void SummarizeParts(const std::vector<JobState>& parts, JobState& summary) {
+  if (!parts.empty()) summary.Texts = parts.front().Texts;
+  for (const JobState& part : parts) summary.SourceCount += part.SourceCount;
 }
 
 void ShowPartsProgressDialog(std::vector<JobState>& parts, FileSystem& files) {
   if (parts.empty()) return;
-  // The dialog shows the parts as one run: the first part's texts over the sum of their entries.
   JobState summary;
-  summary.Texts = parts.front().Texts;
-  for (const JobState& part : parts) summary.SourceCount += part.SourceCount;
+  SummarizeParts(parts, summary);
   WindowsView view(summary);
-  ProgressDialogContext context{summary, files, view, nullptr};
-  context.Parts = &parts;
-  context.PartsBody = [](std::vector<JobState>& written, FileSystem& on, RunView& shown) {
-    return RunModParts(written, on, shown, ModPartThreads(written.size()));
-  };
-  RunDialog(context, [](LPARAM parameter) {
-    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRESS), nullptr,
-                           ProgressDialogProc, parameter);
-  });
+  ProgressDialogContext context{summary, files, view, nullptr, &parts, WriteModParts};
+  RunDialog(context, ShowFromResources);
 }
 
 INT_PTR ShowProgressDialogFromTemplate(const DLGTEMPLATE* dialog_template, JobState& job,
                                        FileSystem& files, WindowsView& view, WorkerBody worker) {
   ProgressDialogContext context{job, files, view, worker};
-  return RunDialog(context, [dialog_template](LPARAM parameter) {
-    return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog_template, nullptr,
-                                   ProgressDialogProc, parameter);
-  });
+  return RunDialog(context, ShowFromTemplate(dialog_template));
+}
+
+INT_PTR ShowPartsProgressDialogFromTemplate(const DLGTEMPLATE* dialog_template,
+                                            std::vector<JobState>& parts, JobState& summary,
+                                            FileSystem& files, WindowsView& view,
+                                            PartsWorkerBody worker) {
+  ProgressDialogContext context{summary, files, view, nullptr, &parts, worker};
+  return RunDialog(context, ShowFromTemplate(dialog_template));
 }
 
 }  // namespace velmora

@@ -23,8 +23,8 @@ void ShowProgressDialog(JobState& job, FileSystem& files, WindowsView& view);
 // waits for every part to end before it reports, as ReportModParts words it.
 void ShowPartsProgressDialog(std::vector<JobState>& parts, FileSystem& files);
 
-// The parts' worker body: returns the part whose outcome is reported, as RunModParts.
-using PartsWorkerBody = int (*)(std::vector<JobState>& parts, FileSystem& files, RunView& view);
+// The run the parts' dialog shows: the first part's texts over the sum of their entries.
+void SummarizeParts(const std::vector<JobState>& parts, JobState& summary);
 
 // The worker's body: RunPack, or a stand-in in tests of the dialog.
 using WorkerBody = void (*)(JobState& job, FileSystem& files, RunView& view);
@@ -33,5 +33,15 @@ using WorkerBody = void (*)(JobState& job, FileSystem& files, RunView& view);
 // the given worker body. Returns DialogBoxIndirectParamA's result.
 INT_PTR ShowProgressDialogFromTemplate(const DLGTEMPLATE* dialog_template, JobState& job,
                                        FileSystem& files, WindowsView& view, WorkerBody worker);
+
+// The parts' worker body: returns the part whose outcome is reported, as RunModParts does.
+using PartsWorkerBody = int (*)(std::vector<JobState>& parts, FileSystem& files, RunView& view);
+
+// ShowPartsProgressDialog from an in-memory template, over `summary` (SummarizeParts, the job of
+// `view`) and with the given worker body. Returns DialogBoxIndirectParamW's result.
+INT_PTR ShowPartsProgressDialogFromTemplate(const DLGTEMPLATE* dialog_template,
+                                            std::vector<JobState>& parts, JobState& summary,
+                                            FileSystem& files, WindowsView& view,
+                                            PartsWorkerBody worker);
 
 }  // namespace velmora

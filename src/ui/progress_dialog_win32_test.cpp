@@ -337,6 +337,84 @@ TEST_F(ProgressDialogTest, ASecondCloseRequestDuringTheReportShowsNothingMore) {
   ExpectOneBox(false, "Done.");
 }
 
+// A mod's parts under one dialog. The stand-in body reports every entry of every part as one
+// run, or presses Esc after the first; the part named by `FailingPart` records its failure only
+// after that, as a part still writing when the Esc came would. It returns `Reported`, as
+// RunModParts would.
+struct PartsScenario {
+  bool PressEsc = false;
+  int FailingPart = -1;
+  int Reported = -1;
+};
+PartsScenario g_parts;
+
+int StandInPartsWorker(std::vector<JobState>& parts, FileSystem&, RunView& view) {
+  See(view, &g_scenario.AtStart);
+  uint32_t total = 0;
+  for (const JobState& part : parts) total += part.SourceCount;
+  for (uint32_t i = 0; i < total; ++i) {
+    view.ReportPartsProgress(i, total, i);
+    if (g_parts.PressEsc) {
+      PressEscAndWaitForStop(view);
+      break;
+    }
+  }
+  if (g_parts.FailingPart >= 0) parts[g_parts.FailingPart].ErrorText = "part failed";
+  view.RunFinished();
+  g_scenario.Ended = true;
+  return g_parts.Reported;
+}
+
+TEST_F(ProgressDialogTest, ModPartsShowOneRunAndReportOnlyOnceEveryPartHasEnded) {
+  struct Case {
+    const char* Name;
+    PartsScenario Plays;
+    std::vector<std::string> Reports;  // the boxes: errors start with '!'
+    uint32_t Position;                 // the bar under the last box
+  };
+  const Case cases[] = {
+      {"every part succeeds", {false, -1, -1}, {"First done.", "Second done."}, 5},
+      {"the second fails after the Esc",
+       {true, 1, 1},
+       {"!" + Message(MessageKey::MsgScriptError, {"", "part failed"})},
+       1},
+      {"Esc alone",
+       {true, -1, 0},
+       {"!" + Message(MessageKey::MsgPackFailed, {"D:\\a.wdf", "D:\\a.wdf"})},
+       1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    g_scenario = Scenario();
+    g_parts = c.Plays;
+    std::vector<JobState> parts(2);
+    const char* names[] = {"D:\\a.wdf", "D:\\b.wdf"};
+    const char* ends[] = {"#RunEnd=First done.\r\n", "#RunEnd=Second done.\r\n"};
+    for (size_t k = 0; k < parts.size(); ++k) {
+      parts[k].Script = std::make_unique<ScriptLines>(ends[k]);
+      parts[k].SourcePath = parts[k].TargetPath = names[k];
+      parts[k].SourceCount = parts[k].TargetCount = static_cast<uint32_t>(2 + k);
+      parts[k].Texts.AuthorLine = "part " + std::to_string(k);
+    }
+    JobState summary;
+    SummarizeParts(parts, summary);
+    RecordingWindowsView parts_view(summary);
+    ASSERT_EQ(ShowPartsProgressDialogFromTemplate(dialog_template.Get(), parts, summary, files,
+                                                  parts_view, StandInPartsWorker),
+              0);
+    EXPECT_TRUE(g_scenario.Ended);
+    EXPECT_EQ(g_scenario.AtStart.Author, "part 0");
+    EXPECT_EQ(g_scenario.AtStart.range, 5u);
+    std::vector<std::string> reports;
+    for (const RecordingWindowsView::Box& box : parts_view.Boxes) {
+      reports.push_back((box.Error ? "!" : "") + box.Text);
+    }
+    EXPECT_EQ(reports, c.Reports);
+    ASSERT_FALSE(parts_view.Boxes.empty());
+    EXPECT_EQ(parts_view.Boxes.back().Position, c.Position);
+  }
+}
+
 TEST(ProgressBarTest, RangeAndPositionHoldCountsBeyondSixteenBits) {
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
   ASSERT_TRUE(InitCommonControlsEx(&controls));
