@@ -103,13 +103,13 @@ void CloseProgressDialog(HWND dialog, ProgressDialogContext& context) {
   WindowsView& view = context.View;
   view.RequestStop();
   KillTimer(dialog, kDisplayTimer);
-  // The run is judged by the entries begun, and the display shows that state first, whatever
-  // the rate of its updates skipped.
   if (context.Parts) {
     ClosePartsProgressDialog(context);
     EndDialog(dialog, 0);
     return;
   }
+  // The run is judged by the entries begun, and the display shows that state first, whatever
+  // the rate of its updates skipped.
   const uint32_t entries_begun = view.EntriesBegun();
   view.ShowEntriesBegun();
   if (RunSucceeded(job, entries_begun)) {
