@@ -2,7 +2,8 @@
 // the list's rows are known, finding every entry's kind in one pass (the finder's work, done on
 // a thread of its own in the window), then filtering and sorting the rows by kind, by id and by
 // what a rebuild does, each after one pending change so that the plan has something to say.
-// Each step is timed beside reading the archive's file through once, in the same run.
+// Each step is timed beside reading the archive's file through once, in the same run, and the
+// process's peak memory beyond what it held before the first open is given per entry.
 //
 //   studio_model_bench [directory] [entries] [runs]
 //
@@ -15,6 +16,15 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
+#else
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 #include "studio/entry_rows.h"
 #include "studio/studio_document.h"
@@ -31,6 +41,34 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 double Median(std::vector<double> times) {
   std::sort(times.begin(), times.end());
   return times[times.size() / 2];
+}
+
+// The memory the process holds now, and the most it has held so far, in bytes.
+struct Memory {
+  double Now = 0;
+  double Peak = 0;
+};
+Memory ProcessMemory() {
+  Memory memory;
+#ifdef _WIN32
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof(counters);
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+  memory.Now = static_cast<double>(counters.WorkingSetSize);
+  memory.Peak = static_cast<double>(counters.PeakWorkingSetSize);
+#else
+  rusage usage = {};
+  getrusage(RUSAGE_SELF, &usage);
+  memory.Peak = static_cast<double>(usage.ru_maxrss) * 1024.0;
+  if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+    unsigned long size = 0, resident = 0;
+    if (std::fscanf(statm, "%lu %lu", &size, &resident) == 2) {
+      memory.Now = static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
+    }
+    std::fclose(statm);
+  }
+#endif
+  return memory;
 }
 
 // Text and data by turns, four or five bytes each, ids ascending.
@@ -73,7 +111,9 @@ int Main(int argc, char** argv) {
   ParseRowFilter("text", &by_kind);
   const RowFilter all;
   const char* names[] = {"read the file through (baseline)",
-                         "open, rows shown",
+                         "open: index, script, changes",
+                         "plan of the rebuild",
+                         "rows shown",
                          "find kinds (finder's pass)",
                          "filter by kind",
                          "sort by kind",
@@ -83,6 +123,7 @@ int Main(int argc, char** argv) {
   constexpr size_t kSteps = sizeof(names) / sizeof(names[0]);
   std::vector<std::vector<double>> times(kSteps);
   size_t shown = 0;
+  const double memory_before = ProcessMemory().Now;
   for (int run = 0; run < runs; ++run) {
     auto start = std::chrono::steady_clock::now();
     {
@@ -97,12 +138,17 @@ int Main(int argc, char** argv) {
     StudioDocument document(files);
     std::string problem;
     if (!document.Open(path, &problem)) return std::fprintf(stderr, "%s\n", problem.c_str()), 1;
-    shown = document.Rows(all, EntryColumn::kPosition, false).size();
     times[1].push_back(Seconds(start));
+    start = std::chrono::steady_clock::now();
+    document.Plan();
+    times[2].push_back(Seconds(start));
+    start = std::chrono::steady_clock::now();
+    shown = document.Rows(all, EntryColumn::kPosition, false).size();
+    times[3].push_back(Seconds(start));
 
     start = std::chrono::steady_clock::now();
     document.Archive().ReadAllKinds();
-    times[2].push_back(Seconds(start));
+    times[4].push_back(Seconds(start));
 
     const auto timed = [&](size_t step, const RowFilter& filter, EntryColumn column,
                            bool descending) {
@@ -111,21 +157,23 @@ int Main(int argc, char** argv) {
       times[step].push_back(Seconds(began));
       return rows;
     };
-    if (timed(3, by_kind, EntryColumn::kPosition, false) != (count + 1) / 2) {
+    if (timed(5, by_kind, EntryColumn::kPosition, false) != (count + 1) / 2) {
       return std::fprintf(stderr, "the filter by kind kept the wrong rows\n"), 1;
     }
-    timed(4, all, EntryColumn::kKind, false);
-    timed(5, all, EntryColumn::kId, true);
+    timed(6, all, EntryColumn::kKind, false);
+    timed(7, all, EntryColumn::kId, true);
 
     start = std::chrono::steady_clock::now();
     PendingChange removal;
     removal.Kind = ChangeKind::kDelete;
     document.Changes().Set({count / 2}, removal);
     document.Rows(all, EntryColumn::kPosition, false);
-    times[6].push_back(Seconds(start));
-    timed(7, all, EntryColumn::kChange, false);
+    times[8].push_back(Seconds(start));
+    timed(9, all, EntryColumn::kChange, false);
   }
-  std::printf("%u entries (%zu rows shown), medians of %d runs\n", count, shown, runs);
+  std::printf("%u entries (%zu rows shown), medians of %d runs; peak memory %.1f bytes per entry\n",
+              count, shown, runs,
+              (ProcessMemory().Peak - memory_before) / std::max<uint32_t>(1, count));
   const double baseline = Median(times[0]);
   for (size_t k = 0; k < kSteps; ++k) {
     const double median = Median(times[k]);

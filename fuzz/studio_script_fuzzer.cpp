@@ -2,12 +2,13 @@
 // saving it.
 //
 // Input: one byte of flags (bit 0: the double-byte code page of the target systems; bits 1-7:
-// the edits made before saving), then the script file's bytes. Opening never crashes; every row
-// has its facts; a script saved after the edits opens again with the same changes, and every line
-// the edits do not name is still in it, in its order.
+// the seed of the random edits made before saving, as the property test makes them), then the
+// script file's bytes. Opening never crashes; every row has its facts; a script saved after the
+// edits opens again with the same changes, and every line the edits do not name is still in it,
+// in its order, with its line break.
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -16,53 +17,15 @@
 #include "sys/code_page.h"
 #include "testing/memory_file_system.h"
 #include "testing/pack_run_fixture.h"
+#include "testing/studio_edits.h"
 
 using namespace velmora;
 
 namespace {
 
 const char kScript[] = "D:\\mod\\ui.vlm";
-
-std::map<std::pair<bool, uint32_t>, PendingChange> ChangesOf(const StudioDocument& document) {
-  std::map<std::pair<bool, uint32_t>, PendingChange> all;
-  const PendingChanges& changes = document.Changes();
-  for (const auto& change : changes.All()) {
-    const bool added = changes.IsAdded(change.first);
-    all[{added, added ? changes.AddedId(change.first) : change.first}] = change.second;
-  }
-  return all;
-}
-
-void Edit(StudioDocument& document, uint8_t edits) {
-  PendingChanges& changes = document.Changes();
-  const uint32_t count = document.Archive().Count();
-  for (int k = 0; k < 7; ++k) {
-    // An archive that opens damaged may have no entries: only an added one can be edited.
-    if ((edits >> k & 1) == 0 || (count == 0 && k != 3 && k != 6)) continue;
-    const uint32_t position = count == 0 ? 0 : static_cast<uint32_t>(k) % count;
-    switch (k) {
-      case 0:
-      case 4:
-        changes.Set({position}, {ChangeKind::kDelete, 0, {}});
-        break;
-      case 1:
-        changes.Set({position}, PendingChange());
-        break;
-      case 2:
-        changes.Set({position}, {ChangeKind::kEntry, 3, {}});
-        break;
-      case 3:
-        if (document.IdIsFree(0x40)) changes.Add(0x40, "D:\\mod\\pic.bin");
-        break;
-      case 5:
-        changes.Set({position}, {ChangeKind::kOtherArchive, 2, "D:\\mod\\data\\other.wdf"});
-        break;
-      default:
-        changes.Undo();
-        break;
-    }
-  }
-}
+const studio_edits::EditFiles kEditFiles{"D:\\mod\\pic.bin", "D:\\mod\\pics\\a.bmp",
+                                         "D:\\mod\\data\\other.wdf"};
 
 }  // namespace
 
@@ -76,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 pack_run_testing::MakeArchive({{1, "one"}, {2, "two"}, {3, "three"}, {2, "x"}}));
   files.PutFile("D:\\mod\\data\\other.wdf", pack_run_testing::MakeArchive({{2, "other two"}}));
   files.PutFile("D:\\mod\\pic.bin", "picture");
+  files.PutFile("D:\\mod\\pics\\a.bmp", "BM");
   files.PutFile(kScript, bytes);
 
   StudioDocument document(files);
@@ -95,29 +59,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   };
   look();
 
-  Edit(document, static_cast<uint8_t>(data[0] >> 1));
+  const studio_edits::ChangesByEntry read = studio_edits::ChangesOf(document);
+  std::mt19937 random(data[0] >> 1);
+  const int edits = 1 + static_cast<int>(random() % 4);
+  for (int k = 0; k < edits; ++k) studio_edits::MakeRandomEdit(document, random, kEditFiles);
   look();
-  const std::map<std::pair<bool, uint32_t>, PendingChange> edited = ChangesOf(document);
+  const std::vector<uint32_t> moved_ids =
+      studio_edits::MovedIds(document, read, studio_edits::ChangesOf(document));
   std::string unwritable;
   if (!document.SaveScript(kScript, ScriptTarget(), &unwritable, &problem)) return 0;
   FUZZ_CHECK(!document.Changes().Modified(), "a saved document is not modified");
-  const std::string saved = files.FileBytes(kScript);
-  // Lines the edits name (their ids' rule lines and #AddEntries) may change; no other line.
-  const ScriptDocument before(bytes);
-  const ScriptDocument after(saved);
-  size_t next = 0;
-  for (size_t k = 0; k < before.Count(); ++k) {
-    const ScriptDocumentLine& line = before.Line(k);
-    if (line.Kind == ScriptLineKind::kRule && (line.Id <= 3 || line.Id == 0x40)) continue;
-    if (line.Kind == ScriptLineKind::kKey) continue;
-    while (next < after.Count() && after.TextAt(next) != before.TextAt(k)) ++next;
-    FUZZ_CHECK(next < after.Count(), "line %zu is kept", k + 1);
-    ++next;
-  }
+  const std::string lost = studio_edits::LostLines(bytes, files.FileBytes(kScript), moved_ids);
+  FUZZ_CHECK(lost.empty(), "%s", lost.c_str());
 
   StudioDocument reopened(files);
   FUZZ_CHECK(reopened.Open(kScript, &problem), "the saved script opens again: %s", problem.c_str());
-  FUZZ_CHECK(ChangesOf(reopened) == ChangesOf(document), "the saved changes read back");
-  (void)edited;
+  FUZZ_CHECK(studio_edits::ChangesOf(reopened) == studio_edits::ChangesOf(document),
+             "the saved changes read back");
   return 0;
 }

@@ -52,18 +52,20 @@ std::string WrittenText(Stream& stream) {
 // restore that did.
 std::string MadeByText(const Console& console, const ArchiveBackup& backup) {
   const BackupNote& note = backup.Note;
-  if (!backup.HasNote) return ToolText(console, TextKey::TxtRestoreMadeByUnknown);
-  if (note.Restored != 0) {
-    return ToolText(console, TextKey::TxtRestoreMadeByRestore,
-                    {static_cast<int64_t>(note.Restored)});
+  switch (MadeBy(backup)) {
+    case BackupMaker::kUnknown:
+      break;
+    case BackupMaker::kRestore:
+      return ToolText(console, TextKey::TxtRestoreMadeByRestore,
+                      {static_cast<int64_t>(note.Restored)});
+    case BackupMaker::kUndo:
+      return ToolText(console, TextKey::TxtRestoreMadeByUndo, {ShownPath(note.Script)});
+    case BackupMaker::kPatch:
+      return ToolText(console, TextKey::TxtRestoreMadeByPatch, {ShownPath(note.Script)});
+    case BackupMaker::kScript:
+      return ToolText(console, TextKey::TxtRestoreMadeByScript, {ShownPath(note.Script)});
   }
-  if (!note.Undo.empty()) {
-    return ToolText(console, TextKey::TxtRestoreMadeByUndo, {ShownPath(note.Script)});
-  }
-  if (!note.Patch.empty()) {
-    return ToolText(console, TextKey::TxtRestoreMadeByPatch, {ShownPath(note.Script)});
-  }
-  return ToolText(console, TextKey::TxtRestoreMadeByScript, {ShownPath(note.Script)});
+  return ToolText(console, TextKey::TxtRestoreMadeByUnknown);
 }
 
 int ListArchiveBackups(CommandCall& call, const std::string& archive,

@@ -197,6 +197,13 @@ BackupNote NoteMadeNow(const std::string& script) {
   return note;
 }
 
+BackupMaker MadeBy(const ArchiveBackup& backup) {
+  if (!backup.HasNote) return BackupMaker::kUnknown;
+  if (backup.Note.Restored != 0) return BackupMaker::kRestore;
+  if (!backup.Note.Undo.empty()) return BackupMaker::kUndo;
+  return backup.Note.Patch.empty() ? BackupMaker::kScript : BackupMaker::kPatch;
+}
+
 bool ListBackups(FileSystem& files, const std::string& archive_path,
                  std::vector<ArchiveBackup>* backups) {
   if (!ListBackupFiles(files, archive_path, backups)) return false;

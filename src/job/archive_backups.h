@@ -47,6 +47,10 @@ struct BackupNote {
 // A note made now, for a run of `script` (empty for a restore).
 BackupNote NoteMadeNow(const std::string& script);
 
+// What replaced the archive a backup keeps, as every program names it; the note's Script (or
+// for a restore its Restored) says which.
+enum class BackupMaker { kUnknown, kRestore, kUndo, kPatch, kScript };
+
 // backup path + ".info"
 std::string BackupNoteName(const std::string& backup_path);
 
@@ -61,6 +65,9 @@ struct ArchiveBackup {
   bool HasNote = false;
   BackupNote Note;
 };
+
+// What made `backup`: unknown without a note.
+BackupMaker MadeBy(const ArchiveBackup& backup);
 
 // The backups of the archive at `archive_path` (either separator), oldest (lowest number)
 // first, with their notes. A backup's name is the archive's name exactly as written, never

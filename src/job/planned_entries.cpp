@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "job/added_entries.h"
 #include "job/paths.h"
 #include "job/referenced_archives.h"
+#include "msg/file_failure.h"
 #include "msg/format.h"
 #include "sys/code_page.h"
 #include "sys/system_error.h"
@@ -35,8 +37,15 @@ class Planner {
   void PlanEntry(WdfEntry& entry, const uint32_t* position);
   bool Fail(PlannedEntry& planned, MessageKey key, std::initializer_list<FormatArg> args) {
     planned.From = BytesFrom::kNothing;
-    planned.Failure = Message(key, args);
+    planned.Failure = Intern(Message(key, args), &plan_.Reasons, &reason_index_);
     return false;
+  }
+  // The index of `text` in `table`, added there on its first use.
+  static uint32_t Intern(const std::string& text, std::vector<std::string>* table,
+                         std::unordered_map<std::string, uint32_t>* index) {
+    const auto found = index->emplace(text, static_cast<uint32_t>(table->size()));
+    if (found.second) table->push_back(text);
+    return found.first->second;
   }
   bool TakeSource(PlannedEntry& planned, uint64_t offset, uint32_t size);
   bool TakeArchiveEntry(PlannedEntry& planned, const std::string& value, const Rule& rule);
@@ -63,6 +72,8 @@ class Planner {
   EntryRuleLines rule_lines_;
   ReferencedArchives archives_;
   EntryPlan plan_;
+  std::unordered_map<std::string, uint32_t> path_index_;    // into plan_.Paths
+  std::unordered_map<std::string, uint32_t> reason_index_;  // into plan_.Reasons
 };
 
 EntryPlan Planner::Plan() {
@@ -135,7 +146,6 @@ void Planner::PlanEntry(WdfEntry& entry, const uint32_t* position) {
     case RuleKind::kInternalReference: {
       uint32_t id = 0;
       ParseHexId(rule.IdText, &id);
-      planned.Path.clear();
       // As in the run: the entry takes the found entry's place for every later reference.
       if (!FindEntryInSource(job_, entry, static_cast<uint32_t>(job_.SourceIndex.size()), id)) {
         done = Fail(planned, MessageKey::MsgInternalIdNotFound, {rule.IdText});
@@ -166,7 +176,7 @@ void Planner::PlanEntry(WdfEntry& entry, const uint32_t* position) {
         {static_cast<size_t>(line + 1),
          line < 0 ? std::string()
                   : CleanScriptValue(script_.TextAt(static_cast<size_t>(line)), true),
-         planned.Failure});
+         plan_.Reasons[planned.Failure]});
   }
   plan_.Entries.push_back(std::move(planned));
 }
@@ -191,7 +201,7 @@ bool Planner::TakeSource(PlannedEntry& planned, uint64_t offset, uint32_t size) 
 
 bool Planner::TakeArchiveEntry(PlannedEntry& planned, const std::string& value, const Rule& rule) {
   const std::string path = DirectoryPart(places_.SourcePath) + PathBeforeLastSlash(value);
-  planned.Path = path;
+  planned.Path = Intern(path, &plan_.Paths, &path_index_);
   uint32_t id = 0;
   if (!ParseHexId(rule.IdText, &id)) {
     return Fail(planned, MessageKey::MsgExternalIdInvalid, {ShownPath(path), rule.IdText});
@@ -199,13 +209,13 @@ bool Planner::TakeArchiveEntry(PlannedEntry& planned, const std::string& value, 
   if (NamesTheTarget(path)) {
     return Fail(planned, MessageKey::MsgRefArchiveOpenFailed, {ShownPath(path), HeldFileText()});
   }
-  if (!files_.FileIsPresent(path)) {
-    return Fail(planned, MessageKey::MsgRefArchiveNotFound, {ShownPath(path)});
-  }
-  std::unique_ptr<Stream> archive = files_.OpenShared(path);
+  // Found as the run finds it: where letter cases differ, under a name in another case too.
+  bool present = false;
+  std::unique_ptr<Stream> archive = files_.OpenSharedIfPresent(path, &present);
+  if (!present) return Fail(planned, MessageKey::MsgRefArchiveNotFound, {ShownPath(path)});
   if (!archive) {
     return Fail(planned, MessageKey::MsgRefArchiveOpenFailed,
-                {ShownPath(path), LastSystemErrorText()});
+                {ShownPath(path), FileFailureReason(ShownPath(path))});
   }
   uint32_t size = 0;
   switch (archives_.Find(path, *archive, id, &size)) {
@@ -228,17 +238,16 @@ bool Planner::TakeArchiveEntry(PlannedEntry& planned, const std::string& value, 
 
 bool Planner::TakeFile(PlannedEntry& planned, const std::string& value) {
   const std::string path = places_.ScriptDir + value;
-  planned.Path = path;
+  planned.Path = Intern(path, &plan_.Paths, &path_index_);
   if (NamesTheTarget(path)) {
     return Fail(planned, MessageKey::MsgRefFileOpenFailed, {ShownPath(path), HeldFileText()});
   }
-  if (!files_.FileIsPresent(path)) {
-    return Fail(planned, MessageKey::MsgRefFileNotFound, {ShownPath(path)});
-  }
-  std::unique_ptr<Stream> file = files_.OpenShared(path);
+  bool present = false;
+  std::unique_ptr<Stream> file = files_.OpenSharedIfPresent(path, &present);
+  if (!present) return Fail(planned, MessageKey::MsgRefFileNotFound, {ShownPath(path)});
   if (!file) {
     return Fail(planned, MessageKey::MsgRefFileOpenFailed,
-                {ShownPath(path), LastSystemErrorText()});
+                {ShownPath(path), FileFailureReason(ShownPath(path))});
   }
   uint64_t size = 0;
   if (!file->Size(&size)) return Fail(planned, MessageKey::MsgRefFileReadFailed, {ShownPath(path)});
@@ -254,16 +263,21 @@ EntryPlan PlanEntries(const ScriptLines& script, const std::vector<WdfEntry>& in
   return Planner(script, index, source, places, files).Plan();
 }
 
+const std::string& EntryPlan::NoText() {
+  static const std::string* const empty = new std::string();
+  return *empty;
+}
+
 std::vector<const PlannedEntry*> WrittenEntries(const EntryPlan& plan) {
   std::vector<const PlannedEntry*> written;
   for (const PlannedEntry& entry : plan.Entries) {
-    if (entry.Fate != EntryFate::kDeleted && entry.Failure.empty()) written.push_back(&entry);
+    if (entry.Writes()) written.push_back(&entry);
   }
   return written;
 }
 
-bool ReadPlannedBytes(FileSystem& files, Stream& source, const PlannedEntry& entry, size_t limit,
-                      std::string* bytes) {
+bool ReadPlannedBytes(FileSystem& files, Stream& source, const EntryPlan& plan,
+                      const PlannedEntry& entry, size_t limit, std::string* bytes) {
   bytes->clear();
   const size_t wanted = std::min<size_t>(limit, entry.Size);
   std::unique_ptr<Stream> opened;
@@ -276,7 +290,7 @@ bool ReadPlannedBytes(FileSystem& files, Stream& source, const PlannedEntry& ent
       break;
     case BytesFrom::kOtherArchive:
     case BytesFrom::kFile:
-      opened = files.OpenShared(entry.Path);
+      opened = files.OpenShared(plan.PathOf(entry));
       if (!opened) return false;
       from = opened.get();
       if (entry.From == BytesFrom::kFile) offset = 0;

@@ -34,18 +34,28 @@ enum class BytesFrom : uint8_t {
   kFile,          // the whole file at `Path`
 };
 
+// No text: an entry that reads no file, or whose rule can be carried out.
+constexpr uint32_t kNoPlannedText = 0xFFFFFFFFu;
+
+// One entry as the run meets it. It holds no text of its own, only indexes into its plan's
+// tables of the few distinct paths and reasons, so that a million kept entries cost some 40
+// bytes each.
 struct PlannedEntry {
+  uint64_t Offset = 0;  // kSource, kOtherArchive: where the bytes start in the file
   uint32_t Id = 0;
+  uint32_t SourcePosition = 0;     // the source entry's position (not for added entries)
+  int Line = -1;                   // the rule line the run takes, or -1
+  uint32_t Size = 0;               // the bytes written
+  uint32_t Path = kNoPlannedText;  // kOtherArchive, kFile: the file read, in EntryPlan::Paths
+  // Why the run cannot carry the rule out, as the run says it, in EntryPlan::Reasons.
+  uint32_t Failure = kNoPlannedText;
   EntryFate Fate = EntryFate::kKept;
   BytesFrom From = BytesFrom::kNothing;
   RuleKind Kind = RuleKind::kKeep;  // the rule's kind; kKeep without a rule line
-  uint32_t SourcePosition = 0;      // the source entry's position (not for added entries)
-  int Line = -1;                    // the rule line the run takes, or -1
-  std::string Path;                 // kOtherArchive, kFile: the file read
-  uint64_t Offset = 0;              // kSource, kOtherArchive: where the bytes start in the file
-  uint32_t Size = 0;                // the bytes written
-  // Why the run cannot carry the rule out, as the run says it; empty when it can.
-  std::string Failure;
+
+  bool Fails() const { return Failure != kNoPlannedText; }
+  // Neither deleted nor failed: the run writes it.
+  bool Writes() const { return Fate != EntryFate::kDeleted && !Fails(); }
 };
 
 // A rule line that cannot be carried out: where it is, the line as the run quotes it, and why.
@@ -67,6 +77,21 @@ struct EntryPlan {
   // The source is damaged at this entry (it breaks the bounds rule): the run stops there, and
   // nothing from it on is planned.
   bool SourceDamaged = false;
+  // The distinct files rules read and the distinct reasons rules fail, each once.
+  std::vector<std::string> Paths;
+  std::vector<std::string> Reasons;
+
+  // The file `entry` reads; empty when it reads none.
+  const std::string& PathOf(const PlannedEntry& entry) const {
+    return entry.Path == kNoPlannedText ? NoText() : Paths[entry.Path];
+  }
+  // Why the run cannot carry out `entry`'s rule; empty when it can.
+  const std::string& FailureOf(const PlannedEntry& entry) const {
+    return entry.Fails() ? Reasons[entry.Failure] : NoText();
+  }
+
+ private:
+  static const std::string& NoText();
 };
 
 // Where a run of the script reads and writes: the paths preparation finds.
@@ -86,7 +111,7 @@ std::vector<const PlannedEntry*> WrittenEntries(const EntryPlan& plan);
 
 // Up to `limit` of the first bytes the run writes for `entry`, read from where they come from.
 // False when they cannot be read.
-bool ReadPlannedBytes(FileSystem& files, Stream& source, const PlannedEntry& entry, size_t limit,
-                      std::string* bytes);
+bool ReadPlannedBytes(FileSystem& files, Stream& source, const EntryPlan& plan,
+                      const PlannedEntry& entry, size_t limit, std::string* bytes);
 
 }  // namespace velmora

@@ -18,6 +18,12 @@ INT_PTR CALLBACK SmallDialogProcedure(HWND dialog, UINT message, WPARAM w, LPARA
       SetItemText(dialog, IDOK, Text(StudioText::TxtOk));
       SetItemText(dialog, IDCANCEL, Text(StudioText::TxtCancel));
       small->Fill(dialog);
+      if (small->ReadingControl != 0) {
+        HWND reading = GetDlgItem(dialog, small->ReadingControl);
+        SetFocus(reading);
+        SendMessageW(reading, EM_SETSEL, 0, 0);
+        return FALSE;  // the focus is set
+      }
       return TRUE;
     case WM_COMMAND:
       if (LOWORD(w) == IDOK) {

@@ -28,6 +28,23 @@ std::string LocalTime(uint64_t written) {
   return text;
 }
 
+// What replaced the archive the backup keeps, as `restore --list` says it.
+std::string MadeByText(const StudioDocument::Backup& backup) {
+  switch (backup.MadeBy) {
+    case BackupMaker::kUnknown:
+      break;
+    case BackupMaker::kRestore:
+      return TextOf(StudioText::TxtMadeByRestore, {std::to_string(backup.Note.Restored)});
+    case BackupMaker::kUndo:
+      return TextOf(StudioText::TxtMadeByUndo, {ShownPath(backup.Note.Script)});
+    case BackupMaker::kPatch:
+      return TextOf(StudioText::TxtMadeByPatch, {ShownPath(backup.Note.Script)});
+    case BackupMaker::kScript:
+      return TextOf(StudioText::TxtMadeByScript, {ShownPath(backup.Note.Script)});
+  }
+  return Text(StudioText::TxtMadeByUnknown);
+}
+
 void AddColumn(HWND list, int at, StudioText title, int width, bool right) {
   std::wstring text = WideText(Text(title));
   LVCOLUMNW column = {};
@@ -80,6 +97,7 @@ void StudioWindow::ShowBackups() {
         AddColumn(list, 1, StudioText::TxtColumnWritten, 120, false);
         AddColumn(list, 2, StudioText::TxtColumnSize, 90, true);
         AddColumn(list, 3, StudioText::TxtColumnEntries, 70, true);
+        AddColumn(list, 4, StudioText::TxtColumnMadeBy, 260, false);
         // Newest first: the one a person most likely wants back.
         for (size_t k = backups.size(); k-- > 0;) {
           const int row = static_cast<int>(backups.size() - 1 - k);
@@ -88,6 +106,7 @@ void StudioWindow::ShowBackups() {
           SetCell(list, row, 1, LocalTime(backup.Written));
           SetCell(list, row, 2, Grouped(backup.Size));
           SetCell(list, row, 3, backup.Entries < 0 ? "?" : Grouped(backup.Entries));
+          SetCell(list, row, 4, MadeByText(backup));
         }
         ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
       },

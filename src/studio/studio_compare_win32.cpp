@@ -44,7 +44,7 @@ void StudioWindow::Compare() {
                       SendDlgItemMessageW(dialog, IDC_REPORT_TEXT, EM_SETLIMITTEXT, 0, 0);
                       SetItemText(dialog, IDC_REPORT_TEXT, report);
                     },
-                    [](HWND) {}};
+                    [](HWND) {}, IDC_REPORT_TEXT};
   RunSmallDialog(window_, IDD_REPORT, shown);
 }
 

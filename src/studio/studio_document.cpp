@@ -278,11 +278,11 @@ RowFacts StudioDocument::Row(uint32_t position, bool with_kind) {
   const bool added = changes_.IsAdded(position);
   facts.Id = added ? changes_.AddedId(position) : archive_->Entry(position).Id;
   const PlannedEntry* entry = PlannedAt(position);
-  const bool writes = entry && entry->Fate != EntryFate::kDeleted && entry->Failure.empty();
+  const bool writes = entry && entry->Writes();
   if (entry) {
     facts.Line = entry->Line;
-    facts.Reason = entry->Failure;
-    if (!entry->Failure.empty()) {
+    facts.Reason = plan.FailureOf(*entry);
+    if (entry->Fails()) {
       facts.State = RowState::kFails;
     } else if (entry->Fate == EntryFate::kDeleted) {
       facts.State = RowState::kDeleted;
@@ -315,7 +315,7 @@ RowFacts StudioDocument::Row(uint32_t position, bool with_kind) {
       std::string head;
       const EntryKind kind =
           entry->Size == 0 ? EntryKind::kEmpty
-          : ReadPlannedBytes(files_, archive_->Source(), *entry, kEntryKindSample, &head)
+          : ReadPlannedBytes(files_, archive_->Source(), plan, *entry, kEntryKindSample, &head)
               ? DetectEntryKind(head, entry->Size)
               : EntryKind::kOutOfBounds;
       known = static_cast<uint8_t>(kind);
@@ -330,8 +330,8 @@ RowFacts StudioDocument::Row(uint32_t position, bool with_kind) {
 bool StudioDocument::ReadRowBytes(uint32_t position, size_t limit, std::string* bytes) {
   if (position >= kFirstDormantRow) return false;
   const PlannedEntry* entry = PlannedAt(position);
-  if (entry && entry->Fate != EntryFate::kDeleted && entry->Failure.empty()) {
-    return ReadPlannedBytes(files_, archive_->Source(), *entry, limit, bytes);
+  if (entry && entry->Writes()) {
+    return ReadPlannedBytes(files_, archive_->Source(), plan_->Plan, *entry, limit, bytes);
   }
   return !changes_.IsAdded(position) && archive_->ReadHead(position, limit, bytes);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "job/archive_backups.h"
 #include "job/planned_entries.h"
 #include "job/program_entry.h"
 #include "job/script_document.h"
@@ -160,13 +161,16 @@ class StudioDocument {
   RebuildResult RunRebuild(JobState& job, RunView& view, EntryFrontEnd& front);
 
   // The backups rebuilds in place kept of the open archive, oldest first: each with its size,
-  // its last-write mark (the system's measure; 0 when unknown) and its entry count (-1 when it
-  // is no archive). False when the archive's folder cannot be read.
+  // its last-write mark (the system's measure; 0 when unknown), its entry count (-1 when it
+  // is no archive) and what replaced the archive it keeps. False when the archive's folder cannot
+  // be read.
   struct Backup {
     std::string Path;
     uint64_t Size = 0;
     uint64_t Written = 0;
     int64_t Entries = -1;
+    BackupMaker MadeBy = BackupMaker::kUnknown;  // the note's Script or Restored says which
+    BackupNote Note;
   };
   bool Backups(std::vector<Backup>* backups);
   // Puts the backup at `backup_path` back in the open archive's place: copied beside it first,

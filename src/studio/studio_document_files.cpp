@@ -183,6 +183,8 @@ bool StudioDocument::Backups(std::vector<Backup>* backups) {
     Backup shown;
     shown.Path = backup.Path;
     shown.Size = backup.Size;
+    shown.MadeBy = MadeBy(backup);
+    shown.Note = backup.Note;
     std::unique_ptr<Stream> stream = files_.OpenShared(backup.Path);
     FileVersion version;
     uint32_t count = 0;

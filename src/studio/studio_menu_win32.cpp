@@ -11,6 +11,7 @@
 #include "studio/studio_file_type_win32.h"
 #include "studio/studio_window_parts_win32.h"
 #include "studio_ids.h"
+#include "sys/system_error.h"
 
 namespace velmora {
 
@@ -40,15 +41,26 @@ std::string ProgramVersion() {
 }
 
 // Opens the guide that comes with the program, in the user's language where it is there.
-bool OpenGuideBeside(const std::wstring& folder) {
+// `*found` gets the guide's path when one is there; false when none is, or the system could not
+// open it (its reason in the last error).
+bool OpenGuideBeside(const std::wstring& folder, std::wstring* found) {
   const bool chinese = InterfaceIsChinese();
   const wchar_t* names[] = {chinese ? L"\u4F7F\u7528\u8BF4\u660E.txt" : L"README-en.txt",
                             chinese ? L"README-en.txt" : L"\u4F7F\u7528\u8BF4\u660E.txt"};
+  found->clear();
   for (const wchar_t* name : names) {
     const std::wstring path = folder + name;
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
-    return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", path.c_str(), nullptr,
-                                                   folder.c_str(), SW_SHOWNORMAL)) > 32;
+    *found = path;
+    // The system's own box would speak of "associations"; the Studio says what failed.
+    SHELLEXECUTEINFOW open = {};
+    open.cbSize = sizeof(open);
+    open.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    open.lpVerb = L"open";
+    open.lpFile = path.c_str();
+    open.lpDirectory = folder.c_str();
+    open.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExW(&open) != FALSE;
   }
   return false;
 }
@@ -60,13 +72,17 @@ void StudioWindow::OpenGuide() {
   const DWORD n = GetModuleFileNameW(nullptr, program, MAX_PATH * 2);
   std::wstring folder(program, n);
   folder.erase(folder.find_last_of(L'\\') + 1);
-  if (OpenGuideBeside(folder)) return;
+  std::wstring guide;
+  if (OpenGuideBeside(folder, &guide)) return;
+  // Read before anything else can set it.
+  const std::string reason = LastSystemErrorText();
   std::string shown;
-  if (!TextFromWide(folder, &shown)) {
-    ShowNameOutsideCodePage(folder);
+  if (!TextFromWide(guide.empty() ? folder : guide, &shown)) {
+    ShowNameOutsideCodePage(guide.empty() ? folder : guide);
     return;
   }
-  ShowError(TextOf(StudioText::TxtGuideMissing, {shown}));
+  ShowError(guide.empty() ? TextOf(StudioText::TxtGuideMissing, {shown})
+                          : TextOf(StudioText::TxtGuideNotOpened, {shown, reason}));
 }
 
 void StudioWindow::BuildMenu() {

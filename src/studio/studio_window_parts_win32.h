@@ -71,6 +71,9 @@ struct SmallDialog {
   StudioText Title;
   std::function<void(HWND)> Fill;
   std::function<void(HWND)> Accept;
+  // A text to read, not to type over: this control gets the focus with the caret at its start
+  // and nothing selected (0: the dialog's first control gets the focus, its text selected).
+  int ReadingControl = 0;
 };
 
 // Shows dialog `template_id` of the program; true when it was closed with OK.

@@ -263,6 +263,7 @@ class StudioTest(e2e.E2eTestCase):
                          bytes.fromhex(report["title"]))
         self.assertEqual(e2e.gbk("@00000001 不同\r\n@00000002 (2) 对方没有\r\n"
                                  "@00000009 只在对方中\r\n"), bytes.fromhex(report["field"]))
+        self.assertEqual("0,0", report["selected"], "the report opens to be read: nothing selected")
         self.assertEqual(e2e.gbk("与 ") + self.scenario.win("new.wdf") +
                          e2e.gbk(" 比较：2 个条目不同，1 个条目只在对方中"),
                          bytes.fromhex(e2e.event_fields(result, "text")[0]["text"]), result.describe())
@@ -305,6 +306,10 @@ class StudioTest(e2e.E2eTestCase):
                          texts[3])
         self.assertEqual([b"00000001", b"00000003"],
                          [row[1] for row in list_rows(e2e.event_fields(result, "list")[1])])
+        # Each backup says what replaced it, as restore --list says it: both rebuilds ran the script.
+        choice = list_rows(e2e.event_fields(result, "dialog-answered")[3])
+        self.assertEqual([b"ui.wdf.2.bak", b"ui.wdf.1.bak"], [row[0] for row in choice])
+        self.assertEqual([e2e.gbk("脚本 ") + script] * 2, [row[4] for row in choice])
         self.assertEqual(original, self.scenario.read("mods/ui.wdf.1.bak"))
         # The restored backup stays: every backup remains a state to go back to.
         self.assertTrue(os.path.exists(self.scenario.path("mods/ui.wdf.2.bak")))

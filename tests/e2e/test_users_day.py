@@ -468,20 +468,28 @@ class UsersDayTest(e2e.E2eTestCase):
         self.assertEqual(1, len(alone.boxes), alone.describe())
         self.assertSays(alone.boxes[0].text, "TxtGuideMissing")
 
-        # The zip's two guides beside the program. What the shell opens for a text file is
-        # copied aside instead of shown.
+        # The zip's two guides beside the program.
         for name in ("使用说明.txt", "README-en.txt"):
             s.write("工具/" + name, name.encode("utf-8"))
-        probe = r"HKCR\VelmoraGuideProbe"
-        self.addCleanup(e2e.reg_delete_key, probe)
-        e2e.reg_set(probe + r"\shell\open\command", None,
-                    '"C:\\windows\\system32\\cmd.exe" /c copy /y "%%1" "%s"'
-                    % s.win("opened.txt").decode("ascii"))
         text_files = e2e.reg_value(r"HKCR\.txt")
         if text_files is None:
             self.addCleanup(e2e.reg_delete_key, r"HKCR\.txt")
         else:
             self.addCleanup(e2e.reg_set, r"HKCR\.txt", None, text_files)
+        # There, but nothing on this Windows opens a text file: not "missing", but why it did not open.
+        e2e.reg_set(r"HKCR\.txt", None, "VelmoraGuideNoProgram")
+        unopened = self.studio_at(studio, '"%s"' % studio, guide)
+        self.assertEqual(1, len(unopened.boxes), unopened.describe())
+        self.assertSays(unopened.boxes[0].text, "TxtGuideNotOpened")
+        first = {"zh": "使用说明.txt", "en": "README-en.txt"}[LANGUAGE]
+        self.assertIn(encoded(first), unopened.boxes[0].text, "the box names the guide")
+
+        # What the shell opens for a text file is copied aside instead of shown.
+        probe = r"HKCR\VelmoraGuideProbe"
+        self.addCleanup(e2e.reg_delete_key, probe)
+        e2e.reg_set(probe + r"\shell\open\command", None,
+                    '"C:\\windows\\system32\\cmd.exe" /c copy /y "%%1" "%s"'
+                    % s.win("opened.txt").decode("ascii"))
         e2e.reg_set(r"HKCR\.txt", None, "VelmoraGuideProbe")
         shown = self.studio_at(studio, '"%s"' % studio, guide)
         self.assertEqual([], shown.boxes, shown.describe())

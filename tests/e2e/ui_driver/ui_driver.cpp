@@ -62,8 +62,10 @@
 //   dialog-key esc | dialog-key close
 //   dialog-gone
 //   window class=<hex> title=<hex>           (a top-level window of another kind)
-//   dialog-answered title=<hex> input=<hex> field=<hex>  (a dialog-input was used; field: the
-//                                            text of its first text field then)
+//   dialog-answered title=<hex> input=<hex> field=<hex> selected=<start>,<end> rows=<list>
+//                                            (a dialog-input was used; field: the text of its
+//                                            first text field then; rows: its list view's first
+//                                            50 rows, as in the event "list")
 //   step <n> <action> ms=<since start>       (a step begins)
 //   list count=<n> rows=<hex>|<hex>...;...   (columns separated by '|', rows by ';')
 //   waited <ms>   text id=<n> text=<hex>   memory private=<n> working=<n>
@@ -558,6 +560,23 @@ std::string ListCellText(HANDLE process, HWND list, int row, int column) {
   return text;
 }
 
+// The texts of the first `rows` rows of a list view, every column: hex, columns separated by
+// '|', rows by ';'.
+std::string ListRowsText(HANDLE process, HWND list, int rows) {
+  const int count = static_cast<int>(SendBounded(list, LVM_GETITEMCOUNT, 0, 0));
+  const int columns = static_cast<int>(SendBounded(
+      reinterpret_cast<HWND>(SendBounded(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0));
+  std::string text;
+  for (int row = 0; row < count && row < rows; ++row) {
+    if (row) text += ';';
+    for (int column = 0; column < columns; ++column) {
+      if (column) text += '|';
+      text += Hex(ListCellText(process, list, row, column));
+    }
+  }
+  return text;
+}
+
 bool ListRowRect(HANDLE process, HWND list, int row, RECT* rect) {
   RemoteMemory memory(process, sizeof(RECT));
   RECT asked = {};
@@ -800,16 +819,28 @@ class Driver {
       if (field) SetTextBounded(field, input);
     }
     // What the dialog's first text field holds as OK is pressed (a report shown in it).
+    // With what of it was selected (a report shown selected invites typing over it).
     std::string field;
+    DWORD selection_start = 0;
+    DWORD selection_end = 0;
     for (HWND child : ChildrenOf(dialog)) {
       if (ClassOf(child) == "Edit") {
         field = TextOf(child);
+        // The answer itself holds both ends (for texts below 64 KB): no pointer into this
+        // process can reach the program's.
+        const DWORD both = static_cast<DWORD>(SendBounded(child, EM_GETSEL, 0, 0));
+        selection_start = LOWORD(both);
+        selection_end = HIWORD(both);
         break;
       }
     }
     Screenshot(dialog, "answered-" + std::to_string(dialog_inputs_used_));
-    Event("dialog-answered\ttitle=%s\tinput=%s\tfield=%s", Hex(TextOf(dialog)).c_str(),
-          Hex(input).c_str(), Hex(field).c_str());
+    // And the rows of its list, where it has one (a choice among backups).
+    HWND list = ListViewOf(dialog);
+    Event("dialog-answered\ttitle=%s\tinput=%s\tfield=%s\tselected=%lu,%lu\trows=%s",
+          Hex(TextOf(dialog)).c_str(), Hex(input).c_str(), Hex(field).c_str(),
+          static_cast<unsigned long>(selection_start), static_cast<unsigned long>(selection_end),
+          list ? ListRowsText(process_, list, 50).c_str() : "");
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
   }
@@ -827,17 +858,7 @@ class Driver {
     HWND list = ListViewOf(main_);
     if (action == "list") {
       const int count = static_cast<int>(SendBounded(list, LVM_GETITEMCOUNT, 0, 0));
-      const int columns = static_cast<int>(SendBounded(
-          reinterpret_cast<HWND>(SendBounded(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0));
-      std::string rows;
-      for (int row = 0; row < count && row < number; ++row) {
-        if (row) rows += ';';
-        for (int column = 0; column < columns; ++column) {
-          if (column) rows += '|';
-          rows += Hex(ListCellText(process_, list, row, column));
-        }
-      }
-      Event("list\tcount=%d\trows=%s", count, rows.c_str());
+      Event("list\tcount=%d\trows=%s", count, ListRowsText(process_, list, number).c_str());
     } else if (action == "wait-count") {
       const DWORD since = GetTickCount();
       while (SendBounded(list, LVM_GETITEMCOUNT, 0, 0) != number &&
