@@ -177,7 +177,7 @@ class ModsTest(e2e.E2eTestCase):
         new = {"gfx.wdf": many[:-1] + [(600000, b"BM new")], "data\\snd.wdf": NEW["data\\snd.wdf"]}
         self.make_mod(old, new)
         result = self.open_script("game\\my-mod\\mod.vlm", ["ok", "ok", "ok"],
-                                  esc_at_progress=1000, timeout_ms=600000)
+                                  esc_at_progress=1000, timeout_ms=90000)
         self.assertIn("dialog-key esc", result.events)
         self.assertExit(result, 0)
         self.assertEqual(3, len(result.boxes), result.describe())
