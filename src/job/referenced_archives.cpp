@@ -4,6 +4,8 @@
 #include <new>
 #include <utility>
 
+#include "wdf/id_search.h"
+
 namespace velmora {
 
 namespace {
@@ -99,8 +101,7 @@ ArchiveLookup ReferencedArchives::Find(const std::string& path, Stream& archive,
   }
   const auto& first = use->FirstOfId;
   const auto hit =
-      std::lower_bound(first.begin(), first.end(), id,
-                       [](const KeptEntry& e, uint32_t wanted) { return e.Id < wanted; });
+      LowerBoundId(first.begin(), first.end(), id, [](const KeptEntry& e) { return e.Id; });
   if (hit == first.end() || hit->Id != id) return ArchiveLookup::kNotFound;
   if (!archive.Seek(hit->Offset)) return ArchiveLookup::kReadFailed;
   *size = hit->Size;

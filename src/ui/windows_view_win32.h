@@ -55,7 +55,7 @@ class WindowsView : public RunView {
 
   // The display timer's period: the display changes at most this often while entries are begun
   // (milliseconds).
-  static constexpr DWORD kDisplayInterval = 33;
+  static constexpr DWORD kDisplayInterval = 50;
 
  private:
   int ShowBox(const std::string& text, UINT flags);
