@@ -307,8 +307,13 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
   if (NamesTheTarget(path)) {
     return Fail(MessageKey::MsgRefArchiveOpenFailed, {ShownPath(path), HeldFileText()});
   }
-  // An archive held from an earlier reference is still there and would open again.
+  // An archive held from an earlier reference is read again when the name still leads to it;
+  // otherwise the name is opened anew, as for the first reference.
   Stream* archive = buffers_.Archives.Held(path);
+  if (archive && !files_.HeldFileStillAt(path, *archive)) {
+    buffers_.Archives.Release(path);
+    archive = nullptr;
+  }
   std::unique_ptr<Stream> opened;
   if (!archive) {
     bool present = false;
@@ -333,7 +338,9 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
   const bool copied =
       AppendBytes(size, MessageKey::MsgRefArchiveNotWdf, path,
                   [archive, size](EntryCopier& copier) { return copier.CopyFrom(*archive, size); });
-  if (opened && files_.HeldFilesStayInPlace()) buffers_.Archives.Hold(path, std::move(opened));
+  if (opened && files_.HeldFileStillAt(path, *opened)) {
+    buffers_.Archives.Hold(path, std::move(opened));
+  }
   return copied;
 }
 

@@ -28,6 +28,8 @@ void ReferencedArchives::Hold(const std::string& path, std::unique_ptr<Stream> a
   if (held_.size() < kMostHeldArchives) held_.emplace(path, std::move(archive));
 }
 
+void ReferencedArchives::Release(const std::string& path) { held_.erase(path); }
+
 bool ReferencedArchives::MayKeep(uint32_t count) const {
   return kept_entries_ + count <= kMostKeptEntries;
 }
