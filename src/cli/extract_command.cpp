@@ -154,6 +154,10 @@ int RunExtract(CommandCall& call) {
   // With --skip-bad a damaged archive gives what it still holds: the entries whose bytes cannot
   // be read are left out and listed; without it, nothing is written.
   const bool skip_bad = parsed.Has("skip-bad");
+  // In a folder that does not exist yet no name can be in the way: asking for each one would
+  // cost two file status calls per entry for nothing. A file that appears meanwhile is still
+  // never overwritten, as every file is created only where no file of its name exists.
+  const bool folder_is_new = !call.Files.DirectoryExists(dir);
   std::vector<std::string> skipped;
   std::vector<PlannedFile> plan;
   for (size_t k : selected) {
@@ -169,8 +173,8 @@ int RunExtract(CommandCall& call) {
     }
     const std::string name = ExtractedFileName(entry.Id, occurrences[k], kind);
     const std::string path = JoinPath(dir, name);
-    const bool exists = call.Files.FileIsPresent(path);
-    if (call.Files.DirectoryExists(path)) {
+    const bool exists = !folder_is_new && call.Files.FileIsPresent(path);
+    if (!folder_is_new && call.Files.DirectoryExists(path)) {
       problems.push_back(FormatText(ToolText(call.Terminal, TextKey::TxtIsAFolder), {path}));
     } else if (exists && !parsed.Has("force")) {
       problems.push_back(

@@ -246,6 +246,16 @@ PictureFailure DecodePicture(const std::string& bytes, DecodedPicture* picture,
     if (palette == BmpPalette::kFilled) source = &normalised;
   }
 
+  // The decoder skips any number of fill bytes before a JPEG's start marker, but it can go back
+  // to the start of the entry only within its first read: behind a longer run it would try the
+  // next format, or decode the picture, from bytes further on. One 0xFF stands for the run.
+  size_t fill = 0;
+  while (fill < bytes.size() && Byte(bytes, fill) == 0xFF) ++fill;
+  if (fill > 1 && source == &bytes) {
+    normalised = bytes.substr(fill - 1);
+    source = &normalised;
+  }
+
   // The size first, from the header alone, so that nothing is decoded for a picture too large.
   EntryReader header{source};
   int width = 0, height = 0, channels = 0;
