@@ -40,11 +40,6 @@ class Stream {
   // Writes all `n` bytes at the current position; false when they could not all be written.
   virtual bool Write(const void* data, size_t n) = 0;
   virtual bool Seek(uint64_t position) = 0;
-  // Seek to `offset`, then Read `n` bytes, in one question of the system where it allows: a run
-  // of many small entries reads each one at its own place.
-  virtual size_t ReadAt(uint64_t offset, void* buffer, size_t n) {
-    return Seek(offset) ? Read(buffer, n) : 0;
-  }
   virtual uint64_t Position() = 0;
   // The file's current size, asked of the system anew each time; the position stays.
   virtual bool Size(uint64_t* size) = 0;

@@ -32,30 +32,6 @@ class Win32Stream final : public Stream {
     return done;
   }
 
-  // Each piece is read at its own offset, which also moves the file pointer behind it: no call
-  // to place the pointer first.
-  size_t ReadAt(uint64_t offset, void* buffer, size_t n) override {
-    if (offset > static_cast<uint64_t>(LLONG_MAX) - n) return Seek(offset) ? Read(buffer, n) : 0;
-    const DWORD before = GetLastError();
-    size_t done = 0;
-    while (done < n) {
-      DWORD chunk = n - done > 0x10000000 ? 0x10000000 : static_cast<DWORD>(n - done);
-      OVERLAPPED at = {};
-      const uint64_t from = offset + done;
-      at.Offset = static_cast<DWORD>(from);
-      at.OffsetHigh = static_cast<DWORD>(from >> 32);
-      DWORD got = 0;
-      if (!ReadFile(handle_, static_cast<char*>(buffer) + done, chunk, &got, &at)) {
-        // The end of the file, which a read from the file pointer reports as a success.
-        if (GetLastError() == ERROR_HANDLE_EOF) SetLastError(before);
-        break;
-      }
-      if (got == 0) break;
-      done += got;
-    }
-    return done;
-  }
-
   bool Write(const void* data, size_t n) override {
     size_t done = 0;
     while (done < n) {

@@ -257,26 +257,6 @@ TYPED_TEST(FileSystemContract, OpeningIfPresentAnswersAsAskingThenOpening) {
   }
 }
 
-// A read at an offset gives the bytes, the count and the position that placing the stream there
-// and reading would, within the file, across its end and beyond it.
-TYPED_TEST(FileSystemContract, AReadAtAnOffsetIsASeekThenARead) {
-  FileSystem& fs = this->fs();
-  this->Put("a.wdf", "0123456789");
-  auto placed = fs.OpenShared(this->Path("a.wdf"));
-  auto direct = fs.OpenShared(this->Path("a.wdf"));
-  ASSERT_TRUE(placed && direct);
-  for (uint64_t offset : {0, 3, 9, 10, 12}) {
-    for (size_t n : {0, 1, 4, 7, 20}) {
-      char expected[32] = {}, got[32] = {};
-      const size_t expected_count = placed->Seek(offset) ? placed->Read(expected, n) : 0;
-      const size_t count = direct->ReadAt(offset, got, n);
-      EXPECT_EQ(std::string(expected, expected_count), std::string(got, count))
-          << "at " << offset << ", " << n << " bytes";
-      EXPECT_EQ(placed->Position(), direct->Position()) << "at " << offset << ", " << n << " bytes";
-    }
-  }
-}
-
 // A file held open is read in place of opening its name again only while the name leads to it:
 // whenever the answer is yes, the held stream reads what a new open would.
 TYPED_TEST(FileSystemContract, AHeldFileStandsForItsNameOnlyWhileTheNameLeadsToIt) {

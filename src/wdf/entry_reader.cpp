@@ -27,14 +27,15 @@ const unsigned char* EntryReader::Bytes(uint64_t offset, size_t n, bool ahead) {
   if (n == 0) return kNothing;
   if (n > kWindowSize) return nullptr;
   if (window_size_ > 0 && InWindow(offset, n)) return window_.get() + (offset - window_start_);
+  if (!stream_.Seek(offset)) return nullptr;
   if (!ahead) {
     if (!piece_) piece_.reset(new unsigned char[kWindowSize]);
-    return stream_.ReadAt(offset, piece_.get(), n) == n ? piece_.get() : nullptr;
+    return stream_.Read(piece_.get(), n) == n ? piece_.get() : nullptr;
   }
   if (!window_) window_.reset(new unsigned char[kWindowSize]);
   window_size_ = 0;  // until the read has delivered
   window_start_ = offset;
-  window_size_ = stream_.ReadAt(offset, window_.get(), kWindowSize);
+  window_size_ = stream_.Read(window_.get(), kWindowSize);
   return window_size_ >= n ? window_.get() : nullptr;
 }
 
