@@ -120,7 +120,7 @@ int64_t Count(uint64_t n) { return static_cast<int64_t>(n); }
 
 // The summary of a check that would succeed, on standard output.
 void PrintSummary(Console& console, const JobState& job, const CheckView& view,
-                  const DryRunFileSystem& files, bool target_existed) {
+                  const DryRunFileSystem& files, bool target_existed, size_t questions) {
   const auto say = [&console](TextKey key, std::initializer_list<FormatArg> args = {}) {
     return ToolText(console, key, args);
   };
@@ -153,9 +153,7 @@ void PrintSummary(Console& console, const JobState& job, const CheckView& view,
                CountText(console, Count(files.CreatedSize(written)), TextKey::TxtByteOne,
                          TextKey::TxtByteMany)}) +
           "\r";
-  if (!view.Questions().empty()) {
-    text += say(TextKey::TxtCheckQuestions, {Count(view.Questions().size())}) + "\r";
-  }
+  if (questions > 0) text += say(TextKey::TxtCheckQuestions, {Count(questions)}) + "\r";
   const std::string unexecuted = job.Script ? UnexecutedRules(*job.Script) : std::string();
   if (!unexecuted.empty()) text += say(TextKey::TxtCheckUnmatchedRules) + unexecuted + "\r";
   text += say(files.MadeDirectories().empty() ? TextKey::TxtCheckNotChecked
@@ -266,6 +264,9 @@ int Check(CommandCall& call) {
   CheckView view(call.Terminal, job);
   CheckFindings found;
   std::unordered_set<uint32_t> source_ids;
+  // Each archive of a mod counts the questions asked since the one before it: the summaries add
+  // up to what the run asks.
+  size_t questions_counted = 0;
   found.Succeeded = RunScriptJob(
       code_page.ScriptPath(), job, files, view, call.Terminal, [&](JobState& prepared) {
         found.Prepared = true;
@@ -283,8 +284,10 @@ int Check(CommandCall& call) {
           return false;
         }
         if (!options.Json) {
-          PrintSummary(call.Terminal, prepared, view, files, target_existed);
+          PrintSummary(call.Terminal, prepared, view, files, target_existed,
+                       view.Questions().size() - questions_counted);
         }
+        questions_counted = view.Questions().size();
         return true;
       });
   try {

@@ -11,6 +11,7 @@
 #include "cli/commands.h"
 #include "cli/terminal_texts.h"
 #include "job/mod_journal.h"
+#include "job/patch_undo.h"
 #include "job/path_route.h"
 #include "job/script_text.h"
 #include "msg/ansi_text.h"
@@ -105,7 +106,9 @@ bool MakePart(FileSystem& files, const std::string& script_path, const std::stri
     std::string line = text.substr(start, end - start);
     start = end;
     const std::string key = line.substr(0, line.find('='));
-    if (key == "#RunBegin" || key == "#RunEnd") continue;
+    // A part asks and reports nothing of its own, and it has no undo of its own: the undo its
+    // patch named was not kept (the mod's undo takes every archive back together).
+    if (key == "#RunBegin" || key == "#RunEnd" || key == kUndoKey) continue;
     if (key == "#SrcPath" || key == "#DestPath") line = key + "=..\\..\\\r\n";
     if (key == "#SrcFile" || key == "#DestFile") line.insert(key.size() + 1, folders);
     part += line;

@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/script_job.h"
 #include "cli/terminal_view.h"
+#include "job/mod_parts.h"
 #include "job/pack_run.h"
 #include "job/paths.h"
 #include "job/run_report.h"
@@ -31,6 +32,13 @@ bool RunAndReport(JobState& job, FileSystem& files, TerminalView& view) {
   return true;
 }
 
+// A mod's parts written together under the one progress line, then their end as for a run.
+void RunPartsAndReport(std::vector<JobState>& parts, FileSystem& files, TerminalView& view) {
+  const int failed = RunModParts(parts, files, view, ModPartThreads(parts.size()));
+  view.ClearProgress();
+  ReportModParts(parts, failed, view);
+}
+
 int Run(CommandCall& call) {
   ScriptCommandOptions options;
   const int usage = ReadScriptCommand(call, kRunCommand, true, &options);
@@ -47,7 +55,8 @@ int Run(CommandCall& call) {
   TerminalView view(call.Terminal, job, options.Terminal);
   const bool succeeded = RunScriptJob(
       code_page.ScriptPath(), job, call.Files, view, call.Terminal,
-      [&call, &view](JobState& prepared) { return RunAndReport(prepared, call.Files, view); });
+      [&call, &view](JobState& prepared) { return RunAndReport(prepared, call.Files, view); },
+      [&call, &view](std::vector<JobState>& parts) { RunPartsAndReport(parts, call.Files, view); });
   // A run that was complete when Ctrl-C came has still replaced the target: it succeeded.
   if (succeeded || job.SucceededWithoutPack) return kExitOk;
   return InterruptRequested() ? kExitInterrupted : kExitFailed;

@@ -22,17 +22,21 @@ namespace {
 // before, and there is no file type to register.
 class ScriptFrontEnd final : public EntryFrontEnd {
  public:
-  ScriptFrontEnd(const std::function<bool(JobState&)>& run_prepared)
-      : run_prepared_(run_prepared) {}
+  explicit ScriptFrontEnd(const std::function<bool(JobState&)>& run_prepared,
+                          const RunPreparedParts& run_parts = RunPreparedParts())
+      : run_prepared_(run_prepared), run_parts_(run_parts) {}
   std::string MakeAbsolute(const std::string& argument) override { return argument; }
   void RegisterScriptType() override {}
   void UnregisterScriptType() override {}
   void RunWithProgress(JobState& job) override { succeeded_ = run_prepared_(job); }
+  bool RunsPartsTogether() const override { return static_cast<bool>(run_parts_); }
+  void RunPartsWithProgress(std::vector<JobState>& parts) override { run_parts_(parts); }
   void ModEnded(bool changed) override { succeeded_ = changed; }
   bool Succeeded() const { return succeeded_; }
 
  private:
   const std::function<bool(JobState&)>& run_prepared_;
+  RunPreparedParts run_parts_;  // empty: each part runs on its own
   bool succeeded_ = false;
 };
 
@@ -97,9 +101,9 @@ int RefuseTargetThatIsTheSource(const std::string& script_path, FileSystem& file
 }
 
 void ScriptCodePage::SayEncoding(Console& console, bool passed) const {
-  const std::string line =
-      ToolText(console, TextKey::TxtCheckEncoding, {code_page_ == CodePage::kGbk ? "GBK" : "UTF-8"}) +
-      "\n";
+  const std::string line = ToolText(console, TextKey::TxtCheckEncoding,
+                                    {code_page_ == CodePage::kGbk ? "GBK" : "UTF-8"}) +
+                           "\n";
   if (passed) {
     console.Out(line);
   } else {
@@ -194,8 +198,9 @@ int CheckScriptInput(const ScriptCommandOptions& options, FileSystem& files, Con
 }
 
 bool RunScriptJob(const std::string& script_path, JobState& job, FileSystem& files, RunView& view,
-                  Console& console, const std::function<bool(JobState&)>& run_prepared) {
-  ScriptFrontEnd front(run_prepared);
+                  Console& console, const std::function<bool(JobState&)>& run_prepared,
+                  const RunPreparedParts& run_parts) {
+  ScriptFrontEnd front(run_prepared, run_parts);
   job.ScriptPath = script_path;
   try {
     if (RunScriptEntry(job, files, view, front) != EntryEnd::kScriptRunEnded) return false;

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "job/program_entry.h"
 #include "cli/command.h"
@@ -67,10 +68,16 @@ int CheckScriptInput(const ScriptCommandOptions& options, FileSystem& files, Con
 int RefuseTargetThatIsTheSource(const std::string& script_path, FileSystem& files,
                                 Console& console);
 
+// Runs a mod's prepared parts as one run and reports their end
+// (EntryFrontEnd::RunPartsWithProgress).
+using RunPreparedParts = std::function<void(std::vector<JobState>&)>;
+
 // Runs the script at the absolute `script_path` up to a prepared job and hands that to
-// `run_prepared`, which returns whether the run succeeded; then releases the job. False for a
-// missing or unreadable script (reported on the console), a refusal or a Cancel.
+// `run_prepared`, which returns whether the run succeeded; then releases the job. A mod's parts
+// go to `run_parts` all together when it is given, else to `run_prepared` one by one. False for
+// a missing or unreadable script (reported on the console), a refusal or a Cancel.
 bool RunScriptJob(const std::string& script_path, JobState& job, FileSystem& files, RunView& view,
-                  Console& console, const std::function<bool(JobState&)>& run_prepared);
+                  Console& console, const std::function<bool(JobState&)>& run_prepared,
+                  const RunPreparedParts& run_parts = RunPreparedParts());
 
 }  // namespace velmora

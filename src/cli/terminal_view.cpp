@@ -179,6 +179,14 @@ std::string TerminalView::UndoAdvice(const std::string& undo_script) {
 }
 
 void TerminalView::ReportProgress(uint32_t index, uint32_t count) {
+  DrawProgress(index, count, job_.TargetStream ? job_.TargetStream->Position() : 0);
+}
+
+void TerminalView::ReportPartsProgress(uint32_t index, uint32_t count, uint64_t bytes_written) {
+  DrawProgress(index, count, bytes_written);
+}
+
+void TerminalView::DrawProgress(uint32_t index, uint32_t count, uint64_t bytes) {
   ++entries_begun_;
   if (!show_progress_) return;
   const Clock::time_point now = Clock::now();
@@ -186,7 +194,6 @@ void TerminalView::ReportProgress(uint32_t index, uint32_t count) {
   const bool last = uint64_t{index} + 1 >= count;
   if (drawn_columns_ != 0 && !last && now - last_drawn_ < kRedrawInterval) return;
   last_drawn_ = now;
-  const uint64_t bytes = job_.TargetStream ? job_.TargetStream->Position() : 0;
   const double seconds = std::chrono::duration<double>(now - started_).count();
   const std::string line = ProgressLine(index + 1, count, bytes, seconds, console_.Chinese());
   const size_t columns = TerminalColumns(line);

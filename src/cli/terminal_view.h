@@ -30,6 +30,7 @@ class TerminalView : public RunView {
   int AskToApplyOnOtherBase(const std::string& finding) override;
   std::string UndoAdvice(const std::string& undo_script) override;
   void ReportProgress(uint32_t index, uint32_t count) override;
+  void ReportPartsProgress(uint32_t index, uint32_t count, uint64_t bytes_written) override;
   bool StopRequested() override;
   void RunFinished() override;
 
@@ -40,6 +41,8 @@ class TerminalView : public RunView {
 
  private:
   using Clock = std::chrono::steady_clock;
+
+  void DrawProgress(uint32_t index, uint32_t count, uint64_t bytes);
 
   Console& console_;
   const JobState& job_;

@@ -10,6 +10,7 @@
 #include "job/patch_undo.h"
 #include "job/paths.h"
 #include "job/prepare.h"
+#include "job/script_places.h"
 #include "job/script.h"
 #include "msg/format.h"
 #include "sys/code_page.h"
@@ -42,11 +43,17 @@ struct ModRun {
   bool WritesNothing;
   ModJournal Journal;
   std::vector<BackupNote> Notes;  // what made each backup, in the order of Journal.Archives
+  std::vector<JobState> Parts;    // the parts' jobs when they are written together
 
-  // Gives up before the transaction: the new archives written so far are removed.
-  void GiveUp() {
+  // Every new archive written or begun so far removed: what a run that gives up leaves.
+  void DiscardNewArchives() noexcept {
     DiscardNewArchive(Job, Files);
+    for (JobState& part : Parts) DiscardNewArchive(part, Files);
     DiscardModTemporaries(Files, Journal);
+  }
+  // Gives up before the transaction.
+  void GiveUp() {
+    DiscardNewArchives();
     View.ShowInfo(Message(MessageKey::MsgModNothingChanged));
   }
   bool AlreadyListed(const std::string& archive) const {
@@ -57,9 +64,39 @@ struct ModRun {
   }
 };
 
-// Prepares and runs one part, its new archive held: false (reported) when it did not succeed.
-bool WritePart(ModRun& mod, const std::string& part_path) {
-  JobState& job = mod.Job;
+// A transaction of another mod left in progress over `archive` is completed before this mod
+// writes beside it: that mod's new archive waits under the name this mod's would take, and would
+// otherwise be removed as a leftover. False (reported) when it cannot be completed.
+bool CompleteOtherModAround(ModRun& mod, const std::string& archive) {
+  std::string message;
+  ModCompletion done = ModCompletion::kUnfinished;
+  if (!CompleteModAround(mod.Files, archive, &message, &done)) return true;
+  if (done == ModCompletion::kUnfinished) {
+    mod.View.ShowError(message);
+    return false;
+  }
+  mod.View.ShowInfo(message);
+  return true;
+}
+
+// CompleteOtherModAround for the archive of every part, before their bases are looked at: what
+// the other mod leaves there is what this one meets. A part that cannot be found or read is
+// left for its run to report.
+bool CompleteOtherModsOverParts(ModRun& mod, const std::vector<std::string>& parts) {
+  for (const std::string& part : parts) {
+    ScriptPlaces places;
+    std::string problem;
+    if (mod.Files.FileIsPresent(part) &&
+        FindScriptPlaces(LoadScript(mod.Files, part), part, &places, &problem) &&
+        !CompleteOtherModAround(mod, places.SourcePath)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Prepares one part into `job`: false (reported) when it cannot be run.
+bool PreparePart(ModRun& mod, const std::string& part_path, JobState& job) {
   job = JobState();
   job.ScriptPath = part_path;
   job.ScriptDir = DirectoryPart(part_path);
@@ -74,12 +111,18 @@ bool WritePart(ModRun& mod, const std::string& part_path) {
     mod.View.ShowError(Message(MessageKey::MsgModPartInvalid, {ShownPath(part_path)}));
     return false;
   }
+  // Listed at once, so that a later part naming the same archive is refused before any runs.
+  mod.Journal.Archives.push_back({job.SourcePath, std::string(), std::string()});
   BackupNote note = NoteMadeNow(mod.ScriptPath);
   note.Patch = PatchIdOf(*job.Script);
-  mod.Front.RunWithProgress(job);
-  if (job.TargetWritePath.empty()) return false;  // the run reported its failure or cancel
-  mod.Journal.Archives.push_back({job.SourcePath, std::string(), job.TargetWritePath});
   mod.Notes.push_back(note);
+  return true;
+}
+
+// The new archive of a part that ran: false when the run reported its failure or cancel.
+bool TakePartArchive(ModRun& mod, size_t index, JobState& job) {
+  if (job.TargetWritePath.empty()) return false;
+  mod.Journal.Archives[index].Temporary = job.TargetWritePath;
   job.TargetWritePath.clear();  // the transaction owns it now
   ReleaseRun(job);
   return true;
@@ -95,11 +138,27 @@ std::vector<std::string> PartPaths(const ModRun& mod) {
   return parts;
 }
 
+// Writes every part's new archive, held under its temporary name. Shown as one run, the parts
+// are all prepared first and written together; otherwise each is prepared and written in turn.
 bool WriteParts(ModRun& mod, const std::vector<std::string>& parts) {
-  for (const std::string& part : parts) {
-    if (!WritePart(mod, part)) return false;
+  if (!mod.Front.RunsPartsTogether()) {
+    for (size_t k = 0; k < parts.size(); ++k) {
+      if (!PreparePart(mod, parts[k], mod.Job)) return false;
+      mod.Front.RunWithProgress(mod.Job);
+      if (!TakePartArchive(mod, k, mod.Job)) return false;
+    }
+    return true;
   }
-  return true;
+  mod.Parts.resize(parts.size());
+  for (size_t k = 0; k < parts.size(); ++k) {
+    if (!PreparePart(mod, parts[k], mod.Parts[k])) return false;
+  }
+  mod.Front.RunPartsWithProgress(mod.Parts);
+  bool written = true;
+  for (size_t k = 0; k < parts.size(); ++k) {
+    written = TakePartArchive(mod, k, mod.Parts[k]) && written;
+  }
+  return written;
 }
 
 enum class ModBaseAnswer { kGoOn, kStop, kApplied };
@@ -158,6 +217,7 @@ bool CopyBackups(ModRun& mod, const std::string& mod_script_path) {
     return false;
   }
   for (const ModArchive& archive : record.Archives) {
+    if (!CompleteOtherModAround(mod, archive.Archive)) return false;
     if (!WrittenInFull(mod.Files, archive.Backup)) {
       mod.View.ShowError(Message(MessageKey::MsgSourceNotWdf, {ShownPath(archive.Backup)}));
       return false;
@@ -234,6 +294,7 @@ ModOutcome RunMod(ModRun& mod) {
   const bool undo = KeyValue(*mod.Script, "#ModUndo", true, &value);
   const std::string undone_mod = undo ? mod.ScriptDir + FolderKeyValue(value) : std::string();
   const std::vector<std::string> parts = undo ? std::vector<std::string>() : PartPaths(mod);
+  if (!mod.WritesNothing && !CompleteOtherModsOverParts(mod, parts)) return ModOutcome::kUnchanged;
   switch (undo ? ModBaseAnswer::kGoOn : ConfirmModBase(mod, parts)) {
     case ModBaseAnswer::kGoOn:
       break;
@@ -303,14 +364,14 @@ void RunModEntry(JobState& job, FileSystem& files, RunView& view, EntryFrontEnd&
              job.ForcePatch,
              job.WritesNothing,
              {},
+             {},
              {}};
   ModOutcome outcome = ModOutcome::kUnchanged;
   try {
     outcome = RunMod(mod);
   } catch (...) {
     // A part that cannot be read: nothing of the mod is kept.
-    DiscardNewArchive(job, files);
-    DiscardModTemporaries(files, mod.Journal);
+    mod.DiscardNewArchives();
     job = JobState();
     throw;
   }
@@ -320,7 +381,8 @@ void RunModEntry(JobState& job, FileSystem& files, RunView& view, EntryFrontEnd&
   front.ModEnded(outcome == ModOutcome::kChanged);
 }
 
-bool CompleteModAround(FileSystem& files, const std::string& archive_path, std::string* message) {
+bool CompleteModAround(FileSystem& files, const std::string& archive_path, std::string* message,
+                       ModCompletion* done) {
   // Either separator: the terminal tool takes paths as the person types them.
   std::string dir = archive_path;
   for (size_t cut; (cut = FindLastCharOf(dir, "\\/")) != std::string::npos || !dir.empty();) {
@@ -328,10 +390,11 @@ bool CompleteModAround(FileSystem& files, const std::string& archive_path, std::
     const std::string journal_path = ModJournalPath(dir);
     if (files.FileIsPresent(journal_path)) {
       std::string failure;
-      const ModCompletion done = CompleteModJournal(files, journal_path, &failure);
-      *message = done == ModCompletion::kUnfinished
+      const ModCompletion completion = CompleteModJournal(files, journal_path, &failure);
+      *message = completion == ModCompletion::kUnfinished
                      ? failure + "\r\r" + Message(MessageKey::MsgModUnfinished)
                      : Message(MessageKey::MsgModRecovered);
+      if (done) *done = completion;
       return true;
     }
     if (!dir.empty()) dir.pop_back();              // the folder's own name is next

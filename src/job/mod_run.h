@@ -13,6 +13,7 @@
 #include <string>
 
 #include "job/job_state.h"
+#include "job/mod_journal.h"
 #include "job/program_entry.h"
 #include "job/run_view.h"
 #include "sys/file_system.h"
@@ -32,7 +33,9 @@ bool IsModScript(const ScriptLines& script);
 void RunModEntry(JobState& job, FileSystem& files, RunView& view, EntryFrontEnd& front);
 
 // Completes a transaction left in progress in the folder of `archive_path` or any folder above
-// it. False when there was none; otherwise true, with the outcome's message in `*message`.
-bool CompleteModAround(FileSystem& files, const std::string& archive_path, std::string* message);
+// it. False when there was none; otherwise true, with the outcome's message in `*message` and,
+// when `done` is given, the outcome in `*done`.
+bool CompleteModAround(FileSystem& files, const std::string& archive_path, std::string* message,
+                       ModCompletion* done = nullptr);
 
 }  // namespace velmora

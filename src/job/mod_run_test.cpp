@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "job/archive_backups.h"
@@ -97,9 +98,16 @@ void PutGame(MemoryFileSystem& files) {
   files.PutFile(kUndo, "#ModBase=..\\\r\n#ModUndo=mod.vlm\r\n");
 }
 
+// How the front-end of the runs below writes a mod's parts: each on its own (0), or all
+// prepared first and written as one run (1: on this thread, so that every kill comes at the same
+// operation in every run). The tables run both ways.
+const unsigned kPartWays[] = {0, 1};
+unsigned part_threads = 0;
+
 // Runs the script through the entry as the terminal tool does; true when every archive changed.
 bool RunScript(FileSystem& files, const std::string& path, RecordingView& view, JobState& job) {
   PackingFrontEnd front(files, view);
+  front.PartThreads = part_threads;
   job.ScriptPath = path;
   try {
     RunScriptEntry(job, files, view, front);
@@ -168,10 +176,34 @@ void ExpectNewestBackupsMadeBy(MemoryFileSystem& files, const std::string& scrip
   }
 }
 
+// Every case with every way of writing the parts.
+template <typename Case>
+std::vector<std::pair<const Case&, unsigned>> WithEveryWay(const std::vector<Case>& cases) {
+  std::vector<std::pair<const Case&, unsigned>> all;
+  for (const Case& c : cases) {
+    for (const unsigned way : kPartWays) all.emplace_back(c, way);
+  }
+  return all;
+}
+
+// Every case with every way of writing the parts and on every archive.
+template <typename Case>
+std::vector<std::tuple<const Case&, unsigned, size_t>> Combinations(
+    const std::vector<Case>& cases) {
+  std::vector<std::tuple<const Case&, unsigned, size_t>> all;
+  for (const Case& c : cases) {
+    for (const unsigned way : kPartWays) {
+      for (size_t k = 0; k < kArchives.size(); ++k) all.emplace_back(c, way, k);
+    }
+  }
+  return all;
+}
+
 TEST(ModRunTest, AFailureOrCancelOnAnyArchiveLeavesEveryArchiveAsItWas) {
   struct Case {
     const char* Name;
     std::function<void(MemoryFileSystem&, size_t, RecordingView&)> Break;
+    bool FailsArchiveK = true;  // else it fails the transaction, after every part
   };
   const std::vector<Case> cases = {
       {"a missing entry file",
@@ -197,11 +229,13 @@ TEST(ModRunTest, AFailureOrCancelOnAnyArchiveLeavesEveryArchiveAsItWas) {
          files.PutFile(PartDir(k) + "part.vlm", PartScript(kArchives[k == 0 ? 1 : 0]));
        }},
       {"a disk that refuses the renames",
-       [](MemoryFileSystem& files, size_t, RecordingView&) { files.FailRenames(); }},
+       [](MemoryFileSystem& files, size_t, RecordingView&) { files.FailRenames(); }, false},
   };
-  for (const Case& c : cases) {
-    for (size_t k = 0; k < kArchives.size(); ++k) {
-      SCOPED_TRACE(testing::Message() << c.Name << " on archive " << k + 1);
+  for (const auto& [c, way, k] : Combinations(cases)) {
+    {
+      part_threads = way;
+      SCOPED_TRACE(testing::Message()
+                   << c.Name << " on archive " << k + 1 << ", parts together " << way);
       MemoryFileSystem files;
       PutGame(files);
       RecordingView view;
@@ -214,6 +248,9 @@ TEST(ModRunTest, AFailureOrCancelOnAnyArchiveLeavesEveryArchiveAsItWas) {
       }
       ExpectNoLeftovers(files);
       EXPECT_FALSE(files.HasFile(kRecord));
+      if (c.FailsArchiveK) {
+        EXPECT_LE(view.Progress.size(), 2 * (k + 1)) << "a part after the failing one was begun";
+      }
       ASSERT_FALSE(view.Boxes.empty());
       EXPECT_NE(view.Boxes.back().Text.find(Message(MessageKey::MsgModNothingChanged)),
                 std::string::npos)
@@ -222,7 +259,7 @@ TEST(ModRunTest, AFailureOrCancelOnAnyArchiveLeavesEveryArchiveAsItWas) {
   }
 }
 
-TEST(ModRunTest, AModIsAppliedAndUndoneAsOneAndTheUndoKeepsTheModAsBackups) {
+void AppliedAndUndone() {
   MemoryFileSystem files;
   PutGame(files);
   RecordingView view;
@@ -248,6 +285,14 @@ TEST(ModRunTest, AModIsAppliedAndUndoneAsOneAndTheUndoKeepsTheModAsBackups) {
   RecordingView again;
   EXPECT_FALSE(RunScript(files, kUndo, again)) << "there is nothing left to undo";
   EXPECT_TRUE(AllAre(files, &Archive::Old));
+}
+
+TEST(ModRunTest, AModIsAppliedAndUndoneAsOneAndTheUndoKeepsTheModAsBackups) {
+  for (const unsigned way : kPartWays) {
+    part_threads = way;
+    SCOPED_TRACE(testing::Message() << "parts together " << way);
+    AppliedAndUndone();
+  }
 }
 
 // A single run in place on the archive `k` that fails in its pack run, after it has made its
@@ -285,12 +330,13 @@ std::unique_ptr<MemoryFileSystem> KilledAndCompleted(int budget, bool undo, bool
 // A kill after any number of operations of the mod or its undo, with or without a power cut:
 // what is left is all old, all new, or a journal that completes to one of the two, whatever a
 // single run on the same archives does in between; the next run of the same script finishes it.
-TEST(ModRunTest, AKillAtAnyOperationLeavesAllOldOrAllNewAfterTheNextRun) {
+void KillsAtEveryOperation() {
   for (const bool undo : {false, true}) {
     for (const bool power_cut : {false, true}) {
       for (int budget = 0;; ++budget) {
-        SCOPED_TRACE(testing::Message() << (undo ? "undo" : "mod") << ", operations done: "
-                                        << budget << ", power cut " << power_cut);
+        SCOPED_TRACE(testing::Message()
+                     << (undo ? "undo" : "mod") << ", operations done: " << budget << ", power cut "
+                     << power_cut << ", parts together " << part_threads);
         bool completed = false;
         bool completed_too = false;
         const auto plain = KilledAndCompleted(budget, undo, power_cut, false, &completed);
@@ -325,6 +371,45 @@ TEST(ModRunTest, AKillAtAnyOperationLeavesAllOldOrAllNewAfterTheNextRun) {
         ASSERT_LT(budget, 500) << "the run never completed";
       }
     }
+  }
+}
+
+TEST(ModRunTest, AKillAtAnyOperationLeavesAllOldOrAllNewAfterTheNextRun) {
+  for (const unsigned way : kPartWays) {
+    part_threads = way;
+    KillsAtEveryOperation();
+  }
+}
+
+// A second mod over one archive of a mod left pending (killed once its journal was written, its
+// new archives waiting): the pending mod is completed first, so its new archive is not taken for
+// a leftover, and the second mod is applied over its result.
+TEST(ModRunTest, AnotherModPendingOnTheSameArchiveIsCompletedFirst) {
+  const std::string snd = kArchives[1].Path;
+  for (int budget = 0;; ++budget) {
+    ASSERT_LT(budget, 500) << "the journal was never written";
+    MemoryFileSystem files;
+    PutGame(files);
+    StoppingFileSystem stopping(files, budget);
+    RunScript(stopping, kMod);
+    if (!files.HasFile(kJournal) || !files.HasFile(snd + ".vlmmod")) continue;
+    files.PutFile("C:\\game\\data\\other\\1\\part.vlm",
+                  "#SrcPath=..\\..\\\r\n#SrcFile=snd.wdf\r\n#DestPath=..\\..\\\r\n"
+                  "#DestFile=snd.wdf\r\n#InPlace=yes\r\n@00000002=b.bin\r\n");
+    files.PutFile("C:\\game\\data\\other\\1\\b.bin", "B two");
+    files.PutFile("C:\\game\\data\\other\\mod.vlm", "#ModBase=..\\\r\n#ModPart1=1\\part.vlm\r\n");
+    RecordingView view;
+    ASSERT_TRUE(RunScript(files, "C:\\game\\data\\other\\mod.vlm", view));
+    ASSERT_FALSE(view.Boxes.empty());
+    EXPECT_EQ(view.Boxes.front().Text, Message(MessageKey::MsgModRecovered));
+    EXPECT_FALSE(files.HasFile(kJournal));
+    EXPECT_EQ(files.FileBytes(kArchives[0].Path), kArchives[0].New);
+    EXPECT_EQ(files.FileBytes(kArchives[2].Path), kArchives[2].New);
+    EXPECT_EQ(files.FileBytes(snd), ArchiveOf({{1, "NEW 2"}, {2, "B two"}}));
+    EXPECT_EQ(files.FileBytes(BackupName(snd, 1)), kArchives[1].Old);
+    EXPECT_EQ(files.FileBytes(BackupName(snd, 2)), kArchives[1].New);
+    ExpectNoLeftovers(files);
+    return;
   }
 }
 
@@ -374,8 +459,9 @@ TEST(ModRunTest, EveryArchiveIsCheckedAgainstItsBaseBeforeAnythingIsWritten) {
       {"applied to one archive only, forced", {n, o, o}, true, {}, true, {"Run the script"}},
   };
   SetMessageLanguage(MessageLanguage::kEnglish);
-  for (const BaseCase& c : cases) {
-    SCOPED_TRACE(c.Name);
+  for (const auto& [c, way] : WithEveryWay(cases)) {
+    part_threads = way;
+    SCOPED_TRACE(testing::Message() << c.Name << ", parts together " << way);
     MemoryFileSystem files;
     PutGame(files);
     std::vector<std::string> before;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "job/job_state.h"
 #include "job/run_view.h"
@@ -22,6 +23,12 @@ class EntryFrontEnd {
   // Runs the prepared job with its progress display and returns only after the worker has
   // finished with everything it releases itself.
   virtual void RunWithProgress(JobState& job) = 0;
+  // Whether the front-end shows a mod's parts as one run (RunPartsWithProgress); otherwise each
+  // part is prepared and run on its own through RunWithProgress, one after another.
+  virtual bool RunsPartsTogether() const { return false; }
+  // Runs a mod's prepared parts with one progress display over all their entries (RunModParts)
+  // and reports their end as RunWithProgress reports a run's (ReportModParts).
+  virtual void RunPartsWithProgress(std::vector<JobState>& /*parts*/) {}
   // A mod script's run is over: every archive of the mod was changed (true), or none was.
   virtual void ModEnded(bool /*changed*/) {}
 };

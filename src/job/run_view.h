@@ -27,6 +27,11 @@ class RunView {
   // Worker thread.
   // Shows that the entry `index` (from 0) of `count` is being begun.
   virtual void ReportProgress(uint32_t index, uint32_t count) = 0;
+  // The same for the parts of a mod written together, as one run: `index` of `count` counts the
+  // entries of every part, and `bytes_written` is what all of them have written so far.
+  virtual void ReportPartsProgress(uint32_t index, uint32_t count, uint64_t /*bytes_written*/) {
+    ReportProgress(index, count);
+  }
   // True once the person has asked the run to stop (the dialog is disabled or gone).
   virtual bool StopRequested() = 0;
   // The worker has finished; asks the view to close and report unless a stop was requested.

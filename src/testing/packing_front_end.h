@@ -4,7 +4,9 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "job/mod_parts.h"
 #include "job/pack_run.h"
 #include "job/program_entry.h"
 #include "job/run_report.h"
@@ -25,10 +27,17 @@ class PackingFrontEnd final : public EntryFrontEnd {
     if (!with_report_) return;
     if (std::optional<std::string> report = SuccessReport(job)) view_.ShowInfo(*report);
   }
+  bool RunsPartsTogether() const override { return PartThreads > 0; }
+  void RunPartsWithProgress(std::vector<JobState>& parts) override {
+    Runs += static_cast<int>(parts.size());
+    ReportModParts(parts, RunModParts(parts, files_, view_, PartThreads), view_);
+  }
   void ModEnded(bool changed) override { ModChanged = changed; }
 
   int Runs = 0;             // packs run
   bool ModChanged = false;  // a mod's run changed every archive
+  // A mod's parts are written together on this many threads; 0: each part on its own.
+  unsigned PartThreads = 0;
 
  private:
   FileSystem& files_;

@@ -106,6 +106,36 @@ class ModsTest(e2e.E2eTestCase):
         self.assertEqual(["data", "gfx.wdf", "my-mod"],
                          sorted(n for n in os.listdir(s.path("game"))))
 
+    def test_the_terminal_tool_writes_the_archives_together_and_all_or_none(self):
+        s = self.scenario
+
+        def entry_files_gone(part):
+            folder = s.path("game\\my-mod\\" + part)
+            for name in os.listdir(folder):
+                if not name.endswith(".vlm"):
+                    os.remove(os.path.join(folder, name))
+
+        # (case, change before the run, exit code, the archives after)
+        cases = [("every archive", None, 0, NEW),
+                 ("the second archive fails", lambda: entry_files_gone("2"), 1, OLD)]
+        for name, change, code, after in cases:
+            with self.subTest(name):
+                for folder in ("game", "modder"):
+                    shutil.rmtree(s.path(folder), ignore_errors=True)
+                self.make_mod()
+                if change:
+                    change()
+                codes = e2e.run_cli_batch(s, CLI, [
+                    b"CLI run -y game\\my-mod\\mod.vlm > run.txt 2>&1",
+                    b"echo run=%ERRORLEVEL%> codes.txt",
+                ])
+                self.assertEqual({"run": code}, codes, s.read("run.txt"))
+                self.assertArchives(after)
+                self.assertEqual(code == 0, s.exists("game\\gfx.wdf.1.bak"))
+                self.assertEqual(["data", "gfx.wdf"] + (["gfx.wdf.1.bak", "gfx.wdf.1.bak.info"]
+                                                       if code == 0 else []) + ["my-mod"],
+                                 sorted(n for n in os.listdir(s.path("game"))))
+
 
 if __name__ == "__main__":
     e2e.main()

@@ -3,6 +3,7 @@ run applies it to every archive together and its undo takes it back out; folders
 hold the same archives are refused with nothing written."""
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -70,6 +71,10 @@ class ModsTest(unittest.TestCase):
         self.assertEqual((1, True), (code, b"--force" in err), "a mod is replaced only with --force")
         code, out, err = self.velmora("diff", "--patch", "game/my-mod", "--force", "old", "new")
         self.assertEqual(0, code, err)
+        for folder, _, names in os.walk(self.path("game", "my-mod")):
+            for name in names:
+                if folder != self.path("game", "my-mod") and name.endswith(".vlm"):
+                    self.assertNotIn(b"#Undo=", self.read(folder, name), "the undo is not kept")
         code, out, err = self.velmora("run", "-y", "game/my-mod/mod.vlm")
         self.assertEqual(0, code, err)
         self.assertEqual(self.archives("new"), self.archives("game"))
@@ -169,6 +174,9 @@ class ModsTest(unittest.TestCase):
                 self.assertEqual(code, got, out + err)
                 for text in said:
                     self.assertIn(text, out + err)
+                if words == ["check"] and code == 0:
+                    # The mod asks once; its archives' summaries add up to that.
+                    self.assertEqual([b"1"], re.findall(rb"Questions the run asks first: (\d+)", out))
                 self.assertEqual({k: wdf.entries(wdf.archive(v)) for k, v in after.items()},
                                  self.archives("game"))
                 if code != 0 or words[0] == "check" or b"already" in said[0]:
