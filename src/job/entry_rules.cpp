@@ -12,6 +12,7 @@
 #include "job/script.h"
 #include "msg/file_failure.h"
 #include "msg/format.h"
+#include "wdf/id_search.h"
 #include "wdf/resource_id.h"
 #include "sys/code_page.h"
 #include "sys/system_error.h"
@@ -112,23 +113,11 @@ void EntryRuleLines::Build(const ScriptLines& script) {
 int EntryRuleLines::Find(const ScriptLines& script, uint32_t id) {
   if (!built_) Build(script);
   if (!by_id_) return FindScriptKey(script, EntryKey(id));
-  const size_t n = lines_.size();
-  size_t low = 0;
-  size_t high = next_;
-  if (next_ == 0 || lines_[next_ - 1].first < id) {
-    // At or beyond the last lookup: steps of growing length forward from it, so that ids asked
-    // in ascending order cost a step or two each.
-    low = next_;
-    high = next_;
-    for (size_t step = 1; high < n && lines_[high].first < id; step *= 2) {
-      low = high + 1;
-      high = std::min(n, low + step);
-    }
-  }
+  // Ids asked in ascending order are found a step or two beyond the last lookup.
+  const auto by_line = [](const std::pair<uint32_t, int>& a) { return a.first; };
   const auto found =
-      std::lower_bound(lines_.begin() + static_cast<std::ptrdiff_t>(low),
-                       lines_.begin() + static_cast<std::ptrdiff_t>(high), id,
-                       [](const std::pair<uint32_t, int>& a, uint32_t b) { return a.first < b; });
+      LowerBoundIdFrom(lines_.begin(), lines_.end(),
+                       lines_.begin() + static_cast<std::ptrdiff_t>(next_), id, by_line);
   next_ = static_cast<size_t>(found - lines_.begin());
   return found != lines_.end() && found->first == id ? found->second : -1;
 }
@@ -318,8 +307,13 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
   if (NamesTheTarget(path)) {
     return Fail(MessageKey::MsgRefArchiveOpenFailed, {ShownPath(path), HeldFileText()});
   }
-  // An archive held from an earlier reference is still there and would open again.
+  // An archive held from an earlier reference is read again when the name still leads to it;
+  // otherwise the name is opened anew, as for the first reference.
   Stream* archive = buffers_.Archives.Held(path);
+  if (archive && !files_.HeldFileStillAt(path, *archive)) {
+    buffers_.Archives.Release(path);
+    archive = nullptr;
+  }
   std::unique_ptr<Stream> opened;
   if (!archive) {
     bool present = false;
@@ -344,7 +338,9 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
   const bool copied =
       AppendBytes(size, MessageKey::MsgRefArchiveNotWdf, path,
                   [archive, size](EntryCopier& copier) { return copier.CopyFrom(*archive, size); });
-  if (opened && files_.HeldFilesStayInPlace()) buffers_.Archives.Hold(path, std::move(opened));
+  if (opened && files_.HeldFileStillAt(path, *opened)) {
+    buffers_.Archives.Hold(path, std::move(opened));
+  }
   return copied;
 }
 
@@ -408,7 +404,8 @@ bool FindEntryInSource(const JobState& job, WdfEntry& entry, uint32_t count, uin
   size_t found = searched;
   if (job.SourceIds.Built) {
     const auto& first = job.SourceIds.FirstIndexOfId;
-    const auto it = std::lower_bound(first.begin(), first.end(), std::make_pair(id, uint32_t{0}));
+    const auto it = LowerBoundId(first.begin(), first.end(), id,
+                                 [](const std::pair<uint32_t, uint32_t>& a) { return a.first; });
     if (it != first.end() && it->first == id) found = it->second;
   } else {
     for (size_t k = 0; k < searched; ++k) {

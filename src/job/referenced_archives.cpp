@@ -4,6 +4,8 @@
 #include <new>
 #include <utility>
 
+#include "wdf/id_search.h"
+
 namespace velmora {
 
 namespace {
@@ -25,6 +27,8 @@ Stream* ReferencedArchives::Held(const std::string& path) const {
 void ReferencedArchives::Hold(const std::string& path, std::unique_ptr<Stream> archive) {
   if (held_.size() < kMostHeldArchives) held_.emplace(path, std::move(archive));
 }
+
+void ReferencedArchives::Release(const std::string& path) { held_.erase(path); }
 
 bool ReferencedArchives::MayKeep(uint32_t count) const {
   return kept_entries_ + count <= kMostKeptEntries;
@@ -99,8 +103,7 @@ ArchiveLookup ReferencedArchives::Find(const std::string& path, Stream& archive,
   }
   const auto& first = use->FirstOfId;
   const auto hit =
-      std::lower_bound(first.begin(), first.end(), id,
-                       [](const KeptEntry& e, uint32_t wanted) { return e.Id < wanted; });
+      LowerBoundId(first.begin(), first.end(), id, [](const KeptEntry& e) { return e.Id; });
   if (hit == first.end() || hit->Id != id) return ArchiveLookup::kNotFound;
   if (!archive.Seek(hit->Offset)) return ArchiveLookup::kReadFailed;
   *size = hit->Size;

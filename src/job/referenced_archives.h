@@ -26,10 +26,11 @@ class ReferencedArchives {
 
   // The archive at `path` as held open since an earlier reference, or null.
   Stream* Held(const std::string& path) const;
-  // Keeps `archive`, opened from `path`, open for the rest of the run. Only where held files
-  // stay in place: every later reference to `path` would then find it and open it again, so it
-  // may be spared the search and the opening.
+  // Keeps `archive`, opened from `path`, open for the rest of the run, so that later references
+  // to `path` may be spared the search and the opening while the name leads to it.
   void Hold(const std::string& path, std::unique_ptr<Stream> archive);
+  // Closes the archive held for `path`, if any.
+  void Release(const std::string& path);
 
  private:
   struct KeptEntry {

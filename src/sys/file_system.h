@@ -113,6 +113,12 @@ class FileSystem {
   // (shared, read-only): a path found and opened once then goes on naming that file, and
   // opening it again would succeed, for as long as it is held.
   virtual bool HeldFilesStayInPlace() const { return false; }
+  // True when `held`, opened from `path` to be read (OpenShared), is the file that opening
+  // `path` to be read would find now, so that it may be read instead of opening it again. False
+  // when the system cannot tell cheaply: the caller then opens the file anew.
+  virtual bool HeldFileStillAt(const std::string& /*path*/, Stream& /*held*/) {
+    return HeldFilesStayInPlace();
+  }
 };
 
 // The operating system's files.

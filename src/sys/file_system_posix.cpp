@@ -281,6 +281,13 @@ class PosixStream final : public Stream {
     } while (result != 0 && errno == EINTR);
     return result == 0;
   }
+  // Known since the open: the file a descriptor refers to never changes.
+  bool Identity(FileVersion* identity) override {
+    *identity = FileVersion();
+    identity->Volume = static_cast<uint64_t>(id_.first);
+    identity->File = static_cast<uint64_t>(id_.second);
+    return true;
+  }
   bool Version(FileVersion* version) override {
     struct stat st;
     if (fstat(fd_, &st) != 0) return false;
@@ -312,11 +319,26 @@ std::unique_ptr<Stream> OpenFile(const std::string& path, OpenMode mode, Disposi
   // Only a file opened to be read may be found in another letter case: whatever is written,
   // truncated or held against writers takes the name exactly as written.
   const bool to_read = disposition == Disposition::kOpenExisting && !mode.Write;
-  const std::string posix_path = to_read ? ToPosixPathToRead(path) : ToPosixPath(path);
-  int fd;
-  do {
-    fd = open(posix_path.c_str(), flags, 0666);
-  } while (fd < 0 && errno == EINTR);
+  const auto open_path = [flags](const std::string& posix_path) {
+    int opened;
+    do {
+      opened = open(posix_path.c_str(), flags, 0666);
+    } while (opened < 0 && errno == EINTR);
+    return opened;
+  };
+  // The name as written is tried first: the folder is searched for another letter case only
+  // when nothing answers to it, as the search would find the name as written first anyway.
+  const std::string as_written = ToPosixPath(path);
+  int fd = open_path(as_written);
+  if (fd < 0 && to_read && (errno == ENOENT || errno == ENOTDIR)) {
+    const int code = errno;
+    const std::string on_disk = WithLetterCaseOnDisk(as_written);
+    if (on_disk != as_written) {
+      fd = open_path(on_disk);
+    } else {
+      errno = code;
+    }
+  }
   if (fd < 0) return nullptr;
   auto fail = [fd](int code) -> std::unique_ptr<Stream> {
     close(fd);
@@ -400,6 +422,15 @@ class PosixFileSystem final : public FileSystem {
   bool FileIsPresentForReading(const std::string& path) override {
     struct stat st;
     return stat(ToPosixPathToRead(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  }
+  // The name still leads to the very file held (device and inode): one question of the system
+  // instead of a search, an open and a close.
+  bool HeldFileStillAt(const std::string& path, Stream& held) override {
+    struct stat st;
+    FileVersion identity;
+    return stat(ToPosixPath(path).c_str(), &st) == 0 && held.Identity(&identity) &&
+           identity.Volume == static_cast<uint64_t>(st.st_dev) &&
+           identity.File == static_cast<uint64_t>(st.st_ino);
   }
   // An open that succeeds found the file as the search would (folders do not open), so the
   // search is made only to tell why an open failed.

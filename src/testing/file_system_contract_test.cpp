@@ -25,6 +25,9 @@ class MemoryFiles {
   std::string Path(const std::string& name) const { return "D:\\w\\" + name; }
   void Put(const std::string& name, const std::string& bytes) { files_.PutFile(Path(name), bytes); }
   std::string Get(const std::string& name) const { return files_.FileBytes(Path(name)); }
+  // What another program does to a file held open here: nothing, in memory.
+  bool ReplaceBehindTheSeam(const std::string&, const std::string&) { return false; }
+  bool RemoveBehindTheSeam(const std::string&) { return false; }
 
  private:
   MemoryFileSystem files_;
@@ -41,6 +44,18 @@ class SystemFiles {
   std::string Path(const std::string& name) const { return scratch_.path() + "\\" + name; }
   void Put(const std::string& name, const std::string& bytes) { scratch_.Put(Native(name), bytes); }
   std::string Get(const std::string& name) const { return scratch_.Get(Native(name)); }
+  // Another program renames a new file over `name`, or removes it; false where the system
+  // refuses that while the file is held open.
+  bool ReplaceBehindTheSeam(const std::string& name, const std::string& bytes) {
+    scratch_.Put("replacement", bytes);
+    std::error_code failure;
+    std::filesystem::rename(scratch_.Path("replacement"), scratch_.Path(Native(name)), failure);
+    return !failure;
+  }
+  bool RemoveBehindTheSeam(const std::string& name) {
+    std::error_code failure;
+    return std::filesystem::remove(scratch_.Path(Native(name)), failure) && !failure;
+  }
 
  private:
   // The name with the platform's own separator, for the checks made beside the seam.
@@ -61,6 +76,10 @@ class FileSystemContract : public ::testing::Test {
   std::string Path(const std::string& name) const { return world_.Path(name); }
   void Put(const std::string& name, const std::string& bytes) { world_.Put(name, bytes); }
   std::string Get(const std::string& name) const { return world_.Get(name); }
+  bool ReplaceBehindTheSeam(const std::string& name, const std::string& bytes) {
+    return world_.ReplaceBehindTheSeam(name, bytes);
+  }
+  bool RemoveBehindTheSeam(const std::string& name) { return world_.RemoveBehindTheSeam(name); }
 
   // The last error is the system's code for `expected` (compared by their texts, which is what
   // a person sees).
@@ -235,6 +254,33 @@ TYPED_TEST(FileSystemContract, OpeningIfPresentAnswersAsAskingThenOpening) {
       uint64_t size = 0, expected = 1;
       EXPECT_TRUE(got->Size(&size) && opened->Size(&expected) && size == expected) << name;
     }
+  }
+}
+
+// A file held open is read in place of opening its name again only while the name leads to it:
+// whenever the answer is yes, the held stream reads what a new open would.
+TYPED_TEST(FileSystemContract, AHeldFileStandsForItsNameOnlyWhileTheNameLeadsToIt) {
+  FileSystem& fs = this->fs();
+  this->Put("a.wdf", "first");
+  auto held = fs.OpenShared(this->Path("a.wdf"));
+  ASSERT_NE(nullptr, held);
+  const auto reads_as_a_new_open = [&](const char* when) {
+    if (!fs.HeldFileStillAt(this->Path("a.wdf"), *held)) return;
+    auto fresh = fs.OpenShared(this->Path("a.wdf"));
+    ASSERT_NE(nullptr, fresh) << when;
+    char from_held[16] = {}, from_fresh[16] = {};
+    ASSERT_TRUE(held->Seek(0) && fresh->Seek(0)) << when;
+    EXPECT_EQ(std::string(from_fresh, fresh->Read(from_fresh, sizeof from_fresh)),
+              std::string(from_held, held->Read(from_held, sizeof from_held)))
+        << when;
+  };
+  reads_as_a_new_open("untouched");
+  if (this->ReplaceBehindTheSeam("a.wdf", "second")) {
+    EXPECT_FALSE(fs.HeldFileStillAt(this->Path("a.wdf"), *held)) << "replaced";
+  }
+  reads_as_a_new_open("after a replacement");
+  if (this->RemoveBehindTheSeam("a.wdf")) {
+    EXPECT_FALSE(fs.HeldFileStillAt(this->Path("a.wdf"), *held)) << "removed";
   }
 }
 

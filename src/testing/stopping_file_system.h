@@ -52,6 +52,9 @@ class StoppingFileSystem final : public FileSystem {
     return Go() && real_.ListFiles(directory, names);
   }
   bool HeldFilesStayInPlace() const override { return real_.HeldFilesStayInPlace(); }
+  bool HeldFileStillAt(const std::string& path, Stream& held) override {
+    return real_.HeldFileStillAt(path, held);
+  }
 
  private:
   bool Go() {

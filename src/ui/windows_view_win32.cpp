@@ -31,17 +31,14 @@ int WindowsView::AskOkCancel(const std::string& text) {
 void WindowsView::ReportProgress(uint32_t index, uint32_t count) {
   const uint32_t begun = index + 1;
   entries_begun_.store(begun);
-  if (begun == count || entries_shown_.load() == 0 ||
-      GetTickCount() - shown_at_.load() >= kDisplayInterval) {
-    ShowProgress(begun, count);
-  }
+  // The entries between the first and the last are shown by the dialog's display timer: the
+  // worker then never waits for the window to paint them.
+  if (begun == count || entries_shown_.load() == 0) ShowProgress(begun, count);
 }
 
 void WindowsView::RefreshProgress() {
   const uint32_t begun = entries_begun_.load();
-  if (begun != entries_shown_.load() && GetTickCount() - shown_at_.load() >= kDisplayInterval) {
-    ShowProgress(begun, job_.SourceCount);
-  }
+  if (begun != entries_shown_.load()) ShowProgress(begun, job_.SourceCount);
 }
 
 void WindowsView::ShowEntriesBegun() { ShowProgress(entries_begun_.load(), job_.SourceCount); }
@@ -52,15 +49,20 @@ void WindowsView::ShowProgress(uint32_t entries_begun, uint32_t count) {
   if (entries_begun == 0) return;
   const uint32_t index = entries_begun - 1;
   HWND dialog = Handles.DialogWindow;
-  SetWindowTextW(dialog,
-                 WideFromActiveCodePage(ProgressTitle(job_.Texts.Title, index, count)).c_str());
+  // The title changes once per percent: setting it anew in between would only repaint the
+  // frame with the same text.
+  const int percent = ProgressPercent(index, count);
+  if (percent != title_percent_.load()) {
+    SetWindowTextW(dialog,
+                   WideFromActiveCodePage(ProgressTitle(job_.Texts.Title, index, count)).c_str());
+    title_percent_.store(percent);
+  }
   SetDlgItemTextW(
       dialog, IDC_PROGRESS_CAPTION,
       WideFromActiveCodePage(ProgressCaptionText(job_.Texts.ProgressCaption, index, count))
           .c_str());
   SetProgressPos(Handles.ProgressBar, entries_begun);
   entries_shown_.store(entries_begun);
-  shown_at_.store(GetTickCount());
 }
 
 bool WindowsView::StopRequested() {

@@ -33,7 +33,8 @@ class WindowsView : public RunView {
 
   // Worker thread. Counts the entry as begun; shows it (title, caption and bar, each a
   // synchronous window call handled by the interface thread) only when it is the first or the
-  // last entry or the display is due, so that the display costs the same for any archive.
+  // last entry. The display timer shows the others (RefreshProgress), so that the display costs
+  // the same for any archive and the worker does not wait for it.
   void ReportProgress(uint32_t index, uint32_t count) override;
   // The dialog is disabled (its close handler has begun) or gone.
   bool StopRequested() override;
@@ -46,14 +47,15 @@ class WindowsView : public RunView {
 
   // The number of entries the worker has begun: what the display shows once it is up to date.
   uint32_t EntriesBegun() const { return entries_begun_.load(); }
-  // Interface thread: shows the entries begun now, when the display lags behind and is due
-  // (called by the dialog's display timer).
+  // Interface thread: shows the entries begun now, when the display lags behind (called by the
+  // dialog's display timer, which sets the rate).
   void RefreshProgress();
   // Interface thread: shows the entries begun now, whatever was shown last.
   void ShowEntriesBegun();
 
-  // The display changes at most this often while entries are begun (milliseconds).
-  static constexpr DWORD kDisplayInterval = 33;
+  // The display timer's period: the display changes at most this often while entries are begun
+  // (milliseconds).
+  static constexpr DWORD kDisplayInterval = 50;
 
  private:
   int ShowBox(const std::string& text, UINT flags);
@@ -62,7 +64,8 @@ class WindowsView : public RunView {
   JobState& job_;
   std::atomic<uint32_t> entries_begun_{0};
   std::atomic<uint32_t> entries_shown_{0};
-  std::atomic<DWORD> shown_at_{0};
+  // The percentage the title shows; -1 while it shows the dialog's own title.
+  std::atomic<int> title_percent_{-1};
   // Set together with disabling the window, so that the stop holds even if something enables
   // the window again while the report box is open.
   std::atomic<bool> stop_requested_{false};
