@@ -103,10 +103,16 @@ std::string LostLines(const std::string& before, const std::string& after,
     while (next < new_script.Count() && new_script.TextAt(next) != text) ++next;
     const std::string named = "line " + std::to_string(k + 1) + " (" + text + ")";
     if (next == new_script.Count()) return named + " is gone";
-    // A line that had a break keeps it; the last line may gain one.
-    if (line.Next > line.Start + line.Length &&
-        break_of(after, new_script.Line(next)) != break_of(before, line)) {
-      return "the break of " + named + " changed";
+    // A line that had a break keeps it; the last line may gain one. A lone CR may become CR LF
+    // where an empty line ended by LF now follows it: the CR alone would take that LF as its own
+    // and the empty line would be lost.
+    if (line.Next > line.Start + line.Length) {
+      const std::string was = break_of(before, line);
+      const std::string is = break_of(after, new_script.Line(next));
+      const bool kept_apart = was == "\r" && is == "\r\n" && next + 1 < new_script.Count() &&
+                              new_script.Line(next + 1).Length == 0 &&
+                              after[new_script.Line(next + 1).Start] == '\n';
+      if (is != was && !kept_apart) return "the break of " + named + " changed";
     }
     ++next;
   }
