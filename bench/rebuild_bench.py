@@ -279,6 +279,7 @@ class ProgramWatch(threading.Thread):
         self.prefix = b"WINEPREFIX=" + prefix.encode()
         self.seconds = {}
         self.threads = {}
+        self.others = set()  # processes looked at once and found to be something else
         self.done = threading.Event()
 
     def look_at_threads(self, pid):
@@ -302,14 +303,23 @@ class ProgramWatch(threading.Thread):
                 if not entry.isdigit():
                     continue
                 pid = int(entry)
+                if pid in self.others:
+                    continue
                 if pid not in self.seconds:
-                    # Others may run the same program meanwhile, in prefixes of their own.
+                    # Others may run the same program meanwhile, in prefixes of their own. A
+                    # process is looked at once: reading every process's command line at every
+                    # round would take a processor's fifth from the run being measured.
                     try:
                         with open("/proc/%d/cmdline" % pid, "rb") as f:
-                            if self.image not in f.read():
-                                continue
+                            command_line = f.read()
+                        if self.image not in command_line:
+                            # Wine's loader starts under its own name, then takes the program's.
+                            if b"wine" not in command_line:
+                                self.others.add(pid)
+                            continue
                         with open("/proc/%d/environ" % pid, "rb") as f:
                             if self.prefix not in f.read().split(b"\0"):
+                                self.others.add(pid)
                                 continue
                     except OSError:
                         continue

@@ -158,6 +158,18 @@ void ReachedRules::NameLast() noexcept {
 
 namespace {
 
+// The file a rule's cleaned value names as a whole file, beside the script.
+std::string RuleFilePath(const JobState& job, const std::string& value) {
+  return job.ScriptDir + value;
+}
+
+// The target's name belongs to the run until it ends, whether the old target is held there or
+// the new archive has not yet taken it: a rule reading from it is refused as an open of a file
+// held without sharing.
+bool NamesTheTarget(const JobState& job, const std::string& path) {
+  return EqualFoldingAscii(path, job.TargetPath);
+}
+
 // The write of the new archive's bytes failed: the lines reached after the byte that did not
 // arrive are given back, and the failure is the run's.
 bool TargetWriteFailed(JobState& job, RunBuffers& buffers) {
@@ -190,12 +202,6 @@ class EntryResolver {
     return false;
   }
   WdfEntry& Reserved() { return job_.TargetIndex[slot_]; }
-  // The target's name belongs to the run until it ends, whether the old target is held there
-  // or the new archive has not yet taken it: a rule reading from it is refused as an open of a
-  // file held without sharing.
-  bool NamesTheTarget(const std::string& path) const {
-    return EqualFoldingAscii(path, job_.TargetPath);
-  }
   static std::string HeldFileText() {
     SetLastSystemError(SystemErrorSharingViolation());
     return LastSystemErrorText();
@@ -304,7 +310,7 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
   if (!ParseHexId(rule.IdText, &id)) {
     return Fail(MessageKey::MsgExternalIdInvalid, {ShownPath(path), rule.IdText});
   }
-  if (NamesTheTarget(path)) {
+  if (NamesTheTarget(job_, path)) {
     return Fail(MessageKey::MsgRefArchiveOpenFailed, {ShownPath(path), HeldFileText()});
   }
   // An archive held from an earlier reference is read again when the name still leads to it;
@@ -345,11 +351,12 @@ bool EntryResolver::TakeArchiveEntry(const std::string& value, const Rule& rule)
 }
 
 bool EntryResolver::TakeExternalFile(const std::string& value) {
-  const std::string path = job_.ScriptDir + value;
-  if (NamesTheTarget(path))
+  const std::string path = RuleFilePath(job_, value);
+  if (NamesTheTarget(job_, path))
     return Fail(MessageKey::MsgRefFileOpenFailed, {ShownPath(path), HeldFileText()});
-  bool present = false;
-  std::unique_ptr<Stream> file = files_.OpenSharedIfPresent(path, &present);
+  bool present = true;
+  std::unique_ptr<Stream> file = buffers_.FilesAhead ? buffers_.FilesAhead->Take(path) : nullptr;
+  if (!file) file = files_.OpenSharedIfPresent(path, &present);
   if (!present) return Fail(MessageKey::MsgRefFileNotFound, {ShownPath(path)});
   if (!file)
     return Fail(MessageKey::MsgRefFileOpenFailed,
@@ -358,8 +365,11 @@ bool EntryResolver::TakeExternalFile(const std::string& value) {
   if (!file->Size(&size)) return Fail(MessageKey::MsgRefFileReadFailed, {ShownPath(path)});
   // A 32-bit Size cannot describe the file; cutting it would store a wrong part of it.
   if (size > 0xFFFFFFFFu) return Fail(MessageKey::MsgRefFileTooLarge, {ShownPath(path)});
-  return AppendBytes(size, MessageKey::MsgRefFileReadFailed, path,
-                     [&file, size](EntryCopier& copier) { return copier.CopyFrom(*file, size); });
+  const bool copied =
+      AppendBytes(size, MessageKey::MsgRefFileReadFailed, path,
+                  [&file, size](EntryCopier& copier) { return copier.CopyFrom(*file, size); });
+  if (buffers_.FilesAhead) buffers_.FilesAhead->GiveBack(std::move(file));
+  return copied;
 }
 
 template <typename Copy>
@@ -383,6 +393,22 @@ bool EntryResolver::AppendBytes(uint64_t size, MessageKey read_failure,
 }
 
 }  // namespace
+
+std::vector<std::string> RuleFilesInWalkOrder(const JobState& job, EntryRuleLines& lines) {
+  std::vector<std::string> paths;
+  if (!job.Script) return paths;
+  const ScriptLines& script = *job.Script;
+  for (const WdfEntry& entry : job.SourceIndex) {
+    const int line = lines.Find(script, entry.Id);
+    if (line < 0) continue;
+    const std::string value = CleanScriptValue(ScriptValueAt(script, line), true);
+    if (ClassifyRuleValue(value).Kind != RuleKind::kExternalFile) continue;
+    std::string path = RuleFilePath(job, value);
+    if (NamesTheTarget(job, path)) break;
+    paths.push_back(std::move(path));
+  }
+  return paths;
+}
 
 void BuildSourceIdLookup(JobState& job) {
   std::vector<std::pair<uint32_t, uint32_t>>& first = job.SourceIds.FirstIndexOfId;

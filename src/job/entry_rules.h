@@ -3,11 +3,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "job/entry_bytes.h"
+#include "job/files_opened_ahead.h"
 #include "job/job_state.h"
 #include "job/referenced_archives.h"
 #include "job/run_view.h"
@@ -91,7 +93,7 @@ class ReachedRules {
 
 // What the entry rules keep from one entry to the next during a run: the new archive's pending
 // bytes (written to job.TargetStream), the source read ahead, other archives' indexes, the
-// script's rule lines by id and the lines reached.
+// script's rule lines by id, the lines reached and the rules' files opened ahead, if any.
 struct RunBuffers {
   explicit RunBuffers(Stream& target) : Target(target), Copier(Target) {}
   TargetBuffer Target;
@@ -99,7 +101,13 @@ struct RunBuffers {
   ReferencedArchives Archives;
   EntryRuleLines Lines;
   ReachedRules Reached;
+  // Last, so that its files are closed first when the run lets go of everything.
+  std::unique_ptr<FilesOpenedAhead> FilesAhead;
 };
+
+// The files that rules of the source's entries name as whole files (RuleKind::kExternalFile), in
+// the order a run reaches them, up to the first that names the target (where the run ends).
+std::vector<std::string> RuleFilesInWalkOrder(const JobState& job, EntryRuleLines& lines);
 
 // The per-entry step of the pack run for element `i` (`entry`) of SourceIndex: reports
 // progress, reserves the new index entry, finds and marks the rule line, and appends the chosen

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <type_traits>
@@ -102,6 +103,17 @@ bool ReadSourceIndex(JobState& job) {
   return true;
 }
 
+// Where opens cost many times a small file's read, the files the rules name are opened ahead of
+// the walk. Without memory for their list the run opens each itself, as it would anyway.
+void OpenRuleFilesAhead(const JobState& job, FileSystem& files, RunBuffers& buffers) {
+  try {
+    std::vector<std::string> paths = RuleFilesInWalkOrder(job, buffers.Lines);
+    if (!paths.empty())
+      buffers.FilesAhead = std::make_unique<FilesOpenedAhead>(files, std::move(paths));
+  } catch (const std::bad_alloc&) {
+  }
+}
+
 // Placeholder header, source index, walk, then index and header counts: true when the new
 // archive is complete in the file being written. Every false result has ErrorText set, except
 // after a stop request.
@@ -130,6 +142,7 @@ bool WriteNewArchive(JobState& job, FileSystem& files, RunView& view) {
   }
   size_t next_added = 0;
   RunBuffers buffers(*job.TargetStream);
+  if (files.OpensPayAhead()) OpenRuleFilesAhead(job, files, buffers);
   const auto add_before = [&](Stream& source, uint32_t count, const WdfEntry* entry) {
     while (next_added < added.Ids.size() &&
            (!entry || NewEntryGoesBefore(added, added.Ids[next_added], entry->Id))) {

@@ -119,6 +119,10 @@ class FileSystem {
   virtual bool HeldFileStillAt(const std::string& /*path*/, Stream& /*held*/) {
     return HeldFilesStayInPlace();
   }
+  // True when opening a file costs many times what reading a small one does, and OpenShared and
+  // OpenSharedIfPresent may be called from several threads at once: a run then opens the files
+  // its rules name a few entries ahead, on a thread of its own.
+  virtual bool OpensPayAhead() const { return false; }
 };
 
 // The operating system's files.

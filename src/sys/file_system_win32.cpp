@@ -178,6 +178,9 @@ class Win32FileSystem final : public FileSystem {
   }
   // Files are opened without FILE_SHARE_DELETE: an open file can be neither deleted nor renamed.
   bool HeldFilesStayInPlace() const override { return true; }
+  // An open asks the system's file service in several round trips, each a wait when the service
+  // is busy, while a small file's bytes take one read.
+  bool OpensPayAhead() const override { return true; }
   bool RenameReplacing(const std::string& from, const std::string& to) override {
     // Write-through: the call returns only when the new name is on the disk.
     return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
