@@ -11,10 +11,23 @@ namespace {
 // of many pieces without bytes of their own take no more room.
 constexpr size_t kMostPendingPieces = 4096;
 
+// Bytes written between two starts of their way to the disk.
+constexpr uint64_t kFlushAheadEvery = 32u << 20;
+
 }  // namespace
 
 TargetBuffer::TargetBuffer(Stream& target)
-    : target_(target), written_(target.Position()), buffer_(new unsigned char[kRunBufferSize]) {}
+    : target_(target),
+      written_(target.Position()),
+      buffer_(new unsigned char[kRunBufferSize]),
+      flushed_ahead_to_(written_) {}
+
+void TargetBuffer::AddWritten(uint64_t n) {
+  written_ += n;
+  if (written_ - flushed_ahead_to_ < kFlushAheadEvery) return;
+  target_.FlushAhead();
+  flushed_ahead_to_ = written_;
+}
 
 bool TargetBuffer::Append(const void* data, size_t n) {
   if (held_ + n <= kRunBufferSize && n < kRunBufferSize / 2) {
@@ -29,7 +42,7 @@ bool TargetBuffer::Append(const void* data, size_t n) {
     failed_at_ = std::min(std::max(target_.Position(), written_), written_ + n);
     return false;
   }
-  written_ += n;
+  AddWritten(n);
   return true;
 }
 
@@ -64,7 +77,7 @@ bool TargetBuffer::WriteHeld() {
     }
   }
   marks_.clear();
-  if (written) written_ += n;
+  if (written) AddWritten(n);
   return written;
 }
 

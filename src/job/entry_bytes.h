@@ -48,6 +48,10 @@ class TargetBuffer {
   // Writes buffer_[from, to) at the file's position written_ + from; on failure notes where it
   // stopped.
   bool WriteRange(size_t from, size_t to);
+  // `n` more bytes are in the file: every so many, the disk is set to work on them while the
+  // run goes on (Stream::FlushAhead), so that the flush before the new archive takes the
+  // target's name waits for little.
+  void AddWritten(uint64_t n);
 
   Stream& target_;
   uint64_t written_;
@@ -56,6 +60,7 @@ class TargetBuffer {
   // Offsets in buffer_ at which pending pieces begin, ascending.
   std::vector<size_t> marks_;
   uint64_t failed_at_ = 0;
+  uint64_t flushed_ahead_to_ = 0;
 };
 
 enum class CopyResult { kDone, kReadShort, kWriteFailed };

@@ -138,5 +138,47 @@ TEST(TargetBufferTest, SmallPiecesGoOutInOneWrite) {
   EXPECT_EQ(target.Written(), 100000u);
 }
 
+// The disk is set to work on the written bytes once 32 MiB more are written, whatever the sizes
+// of the pieces, and never for less: a flush started per write would cost a system call each.
+TEST(TargetBufferTest, TheDiskIsSetToWorkOnceEvery32MiBWritten) {
+  class Disk : public Stream {
+   public:
+    size_t Read(void*, size_t) override { return 0; }
+    bool Write(const void*, size_t n) override {
+      position_ += n;
+      return true;
+    }
+    bool Seek(uint64_t position) override {
+      position_ = position;
+      return true;
+    }
+    uint64_t Position() override { return position_; }
+    bool Size(uint64_t* size) override {
+      *size = position_;
+      return true;
+    }
+    bool Flush() override { return true; }
+    void FlushAhead() override { StartedAt.push_back(position_); }
+    std::vector<uint64_t> StartedAt;
+
+   private:
+    uint64_t position_ = 0;
+  } disk;
+  TargetBuffer target(disk);
+  std::mt19937 random(3);
+  std::vector<unsigned char> bytes(600 * 1024, 'x');
+  while (target.Position() < (100u << 20)) {
+    const size_t n = random() % 3 == 0 ? random() % bytes.size() : random() % 5000;
+    ASSERT_TRUE(target.Mark() && target.Append(bytes.data(), n));
+  }
+  ASSERT_TRUE(target.WriteHeld());
+  ASSERT_EQ(disk.StartedAt.size(), 3u);
+  for (size_t k = 0; k < 3; ++k) {
+    const uint64_t due = (k == 0 ? 0 : disk.StartedAt[k - 1]) + (32u << 20);
+    EXPECT_GE(disk.StartedAt[k], due);
+    EXPECT_LT(disk.StartedAt[k], due + bytes.size() + kRunBufferSize);
+  }
+}
+
 }  // namespace
 }  // namespace velmora

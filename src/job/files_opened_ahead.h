@@ -1,7 +1,7 @@
 // Files a run will read, opened a few at a time ahead of it, and closed after it, on threads of
 // their own: where each open and close is a round trip to a busy file service, a run of many
-// small files then waits for few of them. Nothing here ever makes the run wait: a file not yet
-// open when the run needs it is opened by the run itself.
+// small files then waits for few of them. The run waits only for an open already under way: a
+// file whose open has not begun when the run needs it is opened by the run itself.
 #pragma once
 
 #include <atomic>
@@ -31,9 +31,10 @@ class FilesOpenedAhead {
   FilesOpenedAhead(const FilesOpenedAhead&) = delete;
   FilesOpenedAhead& operator=(const FilesOpenedAhead&) = delete;
 
-  // The file of `path` when `path` is the next of the paths and its open is done; null when it
-  // is not the next, not yet open, not there or would not open: the caller then opens it itself
-  // and learns why it fails at the time it needs the file. Called by one thread only.
+  // The file of `path` when `path` is the next of the paths and its open has begun (waiting for
+  // its end); null when it is not the next, its open has not begun, or the file is not there or
+  // would not open: the caller then opens it itself and learns why it fails at the time it needs
+  // the file. Called by one thread only.
   std::unique_ptr<Stream> Take(const std::string& path);
   // The file the last Take gave, once its bytes are read: it is closed on one of the threads.
   // Any other file closes here.
@@ -42,7 +43,8 @@ class FilesOpenedAhead {
  private:
   struct Slot {
     std::atomic<Stream*> File{nullptr};  // owned: opened ahead, or given back to be closed
-    std::atomic<bool> Done{false};       // the open of the slot's path was made
+    std::atomic<bool> Begun{false};      // the open of the slot's path has begun
+    std::atomic<bool> Done{false};       // and has ended
   };
 
   // Opens the paths whose index is `first` plus a multiple of kThreads, and closes the files of

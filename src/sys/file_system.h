@@ -46,6 +46,10 @@ class Stream {
   // Sends every byte written so far to the disk and waits until it is there, so that a power
   // cut afterwards cannot take them back; false when the device reports a failure.
   virtual bool Flush() = 0;
+  // Starts sending the bytes written so far to the disk without waiting for them, so that the
+  // Flush that must still come has less left to wait for; a failure on the way is reported by
+  // that Flush. Does nothing where the system cannot start this apart.
+  virtual void FlushAhead() {}
   // The file's current version, asked of the system anew each time. A stream that cannot tell
   // answers false, and nothing read from it is then kept for later use.
   virtual bool Version(FileVersion* /*version*/) { return false; }

@@ -142,6 +142,29 @@ TYPED_TEST(FileSystemContract, CreationAndItsRefusals) {
   EXPECT_EQ(0u, size) << "CreateExclusive truncates";
 }
 
+// Flushes started ahead while the writing goes on, one still under way at the last write: the
+// final flush waits for them and the file holds every byte, in place.
+TYPED_TEST(FileSystemContract, FlushesStartedAheadLeaveEveryByteInPlace) {
+  FileSystem& fs = this->fs();
+  std::string expected;
+  {
+    auto file = fs.CreateNewExclusive(this->Path("flushed.wdf"));
+    ASSERT_NE(nullptr, file);
+    for (int k = 0; k < 64; ++k) {
+      const std::string piece(65536 + k, static_cast<char>('a' + k % 26));
+      ASSERT_TRUE(file->Write(piece.data(), piece.size()));
+      expected += piece;
+      if (k % 8 == 0) file->FlushAhead();
+    }
+    ASSERT_TRUE(file->Seek(3));
+    ASSERT_TRUE(file->Write("HEAD", 4));
+    expected.replace(3, 4, "HEAD");
+    file->FlushAhead();
+    EXPECT_TRUE(file->Flush());
+  }
+  EXPECT_TRUE(this->Get("flushed.wdf") == expected);
+}
+
 TYPED_TEST(FileSystemContract, SecondOpensFollowTheSharingRules) {
   // Rows: the open already made; columns: the second open of the same file. Readers share a
   // file when neither denies reading; nobody joins a writer or an open that denies writing.
