@@ -224,6 +224,31 @@ bool HuffmanTablesFit(const std::string& jpeg) {
   return true;
 }
 
+// The bytes the decoder is given: the entry's own, or `normalised`, a copy that means the same to
+// a reader of the format but that the decoder would misread without help: a TGA palette that does
+// not begin at index 0, a BMP palette shorter than the colours it says it has, a run of fill bytes
+// before a JPEG. Null for an entry that cannot be read.
+const std::string* BytesForDecoder(const std::string& bytes, bool tga, std::string* normalised) {
+  if (tga && Byte(bytes, 1) == 1 && (Byte(bytes, 3) | Byte(bytes, 4)) != 0) {
+    return PaletteFromIndexZero(bytes, normalised) ? normalised : nullptr;
+  }
+  switch (FillBmpPalette(bytes, normalised)) {
+    case BmpPalette::kDamaged:
+      return nullptr;
+    case BmpPalette::kFilled:
+      return normalised;
+    case BmpPalette::kAsIs:
+      break;
+  }
+  // The decoder skips any number of fill bytes before a JPEG's start marker, but it can go back
+  // to the start of the entry only within its first read: behind a longer run it would try the
+  // next format, or decode the picture, from bytes further on. One 0xFF stands for the run.
+  const size_t fill = std::min(bytes.find_first_not_of('\xFF'), bytes.size());
+  if (fill <= 1) return &bytes;
+  *normalised = bytes.substr(fill - 1);
+  return normalised;
+}
+
 }  // namespace
 
 PictureFailure DecodePicture(const std::string& bytes, DecodedPicture* picture,
@@ -236,25 +261,8 @@ PictureFailure DecodePicture(const std::string& bytes, DecodedPicture* picture,
     return PictureFailure::kUnreadable;
   }
   std::string normalised;
-  const std::string* source = &bytes;
-  if (tga && Byte(bytes, 1) == 1 && (Byte(bytes, 3) | Byte(bytes, 4)) != 0) {
-    if (!PaletteFromIndexZero(bytes, &normalised)) return PictureFailure::kUnreadable;
-    source = &normalised;
-  } else {
-    const BmpPalette palette = FillBmpPalette(bytes, &normalised);
-    if (palette == BmpPalette::kDamaged) return PictureFailure::kUnreadable;
-    if (palette == BmpPalette::kFilled) source = &normalised;
-  }
-
-  // The decoder skips any number of fill bytes before a JPEG's start marker, but it can go back
-  // to the start of the entry only within its first read: behind a longer run it would try the
-  // next format, or decode the picture, from bytes further on. One 0xFF stands for the run.
-  size_t fill = 0;
-  while (fill < bytes.size() && Byte(bytes, fill) == 0xFF) ++fill;
-  if (fill > 1 && source == &bytes) {
-    normalised = bytes.substr(fill - 1);
-    source = &normalised;
-  }
+  const std::string* source = BytesForDecoder(bytes, tga, &normalised);
+  if (!source) return PictureFailure::kUnreadable;
 
   // The size first, from the header alone, so that nothing is decoded for a picture too large.
   EntryReader header{source};

@@ -17,32 +17,92 @@ namespace {
 // entry.
 constexpr UINT_PTR kDisplayTimer = 1;
 
-struct ProgressDialogContext {
+// What the dialog runs: one archive's run, or a mod's parts as one run. The dialog shows `Job`'s
+// texts and progress whichever it is.
+class DialogRun {
+ public:
+  DialogRun(JobState& job, FileSystem& files, WindowsView& view)
+      : Job(job), Files(files), View(view) {}
+  virtual ~DialogRun() = default;
+  // The worker's part.
+  virtual void Work() = 0;
+  // The close handler's part, the worker told to stop: waits for it as far as judging the run
+  // needs, then reports the outcome.
+  virtual void Report(HANDLE worker) = 0;
+  // The dialog never started the run: the files made for its new archives go, and an existing
+  // target stays as it was.
+  virtual void Discard() = 0;
+
   JobState& Job;
   FileSystem& Files;
   WindowsView& View;
-  WorkerBody Body;
-  // A mod's parts written as one run, `Job` then being their summary; null for a single run.
-  std::vector<JobState>* Parts = nullptr;
-  PartsWorkerBody PartsBody = nullptr;
-  // The part whose outcome the run reports (RunModParts); written by the worker before it ends,
-  // read by the close handler only once it has ended.
-  int ReportedPart = -1;
+};
+
+void WaitForWorker(HANDLE worker);
+
+class SingleRun final : public DialogRun {
+ public:
+  SingleRun(JobState& job, FileSystem& files, WindowsView& view, WorkerBody body)
+      : DialogRun(job, files, view), body_(body) {}
+  void Work() override { body_(Job, Files, View); }
+  void Report(HANDLE worker) override {
+    // The run is judged by the entries begun, and the display shows that state first, whatever
+    // the rate of its updates skipped.
+    const uint32_t entries_begun = View.EntriesBegun();
+    View.ShowEntriesBegun();
+    if (RunSucceeded(Job, entries_begun)) {
+      // Every entry has been begun, so the worker looks at the window no more: it finishes the
+      // archive. Whether that succeeds (the index and header written, an old target replaced)
+      // is known only once it has ended, which follows at once when it posted this WM_CLOSE
+      // itself.
+      WaitForWorker(worker);
+    }
+    if (RunSucceeded(Job, entries_begun)) {
+      if (std::optional<std::string> report = SuccessReport(Job)) View.ShowInfo(*report);
+    } else {
+      View.ShowError(FailureReport(Job));
+    }
+  }
+  void Discard() override { DiscardNewArchive(Job, Files); }
+
+ private:
+  WorkerBody body_;
+};
+
+// `Job` is the parts' summary (SummarizeParts).
+class PartsRun final : public DialogRun {
+ public:
+  PartsRun(std::vector<JobState>& parts, JobState& summary, FileSystem& files, WindowsView& view,
+           PartsWorkerBody body)
+      : DialogRun(summary, files, view), parts_(parts), body_(body) {}
+  void Work() override { reported_part_ = body_(parts_, Files, View); }
+  // The parts' threads are waited for before anything is judged: the part to report is known
+  // only once every one has ended.
+  void Report(HANDLE worker) override {
+    WaitForWorker(worker);
+    View.ShowEntriesBegun();
+    ReportModParts(parts_, reported_part_, View);
+  }
+  void Discard() override {
+    for (JobState& part : parts_) DiscardNewArchive(part, Files);
+  }
+
+ private:
+  std::vector<JobState>& parts_;
+  PartsWorkerBody body_;
+  // Written by the worker before it ends, read by Report only once it has ended.
+  int reported_part_ = -1;
+};
+
+struct ProgressDialogContext {
+  DialogRun& Run;
   HANDLE Worker = nullptr;  // kept so that nobody frees the job while the worker still uses it
   bool RunStarted = false;
   bool Closing = false;
 };
 
-void RunWorkerBody(ProgressDialogContext& context) {
-  if (context.Parts) {
-    context.ReportedPart = context.PartsBody(*context.Parts, context.Files, context.View);
-  } else {
-    context.Body(context.Job, context.Files, context.View);
-  }
-}
-
 DWORD WINAPI WorkerThread(LPVOID parameter) {
-  RunWorkerBody(*static_cast<ProgressDialogContext*>(parameter));
+  static_cast<DialogRun*>(parameter)->Work();
   return 0;
 }
 
@@ -59,8 +119,8 @@ void WaitForWorker(HANDLE worker) {
 }
 
 void InitProgressDialog(HWND dialog, ProgressDialogContext& context) {
-  JobState& job = context.Job;
-  DialogHandles& handles = context.View.Handles;
+  JobState& job = context.Run.Job;
+  DialogHandles& handles = context.Run.View.Handles;
   handles.DialogWindow = dialog;
   SetWindowTextW(dialog, WideFromActiveCodePage(job.Texts.Title).c_str());
   HICON icon = LoadIconW(GetModuleHandleW(nullptr), L"MAINICON");
@@ -76,21 +136,13 @@ void InitProgressDialog(HWND dialog, ProgressDialogContext& context) {
   ShowWindow(dialog, SW_SHOW);
   SetTimer(dialog, kDisplayTimer, WindowsView::kDisplayInterval, nullptr);
   context.RunStarted = true;
-  context.Worker = CreateThread(nullptr, 0, WorkerThread, &context, 0, nullptr);
+  context.Worker = CreateThread(nullptr, 0, WorkerThread, &context.Run, 0, nullptr);
   if (!context.Worker) {
     // No thread could be started: the run happens here instead. The window does not answer
     // meanwhile, but the archive is written or removed as in any run, and the run's own
     // WM_CLOSE then reports it.
-    RunWorkerBody(context);
+    context.Run.Work();
   }
-}
-
-// The close handler's end for a mod's parts. The parts' threads are told to stop and waited
-// for before anything is judged: the part to report is known only once every one has ended.
-void ClosePartsProgressDialog(ProgressDialogContext& context) {
-  WaitForWorker(context.Worker);
-  context.View.ShowEntriesBegun();
-  ReportModParts(*context.Parts, context.ReportedPart, context.View);
 }
 
 // The close handler: stops the worker, judges the run and reports it. Esc, the close box and the
@@ -99,30 +151,9 @@ void ClosePartsProgressDialog(ProgressDialogContext& context) {
 void CloseProgressDialog(HWND dialog, ProgressDialogContext& context) {
   if (context.Closing) return;
   context.Closing = true;
-  JobState& job = context.Job;
-  WindowsView& view = context.View;
-  view.RequestStop();
+  context.Run.View.RequestStop();
   KillTimer(dialog, kDisplayTimer);
-  if (context.Parts) {
-    ClosePartsProgressDialog(context);
-    EndDialog(dialog, 0);
-    return;
-  }
-  // The run is judged by the entries begun, and the display shows that state first, whatever
-  // the rate of its updates skipped.
-  const uint32_t entries_begun = view.EntriesBegun();
-  view.ShowEntriesBegun();
-  if (RunSucceeded(job, entries_begun)) {
-    // Every entry has been begun, so the worker looks at the window no more: it finishes the
-    // archive. Whether that succeeds (the index and header written, an old target replaced) is
-    // known only once it has ended, which follows at once when it posted this WM_CLOSE itself.
-    WaitForWorker(context.Worker);
-  }
-  if (RunSucceeded(job, entries_begun)) {
-    if (std::optional<std::string> report = SuccessReport(job)) view.ShowInfo(*report);
-  } else {
-    view.ShowError(FailureReport(job));
-  }
+  context.Run.Report(context.Worker);
   EndDialog(dialog, 0);
 }
 
@@ -142,7 +173,7 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wparam, LP
   } else if (message == WM_CLOSE) {
     CloseProgressDialog(dialog, *context);
   } else if (message == WM_TIMER && wparam == kDisplayTimer) {
-    if (!context->Closing) context->View.RefreshProgress();
+    if (!context->Closing) context->Run.View.RefreshProgress();
   }
   return 0;
 }
@@ -158,15 +189,7 @@ INT_PTR RunDialog(ProgressDialogContext& context, ShowModal show) {
   INT_PTR result = show(reinterpret_cast<LPARAM>(&context));
   WaitForWorker(context.Worker);
   if (context.Worker) CloseHandle(context.Worker);
-  // A dialog that could not be shown never started the run: the files made for the new archives
-  // go, and an existing target stays as it was.
-  if (!context.RunStarted) {
-    if (context.Parts) {
-      for (JobState& part : *context.Parts) DiscardNewArchive(part, context.Files);
-    } else {
-      DiscardNewArchive(context.Job, context.Files);
-    }
-  }
+  if (!context.RunStarted) context.Run.Discard();
   return result;
 }
 
@@ -190,7 +213,8 @@ int WriteModParts(std::vector<JobState>& parts, FileSystem& files, RunView& view
 }  // namespace
 
 void ShowProgressDialog(JobState& job, FileSystem& files, WindowsView& view) {
-  ProgressDialogContext context{job, files, view, RunPack};
+  SingleRun run(job, files, view, RunPack);
+  ProgressDialogContext context{run};
   RunDialog(context, ShowFromResources);
 }
 
@@ -204,13 +228,15 @@ void ShowPartsProgressDialog(std::vector<JobState>& parts, FileSystem& files) {
   JobState summary;
   SummarizeParts(parts, summary);
   WindowsView view(summary);
-  ProgressDialogContext context{summary, files, view, nullptr, &parts, WriteModParts};
+  PartsRun run(parts, summary, files, view, WriteModParts);
+  ProgressDialogContext context{run};
   RunDialog(context, ShowFromResources);
 }
 
 INT_PTR ShowProgressDialogFromTemplate(const DLGTEMPLATE* dialog_template, JobState& job,
                                        FileSystem& files, WindowsView& view, WorkerBody worker) {
-  ProgressDialogContext context{job, files, view, worker};
+  SingleRun run(job, files, view, worker);
+  ProgressDialogContext context{run};
   return RunDialog(context, ShowFromTemplate(dialog_template));
 }
 
@@ -218,7 +244,8 @@ INT_PTR ShowPartsProgressDialogFromTemplate(const DLGTEMPLATE* dialog_template,
                                             std::vector<JobState>& parts, JobState& summary,
                                             FileSystem& files, WindowsView& view,
                                             PartsWorkerBody worker) {
-  ProgressDialogContext context{summary, files, view, nullptr, &parts, worker};
+  PartsRun run(parts, summary, files, view, worker);
+  ProgressDialogContext context{run};
   return RunDialog(context, ShowFromTemplate(dialog_template));
 }
 
