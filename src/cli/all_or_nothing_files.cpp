@@ -33,6 +33,9 @@ bool AllOrNothingFiles::Write(const std::string& path, bool replaces,
     return failure_.empty() ? Fail(MessageKey::MsgTargetWriteFailed, path) : false;
   }
   if (!flush_all_ && !replaces) return true;
+  // The disk starts on it now, while the next files are made: the group's flush then waits for
+  // little.
+  out->FlushAhead();
   held_.push_back({std::move(out), path});
   return held_.size() < kHeldAtOnce || FlushHeld();
 }

@@ -2,10 +2,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
-#include <system_error>
-#include <thread>
 
 #include "sys/code_page.h"
 #include "sys/file_system.h"
@@ -19,7 +16,6 @@ class Win32Stream final : public Stream {
   explicit Win32Stream(HANDLE handle) : handle_(handle) {}
   ~Win32Stream() override {
     DWORD saved = GetLastError();  // closing must not replace the reason of an earlier failure
-    if (flusher_.joinable()) flusher_.join();
     CloseHandle(handle_);
     SetLastError(saved);
   }
@@ -78,35 +74,7 @@ class Win32Stream final : public Stream {
     *size = static_cast<uint64_t>(got.QuadPart);
     return true;
   }
-  bool Flush() override {
-    if (flusher_.joinable()) flusher_.join();
-    const DWORD failed = ahead_failure_.load();
-    if (failed != 0) {
-      SetLastError(failed);
-      return false;
-    }
-    return FlushFileBuffers(handle_) != FALSE;
-  }
-  // The system starts no write-back apart from a flush, so a flush runs on a thread of its own
-  // while the program goes on writing; one at a time, and its failure is the next Flush's.
-  void FlushAhead() override {
-    if (flusher_.joinable()) {
-      if (!flusher_done_.load()) return;
-      flusher_.join();
-    }
-    flusher_done_.store(false);
-    try {
-      flusher_ = std::thread([this] {
-        if (!FlushFileBuffers(handle_)) {
-          DWORD none = 0;
-          ahead_failure_.compare_exchange_strong(none, GetLastError());
-        }
-        flusher_done_.store(true);
-      });
-    } catch (const std::system_error&) {
-      flusher_done_.store(true);  // the Flush to come does it all
-    }
-  }
+  bool Flush() override { return FlushFileBuffers(handle_) != FALSE; }
 
   // Size and times only, each read from the open file itself (no volume query): a file that
   // another takes the place of by a rename or a copy brings a change time of its own.
@@ -139,9 +107,6 @@ class Win32Stream final : public Stream {
 
  private:
   HANDLE handle_;
-  std::thread flusher_;
-  std::atomic<bool> flusher_done_{true};
-  std::atomic<DWORD> ahead_failure_{0};
 };
 
 // Paths are texts of the active code page; the system takes them as UTF-16, whatever its own
