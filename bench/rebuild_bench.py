@@ -279,7 +279,10 @@ class ProgramWatch(threading.Thread):
         self.prefix = b"WINEPREFIX=" + prefix.encode()
         self.seconds = {}
         self.threads = {}
-        self.others = set()  # processes looked at once and found to be something else
+        # Processes found to be something else, with the time they were first seen: one is
+        # looked at again only while it is young, since a new one runs its parent's program
+        # until it starts its own.
+        self.others = {}
         self.done = threading.Event()
 
     def look_at_threads(self, pid):
@@ -303,7 +306,7 @@ class ProgramWatch(threading.Thread):
                 if not entry.isdigit():
                     continue
                 pid = int(entry)
-                if pid in self.others:
+                if pid in self.others and time.monotonic() - self.others[pid] > 0.5:
                     continue
                 if pid not in self.seconds:
                     # Others may run the same program meanwhile, in prefixes of their own. A
@@ -313,13 +316,11 @@ class ProgramWatch(threading.Thread):
                         with open("/proc/%d/cmdline" % pid, "rb") as f:
                             command_line = f.read()
                         if self.image not in command_line:
-                            # Wine's loader starts under its own name, then takes the program's.
-                            if b"wine" not in command_line:
-                                self.others.add(pid)
+                            self.others.setdefault(pid, time.monotonic())
                             continue
                         with open("/proc/%d/environ" % pid, "rb") as f:
                             if self.prefix not in f.read().split(b"\0"):
-                                self.others.add(pid)
+                                self.others.setdefault(pid, time.monotonic())
                                 continue
                     except OSError:
                         continue
