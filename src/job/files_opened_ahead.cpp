@@ -1,8 +1,6 @@
 #include "job/files_opened_ahead.h"
 
 #include <chrono>
-#include <cstdio>
-static size_t g_hit, g_miss, g_other;
 #include <system_error>
 #include <utility>
 
@@ -23,7 +21,6 @@ FilesOpenedAhead::~FilesOpenedAhead() {
   stopping_.store(true);
   for (std::thread& thread : threads_) thread.join();
   for (size_t k = 0; k < paths_.size(); ++k) delete slots_[k].File.exchange(nullptr);
-  if (FILE* f = std::fopen("Z:\\tmp\\foa.txt", "a")) { std::fprintf(f, "hit %u miss %u other %u\n", (unsigned)g_hit, (unsigned)g_miss, (unsigned)g_other); std::fclose(f); }
 }
 
 size_t FilesOpenedAhead::CloseBehind(size_t from, size_t taken) {
@@ -73,7 +70,6 @@ std::unique_ptr<Stream> FilesOpenedAhead::Take(const std::string& path) {
   std::unique_ptr<Stream> file;
   if (slot.Done.load()) file.reset(slot.File.exchange(nullptr));
   if (file) last_taken_ = k;
-  if (file) ++g_hit; else ++g_miss;
   // From here on the slot is behind the run: a file that arrives in it late is closed by the
   // threads, as is the one given back.
   taken_.store(k + 1);
