@@ -84,16 +84,19 @@ bool TargetBuffer::WriteHeld() {
 CopyResult EntryCopier::CopyFromSource(Stream& source, uint64_t offset, uint64_t size,
                                        bool in_order) {
   if (size == 0) return CopyResult::kDone;
-  if (size <= EntryReader::kWindowSize) {
-    // The entries that follow one in order are read with it.
-    if (!source_ || &source_->File() != &source) source_ = std::make_unique<EntryReader>(source);
-    const unsigned char* bytes = source_->Bytes(offset, static_cast<size_t>(size), in_order);
-    if (!bytes) return CopyResult::kReadShort;
-    return target_.Append(bytes, static_cast<size_t>(size)) ? CopyResult::kDone
-                                                            : CopyResult::kWriteFailed;
+  // The entries that follow one in order are read with it.
+  if (!source_ || &source_->File() != &source) {
+    source_ = std::make_unique<EntryReader>(source, true);
   }
-  if (!source.Seek(offset)) return CopyResult::kReadShort;
-  return CopyFrom(source, size);
+  for (uint64_t done = 0; done < size;) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(size - done, kRunBufferSize));
+    size_t got = 0;
+    const unsigned char* bytes = source_->Bytes(offset + done, n, in_order, &got);
+    if (!bytes) return CopyResult::kReadShort;
+    if (!target_.Append(bytes, got)) return CopyResult::kWriteFailed;
+    done += got;
+  }
+  return CopyResult::kDone;
 }
 
 CopyResult EntryCopier::CopyFrom(Stream& from, uint64_t size) {

@@ -66,8 +66,9 @@ class TargetBuffer {
 enum class CopyResult { kDone, kReadShort, kWriteFailed };
 
 // Copies entry bytes into a TargetBuffer. Entries of the source that follow one another are read
-// in one piece and kept for the entries after; anything else is read in pieces of at most
-// kRunBufferSize bytes.
+// in one piece and kept for the entries after, and further on a thread of their own where the
+// source allows it, while the run writes the last ones; anything else is read in pieces of at
+// most kRunBufferSize bytes.
 class EntryCopier {
  public:
   explicit EntryCopier(TargetBuffer& target) : target_(target) {}

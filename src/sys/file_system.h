@@ -41,6 +41,14 @@ class Stream {
   virtual bool Write(const void* data, size_t n) = 0;
   virtual bool Seek(uint64_t position) = 0;
   virtual uint64_t Position() = 0;
+  // Reads up to `n` bytes at `offset` and returns how many arrived, as Seek and Read do; the
+  // position afterwards is not to be relied on.
+  virtual size_t ReadAt(uint64_t offset, void* buffer, size_t n) {
+    return Seek(offset) ? Read(buffer, n) : 0;
+  }
+  // True when ReadAt and Size may be called from several threads at once, as long as nothing
+  // else is asked of the stream meanwhile.
+  virtual bool ReadsFromThreads() const { return false; }
   // The file's current size, asked of the system anew each time; the position stays.
   virtual bool Size(uint64_t* size) = 0;
   // Sends every byte written so far to the disk and waits until it is there, so that a power

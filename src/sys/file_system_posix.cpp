@@ -232,17 +232,24 @@ class PosixStream final : public Stream {
   }
 
   size_t Read(void* buffer, size_t n) override {
+    const size_t done = ReadAt(position_, buffer, n);
+    position_ += done;
+    return done;
+  }
+  // A positioned read leaves the descriptor's own position alone: threads never disturb each
+  // other.
+  size_t ReadAt(uint64_t offset, void* buffer, size_t n) override {
     size_t done = 0;
     while (done < n) {
       ssize_t got = pread(fd_, static_cast<char*>(buffer) + done, n - done,
-                          static_cast<off_t>(position_ + done));
+                          static_cast<off_t>(offset + done));
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) break;
       done += static_cast<size_t>(got);
     }
-    position_ += done;
     return done;
   }
+  bool ReadsFromThreads() const override { return true; }
 
   bool Write(const void* data, size_t n) override {
     if (!mode_.Write) return Fail(EBADF);

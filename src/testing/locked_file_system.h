@@ -1,5 +1,6 @@
 // A file system whose every call, and every call of the streams it opens, holds one lock: a
-// memory file system then serves a run that opens files on threads of its own (OpensPayAhead).
+// memory file system then serves a run that opens files on threads of its own (OpensPayAhead)
+// and reads its source on a thread of its own (ReadsFromThreads).
 #pragma once
 
 #include <memory>
@@ -83,6 +84,10 @@ class LockedFileSystem final : public FileSystem {
     size_t Read(void* buffer, size_t n) override {
       return files_.Locked([&] { return inner_->Read(buffer, n); });
     }
+    size_t ReadAt(uint64_t offset, void* buffer, size_t n) override {
+      return files_.Locked([&] { return inner_->ReadAt(offset, buffer, n); });
+    }
+    bool ReadsFromThreads() const override { return true; }
     bool Write(const void* data, size_t n) override {
       return files_.Locked([&] { return inner_->Write(data, n); });
     }

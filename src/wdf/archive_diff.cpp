@@ -25,18 +25,20 @@ bool SameReadBytes(EntryReader& olds, uint64_t old_offset, EntryReader& news, ui
     const size_t n = static_cast<size_t>(std::min<uint64_t>(size - done, EntryReader::kWindowSize));
     const uint64_t old_at = old_offset + done;
     const uint64_t new_at = new_offset + done;
-    const unsigned char* old_bytes = olds.Bytes(old_at, n, olds.Follows(old_at));
+    size_t old_got = 0;
+    const unsigned char* old_bytes = olds.Bytes(old_at, n, olds.Follows(old_at), &old_got);
     if (!old_bytes) {
       *failed_side = 1;
       return false;
     }
-    const unsigned char* new_bytes = news.Bytes(new_at, n, news.Follows(new_at));
+    size_t new_got = 0;
+    const unsigned char* new_bytes = news.Bytes(new_at, old_got, news.Follows(new_at), &new_got);
     if (!new_bytes) {
       *failed_side = 2;
       return false;
     }
-    if (std::memcmp(old_bytes, new_bytes, n) != 0) return false;
-    done += n;
+    if (std::memcmp(old_bytes, new_bytes, new_got) != 0) return false;
+    done += new_got;
   }
   return true;
 }
