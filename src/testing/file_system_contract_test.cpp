@@ -142,6 +142,26 @@ TYPED_TEST(FileSystemContract, CreationAndItsRefusals) {
   EXPECT_EQ(0u, size) << "CreateExclusive truncates";
 }
 
+// A read at an offset gives the bytes there, fewer at the end of the file, and the end is no
+// failure: the reason of an earlier one stays.
+TYPED_TEST(FileSystemContract, ReadsAtAnOffsetGiveTheBytesThereAndFewerAtTheEnd) {
+  this->Put("r.wdf", "0123456789");
+  auto file = this->fs().OpenShared(this->Path("r.wdf"));
+  ASSERT_NE(nullptr, file);
+  char bytes[8] = {};
+  EXPECT_EQ(4u, file->ReadAt(3, bytes, 4));
+  EXPECT_EQ("3456", std::string(bytes, 4));
+  EXPECT_EQ(2u, file->ReadAt(8, bytes, 8));
+  EXPECT_EQ("89", std::string(bytes, 2));
+  SetLastSystemError(SystemErrorAccessDenied());
+  EXPECT_EQ(0u, file->ReadAt(10, bytes, 8));
+  EXPECT_EQ(0u, file->ReadAt(1000, bytes, 8));
+  this->ExpectLastError(SystemErrorAccessDenied(), "a read at the end of the file");
+  ASSERT_TRUE(file->Seek(1));
+  EXPECT_EQ(2u, file->Read(bytes, 2));
+  EXPECT_EQ("12", std::string(bytes, 2));
+}
+
 // Flushes started ahead while the writing goes on, one still under way at the last write: the
 // final flush waits for them and the file holds every byte, in place.
 TYPED_TEST(FileSystemContract, FlushesStartedAheadLeaveEveryByteInPlace) {

@@ -1,13 +1,15 @@
 #include "wdf/read_ahead.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace velmora {
 
 namespace {
 
-// The reader's wait for a piece under way: a piece takes a fraction of a millisecond to read, so
-// yielding the processor a while costs less than sleeping and being woken.
+// The reader's wait for a piece under way yields the processor a while before it sleeps a
+// millisecond at a time: a piece takes a fraction of a millisecond to read. Neither thread wakes
+// the other, which would cost a call to the system at every wake-up.
 constexpr int kYieldsBeforeSleeping = 200;
 
 }  // namespace
@@ -22,11 +24,7 @@ ReadAhead::ReadAhead(Stream& stream, uint64_t offset)
 }
 
 ReadAhead::~ReadAhead() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-  }
-  changed_.notify_all();
+  stopping_ = true;
   thread_.join();
 }
 
@@ -39,23 +37,21 @@ void ReadAhead::ReadPieces() {
   uint64_t filled = start_;
   while (!stopping_.load()) {
     if (!RoomForPiece(filled)) {
-      // Woken only once half the ring is free: every wake-up has its price.
-      std::unique_lock<std::mutex> lock(mutex_);
-      thread_waits_ = true;
-      changed_.wait(lock, [&] { return stopping_.load() || RoomForPiece(filled + kRingSize / 2); });
-      thread_waits_ = false;
+      // The ring is full: the thread sleeps until half of it is free again, so that it looks
+      // seldom while the reader is slower than the file.
+      while (!stopping_.load() && !RoomForPiece(filled + kRingSize / 2)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
       continue;
     }
     const size_t at = static_cast<size_t>((filled - start_) % kRingSize);
     const size_t got = stream_.ReadAt(filled, ring_.get() + at, kPieceSize);
     filled += got;
     filled_.store(filled);
-    if (got < kPieceSize) ended_.store(true);
-    if (reader_waits_.load()) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      changed_.notify_all();
+    if (got < kPieceSize) {
+      ended_.store(true);
+      return;
     }
-    if (got < kPieceSize) return;
   }
 }
 
@@ -65,10 +61,6 @@ bool ReadAhead::Reaches(uint64_t offset) const {
 
 const unsigned char* ReadAhead::Bytes(uint64_t offset, size_t n, size_t* got) {
   released_.store(offset);
-  if (thread_waits_.load() && RoomForPiece(filled_.load() + kRingSize / 2)) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    changed_.notify_all();
-  }
   uint64_t filled = filled_.load();
   for (int round = 0; offset >= filled; ++round) {
     const bool ended = ended_.load();
@@ -77,12 +69,9 @@ const unsigned char* ReadAhead::Bytes(uint64_t offset, size_t n, size_t* got) {
     if (ended) return nullptr;
     if (round < kYieldsBeforeSleeping) {
       std::this_thread::yield();
-      continue;
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    std::unique_lock<std::mutex> lock(mutex_);
-    reader_waits_ = true;
-    changed_.wait(lock, [&] { return ended_.load() || filled_.load() > offset; });
-    reader_waits_ = false;
   }
   const size_t at = static_cast<size_t>((offset - start_) % kRingSize);
   *got = static_cast<size_t>(std::min<uint64_t>({n, filled - offset, kRingSize - at}));

@@ -5,11 +5,9 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "sys/file_system.h"
@@ -49,10 +47,6 @@ class ReadAhead {
   std::atomic<uint64_t> released_;  // the reader no longer needs the bytes before it
   std::atomic<bool> ended_{false};  // the thread met the end of the file or a failure at filled_
   std::atomic<bool> stopping_{false};
-  std::atomic<bool> thread_waits_{false};
-  std::atomic<bool> reader_waits_{false};
-  std::mutex mutex_;
-  std::condition_variable changed_;
   std::thread thread_;
 };
 
