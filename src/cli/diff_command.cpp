@@ -291,8 +291,12 @@ int WritePatch(CommandCall& call, const std::string& dir, bool force, Compared& 
   if (call.Files.FileIsPresent(dir)) {
     problems.push_back(FormatText(ToolText(console, TextKey::TxtDiffSIsAFileNot), {dir}));
   }
-  // True when a file is there (which --force replaces).
+  // True when a file is there (which --force replaces). In a folder still to be made no name
+  // can be in the way; creating each file only where none of its name exists still guards
+  // against one that appears meanwhile.
+  const bool folder_exists = call.Files.DirectoryExists(dir);
   const auto check_free = [&](const std::string& path) {
+    if (!folder_exists) return false;
     if (call.Files.DirectoryExists(path)) {
       problems.push_back(FormatText(ToolText(console, TextKey::TxtDiffSIsAFolder), {path}));
       return false;

@@ -91,6 +91,7 @@ struct MemoryFileSystem::File : SharingCounts {
   uint64_t ApparentSize = 0;
   bool ReadsFail = false;
   uint64_t ReadsFailFrom = 0;
+  uint64_t ReadsFailUntil = UINT64_MAX;
   // Moves on every change of what the file reads as, so that a stream's version tells it.
   uint64_t Version = 0;
   uint64_t BytesRead = 0;
@@ -120,7 +121,8 @@ class MemoryFileSystem::MemoryStream final : public Stream {
 
   size_t Read(void* buffer, size_t n) override {
     uint64_t end = file_->Size();
-    bool fault = file_->ReadsFail && file_->ReadsFailFrom < end;
+    bool fault =
+        file_->ReadsFail && file_->ReadsFailFrom < end && position_ < file_->ReadsFailUntil;
     if (fault) end = file_->ReadsFailFrom;
     size_t count =
         position_ >= end ? 0 : static_cast<size_t>(std::min<uint64_t>(n, end - position_));
@@ -243,11 +245,12 @@ void MemoryFileSystem::LimitWrittenBytes(uint64_t bytes) {
   shared_->WritableBytes = bytes;
 }
 
-void MemoryFileSystem::FailReadsOfFrom(const std::string& path, uint64_t offset) {
+void MemoryFileSystem::FailReadsOfFrom(const std::string& path, uint64_t offset, uint64_t until) {
   auto found = files_.find(path);
   if (found == files_.end()) throw std::logic_error("FailReadsOfFrom: no file " + path);
   found->second->ReadsFail = true;
   found->second->ReadsFailFrom = offset;
+  found->second->ReadsFailUntil = until;
   ++found->second->Version;
 }
 

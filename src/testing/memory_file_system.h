@@ -40,9 +40,10 @@ class MemoryFileSystem final : public FileSystem {
   // Writes, counted over all files, succeed for `bytes` more bytes; then they fail (disk full).
   // The write that crosses the limit stores the bytes up to it and fails.
   void LimitWrittenBytes(uint64_t bytes);
-  // Reads of `path` deliver nothing at or after `offset` (an input/output error there); the
-  // file's size stays as it is.
-  void FailReadsOfFrom(const std::string& path, uint64_t offset);
+  // Reads of `path` deliver nothing at or after `offset` (an input/output error there), or,
+  // with `until`, nothing from `offset` up to it (a bad stretch that reads beginning at `until`
+  // pass); the file's size stays as it is.
+  void FailReadsOfFrom(const std::string& path, uint64_t offset, uint64_t until = UINT64_MAX);
   // Flushes fail with `error_code`, as a device that cannot take the bytes reports it.
   void FailFlushes(unsigned long error_code);
   // Renames fail with access denied.

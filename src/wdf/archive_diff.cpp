@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 #include <utility>
 
+#include "sys/system_error.h"
 #include "wdf/entry_reader.h"
 
 namespace velmora {
@@ -41,6 +43,85 @@ bool SameReadBytes(EntryReader& olds, uint64_t old_offset, EntryReader& news, ui
     done += new_got;
   }
   return true;
+}
+
+// Pairs of equal size are those PairEntries calls the same until their bytes are compared.
+bool SameSize(const ArchiveIndex& old_index, const ArchiveIndex& new_index, const EntryPair& pair) {
+  return pair.OldEntry != EntryPair::kNoEntry && pair.NewEntry != EntryPair::kNoEntry &&
+         old_index.Entries[pair.OldEntry].Size == new_index.Entries[pair.NewEntry].Size;
+}
+
+// How comparing pairs in turn ended: at the first pair whose bytes could not be read, if any,
+// with the system's reason.
+struct ComparedRun {
+  size_t FailedPair = static_cast<size_t>(-1);
+  int FailedSide = 0;  // 1 the old archive, 2 the new one
+  unsigned long Error = 0;
+};
+
+// Compares the bytes of the pairs in [begin, end) that PairEntries called the same and marks
+// those that differ kChanged; stops at the first that cannot be read.
+ComparedRun CompareRun(Stream& old_stream, const ArchiveIndex& old_index, Stream& new_stream,
+                       const ArchiveIndex& new_index, std::vector<EntryPair>& pairs, size_t begin,
+                       size_t end) {
+  EntryReader olds(old_stream);
+  EntryReader news(new_stream);
+  ComparedRun run;
+  for (size_t k = begin; k < end; ++k) {
+    EntryPair& pair = pairs[k];
+    if (pair.Change != EntryChange::kSame) continue;
+    const WdfEntry& old_entry = old_index.Entries[pair.OldEntry];
+    const WdfEntry& new_entry = new_index.Entries[pair.NewEntry];
+    int failed_side = 0;
+    if (SameReadBytes(olds, old_entry.Offset, news, new_entry.Offset, old_entry.Size,
+                      &failed_side)) {
+      continue;
+    }
+    if (failed_side != 0) {
+      run.FailedPair = k;
+      run.FailedSide = failed_side;
+      run.Error = LastSystemError();
+      return run;
+    }
+    pair.Change = EntryChange::kChanged;
+  }
+  return run;
+}
+
+// Below this many bytes to compare, a second thread costs more than it saves.
+constexpr uint64_t kMostBytesComparedAlone = 8u << 20;
+
+// Compares the pairs before `end`. Files that can be read from two threads at once are compared
+// in two halves side by side: the system then copies both archives' bytes on two processors.
+ComparedRun CompareRuns(Stream& old_stream, const ArchiveIndex& old_index, Stream& new_stream,
+                        const ArchiveIndex& new_index, std::vector<EntryPair>& pairs, size_t end) {
+  uint64_t total = 0;
+  for (size_t k = 0; k < end; ++k) {
+    if (pairs[k].Change == EntryChange::kSame) total += old_index.Entries[pairs[k].OldEntry].Size;
+  }
+  if (total < kMostBytesComparedAlone || !old_stream.ReadsFromThreads() ||
+      !new_stream.ReadsFromThreads()) {
+    return CompareRun(old_stream, old_index, new_stream, new_index, pairs, 0, end);
+  }
+  size_t middle = 0;
+  for (uint64_t half = 0; middle < end && half < total / 2; ++middle) {
+    if (pairs[middle].Change == EntryChange::kSame) {
+      half += old_index.Entries[pairs[middle].OldEntry].Size;
+    }
+  }
+  ComparedRun second;
+  std::thread other;
+  try {
+    other = std::thread([&] {
+      second = CompareRun(old_stream, old_index, new_stream, new_index, pairs, middle, end);
+    });
+  } catch (...) {
+    return CompareRun(old_stream, old_index, new_stream, new_index, pairs, 0, end);
+  }
+  const ComparedRun first =
+      CompareRun(old_stream, old_index, new_stream, new_index, pairs, 0, middle);
+  other.join();
+  return first.FailedSide != 0 ? first : second;
 }
 
 }  // namespace
@@ -104,33 +185,43 @@ DiffResult CompareArchives(Stream& old_stream, const ArchiveIndex& old_index, St
   DiffResult result;
   result.Difference = PairEntries(old_index, new_index);
   ArchiveDifference& difference = result.Difference;
-  EntryReader olds(old_stream);
-  EntryReader news(new_stream);
-  const auto fail = [&result](DiffFault fault, size_t entry) {
-    result.Fault = fault;
-    result.FaultEntry = entry;
-    return result;
-  };
-  for (EntryPair& pair : difference.Pairs) {
+  std::vector<EntryPair>& pairs = difference.Pairs;
+  // The first pair with an entry outside its file: the pairs before it are compared, and a read
+  // that fails among them is the fault, as if each pair were checked and compared in turn.
+  size_t outside = pairs.size();
+  DiffFault outside_fault = DiffFault::kNone;
+  for (size_t k = 0; k < pairs.size() && outside == pairs.size(); ++k) {
+    const EntryPair& pair = pairs[k];
     if (pair.OldEntry != EntryPair::kNoEntry &&
         !EntryBytesInFile(old_index.Entries[pair.OldEntry], old_index.FileSize)) {
-      return fail(DiffFault::kOldEntryOutside, pair.OldEntry);
+      outside = k;
+      outside_fault = DiffFault::kOldEntryOutside;
+    } else if (pair.NewEntry != EntryPair::kNoEntry &&
+               !EntryBytesInFile(new_index.Entries[pair.NewEntry], new_index.FileSize)) {
+      outside = k;
+      outside_fault = DiffFault::kNewEntryOutside;
     }
-    if (pair.NewEntry != EntryPair::kNoEntry &&
-        !EntryBytesInFile(new_index.Entries[pair.NewEntry], new_index.FileSize)) {
-      return fail(DiffFault::kNewEntryOutside, pair.NewEntry);
-    }
-    if (pair.Change != EntryChange::kSame) continue;
-    const WdfEntry& old_entry = old_index.Entries[pair.OldEntry];
-    const WdfEntry& new_entry = new_index.Entries[pair.NewEntry];
-    int failed_side = 0;
-    if (SameReadBytes(olds, old_entry.Offset, news, new_entry.Offset, old_entry.Size,
-                      &failed_side)) {
+  }
+  const ComparedRun run = CompareRuns(old_stream, old_index, new_stream, new_index, pairs, outside);
+  size_t stop = outside;
+  if (run.FailedPair < outside) {
+    stop = run.FailedPair;
+    result.Fault = run.FailedSide == 1 ? DiffFault::kOldReadFailed : DiffFault::kNewReadFailed;
+    result.FaultEntry = run.FailedSide == 1 ? pairs[stop].OldEntry : pairs[stop].NewEntry;
+    SetLastSystemError(run.Error);
+  } else if (outside < pairs.size()) {
+    result.Fault = outside_fault;
+    result.FaultEntry = outside_fault == DiffFault::kOldEntryOutside ? pairs[outside].OldEntry
+                                                                     : pairs[outside].NewEntry;
+  }
+  // Bytes found to differ count as changed, up to where the comparison stopped.
+  for (size_t k = 0; k < pairs.size(); ++k) {
+    EntryPair& pair = pairs[k];
+    if (pair.Change != EntryChange::kChanged || !SameSize(old_index, new_index, pair)) continue;
+    if (k >= stop) {
+      pair.Change = EntryChange::kSame;
       continue;
     }
-    if (failed_side == 1) return fail(DiffFault::kOldReadFailed, pair.OldEntry);
-    if (failed_side == 2) return fail(DiffFault::kNewReadFailed, pair.NewEntry);
-    pair.Change = EntryChange::kChanged;
     --difference.Counts[static_cast<size_t>(EntryChange::kSame)];
     ++difference.Counts[static_cast<size_t>(EntryChange::kChanged)];
   }

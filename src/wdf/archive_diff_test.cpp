@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
+#include "sys/system_error.h"
 #include "testing/archive_bytes.h"
+#include "testing/locked_file_system.h"
 #include "testing/memory_file_system.h"
 #include "wdf/entry_reader.h"
 
@@ -124,6 +127,56 @@ TEST(ArchiveDiffTest, UnreadableBytesStopTheComparisonNamingTheEntry) {
   result = CompareArchives(*opened.OldStream, opened.OldIndex, *opened.NewStream, opened.NewIndex);
   EXPECT_EQ(result.Fault, DiffFault::kOldEntryOutside);
   EXPECT_EQ(result.FaultEntry, 0u);
+}
+
+// Archives with more bytes to compare than one thread is given, seen where the system lets two
+// threads read them (through one lock) and where it does not: the halves compared side by side
+// find what one pass finds, down to the first failure in the archives' order and its reason.
+TEST(ArchiveDiffTest, ComparedInTwoHalvesItFindsWhatOnePassFinds) {
+  std::mt19937 random(5);
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    std::vector<TestResource> olds;
+    std::vector<TestResource> news;
+    for (uint32_t id = 1; id <= 300; ++id) {
+      std::string bytes(20000 + random() % 40000, static_cast<char>(id));
+      olds.push_back({id, bytes});
+      if (random() % 10 == 0) bytes[random() % bytes.size()] ^= 1;
+      if (random() % 50 == 0) bytes += "longer";
+      if (random() % 50 != 0) news.push_back({id, bytes});
+    }
+    MemoryFileSystem memory;
+    memory.PutFile(kOld, ArchiveOf(olds));
+    memory.PutFile(kNew, ArchiveOf(news));
+    Opened alone = Open(memory);
+    // A failure late in the new archive; or a bad stretch early in the old one, past which the
+    // second half reads well and finds changes that come after the failure.
+    const uint64_t old_size = memory.FileBytes(kOld).size();
+    if (round % 3 == 1) memory.FailReadsOfFrom(kNew, memory.FileBytes(kNew).size() * 3 / 4);
+    if (round % 3 == 2) memory.FailReadsOfFrom(kOld, old_size / 5, old_size / 5 + 70000);
+    LockedFileSystem locked(memory);
+    Opened side_by_side;
+    side_by_side.OldStream = locked.OpenShared(kOld);
+    side_by_side.NewStream = locked.OpenShared(kNew);
+    side_by_side.OldIndex = alone.OldIndex;
+    side_by_side.NewIndex = alone.NewIndex;
+
+    const DiffResult one =
+        CompareArchives(*alone.OldStream, alone.OldIndex, *alone.NewStream, alone.NewIndex);
+    const std::string one_reason = LastSystemErrorText();
+    SetLastSystemError(0);
+    const DiffResult two = CompareArchives(*side_by_side.OldStream, side_by_side.OldIndex,
+                                           *side_by_side.NewStream, side_by_side.NewIndex);
+    EXPECT_EQ(two.Fault, one.Fault);
+    EXPECT_EQ(two.FaultEntry, one.FaultEntry);
+    EXPECT_EQ(Described(two.Difference), Described(one.Difference));
+    for (size_t change = 0; change < 4; ++change) {
+      EXPECT_EQ(two.Difference.Counts[change], one.Difference.Counts[change]) << change;
+    }
+    if (one.Fault != DiffFault::kNone) {
+      EXPECT_EQ(LastSystemErrorText(), one_reason);
+    }
+  }
 }
 
 }  // namespace
