@@ -17,16 +17,21 @@ namespace velmora {
 namespace {
 
 // A file on a disk with room for `room` bytes.
+// A disk with room for `room` bytes. With `keep` false it only counts what is written, for runs
+// longer than memory should hold.
 class SmallDisk : public Stream {
  public:
-  SmallDisk(uint64_t room, bool all_or_nothing) : room_(room), all_or_nothing_(all_or_nothing) {}
+  SmallDisk(uint64_t room, bool all_or_nothing, bool keep = true)
+      : room_(room), all_or_nothing_(all_or_nothing), keep_(keep) {}
 
   size_t Read(void*, size_t) override { return 0; }
   bool Write(const void* data, size_t n) override {
     size_t taken = static_cast<size_t>(std::min<uint64_t>(n, room_ - std::min(room_, position_)));
     if (all_or_nothing_ && taken < n) taken = 0;
-    if (Bytes.size() < position_ + taken) Bytes.resize(position_ + taken);
-    std::memcpy(&Bytes[position_], data, taken);
+    if (keep_) {
+      if (Bytes.size() < position_ + taken) Bytes.resize(position_ + taken);
+      std::memcpy(&Bytes[position_], data, taken);
+    }
     position_ += taken;
     if (taken == n) return true;
     SetLastSystemError(SystemErrorDiskFull());
@@ -42,12 +47,15 @@ class SmallDisk : public Stream {
     return true;
   }
   bool Flush() override { return true; }
+  void FlushAhead() override { StartedAt.push_back(position_); }
 
   std::string Bytes;
+  std::vector<uint64_t> StartedAt;  // where FlushAhead was asked
 
  private:
   uint64_t room_;
   bool all_or_nothing_;
+  bool keep_;
   uint64_t position_ = 0;
 };
 
@@ -141,29 +149,7 @@ TEST(TargetBufferTest, SmallPiecesGoOutInOneWrite) {
 // The disk is set to work on the written bytes once 32 MiB more are written, whatever the sizes
 // of the pieces, and never for less: a flush started per write would cost a system call each.
 TEST(TargetBufferTest, TheDiskIsSetToWorkOnceEvery32MiBWritten) {
-  class Disk : public Stream {
-   public:
-    size_t Read(void*, size_t) override { return 0; }
-    bool Write(const void*, size_t n) override {
-      position_ += n;
-      return true;
-    }
-    bool Seek(uint64_t position) override {
-      position_ = position;
-      return true;
-    }
-    uint64_t Position() override { return position_; }
-    bool Size(uint64_t* size) override {
-      *size = position_;
-      return true;
-    }
-    bool Flush() override { return true; }
-    void FlushAhead() override { StartedAt.push_back(position_); }
-    std::vector<uint64_t> StartedAt;
-
-   private:
-    uint64_t position_ = 0;
-  } disk;
+  SmallDisk disk(UINT64_MAX, false, false);
   TargetBuffer target(disk);
   std::mt19937 random(3);
   std::vector<unsigned char> bytes(600 * 1024, 'x');
