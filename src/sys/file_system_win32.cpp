@@ -2,7 +2,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
+#include <thread>
 
 #include "sys/code_page.h"
 #include "sys/file_system.h"
@@ -42,6 +44,7 @@ class Win32Stream final : public Stream {
   explicit Win32Stream(HANDLE handle) : handle_(handle) {}
   ~Win32Stream() override {
     DWORD saved = GetLastError();  // closing must not replace the reason of an earlier failure
+    if (flushing_.joinable()) flushing_.join();
     CloseHandle(handle_);
     SetLastError(saved);
   }
@@ -97,6 +100,7 @@ class Win32Stream final : public Stream {
         return false;
       }
       done += put;
+      written_since_flush_ahead_ += put;
     }
     return true;
   }
@@ -126,7 +130,35 @@ class Win32Stream final : public Stream {
     *size = static_cast<uint64_t>(got.QuadPart);
     return true;
   }
-  bool Flush() override { return FlushFileBuffers(handle_) != FALSE; }
+  bool Flush() override {
+    if (flushing_.joinable()) flushing_.join();
+    if (flush_ahead_error_ != 0) {
+      // What the system reported once may not be reported again: every flush fails from then on.
+      SetLastError(flush_ahead_error_);
+      return false;
+    }
+    return FlushFileBuffers(handle_) != FALSE;
+  }
+  // The system has no call that starts the write-back alone, so a flush is started on a thread
+  // of its own, one at a time, while the program goes on writing: the last flush then waits for
+  // little. Small files are left to that last flush, which a thread would only delay.
+  void FlushAhead() override {
+    if (written_since_flush_ahead_ < kWrittenBeforeFlushAhead) return;
+    if (flushing_.joinable()) {
+      if (!flushed_ahead_.load()) return;  // the last one is still under way
+      flushing_.join();
+    }
+    written_since_flush_ahead_ = 0;
+    flushed_ahead_ = false;
+    try {
+      flushing_ = std::thread([this] {
+        if (!FlushFileBuffers(handle_)) flush_ahead_error_ = GetLastError();
+        flushed_ahead_ = true;
+      });
+    } catch (...) {
+      flushed_ahead_ = true;  // no thread: the last flush does it all
+    }
+  }
 
   // Size and times only, each read from the open file itself (no volume query): a file that
   // another takes the place of by a rename or a copy brings a change time of its own.
@@ -158,7 +190,13 @@ class Win32Stream final : public Stream {
   }
 
  private:
+  static constexpr uint64_t kWrittenBeforeFlushAhead = 8u << 20;
+
   HANDLE handle_;
+  uint64_t written_since_flush_ahead_ = 0;
+  std::thread flushing_;  // the flush started ahead, if any
+  std::atomic<bool> flushed_ahead_{true};
+  DWORD flush_ahead_error_ = 0;  // set by the flushing thread, read once it has ended
 };
 
 // Paths are texts of the active code page; the system takes them as UTF-16, whatever its own

@@ -162,8 +162,9 @@ TYPED_TEST(FileSystemContract, ReadsAtAnOffsetGiveTheBytesThereAndFewerAtTheEnd)
   EXPECT_EQ("12", std::string(bytes, 2));
 }
 
-// Flushes started ahead while the writing goes on, one still under way at the last write: the
-// final flush waits for them and the file holds every byte, in place.
+// Flushes started ahead while the writing goes on (more than a small file's worth, which may be
+// left to the last flush), one still under way at the last write: the final flush waits for
+// them and the file holds every byte, in place.
 TYPED_TEST(FileSystemContract, FlushesStartedAheadLeaveEveryByteInPlace) {
   FileSystem& fs = this->fs();
   std::string expected;
@@ -171,7 +172,7 @@ TYPED_TEST(FileSystemContract, FlushesStartedAheadLeaveEveryByteInPlace) {
     auto file = fs.CreateNewExclusive(this->Path("flushed.wdf"));
     ASSERT_NE(nullptr, file);
     for (int k = 0; k < 64; ++k) {
-      const std::string piece(65536 + k, static_cast<char>('a' + k % 26));
+      const std::string piece(262144 + k, static_cast<char>('a' + k % 26));
       ASSERT_TRUE(file->Write(piece.data(), piece.size()));
       expected += piece;
       if (k % 8 == 0) file->FlushAhead();
