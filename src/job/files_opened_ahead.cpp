@@ -4,6 +4,8 @@
 #include <system_error>
 #include <utility>
 
+#include "sys/polling_wait.h"
+
 namespace velmora {
 
 namespace {
@@ -71,15 +73,7 @@ std::unique_ptr<Stream> FilesOpenedAhead::Take(const std::string& path) {
   // An open already begun ends sooner than one begun now would; the wait yields the processor
   // to it and to the file service, and sleeps once it has lasted (a file on a slow network).
   Slot& slot = slots_[k];
-  if (slot.Begun.load()) {
-    for (int round = 0; !slot.Done.load(); ++round) {
-      if (round < kYieldsBeforeSleeping) {
-        std::this_thread::yield();
-      } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      }
-    }
-  }
+  if (slot.Begun.load()) WaitPolling([&slot] { return slot.Done.load(); }, kYieldsBeforeSleeping);
   std::unique_ptr<Stream> file;
   if (slot.Done.load()) file.reset(slot.File.exchange(nullptr));
   if (file) last_taken_ = k;

@@ -1,15 +1,15 @@
 #include "wdf/read_ahead.h"
 
 #include <algorithm>
-#include <chrono>
+
+#include "sys/polling_wait.h"
 
 namespace velmora {
 
 namespace {
 
-// The reader's wait for a piece under way yields the processor a while before it sleeps a
-// millisecond at a time: a piece takes a fraction of a millisecond to read. Neither thread wakes
-// the other, which would cost a call to the system at every wake-up.
+// The reader's wait for a piece under way yields the processor a while before it sleeps: a piece
+// takes a fraction of a millisecond to read. Neither thread wakes the other.
 constexpr int kYieldsBeforeSleeping = 200;
 
 }  // namespace
@@ -39,9 +39,7 @@ void ReadAhead::ReadPieces() {
     if (!RoomForPiece(filled)) {
       // The ring is full: the thread sleeps until half of it is free again, so that it looks
       // seldom while the reader is slower than the file.
-      while (!stopping_.load() && !RoomForPiece(filled + kRingSize / 2)) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      }
+      WaitPolling([&] { return stopping_.load() || RoomForPiece(filled + kRingSize / 2); }, 0);
       continue;
     }
     const size_t at = static_cast<size_t>((filled - start_) % kRingSize);
@@ -61,18 +59,16 @@ bool ReadAhead::Reaches(uint64_t offset) const {
 
 const unsigned char* ReadAhead::Bytes(uint64_t offset, size_t n, size_t* got) {
   released_.store(offset);
-  uint64_t filled = filled_.load();
-  for (int round = 0; offset >= filled; ++round) {
-    const bool ended = ended_.load();
-    filled = filled_.load();
-    if (offset < filled) break;
-    if (ended) return nullptr;
-    if (round < kYieldsBeforeSleeping) {
-      std::this_thread::yield();
-    } else {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  }
+  uint64_t filled = 0;
+  WaitPolling(
+      [&] {
+        // Ended is read first: the thread notes its last bytes before it notes that it ended.
+        const bool ended = ended_.load();
+        filled = filled_.load();
+        return offset < filled || ended;
+      },
+      kYieldsBeforeSleeping);
+  if (offset >= filled) return nullptr;
   const size_t at = static_cast<size_t>((offset - start_) % kRingSize);
   *got = static_cast<size_t>(std::min<uint64_t>({n, filled - offset, kRingSize - at}));
   return ring_.get() + at;
